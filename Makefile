@@ -1,0 +1,49 @@
+# Facade over the CMake presets. `make` builds everything, `make test` installs what is
+# missing, builds and runs every native and Windows test.
+.PHONY: all deps native win64 win32 test test-native test-win demo bench fuzz dist clean
+
+CMAKE ?= cmake
+FUZZ_SECONDS ?= 120
+
+all: deps native win64 win32
+
+deps:
+	tools/ensure-deps
+
+build/native/build.ninja:
+	$(CMAKE) --preset native >/dev/null
+build/win64/build.ninja:
+	$(CMAKE) --preset win64 >/dev/null
+build/win32/build.ninja:
+	$(CMAKE) --preset win32 >/dev/null
+
+native: build/native/build.ninja
+	$(CMAKE) --build --preset native
+win64: build/win64/build.ninja
+	$(CMAKE) --build --preset win64
+win32: build/win32/build.ninja
+	$(CMAKE) --build --preset win32
+	tools/check-win32 build/win32/zemrun.exe
+
+test: all test-native test-win
+
+test-native: native
+	ctest --preset native
+
+test-win: win64
+	ctest --preset win64
+
+demo: deps win64
+	tools/demo
+
+bench: deps native win64
+	tools/bench
+
+fuzz: deps
+	tools/fuzz $(FUZZ_SECONDS)
+
+dist: deps win64 win32
+	tools/dist
+
+clean:
+	rm -rf build

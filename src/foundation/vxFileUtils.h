@@ -1,0 +1,59 @@
+#pragma once
+// Paths, environment references, the file search, folders, version texts and the
+// plain file reader and writer under every text file the program reads or writes.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// A text file that exists but cannot be opened, read, created or written. It unwinds
+// to the program entry, which finalizes every module and exits with `code`.
+struct TvxInOutError {
+    int code;
+};
+
+std::string PathFileName(std::string_view path);
+std::string PathFolder(std::string_view path);
+std::string PathExtension(std::string_view path);
+
+std::string ExpandEnvironment(const std::string& text);
+bool PathExists(const std::string& path);
+bool FindOnSearchPath(const std::string& name);
+void CreateFolderPath(const std::string& path);
+std::string FileVersionText(const std::string& path);
+
+// Sequential reader of a whole file; failures throw TvxInOutError.
+class TvxFileReader {
+public:
+    explicit TvxFileReader(const std::string& path);
+    ~TvxFileReader();
+    TvxFileReader(const TvxFileReader&) = delete;
+    TvxFileReader& operator=(const TvxFileReader&) = delete;
+
+    // Fills up to `size` bytes; 0 at the end of the file.
+    size_t Read(char* buffer, size_t size);
+
+private:
+    intptr_t handle_;
+};
+
+// Creates or truncates a file and writes it; failures throw TvxInOutError.
+class TvxFileWriter {
+public:
+    explicit TvxFileWriter(const std::string& path);
+    ~TvxFileWriter();
+    TvxFileWriter(const TvxFileWriter&) = delete;
+    TvxFileWriter& operator=(const TvxFileWriter&) = delete;
+
+    void Write(std::string_view bytes);
+    // Flushes and closes; a failure here throws as well.
+    void Close();
+
+private:
+    intptr_t handle_;
+};
+
+// Replaces `target` by `source` (both in one folder); false when the system refuses.
+bool ReplaceFile(const std::string& source, const std::string& target);
+void RemoveFile(const std::string& path);

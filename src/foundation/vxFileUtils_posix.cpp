@@ -1,0 +1,125 @@
+// The same services from the C library, for the native build of the portable core.
+#include "vxFileUtils.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <glob.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+std::string ExpandEnvironment(const std::string& text) {
+    std::string result;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        const size_t open = text.find('%', pos);
+        const size_t close = open == std::string::npos ? open : text.find('%', open + 1);
+        if (close == std::string::npos) {
+            result.append(text, pos, std::string::npos);
+            break;
+        }
+        result.append(text, pos, open - pos);
+        const std::string name = text.substr(open + 1, close - open - 1);
+        const char* value = name.empty() ? nullptr : std::getenv(name.c_str());
+        if (value) {
+            result += value;
+            pos = close + 1;
+        } else {
+            // Not a reference: the first sign stays, the second may open the next one.
+            result += '%';
+            result += name;
+            pos = close;
+        }
+    }
+    return result;
+}
+
+bool PathExists(const std::string& path) {
+    if (path.empty()) return false;
+    if (path.find_first_of("*?") == std::string::npos) {
+        struct stat info;
+        return stat(path.c_str(), &info) == 0;
+    }
+    glob_t found{};
+    const bool any = glob(path.c_str(), GLOB_NOSORT | GLOB_NOESCAPE, nullptr, &found) == 0 && found.gl_pathc > 0;
+    globfree(&found);
+    return any;
+}
+
+bool FindOnSearchPath(const std::string& name) {
+    if (name.empty()) return false;
+    struct stat info;
+    if (name.find('/') != std::string::npos) return stat(name.c_str(), &info) == 0;
+    if (stat(name.c_str(), &info) == 0) return true;
+    const char* path = std::getenv("PATH");
+    std::string dirs = path ? path : "";
+    size_t start = 0;
+    while (start <= dirs.size()) {
+        size_t end = dirs.find(':', start);
+        if (end == std::string::npos) end = dirs.size();
+        const std::string candidate = dirs.substr(start, end - start) + "/" + name;
+        if (end > start && stat(candidate.c_str(), &info) == 0) return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+void CreateFolderPath(const std::string& path) {
+    for (size_t i = 1; i < path.size(); ++i)
+        if (path[i] == '\\' || path[i] == '/') mkdir(path.substr(0, i).c_str(), 0777);
+}
+
+std::string FileVersionText(const std::string&) { return {}; } // no version resources here
+
+namespace {
+[[noreturn]] void Fail() { throw TvxInOutError{errno ? errno : EIO}; }
+} // namespace
+
+TvxFileReader::TvxFileReader(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) Fail();
+    handle_ = fd;
+}
+
+TvxFileReader::~TvxFileReader() { close(int(handle_)); }
+
+size_t TvxFileReader::Read(char* buffer, size_t size) {
+    for (;;) {
+        const ssize_t got = read(int(handle_), buffer, size);
+        if (got >= 0) return size_t(got);
+        if (errno != EINTR) Fail();
+    }
+}
+
+TvxFileWriter::TvxFileWriter(const std::string& path) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) Fail();
+    handle_ = fd;
+}
+
+TvxFileWriter::~TvxFileWriter() {
+    if (handle_ >= 0) close(int(handle_));
+}
+
+void TvxFileWriter::Write(std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = write(int(handle_), bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) Fail();
+        bytes.remove_prefix(size_t(written));
+    }
+}
+
+void TvxFileWriter::Close() {
+    const int fd = int(handle_);
+    handle_ = -1;
+    const bool synced = fsync(fd) == 0;
+    if (close(fd) != 0 || !synced) Fail();
+}
+
+bool ReplaceFile(const std::string& source, const std::string& target) {
+    return std::rename(source.c_str(), target.c_str()) == 0;
+}
+
+void RemoveFile(const std::string& path) { unlink(path.c_str()); }

@@ -1,0 +1,115 @@
+// File, environment and version services of Windows.
+#include "vxFileUtils.h"
+
+#include <windows.h>
+
+#include <memory>
+#include <vector>
+
+std::string ExpandEnvironment(const std::string& text) {
+    if (text.empty()) return {};
+    std::string buffer(text.size() + 1, '\0');
+    DWORD needed = ExpandEnvironmentStringsA(text.c_str(), buffer.data(), DWORD(buffer.size()));
+    if (needed > buffer.size()) {
+        buffer.assign(needed, '\0');
+        needed = ExpandEnvironmentStringsA(text.c_str(), buffer.data(), DWORD(buffer.size()));
+    }
+    if (needed == 0 || needed > buffer.size()) return text;
+    buffer.resize(needed - 1);
+    return buffer;
+}
+
+bool PathExists(const std::string& path) {
+    WIN32_FIND_DATAA data;
+    HANDLE search = FindFirstFileA(path.c_str(), &data);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    FindClose(search);
+    return true;
+}
+
+bool FindOnSearchPath(const std::string& name) {
+    if (name.empty()) return false;
+    char found[MAX_PATH];
+    char* filePart = nullptr;
+    return SearchPathA(nullptr, name.c_str(), nullptr, MAX_PATH, found, &filePart) != 0;
+}
+
+void CreateFolderPath(const std::string& path) {
+    for (size_t i = 0; i < path.size(); ++i)
+        if (path[i] == '\\' || path[i] == '/')
+            CreateDirectoryA(path.substr(0, i).c_str(), nullptr); // existing folders and drives fail harmlessly
+}
+
+std::string FileVersionText(const std::string& path) {
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+    if (size == 0) return {};
+    std::vector<char> block(size, '\0');
+    if (!GetFileVersionInfoA(path.c_str(), 0, size, block.data())) return {};
+    for (const char* query : {"\\\\StringFileInfo\\\\040904E4\\\\FileVersion",
+                              "\\\\StringFileInfo\\\\041904E3\\\\FileVersion"}) {
+        void* value = nullptr;
+        UINT length = 0;
+        if (VerQueryValueA(block.data(), query, &value, &length) && value) {
+            std::string text(static_cast<const char*>(value), length);
+            // Some resources count the terminating zero in the length.
+            while (!text.empty() && text.back() == '\0') text.pop_back();
+            return text;
+        }
+    }
+    return {};
+}
+
+namespace {
+HANDLE AsHandle(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
+[[noreturn]] void Fail() { throw TvxInOutError{int(GetLastError() ? GetLastError() : ERROR_GEN_FAILURE)}; }
+} // namespace
+
+TvxFileReader::TvxFileReader(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file == INVALID_HANDLE_VALUE) Fail();
+    handle_ = reinterpret_cast<intptr_t>(file);
+}
+
+TvxFileReader::~TvxFileReader() { CloseHandle(AsHandle(handle_)); }
+
+size_t TvxFileReader::Read(char* buffer, size_t size) {
+    DWORD got = 0;
+    if (!ReadFile(AsHandle(handle_), buffer, DWORD(size), &got, nullptr)) Fail();
+    return got;
+}
+
+TvxFileWriter::TvxFileWriter(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) Fail();
+    handle_ = reinterpret_cast<intptr_t>(file);
+}
+
+TvxFileWriter::~TvxFileWriter() {
+    if (handle_) CloseHandle(AsHandle(handle_));
+}
+
+void TvxFileWriter::Write(std::string_view bytes) {
+    while (!bytes.empty()) {
+        DWORD written = 0;
+        const DWORD chunk = DWORD(bytes.size() > 0x10000000 ? 0x10000000 : bytes.size());
+        if (!WriteFile(AsHandle(handle_), bytes.data(), chunk, &written, nullptr) || written == 0) Fail();
+        bytes.remove_prefix(written);
+    }
+}
+
+void TvxFileWriter::Close() {
+    HANDLE file = AsHandle(handle_);
+    handle_ = 0;
+    const bool flushed = FlushFileBuffers(file) != 0;
+    const DWORD error = GetLastError();
+    if (!CloseHandle(file) || !flushed) throw TvxInOutError{int(error ? error : ERROR_GEN_FAILURE)};
+}
+
+bool ReplaceFile(const std::string& source, const std::string& target) {
+    return MoveFileExA(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+void RemoveFile(const std::string& path) { DeleteFileA(path.c_str()); }

@@ -1,0 +1,47 @@
+#pragma once
+// TvxStringList: texts, each with one attached reference that the list never owns,
+// in insertion order unless sorted explicitly.
+
+#include "vxList.h"
+
+#include <string>
+#include <string_view>
+
+struct TvxStringListItem {
+    std::string text;
+    TvxObject* object;
+};
+
+class TvxStringList : public TvxList {
+public:
+    ~TvxStringList() override;
+
+    int32_t AddObject(std::string text, TvxObject* object);
+    int32_t Add(std::string text) { return AddObject(std::move(text), nullptr); }
+    void InsertObject(int32_t index, std::string text, TvxObject* object);
+    void Insert(int32_t index, std::string text) { InsertObject(index, std::move(text), nullptr); }
+
+    // The index must lie in 0..Count-1.
+    const std::string& Strings(int32_t index) const { return Item(index)->text; }
+    TvxObject* Objects(int32_t index) const { return Item(index)->object; }
+
+    int32_t IndexOf(std::string_view text) const;
+    int32_t Find(std::string_view text) const;
+    bool Sorted() const { return sorted_; }
+    void SetSorted(bool sorted);
+
+    // Appends the lines of a text file: a line ends at CR or CR LF, a lone LF stays in
+    // the line, control-Z ends the file. Read failures throw TvxInOutError.
+    void LoadFromFile(const std::string& path);
+
+protected:
+    void Notify(void* item, TvxListNotification kind) override;
+
+private:
+    TvxStringListItem* Item(int32_t index) const { return static_cast<TvxStringListItem*>(Slot(index)); }
+
+    bool sorted_ = false;
+};
+
+// Byte-wise comparison of unsigned characters; the shorter text sorts first.
+int CompareTexts(std::string_view a, std::string_view b);

@@ -1,0 +1,8 @@
+#include "vxCommandLine.h"
+
+#include <windows.h>
+
+std::string ProcessCommandText() {
+    const char* text = GetCommandLineA();
+    return text ? text : "";
+}

@@ -1,0 +1,230 @@
+#include "zemrunU.h"
+
+#include "../foundation/vxFileUtils.h"
+#include "../foundation/vxStrUtils.h"
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+char SwitchLetter(const std::string& arg) {
+    const char c = arg.size() > 1 ? arg[1] : '\0';
+    return (c >= 'a' && c <= 'z') ? char(c - 32) : c;
+}
+
+// Everything from the fourth character on; the third is not examined.
+std::string SwitchValue(const std::string& arg) { return arg.size() > 3 ? arg.substr(3) : std::string(); }
+
+void ApplySwitch(const std::string& arg, TOptions& settings) {
+    const std::string value = SwitchValue(arg);
+    switch (SwitchLetter(arg)) {
+    case 'B': settings.BParam = value; break;
+    case 'E': settings.Eparam = value; break;
+    case 'F': settings.FirstPause = ReadInteger(value); break;
+    case 'G': settings.GUI = ReadInteger(value); break;
+    case 'I': Interactive = true; break;
+    case 'L': settings.List = StripQuotes(value); break;
+    case 'M': settings.Window = ReadInteger(value); break;
+    case 'O': settings.Priority = ReadInteger(value); break;
+    case 'P': settings.WaitClose = true; break;
+    case 'R': settings.RegExp = value; break;
+    case 'S': settings.ShellExecute = true; break;
+    case 'W': settings.WaitOpen = !settings.WaitOpen; break;
+    case 'X': settings.Exe = StripQuotes(value); break;
+    default: break; // other letters, /J: among them until projects exist, are ignored
+    }
+}
+
+bool IsSwitch(const std::string& arg) { return !arg.empty() && (arg[0] == '/' || arg[0] == '-'); }
+
+// The association cache of one run: extension texts with their split templates.
+class TAssociationCache {
+public:
+    ~TAssociationCache() {
+        for (int32_t i = 0; i < entries_.Count(); ++i) delete entries_.Objects(i);
+    }
+
+    // The cached parts for the extension, looked up in the registry on first need.
+    // Extensions without a registered template are not cached.
+    TAssociation Lookup(const std::string& extension, TLauncherHost& host) {
+        const int32_t index = entries_.IndexOf(extension);
+        if (index >= 0) {
+            const auto& parts = *static_cast<const TvxCommandLine*>(entries_.Objects(index));
+            return {parts.Strings(0), parts.Strings(1), parts.Strings(2)};
+        }
+        const std::string command = Trim(host.GetAssocCommand(extension));
+        if (command.empty()) return {};
+        auto* parts = new TvxCommandLine(command);
+        entries_.AddObject(extension, parts);
+        const TAssociation association = SplitAssocTemplate(*parts);
+        parts->Clear();
+        parts->Add(association.program);
+        parts->Add(association.begin);
+        parts->Add(association.end);
+        return association;
+    }
+
+private:
+    TvxStringList entries_;
+};
+
+std::string BuildParameters(const TOptions& settings, const TAssociation& association, const std::string& item) {
+    return Trim(settings.BParam + " " + association.begin + " " + QuoteIfBlank(item) + " " + settings.Eparam +
+                " " + association.end);
+}
+
+void WaitUntilProgramRunning(TLauncherHost& host, TProcess process, const std::string& exe) {
+    uint32_t waited = 0;
+    while (!SkipFlag) {
+        if (ProgressShown) PollProgress(host);
+        host.Sleep(WaitOpenPollMilliseconds);
+        waited += WaitOpenPollMilliseconds;
+        if (host.IsProgramRunning(exe) != 0) break;
+        if (!ProgressShown && (host.ProcessEnded(process) || waited >= WaitOpenLimitMilliseconds)) break;
+    }
+}
+
+void WaitAfterStart(TLauncherHost& host, TProcess process, const TOptions& settings) {
+    if (settings.WaitOpen) {
+        if (!SkipFlag) host.WaitForInputIdle(process, InputIdleMilliseconds);
+        if (!settings.Exe.empty()) WaitUntilProgramRunning(host, process, settings.Exe);
+        if (ProgressShown) PollProgress(host);
+    }
+    if (settings.WaitClose) host.WaitProcessEnd(process);
+    host.CloseProcess(process);
+}
+
+void RunItem(TLauncherHost& host, TAssociationCache& cache, int32_t index) {
+    const TOptions& settings = RunSettings;
+    TvxStringList& items = ItemList();
+    const std::string& item = items.Strings(index);
+    const bool hasProgram = !settings.Exe.empty();
+
+    TAssociation association;
+    if (hasProgram || settings.ShellExecute)
+        association.program = settings.Exe;
+    else
+        association = cache.Lookup(PathExtension(item), host);
+    if (!association.program.empty() && association.program == item) association.program.clear();
+
+    const std::string parameters = BuildParameters(settings, association, item);
+    const bool noProgram = !hasProgram && association.program.empty();
+    TProcess process = host.Start(settings.ShellExecute, association.program, parameters, noProgram);
+
+    if (ProgressShown) {
+        host.ProgressSetText(parameters);
+        host.ProgressSetPos(index);
+        PollProgress(host);
+    }
+    if (process) WaitAfterStart(host, process, settings);
+    if (ProgressShown) PollProgress(host);
+    // A negative pause would be an endless sleep; it counts as none.
+    if (index == 0 && !SkipFlag && !settings.WaitClose && items.Count() > 1 && settings.FirstPause > 0)
+        host.Sleep(uint32_t(settings.FirstPause));
+}
+
+} // namespace
+
+bool ParseArguments(const TvxCommandLine& tokens, TLauncherHost& host) {
+    const int32_t count = tokens.Count() - 1;
+    for (int32_t i = 1; i <= count; ++i) {
+        const std::string& arg = tokens.Strings(i);
+        if (IsSwitch(arg)) {
+            ApplySwitch(arg, RunSettings);
+            continue;
+        }
+        if (count >= 2) {
+            host.ShowUsage();
+        } else if (TProcess process = host.Start(true, std::string(), arg, true)) {
+            host.CloseProcess(process);
+        }
+        return false;
+    }
+    return true;
+}
+
+void PollProgress(TLauncherHost& host) {
+    CancelFlag = host.CancelSignalled();
+    if (CancelFlag) {
+        SkipFlag = true;
+        return;
+    }
+    SkipFlag = host.TakeSkipSignal();
+}
+
+void LoadItemList() {
+    if (PathExists(RunSettings.List)) ItemList().LoadFromFile(RunSettings.List);
+}
+
+void RunList(TLauncherHost& host) {
+    if (Interactive && !host.EditSettingsDialog(RunSettings)) return;
+    LoadItemList();
+
+    TOptions& settings = RunSettings;
+    const int32_t itemCount = ItemList().Count();
+    settings.GUI = std::clamp(settings.GUI, 0, 3);
+    ProgressShown = settings.GUI == 3 || (settings.GUI == 2 && settings.WaitClose) ||
+                    (settings.GUI == 1 && itemCount > 1);
+    // A window that cannot be shown lets the run go on without it.
+    if (ProgressShown && !host.ProgressStart()) ProgressShown = false;
+    if (ProgressShown) {
+        host.ProgressSetRange(0, itemCount);
+        host.ProgressSetPos(0);
+        host.ProgressSetText(std::string());
+        PollProgress(host);
+    }
+
+    CancelFlag = false;
+    SkipFlag = false;
+    {
+        TAssociationCache cache;
+        for (int32_t index = 0; index < itemCount && !CancelFlag; ++index) RunItem(host, cache, index);
+    }
+    if (ProgressShown) host.ProgressClose();
+}
+
+void SplitQuoted(std::string_view text, char separator, TvxStringList& list) {
+    list.Clear();
+    size_t pos = 0;
+    while (pos < text.size()) {
+        bool quoted = false;
+        const size_t start = pos;
+        while (pos < text.size() && (quoted || text[pos] != separator)) {
+            if (text[pos] == '"') quoted = !quoted;
+            ++pos;
+        }
+        list.Add(std::string(text.substr(start, pos - start)));
+        if (pos < text.size()) ++pos; // step past the separator
+    }
+}
+
+std::string QuoteIfBlank(std::string_view text) {
+    std::string trimmed = Trim(text);
+    // A text of blanks only stays empty: there is nothing to quote.
+    if (trimmed.empty() || trimmed.front() == '"' || text.find(' ') == std::string_view::npos) return trimmed;
+    return '"' + trimmed + '"';
+}
+
+TAssociation SplitAssocTemplate(const TvxCommandLine& tokens) {
+    TAssociation result;
+    bool afterPlaceholder = false;
+    for (int32_t i = 0; i < tokens.Count(); ++i) {
+        const std::string token = ExpandEnvironment(tokens.Strings(i));
+        if (i == 0) {
+            result.program = token;
+            continue;
+        }
+        if (token.size() >= 2 && token[0] == '%') {
+            if (token[1] == '1') {
+                afterPlaceholder = true;
+                continue;
+            }
+            if (token[1] == '*' || (token[1] >= '0' && token[1] <= '9')) continue;
+        }
+        (afterPlaceholder ? result.end : result.begin) += ' ' + QuoteIfBlank(token);
+    }
+    result.begin = Trim(result.begin);
+    result.end = Trim(result.end);
+    return result;
+}

@@ -1,0 +1,73 @@
+#pragma once
+// The switches, the launch loop and the helpers that build each command. The loop
+// reaches processes, waits, the registry and the progress window only through
+// TLauncherHost, so that its decisions can be followed without starting anything.
+
+#include "vxCommandLine.h"
+#include "zemrunGlobal.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// A started process, as the host identifies it; null when none was obtained.
+using TProcess = void*;
+
+class TLauncherHost {
+public:
+    virtual ~TLauncherHost() = default;
+
+    virtual void ShowUsage() = 0;
+    // The main dialog over the settings; true when it was closed with OK.
+    virtual bool EditSettingsDialog(TOptions& settings) = 0;
+
+    // Starts one command through process creation or the shell (Starters table).
+    virtual TProcess Start(bool shellExecute, const std::string& program, const std::string& parameters,
+                           bool noProgram) = 0;
+    virtual void WaitForInputIdle(TProcess process, uint32_t milliseconds) = 0;
+    // Returns when the process has ended, or, with the progress window, on Skip or Cancel.
+    virtual void WaitProcessEnd(TProcess process) = 0;
+    virtual bool ProcessEnded(TProcess process) = 0;
+    virtual void CloseProcess(TProcess process) = 0;
+    virtual uint32_t IsProgramRunning(const std::string& name) = 0;
+    virtual void Sleep(uint32_t milliseconds) = 0;
+    virtual std::string GetAssocCommand(const std::string& extension) = 0;
+
+    // The progress window; ProgressStart is false when no window could be shown.
+    virtual bool ProgressStart() = 0;
+    virtual void ProgressSetRange(int32_t low, int32_t high) = 0;
+    virtual void ProgressSetPos(int32_t position) = 0;
+    virtual void ProgressSetText(const std::string& text) = 0;
+    // Zero-time tests of the window's two events; taking Skip resets it.
+    virtual bool CancelSignalled() = 0;
+    virtual bool TakeSkipSignal() = 0;
+    virtual void ProgressClose() = 0;
+};
+
+// Without the progress window nothing can skip the wait for the program to show among
+// the running processes, so it also ends when the process has ended or after this long.
+constexpr uint32_t WaitOpenPollMilliseconds = 100;
+constexpr uint32_t WaitOpenLimitMilliseconds = 30000;
+constexpr uint32_t InputIdleMilliseconds = 5000;
+
+// Applies the arguments 1.. of tokens to the run settings. False when the process is
+// to end now: a non-switch argument was opened through the shell or made the usage
+// message show.
+bool ParseArguments(const TvxCommandLine& tokens, TLauncherHost& host);
+
+// The whole run over the run settings.
+void RunList(TLauncherHost& host);
+void LoadItemList();
+// Reads the progress window's events into CancelFlag and SkipFlag.
+void PollProgress(TLauncherHost& host);
+
+void SplitQuoted(std::string_view text, char separator, TvxStringList& list);
+std::string QuoteIfBlank(std::string_view text);
+
+// A registered command template split around its %1 placeholder.
+struct TAssociation {
+    std::string program;
+    std::string begin;
+    std::string end;
+};
+TAssociation SplitAssocTemplate(const TvxCommandLine& tokens);

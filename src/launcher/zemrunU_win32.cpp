@@ -1,0 +1,105 @@
+#include "zemrunU_win32.h"
+
+#include "../foundation/vxFileUtils.h"
+#include "../foundation/vxRegistry.h"
+#include "../foundation/vxStrUtils.h"
+#include "../ui/DlgLocaleU.h"
+#include "vxProccess.h"
+
+#include <shellapi.h>
+
+#include <vector>
+
+namespace {
+// 1 shifted left by Priority + 5; the shift count wraps as the processor's does.
+DWORD PriorityClass(int32_t priority) { return DWORD(1) << ((uint32_t(priority) + 5u) & 31u); }
+
+// A wait that keeps failing (an unusable handle) is given up after this many tries.
+constexpr int WaitFailureLimit = 1000;
+} // namespace
+
+HANDLE StartByCreateProcess(const std::string& program, const std::string& parameters, bool /*noProgram*/) {
+    const std::string command = ExpandEnvironment(Trim(program + " " + parameters));
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_FORCEONFEEDBACK;
+    startup.wShowWindow = WORD(RunSettings.Window & 0xFFFF);
+    PROCESS_INFORMATION info{};
+    // CreateProcessA may write into the command line, so it gets a copy of its own.
+    std::vector<char> commandLine(command.begin(), command.end());
+    commandLine.push_back('\0');
+    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE,
+                        CREATE_DEFAULT_ERROR_MODE | CREATE_NEW_PROCESS_GROUP, nullptr, nullptr, &startup, &info))
+        return nullptr;
+    SetPriorityClass(info.hProcess, PriorityClass(RunSettings.Priority));
+    CloseHandle(info.hThread);
+    return info.hProcess;
+}
+
+HANDLE StartByShellExecute(const std::string& program, const std::string& parameters, bool noProgram) {
+    const std::string file = ExpandEnvironment(noProgram ? parameters : program);
+    const std::string arguments = noProgram ? std::string() : ExpandEnvironment(parameters);
+    SHELLEXECUTEINFOA info{};
+    info.cbSize = sizeof(info);
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_CONNECTNETDRV | SEE_MASK_DOENVSUBST;
+    info.hwnd = nullptr;
+    info.lpFile = file.c_str();
+    info.lpParameters = noProgram ? nullptr : arguments.c_str();
+    info.nShow = RunSettings.Window;
+    if (!ShellExecuteExA(&info)) return nullptr;
+    if (info.hProcess) SetPriorityClass(info.hProcess, PriorityClass(RunSettings.Priority));
+    return info.hProcess;
+}
+
+void WaitProcessEnd(HANDLE process) {
+    for (int failures = 0; failures < WaitFailureLimit; ++failures) {
+        if (WaitForSingleObject(process, INFINITE) == WAIT_OBJECT_0) return;
+        ::Sleep(0);
+    }
+}
+
+void ShowUsage() {
+    const std::string version = FileVersionText(Argument(0));
+    std::string caption = "Zemrun ";
+    if (!version.empty()) caption += " Ver." + version;
+    const std::string text = LangString(std::string(), 10);
+    MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_OK | MB_ICONINFORMATION);
+}
+
+void TWin32LauncherHost::ShowUsage() { ::ShowUsage(); }
+
+bool TWin32LauncherHost::EditSettingsDialog(TOptions&) { return false; }
+
+TProcess TWin32LauncherHost::Start(bool shellExecute, const std::string& program, const std::string& parameters,
+                                   bool noProgram) {
+    return shellExecute ? StartByShellExecute(program, parameters, noProgram)
+                        : StartByCreateProcess(program, parameters, noProgram);
+}
+
+void TWin32LauncherHost::WaitForInputIdle(TProcess process, uint32_t milliseconds) {
+    ::WaitForInputIdle(static_cast<HANDLE>(process), milliseconds);
+}
+
+void TWin32LauncherHost::WaitProcessEnd(TProcess process) { ::WaitProcessEnd(static_cast<HANDLE>(process)); }
+
+bool TWin32LauncherHost::ProcessEnded(TProcess process) {
+    return WaitForSingleObject(static_cast<HANDLE>(process), 0) != WAIT_TIMEOUT;
+}
+
+void TWin32LauncherHost::CloseProcess(TProcess process) { CloseHandle(static_cast<HANDLE>(process)); }
+
+uint32_t TWin32LauncherHost::IsProgramRunning(const std::string& name) { return ::IsProgramRunning(name); }
+
+void TWin32LauncherHost::Sleep(uint32_t milliseconds) { ::Sleep(milliseconds); }
+
+std::string TWin32LauncherHost::GetAssocCommand(const std::string& extension) {
+    return ::GetAssocCommand(extension);
+}
+
+bool TWin32LauncherHost::ProgressStart() { return false; }
+void TWin32LauncherHost::ProgressSetRange(int32_t, int32_t) {}
+void TWin32LauncherHost::ProgressSetPos(int32_t) {}
+void TWin32LauncherHost::ProgressSetText(const std::string&) {}
+bool TWin32LauncherHost::CancelSignalled() { return false; }
+bool TWin32LauncherHost::TakeSkipSignal() { return false; }
+void TWin32LauncherHost::ProgressClose() {}

@@ -1,0 +1,34 @@
+#pragma once
+// The Windows side of the launcher: the two starters, the waits, the usage message and
+// the host that the switches and the launch loop run against.
+
+#include "zemrunU.h"
+
+#include <windows.h>
+
+HANDLE StartByCreateProcess(const std::string& program, const std::string& parameters, bool noProgram);
+HANDLE StartByShellExecute(const std::string& program, const std::string& parameters, bool noProgram);
+void WaitProcessEnd(HANDLE process);
+void ShowUsage();
+
+class TWin32LauncherHost : public TLauncherHost {
+public:
+    void ShowUsage() override;
+    bool EditSettingsDialog(TOptions& settings) override;
+    TProcess Start(bool shellExecute, const std::string& program, const std::string& parameters,
+                   bool noProgram) override;
+    void WaitForInputIdle(TProcess process, uint32_t milliseconds) override;
+    void WaitProcessEnd(TProcess process) override;
+    bool ProcessEnded(TProcess process) override;
+    void CloseProcess(TProcess process) override;
+    uint32_t IsProgramRunning(const std::string& name) override;
+    void Sleep(uint32_t milliseconds) override;
+    std::string GetAssocCommand(const std::string& extension) override;
+    bool ProgressStart() override;
+    void ProgressSetRange(int32_t low, int32_t high) override;
+    void ProgressSetPos(int32_t position) override;
+    void ProgressSetText(const std::string& text) override;
+    bool CancelSignalled() override;
+    bool TakeSkipSignal() override;
+    void ProgressClose() override;
+};

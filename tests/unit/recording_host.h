@@ -1,0 +1,106 @@
+#pragma once
+// A launcher host that starts nothing: it records every call the launch loop makes,
+// keeps simulated time, and plays the progress window's buttons from a script.
+
+#include "launcher/zemrunU.h"
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+class TRecordingHost : public TLauncherHost {
+public:
+    // What the host answers.
+    std::map<std::string, std::string> associations; // extension -> template
+    bool startsFail = false;
+    bool progressAvailable = true;
+    bool dialogResult = true;
+    uint32_t programShowsAfterMs = 0;  // IsProgramRunning finds it from then on
+    bool programNeverShows = false;
+    uint32_t processEndsAfterMs = UINT32_MAX;
+    // Called before every zero-time test of the events; may press the buttons.
+    std::function<void(TRecordingHost&)> beforeEveryPoll;
+    // Called when a wait for a process's end begins; may press the buttons.
+    std::function<void(TRecordingHost&)> duringEndWait;
+    bool cancelEvent = false;
+    bool skipEvent = false;
+
+    // What the loop did.
+    std::vector<std::string> log;
+    std::vector<std::string> commands;
+    std::map<std::string, int> assocLookups;
+    uint32_t now = 0;
+    int openProcesses = 0;
+    int usageShown = 0;
+
+    void ShowUsage() override {
+        ++usageShown;
+        log.push_back("usage");
+    }
+    bool EditSettingsDialog(TOptions&) override {
+        log.push_back("dialog");
+        return dialogResult;
+    }
+    TProcess Start(bool shell, const std::string& program, const std::string& parameters, bool noProgram) override {
+        commands.push_back(std::string(shell ? "shell" : "create") + "|" + program + "|" + parameters + "|" +
+                           (noProgram ? "noprog" : "prog"));
+        log.push_back("start");
+        if (startsFail) return nullptr;
+        ++openProcesses;
+        startedAt_ = now;
+        return reinterpret_cast<TProcess>(uintptr_t(commands.size()));
+    }
+    void WaitForInputIdle(TProcess, uint32_t ms) override { log.push_back("idle " + std::to_string(ms)); }
+    void WaitProcessEnd(TProcess) override {
+        if (duringEndWait) duringEndWait(*this);
+        if (ProgressShown && (skipEvent || cancelEvent)) {
+            log.push_back(skipEvent ? "end-wait skipped" : "end-wait cancelled");
+            skipEvent = false; // the wait takes the skip signal
+            return;
+        }
+        log.push_back("end-wait");
+    }
+    bool ProcessEnded(TProcess) override { return now - startedAt_ >= processEndsAfterMs; }
+    void CloseProcess(TProcess) override {
+        --openProcesses;
+        log.push_back("close");
+    }
+    uint32_t IsProgramRunning(const std::string&) override {
+        return !programNeverShows && now - startedAt_ >= programShowsAfterMs ? 42 : 0;
+    }
+    void Sleep(uint32_t ms) override {
+        now += ms;
+        if (ms != WaitOpenPollMilliseconds) log.push_back("sleep " + std::to_string(ms));
+        else ++polls100;
+    }
+    std::string GetAssocCommand(const std::string& extension) override {
+        ++assocLookups[extension];
+        auto found = associations.find(extension);
+        return found == associations.end() ? std::string() : found->second;
+    }
+    bool ProgressStart() override {
+        log.push_back(progressAvailable ? "progress start" : "progress failed");
+        return progressAvailable;
+    }
+    void ProgressSetRange(int32_t low, int32_t high) override {
+        log.push_back("range " + std::to_string(low) + ".." + std::to_string(high));
+    }
+    void ProgressSetPos(int32_t position) override { log.push_back("pos " + std::to_string(position)); }
+    void ProgressSetText(const std::string& text) override { log.push_back("text " + text); }
+    bool CancelSignalled() override {
+        if (beforeEveryPoll) beforeEveryPoll(*this);
+        return cancelEvent;
+    }
+    bool TakeSkipSignal() override {
+        const bool taken = skipEvent;
+        skipEvent = false;
+        return taken;
+    }
+    void ProgressClose() override { log.push_back("progress close"); }
+
+    int polls100 = 0;
+
+private:
+    uint32_t startedAt_ = 0;
+};

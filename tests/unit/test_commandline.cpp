@@ -1,0 +1,103 @@
+#include "launcher/vxCommandLine.h"
+#include "launcher/zemrunU.h"
+#include "recording_host.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::vector<std::string> Tokens(const char* text) {
+    TvxCommandLine line(text);
+    std::vector<std::string> out;
+    for (int32_t i = 0; i < line.Count(); ++i) out.push_back(line.Strings(i));
+    return out;
+}
+
+using V = std::vector<std::string>;
+
+TEST(Tokenize, GroupsQuotesAndStripsLeadingQuotedTokens) {
+    EXPECT_EQ(Tokens("prog \"a b\" c\"\"d"), (V{"prog", "a b", "c\"\"d"}));
+    EXPECT_EQ(Tokens("/B:\"-a -b\""), (V{"/B:\"-a -b\""}));
+    EXPECT_EQ(Tokens("\"/B:-a -b\""), (V{"/B:-a -b"}));
+    EXPECT_EQ(Tokens("x \"open to the end"), (V{"x", "open to the en"}));
+    EXPECT_EQ(Tokens("a \"\" b"), (V{"a", "", "b"}));
+    EXPECT_EQ(Tokens("\t a\x01" "b\x7f\xff  "), (V{"a", "b\x7f\xff"}));
+    EXPECT_EQ(Tokens("   "), (V{}));
+    EXPECT_EQ(Tokens("\""), (V{""}));
+    EXPECT_EQ(Tokens("\"a\"b c"), (V{"a\"", "c"})); // first and last character go
+}
+
+TEST(StripQuotes, RemovesOneQuoteAtEachEnd) {
+    EXPECT_EQ(StripQuotes("\"D:\\My Lists\\a.txt\""), "D:\\My Lists\\a.txt");
+    EXPECT_EQ(StripQuotes("\""), "");
+    EXPECT_EQ(StripQuotes(""), "");
+    EXPECT_EQ(StripQuotes("\"\"x\"\""), "\"x\"");
+    EXPECT_EQ(StripQuotes("a\""), "a");
+}
+
+class Switches : public ::testing::Test {
+protected:
+    void SetUp() override { InitializeGlobals(); }
+    bool Parse(const std::string& arguments) { return ParseArguments(TvxCommandLine("zemrun.exe " + arguments), host); }
+    TRecordingHost host;
+};
+
+TEST_F(Switches, ApplyInOrderWithLaterOnesWinning) {
+    EXPECT_TRUE(Parse("-l:list.txt /X:\"C:\\t\\a b.exe\" /B:\"x y\" /e:-z /R:(\\w+) /F:250ms /G:7 /M:0 /O:9 "
+                      "/P /S /W /Lxother.txt /I"));
+    const TOptions& s = RunSettings;
+    EXPECT_EQ(s.List, "other.txt"); // the third character is not examined
+    EXPECT_EQ(s.Exe, "C:\\t\\a b.exe");
+    EXPECT_EQ(s.BParam, "\"x y\"");
+    EXPECT_EQ(s.Eparam, "-z");
+    EXPECT_EQ(s.RegExp, "(\\w+)");
+    EXPECT_EQ(s.FirstPause, 250);
+    EXPECT_EQ(s.GUI, 7);
+    EXPECT_EQ(s.Window, 0);
+    EXPECT_EQ(s.Priority, 9);
+    EXPECT_TRUE(s.WaitClose);
+    EXPECT_TRUE(s.ShellExecute);
+    EXPECT_FALSE(s.WaitOpen);
+    EXPECT_TRUE(Interactive);
+    EXPECT_TRUE(host.commands.empty());
+}
+
+TEST_F(Switches, FlagsIgnoreTrailingTextAndUnknownLettersAreSkipped) {
+    EXPECT_TRUE(Parse("/W /Wxyz /Q:1 / - /Pnow /L: /X:"));
+    EXPECT_TRUE(RunSettings.WaitOpen); // inverted twice
+    EXPECT_TRUE(RunSettings.WaitClose);
+    EXPECT_EQ(RunSettings.List, "");
+    EXPECT_EQ(RunSettings.Exe, "");
+}
+
+TEST_F(Switches, NumbersFollowTheReadingRule) {
+    const std::pair<const char*, int32_t> cases[] = {{"/F:abc", 0}, {"/F:$10", 16}, {"/F:-5", -5}, {"/F:-5x", 5}};
+    for (const auto& [arg, value] : cases) {
+        EXPECT_TRUE(Parse(arg));
+        EXPECT_EQ(RunSettings.FirstPause, value) << arg;
+    }
+}
+
+TEST_F(Switches, QuotedWholeSwitchGivesTheSameList) {
+    EXPECT_TRUE(Parse("\"/L:D:\\My Lists\\a.txt\""));
+    EXPECT_EQ(RunSettings.List, "D:\\My Lists\\a.txt");
+    EXPECT_TRUE(Parse("/L:\"D:\\My Lists\\b.txt\""));
+    EXPECT_EQ(RunSettings.List, "D:\\My Lists\\b.txt");
+}
+
+TEST_F(Switches, ANonSwitchAmongSeveralShowsUsageAndStartsNothing) {
+    EXPECT_FALSE(Parse("/L:a.txt b.txt"));
+    EXPECT_FALSE(Parse("b.txt /L:x.txt"));
+    EXPECT_EQ(host.usageShown, 2);
+    EXPECT_TRUE(host.commands.empty());
+    EXPECT_EQ(RunSettings.List, "a.txt"); // applied before, not used further
+}
+
+TEST_F(Switches, ALoneNonSwitchIsOpenedThroughTheShell) {
+    EXPECT_FALSE(Parse("\"my report.pdf\""));
+    EXPECT_EQ(host.commands, (V{"shell||my report.pdf|noprog"}));
+    EXPECT_EQ(host.openProcesses, 0);
+    EXPECT_EQ(host.usageShown, 0);
+}
+
+} // namespace

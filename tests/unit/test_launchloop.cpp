@@ -1,0 +1,301 @@
+#include "launcher/zemrunU.h"
+#include "recording_host.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+namespace {
+
+using V = std::vector<std::string>;
+
+class LaunchLoop : public ::testing::Test {
+protected:
+    void SetUp() override {
+        InitializeGlobals();
+        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        listPath_ = (std::filesystem::temp_directory_path() /
+                     ("zemrun_unit_" + std::string(test->name()) + "_" + std::to_string(getpid()) + ".txt"))
+                        .string();
+    }
+    void TearDown() override { std::filesystem::remove(listPath_); }
+
+    void Run(const std::string& listBytes) {
+        std::ofstream(listPath_, std::ios::binary) << listBytes;
+        RunSettings.List = listPath_;
+        RunList(host);
+    }
+    int Count(const std::string& entry) const { return int(std::count(host.log.begin(), host.log.end(), entry)); }
+
+    TRecordingHost host;
+    std::string listPath_;
+};
+
+TEST_F(LaunchLoop, BuildsCommandsWithBlanksForEmptyPartsAndQuotedItems) {
+    RunSettings.Exe = "notepad.exe";
+    RunSettings.BParam = "-a";
+    RunSettings.Eparam = "-z";
+    RunSettings.WaitOpen = false;
+    Run("my file.txt\r\n\r\nnotepad.exe\r\n  spaced  \r\n");
+    EXPECT_EQ(host.commands, (V{"create|notepad.exe|-a  \"my file.txt\" -z|prog",
+                                "create|notepad.exe|-a   -z|prog", // an empty line: only the parameters
+                                "create||-a  notepad.exe -z|prog", // the item equal to the program
+                                "create|notepad.exe|-a  \"spaced\" -z|prog"}));
+}
+
+TEST_F(LaunchLoop, WithoutParametersOnlyTheQuotedItemRemains) {
+    RunSettings.Exe = "notepad.exe";
+    Run("my file.txt");
+    EXPECT_EQ(host.commands, (V{"create|notepad.exe|\"my file.txt\"|prog"}));
+}
+
+TEST_F(LaunchLoop, ParametersAreUsedExactlyAsStoredInside) {
+    RunSettings.Exe = "conv.exe";
+    RunSettings.BParam = "  -q  \"x y\"";
+    RunSettings.Eparam = "%OUT%  ";
+    RunSettings.WaitOpen = false;
+    Run("b c.jpg");
+    EXPECT_EQ(host.commands, (V{"create|conv.exe|-q  \"x y\"  \"b c.jpg\" %OUT%|prog"}));
+}
+
+TEST_F(LaunchLoop, RegisteredProgramsAreSplitOncePerExtensionText) {
+    host.associations[".txt"] = "  \"D:\\Tools\\ed.exe\" /x \"%1\" ";
+    host.associations[".TXT"] = "\"D:\\Tools\\ed.exe\" /x \"%1\"";
+    host.associations[".doc"] = "app.exe \"%L\" %* %2";
+    host.associations[".rtf"] = "app.exe /file=%1 /p";
+    RunSettings.BParam = "-b";
+    RunSettings.WaitOpen = false;
+    Run("a.txt\rb.txt\rc.TXT\rd.doc\re.rtf\rf.none\rg.none\rnoext\rh.txt");
+    EXPECT_EQ(host.commands, (V{"create|D:\\Tools\\ed.exe|-b /x a.txt|prog",
+                                "create|D:\\Tools\\ed.exe|-b /x b.txt|prog",
+                                "create|D:\\Tools\\ed.exe|-b /x c.TXT|prog",
+                                "create|app.exe|-b %L d.doc|prog",
+                                "create|app.exe|-b /file=%1 /p e.rtf|prog",
+                                "create||-b  f.none|noprog",
+                                "create||-b  g.none|noprog",
+                                "create||-b  noext|noprog",
+                                "create|D:\\Tools\\ed.exe|-b /x h.txt|prog"}));
+    EXPECT_EQ(host.assocLookups[".txt"], 1);
+    EXPECT_EQ(host.assocLookups[".TXT"], 1);
+    EXPECT_EQ(host.assocLookups[".none"], 2); // misses are not cached
+    EXPECT_EQ(host.assocLookups[""], 1);
+}
+
+TEST_F(LaunchLoop, NoLookupWithAProgramOrThroughTheShell) {
+    host.associations[".txt"] = "ed.exe %1";
+    RunSettings.ShellExecute = true;
+    RunSettings.WaitOpen = false;
+    Run("a.txt\rb.txt");
+    EXPECT_TRUE(host.assocLookups.empty());
+    EXPECT_EQ(host.commands, (V{"shell||a.txt|noprog", "shell||b.txt|noprog"}));
+}
+
+TEST(AssocTemplate, SplitsAroundThePlaceholder) {
+    setenv("ZEMRUN_SR", "C:\\Win Dows", 1);
+    auto split = [](const char* text) {
+        const TAssociation a = SplitAssocTemplate(TvxCommandLine(text));
+        return V{a.program, a.begin, a.end};
+    };
+    EXPECT_EQ(split("\"D:\\Tools\\ed.exe\" /x \"%1\""), (V{"D:\\Tools\\ed.exe", "/x", ""}));
+    EXPECT_EQ(split("%ZEMRUN_SR%\\viewer.exe \"%1\" /p"), (V{"C:\\Win Dows\\viewer.exe", "", "/p"}));
+    EXPECT_EQ(split("app.exe %1 %*"), (V{"app.exe", "", ""}));
+    EXPECT_EQ(split("app.exe /d:%ZEMRUN_SR% %1"), (V{"app.exe", "\"/d:C:\\Win Dows\"", ""}));
+    EXPECT_EQ(split("\"%1\" %*"), (V{"%1", "", ""}));
+    EXPECT_EQ(split("app.exe % %10x"), (V{"app.exe", "%", ""}));
+}
+
+TEST_F(LaunchLoop, WaitOpenWaitsForIdleAndForTheProgramToShow) {
+    RunSettings.Exe = "C:\\tools\\p.exe";
+    host.programShowsAfterMs = 300;
+    Run("one");
+    EXPECT_EQ(host.log, (V{"start", "idle 5000", "close"}));
+    EXPECT_EQ(host.polls100, 3);
+}
+
+TEST_F(LaunchLoop, WaitOpenWithoutProgressEndsWhenTheProcessEndsOrAfterTheLimit) {
+    RunSettings.Exe = "never-found";
+    host.programNeverShows = true;
+    host.processEndsAfterMs = 700;
+    Run("one");
+    EXPECT_EQ(host.polls100, 7);
+
+    InitializeGlobals();
+    host.polls100 = 0;
+    host.processEndsAfterMs = UINT32_MAX;
+    RunSettings.Exe = "never-found";
+    Run("one");
+    EXPECT_EQ(uint32_t(host.polls100) * WaitOpenPollMilliseconds, WaitOpenLimitMilliseconds);
+}
+
+TEST_F(LaunchLoop, WaitOpenWithoutAProgramOnlyWaitsForIdle) {
+    host.associations[".txt"] = "ed.exe %1";
+    Run("a.txt");
+    EXPECT_EQ(host.log, (V{"start", "idle 5000", "close"}));
+    EXPECT_EQ(host.polls100, 0);
+}
+
+TEST_F(LaunchLoop, WaitCloseWaitsForEveryEndAndLeavesOutThePause) {
+    RunSettings.Exe = "p.exe";
+    RunSettings.WaitOpen = false;
+    RunSettings.WaitClose = true;
+    RunSettings.GUI = 0;
+    Run("a\rb");
+    EXPECT_EQ(host.log, (V{"start", "end-wait", "close", "start", "end-wait", "close"}));
+    EXPECT_EQ(host.openProcesses, 0);
+}
+
+TEST_F(LaunchLoop, PausesOnceAfterTheFirstItemOfLongerLists) {
+    RunSettings.Exe = "p.exe";
+    RunSettings.WaitOpen = false;
+    RunSettings.GUI = 0;
+    RunSettings.FirstPause = 250;
+    Run("a\rb\rc");
+    EXPECT_EQ(host.log, (V{"start", "close", "sleep 250", "start", "close", "start", "close"}));
+
+    InitializeGlobals();
+    host.log.clear();
+    RunSettings.Exe = "p.exe";
+    RunSettings.WaitOpen = false;
+    Run("only");
+    EXPECT_EQ(Count("sleep 1000"), 0);
+}
+
+TEST_F(LaunchLoop, FailedStartsSkipTheWaitsButNotThePause) {
+    host.startsFail = true;
+    RunSettings.Exe = "missing.exe";
+    RunSettings.WaitClose = false;
+    RunSettings.GUI = 0;
+    Run("a\rb");
+    EXPECT_EQ(host.log, (V{"start", "sleep 1000", "start"}));
+}
+
+TEST_F(LaunchLoop, ANegativePauseDoesNotSleep) {
+    RunSettings.Exe = "p.exe";
+    RunSettings.WaitOpen = false;
+    RunSettings.GUI = 0;
+    RunSettings.FirstPause = -1;
+    Run("a\rb");
+    EXPECT_EQ(host.log, (V{"start", "close", "start", "close"}));
+}
+
+TEST_F(LaunchLoop, GuiModesDecideTheProgressWindowAndAreClamped) {
+    struct Case {
+        int32_t gui;
+        bool waitClose;
+        const char* list;
+        bool shown;
+        int32_t stored;
+    };
+    const Case cases[] = {{1, false, "a", false, 1}, {1, false, "a\rb", true, 1}, {2, false, "a\rb", false, 2},
+                          {2, true, "a", true, 2},   {3, false, "", true, 3},     {7, false, "", true, 3},
+                          {-2, false, "a\rb", false, 0}, {0, true, "a\rb", false, 0}};
+    for (const Case& c : cases) {
+        InitializeGlobals();
+        host.log.clear();
+        RunSettings.Exe = "p.exe";
+        RunSettings.WaitOpen = false;
+        RunSettings.FirstPause = 0;
+        RunSettings.GUI = c.gui;
+        RunSettings.WaitClose = c.waitClose;
+        Run(c.list);
+        EXPECT_EQ(Count("progress start"), c.shown ? 1 : 0) << c.gui << " " << c.list;
+        EXPECT_EQ(Count("progress close"), c.shown ? 1 : 0);
+        EXPECT_EQ(RunSettings.GUI, c.stored);
+    }
+}
+
+TEST_F(LaunchLoop, ProgressFollowsTheItems) {
+    RunSettings.Exe = "p.exe";
+    RunSettings.WaitOpen = false;
+    RunSettings.FirstPause = 0;
+    RunSettings.BParam = "-v";
+    Run("a\rb c");
+    EXPECT_EQ(host.log, (V{"progress start", "range 0..2", "pos 0", "text ", "start", "text -v  a", "pos 0",
+                           "close", "start", "text -v  \"b c\"", "pos 1", "close", "progress close"}));
+}
+
+TEST_F(LaunchLoop, AWindowThatCannotBeShownLetsTheRunGoOn) {
+    host.progressAvailable = false;
+    RunSettings.Exe = "p.exe";
+    RunSettings.WaitOpen = false;
+    RunSettings.GUI = 3;
+    Run("a");
+    EXPECT_FALSE(ProgressShown);
+    EXPECT_EQ(host.log, (V{"progress failed", "start", "close"}));
+}
+
+TEST_F(LaunchLoop, SkipDuringTheWaitForTheEndGoesOnAndCountsOnce) {
+    RunSettings.Exe = "p.exe";
+    RunSettings.WaitOpen = false;
+    RunSettings.WaitClose = true;
+    host.duringEndWait = [](TRecordingHost& h) {
+        if (h.commands.size() == 1) h.skipEvent = true; // pressed twice while the first item runs
+    };
+    Run("a\rb");
+    EXPECT_EQ(host.log, (V{"progress start", "range 0..2", "pos 0", "text ", "start", "text a", "pos 0",
+                           "end-wait skipped", "close", "start", "text b", "pos 1", "end-wait", "close",
+                           "progress close"}));
+    EXPECT_FALSE(SkipFlag);
+}
+
+TEST_F(LaunchLoop, SkipSeenAfterTheFirstItemLeavesOutThePause) {
+    RunSettings.Exe = "p.exe";
+    RunSettings.WaitOpen = false;
+    int polls = 0;
+    host.beforeEveryPoll = [&](TRecordingHost& h) {
+        if (++polls == 3) h.skipEvent = true; // seen by the poll after the first item's waits
+    };
+    Run("a\rb");
+    EXPECT_EQ(Count("sleep 1000"), 0);
+    EXPECT_EQ(host.commands.size(), 2u);
+}
+
+TEST_F(LaunchLoop, SkipEndsTheWaitForTheProgramToShow) {
+    RunSettings.Exe = "p.exe";
+    host.programNeverShows = true;
+    host.beforeEveryPoll = [](TRecordingHost& h) {
+        if (h.polls100 > 0 && h.polls100 % 3 == 0) h.skipEvent = true;
+    };
+    Run("a\rb");
+    EXPECT_EQ(host.polls100, 7); // three polls into each item's wait, and the sleep that follows
+    EXPECT_EQ(host.commands.size(), 2u);
+    // The polls after the wait take the skip back, so the pause still follows.
+    EXPECT_EQ(Count("sleep 1000"), 1);
+}
+
+TEST_F(LaunchLoop, CancelEndsTheWaitsAndStartsNothingMore) {
+    RunSettings.Exe = "p.exe";
+    RunSettings.WaitOpen = true;
+    RunSettings.WaitClose = true;
+    host.programNeverShows = true;
+    int polls = 0;
+    host.beforeEveryPoll = [&](TRecordingHost& h) {
+        if (++polls == 3) h.cancelEvent = true;
+    };
+    Run("a\rb\rc");
+    EXPECT_EQ(host.commands.size(), 1u);
+    EXPECT_TRUE(CancelFlag);
+    EXPECT_EQ(Count("end-wait cancelled"), 1);
+    EXPECT_EQ(Count("progress close"), 1);
+    EXPECT_EQ(host.openProcesses, 0);
+}
+
+TEST_F(LaunchLoop, InteractiveRunsTheDialogFirstAndStopsWithoutOk) {
+    Interactive = true;
+    host.dialogResult = false;
+    RunSettings.Exe = "p.exe";
+    Run("a");
+    EXPECT_EQ(host.log, (V{"dialog"}));
+}
+
+TEST_F(LaunchLoop, AMissingListStartsNothing) {
+    RunSettings.List = listPath_ + ".missing";
+    RunList(host);
+    EXPECT_TRUE(host.commands.empty());
+    EXPECT_EQ(ItemList().Count(), 0);
+}
+
+} // namespace

@@ -1,0 +1,111 @@
+#include "foundation/vxFileUtils.h"
+#include "foundation/vxStrUtils.h"
+#include "launcher/zemrunU.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+TEST(ReadInteger, ReadsSignsPrefixesAndStopsEarlyWithoutTheSign) {
+    struct Case {
+        const char* text;
+        int32_t value;
+    };
+    const Case cases[] = {
+        {"250ms", 250}, {"abc", 0},   {"$10", 16},     {"-5", -5},    {"-5x", 5},
+        {" 42", 42},    {"0x1F", 31}, {"7 days", 7},   {"", 0},       {"+12", 12},
+        {"x1f", 31},    {"X1F", 31},  {"0X10", 16},    {"-", 0},      {"$", 0},
+        {"-0x10", 0},   {"12ab", 12}, {"$FFFFFFFF", -1}, {"  -7", -7}, {"\t5", 0},
+    };
+    for (const Case& c : cases) EXPECT_EQ(ReadInteger(c.text), c.value) << '"' << c.text << '"';
+}
+
+TEST(Trim, RemovesControlCharactersAndBlanksAtBothEnds) {
+    EXPECT_EQ(Trim(" \t\r\n a b \x01"), "a b");
+    EXPECT_EQ(Trim("   "), "");
+    EXPECT_EQ(Trim("\xA0x\xA0"), "\xA0x\xA0"); // codes above 32 stay
+}
+
+TEST(AnsiCase, FoldsWindows1252Letters) {
+    EXPECT_EQ(AnsiUpperCase("abc\xE9\xFF\x9A"), "ABC\xC9\x9F\x8A");
+    EXPECT_TRUE(SameTextAnsi("General", "GENERAL"));
+    EXPECT_FALSE(SameTextAnsi("Convert ", "Convert"));
+    EXPECT_EQ(AnsiUpperChar(0xDF), 0xDF); // sharp s has no single upper case
+    EXPECT_EQ(AnsiLowerChar(0xD7), 0xD7); // the multiplication sign is no letter
+}
+
+TEST(Paths, SplitNameFolderAndExtension) {
+    EXPECT_EQ(PathExtension("a.b\\c"), "");
+    EXPECT_EQ(PathExtension("archive.tar.gz"), ".gz");
+    EXPECT_EQ(PathExtension("name."), ".");
+    EXPECT_EQ(PathExtension(".txt"), ".txt");
+    EXPECT_EQ(PathExtension(""), "");
+    EXPECT_EQ(PathExtension("D:file"), "");
+    EXPECT_EQ(PathFileName("D:\\x\\y.lng"), "y.lng");
+    EXPECT_EQ(PathFileName("y.lng"), "y.lng");
+    EXPECT_EQ(PathFileName("D:\\x\\"), "");
+    EXPECT_EQ(PathFolder("D:\\x\\y.lng"), "D:\\x\\");
+    EXPECT_EQ(PathFolder("y.lng"), "");
+    EXPECT_EQ(PathFolder("\\y.lng"), "");
+    EXPECT_EQ(PathFolder("a/b:c"), "a/b:");
+}
+
+TEST(ExpandEnvironment, ReplacesSetNamesAndKeepsTheRest) {
+    setenv("ZEMRUN_T1", "one", 1);
+    unsetenv("ZEMRUN_NO_SUCH_VAR");
+    EXPECT_EQ(ExpandEnvironment("%ZEMRUN_NO_SUCH_VAR%\\x"), "%ZEMRUN_NO_SUCH_VAR%\\x");
+    EXPECT_EQ(ExpandEnvironment("a%ZEMRUN_T1%b"), "aoneb");
+    EXPECT_EQ(ExpandEnvironment("100% %ZEMRUN_T1%"), "100% one"); // "% " is no reference
+    EXPECT_EQ(ExpandEnvironment("50%"), "50%");
+    EXPECT_EQ(ExpandEnvironment(""), "");
+}
+
+TEST(FileSystem, ExistsFindsWildcardsAndCreateFolderPathStopsAtTheFileName) {
+    const auto root = std::filesystem::temp_directory_path() / "zemrun_unit_fs";
+    std::filesystem::remove_all(root);
+    CreateFolderPath((root / "a" / "b" / "options.ini").string());
+    EXPECT_TRUE(std::filesystem::is_directory(root / "a" / "b"));
+    EXPECT_FALSE(std::filesystem::exists(root / "a" / "b" / "options.ini"));
+    EXPECT_FALSE(PathExists((root / "*.txt").string()));
+    std::ofstream(root / "one.txt") << "x";
+    EXPECT_TRUE(PathExists((root / "*.txt").string()));
+    EXPECT_TRUE(PathExists(root.string()));
+    EXPECT_FALSE(PathExists(""));
+    EXPECT_FALSE(FindOnSearchPath(""));
+    EXPECT_TRUE(FindOnSearchPath("sh"));
+    std::filesystem::remove_all(root);
+}
+
+TEST(QuoteIfBlank, QuotesTextsWithBlanksUnlessAlreadyQuoted) {
+    EXPECT_EQ(QuoteIfBlank("a b"), "\"a b\"");
+    EXPECT_EQ(QuoteIfBlank("\"a b\""), "\"a b\"");
+    EXPECT_EQ(QuoteIfBlank(" ab "), "\"ab\"");
+    EXPECT_EQ(QuoteIfBlank("ab"), "ab");
+    EXPECT_EQ(QuoteIfBlank("\tab\t"), "ab"); // only the blank, code 32, asks for quotes
+    EXPECT_EQ(QuoteIfBlank("   "), "");
+    EXPECT_EQ(QuoteIfBlank(""), "");
+    EXPECT_EQ(QuoteIfBlank("/out:\"a b\""), "\"/out:\"a b\"\"");
+}
+
+TEST(SplitQuoted, SplitsOutsideQuotesOnly) {
+    TvxStringList pieces;
+    auto split = [&](const char* text) {
+        SplitQuoted(text, ' ', pieces);
+        std::vector<std::string> out;
+        for (int32_t i = 0; i < pieces.Count(); ++i) out.push_back(pieces.Strings(i));
+        return out;
+    };
+    using V = std::vector<std::string>;
+    EXPECT_EQ(split("/in:$1 \"$1 copy.txt\""), (V{"/in:$1", "\"$1 copy.txt\""}));
+    EXPECT_EQ(split("a  b"), (V{"a", "", "b"}));
+    EXPECT_EQ(split(" a"), (V{"", "a"}));
+    EXPECT_EQ(split("a "), (V{"a"}));
+    EXPECT_EQ(split(""), (V{}));
+    EXPECT_EQ(split("x\"a b"), (V{"x\"a b"})); // an open quote runs to the end
+}
+
+} // namespace
