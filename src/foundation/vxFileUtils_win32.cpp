@@ -8,6 +8,9 @@
 
 std::string ExpandEnvironment(const std::string& text) {
     if (text.empty()) return {};
+    // The service is limited to 32K characters and cuts longer texts; those stay as
+    // they are, so that nothing downstream works on a silently shortened text.
+    if (text.size() > 32767) return text;
     std::string buffer(text.size() + 1, '\0');
     DWORD needed = ExpandEnvironmentStringsA(text.c_str(), buffer.data(), DWORD(buffer.size()));
     if (needed > buffer.size()) {

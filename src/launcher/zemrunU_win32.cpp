@@ -14,12 +14,17 @@ namespace {
 // 1 shifted left by Priority + 5; the shift count wraps as the processor's does.
 DWORD PriorityClass(int32_t priority) { return DWORD(1) << ((uint32_t(priority) + 5u) & 31u); }
 
+// Windows refuses longer command lines; some of its emulations start the program with a
+// cut one instead, so they are refused here on every system.
+constexpr size_t MaxCommandLine = 32767;
+
 // A wait that keeps failing (an unusable handle) is given up after this many tries.
 constexpr int WaitFailureLimit = 1000;
 } // namespace
 
 HANDLE StartByCreateProcess(const std::string& program, const std::string& parameters, bool /*noProgram*/) {
     const std::string command = ExpandEnvironment(Trim(program + " " + parameters));
+    if (command.size() > MaxCommandLine) return nullptr;
     STARTUPINFOA startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_FORCEONFEEDBACK;

@@ -1,0 +1,115 @@
+#include "uidriver.h"
+
+namespace uidriver {
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
+    const ULONGLONG until = GetTickCount64() + timeoutMs;
+    for (;;) {
+        if (condition()) return true;
+        if (GetTickCount64() >= until) return false;
+        Sleep(20);
+    }
+}
+
+std::vector<HWND> TopWindowsOf(DWORD processId) {
+    struct Search {
+        DWORD pid;
+        std::vector<HWND> found;
+    } search{processId, {}};
+    EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(param);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == s->pid) s->found.push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND WaitForTopWindow(DWORD processId, const std::string& className, DWORD timeoutMs) {
+    HWND result = nullptr;
+    WaitUntil(
+        [&] {
+            for (HWND window : TopWindowsOf(processId))
+                if (IsWindowVisible(window) && (className.empty() || ClassName(window) == className)) {
+                    result = window;
+                    return true;
+                }
+            return false;
+        },
+        timeoutMs);
+    return result;
+}
+
+std::vector<HWND> Children(HWND parent) {
+    std::vector<HWND> found;
+    for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        found.push_back(child);
+    return found;
+}
+
+std::string Text(HWND window) {
+    const LRESULT length = SendMessageA(window, WM_GETTEXTLENGTH, 0, 0);
+    std::string text(size_t(length) + 1, '\0');
+    const LRESULT got = SendMessageA(window, WM_GETTEXT, WPARAM(text.size()), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(size_t(got));
+    return text;
+}
+
+std::string ClassName(HWND window) {
+    char name[256] = {};
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+HWND Item(HWND dialog, int id) { return GetDlgItem(dialog, id); }
+
+std::string ItemText(HWND dialog, int id) { return Text(Item(dialog, id)); }
+
+namespace {
+std::string BitmapBits(HBITMAP bitmap) {
+    BITMAP info{};
+    if (!bitmap || !GetObjectA(bitmap, sizeof info, &info)) return {};
+    std::string bits(size_t(info.bmWidthBytes) * size_t(info.bmHeight), '\0');
+    GetBitmapBits(bitmap, LONG(bits.size()), bits.data());
+    return bits;
+}
+
+std::string IconBits(HICON icon) {
+    ICONINFO info{};
+    if (!icon || !GetIconInfo(icon, &info)) return {};
+    std::string bits = BitmapBits(info.hbmColor) + "|" + BitmapBits(info.hbmMask);
+    if (info.hbmColor) DeleteObject(info.hbmColor);
+    if (info.hbmMask) DeleteObject(info.hbmMask);
+    return bits;
+}
+} // namespace
+
+bool SameIconImage(HICON a, HICON b) {
+    const std::string bits = IconBits(a);
+    return bits.size() > 1 && bits == IconBits(b);
+}
+
+void Click(HWND button) { PostMessageA(button, BM_CLICK, 0, 0); }
+
+void ClickItem(HWND dialog, int id) { Click(Item(dialog, id)); }
+
+void Close(HWND window) { PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0); }
+
+void TypeText(HWND dialog, int id, const std::string& text) {
+    HWND control = Item(dialog, id);
+    SendMessageA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    const bool combo = ClassName(control) == "ComboBox";
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, combo ? CBN_EDITCHANGE : EN_CHANGE),
+                 reinterpret_cast<LPARAM>(control));
+}
+
+void SelectEntry(HWND dialog, int id, int index) {
+    HWND control = Item(dialog, id);
+    SendMessageA(control, CB_SETCURSEL, WPARAM(index), 0);
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(control));
+}
+
+} // namespace uidriver

@@ -1,0 +1,42 @@
+#pragma once
+// Drives the real windows of another process the way a user would: finds them, reads
+// their texts, clicks, and sets texts and selections with the notifications that a
+// user's action sends.
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace uidriver {
+
+// Waits until the condition holds, checking every few milliseconds; false on timeout.
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
+
+std::vector<HWND> TopWindowsOf(DWORD processId);
+// The first visible top-level window of the process with the class (any class when
+// empty), waiting up to timeoutMs; null when none shows.
+HWND WaitForTopWindow(DWORD processId, const std::string& className, DWORD timeoutMs);
+
+std::vector<HWND> Children(HWND parent);
+std::string Text(HWND window);
+std::string ClassName(HWND window);
+HWND Item(HWND dialog, int id);
+std::string ItemText(HWND dialog, int id);
+
+// Whether two icons show the same picture (icon handles differ between processes).
+bool SameIconImage(HICON a, HICON b);
+
+// Clicks a button without waiting for what the click starts.
+void Click(HWND button);
+void ClickItem(HWND dialog, int id);
+// Asks a window to close as its title bar would.
+void Close(HWND window);
+
+// Sets an edit or combo box's text and sends the change notification a user's typing sends.
+void TypeText(HWND dialog, int id, const std::string& text);
+// Selects a combo box entry and sends the selection-change notification.
+void SelectEntry(HWND dialog, int id, int index);
+
+} // namespace uidriver

@@ -1,0 +1,121 @@
+// zprobe: the program that the end-to-end tests start. Every start appends one line to
+// the file named by ZPROBE_LOG:
+//   pid=<n> flags=<hex> show=<n> prio=<hex> start=<ms> ready=<ms> cmd=<command line>
+// where the command line is written with bytes below 33 and "%" as %XX. Times are
+// milliseconds of the system clock. Behaviour from the environment:
+//   ZPROBE_PRIORITY_DELAY_MS  wait this long before reading the priority class
+//   ZPROBE_WINDOW=1           show a window (with the start's show command) and pump
+//                             messages, so that the process becomes input-idle
+//   ZPROBE_IDLE_DELAY_MS      wait this long before the window and the message loop
+//   ZPROBE_STAY_MS            stay alive this long after getting ready
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+DWORD EnvNumber(const char* name, DWORD fallback) {
+    char value[32];
+    const DWORD n = GetEnvironmentVariableA(name, value, sizeof value);
+    return n > 0 && n < sizeof value ? DWORD(std::strtoul(value, nullptr, 10)) : fallback;
+}
+
+unsigned long long NowMs() {
+    FILETIME ft;
+    GetSystemTimeAsFileTime(&ft);
+    return ((unsigned long long)ft.dwHighDateTime << 32 | ft.dwLowDateTime) / 10000ULL;
+}
+
+std::string Escape(const char* text) {
+    std::string out;
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
+        if (*p < 33 && *p != ' ') {
+            char hex[4];
+            std::snprintf(hex, sizeof hex, "%%%02X", *p);
+            out += hex;
+        } else if (*p == '%') {
+            out += "%25";
+        } else {
+            out += char(*p);
+        }
+    }
+    return out;
+}
+
+void AppendToLog(const std::string& line) {
+    char path[MAX_PATH];
+    const DWORD n = GetEnvironmentVariableA("ZPROBE_LOG", path, sizeof path);
+    if (n == 0 || n >= sizeof path) return;
+    // Exclusive opens serialize concurrent probes; retry while another one writes.
+    for (int attempt = 0; attempt < 2000; ++attempt) {
+        HANDLE file = CreateFileA(path, FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            DWORD written = 0;
+            WriteFile(file, line.data(), DWORD(line.size()), &written, nullptr);
+            CloseHandle(file);
+            return;
+        }
+        Sleep(5);
+    }
+}
+
+void PumpMessagesFor(DWORD milliseconds) {
+    const ULONGLONG until = GetTickCount64() + milliseconds;
+    for (;;) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) return;
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        const ULONGLONG now = GetTickCount64();
+        if (now >= until) return;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, DWORD(until - now), QS_ALLINPUT);
+    }
+}
+
+HWND ShowProbeWindow(HINSTANCE instance, int showCommand) {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = instance;
+    wc.lpszClassName = "ZProbeWindow";
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    RegisterClassA(&wc);
+    HWND window = CreateWindowA("ZProbeWindow", "zprobe", WS_OVERLAPPEDWINDOW, 10, 10, 200, 100, nullptr,
+                                nullptr, instance, nullptr);
+    ShowWindow(window, showCommand);
+    return window;
+}
+} // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
+    const unsigned long long started = NowMs();
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    GetStartupInfoA(&startup);
+
+    Sleep(EnvNumber("ZPROBE_IDLE_DELAY_MS", 0));
+    const bool window = EnvNumber("ZPROBE_WINDOW", 0) != 0;
+    HWND probeWindow = window ? ShowProbeWindow(instance, showCommand) : nullptr;
+    // Taken before the first message check, which is what makes the process input-idle.
+    const unsigned long long ready = NowMs();
+    if (window) PumpMessagesFor(0);
+
+    const DWORD priorityDelay = EnvNumber("ZPROBE_PRIORITY_DELAY_MS", 0);
+    if (priorityDelay) {
+        if (window) PumpMessagesFor(priorityDelay);
+        else Sleep(priorityDelay);
+    }
+    char line[512];
+    std::snprintf(line, sizeof line, "pid=%lu flags=%lx show=%u prio=%lx start=%llu ready=%llu cmd=",
+                  GetCurrentProcessId(), startup.dwFlags, unsigned(startup.wShowWindow),
+                  GetPriorityClass(GetCurrentProcess()), started, ready);
+    AppendToLog(line + Escape(GetCommandLineA()) + "\r\n");
+
+    const DWORD stay = EnvNumber("ZPROBE_STAY_MS", 0);
+    if (window) PumpMessagesFor(stay);
+    else Sleep(stay);
+    if (probeWindow) DestroyWindow(probeWindow);
+    return 0;
+}

@@ -1,0 +1,251 @@
+// zemrun.exe started for real with switches and list files against zprobe.exe.
+#include "launcher/zemrunU_win32.h"
+#include "uidriver.h"
+#include "wintest_support.h"
+
+#include <gtest/gtest.h>
+
+#include <psapi.h>
+
+#include <map>
+#include <memory>
+
+namespace {
+
+using V = std::vector<std::string>;
+
+class EndToEnd : public ::testing::Test {
+protected:
+    EndToEnd() : log_("ZPROBE_LOG", temp_.File("probe.log")) {}
+
+    std::string WriteList(const std::string& bytes, const std::string& name = "list.txt") {
+        WriteBytes(temp_.File(name), bytes);
+        return temp_.File(name);
+    }
+    // Runs zemrun over a list with the given switches; expects a clean end.
+    void RunOver(const std::string& listBytes, const std::string& switches) {
+        const TZemrunRun run = RunZemrun("/L:" + WriteList(listBytes) + " " + switches);
+        ASSERT_TRUE(run.finished);
+        EXPECT_EQ(run.exitCode, 0u);
+    }
+    std::vector<std::string> Commands() const { return ProbeCommands(temp_.File("probe.log")); }
+    std::vector<TProbeStart> Starts() const { return ReadProbeLog(temp_.File("probe.log")); }
+    // Without waits zemrun may end before its last probes have written their lines.
+    std::vector<std::string> AwaitCommands(size_t count) const {
+        uidriver::WaitUntil([&] { return Commands().size() >= count; }, 20000);
+        return Commands();
+    }
+    std::vector<TProbeStart> AwaitStarts(size_t count) const {
+        uidriver::WaitUntil([&] { return Starts().size() >= count; }, 20000);
+        return Starts();
+    }
+
+    TTempFolder temp_;
+    TScopedEnv log_;
+    const std::string probe_ = ProbePath();
+};
+
+// The usage message box of a zemrun process: waits for it, checks it and clicks OK.
+void ExpectUsageBoxAndConfirm(TZemrunProcess& zemrun) {
+    HWND box = uidriver::WaitForTopWindow(zemrun.Id(), "#32770", 20000);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(uidriver::Text(box), "Zemrun  Ver.1.0.0");
+    EXPECT_EQ(uidriver::ItemText(box, 0xFFFF),
+              "Usage: zemrun.exe <filename> or \nzemrun.exe /L:<listfile> [/X:<execute program>] [/B:<before "
+              "param>] [/E:<end param>] [/W] [/S] [/P] [/R:<RegExp>] [/G:<gui mode>] [/I] [/F:<pause>] [/M:<window "
+              "mode>] [/O:<priority>] [/J:<project>]\nSee readme.txt for more information");
+    // Icon handles belong to their process, so only the icon's presence can be seen here.
+    const HICON shown = reinterpret_cast<HICON>(SendMessageA(uidriver::Item(box, 0x440), STM_GETICON, 0, 0));
+    EXPECT_NE(shown, nullptr);
+    HWND ok = nullptr;
+    for (HWND child : uidriver::Children(box))
+        if (uidriver::ClassName(child) == "Button") ok = child;
+    ASSERT_NE(ok, nullptr);
+    EXPECT_EQ(uidriver::Text(ok), "OK");
+    uidriver::Click(ok);
+    DWORD exitCode = 1;
+    ASSERT_TRUE(zemrun.Wait(20000, &exitCode));
+    EXPECT_EQ(exitCode, 0u);
+}
+
+TEST_F(EndToEnd, NoArgumentsShowTheUsageMessage) {
+    TZemrunProcess zemrun("");
+    ExpectUsageBoxAndConfirm(zemrun);
+}
+
+TEST_F(EndToEnd, ANonSwitchAmongSeveralShowsTheUsageAndStartsNothing) {
+    TZemrunProcess zemrun("/L:" + WriteList("a") + " /X:" + probe_ + " extra.txt");
+    ExpectUsageBoxAndConfirm(zemrun);
+    EXPECT_TRUE(Commands().empty());
+}
+
+TEST_F(EndToEnd, ALoneArgumentIsOpenedThroughTheShell) {
+    TRegisteredExtension registered(".zlone", "\"" + probe_ + "\" /opened \"%1\"");
+    WriteBytes(temp_.File("doc.zlone"), "x");
+    const TZemrunRun run = RunZemrun(temp_.File("doc.zlone"));
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 0u);
+    ASSERT_TRUE(uidriver::WaitUntil([&] { return Commands().size() == 1; }, 20000));
+    EXPECT_EQ(Commands()[0], "\"" + probe_ + "\" /opened \"" + temp_.File("doc.zlone") + "\"");
+}
+
+TEST_F(EndToEnd, CommandLinesAreByteExact) {
+    RunOver("plain\r\nwith blank.txt\r\n\r\n\"quoted item\"\r\nlast\x1aignored\r\n",
+            "/X:" + probe_ + " /B:-a /E:\"-z z\" /W /P");
+    EXPECT_EQ(AwaitCommands(5), (V{probe_ + " -a  plain \"-z z\"", probe_ + " -a  \"with blank.txt\" \"-z z\"",
+                             probe_ + " -a   \"-z z\"", probe_ + " -a  \"quoted item\" \"-z z\"",
+                             probe_ + " -a  last \"-z z\""}));
+}
+
+TEST_F(EndToEnd, AnItemEqualToTheProgramIsItsOwnCommand) {
+    RunOver(probe_ + "\r\nother", "/X:" + probe_ + " /E:-z /W /P");
+    EXPECT_EQ(AwaitCommands(2), (V{probe_ + " -z", probe_ + " other -z"}));
+}
+
+TEST_F(EndToEnd, LineFeedsAloneKeepTheFileOneItem) {
+    RunOver("one\ntwo\nthree", "/X:" + probe_ + " /W /P");
+    // Line feeds are characters up to 32: the item is trimmed at its ends only, not quoted.
+    EXPECT_EQ(Commands(), (V{probe_ + " one\ntwo\nthree"}));
+}
+
+TEST_F(EndToEnd, ShowCommandAndPriorityReachBothStarters) {
+    TScopedEnv delay("ZPROBE_PRIORITY_DELAY_MS", "400");
+    for (const char* starter : {"", "/S"}) {
+        DeleteFileA(temp_.File("probe.log").c_str());
+        RunOver("a\rb", std::string("/X:") + probe_ + " /W /P /F:0 /G:0 /M:2 /O:1 " + starter);
+        RunOver("c", std::string("/X:") + probe_ + " /W /P /M:0 " + starter);
+        const auto starts = Starts();
+        ASSERT_EQ(starts.size(), 3u) << starter;
+        for (int i = 0; i < 2; ++i) {
+            EXPECT_TRUE(starts[i].flags & STARTF_USESHOWWINDOW) << starter;
+            EXPECT_EQ(starts[i].show, 2u) << starter;
+            EXPECT_EQ(starts[i].priority, DWORD(IDLE_PRIORITY_CLASS)) << starter;
+        }
+        EXPECT_EQ(starts[2].show, 0u) << starter;
+        EXPECT_EQ(starts[2].priority, DWORD(NORMAL_PRIORITY_CLASS)) << starter;
+    }
+}
+
+TEST_F(EndToEnd, RegisteredProgramsTakeTheTemplateArguments) {
+    TRegisteredExtension quoted(".zq1", "\"" + probe_ + "\" /x \"%1\"");
+    TRegisteredExtension star(".zq2", probe_ + " %1 %*");
+    TRegisteredExtension longName(".zq3", probe_ + " \"%L\"");
+    TRegisteredExtension inside(".zq4", probe_ + " /file=%1 /p");
+    RunOver("a.zq1\rb c.zq2\rd.zq3\re.zq4", "/W /P /B:-b");
+    // An unregistered extension runs the item as its own command line; an item that
+    // holds a blank is quoted unless it begins with a quote itself.
+    RunOver("a.zq1\r\"" + probe_ + "\" direct.zunregistered", "/W /P /E:-e");
+    EXPECT_EQ(AwaitCommands(6), (V{probe_ + " -b /x a.zq1", probe_ + " -b  \"b c.zq2\"", probe_ + " -b %L d.zq3",
+                                   probe_ + " -b /file=%1 /p e.zq4", probe_ + " /x a.zq1 -e",
+                                   "\"" + probe_ + "\" direct.zunregistered -e"}));
+}
+
+// The launcher host of the program, counting what the loop asks of the registry.
+class TCountingHost : public TWin32LauncherHost {
+public:
+    std::map<std::string, int> lookups;
+    std::string GetAssocCommand(const std::string& extension) override {
+        ++lookups[extension];
+        return TWin32LauncherHost::GetAssocCommand(extension);
+    }
+};
+
+TEST_F(EndToEnd, OneRegistryLookupPerExtensionTextAndNoneThroughTheShell) {
+    TRegisteredExtension registered(".zq5", "\"" + probe_ + "\" \"%1\"");
+    InitializeGlobals();
+    RunSettings.List = WriteList("a.zq5\rb.zq5\rc.ZQ5\rd.zq5");
+    RunSettings.WaitOpen = false;
+    RunSettings.FirstPause = 0;
+    RunSettings.GUI = 0;
+    TCountingHost host;
+    RunList(host);
+    EXPECT_EQ(host.lookups, (std::map<std::string, int>{{".zq5", 1}, {".ZQ5", 1}}));
+    ASSERT_TRUE(uidriver::WaitUntil([&] { return Commands().size() == 4; }, 20000));
+
+    InitializeGlobals();
+    RunSettings.List = WriteList(probe_, "shell.txt");
+    RunSettings.ShellExecute = true;
+    RunSettings.WaitClose = true;
+    TCountingHost shellHost;
+    RunList(shellHost);
+    EXPECT_TRUE(shellHost.lookups.empty());
+    EXPECT_EQ(Commands().size(), 5u);
+}
+
+TEST_F(EndToEnd, WaitCloseWaitsForEachEnd) {
+    TScopedEnv stay("ZPROBE_STAY_MS", "300");
+    RunOver("a\rb\rc", "/X:" + probe_ + " /W /P");
+    const auto starts = Starts();
+    ASSERT_EQ(starts.size(), 3u);
+    for (size_t i = 1; i < starts.size(); ++i) EXPECT_GE(starts[i].start, starts[i - 1].ready + 300);
+}
+
+TEST_F(EndToEnd, WaitOpenWaitsUntilTheProgramIsReadyForInput) {
+    TScopedEnv window("ZPROBE_WINDOW", "1");
+    TScopedEnv delay("ZPROBE_IDLE_DELAY_MS", "600");
+    TScopedEnv stay("ZPROBE_STAY_MS", "1500");
+    RunOver("a\rb", "/X:" + probe_ + " /F:0");
+    const auto starts = Starts();
+    ASSERT_EQ(starts.size(), 2u);
+    EXPECT_GE(starts[0].ready, starts[0].start + 600);
+    EXPECT_GE(starts[1].start, starts[0].ready);
+}
+
+TEST_F(EndToEnd, WaitOpenEndsWhenTheProgramIsNeverFoundAndHasEnded) {
+    // The environment reference starts the probe but never names a running process.
+    TScopedEnv dir("ZEMRUN_T_PROBEDIR", BuildFolder());
+    const ULONGLONG before = GetTickCount64();
+    RunOver("a\rb", "/X:%ZEMRUN_T_PROBEDIR%\\zprobe.exe /F:0");
+    EXPECT_EQ(AwaitCommands(2).size(), 2u);
+    EXPECT_LT(GetTickCount64() - before, 20000u); // well before the 30 s limit
+}
+
+TEST_F(EndToEnd, PausesAfterTheFirstStart) {
+    RunOver("a\rb\rc", "/X:" + probe_ + " /W /F:700");
+    const auto starts = AwaitStarts(3);
+    ASSERT_EQ(starts.size(), 3u);
+    EXPECT_GE(starts[1].start, starts[0].start + 650);
+    EXPECT_LT(starts[2].start, starts[1].start + 650);
+}
+
+TEST_F(EndToEnd, BadInputNeverCrashesOrHangs) {
+    // A missing list: nothing started, status 0.
+    TZemrunRun run = RunZemrun("/L:" + temp_.File("missing.txt") + " /X:" + probe_);
+    EXPECT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 0u);
+    // A list that is a folder: the read fails, the status is not 0.
+    CreateDirectoryA(temp_.File("folder.txt").c_str(), nullptr);
+    run = RunZemrun("/L:" + temp_.File("folder.txt") + " /X:" + probe_);
+    EXPECT_TRUE(run.finished);
+    EXPECT_NE(run.exitCode, 0u);
+    // NUL bytes in lines and a program that does not exist.
+    RunOver(std::string("a\0b\r\nc", 6), "/X:" + probe_ + " /W /P");
+    RunOver("x\ry", "/X:" + temp_.File("no-such.exe") + " /F:0");
+    EXPECT_EQ(AwaitCommands(2), (V{probe_ + " a", probe_ + " c"})); // a zero byte ends the command text
+}
+
+TEST_F(EndToEnd, AHugeSingleLineFailsToStartAndIsSkipped) {
+    RunOver(std::string(50 * 1024 * 1024, 'x') + "\r\nsmall", "/X:" + probe_ + " /W /F:0");
+    EXPECT_EQ(AwaitCommands(1), (V{probe_ + " small"}));
+}
+
+TEST_F(EndToEnd, ManyStartsLeakNoHandles) {
+    std::string list;
+    for (int i = 0; i < 1000; ++i) list += "item" + std::to_string(i) + "\r\n";
+    InitializeGlobals();
+    RunSettings.List = WriteList(list);
+    RunSettings.Exe = probe_;
+    RunSettings.WaitOpen = false;
+    RunSettings.WaitClose = true;
+    RunSettings.GUI = 0;
+    TWin32LauncherHost host;
+    DWORD before = 0, after = 0;
+    GetProcessHandleCount(GetCurrentProcess(), &before);
+    RunList(host);
+    GetProcessHandleCount(GetCurrentProcess(), &after);
+    EXPECT_EQ(Commands().size(), 1000u);
+    EXPECT_LE(after, before);
+    FinalizeGlobals();
+}
+
+} // namespace

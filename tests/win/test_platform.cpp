@@ -1,0 +1,81 @@
+// The platform modules against the real Windows services (run under Wine).
+#include "foundation/vxFileUtils.h"
+#include "foundation/vxRegistry.h"
+#include "foundation/vxShellUtils.h"
+#include "foundation/vxStrUtils.h"
+#include "launcher/vxProccess.h"
+#include "launcher/zemrunU_win32.h"
+#include "wintest_support.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(WinFileUtils, ExpandsTheEnvironmentAndFindsFiles) {
+    TScopedEnv env("ZEMRUN_T_DIR", "C:\\Some Folder");
+    EXPECT_EQ(ExpandEnvironment("%ZEMRUN_T_DIR%\\x"), "C:\\Some Folder\\x");
+    EXPECT_EQ(ExpandEnvironment("%ZEMRUN_NO_SUCH_VAR%\\x"), "%ZEMRUN_NO_SUCH_VAR%\\x");
+    EXPECT_EQ(ExpandEnvironment(""), "");
+    const std::string longValue(5000, 'v');
+    TScopedEnv big("ZEMRUN_T_BIG", longValue);
+    EXPECT_EQ(ExpandEnvironment("<%ZEMRUN_T_BIG%>"), "<" + longValue + ">");
+    // Beyond the service's limit a text is kept whole rather than cut.
+    const std::string huge = std::string(40000, 'y') + "%ZEMRUN_T_DIR%";
+    EXPECT_EQ(ExpandEnvironment(huge), huge);
+
+    TTempFolder temp;
+    EXPECT_FALSE(PathExists(temp.File("*.txt")));
+    WriteBytes(temp.File("one.txt"), "x");
+    EXPECT_TRUE(PathExists(temp.File("*.txt")));
+    EXPECT_TRUE(PathExists(temp.Path()));
+    EXPECT_TRUE(FindOnSearchPath("notepad.exe"));
+    EXPECT_FALSE(FindOnSearchPath("zemrun-no-such-program.exe"));
+    CreateFolderPath(temp.File("a\\b\\options.ini"));
+    EXPECT_TRUE(PathExists(temp.File("a\\b")));
+    EXPECT_FALSE(PathExists(temp.File("a\\b\\options.ini")));
+}
+
+TEST(WinFileUtils, ReadsTheVersionResource) {
+    EXPECT_EQ(FileVersionText(ZemrunPath()), "1.0.0");
+    EXPECT_EQ(FileVersionText(ProbePath()), ""); // no version resource
+    EXPECT_EQ(FileVersionText(BuildFolder() + "\\no-such.exe"), "");
+}
+
+TEST(WinFileUtils, AFolderCannotBeReadAsAFile) {
+    TTempFolder temp;
+    EXPECT_THROW(TvxFileReader reader(temp.Path()), TvxInOutError);
+}
+
+TEST(WinShellUtils, GivesTheApplicationDataFolders) {
+    const std::string local = SpecialFolderPath(CSIDL_LOCAL_APPDATA_ID);
+    EXPECT_FALSE(local.empty());
+    EXPECT_NE(local.back(), '\\');
+    EXPECT_TRUE(PathExists(local));
+    EXPECT_FALSE(SpecialFolderPath(CSIDL_COMMON_APPDATA_ID).empty());
+}
+
+TEST(WinStrUtils, FoldsCaseByTheSystemRules) {
+    EXPECT_EQ(AnsiUpperCase("general\xE9"), "GENERAL\xC9");
+    EXPECT_EQ(AnsiLowerChar('Q'), 'q');
+}
+
+TEST(WinRegistry, ReadsTheRegisteredCommandTemplate) {
+    TRegisteredExtension registered(".zrt", "\"C:\\Tools\\ed.exe\" /x \"%1\"");
+    EXPECT_EQ(GetAssocCommand(".zrt"), "\"C:\\Tools\\ed.exe\" /x \"%1\"");
+    EXPECT_EQ(GetAssocCommand(".zemrun-unregistered"), "");
+    EXPECT_EQ(GetAssocCommand(""), "");
+}
+
+TEST(WinProcesses, FindsAProgramByFileNameOrModulePath) {
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    const std::string full = path;
+    const std::string name = full.substr(full.find_last_of('\\') + 1);
+    EXPECT_NE(IsProgramRunning(name), 0u);
+    EXPECT_NE(IsProgramRunning(AnsiUpperCase(name)), 0u);
+    EXPECT_NE(IsProgramRunning(full), 0u);
+    EXPECT_EQ(IsProgramRunning(name.substr(0, name.size() - 4)), 0u); // no extension is added
+    EXPECT_EQ(IsProgramRunning("zemrun-not-running.exe"), 0u);
+}
+
+} // namespace

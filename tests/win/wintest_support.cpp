@@ -1,0 +1,177 @@
+#include "wintest_support.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+namespace {
+void RemoveTree(const std::string& path) {
+    WIN32_FIND_DATAA data;
+    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &data);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = data.cFileName;
+            if (name == "." || name == "..") continue;
+            const std::string full = path + "\\" + name;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(full);
+            else {
+                SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileA(full.c_str());
+            }
+        } while (FindNextFileA(search, &data));
+        FindClose(search);
+    }
+    RemoveDirectoryA(path.c_str());
+}
+
+std::string Unescape(const std::string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size()) {
+            out += char(std::strtoul(text.substr(i + 1, 2).c_str(), nullptr, 16));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+std::string Field(const std::string& line, const std::string& name) {
+    const size_t at = line.find(name + "=");
+    if (at == std::string::npos) return {};
+    const size_t start = at + name.size() + 1;
+    return line.substr(start, line.find(' ', start) - start);
+}
+} // namespace
+
+TTempFolder::TTempFolder() {
+    char base[MAX_PATH];
+    GetTempPathA(MAX_PATH, base);
+    static LONG counter = 0;
+    char name[64];
+    std::snprintf(name, sizeof name, "zemrun_test_%lu_%ld", GetCurrentProcessId(), InterlockedIncrement(&counter));
+    path_ = std::string(base) + name;
+    CreateDirectoryA(path_.c_str(), nullptr);
+}
+
+TTempFolder::~TTempFolder() { RemoveTree(path_); }
+
+std::string BuildFolder() {
+    char path[MAX_PATH];
+    const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string full(path, n);
+    return full.substr(0, full.find_last_of('\\'));
+}
+
+std::string ZemrunPath() { return BuildFolder() + "\\zemrun.exe"; }
+std::string ProbePath() { return BuildFolder() + "\\zprobe.exe"; }
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string ReadBytes(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+}
+
+TScopedEnv::TScopedEnv(const std::string& name, const std::string& value) : name_(name) {
+    char buffer[32768];
+    const DWORD n = GetEnvironmentVariableA(name.c_str(), buffer, sizeof buffer);
+    had_ = n > 0 && n < sizeof buffer;
+    if (had_) old_.assign(buffer, n);
+    SetEnvironmentVariableA(name.c_str(), value.c_str());
+}
+
+TScopedEnv::~TScopedEnv() { SetEnvironmentVariableA(name_.c_str(), had_ ? old_.c_str() : nullptr); }
+
+namespace {
+void SetDefaultValue(const std::string& path, const std::string& value) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) ==
+        ERROR_SUCCESS) {
+        RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), DWORD(value.size() + 1));
+        RegCloseKey(key);
+    }
+}
+} // namespace
+
+TRegisteredExtension::TRegisteredExtension(const std::string& extension, const std::string& commandTemplate)
+    : extension_(extension), fileType_("ZemrunTest" + extension.substr(1) + "File") {
+    SetDefaultValue(extension_, fileType_);
+    SetDefaultValue(fileType_ + "\\shell", "open");
+    SetDefaultValue(fileType_ + "\\shell\\open\\command", commandTemplate);
+}
+
+TRegisteredExtension::~TRegisteredExtension() {
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, fileType_.c_str());
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, extension_.c_str());
+}
+
+std::vector<TProbeStart> ReadProbeLog(const std::string& path) {
+    std::vector<TProbeStart> starts;
+    std::istringstream lines(ReadBytes(path));
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const size_t cmd = line.find(" cmd=");
+        if (cmd == std::string::npos) continue;
+        TProbeStart s;
+        s.pid = DWORD(std::strtoul(Field(line, "pid").c_str(), nullptr, 10));
+        s.flags = DWORD(std::strtoul(Field(line, "flags").c_str(), nullptr, 16));
+        s.show = unsigned(std::strtoul(Field(line, "show").c_str(), nullptr, 10));
+        s.priority = DWORD(std::strtoul(Field(line, "prio").c_str(), nullptr, 16));
+        s.start = std::strtoull(Field(line, "start").c_str(), nullptr, 10);
+        s.ready = std::strtoull(Field(line, "ready").c_str(), nullptr, 10);
+        s.commandLine = Unescape(line.substr(cmd + 5));
+        starts.push_back(s);
+    }
+    return starts;
+}
+
+std::vector<std::string> ProbeCommands(const std::string& logPath) {
+    std::vector<std::string> commands;
+    for (const TProbeStart& s : ReadProbeLog(logPath)) commands.push_back(s.commandLine);
+    return commands;
+}
+
+TZemrunRun RunZemrun(const std::string& arguments, DWORD timeoutMs, const std::string& folder) {
+    std::string command = "\"" + ZemrunPath() + "\"" + (arguments.empty() ? "" : " " + arguments);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    TZemrunRun run;
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.empty() ? nullptr : folder.c_str(), &startup, &info))
+        return run;
+    CloseHandle(info.hThread);
+    run.finished = WaitForSingleObject(info.hProcess, timeoutMs) == WAIT_OBJECT_0;
+    if (!run.finished) TerminateProcess(info.hProcess, 99);
+    GetExitCodeProcess(info.hProcess, &run.exitCode);
+    CloseHandle(info.hProcess);
+    return run;
+}
+
+TZemrunProcess::TZemrunProcess(const std::string& arguments) {
+    std::string command = "\"" + ZemrunPath() + "\"" + (arguments.empty() ? "" : " " + arguments);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info_))
+        CloseHandle(info_.hThread);
+}
+
+TZemrunProcess::~TZemrunProcess() {
+    if (!info_.hProcess) return;
+    if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(info_.hProcess, 99);
+    CloseHandle(info_.hProcess);
+}
+
+bool TZemrunProcess::Wait(DWORD timeoutMs, DWORD* exitCode) {
+    if (!info_.hProcess || WaitForSingleObject(info_.hProcess, timeoutMs) != WAIT_OBJECT_0) return false;
+    if (exitCode) GetExitCodeProcess(info_.hProcess, exitCode);
+    return true;
+}

@@ -1,0 +1,93 @@
+#pragma once
+// Helpers of the Windows suites: temporary folders, files, registered extensions,
+// starting zemrun.exe and reading zprobe's log.
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// A fresh folder under the user's temporary folder, removed with everything in it.
+class TTempFolder {
+public:
+    TTempFolder();
+    ~TTempFolder();
+    TTempFolder(const TTempFolder&) = delete;
+    TTempFolder& operator=(const TTempFolder&) = delete;
+    const std::string& Path() const { return path_; }
+    std::string File(const std::string& name) const { return path_ + "\\" + name; }
+
+private:
+    std::string path_;
+};
+
+// The folder of the test program, where zemrun.exe and zprobe.exe are built.
+std::string BuildFolder();
+std::string ZemrunPath();
+std::string ProbePath();
+
+void WriteBytes(const std::string& path, const std::string& bytes);
+std::string ReadBytes(const std::string& path);
+
+// Sets an environment variable for this process and the ones it starts, restoring the
+// earlier value at the end of the scope.
+class TScopedEnv {
+public:
+    TScopedEnv(const std::string& name, const std::string& value);
+    ~TScopedEnv();
+    TScopedEnv(const TScopedEnv&) = delete;
+    TScopedEnv& operator=(const TScopedEnv&) = delete;
+
+private:
+    std::string name_;
+    std::string old_;
+    bool had_;
+};
+
+// A file type registered under HKEY_CLASSES_ROOT for the life of the object.
+class TRegisteredExtension {
+public:
+    TRegisteredExtension(const std::string& extension, const std::string& commandTemplate);
+    ~TRegisteredExtension();
+    TRegisteredExtension(const TRegisteredExtension&) = delete;
+    TRegisteredExtension& operator=(const TRegisteredExtension&) = delete;
+
+private:
+    std::string extension_;
+    std::string fileType_;
+};
+
+struct TProbeStart {
+    DWORD pid = 0;
+    DWORD flags = 0;
+    unsigned show = 0;
+    DWORD priority = 0;
+    unsigned long long start = 0;
+    unsigned long long ready = 0;
+    std::string commandLine;
+};
+std::vector<TProbeStart> ReadProbeLog(const std::string& path);
+std::vector<std::string> ProbeCommands(const std::string& logPath);
+
+struct TZemrunRun {
+    DWORD exitCode = 0;
+    bool finished = false;
+};
+// Starts zemrun.exe with the arguments, from the given current folder, and waits for it.
+TZemrunRun RunZemrun(const std::string& arguments, DWORD timeoutMs = 60000, const std::string& folder = "");
+
+// A started zemrun.exe that the test drives while it runs; killed if still running.
+class TZemrunProcess {
+public:
+    explicit TZemrunProcess(const std::string& arguments);
+    ~TZemrunProcess();
+    TZemrunProcess(const TZemrunProcess&) = delete;
+    TZemrunProcess& operator=(const TZemrunProcess&) = delete;
+    DWORD Id() const { return info_.dwProcessId; }
+    HANDLE Handle() const { return info_.hProcess; }
+    // Waits for the end; false on timeout.
+    bool Wait(DWORD timeoutMs, DWORD* exitCode = nullptr);
+
+private:
+    PROCESS_INFORMATION info_{};
+};
