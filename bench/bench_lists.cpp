@@ -1,0 +1,79 @@
+// List loading: TvxStringList::LoadFromFile against a plain read-and-split loop over the
+// same file. Each mode runs in its own process so that its peak memory can be read.
+//   bench_lists generate FILE   writes 1,000,000 list-like lines (~50 MB, CR LF)
+//   bench_lists load FILE       loads with TvxStringList
+//   bench_lists plain FILE      reads the whole file and splits it into std::strings
+// The two measuring modes print: seconds=<s> peak_kb=<kB over the idle process> lines=<n>
+#include "foundation/vxStringList.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <sys/resource.h>
+#include <vector>
+
+namespace {
+long PeakKb() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+void Generate(const char* path) {
+    std::mt19937 random(12345);
+    const char* folders[] = {"D:\\Photos\\2024\\Holidays\\", "C:\\Users\\anna\\Documents\\Reports\\",
+                             "E:\\Archive\\Scans\\Letters\\", "\\\\server\\share\\music\\albums\\"};
+    const char* extensions[] = {".jpg", ".png", ".txt", ".mp3", ".pdf"};
+    std::string out;
+    out.reserve(52 * 1000000);
+    for (int i = 0; i < 1000000; ++i) {
+        out += folders[random() % 4];
+        out += "file_name_" + std::to_string(random() % 100000) + (random() % 7 == 0 ? " copy" : "");
+        out += extensions[random() % 5];
+        out += "\r\n";
+    }
+    std::ofstream(path, std::ios::binary) << out;
+    std::printf("bytes=%zu\n", out.size());
+}
+
+size_t LoadWithList(const char* path) {
+    TvxStringList list;
+    list.LoadFromFile(path);
+    return size_t(list.Count());
+}
+
+size_t LoadPlain(const char* path) {
+    std::ifstream file(path, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < bytes.size()) {
+        size_t end = bytes.find("\r\n", start);
+        if (end == std::string::npos) end = bytes.size();
+        lines.emplace_back(bytes, start, end - start);
+        start = end + 2;
+    }
+    return lines.size();
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: bench_lists generate|load|plain FILE\n");
+        return 2;
+    }
+    if (std::strcmp(argv[1], "generate") == 0) {
+        Generate(argv[2]);
+        return 0;
+    }
+    const long idle = PeakKb();
+    const auto started = std::chrono::steady_clock::now();
+    const size_t lines = std::strcmp(argv[1], "load") == 0 ? LoadWithList(argv[2]) : LoadPlain(argv[2]);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    std::printf("seconds=%.4f peak_kb=%ld lines=%zu\n", seconds, PeakKb() - idle, lines);
+    return 0;
+}
