@@ -1,0 +1,172 @@
+#pragma once
+// TvxRegExpr: a backtracking regular-expression engine over 8-bit characters. An
+// expression compiles in two passes into one flat program of linked nodes, which the
+// matcher walks with an explicit backtracking stack, so that no input can exhaust the
+// thread's stack.
+
+#include <array>
+#include <bitset>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class TvxRegExpr {
+public:
+    // Modifier bits.
+    static constexpr uint32_t ModI = 1, ModR = 2, ModS = 4, ModG = 8, ModM = 16, ModX = 32;
+    static constexpr int32_t GroupSlots = 15;
+    static constexpr int32_t MaxLoopDepth = 10;
+
+    using TFlipCase = unsigned char (*)(void* context, unsigned char c);
+
+    TvxRegExpr();
+    virtual ~TvxRegExpr();
+    TvxRegExpr(const TvxRegExpr&) = delete;
+    TvxRegExpr& operator=(const TvxRegExpr&) = delete;
+
+    virtual void ReportError(int32_t code);
+    virtual std::string ErrorText(int32_t code) const;
+
+    void SetExpression(std::string_view text);
+    const std::string& Expression() const { return expression_; }
+    bool Compiled() const { return compiled_; }
+
+    void SwitchModifier(int32_t index, bool on);
+    uint32_t ModifierMask() const { return modifierMask_; }
+    bool ApplyModifierLetters(std::string_view letters, uint32_t& modifiers) const;
+    void SetLinePairedSeparator(std::string_view pair);
+    void SetFlipCase(TFlipCase flipCase, void* context);
+    unsigned char FlipCase(unsigned char c) const { return flipTable_[c]; }
+
+    // Searches the text from its start; true when a match was found.
+    bool Exec(std::string_view text);
+    void SetInputString(std::string_view text);
+    // Searches from the 1-based offset of the held input.
+    bool SearchFrom(int32_t offset);
+    // Text of group n of the last match (0 = the whole match); empty when none.
+    std::string MatchText(int32_t n) const;
+    // Start (0-based) and length of group n, -1 when it took no part.
+    int32_t MatchPos(int32_t n) const;
+    int32_t MatchLen(int32_t n) const;
+
+    bool EnsureProgram();
+    void CompileExpression();
+    void DropProgram();
+
+    // The compiled program and its search hints, for inspection.
+    std::string_view ProgramBytes() const {
+        return {reinterpret_cast<const char*>(program_.get()), size_t(program_ ? programSize_ : 0)};
+    }
+    const std::bitset<256>& StartSet() const { return startSet_; }
+    unsigned char FirstLiteral() const { return firstLiteral_; }
+    bool Anchored() const { return anchored_; }
+    std::string_view MustText() const;
+
+private:
+    // Compiler.
+    bool CompileProgram(const char* text);
+    int32_t ParseReg(bool group, uint32_t& flags);
+    int32_t ParseAlternative(uint32_t& flags);
+    int32_t ParseQuantified(uint32_t& flags);
+    int32_t ParseAtom(uint32_t& flags);
+    int32_t ParseClass(uint32_t& flags);
+    int32_t ParseLiteralRun(uint32_t& flags);
+    int32_t EmitLetterClass(const std::string& letters, bool negative);
+    int32_t ParseBraceCount(const char* first, const char* last);
+    bool DecodeEscape(unsigned char& result);
+    int HexDigitValue(char c);
+    void ComputeHints(uint32_t topFlags);
+    void CollectStartSet(const uint8_t* node, std::vector<const uint8_t*>& activeLoops);
+
+    int32_t EmitOp(uint8_t op);
+    void EmitByte(uint8_t b);
+    void EmitInt(int32_t value);
+    void InsertOp(uint8_t op, int32_t at, int32_t size);
+    void LinkTail(int32_t node, int32_t target);
+    void LinkBranchTail(int32_t node, int32_t target);
+    void EmitBracesOp(int32_t at, int32_t min, int32_t max, bool nonGreedy);
+    void EmitLoopOps(int32_t at, int32_t min, int32_t max, bool nonGreedy);
+    void EmitStarBranches(int32_t at);
+    void EmitPlusBranches(int32_t at);
+    void EmitOptionalBranches(int32_t at);
+
+    // Class building.
+    struct TClassBuilder;
+    void AddClassMember(TClassBuilder& cls, unsigned char c);
+    void AddClassRange(TClassBuilder& cls, unsigned char first, unsigned char last);
+    bool FinishClass(TClassBuilder& cls);
+
+    // Matcher.
+    bool TryAt(const char* position);
+    bool Match(const uint8_t* start);
+    bool RunForward(const uint8_t*& scan);
+    bool Backtrack(const uint8_t*& scan);
+    bool EnterRepeat(const uint8_t* node, const uint8_t*& scan);
+    bool NextRepeatAttempt(const uint8_t* node, const char* save, int32_t& no, int32_t maxCount);
+    bool EnterLoop(const uint8_t* node, const uint8_t*& scan);
+    int32_t RegRepeat(const uint8_t* operand, int32_t max);
+    bool IsWordChar(const char* p) const;
+    bool IsLineBreakAt(const char* p) const;
+    bool MatchesBackRef(int32_t n, bool foldCase, const char*& cursor) const;
+
+    // Expression and program.
+    std::string expression_;
+    bool hasExpression_ = false;
+    bool compiled_ = false;
+    std::unique_ptr<uint8_t[]> program_;
+    int32_t programSize_ = 0;
+
+    // Compile state.
+    const char* parsePos_ = nullptr;
+    int32_t nextGroupNumber_ = 1;
+    uint32_t activeModifiers_ = 0;
+    uint32_t programModifiers_ = 0;
+    int32_t emitPos_ = 0;  // bytes counted (sizing) or written (emitting)
+    uint8_t* code_ = nullptr; // null during the sizing pass
+
+    // Settings.
+    uint32_t modifierMask_ = 0;
+    std::string blankLetters_;
+    std::string wordLetters_;
+    std::string lineBreakLetters_;
+    std::bitset<256> wordSet_;
+    std::bitset<256> lineBreakSet_;
+    bool pairAssigned_ = false;
+    unsigned char pairHead_ = 0, pairTail_ = 0;
+    std::array<unsigned char, 256> flipTable_{};
+
+    // Search hints.
+    std::bitset<256> startSet_;
+    unsigned char firstLiteral_ = 0;
+    bool anchored_ = false;
+    int32_t mustOffset_ = -1;
+    int32_t mustLength_ = 0;
+
+    // Input and match state.
+    std::string input_;
+    bool hasInput_ = false;
+    const char* cursor_ = nullptr;
+    const char* inputStart_ = nullptr;
+    const char* inputEnd_ = nullptr;
+    std::array<const char*, GroupSlots> groupStart_{};
+    std::array<const char*, GroupSlots> groupEnd_{};
+    std::array<int32_t, MaxLoopDepth + 1> loopCounters_{};
+    int32_t loopDepth_ = 0;
+
+    // The backtracking stack: one frame per choice point or undo step that the
+    // recursive description of the matcher would keep on the call stack.
+    struct TFrame {
+        const uint8_t* node;
+        const char* saved;
+        int32_t a;
+        int32_t b;
+    };
+    struct TLoopSnapshot {
+        std::array<int32_t, MaxLoopDepth + 1> counters;
+        int32_t depth;
+    };
+    std::vector<TFrame> frames_;
+    std::vector<TLoopSnapshot> snapshots_;
+};
