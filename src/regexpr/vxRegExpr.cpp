@@ -17,9 +17,10 @@ constexpr uint32_t StartsWithRepeat = 4;
 constexpr int32_t Failed = -1;
 constexpr const char* Metacharacters = "^$.[()|?+*\\{";
 
-// The backtracking stack may not grow beyond this many frames (24 bytes each); an
-// attempt that needs more fails instead of exhausting the memory.
-constexpr size_t MaxFrames = size_t(48) * 1024 * 1024;
+// The backtracking stack may not grow beyond this many frames (24 bytes each, about
+// 3 GB); a search that needs more ends without a match instead of exhausting the memory.
+// Lines of 10 MB take up to about 5 frames a character with the common patterns.
+constexpr size_t MaxFrames = size_t(128) * 1024 * 1024;
 
 bool IsQuantifier(char c) { return c == '*' || c == '+' || c == '?' || c == '{'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -949,16 +950,17 @@ bool TvxRegExpr::SearchFrom(int32_t offset) {
     inputStart_ = input_.data();
     inputEnd_ = end;
     loopDepth_ = 0;
+    stackExhausted_ = false;
     if (anchored_) return TryAt(start);
     if (firstLiteral_) {
         for (const char* p = start; p < end; ++p) {
             p = static_cast<const char*>(std::memchr(p, firstLiteral_, size_t(end - p)));
-            if (!p) return false;
+            if (!p || stackExhausted_) return false;
             if (TryAt(p)) return true;
         }
         return false;
     }
-    for (const char* p = start; p < end; ++p)
+    for (const char* p = start; p < end && !stackExhausted_; ++p)
         if (startSet_.test(static_cast<unsigned char>(*p)) && TryAt(p)) return true;
     return false;
 }
@@ -1053,7 +1055,7 @@ bool TvxRegExpr::Match(const uint8_t* start) {
     const uint8_t* scan = start;
     for (;;) {
         if (RunForward(scan)) return true;
-        if (!Backtrack(scan)) return false;
+        if (stackExhausted_ || !Backtrack(scan)) return false;
     }
 }
 
@@ -1064,7 +1066,10 @@ bool TvxRegExpr::RunForward(const uint8_t*& scan) {
             ReportError(1002);
             return false;
         }
-        if (frames_.size() >= MaxFrames) return false;
+        if (frames_.size() >= MaxFrames) {
+            stackExhausted_ = true;
+            return false;
+        }
         const uint8_t op = scan[0];
         const uint8_t* operand = scan + NodeHeader;
         const uint8_t* next = NextNode(scan);

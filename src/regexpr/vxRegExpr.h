@@ -167,6 +167,30 @@ private:
         std::array<int32_t, MaxLoopDepth + 1> counters;
         int32_t depth;
     };
-    std::vector<TFrame> frames_;
+    // Grows in chunks, so that a deep stack never needs one huge block or a copy of it.
+    class TFrameStack {
+    public:
+        static constexpr size_t ChunkFrames = 4096;
+        bool empty() const { return size_ == 0; }
+        size_t size() const { return size_; }
+        TFrame& back() { return chunks_[(size_ - 1) / ChunkFrames][(size_ - 1) % ChunkFrames]; }
+        void push_back(const TFrame& frame) {
+            if (size_ == chunks_.size() * ChunkFrames) chunks_.push_back(std::make_unique<TFrame[]>(ChunkFrames));
+            chunks_[size_ / ChunkFrames][size_ % ChunkFrames] = frame;
+            ++size_;
+        }
+        void pop_back() { --size_; }
+        // Empties the stack, keeping a few chunks for the next search.
+        void clear() {
+            size_ = 0;
+            if (chunks_.size() > 64) chunks_.resize(64);
+        }
+
+    private:
+        std::vector<std::unique_ptr<TFrame[]>> chunks_;
+        size_t size_ = 0;
+    };
+    TFrameStack frames_;
     std::vector<TLoopSnapshot> snapshots_;
+    bool stackExhausted_ = false; // an attempt needed more frames than allowed
 };

@@ -1,0 +1,422 @@
+#include "regexpr/vxRegExpr.h"
+#include "regexpr_reference.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Records the codes that the engine reports.
+class TRecordingRegExpr : public TvxRegExpr {
+public:
+    std::vector<int32_t> codes;
+    void ReportError(int32_t code) override { codes.push_back(code); }
+};
+
+// Applies "+x" / "-x" modifier letters to a fresh object, as the tables write them.
+void ApplyModifiers(TvxRegExpr& re, const std::string& modifiers) {
+    static const std::string letters = "irsgmx";
+    bool on = true;
+    for (char c : modifiers) {
+        if (c == '+' || c == '-') {
+            on = c == '+';
+            continue;
+        }
+        re.SwitchModifier(int32_t(letters.find(c)) + 1, on);
+    }
+}
+
+struct MatchCase {
+    const char* pattern;
+    const char* modifiers;
+    std::string input;
+    bool found;
+    std::vector<std::string> groups; // 0, 1, ... ("~" for a group that took no part)
+};
+
+void ExpectMatch(const MatchCase& c) {
+    TvxRegExpr re;
+    ApplyModifiers(re, c.modifiers);
+    re.SetExpression(c.pattern);
+    SCOPED_TRACE(std::string("pattern ") + c.pattern + " on \"" + c.input + "\" with " + c.modifiers);
+    ASSERT_EQ(re.Exec(c.input), c.found);
+    for (size_t n = 0; n < c.groups.size(); ++n) {
+        if (c.groups[n] == "~")
+            EXPECT_EQ(re.MatchPos(int32_t(n)), -1) << "group " << n;
+        else
+            EXPECT_EQ(re.MatchText(int32_t(n)), c.groups[n]) << "group " << n;
+    }
+}
+
+TEST(RegExprMatch, LiteralsClassesAndEscapes) {
+    const MatchCase cases[] = {
+        {"abc", "", "xxabcxx", true, {"abc"}},
+        {"ab*", "", "abbbc", true, {"abbb"}},
+        {"ab*", "", "ac", true, {"a"}},
+        {"a{2", "", "xa{2", true, {"a{2"}},
+        {"a{,3}", "", "a{,3}", true, {"a{,3}"}},
+        {"{3}", "", "x{3}", true, {"{3}"}},
+        {"a{3,2}b", "", "a}b", true, {"a}b"}},
+        {"a*{2}", "", "aa{2}", true, {"aa{2}"}},
+        {"(a|){2}", "", "a{2}", true, {"a{2}", "a"}},
+        {"\\x41\\x{041}", "", "AA", true, {"AA"}},
+        {"\\x{123}", "", "\x12}", true, {"\x12}"}},
+        {"[]a]+", "", "x]a]", true, {"]a]"}},
+        {"[a-]+", "", "-a-", true, {"-a-"}},
+        {"[-a]+", "", "a-a", true, {"a-a"}},
+        {"[a-\\d]+", "", "a-5", true, {"a-5"}},
+        {"[^abc]+", "", "abxyc", true, {"xy"}},
+        {"[^a-z0-9]", "", "ab1;", true, {";"}},
+        {"\\d+\\D", "", "ab123c", true, {"123c"}},
+        {"\\s\\S\\w\\W", "", "x\tab!", true, {"\tab!"}},
+        {"\\t\\n\\r\\f\\a\\e", "", "\t\n\r\f\a\x1b", true, {"\t\n\r\f\a\x1b"}},
+        {"\\.\\\\\\[\\{\\)\\g", "", ".\\[{)g", true, {".\\[{)g"}},
+        {"[\\x41-\\x43]+", "", "ABCD", true, {"ABC"}},
+        {"[\\D]", "", "aD", true, {"D"}}, // inside a class \D is the letter
+    };
+    for (const auto& c : cases) ExpectMatch(c);
+}
+
+TEST(RegExprMatch, CaseFoldingAndCyrillicRanges) {
+    const MatchCase cases[] = {
+        {"abc", "+i", "xABcx", true, {"ABc"}},
+        {"[a]+", "+i", "aAb", true, {"aA"}},
+        {"(?i)abc(?-i)def", "", "ABCdef", true, {"ABCdef"}},
+        {"(?i)abc(?-i)def", "", "ABCDEF", false, {}},
+        {"(a(?i)b)c", "", "aBc", true, {"aBc", "aB"}},
+        {"(a(?i)b)c", "", "aBC", false, {}},
+        {"(a)\\1", "+i", "aA", true, {"aA"}},
+        {"(a)\\1", "", "aA", false, {}},
+        {"[\xE0-\xFF]+", "", "\xB8\xE0\xFF", true, {"\xB8\xE0\xFF"}},
+        {"[\xE0-\xDF]+", "", "\xC0\xB8\xA8\xFF", true, {"\xC0\xB8\xA8\xFF"}},
+        {"x[\xE0-\xDF]", "-r", "x\xE0", false, {}}, // a range that runs backwards
+        {"\xE9+", "+i", "\xC9\xE9", true, {"\xC9\xE9"}},
+    };
+    for (const auto& c : cases) ExpectMatch(c);
+}
+
+TEST(RegExprMatch, GroupsAlternationAndBackReferences) {
+    const MatchCase cases[] = {
+        {"(\\w+)\\.txt", "", "report.txt", true, {"report.txt", "report"}},
+        {"^(.*)\\.(jpg|png)$", "", "a.b.png", true, {"a.b.png", "a.b", "png"}},
+        {"(a)|b", "", "b", true, {"b", "~"}},
+        {"(a)?b\\1", "", "b", false, {}},
+        {"(a)?b", "", "b", true, {"b", "~"}},
+        {"5|\\D", "", "5", true, {"5"}},
+        {"(\\d\\d)-\\1", "", "12-12", true, {"12-12", "12"}},
+        {"(a*)b\\1", "", "aabaa", true, {"aabaa", "aa"}},
+        {"((a)|(b))+", "", "ab", true, {"ab", "b", "a", "b"}},
+        {"(a|ab)(c|bcd)(d*)", "", "abcd", true, {"abcd", "a", "bcd", ""}},
+        {"()x", "", "x", true, {"x", ""}},
+        {"(x)(y)?", "", "x", true, {"x", "x", "~"}},
+    };
+    for (const auto& c : cases) ExpectMatch(c);
+}
+
+TEST(RegExprMatch, GreedyNonGreedyAndLoops) {
+    const MatchCase cases[] = {
+        {"a+", "", "aaa", true, {"aaa"}},
+        {"a+?", "", "aaa", true, {"a"}},
+        {"a+", "-g", "aaa", true, {"a"}},
+        {"a+?", "-g", "aaa", true, {"a"}},
+        {"x(ab)*?y", "", "xababy", true, {"xababy", "ab"}},
+        {"x(ab)*y", "", "xababy", true, {"xababy", "ab"}},
+        {"(ab){2,3}", "", "abababab", true, {"ababab", "ab"}},
+        {"(ab){2,3}?", "", "abababab", true, {"abab", "ab"}},
+        {"(ab){2}", "", "ab", false, {}},
+        {"x{2,5}", "", "xxxxxxx", true, {"xxxxx"}},
+        {"x{2,5}?", "", "xxxxxxx", true, {"xx"}},
+        {"x{2,}", "", "xxxx", true, {"xxxx"}},
+        {"a.*b", "", "a1b2b3", true, {"a1b2b"}},
+        {"a.*?b", "", "a1b2b3", true, {"a1b"}},
+        {"(a|b)*c", "", "ababc", true, {"ababc", "b"}},
+        {"(a|b)*?c", "", "ababc", true, {"ababc", "b"}},
+        {"((a)*b)*c", "", "aabbabc", true, {"aabbabc", "ab", "a"}},
+        {"(.)?x", "-s", "ax", true, {"ax", "a"}},
+        {"(.)??x", "-s", "ax", true, {"ax", "a"}},
+        {"a??b", "", "ab", true, {"ab"}},
+        {"(\\w+\\s?)*$", "-s", "one two three", true, {"one two three", "three"}},
+    };
+    for (const auto& c : cases) ExpectMatch(c);
+}
+
+TEST(RegExprMatch, AnchorsLinesAndWordEdges) {
+    const MatchCase cases[] = {
+        {"^$", "", "", true, {""}},
+        {"$", "", "", false, {}},
+        {"a*", "", "", false, {}},
+        {"a*", "", "b", false, {}},
+        {"a*", "", "ba", true, {"a"}},
+        {"(?#only a comment)", "", "abc", false, {}},
+        {"\\b", "", "abc", false, {}},
+        {"\\bfoo\\b", "", "a foo b", true, {"foo"}},
+        {"\\bfoo\\b", "", "afoob", false, {}},
+        {"\\Bo\\B", "", "foo", true, {"o"}},
+        {"\\Bo", "", "o", false, {}},
+        {"\\Bo", "", "foo", true, {"o"}},
+        {"a.c", "", "a\nc", true, {"a\nc"}},
+        {"a.c", "-s", "a\rc", false, {}},
+        {"a.c", "-s", "a\nc", false, {}},
+        {"^b", "+m", "a\nb", true, {"b"}},
+        {"^b", "+m", "a\rb", true, {"b"}},
+        {"^b", "+m", "a\r\nb", true, {"b"}},
+        {"^\\n", "+m", "a\r\nb", false, {}}, // not between the CR and the LF of a pair
+        {"a$", "+m", "a\r\nb", true, {"a"}},
+        {"\\r$", "+m", "a\r\nb", false, {}},
+        {"^b", "", "a\nb", false, {}},
+        {"\\Aab\\Z", "+m", "ab", true, {"ab"}},
+        {"^abc", "", "xabc", false, {}},
+    };
+    for (const auto& c : cases) ExpectMatch(c);
+}
+
+TEST(RegExprMatch, FreeSpacing) {
+    const MatchCase cases[] = {
+        {"a b # note\nc", "+x", "abc", true, {"abc"}},
+        {"(?x) a b", "", "ab", true, {"ab"}},
+        {"[ ]x", "+x", " x", true, {" x"}}, // blanks are class members even here
+        {"a b", "", "a b", true, {"a b"}},
+    };
+    for (const auto& c : cases) ExpectMatch(c);
+}
+
+struct CompileCase {
+    const char* pattern;
+    const char* modifiers;
+    bool compiles;
+    std::vector<int32_t> codes;
+};
+
+TEST(RegExprCompile, ReportsEveryErrorAndRecoversWhereItShould) {
+    const CompileCase cases[] = {
+        {"(a", "", false, {103}},
+        {"a)", "", false, {104}},
+        {"(a|)*", "", false, {106, 115}},
+        {"(a|){2}", "", true, {106}},
+        {"a**", "", false, {107, 115}},
+        {"a*{2}", "", true, {107}},
+        {"\\x4g", "", true, {108}},
+        {"[z-a]", "", false, {109}},
+        {"[\\x00]", "", false, {109}},
+        {"[a\\", "", false, {110}},
+        {"\\x", "", false, {111}},
+        {"\\x4", "", false, {111}},
+        {"\\x{12", "", false, {111}},
+        {"\\x{123}", "", true, {112}},
+        {"[ab", "", false, {113}},
+        {"*a", "", false, {115}},
+        {"a|?", "", false, {115}},
+        {"a\\", "", false, {116}},
+        {"a{123456789}", "", true, {122}},
+        {"a{3,2}", "", true, {124}},
+        {"(?#open", "", false, {125}},
+        {"(?q)", "", false, {127}},
+        {"(?i", "", false, {127}},
+        {"a *", "+x", false, {106, 115}},
+        {"(((((((((((((((a)))))))))))))))", "", false, {102}},
+        {"((((((((((((((a))))))))))))))", "", true, {}},
+        {"(?)a", "", true, {}},
+    };
+    for (const auto& c : cases) {
+        TRecordingRegExpr re;
+        ApplyModifiers(re, c.modifiers);
+        re.SetExpression(c.pattern);
+        re.Exec("x");
+        EXPECT_EQ(re.Compiled(), c.compiles) << c.pattern;
+        // The sizing pass reports the same codes again on success: keep the first pass's.
+        std::vector<int32_t> firstPass(re.codes.begin(), re.codes.begin() + (c.compiles ? re.codes.size() / 2 : re.codes.size()));
+        EXPECT_EQ(firstPass, c.codes) << c.pattern;
+    }
+}
+
+TEST(RegExprCompile, ABadExpressionMatchesNothingAndKeepsFailing) {
+    TvxRegExpr re;
+    re.SetExpression("(a");
+    for (const char* line : {"a", "(a", ""}) {
+        EXPECT_FALSE(re.Exec(line));
+        EXPECT_EQ(re.MatchText(0), "");
+        EXPECT_EQ(re.MatchText(1), "");
+    }
+}
+
+std::string Dump(const char* pattern, const char* modifiers = "") {
+    TvxRegExpr re;
+    ApplyModifiers(re, modifiers);
+    re.SetExpression(pattern);
+    EXPECT_TRUE(re.EnsureProgram()) << pattern;
+    return DumpProgram(re.ProgramBytes());
+}
+
+TEST(RegExprProgram, LaysOutTheDocumentedNodes) {
+    EXPECT_EQ(Dump("abc"), "216 | 1:Branch->15 | 6:Exact->15 'abc' | 15:End");
+    EXPECT_EQ(Dump("a|b"), "216 | 1:Branch->13 | 6:Exact->25 'a' | 13:Branch->25 | 18:Exact->25 'b' | 25:End");
+    EXPECT_EQ(Dump("(ab)*"),
+              "216 | 1:Branch->49 | 6:Branch->39 | 11:Open1->16 | 16:Branch->29 | 21:Exact->29 'ab' | "
+              "29:Close1->34 | 34:Back->6 | 39:Branch->44 | 44:Empty->49 | 49:End");
+    EXPECT_EQ(Dump("(ab)*", "-g"),
+              "216 | 1:Branch->51 | 6:LoopEntry->34 | 11:Open1->16 | 16:Branch->29 | 21:Exact->29 'ab' | "
+              "29:Close1->34 | 34:LoopShort->51 {0,2147483646} body 11 | 51:End");
+    EXPECT_EQ(Dump("[0-9]"), "216 | 1:Branch->43 | 6:InSet->43 set(10) | 43:End");
+    EXPECT_EQ(Dump("[ab]"), "216 | 1:Branch->14 | 6:InTriple->14 [abb] | 14:End");
+    EXPECT_EQ(Dump("[a]", "+i"), "216 | 1:Branch->14 | 6:InTriple->14 [Aaa] | 14:End");
+    EXPECT_EQ(Dump("[ab]", "+i"), "216 | 1:Branch->43 | 6:InSet->43 set(4) | 43:End");
+    EXPECT_EQ(Dump("x{2,5}"), "216 | 1:Branch->26 | 6:Braces->26 {2,5} | 19:Exact 'x' | 26:End");
+    EXPECT_EQ(Dump("ab*"), "216 | 1:Branch->25 | 6:Exact->13 'a' | 13:Star->25 | 18:Exact 'b' | 25:End");
+    EXPECT_EQ(Dump("a+?"), "216 | 1:Branch->18 | 6:PlusShort->18 | 11:Exact 'a' | 18:End");
+    EXPECT_EQ(Dump("(a)+"),
+              "216 | 1:Branch->48 | 6:Open1->11 | 11:Branch->23 | 16:Exact->23 'a' | 23:Close1->28 | "
+              "28:Branch->38 | 33:Back->6 | 38:Branch->43 | 43:Empty->48 | 48:End");
+    EXPECT_EQ(Dump("(a)?"),
+              "216 | 1:Branch->43 | 6:Branch->33 | 11:Open1->16 | 16:Branch->28 | 21:Exact->28 'a' | "
+              "28:Close1->38 | 33:Branch->38 | 38:Empty->43 | 43:End");
+}
+
+TEST(RegExprProgram, ComputesTheSearchHints) {
+    TvxRegExpr re;
+    re.SetExpression("abc|abd");
+    re.EnsureProgram();
+    EXPECT_EQ(re.FirstLiteral(), 0);
+    EXPECT_TRUE(re.StartSet().test('a'));
+    EXPECT_EQ(re.StartSet().count(), 1u);
+    re.SetExpression("xy.*z");
+    re.EnsureProgram();
+    EXPECT_EQ(re.FirstLiteral(), 'x');
+    re.SetExpression("^ab");
+    re.EnsureProgram();
+    EXPECT_TRUE(re.Anchored());
+    re.SetExpression("a*bcd.*ef");
+    re.EnsureProgram();
+    EXPECT_EQ(re.MustText(), "bcd");
+    re.SetExpression("zzz(\\d+)");
+    re.EnsureProgram();
+    EXPECT_EQ(re.MustText(), ""); // it does not begin with a repeat
+}
+
+TEST(RegExprObject, DefaultsModifiersAndLifecycle) {
+    TRecordingRegExpr re;
+    EXPECT_EQ(re.ModifierMask(), 14u);
+    re.SetExpression("a.c");
+    EXPECT_TRUE(re.Exec("abc"));
+    re.SwitchModifier(3, false);
+    EXPECT_FALSE(re.Exec("a\rc"));
+    re.SwitchModifier(7, true);
+    re.SwitchModifier(0, true);
+    EXPECT_EQ(re.codes, (std::vector<int32_t>{1013, 1013}));
+    EXPECT_EQ(re.ModifierMask(), 10u);
+
+    uint32_t mods = 0;
+    EXPECT_TRUE(re.ApplyModifierLetters("i-s", mods = TvxRegExpr::ModS));
+    EXPECT_EQ(mods, TvxRegExpr::ModI);
+    mods = 0;
+    EXPECT_FALSE(re.ApplyModifierLetters("iq", mods));
+    EXPECT_EQ(mods, TvxRegExpr::ModI);
+    EXPECT_TRUE(re.ApplyModifierLetters("", mods));
+
+    re.codes.clear();
+    re.SetLinePairedSeparator("aa");
+    re.SetLinePairedSeparator("abc");
+    EXPECT_EQ(re.codes, (std::vector<int32_t>{128, 128}));
+    re.SwitchModifier(5, true);
+    re.SetExpression("^b");
+    EXPECT_TRUE(re.Exec("a\r\nb"));
+    re.SetLinePairedSeparator("");
+    EXPECT_TRUE(re.Exec("a\r\nb")); // LF alone is still a line break
+}
+
+TEST(RegExprObject, MatchTextAndRepeatedExpressions) {
+    TvxRegExpr re;
+    re.SetExpression("b+");
+    EXPECT_TRUE(re.Exec("abbc"));
+    EXPECT_EQ(re.MatchText(0), "bb");
+    EXPECT_EQ(re.MatchText(15), "");
+    EXPECT_EQ(re.MatchText(-1), "");
+    const std::string_view before = re.ProgramBytes();
+    re.SetExpression("b+");
+    EXPECT_EQ(re.ProgramBytes().data(), before.data()); // the compiled program is kept
+    EXPECT_FALSE(re.Exec("xyz"));
+    EXPECT_EQ(re.MatchText(0), "");
+    EXPECT_TRUE(re.SearchFrom(1) == false);
+    re.SetInputString("bab");
+    EXPECT_TRUE(re.SearchFrom(2));
+    EXPECT_EQ(re.MatchPos(0), 2);
+    EXPECT_FALSE(re.SearchFrom(5));
+}
+
+TEST(RegExprObject, ElevenNestedLoopsMakeTheInnermostEntryFail) {
+    // Non-greedy repeats of groups become loops; the eleventh active one fails (1014)
+    // and the search goes on with the other choices.
+    TRecordingRegExpr re;
+    re.SwitchModifier(4, false); // g off: every quantifier is non-greedy
+    re.SetExpression("((((((((((((a)+)+)+)+)+)+)+)+)+)+)+)+|b");
+    EXPECT_TRUE(re.Exec("ab"));
+    EXPECT_EQ(re.MatchText(0), "b");
+    EXPECT_NE(std::find(re.codes.begin(), re.codes.end(), 1014), re.codes.end());
+}
+
+TEST(RegExprSafety, LongLinesNeitherCrashNorChangeTheResult) {
+    const std::string tenMb(10 * 1024 * 1024, 'a');
+    struct Case {
+        const char* pattern;
+        std::string input;
+        bool found;
+        size_t length;
+    };
+    const Case cases[] = {
+        {"(a|b)*c", tenMb + "c", true, tenMb.size() + 1},
+        {"(.)*x", tenMb + "x", true, tenMb.size() + 1},
+        {"(\\w+\\s?)*$", tenMb, true, tenMb.size()},
+        {"((a)(b)?)*c", tenMb + "c", true, tenMb.size() + 1},
+        {"(a|b)*c", tenMb, false, 0},
+    };
+    for (const Case& c : cases) {
+        TvxRegExpr re;
+        re.SwitchModifier(3, false);
+        re.SetExpression(c.pattern);
+        EXPECT_EQ(re.Exec(c.input), c.found) << c.pattern;
+        EXPECT_EQ(re.MatchText(0).size(), c.length) << c.pattern;
+    }
+}
+
+// Generated small patterns and inputs: the production matcher and the recursive
+// transcription must agree on every match and every group.
+TEST(RegExprOracle, AgreesWithTheRecursiveMatcher) {
+    std::mt19937 random(20261207);
+    const std::vector<std::string> atoms = {"a", "b", "ab", ".", "[ab]", "[^a]", "\\d", "\\w", "(a)", "(a|b)",
+                                            "(ab|a)", "(a*)", "\\b", "^", "$", "\\1", "(b?)", "x"};
+    const std::vector<std::string> quantifiers = {"", "", "*", "+", "?", "*?", "+?", "??", "{2}", "{1,3}", "{0,2}?"};
+    const std::vector<std::string> modifierSets = {"", "-g", "-s", "+i", "+m"};
+    int compared = 0;
+    for (int round = 0; round < 6000; ++round) {
+        std::string pattern;
+        const int pieces = 1 + int(random() % 4);
+        for (int i = 0; i < pieces; ++i) {
+            std::string atom = atoms[random() % atoms.size()];
+            if (random() % 5 == 0) atom = "(" + atom + atoms[random() % atoms.size()] + ")";
+            pattern += atom + quantifiers[random() % quantifiers.size()];
+            if (random() % 8 == 0) pattern += "|";
+        }
+        std::string input;
+        const int length = int(random() % 9);
+        for (int i = 0; i < length; ++i) input += "abx1 \n\rA"[random() % 8];
+        TvxRegExpr re;
+        ApplyModifiers(re, modifierSets[random() % modifierSets.size()]);
+        re.SetExpression(pattern);
+        const bool found = re.Exec(input);
+        if (!re.Compiled()) continue;
+        TReferenceMatcher reference(re);
+        const bool expected = reference.Search(input);
+        if (reference.tooDeep) continue;
+        ++compared;
+        ASSERT_EQ(found, expected) << "pattern " << pattern << " input \"" << input << "\"";
+        for (int n = 0; n < TvxRegExpr::GroupSlots && found; ++n) {
+            ASSERT_EQ(re.MatchPos(n), reference.starts[size_t(n)]) << pattern << " / " << input << " group " << n;
+            if (re.MatchPos(n) >= 0) ASSERT_EQ(re.MatchPos(n) + re.MatchLen(n), reference.ends[size_t(n)]);
+        }
+    }
+    EXPECT_GT(compared, 3000);
+}
+
+} // namespace
