@@ -74,6 +74,24 @@ std::string BuildParameters(const TOptions& settings, const TAssociation& associ
                 " " + association.end);
 }
 
+// Every blank-separated piece of the parameters with its group references filled in.
+std::string SubstitutedPart(const std::string& parameters, const TvxRegExpr& expression) {
+    TvxStringList pieces;
+    SplitQuoted(parameters, ' ', pieces);
+    std::string part;
+    for (int32_t i = 0; i < pieces.Count(); ++i)
+        part += " " + QuoteIfBlank(ExpandEnvironment(SubstituteGroups(pieces.Strings(i), expression)));
+    return Trim(part);
+}
+
+// With an expression the parameters are not trimmed: the starter trims the command.
+std::string BuildParameters(const TOptions& settings, const TAssociation& association, const std::string& item,
+                            TvxRegExpr& expression) {
+    expression.Exec(item); // without a match every group is empty
+    return SubstitutedPart(settings.BParam, expression) + " " + association.begin + " " + QuoteIfBlank(item) +
+           " " + SubstitutedPart(settings.Eparam, expression) + " " + association.end;
+}
+
 void WaitUntilProgramRunning(TLauncherHost& host, TProcess process, const std::string& exe) {
     uint32_t waited = 0;
     while (!SkipFlag) {
@@ -95,7 +113,7 @@ void WaitAfterStart(TLauncherHost& host, TProcess process, const TOptions& setti
     host.CloseProcess(process);
 }
 
-void RunItem(TLauncherHost& host, TAssociationCache& cache, int32_t index) {
+void RunItem(TLauncherHost& host, TAssociationCache& cache, TvxRegExpr* expression, int32_t index) {
     const TOptions& settings = RunSettings;
     TvxStringList& items = ItemList();
     const std::string& item = items.Strings(index);
@@ -108,7 +126,8 @@ void RunItem(TLauncherHost& host, TAssociationCache& cache, int32_t index) {
         association = cache.Lookup(PathExtension(item), host);
     if (!association.program.empty() && association.program == item) association.program.clear();
 
-    const std::string parameters = BuildParameters(settings, association, item);
+    const std::string parameters = expression ? BuildParameters(settings, association, item, *expression)
+                                              : BuildParameters(settings, association, item);
     const bool noProgram = !hasProgram && association.program.empty();
     TProcess process = host.Start(settings.ShellExecute, association.program, parameters, noProgram);
 
@@ -159,6 +178,12 @@ void LoadItemList() {
 
 void RunList(TLauncherHost& host) {
     if (Interactive && !host.EditSettingsDialog(RunSettings)) return;
+    std::unique_ptr<TvxRegExpr> expression;
+    if (!RunSettings.RegExp.empty()) {
+        expression = std::make_unique<TvxRegExpr>();
+        expression->SetExpression(RunSettings.RegExp);
+        expression->SwitchModifier(3, false); // "." stops at line breaks
+    }
     LoadItemList();
 
     TOptions& settings = RunSettings;
@@ -179,7 +204,8 @@ void RunList(TLauncherHost& host) {
     SkipFlag = false;
     {
         TAssociationCache cache;
-        for (int32_t index = 0; index < itemCount && !CancelFlag; ++index) RunItem(host, cache, index);
+        for (int32_t index = 0; index < itemCount && !CancelFlag; ++index)
+            RunItem(host, cache, expression.get(), index);
     }
     if (ProgressShown) host.ProgressClose();
 }
@@ -197,6 +223,21 @@ void SplitQuoted(std::string_view text, char separator, TvxStringList& list) {
         list.Add(std::string(text.substr(start, pos - start)));
         if (pos < text.size()) ++pos; // step past the separator
     }
+}
+
+std::string SubstituteGroups(std::string_view pattern, const TvxRegExpr& expression) {
+    std::string result;
+    for (size_t pos = 0; pos < pattern.size();) {
+        if (pattern[pos] != '$') {
+            result += pattern[pos++];
+            continue;
+        }
+        int64_t group = 0;
+        for (++pos; pos < pattern.size() && pattern[pos] >= '0' && pattern[pos] <= '9'; ++pos)
+            group = std::min<int64_t>(group * 10 + (pattern[pos] - '0'), TvxRegExpr::GroupSlots);
+        result += expression.MatchText(int32_t(group)); // no such group gives empty text
+    }
+    return result;
 }
 
 std::string QuoteIfBlank(std::string_view text) {

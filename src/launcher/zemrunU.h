@@ -3,6 +3,7 @@
 // reaches processes, waits, the registry and the progress window only through
 // TLauncherHost, so that its decisions can be followed without starting anything.
 
+#include "../regexpr/vxRegExpr.h"
 #include "vxCommandLine.h"
 #include "zemrunGlobal.h"
 
@@ -62,6 +63,8 @@ void LoadItemList();
 void PollProgress(TLauncherHost& host);
 
 void SplitQuoted(std::string_view text, char separator, TvxStringList& list);
+// Replaces every $N by the text of group N of the expression's last match.
+std::string SubstituteGroups(std::string_view pattern, const TvxRegExpr& expression);
 std::string QuoteIfBlank(std::string_view text);
 
 // A registered command template split around its %1 placeholder.

@@ -299,3 +299,50 @@ TEST_F(LaunchLoop, AMissingListStartsNothing) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(SubstituteGroups, FillsEveryDollarReference) {
+    TvxRegExpr re;
+    re.SetExpression("(\\w+)-(\\d+)");
+    ASSERT_TRUE(re.Exec("x abc-12 y"));
+    EXPECT_EQ(SubstituteGroups("/in:$1 $2", re), "/in:abc 12");
+    EXPECT_EQ(SubstituteGroups("$", re), "abc-12");
+    EXPECT_EQ(SubstituteGroups("$$", re), "abc-12abc-12");
+    EXPECT_EQ(SubstituteGroups("$0x", re), "abc-12x");
+    EXPECT_EQ(SubstituteGroups("$10", re), ""); // group 10, not group 1 and a 0
+    EXPECT_EQ(SubstituteGroups("$99999999999999999999", re), "");
+    EXPECT_EQ(SubstituteGroups("no refs", re), "no refs");
+    EXPECT_FALSE(re.Exec("none"));
+    EXPECT_EQ(SubstituteGroups("[$1]", re), "[]");
+}
+
+TEST_F(LaunchLoop, ExpressionGroupsFillTheParameters) {
+    setenv("ZEMRUN_T_OUT", "D:\\out dir", 1);
+    RunSettings.Exe = "copy.exe";
+    RunSettings.RegExp = "(\\w+)\\.txt";
+    RunSettings.BParam = "/in:$1 \"$1 copy.txt\"  /out:\"a b\"";
+    RunSettings.Eparam = "%ZEMRUN_T_OUT%\\$1 $";
+    RunSettings.WaitOpen = false;
+    RunSettings.FirstPause = 0;
+    RunSettings.GUI = 0;
+    Run("report.txt\rno match\rx.doc");
+    EXPECT_EQ(host.commands,
+              (V{"create|copy.exe|/in:report \"report copy.txt\"  \"/out:\"a b\"\"  report.txt "
+                 "\"D:\\out dir\\report\" report.txt |prog",
+                 "create|copy.exe|/in: \" copy.txt\"  \"/out:\"a b\"\"  \"no match\" \"D:\\out dir\\\" |prog",
+                 "create|copy.exe|/in: \" copy.txt\"  \"/out:\"a b\"\"  x.doc \"D:\\out dir\\\" |prog"}));
+}
+
+TEST_F(LaunchLoop, AnInvalidExpressionStartsEveryItemWithEmptyGroups) {
+    RunSettings.Exe = "p.exe";
+    RunSettings.RegExp = "(unclosed";
+    RunSettings.BParam = "-$1-";
+    RunSettings.WaitOpen = false;
+    RunSettings.GUI = 0;
+    RunSettings.FirstPause = 0;
+    Run("a\rb");
+    EXPECT_EQ(host.commands, (V{"create|p.exe|--  a  |prog", "create|p.exe|--  b  |prog"}));
+}
+
+} // namespace

@@ -108,6 +108,40 @@ TEST_F(EndToEnd, LineFeedsAloneKeepTheFileOneItem) {
     EXPECT_EQ(Commands(), (V{probe_ + " one\ntwo\nthree"}));
 }
 
+TEST_F(EndToEnd, ExpressionGroupsFillTheParameters) {
+    TScopedEnv name("ZEMRUN_T_report", "REPORTVAR");
+    // Environment references are expanded after the groups are filled in.
+    RunOver("report.txt\rnotes.doc\rmy file.txt",
+            "/X:" + probe_ + " /R:(\\w+)\\.txt /B:/in:$1 \"/E:$.$$.$10. %ZEMRUN_T_$1%\" /W /P");
+    // A piece with a quoted blank that does not begin with a quote is quoted again.
+    RunOver("x.txt", "/X:" + probe_ + " /R:x /E:/out:\"a b\" /W /P");
+    EXPECT_EQ(Commands(), (V{probe_ + " /in:report  report.txt report.txt.report.txtreport.txt.. REPORTVAR",
+                             probe_ + " /in:  notes.doc ... %ZEMRUN_T_%",
+                             probe_ + " /in:file  \"my file.txt\" file.txt.file.txtfile.txt.. %ZEMRUN_T_file%",
+                             probe_ + "   x.txt \"/out:\"a b\"\""})); // parameters untrimmed
+}
+
+TEST_F(EndToEnd, TheDocumentedExpressionExampleBuildsItsBeginPart) {
+    InitializeGlobals();
+    RunSettings.List = WriteList("report.txt");
+    RunSettings.Exe = probe_;
+    RunSettings.RegExp = "(\\w+)\\.txt";
+    RunSettings.BParam = "/in:$1 \"$1 copy.txt\"";
+    RunSettings.WaitOpen = false;
+    RunSettings.WaitClose = true;
+    TWin32LauncherHost host;
+    RunList(host);
+    EXPECT_EQ(Commands(), (V{probe_ + " /in:report \"report copy.txt\"  report.txt"}));
+}
+
+TEST_F(EndToEnd, AnInvalidExpressionStartsEveryItemAndShowsNothing) {
+    TZemrunProcess zemrun("/L:" + WriteList("a\rb") + " /X:" + probe_ + " /R:(x /B:-$1- /W /P");
+    DWORD exitCode = 1;
+    ASSERT_TRUE(zemrun.Wait(30000, &exitCode));
+    EXPECT_EQ(exitCode, 0u);
+    EXPECT_EQ(Commands(), (V{probe_ + " --  a", probe_ + " --  b"}));
+}
+
 TEST_F(EndToEnd, ShowCommandAndPriorityReachBothStarters) {
     TScopedEnv delay("ZPROBE_PRIORITY_DELAY_MS", "400");
     for (const char* starter : {"", "/S"}) {
