@@ -1,6 +1,6 @@
 # Facade over the CMake presets. `make` builds everything, `make test` installs what is
 # missing, builds and runs every native and Windows test.
-.PHONY: all deps native win64 win32 test test-native test-win demo bench fuzz dist clean
+.PHONY: all deps native win64 win32 test test-native test-win fuzz-smoke demo bench fuzz dist clean
 
 CMAKE ?= cmake
 FUZZ_SECONDS ?= 120
@@ -25,7 +25,7 @@ win32: build/win32/build.ninja
 	$(CMAKE) --build --preset win32
 	tools/check-win32 build/win32/zemrun.exe
 
-test: all test-native test-win
+test: all test-native test-win fuzz-smoke
 
 test-native: native
 	ctest --preset native
@@ -41,6 +41,10 @@ bench: deps native win64
 
 fuzz: deps
 	tools/fuzz $(FUZZ_SECONDS)
+
+# A short run of every fuzz target.
+fuzz-smoke: deps
+	tools/fuzz 15
 
 dist: deps win64 win32
 	tools/dist

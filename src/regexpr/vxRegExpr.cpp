@@ -774,6 +774,10 @@ int32_t TvxRegExpr::ParseClass(uint32_t& flags) {
             }
             unsigned char last = static_cast<unsigned char>(*parsePos_);
             if (*parsePos_ == '\\') {
+                if (parsePos_[1] == '\0') {
+                    ReportError(110); // a range whose end is a backslash at the end
+                    return Failed;
+                }
                 ++parsePos_;
                 if (!DecodeEscape(last)) return Failed;
             }
@@ -826,8 +830,8 @@ int32_t TvxRegExpr::ParseClass(uint32_t& flags) {
 
 void TvxRegExpr::ComputeHints(uint32_t topFlags) {
     startSet_.reset();
-    std::vector<const uint8_t*> activeLoops;
-    CollectStartSet(program_.get() + 1, activeLoops);
+    std::vector<bool> visited(size_t(programSize_), false);
+    CollectStartSet(program_.get() + 1, visited);
     firstLiteral_ = 0;
     anchored_ = false;
     mustOffset_ = -1;
@@ -851,8 +855,14 @@ void TvxRegExpr::ComputeHints(uint32_t topFlags) {
     }
 }
 
-void TvxRegExpr::CollectStartSet(const uint8_t* node, std::vector<const uint8_t*>& activeLoops) {
+// Collecting from a node always adds the same characters, so every node is visited once:
+// optional pieces in a row would otherwise make the walk exponential, and a loop body
+// without width would lead it around in a circle.
+void TvxRegExpr::CollectStartSet(const uint8_t* node, std::vector<bool>& visited) {
     for (const uint8_t* scan = node; scan;) {
+        const size_t at = size_t(scan - program_.get());
+        if (visited[at]) return;
+        visited[at] = true;
         const uint8_t op = scan[0];
         const uint8_t* operand = scan + NodeHeader;
         switch (op) {
@@ -866,7 +876,7 @@ void TvxRegExpr::CollectStartSet(const uint8_t* node, std::vector<const uint8_t*
             const uint8_t* next = NextNode(scan);
             if (next && next[0] == opBranch) {
                 for (const uint8_t* b = scan; b && b[0] == opBranch; b = NextNode(b))
-                    CollectStartSet(b + NodeHeader, activeLoops);
+                    CollectStartSet(b + NodeHeader, visited);
                 return;
             }
             scan = operand;
@@ -898,28 +908,23 @@ void TvxRegExpr::CollectStartSet(const uint8_t* node, std::vector<const uint8_t*
                 if (operand[c / 8] & (1u << (c % 8))) startSet_.set(size_t(c));
             return;
         case opStar: case opStarShort:
-            CollectStartSet(operand, activeLoops);
+            CollectStartSet(operand, visited);
             scan = NextNode(scan);
             continue;
-        case opPlus: case opPlusShort: CollectStartSet(operand, activeLoops); return;
+        case opPlus: case opPlusShort: CollectStartSet(operand, visited); return;
         case opBraces: case opBracesShort:
-            CollectStartSet(scan + BracesHeader, activeLoops);
+            CollectStartSet(scan + BracesHeader, visited);
             if (ReadInt(operand) > 0) return;
             scan = NextNode(scan);
             continue;
-        case opLoopEntry: CollectStartSet(NextNode(scan), activeLoops); return;
-        case opLoop: case opLoopShort: {
-            // A body without width can lead back to its own loop node; that cycle adds nothing.
-            if (std::find(activeLoops.begin(), activeLoops.end(), scan) != activeLoops.end()) return;
-            activeLoops.push_back(scan);
-            CollectStartSet(scan + ReadInt(operand + 8), activeLoops);
-            if (ReadInt(operand) == 0) CollectStartSet(NextNode(scan), activeLoops);
-            activeLoops.pop_back();
+        case opLoopEntry: CollectStartSet(NextNode(scan), visited); return;
+        case opLoop: case opLoopShort:
+            CollectStartSet(scan + ReadInt(operand + 8), visited);
+            if (ReadInt(operand) == 0) CollectStartSet(NextNode(scan), visited);
             return;
-        }
         default:
             if (IsOpen(op) || IsClose(op)) {
-                CollectStartSet(NextNode(scan), activeLoops);
+                CollectStartSet(NextNode(scan), visited);
                 return;
             }
             ReportError(1001);

@@ -78,7 +78,7 @@ private:
     bool DecodeEscape(unsigned char& result);
     int HexDigitValue(char c);
     void ComputeHints(uint32_t topFlags);
-    void CollectStartSet(const uint8_t* node, std::vector<const uint8_t*>& activeLoops);
+    void CollectStartSet(const uint8_t* node, std::vector<bool>& visited);
 
     int32_t EmitOp(uint8_t op);
     void EmitByte(uint8_t b);

@@ -202,6 +202,7 @@ TEST(RegExprCompile, ReportsEveryErrorAndRecoversWhereItShould) {
         {"[z-a]", "", false, {109}},
         {"[\\x00]", "", false, {109}},
         {"[a\\", "", false, {110}},
+        {"[a-\\", "", false, {110}}, // former bug: read past the end of the text
         {"\\x", "", false, {111}},
         {"\\x4", "", false, {111}},
         {"\\x{12", "", false, {111}},
@@ -230,6 +231,17 @@ TEST(RegExprCompile, ReportsEveryErrorAndRecoversWhereItShould) {
         std::vector<int32_t> firstPass(re.codes.begin(), re.codes.begin() + (c.compiles ? re.codes.size() / 2 : re.codes.size()));
         EXPECT_EQ(firstPass, c.codes) << c.pattern;
     }
+}
+
+TEST(RegExprCompile, ManyOptionalPiecesCompileInLinearTime) {
+    // Former bug: the start characters were collected once per path, 2^n for n optional pieces.
+    std::string pattern;
+    for (int i = 0; i < 300; ++i) pattern += "x?a?\\b?";
+    TvxRegExpr re;
+    re.SetExpression(pattern + "z");
+    EXPECT_TRUE(re.Exec("aaz"));
+    EXPECT_TRUE(re.StartSet().test('x') && re.StartSet().test('a') && re.StartSet().test('z'));
+    EXPECT_FALSE(re.StartSet().test('b'));
 }
 
 TEST(RegExprCompile, ABadExpressionMatchesNothingAndKeepsFailing) {

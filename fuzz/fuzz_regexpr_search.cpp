@@ -1,0 +1,30 @@
+// Compiles an expression and searches a short input with it: first byte modifiers, then
+// the expression, a zero byte, and the input. Inputs whose expressions could take
+// exponential time (many quantifiers, long texts) are skipped as uninteresting.
+#include "regexpr/vxRegExpr.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 2) return 0;
+    const std::string all(reinterpret_cast<const char*>(data + 1), size - 1);
+    const size_t split = all.find('\0');
+    if (split == std::string::npos) return 0;
+    const std::string pattern = all.substr(0, split), input = all.substr(split + 1);
+    const auto quantifiers = std::count_if(pattern.begin(), pattern.end(),
+                                           [](char c) { return c == '*' || c == '+' || c == '?' || c == '{'; });
+    if (pattern.size() > 64 || input.size() > 16 || quantifiers > 4) return 0;
+    TvxRegExpr re;
+    for (int bit = 0; bit < 6; ++bit) re.SwitchModifier(bit + 1, (data[0] >> bit) & 1);
+    re.SetExpression(pattern);
+    if (re.Exec(input)) {
+        for (int n = 0; n < TvxRegExpr::GroupSlots; ++n) {
+            const int pos = re.MatchPos(n);
+            if (pos >= 0 && (pos + re.MatchLen(n) > int(input.size()))) __builtin_trap();
+        }
+    }
+    return 0;
+}
