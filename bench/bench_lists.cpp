@@ -4,6 +4,7 @@
 //   bench_lists load FILE       loads with TvxStringList
 //   bench_lists plain FILE      reads the whole file and splits it into std::strings
 // The two measuring modes print: seconds=<s> peak_kb=<kB over the idle process> lines=<n>
+#include "bench_corpus.h"
 #include "foundation/vxStringList.h"
 
 #include <chrono>
@@ -11,7 +12,6 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <string>
 #include <sys/resource.h>
 #include <vector>
@@ -24,18 +24,7 @@ long PeakKb() {
 }
 
 void Generate(const char* path) {
-    std::mt19937 random(12345);
-    const char* folders[] = {"D:\\Photos\\2024\\Holidays\\", "C:\\Users\\anna\\Documents\\Reports\\",
-                             "E:\\Archive\\Scans\\Letters\\", "\\\\server\\share\\music\\albums\\"};
-    const char* extensions[] = {".jpg", ".png", ".txt", ".mp3", ".pdf"};
-    std::string out;
-    out.reserve(52 * 1000000);
-    for (int i = 0; i < 1000000; ++i) {
-        out += folders[random() % 4];
-        out += "file_name_" + std::to_string(random() % 100000) + (random() % 7 == 0 ? " copy" : "");
-        out += extensions[random() % 5];
-        out += "\r\n";
-    }
+    const std::string out = GenerateListCorpus();
     std::ofstream(path, std::ios::binary) << out;
     std::printf("bytes=%zu\n", out.size());
 }

@@ -38,6 +38,9 @@ const unsigned char CyrUpperRun[33] = {0xC0, 0xC1, 0xC2, 0xC3, 0xC4, 0xC5, 0xA8,
                                        0xCA, 0xCB, 0xCC, 0xCD, 0xCE, 0xCF, 0xD0, 0xD1, 0xD2, 0xD3, 0xD4,
                                        0xD5, 0xD6, 0xD7, 0xD8, 0xD9, 0xDA, 0xDB, 0xDC, 0xDD, 0xDE, 0xDF};
 
+// Marks the frame of a one-character star counted at once.
+constexpr int32_t CharStarFrame = 1;
+
 // Frame phases of a loop node: which of its calls is running.
 enum : int32_t { LoopBelowMin, LoopGreedyBody, LoopGreedyNext, LoopLazyNext, LoopLazyBody };
 
@@ -966,7 +969,7 @@ bool TvxRegExpr::SearchFrom(int32_t offset) {
         return false;
     }
     for (const char* p = start; p < end && !stackExhausted_; ++p)
-        if (startSet_.test(static_cast<unsigned char>(*p)) && TryAt(p)) return true;
+        if (startSet_[static_cast<unsigned char>(*p)] && TryAt(p)) return true;
     return false;
 }
 
@@ -981,13 +984,13 @@ bool TvxRegExpr::TryAt(const char* position) {
 }
 
 bool TvxRegExpr::IsWordChar(const char* p) const {
-    return p < inputEnd_ && wordSet_.test(static_cast<unsigned char>(*p));
+    return p < inputEnd_ && wordSet_[static_cast<unsigned char>(*p)];
 }
 
 bool TvxRegExpr::IsLineBreakAt(const char* p) const {
     const auto c = static_cast<unsigned char>(*p);
     return (pairAssigned_ && c == pairHead_ && p + 1 < inputEnd_ && static_cast<unsigned char>(p[1]) == pairTail_) ||
-           lineBreakSet_.test(c);
+           lineBreakSet_[c];
 }
 
 bool TvxRegExpr::MatchesBackRef(int32_t n, bool foldCase, const char*& cursor) const {
@@ -1103,7 +1106,7 @@ bool TvxRegExpr::RunForward(const uint8_t*& scan) {
                                        static_cast<unsigned char>(cursor_[-2]) == pairHead_;
                 if (!afterPair) {
                     if (pairAssigned_ && before == pairHead_ && !atEnd && c == pairTail_) return false;
-                    if (!lineBreakSet_.test(before)) return false;
+                    if (!lineBreakSet_[before]) return false;
                 }
             }
             break;
@@ -1116,12 +1119,19 @@ bool TvxRegExpr::RunForward(const uint8_t*& scan) {
                     if (pairAssigned_ && c == pairTail_ && cursor_ > inputStart_ &&
                         static_cast<unsigned char>(cursor_[-1]) == pairHead_)
                         return false;
-                    if (!lineBreakSet_.test(c)) return false;
+                    if (!lineBreakSet_[c]) return false;
                 }
             }
             break;
         case opBranch:
-            if (next && next[0] == opBranch) frames_.push_back({scan, cursor_, 0, 0});
+            if (next && next[0] == opBranch) {
+                TCharStar star;
+                if (FindCharStar(scan, star)) {
+                    if (!EnterCharStar(scan, star, scan)) return false;
+                    continue;
+                }
+                frames_.push_back({scan, cursor_, 0, 0});
+            }
             scan = operand;
             continue;
         case opBack:
@@ -1172,7 +1182,7 @@ bool TvxRegExpr::RunForward(const uint8_t*& scan) {
             break;
         case opWordEdge:
         case opNotWordEdge: {
-            const bool previousIsWord = cursor_ > inputStart_ && wordSet_.test(static_cast<unsigned char>(cursor_[-1]));
+            const bool previousIsWord = cursor_ > inputStart_ && wordSet_[static_cast<unsigned char>(cursor_[-1])];
             const bool boundary = previousIsWord != IsWordChar(cursor_);
             if (boundary != (op == opWordEdge)) return false;
             break;
@@ -1231,10 +1241,13 @@ TRepeatLimits RepeatLimits(const uint8_t* node) {
     }
 }
 
-// The first character of a following literal, which every attempt must find; 0 = none.
-unsigned char LookAhead(const uint8_t* node) {
-    const uint8_t* next = NextNode(node);
-    return next && next[0] == opExact ? next[NodeHeader] : 0;
+// The first character of the literal that a continuation must match before anything
+// else, looking through nodes that match the empty string and leave nothing behind on
+// failure; 0 = none. An attempt whose position holds another character cannot succeed.
+unsigned char LiteralAhead(const uint8_t* node) {
+    while (node && (IsOpen(node[0]) || IsClose(node[0]) || node[0] == opNoOp || node[0] == opEmpty))
+        node = NextNode(node);
+    return node && node[0] == opExact ? node[NodeHeader] : 0;
 }
 } // namespace
 
@@ -1242,7 +1255,7 @@ unsigned char LookAhead(const uint8_t* node) {
 // down from what RegRepeat found, the non-greedy form up to it.
 bool TvxRegExpr::NextRepeatAttempt(const uint8_t* node, const char* save, int32_t& no, int32_t maxCount) {
     const TRepeatLimits limits = RepeatLimits(node);
-    const unsigned char nextch = LookAhead(node);
+    const unsigned char nextch = LiteralAhead(NextNode(node));
     if (limits.nonGreedy) {
         for (; no <= maxCount; ++no) {
             cursor_ = save + no;
@@ -1300,6 +1313,99 @@ bool TvxRegExpr::EnterLoop(const uint8_t* node, const uint8_t*& scan) {
     return true;
 }
 
+// A greedy star of one character, written with branches: "X*" with X a node that matches
+// exactly one character (as "." is when it stops at line breaks), or "(X)*". Matched
+// node by node it would keep three frames per character; counted here like a repeat, it
+// tries the same continuations in the same order with the same group positions.
+bool TvxRegExpr::FindCharStar(const uint8_t* branch, TCharStar& star) const {
+    const uint8_t* other = NextNode(branch);
+    const uint8_t* empty = other + NodeHeader;
+    if (empty[0] != opEmpty || NextNode(other) != empty) return false;
+    const uint8_t* first = branch + NodeHeader;
+    const uint8_t* afterX;
+    if (IsOpen(first[0])) {
+        const uint8_t* inner = NextNode(first);
+        if (!inner || inner[0] != opBranch) return false;
+        const uint8_t* close = NextNode(inner);
+        if (!close || close[0] != opCloseBase + (first[0] - opOpenBase)) return false;
+        star = {inner + NodeHeader, first, close, NextNode(empty)};
+        if (NextNode(star.x) != close) return false;
+        afterX = NextNode(close);
+    } else {
+        star = {first, nullptr, nullptr, NextNode(empty)};
+        afterX = NextNode(first);
+    }
+    if (!afterX || afterX[0] != opBack || NextNode(afterX) != branch) return false;
+    switch (star.x[0]) {
+    case opExact: case opExactCI: return star.x[NodeHeader] != 0 && star.x[NodeHeader + 1] == 0;
+    case opAnyChar: case opAnyInLine: case opDigit: case opNonDigit: case opInTriple: case opNotInTriple:
+    case opInSet: return true;
+    default: return false;
+    }
+}
+
+bool TvxRegExpr::MatchesOneChar(const uint8_t* node, const char* p) const {
+    if (p >= inputEnd_) return false;
+    const auto c = static_cast<unsigned char>(*p);
+    const uint8_t* arg = node + NodeHeader;
+    switch (node[0]) {
+    case opAnyChar: return true;
+    case opAnyInLine: return !IsLineBreakAt(p);
+    case opExact: return c == arg[0];
+    case opExactCI: return c == arg[0] || c == FlipCase(arg[0]);
+    case opDigit: return IsDigit(char(c));
+    case opNonDigit: return !IsDigit(char(c));
+    case opInTriple: return c == arg[0] || c == arg[1] || c == arg[2];
+    case opNotInTriple: return c != arg[0] && c != arg[1] && c != arg[2];
+    default: return (arg[c >> 3] & (1u << (c & 7))) != 0; // opInSet
+    }
+}
+
+// Moves `no` down to the next count whose position fits a following literal, and sets the
+// cursor and the group as the iterations up to that count left them.
+bool TvxRegExpr::NextCharStarAttempt(const TCharStar& star, const char* save, int32_t& no) {
+    const unsigned char nextch = LiteralAhead(star.follow);
+    for (; no >= 0; --no) {
+        cursor_ = save + no;
+        if (nextch && (cursor_ >= inputEnd_ || static_cast<unsigned char>(*cursor_) != nextch)) continue;
+        if (star.open && no > 0) {
+            groupStart_[star.open[0] - opOpenBase] = cursor_ - 1;
+            groupEnd_[star.close[0] - opCloseBase] = cursor_;
+        }
+        return true;
+    }
+    return false;
+}
+
+bool TvxRegExpr::EnterCharStar(const uint8_t* branch, const TCharStar& star, const uint8_t*& scan) {
+    const char* save = cursor_;
+    int32_t count = 0;
+    if (star.x[0] == opAnyInLine) {
+        // Only line-break characters and the pair's head can end the run.
+        std::bitset<256> stops = lineBreakSet_;
+        if (pairAssigned_) stops.set(pairHead_);
+        const char* p = save;
+        for (;;) {
+            while (p < inputEnd_ && !stops[static_cast<unsigned char>(*p)]) ++p;
+            if (p >= inputEnd_ || IsLineBreakAt(p)) break;
+            ++p;
+        }
+        count = int32_t(p - save);
+    } else {
+        while (MatchesOneChar(star.x, save + count)) ++count;
+    }
+    if (star.open) {
+        // Undo steps that put the group back when every count has failed.
+        frames_.push_back({star.open, groupStart_[star.open[0] - opOpenBase], 0, 0});
+        frames_.push_back({star.close, groupEnd_[star.close[0] - opCloseBase], 0, 0});
+    }
+    int32_t no = count;
+    if (!NextCharStarAttempt(star, save, no)) return false;
+    frames_.push_back({branch, save, no, CharStarFrame});
+    scan = star.follow;
+    return true;
+}
+
 // Undoes frames until one offers another way forward (true, with scan set) or none is left.
 bool TvxRegExpr::Backtrack(const uint8_t*& scan) {
     while (!frames_.empty()) {
@@ -1307,6 +1413,17 @@ bool TvxRegExpr::Backtrack(const uint8_t*& scan) {
         const uint8_t op = f.node[0];
         switch (op) {
         case opBranch: {
+            if (f.b == CharStarFrame) {
+                int32_t no = f.a - 1;
+                TCharStar star;
+                FindCharStar(f.node, star);
+                if (no >= 0 && NextCharStarAttempt(star, f.saved, no)) {
+                    f.a = no;
+                    scan = star.follow;
+                    return true;
+                }
+                break;
+            }
             cursor_ = f.saved;
             const uint8_t* alternative = NextNode(f.node);
             if (alternative && alternative[0] == opBranch) {

@@ -106,6 +106,17 @@ private:
     bool EnterRepeat(const uint8_t* node, const uint8_t*& scan);
     bool NextRepeatAttempt(const uint8_t* node, const char* save, int32_t& no, int32_t maxCount);
     bool EnterLoop(const uint8_t* node, const uint8_t*& scan);
+    // A greedy star of one character written with branches ("X*" or "(X)*").
+    struct TCharStar {
+        const uint8_t* x;      // the one-character node
+        const uint8_t* open;   // the group's open node, or null
+        const uint8_t* close;  // the group's close node, or null
+        const uint8_t* follow; // what follows the star
+    };
+    bool FindCharStar(const uint8_t* branch, TCharStar& star) const;
+    bool EnterCharStar(const uint8_t* branch, const TCharStar& star, const uint8_t*& scan);
+    bool NextCharStarAttempt(const TCharStar& star, const char* save, int32_t& no);
+    bool MatchesOneChar(const uint8_t* node, const char* p) const;
     int32_t RegRepeat(const uint8_t* operand, int32_t max);
     bool IsWordChar(const char* p) const;
     bool IsLineBreakAt(const char* p) const;

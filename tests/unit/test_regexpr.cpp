@@ -425,7 +425,9 @@ TEST(RegExprOracle, AgreesWithTheRecursiveMatcher) {
         ASSERT_EQ(found, expected) << "pattern " << pattern << " input \"" << input << "\"";
         for (int n = 0; n < TvxRegExpr::GroupSlots && found; ++n) {
             ASSERT_EQ(re.MatchPos(n), reference.starts[size_t(n)]) << pattern << " / " << input << " group " << n;
-            if (re.MatchPos(n) >= 0) ASSERT_EQ(re.MatchPos(n) + re.MatchLen(n), reference.ends[size_t(n)]);
+            if (re.MatchPos(n) >= 0) {
+                ASSERT_EQ(re.MatchPos(n) + re.MatchLen(n), reference.ends[size_t(n)]);
+            }
         }
     }
     EXPECT_GT(compared, 3000);
