@@ -1363,14 +1363,16 @@ bool TvxRegExpr::MatchesOneChar(const uint8_t* node, const char* p) const {
 
 // Moves `no` down to the next count whose position fits a following literal, and sets the
 // cursor and the group as the iterations up to that count left them.
-bool TvxRegExpr::NextCharStarAttempt(const TCharStar& star, const char* save, int32_t& no) {
+bool TvxRegExpr::NextCharStarAttempt(const TCharStar& star, const char* save, int32_t& no, const char* oldStart,
+                                     const char* oldEnd) {
     const unsigned char nextch = LiteralAhead(star.follow);
     for (; no >= 0; --no) {
         cursor_ = save + no;
         if (nextch && (cursor_ >= inputEnd_ || static_cast<unsigned char>(*cursor_) != nextch)) continue;
-        if (star.open && no > 0) {
-            groupStart_[star.open[0] - opOpenBase] = cursor_ - 1;
-            groupEnd_[star.close[0] - opCloseBase] = cursor_;
+        if (star.open) {
+            // After no iteration the group holds what it held before the star.
+            groupStart_[star.open[0] - opOpenBase] = no > 0 ? cursor_ - 1 : oldStart;
+            groupEnd_[star.close[0] - opCloseBase] = no > 0 ? cursor_ : oldEnd;
         }
         return true;
     }
@@ -1394,13 +1396,16 @@ bool TvxRegExpr::EnterCharStar(const uint8_t* branch, const TCharStar& star, con
     } else {
         while (MatchesOneChar(star.x, save + count)) ++count;
     }
+    const char* oldStart = star.open ? groupStart_[star.open[0] - opOpenBase] : nullptr;
+    const char* oldEnd = star.close ? groupEnd_[star.close[0] - opCloseBase] : nullptr;
     if (star.open) {
-        // Undo steps that put the group back when every count has failed.
-        frames_.push_back({star.open, groupStart_[star.open[0] - opOpenBase], 0, 0});
-        frames_.push_back({star.close, groupEnd_[star.close[0] - opCloseBase], 0, 0});
+        // Undo steps that put the group back when every count has failed; the frame of
+        // the star finds the group's old positions in them.
+        frames_.push_back({star.open, oldStart, 0, 0});
+        frames_.push_back({star.close, oldEnd, 0, 0});
     }
     int32_t no = count;
-    if (!NextCharStarAttempt(star, save, no)) return false;
+    if (!NextCharStarAttempt(star, save, no, oldStart, oldEnd)) return false;
     frames_.push_back({branch, save, no, CharStarFrame});
     scan = star.follow;
     return true;
@@ -1417,7 +1422,10 @@ bool TvxRegExpr::Backtrack(const uint8_t*& scan) {
                 int32_t no = f.a - 1;
                 TCharStar star;
                 FindCharStar(f.node, star);
-                if (no >= 0 && NextCharStarAttempt(star, f.saved, no)) {
+                const size_t below = frames_.size() - 1;
+                const char* oldStart = star.open ? frames_.at(below - 2).saved : nullptr;
+                const char* oldEnd = star.open ? frames_.at(below - 1).saved : nullptr;
+                if (no >= 0 && NextCharStarAttempt(star, f.saved, no, oldStart, oldEnd)) {
                     f.a = no;
                     scan = star.follow;
                     return true;

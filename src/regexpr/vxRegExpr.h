@@ -115,7 +115,8 @@ private:
     };
     bool FindCharStar(const uint8_t* branch, TCharStar& star) const;
     bool EnterCharStar(const uint8_t* branch, const TCharStar& star, const uint8_t*& scan);
-    bool NextCharStarAttempt(const TCharStar& star, const char* save, int32_t& no);
+    bool NextCharStarAttempt(const TCharStar& star, const char* save, int32_t& no, const char* oldStart,
+                             const char* oldEnd);
     bool MatchesOneChar(const uint8_t* node, const char* p) const;
     int32_t RegRepeat(const uint8_t* operand, int32_t max);
     bool IsWordChar(const char* p) const;
@@ -184,7 +185,8 @@ private:
         static constexpr size_t ChunkFrames = 4096;
         bool empty() const { return size_ == 0; }
         size_t size() const { return size_; }
-        TFrame& back() { return chunks_[(size_ - 1) / ChunkFrames][(size_ - 1) % ChunkFrames]; }
+        TFrame& at(size_t i) { return chunks_[i / ChunkFrames][i % ChunkFrames]; }
+        TFrame& back() { return at(size_ - 1); }
         void push_back(const TFrame& frame) {
             if (size_ == chunks_.size() * ChunkFrames) chunks_.push_back(std::make_unique<TFrame[]>(ChunkFrames));
             chunks_[size_ / ChunkFrames][size_ % ChunkFrames] = frame;

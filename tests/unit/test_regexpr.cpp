@@ -112,6 +112,9 @@ TEST(RegExprMatch, GroupsAlternationAndBackReferences) {
         {"(a|ab)(c|bcd)(d*)", "", "abcd", true, {"abcd", "a", "bcd", ""}},
         {"()x", "", "x", true, {"x", ""}},
         {"(x)(y)?", "", "x", true, {"x", "x", "~"}},
+        // Former bug: a star counted at once kept the last iteration's group at no iteration.
+        {"(a)*a+", "", "a1a", true, {"a", "~"}},
+        {"(.)*\\.x", "-s", "ab.x", true, {"ab.x", "b"}},
     };
     for (const auto& c : cases) ExpectMatch(c);
 }
