@@ -1,6 +1,6 @@
 # Facade over the CMake presets. `make` builds everything, `make test` installs what is
 # missing, builds and runs every native and Windows test.
-.PHONY: all deps native win64 win32 test test-native test-win fuzz-smoke demo bench fuzz dist clean
+.PHONY: all deps native native-asan win64 win32 test test-native test-asan test-win fuzz-smoke demo bench fuzz dist clean
 
 CMAKE ?= cmake
 FUZZ_SECONDS ?= 120
@@ -12,6 +12,8 @@ deps:
 
 build/native/build.ninja:
 	$(CMAKE) --preset native >/dev/null
+build/native-asan/build.ninja:
+	$(CMAKE) --preset native-asan >/dev/null
 build/win64/build.ninja:
 	$(CMAKE) --preset win64 >/dev/null
 build/win32/build.ninja:
@@ -19,16 +21,22 @@ build/win32/build.ninja:
 
 native: build/native/build.ninja
 	$(CMAKE) --build --preset native
+native-asan: build/native-asan/build.ninja
+	$(CMAKE) --build --preset native-asan
 win64: build/win64/build.ninja
 	$(CMAKE) --build --preset win64
 win32: build/win32/build.ninja
 	$(CMAKE) --build --preset win32
 	tools/check-win32 build/win32/zemrun.exe
 
-test: all test-native test-win fuzz-smoke
+test: all test-native test-asan test-win fuzz-smoke
 
 test-native: native
 	ctest --preset native
+
+# The native suites again under AddressSanitizer and UndefinedBehaviorSanitizer.
+test-asan: deps native-asan
+	ctest --preset native-asan
 
 test-win: win64
 	ctest --preset win64

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <unistd.h>
 #include <string>
 #include <vector>
 
@@ -20,7 +21,8 @@ struct Tracked : TvxObject {
 };
 
 std::string WriteTemp(const std::string& name, const std::string& bytes) {
-    const auto path = std::filesystem::temp_directory_path() / ("zemrun_unit_" + name);
+    // Test processes run side by side: each writes files of its own.
+    const auto path = std::filesystem::temp_directory_path() / ("zemrun_unit_" + std::to_string(getpid()) + "_" + name);
     std::ofstream(path, std::ios::binary) << bytes;
     return path.string();
 }
