@@ -13,6 +13,9 @@ struct TvxInOutError {
     int code;
 };
 
+// The separator that joins folder and file names on this system.
+extern const char PathDelimiter;
+
 std::string PathFileName(std::string_view path);
 std::string PathFolder(std::string_view path);
 std::string PathExtension(std::string_view path);
@@ -55,5 +58,5 @@ private:
 };
 
 // Replaces `target` by `source` (both in one folder); false when the system refuses.
-bool ReplaceFile(const std::string& source, const std::string& target);
+bool MoveFileOver(const std::string& source, const std::string& target);
 void RemoveFile(const std::string& path);

@@ -1,6 +1,8 @@
 // The same services from the C library, for the native build of the portable core.
 #include "vxFileUtils.h"
 
+const char PathDelimiter = '/';
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -118,7 +120,7 @@ void TvxFileWriter::Close() {
     if (close(fd) != 0 || !synced) Fail();
 }
 
-bool ReplaceFile(const std::string& source, const std::string& target) {
+bool MoveFileOver(const std::string& source, const std::string& target) {
     return std::rename(source.c_str(), target.c_str()) == 0;
 }
 

@@ -1,6 +1,8 @@
 // File, environment and version services of Windows.
 #include "vxFileUtils.h"
 
+const char PathDelimiter = '\\';
+
 #include <windows.h>
 
 #include <memory>
@@ -111,7 +113,7 @@ void TvxFileWriter::Close() {
     if (!CloseHandle(file) || !flushed) throw TvxInOutError{int(error ? error : ERROR_GEN_FAILURE)};
 }
 
-bool ReplaceFile(const std::string& source, const std::string& target) {
+bool MoveFileOver(const std::string& source, const std::string& target) {
     return MoveFileExA(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 

@@ -2,6 +2,8 @@
 // the finalization that runs on every orderly end, a text-file failure included.
 #include "../foundation/vxFileUtils.h"
 #include "../foundation/vxShellUtils.h"
+#include "../settings/zemrunOptions.h"
+#include "../settings/zemrunProjects.h"
 #include "vxCommandLine.h"
 #include "zemrunGlobal.h"
 #include "zemrunU_win32.h"
@@ -9,14 +11,25 @@
 #include <windows.h>
 
 namespace {
-void FinalizeModules() {
+// Finalizes every module in reverse order of start-up; returns the number of a text-file
+// failure of the options save, 0 when there was none.
+int FinalizeModules() {
+    int status = 0;
+    try {
+        FinalizeOptions();
+    } catch (const TvxInOutError& failure) {
+        status = failure.code ? failure.code : 1;
+    }
+    FinalizeProjects();
     FinalizeGlobals();
     FinalizeCommandLine();
     FinalizeShellUtils();
+    return status;
 }
 
 int Main() {
     InitializeGlobals();
+    InitializeOptions(Argument(0));
     TWin32LauncherHost host;
     if (ArgumentCount() > 0 && !ParseArguments(ProcessArguments(), host)) return 0;
     if (!RunSettings.List.empty() || Interactive)
@@ -34,6 +47,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     } catch (const TvxInOutError& failure) {
         status = failure.code ? failure.code : 1;
     }
-    FinalizeModules();
-    return status;
+    const int finalStatus = FinalizeModules();
+    return status ? status : finalStatus;
 }

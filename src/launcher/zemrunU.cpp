@@ -2,6 +2,7 @@
 
 #include "../foundation/vxFileUtils.h"
 #include "../foundation/vxStrUtils.h"
+#include "../settings/zemrunProjects.h"
 
 #include <algorithm>
 #include <memory>
@@ -24,6 +25,7 @@ void ApplySwitch(const std::string& arg, TOptions& settings) {
     case 'F': settings.FirstPause = ReadInteger(value); break;
     case 'G': settings.GUI = ReadInteger(value); break;
     case 'I': Interactive = true; break;
+    case 'J': Projects().LoadProject(value, settings); break;
     case 'L': settings.List = StripQuotes(value); break;
     case 'M': settings.Window = ReadInteger(value); break;
     case 'O': settings.Priority = ReadInteger(value); break;
@@ -32,7 +34,7 @@ void ApplySwitch(const std::string& arg, TOptions& settings) {
     case 'S': settings.ShellExecute = true; break;
     case 'W': settings.WaitOpen = !settings.WaitOpen; break;
     case 'X': settings.Exe = StripQuotes(value); break;
-    default: break; // other letters, /J: among them until projects exist, are ignored
+    default: break; // other letters are ignored
     }
 }
 

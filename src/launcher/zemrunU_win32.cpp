@@ -3,6 +3,7 @@
 #include "../foundation/vxFileUtils.h"
 #include "../foundation/vxRegistry.h"
 #include "../foundation/vxStrUtils.h"
+#include "../settings/zemrunOptions.h"
 #include "../ui/DlgLocaleU.h"
 #include "vxProccess.h"
 
@@ -67,7 +68,7 @@ void ShowUsage() {
     const std::string version = FileVersionText(Argument(0));
     std::string caption = "Zemrun ";
     if (!version.empty()) caption += " Ver." + version;
-    const std::string text = LangString(std::string(), 10);
+    const std::string text = LangString(Options().GetLanguageFile(), 10);
     MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_OK | MB_ICONINFORMATION);
 }
 

@@ -1,0 +1,214 @@
+#include "vxIniFile.h"
+
+#include "vxFileUtils.h"
+#include "vxStrUtils.h"
+#include "vxStringList.h"
+
+#include <cstdio>
+
+TvxIniFileKey::TvxIniFileKey(TvxIniFileSection* section, std::string name, std::string value)
+    : section_(section), name_(std::move(name)), upperName_(AnsiUpperCase(name_)), value_(std::move(value)) {}
+
+void TvxIniFileKey::SetValue(std::string_view value) {
+    if (value == value_) return;
+    value_.assign(value);
+    modified_ = true;
+}
+
+int32_t TvxIniFileKey::AsInteger() const { return ReadInteger(value_); }
+
+void TvxIniFileKey::SetAsInteger(int32_t value) { SetValue(IntToText(value)); }
+
+int32_t TvxIniFileKey::IndexInSection() const { return section_->keys_.IndexOf(this); }
+
+TvxIniFileSection::TvxIniFileSection(TvxIniFile* file, std::string name)
+    : file_(file), name_(std::move(name)), upperName_(AnsiUpperCase(name_)) {}
+
+TvxIniFileKey* TvxIniFileSection::AddKey(std::string name, std::string value) {
+    auto* key = new TvxIniFileKey(this, std::move(name), std::move(value));
+    keys_.Add(key);
+    modified_ = true;
+    return key;
+}
+
+void TvxIniFileSection::Clear() {
+    keys_.Clear();
+    modified_ = true;
+}
+
+TvxIniFileKey* TvxIniFileSection::FindKey(std::string_view name, int32_t* index, bool create) {
+    const std::string wanted = AnsiUpperCase(name);
+    for (int32_t i = 0; i < keys_.Count(); ++i)
+        if (Keys(i)->upperName_ == wanted) {
+            if (index) *index = i;
+            return Keys(i);
+        }
+    if (!create) {
+        if (index) *index = -1;
+        return nullptr;
+    }
+    TvxIniFileKey* key = AddKey(std::string(name), std::string());
+    if (index) *index = keys_.Count() - 1;
+    return key;
+}
+
+int32_t TvxIniFileSection::IndexInFile() const { return file_->sections_.IndexOf(this); }
+
+bool TvxIniFileSection::IsModified() const {
+    if (modified_) return true;
+    for (int32_t i = 0; i < keys_.Count(); ++i)
+        if (Keys(i)->modified_) return true;
+    return false;
+}
+
+TvxIniFile::TvxIniFile(std::string fileName) : fileName_(std::move(fileName)) {
+    Clear();
+    Reload();
+}
+
+TvxIniFile::~TvxIniFile() {
+    if (!IsModified()) return;
+    try {
+        Save();
+    } catch (const TvxInOutError&) {
+        // A destructor cannot report; the file on disk is left as it was.
+    }
+}
+
+void TvxIniFile::Clear() {
+    sections_.Clear();
+    modified_ = true;
+}
+
+TvxIniFileSection* TvxIniFile::AddSection(std::string name) {
+    auto* section = new TvxIniFileSection(this, std::move(name));
+    sections_.Add(section);
+    modified_ = true;
+    return section;
+}
+
+TvxIniFileSection* TvxIniFile::FindSection(std::string_view name, int32_t* index, bool create) {
+    const std::string wanted = AnsiUpperCase(name);
+    for (int32_t i = 0; i < sections_.Count(); ++i)
+        if (Sections(i)->upperName_ == wanted) {
+            if (index) *index = i;
+            return Sections(i);
+        }
+    if (!create) {
+        if (index) *index = -1;
+        return nullptr;
+    }
+    TvxIniFileSection* section = AddSection(std::string(name));
+    if (index) *index = sections_.Count() - 1;
+    return section;
+}
+
+void TvxIniFile::LoadFromFile(const std::string& path) {
+    if (!PathExists(path)) return;
+    TvxStringList lines;
+    lines.LoadFromFile(path);
+    TvxIniFileSection* current = nullptr;
+    for (int32_t i = 0; i < lines.Count(); ++i) {
+        std::string_view line = lines.Strings(i);
+        const size_t comment = line.find(';');
+        if (comment == 0) continue;
+        if (comment != std::string_view::npos) line = line.substr(0, comment);
+        const std::string trimmed = Trim(line);
+        if (trimmed.empty()) continue;
+        if (trimmed[0] == '[') {
+            const size_t close = trimmed.find(']', 1);
+            const std::string name = trimmed.substr(1, close == std::string::npos ? std::string::npos : close - 1);
+            current = FindSection(Unescape(name), nullptr, true);
+        } else if (current) {
+            const size_t equals = trimmed.find('=');
+            const std::string name = trimmed.substr(0, equals);
+            const std::string value = equals == std::string::npos ? std::string() : trimmed.substr(equals + 1);
+            current->FindKey(Unescape(name), nullptr, true)->SetValue(Unescape(value));
+        }
+    }
+    modified_ = true;
+}
+
+void TvxIniFile::RemoveSections() { sections_.Clear(); }
+
+void TvxIniFile::Reload() {
+    RemoveSections();
+    LoadFromFile(fileName_);
+    ClearFlags();
+}
+
+void TvxIniFile::ClearFlags() {
+    modified_ = false;
+    for (int32_t i = 0; i < SectionCount(); ++i) {
+        TvxIniFileSection* section = Sections(i);
+        section->modified_ = false;
+        for (int32_t k = 0; k < section->KeyCount(); ++k) section->Keys(k)->modified_ = false;
+    }
+}
+
+void TvxIniFile::SaveToFile(const std::string& path) {
+    std::string text;
+    for (int32_t i = 0; i < SectionCount(); ++i) {
+        const TvxIniFileSection* section = Sections(i);
+        text += "[" + Escape(section->Name()) + "]\r\n";
+        for (int32_t k = 0; k < section->KeyCount(); ++k) {
+            const TvxIniFileKey* key = section->Keys(k);
+            text += Escape(key->Name());
+            const std::string value = Escape(key->Value());
+            if (!value.empty()) text += "=" + value;
+            text += "\r\n";
+        }
+    }
+    const std::string temporary = path + ".new~";
+    try {
+        TvxFileWriter writer(temporary);
+        writer.Write(text);
+        writer.Close();
+    } catch (const TvxInOutError&) {
+        RemoveFile(temporary);
+        throw;
+    }
+    if (!MoveFileOver(temporary, path)) {
+        RemoveFile(temporary);
+        throw TvxInOutError{5}; // the old file stays as it was
+    }
+    ClearFlags();
+}
+
+bool TvxIniFile::IsModified() const {
+    if (modified_) return true;
+    for (int32_t i = 0; i < SectionCount(); ++i)
+        if (Sections(i)->IsModified()) return true;
+    return false;
+}
+
+std::string TvxIniFile::Escape(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto code = static_cast<unsigned char>(c);
+        if (code <= 32 || c == '%' || c == ';' || c == '=' || c == '[' || c == ']') {
+            char hex[4];
+            std::snprintf(hex, sizeof hex, "%%%02X", code);
+            out += hex;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string TvxIniFile::Unescape(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        // A "%" without two characters after it (only in hand-edited files) stays as it is.
+        if (text[i] == '%' && i + 2 < text.size()) {
+            out += char(ReadInteger("$" + std::string(text.substr(i + 1, 2))));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}

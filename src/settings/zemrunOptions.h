@@ -1,0 +1,45 @@
+#pragma once
+// The program's options: the language, the history length and the five input histories,
+// merged at start from up to three "options.ini" files and saved to the user's copy.
+
+#include "../foundation/vxIniFile.h"
+#include "../foundation/vxStringList.h"
+
+#include <array>
+#include <memory>
+#include <string>
+
+enum THistoryKind : int32_t { hkList, hkExe, hkBParam, hkEParam, hkRegExp };
+constexpr int32_t HistoryKindCount = 5;
+
+class TZemrunOptions : public TvxIniFile {
+public:
+    // fileName: the program folder's options file; programFolder ends with its separator.
+    TZemrunOptions(std::string fileName, std::string programFolder);
+    // The program folder's file is never written, whatever is left unsaved.
+    ~TZemrunOptions() override { ClearFlags(); }
+
+    void Clear() override;
+    TvxIniFileSection* GeneralSection();
+    int32_t HistoryMaxCount();
+    std::unique_ptr<TvxStringList> GetHistory(int32_t kind);
+    void SetHistory(int32_t kind, const TvxStringList* list);
+    std::string GetLanguageFile();
+    void SetLanguage(std::string_view language);
+
+private:
+    TvxIniFileSection* HistorySection(int32_t kind);
+
+    std::string programFolder_;
+    TvxIniFileSection* general_ = nullptr;
+    std::array<TvxIniFileSection*, HistoryKindCount> histories_{};
+};
+
+// A special folder's "Orvane\Zemrun" settings folder joined with a file name.
+std::string SettingsFile(int folderId, const std::string& name);
+
+// The process-wide options; InitializeOptions reads them, FinalizeOptions saves the
+// user's copy when they changed and releases them.
+TZemrunOptions& Options();
+void InitializeOptions(const std::string& programPath);
+void FinalizeOptions();

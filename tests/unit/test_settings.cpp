@@ -1,0 +1,261 @@
+#include "foundation/vxFileUtils.h"
+#include "foundation/vxIniFile.h"
+#include "launcher/zemrunU.h"
+#include "recording_host.h"
+#include "settings/zemrunOptions.h"
+#include "settings/zemrunProjects.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A temporary folder with the two special folders of the settings pointed into it.
+class Settings : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root_ = fs::temp_directory_path() / ("zemrun_settings_" + std::to_string(getpid()));
+        fs::remove_all(root_);
+        fs::create_directories(root_ / "program");
+        setenv("ZEMRUN_FOLDER_28", (root_ / "local").c_str(), 1);
+        setenv("ZEMRUN_FOLDER_35", (root_ / "common").c_str(), 1);
+        InitializeGlobals();
+    }
+    void TearDown() override {
+        FinalizeProjects();
+        FinalizeOptions();
+        fs::remove_all(root_);
+    }
+    std::string Path(const std::string& relative) const { return (root_ / relative).string(); }
+    void Write(const std::string& relative, const std::string& bytes) const {
+        fs::create_directories(fs::path(Path(relative)).parent_path());
+        std::ofstream(Path(relative), std::ios::binary) << bytes;
+    }
+    std::string Read(const std::string& relative) const {
+        std::ifstream file(Path(relative), std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    }
+    fs::path root_;
+};
+
+std::string Dump(const TvxIniFile& ini) {
+    std::string out;
+    for (int32_t i = 0; i < ini.SectionCount(); ++i) {
+        out += "[" + ini.Sections(i)->Name() + "]";
+        for (int32_t k = 0; k < ini.Sections(i)->KeyCount(); ++k)
+            out += ini.Sections(i)->Keys(k)->Name() + "=" + ini.Sections(i)->Keys(k)->Value() + ";";
+    }
+    return out;
+}
+
+TEST_F(Settings, IniReadsCommentsSectionsAndKeysByItsRules) {
+    Write("a.ini", "ignored=before\r\n[Main]\r\nPath=D:\\My Files;old\r\n;comment\r\n[ A ]\r\nKey\r\n=x\r\n"
+                   "a = b\r\n[Main\r\nsecond=2\r\n[main] extra\r\nPATH=new\r\n[B]\r\n\x1a[C]\r\n");
+    TvxIniFile ini(Path("a.ini"));
+    EXPECT_EQ(Dump(ini), "[Main]Path=new;second=2;[ A ]Key=;=x;a = b;[B]");
+    EXPECT_FALSE(ini.IsModified());
+    EXPECT_EQ(ini.FindSection("main")->Name(), "Main");
+    EXPECT_EQ(ini.FindSection("MAIN")->FindKey("path")->Value(), "new");
+    int32_t index = 7;
+    EXPECT_EQ(ini.FindSection("none", &index), nullptr);
+    EXPECT_EQ(index, -1);
+    EXPECT_EQ(ini.FindSection("general", &index, true)->Name(), "general");
+    EXPECT_EQ(index, 3);
+}
+
+TEST_F(Settings, IniEscapingRoundTripsEveryByte) {
+    std::string every;
+    for (int c = 1; c < 256; ++c) every += char(c);
+    {
+        TvxIniFile ini(Path("esc.ini"));
+        ini.AddSection(every)->AddKey(every, every);
+        ini.AddSection("v")->AddKey("a b;c=d", "a b;c=d");
+        ini.Save();
+    }
+    EXPECT_NE(Read("esc.ini").find("a%20b%3Bc%3Dd=a%20b%3Bc%3Dd\r\n"), std::string::npos);
+    TvxIniFile back(Path("esc.ini"));
+    ASSERT_EQ(back.SectionCount(), 2);
+    EXPECT_EQ(back.Sections(0)->Name(), every);
+    EXPECT_EQ(back.Sections(0)->Keys(0)->Name(), every);
+    EXPECT_EQ(back.Sections(0)->Keys(0)->Value(), every);
+    EXPECT_EQ(TvxIniFile::Unescape("%zz%4"), std::string("\0%4", 3));
+}
+
+TEST_F(Settings, IniWritesExactlyItsFormatAndOnlyWhenModified) {
+    Write("w.ini", "[A]\r\nx=1\r\n[a]\r\ny\r\n");
+    {
+        TvxIniFile ini(Path("w.ini"));
+        ini.Sections(0)->FindKey("x")->SetValue("1"); // equal: nothing changes
+        EXPECT_FALSE(ini.IsModified());
+    }
+    EXPECT_EQ(Read("w.ini"), "[A]\r\nx=1\r\n[a]\r\ny\r\n"); // untouched, not rewritten
+    {
+        TvxIniFile ini(Path("w.ini"));
+        ini.Sections(0)->FindKey("x")->SetValue("2");
+        EXPECT_TRUE(ini.IsModified());
+    }
+    EXPECT_EQ(Read("w.ini"), "[A]\r\nx=2\r\ny\r\n");
+}
+
+TEST_F(Settings, IniReadsBooleansAndIntegers) {
+    TvxIniFile ini(Path("n.ini"));
+    TvxIniFileKey* key = ini.AddSection("s")->AddKey("k", "0");
+    EXPECT_FALSE(key->AsBoolean());
+    for (const char* text : {"1", "", "no"}) {
+        key->SetValue(text);
+        EXPECT_TRUE(key->AsBoolean()) << text;
+    }
+    const std::pair<const char*, int32_t> numbers[] = {{" 42", 42}, {"0x1F", 31}, {"7 days", 7}, {"-5", -5}, {"-5x", 5}};
+    for (const auto& [text, value] : numbers) {
+        key->SetValue(text);
+        EXPECT_EQ(key->AsInteger(), value) << text;
+    }
+    key->SetAsInteger(-12);
+    EXPECT_EQ(key->Value(), "-12");
+    key->SetAsBoolean(false);
+    EXPECT_EQ(key->Value(), "0");
+}
+
+TEST_F(Settings, AFailedSaveLeavesThePreviousFileIntact) {
+    Write("keep.ini", "[K]\r\nold\r\n");
+    TvxIniFile ini(Path("keep.ini"));
+    ini.Sections(0)->AddKey("new", "");
+    fs::create_directory(Path("keep.ini.new~")); // the temporary file cannot be created
+    EXPECT_THROW(ini.Save(), TvxInOutError);
+    EXPECT_EQ(Read("keep.ini"), "[K]\r\nold\r\n");
+    fs::remove(Path("keep.ini.new~"));
+    EXPECT_THROW(ini.SaveToFile(Path("no/such/folder.ini")), TvxInOutError);
+    ini.Save();
+    EXPECT_EQ(Read("keep.ini"), "[K]\r\nold\r\nnew\r\n");
+    EXPECT_FALSE(fs::exists(Path("keep.ini.new~")));
+}
+
+TEST_F(Settings, ProfileReaderFollowsTheSystemRules) {
+    Write("lang.lng", "[0]\r\n101 = Liste \r\n102=\"quoted\"\r\n[1]\r\n101=other\r\n");
+    EXPECT_EQ(ReadProfileString(Path("lang.lng"), "0", "101", ""), "Liste");
+    EXPECT_EQ(ReadProfileString(Path("lang.lng"), "0", "102", ""), "quoted");
+    EXPECT_EQ(ReadProfileString(Path("lang.lng"), "0", "103", "dflt"), "dflt");
+    EXPECT_EQ(ReadProfileString(Path("missing.lng"), "0", "101", ""), "");
+}
+
+TEST_F(Settings, OptionsMergeTheThreeFilesAndSaveOnlyTheUsersCopy) {
+    Write("program/options.ini", "[General]\r\nHistorymaxCount=5\r\n[ListHistory]\r\nD:\\a.txt\r\n");
+    Write("local/Orvane/Zemrun/options.ini", "[general]\r\nhistorymaxcount=20\r\n");
+    InitializeOptions(Path("program/zemrun.exe"));
+    EXPECT_EQ(Options().HistoryMaxCount(), 20);
+    EXPECT_EQ(Options().GetHistory(hkList)->Strings(0), "D:\\a.txt");
+    FinalizeOptions();
+    EXPECT_EQ(Read("local/Orvane/Zemrun/options.ini"),
+              "[General]\r\nHistorymaxCount=20\r\n[ListHistory]\r\nD:\\a.txt\r\n");
+    EXPECT_EQ(Read("program/options.ini"), "[General]\r\nHistorymaxCount=5\r\n[ListHistory]\r\nD:\\a.txt\r\n");
+}
+
+TEST_F(Settings, OptionsFromTheProgramFolderAloneAreNotWritten) {
+    Write("program/options.ini", "[General]\r\nLanguage=x.lng\r\n");
+    InitializeOptions(Path("program/zemrun.exe"));
+    Options().GetLanguageFile();
+    Options().SetLanguage("x.lng"); // the value it already has
+    FinalizeOptions();
+    EXPECT_FALSE(fs::exists(Path("local/Orvane/Zemrun/options.ini")));
+}
+
+TEST_F(Settings, OptionsWithoutFilesWriteOnlyWhatUseCreated) {
+    InitializeOptions(Path("program/zemrun.exe"));
+    EXPECT_EQ(Options().HistoryMaxCount(), 10); // creates [General]
+    EXPECT_EQ(Options().GetHistory(hkExe)->Count(), 0);
+    FinalizeOptions();
+    EXPECT_EQ(Read("local/Orvane/Zemrun/options.ini"), "[General]\r\n[ExeHistory]\r\n");
+}
+
+TEST_F(Settings, HistoriesKeepTheConfiguredNumberOfEntries) {
+    InitializeOptions(Path("program/zemrun.exe"));
+    TvxStringList twelve;
+    for (int i = 0; i < 12; ++i) twelve.Add("D:\\My Lists\\" + std::to_string(i) + ".txt");
+    Options().SetHistory(hkList, &twelve);
+    Options().SetHistory(hkList, nullptr); // nothing happens
+    auto stored = Options().GetHistory(hkList);
+    ASSERT_EQ(stored->Count(), 10);
+    EXPECT_EQ(stored->Strings(9), "D:\\My Lists\\9.txt");
+    Options().GeneralSection()->FindKey("HistorymaxCount", nullptr, true)->SetValue("0");
+    Options().SetHistory(hkBParam, &twelve);
+    EXPECT_EQ(Options().GetHistory(hkBParam)->Count(), 0);
+    Options().GeneralSection()->FindKey("HistorymaxCount")->SetValue("-3");
+    Options().SetHistory(hkBParam, &twelve);
+    EXPECT_EQ(Options().GetHistory(hkBParam)->Count(), 0);
+    FinalizeOptions();
+    EXPECT_NE(Read("local/Orvane/Zemrun/options.ini").find("\r\nD:\\My%20Lists\\0.txt\r\n"), std::string::npos);
+}
+
+TEST_F(Settings, LanguageFilesResolveInTheirOrder) {
+    InitializeOptions(Path("program/zemrun.exe"));
+    Options().SetLanguage("/lang/x.lng");
+    EXPECT_EQ(Options().GetLanguageFile(), "/lang/x.lng");
+    Options().SetLanguage("x.lng");
+    EXPECT_EQ(Options().GetLanguageFile(), Path("local") + "/x.lng"); // exists nowhere
+    Write("common/x.lng", "");
+    EXPECT_EQ(Options().GetLanguageFile(), Path("common") + "/x.lng");
+    Write("program/x.lng", "");
+    EXPECT_EQ(Options().GetLanguageFile(), Path("program") + "/x.lng");
+}
+
+TEST_F(Settings, ProjectsStoreSubsetsAndLoadThemByNameWithoutCase) {
+    TOptions settings;
+    SetDefaultOptions(settings);
+    settings.List = "D:\\l.txt";
+    settings.Exe = "E:\\conv.exe";
+    settings.FirstPause = 250;
+    settings.WaitOpen = false;
+    Projects().SaveProject("Test", settings, (1 << 0) | (1 << 5) | (1 << 8));
+    EXPECT_EQ(Read("local/Orvane/Zemrun/projects.ini"), "[Test]\r\nList=D:\\l.txt\r\nWaitOpen=0\r\nFirstPause=250\r\n");
+    EXPECT_EQ(Projects().Count(), 0); // until Refresh
+    Projects().SaveProject("test", settings, 1 << 1);
+    EXPECT_EQ(Read("local/Orvane/Zemrun/projects.ini"), "[Test]\r\nExe=E:\\conv.exe\r\n");
+    Projects().Refresh();
+    ASSERT_EQ(Projects().Count(), 1);
+    EXPECT_EQ(Projects().Items(0)->Name(), "Test");
+
+    TOptions loaded;
+    SetDefaultOptions(loaded);
+    Projects().LoadProject("TEST", loaded);
+    EXPECT_EQ(loaded.Exe, "E:\\conv.exe");
+    EXPECT_EQ(loaded.List, "");
+    Projects().LoadProject("Test ", loaded); // another name: nothing changes
+    EXPECT_EQ(loaded.FirstPause, 1000);
+}
+
+TEST_F(Settings, ProjectValuesDecodeByTheirEncodings) {
+    Write("local/Orvane/Zemrun/projects.ini",
+          "[Convert%20pictures]\r\nwaitclose=0\r\nWaitOpen\r\nGUI=7\r\nWindow=$2\r\nEPARAM=-z\r\n");
+    TOptions s;
+    SetDefaultOptions(s);
+    s.WaitClose = true;
+    s.WaitOpen = false;
+    Projects().LoadProject("convert PICTURES", s);
+    EXPECT_FALSE(s.WaitClose);
+    EXPECT_TRUE(s.WaitOpen); // present but empty reads as true
+    EXPECT_EQ(s.GUI, 7);
+    EXPECT_EQ(s.Window, 2);
+    EXPECT_EQ(s.Eparam, "-z");
+    EXPECT_EQ(s.Priority, 0);
+}
+
+TEST_F(Settings, ProjectSwitchLoadsAtItsPosition) {
+    Write("local/Orvane/Zemrun/projects.ini", "[name]\r\nExe=project.exe\r\nFirstPause=5\r\n");
+    TRecordingHost host;
+    EXPECT_TRUE(ParseArguments(TvxCommandLine("z /X:tool.exe /F:9 /J:NAME"), host));
+    EXPECT_EQ(RunSettings.Exe, "project.exe");
+    EXPECT_EQ(RunSettings.FirstPause, 5);
+    InitializeGlobals();
+    EXPECT_TRUE(ParseArguments(TvxCommandLine("z /J:name /X:tool.exe /J:nothing"), host));
+    EXPECT_EQ(RunSettings.Exe, "tool.exe");
+    EXPECT_EQ(RunSettings.FirstPause, 5);
+}
+
+} // namespace
