@@ -1,4 +1,5 @@
 // zemrun.exe started for real with switches and list files against zprobe.exe.
+#include "foundation/vxFileUtils.h"
 #include "launcher/zemrunU_win32.h"
 #include "uidriver.h"
 #include "wintest_support.h"
@@ -40,6 +41,7 @@ protected:
         return Starts();
     }
 
+    TSettingsBackup settings_; // every run may write the user's options
     TTempFolder temp_;
     TScopedEnv log_;
     const std::string probe_ = ProbePath();
@@ -140,6 +142,50 @@ TEST_F(EndToEnd, AnInvalidExpressionStartsEveryItemAndShowsNothing) {
     ASSERT_TRUE(zemrun.Wait(30000, &exitCode));
     EXPECT_EQ(exitCode, 0u);
     EXPECT_EQ(Commands(), (V{probe_ + " --  a", probe_ + " --  b"}));
+}
+
+TEST_F(EndToEnd, ProjectsLoadAtTheirPositionAmongTheSwitches) {
+    CreateFolderPath(TSettingsBackup::UserFile("projects.ini"));
+    WriteBytes(TSettingsBackup::UserFile("projects.ini"), "[Convert%20it]\r\nExe=" + probe_ + "\r\nBParam=-p\r\n");
+    RunOver("a", "/X:C:\\no\\tool.exe \"/J:convert IT\" /W /P");
+    RunOver("a", "\"/J:Convert it\" /B:-late /W /P");
+    RunOver("a", "/X:" + probe_ + " /J:unknown /B:-own /W /P");
+    EXPECT_EQ(Commands(), (V{probe_ + " -p  a", probe_ + " -late  a", probe_ + " -own  a"}));
+}
+
+TEST_F(EndToEnd, OptionsAreMergedAndOnlyTheUsersCopyIsWritten) {
+    WriteBytes(TSettingsBackup::ProgramOptions(), "[General]\r\nHistorymaxCount=5\r\n");
+    CreateFolderPath(TSettingsBackup::UserFile("options.ini"));
+    WriteBytes(TSettingsBackup::UserFile("options.ini"), "; mine\r\n[general]\r\nhistorymaxcount=20\r\n");
+    RunOver("", "/X:" + probe_);
+    EXPECT_EQ(ReadBytes(TSettingsBackup::UserFile("options.ini")), "[General]\r\nHistorymaxCount=20\r\n");
+    EXPECT_EQ(ReadBytes(TSettingsBackup::ProgramOptions()), "[General]\r\nHistorymaxCount=5\r\n");
+}
+
+TEST_F(EndToEnd, ARunThatChangesNothingWritesNothing) {
+    WriteBytes(TSettingsBackup::ProgramOptions(), "[General]\r\nHistorymaxCount=5\r\n");
+    WIN32_FILE_ATTRIBUTE_DATA before{}, after{};
+    GetFileAttributesExA(TSettingsBackup::ProgramOptions().c_str(), GetFileExInfoStandard, &before);
+    Sleep(50);
+    RunOver("a", "/X:" + probe_ + " /W /P");
+    GetFileAttributesExA(TSettingsBackup::ProgramOptions().c_str(), GetFileExInfoStandard, &after);
+    EXPECT_EQ(CompareFileTime(&before.ftLastWriteTime, &after.ftLastWriteTime), 0);
+    EXPECT_EQ(ReadBytes(TSettingsBackup::ProgramOptions()), "[General]\r\nHistorymaxCount=5\r\n");
+    EXPECT_EQ(GetFileAttributesA(TSettingsBackup::UserFile("options.ini").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(EndToEnd, UnreadableSettingsEndTheProcessWithAFailureStatus) {
+    // Folders where the files should be: they exist but cannot be read.
+    CreateFolderPath(TSettingsBackup::UserFile("options.ini") + "\\");
+    TZemrunRun run = RunZemrun("/L:" + WriteList("a") + " /X:" + probe_);
+    EXPECT_TRUE(run.finished);
+    EXPECT_NE(run.exitCode, 0u);
+    RemoveDirectoryA(TSettingsBackup::UserFile("options.ini").c_str());
+    CreateFolderPath(TSettingsBackup::UserFile("projects.ini") + "\\");
+    run = RunZemrun("/L:" + WriteList("a") + " /X:" + probe_ + " /J:any");
+    EXPECT_TRUE(run.finished);
+    EXPECT_NE(run.exitCode, 0u);
+    EXPECT_TRUE(Commands().empty());
 }
 
 TEST_F(EndToEnd, ShowCommandAndPriorityReachBothStarters) {

@@ -1,5 +1,7 @@
 #include "wintest_support.h"
 
+#include "foundation/vxShellUtils.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -47,6 +49,28 @@ std::string Field(const std::string& line, const std::string& name) {
     return line.substr(start, line.find(' ', start) - start);
 }
 } // namespace
+
+std::string TSettingsBackup::UserFile(const std::string& name) {
+    return SpecialFolderPath(CSIDL_LOCAL_APPDATA_ID) + "\\Orvane\\Zemrun\\" + name;
+}
+
+std::string TSettingsBackup::ProgramOptions() { return BuildFolder() + "\\options.ini"; }
+
+TSettingsBackup::TSettingsBackup() : files_{UserFile("options.ini"), UserFile("projects.ini"), ProgramOptions()} {
+    for (const std::string& file : files_) {
+        RemoveTree(file + ".testsaved"); // left by an interrupted run
+        MoveFileA(file.c_str(), (file + ".testsaved").c_str());
+    }
+}
+
+TSettingsBackup::~TSettingsBackup() {
+    for (const std::string& file : files_) {
+        SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(file.c_str());
+        RemoveTree(file); // a test may have put a folder there
+        MoveFileA((file + ".testsaved").c_str(), file.c_str());
+    }
+}
 
 TTempFolder::TTempFolder() {
     char base[MAX_PATH];

@@ -57,6 +57,21 @@ private:
     std::string fileType_;
 };
 
+// Moves the settings files of the prefix's user (options.ini, projects.ini) and the
+// program folder's options.ini aside, and puts them back at the end of the scope.
+class TSettingsBackup {
+public:
+    TSettingsBackup();
+    ~TSettingsBackup();
+    TSettingsBackup(const TSettingsBackup&) = delete;
+    TSettingsBackup& operator=(const TSettingsBackup&) = delete;
+    static std::string UserFile(const std::string& name);
+    static std::string ProgramOptions();
+
+private:
+    std::vector<std::string> files_;
+};
+
 struct TProbeStart {
     DWORD pid = 0;
     DWORD flags = 0;
