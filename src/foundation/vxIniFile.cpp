@@ -6,8 +6,17 @@
 
 #include <cstdio>
 
+namespace {
+uint64_t NameHash(std::string_view upperName) {
+    uint64_t hash = 14695981039346656037ull; // FNV-1a
+    for (const char c : upperName) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    return hash;
+}
+} // namespace
+
 TvxIniFileKey::TvxIniFileKey(TvxIniFileSection* section, std::string name, std::string value)
-    : section_(section), name_(std::move(name)), upperName_(AnsiUpperCase(name_)), value_(std::move(value)) {}
+    : section_(section), name_(std::move(name)), upperName_(AnsiUpperCase(name_)), upperHash_(NameHash(upperName_)),
+      value_(std::move(value)) {}
 
 void TvxIniFileKey::SetValue(std::string_view value) {
     if (value == value_) return;
@@ -22,7 +31,7 @@ void TvxIniFileKey::SetAsInteger(int32_t value) { SetValue(IntToText(value)); }
 int32_t TvxIniFileKey::IndexInSection() const { return section_->keys_.IndexOf(this); }
 
 TvxIniFileSection::TvxIniFileSection(TvxIniFile* file, std::string name)
-    : file_(file), name_(std::move(name)), upperName_(AnsiUpperCase(name_)) {}
+    : file_(file), name_(std::move(name)), upperName_(AnsiUpperCase(name_)), upperHash_(NameHash(upperName_)) {}
 
 TvxIniFileKey* TvxIniFileSection::AddKey(std::string name, std::string value) {
     auto* key = new TvxIniFileKey(this, std::move(name), std::move(value));
@@ -38,8 +47,9 @@ void TvxIniFileSection::Clear() {
 
 TvxIniFileKey* TvxIniFileSection::FindKey(std::string_view name, int32_t* index, bool create) {
     const std::string wanted = AnsiUpperCase(name);
+    const uint64_t hash = NameHash(wanted);
     for (int32_t i = 0; i < keys_.Count(); ++i)
-        if (Keys(i)->upperName_ == wanted) {
+        if (Keys(i)->upperHash_ == hash && Keys(i)->upperName_ == wanted) {
             if (index) *index = i;
             return Keys(i);
         }
@@ -76,21 +86,23 @@ TvxIniFile::~TvxIniFile() {
 }
 
 void TvxIniFile::Clear() {
-    sections_.Clear();
+    RemoveSections();
     modified_ = true;
 }
 
 TvxIniFileSection* TvxIniFile::AddSection(std::string name) {
     auto* section = new TvxIniFileSection(this, std::move(name));
     sections_.Add(section);
+    sectionHashes_.push_back(section->upperHash_);
     modified_ = true;
     return section;
 }
 
 TvxIniFileSection* TvxIniFile::FindSection(std::string_view name, int32_t* index, bool create) {
     const std::string wanted = AnsiUpperCase(name);
+    const uint64_t hash = NameHash(wanted);
     for (int32_t i = 0; i < sections_.Count(); ++i)
-        if (Sections(i)->upperName_ == wanted) {
+        if (sectionHashes_[size_t(i)] == hash && Sections(i)->upperName_ == wanted) {
             if (index) *index = i;
             return Sections(i);
         }
@@ -129,7 +141,10 @@ void TvxIniFile::LoadFromFile(const std::string& path) {
     modified_ = true;
 }
 
-void TvxIniFile::RemoveSections() { sections_.Clear(); }
+void TvxIniFile::RemoveSections() {
+    sections_.Clear();
+    sectionHashes_.clear();
+}
 
 void TvxIniFile::Reload() {
     RemoveSections();

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class TvxIniFile;
 class TvxIniFileSection;
@@ -31,6 +32,7 @@ private:
     TvxIniFileSection* section_;
     std::string name_;
     std::string upperName_; // for lookups without regard to case
+    uint64_t upperHash_;    // compared first, so that a scan rarely compares texts
     std::string value_;
     bool modified_ = false;
 };
@@ -56,6 +58,7 @@ private:
     TvxIniFile* file_;
     std::string name_;
     std::string upperName_;
+    uint64_t upperHash_;
     TvxObjectList keys_;
     bool modified_ = false;
 };
@@ -98,6 +101,8 @@ private:
 
     std::string fileName_;
     TvxObjectList sections_;
+    // The sections' name hashes side by side, so that a lookup scans one small block.
+    std::vector<uint64_t> sectionHashes_;
     bool modified_ = false;
 };
 

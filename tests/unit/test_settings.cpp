@@ -3,6 +3,7 @@
 #include "launcher/zemrunU.h"
 #include "recording_host.h"
 #include "settings/zemrunOptions.h"
+#include "foundation/vxShellUtils.h"
 #include "settings/zemrunProjects.h"
 
 #include <gtest/gtest.h>
@@ -244,6 +245,23 @@ TEST_F(Settings, ProjectValuesDecodeByTheirEncodings) {
     EXPECT_EQ(s.Window, 2);
     EXPECT_EQ(s.Eparam, "-z");
     EXPECT_EQ(s.Priority, 0);
+}
+
+TEST_F(Settings, TwoInstancesSavingOneAfterTheOtherLeaveAWholeFile) {
+    TOptions settings;
+    SetDefaultOptions(settings);
+    const std::string path = SettingsFile(CSIDL_LOCAL_APPDATA_ID, "projects.ini");
+    TZemrunProjects first(path), second(path);
+    first.SaveProject("One", settings, 0xFFFF);
+    second.Refresh(); // what another instance sees after the first one saved
+    second.SaveProject("Two", settings, 1 << 9);
+    TZemrunProjects reader(path);
+    ASSERT_EQ(reader.Count(), 2);
+    EXPECT_EQ(reader.Items(0)->Name(), "One");
+    EXPECT_EQ(reader.Items(1)->Name(), "Two");
+    EXPECT_EQ(Read("local/Orvane/Zemrun/projects.ini"),
+              "[One]\r\nList\r\nExe\r\nBParam\r\nEparam\r\nRegExp\r\nWaitOpen=1\r\nWaitClose=0\r\n"
+              "ShellExecute=0\r\nFirstPause=1000\r\nGUI=1\r\nWindow=1\r\nPriority=0\r\n[Two]\r\nGUI=1\r\n");
 }
 
 TEST_F(Settings, ProjectSwitchLoadsAtItsPosition) {
