@@ -5,6 +5,7 @@
 #include "../foundation/vxStrUtils.h"
 #include "../settings/zemrunOptions.h"
 #include "../ui/DlgLocaleU.h"
+#include "ProgressThrU.h"
 #include "vxProccess.h"
 
 #include <shellapi.h>
@@ -48,7 +49,7 @@ HANDLE StartByShellExecute(const std::string& program, const std::string& parame
     SHELLEXECUTEINFOA info{};
     info.cbSize = sizeof(info);
     info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_CONNECTNETDRV | SEE_MASK_DOENVSUBST;
-    info.hwnd = nullptr;
+    info.hwnd = ProgressShown ? ProgressWnd : nullptr;
     info.lpFile = file.c_str();
     info.lpParameters = noProgram ? nullptr : arguments.c_str();
     info.nShow = RunSettings.Window;
@@ -59,7 +60,14 @@ HANDLE StartByShellExecute(const std::string& program, const std::string& parame
 
 void WaitProcessEnd(HANDLE process) {
     for (int failures = 0; failures < WaitFailureLimit; ++failures) {
-        if (WaitForSingleObject(process, INFINITE) == WAIT_OBJECT_0) return;
+        if (ProgressShown) {
+            // A Skip that ends the wait is taken by it; a Cancel stays set for the next poll.
+            HANDLE objects[3] = {SkipEvent, CancelEvent, process};
+            const DWORD result = WaitForMultipleObjects(3, objects, FALSE, INFINITE);
+            if (result <= WAIT_OBJECT_0 + 2) return;
+        } else if (WaitForSingleObject(process, INFINITE) == WAIT_OBJECT_0) {
+            return;
+        }
         ::Sleep(0);
     }
 }
@@ -102,10 +110,20 @@ std::string TWin32LauncherHost::GetAssocCommand(const std::string& extension) {
     return ::GetAssocCommand(extension);
 }
 
-bool TWin32LauncherHost::ProgressStart() { return false; }
-void TWin32LauncherHost::ProgressSetRange(int32_t, int32_t) {}
-void TWin32LauncherHost::ProgressSetPos(int32_t) {}
-void TWin32LauncherHost::ProgressSetText(const std::string&) {}
-bool TWin32LauncherHost::CancelSignalled() { return false; }
-bool TWin32LauncherHost::TakeSkipSignal() { return false; }
-void TWin32LauncherHost::ProgressClose() {}
+bool TWin32LauncherHost::ProgressStart() { return ::ProgressStart(); }
+void TWin32LauncherHost::ProgressSetRange(int32_t low, int32_t high) { ::ProgressSetRange(low, high); }
+void TWin32LauncherHost::ProgressSetPos(int32_t position) { ::ProgressSetPos(position); }
+void TWin32LauncherHost::ProgressSetText(const std::string& text) { ::ProgressSetText(text); }
+
+bool TWin32LauncherHost::CancelSignalled() {
+    return CancelEvent && WaitForSingleObject(CancelEvent, 0) == WAIT_OBJECT_0;
+}
+
+bool TWin32LauncherHost::TakeSkipSignal() {
+    if (!SkipEvent) return false;
+    const bool taken = WaitForSingleObject(SkipEvent, 0) == WAIT_OBJECT_0;
+    ResetEvent(SkipEvent);
+    return taken;
+}
+
+void TWin32LauncherHost::ProgressClose() { ::ProgressClose(); }

@@ -1,6 +1,8 @@
 // The built-in table is the program's string-table resource.
 #include "DlgLocaleU.h"
 
+#include "../foundation/vxWinUtils.h"
+
 #include <windows.h>
 
 std::string BuiltinString(int32_t id) {
@@ -8,4 +10,30 @@ std::string BuiltinString(int32_t id) {
     char buffer[4096];
     const int length = LoadStringA(GetModuleHandleA(nullptr), UINT(id), buffer, sizeof buffer);
     return std::string(buffer, length > 0 ? size_t(length) : 0);
+}
+
+namespace {
+constexpr const char* MarkProperty = "%ID%";
+
+void LocalizeOne(HWND window, const std::string& languageFile) {
+    const auto mark = static_cast<int32_t>(reinterpret_cast<intptr_t>(GetPropA(window, MarkProperty)));
+    const std::string current = WindowText(window);
+    std::string text;
+    if (mark > 0) {
+        text = LangString(languageFile, mark);
+        if (text.empty()) text = current; // an id neither source knows keeps the text
+    } else {
+        int32_t newMark = 0;
+        text = TranslateTokens(current, languageFile, newMark);
+        if (newMark != 0) SetPropA(window, MarkProperty, reinterpret_cast<HANDLE>(intptr_t(newMark)));
+    }
+    if (text != current) SetWindowTextA(window, text.c_str());
+}
+} // namespace
+
+void LocalizeWindow(void* window, const std::string& languageFile) {
+    HWND handle = static_cast<HWND>(window);
+    LocalizeOne(handle, languageFile);
+    for (HWND child = GetWindow(handle, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        LocalizeWindow(child, languageFile);
 }

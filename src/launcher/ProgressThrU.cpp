@@ -1,0 +1,128 @@
+#include "ProgressThrU.h"
+
+#include "../foundation/vxWinUtils.h"
+#include "../settings/zemrunOptions.h"
+#include "../ui/DlgLocaleU.h"
+
+#include <commctrl.h>
+
+HWND ProgressWnd = nullptr;
+HANDLE SkipEvent = nullptr;
+HANDLE CancelEvent = nullptr;
+
+namespace {
+constexpr int ProgressDialogId = 101;
+constexpr int CommandTextId = 111;
+constexpr int ProgressBarId = 2000;
+constexpr int SkipButtonId = 1000;
+constexpr int CancelButtonId = 1002;
+
+HANDLE progressThread = nullptr;
+HANDLE readyEvent = nullptr; // set by the thread once the window and events exist
+
+INT_PTR CALLBACK ProgressProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG: {
+        ProgressWnd = window;
+        HINSTANCE instance = GetModuleHandleA(nullptr);
+        HICON icon = LoadIconA(instance, "MAINICON");
+        SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+        SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+        LocalizeWindow(window, Options().GetLanguageFile());
+        return FALSE; // no focus set
+    }
+    case WM_COMMAND:
+        if (wParam == SkipButtonId) {
+            SetEvent(SkipEvent);
+            return TRUE;
+        }
+        if (wParam == CancelButtonId) {
+            SetEvent(CancelEvent);
+            return TRUE;
+        }
+        return FALSE;
+    case WM_CLOSE:
+        DestroyWindow(window);
+        return TRUE;
+    case WM_DESTROY:
+        RemoveProperties(window, {"%ID%"});
+        PostQuitMessage(0);
+        return FALSE;
+    default: return FALSE;
+    }
+}
+
+DWORD WINAPI ProgressThread(LPVOID) {
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&controls);
+    HWND window = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(ProgressDialogId), nullptr,
+                                     ProgressProc, 0);
+    if (!window) {
+        SetEvent(readyEvent); // ProgressWnd stays null: the start failed
+        return 1;
+    }
+    SkipEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    CancelEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ShowWindow(window, SW_SHOWNORMAL);
+    SetEvent(readyEvent);
+    MSG msg;
+    while (WaitForSingleObject(CancelEvent, 0) == WAIT_TIMEOUT) {
+        const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+        if (got == 0 || got == -1) {
+            SetEvent(CancelEvent); // the window is gone
+            break;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg); // keyboard messages get no dialog navigation
+    }
+    // Cancel ends the thread; its window goes with it.
+    if (IsWindow(window)) DestroyWindow(window);
+    ProgressWnd = nullptr;
+    return 0;
+}
+
+void CloseHandleOnce(HANDLE& handle) {
+    if (handle) CloseHandle(handle);
+    handle = nullptr;
+}
+} // namespace
+
+bool ProgressStart() {
+    ProgressWnd = nullptr;
+    readyEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    progressThread = CreateThread(nullptr, 0, ProgressThread, nullptr, 0, nullptr);
+    if (progressThread) {
+        // Wait for the window, or for the thread's end should it fail before reporting.
+        HANDLE waits[2] = {readyEvent, progressThread};
+        WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+    }
+    CloseHandleOnce(readyEvent);
+    if (progressThread && SkipEvent && CancelEvent) return true;
+    if (progressThread) WaitForSingleObject(progressThread, INFINITE);
+    CloseHandleOnce(progressThread);
+    CloseHandleOnce(SkipEvent);
+    CloseHandleOnce(CancelEvent);
+    return false;
+}
+
+void ProgressSetRange(int32_t low, int32_t high) {
+    // The 32-bit range message, so that lists beyond 65535 items show right.
+    if (IsLiveWindow(ProgressWnd)) SendDlgItemMessageA(ProgressWnd, ProgressBarId, PBM_SETRANGE32, WPARAM(low), LPARAM(high));
+}
+
+void ProgressSetPos(int32_t position) {
+    if (IsLiveWindow(ProgressWnd)) SendDlgItemMessageA(ProgressWnd, ProgressBarId, PBM_SETPOS, WPARAM(position), 0);
+}
+
+void ProgressSetText(const std::string& text) {
+    if (IsLiveWindow(ProgressWnd)) SetDialogItemText(ProgressWnd, CommandTextId, text);
+}
+
+void ProgressClose() {
+    HWND window = ProgressWnd;
+    if (IsLiveWindow(window)) SendMessageA(window, WM_CLOSE, 0, 0);
+    if (progressThread) WaitForSingleObject(progressThread, INFINITE);
+    CloseHandleOnce(progressThread);
+    CloseHandleOnce(SkipEvent);
+    CloseHandleOnce(CancelEvent);
+}
