@@ -1,0 +1,204 @@
+// The progress window and the translation of real windows, under Wine.
+#include "foundation/vxFileUtils.h"
+#include "launcher/ProgressThrU.h"
+#include "launcher/zemrunU_win32.h"
+#include "settings/zemrunOptions.h"
+#include "ui/DlgLocaleU.h"
+#include "uidriver.h"
+#include "wintest_support.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+#include <tlhelp32.h>
+
+namespace {
+
+using V = std::vector<std::string>;
+
+TEST(LocalizeWindow, TranslatesTokensAndLaterWalksFollowTheMarks) {
+    TTempFolder temp;
+    WriteBytes(temp.File("a.lng"), "[0]\r\n101=Liste\r\n102=Programm\r\n");
+    WriteBytes(temp.File("b.lng"), "[0]\r\n101=Other list\r\n");
+    HWND parent = CreateWindowA("STATIC", "%101%", WS_POPUP, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
+    HWND label = CreateWindowA("STATIC", "Label %101%", WS_CHILD, 0, 0, 50, 10, parent, nullptr, nullptr, nullptr);
+    HWND both = CreateWindowA("STATIC", "%101%%102%", WS_CHILD, 0, 0, 50, 10, parent, nullptr, nullptr, nullptr);
+    HWND plain = CreateWindowA("STATIC", "100%% sure", WS_CHILD, 0, 0, 50, 10, label, nullptr, nullptr, nullptr);
+    LocalizeWindow(parent, temp.File("a.lng"));
+    EXPECT_EQ(uidriver::Text(parent), "Liste");
+    EXPECT_EQ(uidriver::Text(label), "Label Liste");
+    EXPECT_EQ(uidriver::Text(both), "ListeProgramm");
+    EXPECT_EQ(uidriver::Text(plain), "100% sure"); // a grandchild is walked too
+    LocalizeWindow(parent, temp.File("b.lng"));
+    EXPECT_EQ(uidriver::Text(parent), "Other list");
+    EXPECT_EQ(uidriver::Text(label), "Other list"); // the mark gives the whole text
+    EXPECT_EQ(uidriver::Text(both), "Executable");
+    EXPECT_EQ(uidriver::Text(plain), "100% sure");
+    DestroyWindow(parent);
+}
+
+class Progress : public ::testing::Test {
+protected:
+    Progress() : log_("ZPROBE_LOG", temp_.File("probe.log")) {}
+    std::string WriteList(const std::string& bytes) {
+        WriteBytes(temp_.File("list.txt"), bytes);
+        return temp_.File("list.txt");
+    }
+    size_t Starts() const { return ReadProbeLog(temp_.File("probe.log")).size(); }
+    // The progress window of a running zemrun, or null when none shows in time.
+    static HWND FindProgress(const TZemrunProcess& zemrun, DWORD timeoutMs) {
+        return uidriver::WaitForTopWindow(zemrun.Id(), "#32770", timeoutMs);
+    }
+    static LRESULT BarMessage(HWND window, UINT message, WPARAM w = 0) {
+        return SendDlgItemMessageA(window, 2000, message, w, 0);
+    }
+
+    TSettingsBackup settings_;
+    TTempFolder temp_;
+    TScopedEnv log_;
+    const std::string probe_ = ProbePath();
+};
+
+TEST_F(Progress, GuiModesDecideWhetherTheWindowShows) {
+    TScopedEnv stay("ZPROBE_STAY_MS", "1500");
+    struct Case {
+        const char* list;
+        const char* switches;
+        bool shown;
+    };
+    const Case cases[] = {{"a", "/G:1", false}, {"a\rb", "/G:1", true}, {"a", "/G:2", false},
+                          {"a", "/G:2 /P", true}, {"a", "/G:3", true}, {"a", "/G:0 /P", false}};
+    for (const Case& c : cases) {
+        TZemrunProcess zemrun("/L:" + WriteList(c.list) + " /X:" + probe_ + " /W /F:0 " + c.switches);
+        EXPECT_EQ(FindProgress(zemrun, c.shown ? 10000 : 1000) != nullptr, c.shown) << c.list << " " << c.switches;
+        EXPECT_TRUE(zemrun.Wait(30000));
+    }
+}
+
+TEST_F(Progress, AnEmptyListWithModeThreeOpensAndClosesTheWindow) {
+    TZemrunProcess zemrun("/L:" + WriteList("") + " /G:3");
+    DWORD exitCode = 1;
+    ASSERT_TRUE(zemrun.Wait(20000, &exitCode));
+    EXPECT_EQ(exitCode, 0u);
+}
+
+TEST_F(Progress, ShowsCaptionButtonsCommandAndPosition) {
+    TScopedEnv stay("ZPROBE_STAY_MS", "20000");
+    TZemrunProcess zemrun("/L:" + WriteList("first\rsecond item\rthird") + " /X:" + probe_ + " /B:-v /W /P");
+    HWND window = FindProgress(zemrun, 20000);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(uidriver::Text(window), "Zemrun");
+    EXPECT_EQ(uidriver::ItemText(window, 1000), "Skip");
+    EXPECT_EQ(uidriver::ItemText(window, 1002), "Cancel");
+    ASSERT_TRUE(uidriver::WaitUntil([&] { return uidriver::ItemText(window, 111) == "-v  first"; }, 10000));
+    EXPECT_EQ(BarMessage(window, PBM_GETRANGE, TRUE), 0);
+    EXPECT_EQ(BarMessage(window, PBM_GETRANGE, FALSE), 3);
+    EXPECT_EQ(BarMessage(window, PBM_GETPOS), 0);
+
+    // Skip ends the wait for the first end; the second item starts.
+    uidriver::ClickItem(window, 1000);
+    ASSERT_TRUE(uidriver::WaitUntil([&] { return uidriver::ItemText(window, 111) == "-v  \"second item\""; }, 10000));
+    EXPECT_EQ(BarMessage(window, PBM_GETPOS), 1);
+    EXPECT_TRUE(uidriver::WaitUntil([&] { return Starts() == 2; }, 10000));
+
+    // Cancel ends the wait, starts nothing more, and the window goes at once.
+    uidriver::ClickItem(window, 1002);
+    DWORD exitCode = 1;
+    ASSERT_TRUE(zemrun.Wait(10000, &exitCode));
+    EXPECT_EQ(exitCode, 0u);
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(Starts(), 2u);
+}
+
+TEST_F(Progress, TwoSkipsInARowCountOnce) {
+    TScopedEnv stay("ZPROBE_STAY_MS", "20000");
+    TZemrunProcess zemrun("/L:" + WriteList("a\rb\rc") + " /X:" + probe_ + " /W /P");
+    HWND window = FindProgress(zemrun, 20000);
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(uidriver::WaitUntil([&] { return Starts() == 1; }, 10000));
+    SendMessageA(uidriver::Item(window, 1000), BM_CLICK, 0, 0);
+    SendMessageA(uidriver::Item(window, 1000), BM_CLICK, 0, 0);
+    ASSERT_TRUE(uidriver::WaitUntil([&] { return Starts() == 2; }, 10000));
+    Sleep(1500);
+    EXPECT_EQ(Starts(), 2u); // the second click went into the same skip
+    uidriver::Close(window); // the close box acts like Cancel
+    ASSERT_TRUE(zemrun.Wait(10000));
+    EXPECT_EQ(Starts(), 2u);
+}
+
+TEST_F(Progress, SkipDuringThePauseDoesNotShortenIt) {
+    TZemrunProcess zemrun("/L:" + WriteList("a\rb") + " /X:" + probe_ + " /W /F:2500");
+    HWND window = FindProgress(zemrun, 20000);
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(uidriver::WaitUntil([&] { return Starts() == 1; }, 10000));
+    uidriver::ClickItem(window, 1000);
+    ASSERT_TRUE(zemrun.Wait(20000));
+    ASSERT_TRUE(uidriver::WaitUntil([&] { return Starts() == 2; }, 10000));
+    const auto starts = ReadProbeLog(temp_.File("probe.log"));
+    EXPECT_GE(starts[1].start, starts[0].start + 2400);
+}
+
+TEST_F(Progress, TheWindowSpeaksTheChosenLanguage) {
+    CreateFolderPath(TSettingsBackup::UserFile("options.ini"));
+    WriteBytes(TSettingsBackup::UserFile("options.ini"), "[General]\r\nLanguage=deutsch.lng\r\n");
+    TScopedEnv stay("ZPROBE_STAY_MS", "5000");
+    TZemrunProcess zemrun("/L:" + WriteList("a") + " /X:" + probe_ + " /W /P /G:3");
+    HWND window = FindProgress(zemrun, 20000);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(uidriver::ItemText(window, 1000), "\xDC" "berspringen");
+    EXPECT_EQ(uidriver::ItemText(window, 1002), "Abbrechen");
+    uidriver::ClickItem(window, 1002);
+    EXPECT_TRUE(zemrun.Wait(10000));
+}
+
+TEST_F(Progress, ListsBeyondSixteenBitsShowTheRightPosition) {
+    InitializeOptions(BuildFolder() + "\\zemrun.exe");
+    ASSERT_TRUE(ProgressStart());
+    ProgressSetRange(0, 70000);
+    ProgressSetPos(69999);
+    ProgressSetText("70,000 items");
+    EXPECT_EQ(BarMessage(ProgressWnd, PBM_GETRANGE, FALSE), 70000);
+    EXPECT_EQ(BarMessage(ProgressWnd, PBM_GETPOS), 69999);
+    EXPECT_EQ(uidriver::ItemText(ProgressWnd, 111), "70,000 items");
+    ProgressClose();
+    EXPECT_EQ(ProgressWnd, nullptr);
+    ProgressSetPos(5); // after the window is gone: ignored
+    FinalizeOptions();
+}
+
+DWORD ThreadCount() {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    DWORD count = 0;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        count += entry.th32OwnerProcessID == GetCurrentProcessId();
+    CloseHandle(snapshot);
+    return count;
+}
+
+TEST_F(Progress, HundredRunsLeaveNoThreadOrHandleBehind) {
+    InitializeOptions(BuildFolder() + "\\zemrun.exe");
+    const std::string list = WriteList("zemrun-no-such-program.exe\rzemrun-no-such-program.exe");
+    TWin32LauncherHost host;
+    DWORD handlesBefore = 0, handlesAfter = 0;
+    RunList(host); // the first run loads what every later one shares
+    GetProcessHandleCount(GetCurrentProcess(), &handlesBefore);
+    const DWORD threadsBefore = ThreadCount();
+    for (int run = 0; run < 100; ++run) {
+        InitializeGlobals();
+        RunSettings.List = list;
+        RunSettings.GUI = 3;
+        RunSettings.FirstPause = 0;
+        RunList(host);
+        ASSERT_EQ(ProgressWnd, nullptr);
+        ASSERT_EQ(SkipEvent, nullptr);
+    }
+    GetProcessHandleCount(GetCurrentProcess(), &handlesAfter);
+    EXPECT_LE(handlesAfter, handlesBefore);
+    EXPECT_EQ(ThreadCount(), threadsBefore);
+    FinalizeGlobals();
+    FinalizeOptions();
+}
+
+} // namespace
