@@ -4,6 +4,7 @@
 #include "../foundation/vxRegistry.h"
 #include "../foundation/vxStrUtils.h"
 #include "../settings/zemrunOptions.h"
+#include "../ui/DlgInteractiveU.h"
 #include "../ui/DlgLocaleU.h"
 #include "ProgressThrU.h"
 #include "vxProccess.h"
@@ -82,7 +83,7 @@ void ShowUsage() {
 
 void TWin32LauncherHost::ShowUsage() { ::ShowUsage(); }
 
-bool TWin32LauncherHost::EditSettingsDialog(TOptions&) { return false; }
+bool TWin32LauncherHost::EditSettingsDialog(TOptions& settings) { return ::EditSettingsDialog(settings); }
 
 TProcess TWin32LauncherHost::Start(bool shellExecute, const std::string& program, const std::string& parameters,
                                    bool noProgram) {

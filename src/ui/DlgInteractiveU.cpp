@@ -1,0 +1,273 @@
+#include "DlgInteractiveU.h"
+
+#include "../foundation/vxFileUtils.h"
+#include "../foundation/vxShellUtils.h"
+#include "../foundation/vxWinUtils.h"
+#include "../launcher/vxCommandLine.h"
+#include "../settings/zemrunOptions.h"
+#include "../settings/zemrunProjects.h"
+#include "DlgLocaleU.h"
+#include "DlgSaveProject.h"
+#include "vxComboBox.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+
+namespace {
+constexpr int MainDialogId = 102;
+constexpr int BrowseListId = 1001, BrowseExeId = 1003;
+constexpr int WaitOpenId = 1005, WaitCloseId = 1008;
+constexpr int PauseId = 1009, PauseUpDownId = 1010;
+constexpr int ShellId = 1011, GuiId = 1012, WindowId = 1018, PriorityId = 1019;
+constexpr int ListId = 1013, ExeId = 1014;
+constexpr int ProjectsId = 1020, LanguageId = 1021, LoadId = 1022, SaveId = 1023;
+
+// History index, its control; the field is chosen by HistoryField.
+constexpr int HistoryControls[HistoryKindCount] = {ListId, ExeId, 1015, 1016, 1017};
+
+std::string& HistoryField(TOptions& s, int kind) {
+    switch (kind) {
+    case hkList: return s.List;
+    case hkExe: return s.Exe;
+    case hkBParam: return s.BParam;
+    case hkEParam: return s.Eparam;
+    default: return s.RegExp;
+    }
+}
+
+struct TChoiceRow {
+    int firstId;
+    int lastId;
+    int control;
+    int selected; // written before each filling
+};
+
+TOptions workingSettings;
+TChoiceRow choiceRows[4] = {{1100, 1103, GuiId, 0}, {1110, 1111, ShellId, 0}, {1115, 1117, WindowId, 0},
+                            {1120, 1123, PriorityId, 0}};
+
+HWND Item(HWND dialog, int id) { return GetDlgItem(dialog, id); }
+
+void SetIcons(HWND dialog) {
+    HICON icon = LoadIconA(GetModuleHandleA(nullptr), "MAINICON");
+    SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+    SendMessageA(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+}
+
+void AddLanguageFiles(HWND combo, const std::string& folder) {
+    WIN32_FIND_DATAA data;
+    HANDLE search = FindFirstFileA((folder + "*.lng").c_str(), &data);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do ComboAdd(combo, data.cFileName);
+    while (FindNextFileA(search, &data));
+    FindClose(search);
+}
+
+void FillLanguageList(HWND dialog) {
+    HWND combo = Item(dialog, LanguageId);
+    ComboAdd(combo, "English");
+    AddLanguageFiles(combo, PathFolder(Argument(0)));
+    AddLanguageFiles(combo, SpecialFolderPath(CSIDL_COMMON_APPDATA_ID) + "\\");
+    AddLanguageFiles(combo, SpecialFolderPath(CSIDL_LOCAL_APPDATA_ID) + "\\");
+    const std::string languageFile = Options().GetLanguageFile();
+    const std::string name = PathFileName(languageFile);
+    int found = ComboFind(combo, name);
+    if (found < 0) {
+        AddLanguageFiles(combo, PathFolder(languageFile));
+        found = ComboFind(combo, name);
+    }
+    ComboSelect(combo, found < 0 ? 0 : found);
+}
+
+void FillProjectList(HWND dialog) {
+    HWND combo = Item(dialog, ProjectsId);
+    ComboClear(combo);
+    for (int32_t i = 0; i < Projects().Count(); ++i) ComboAdd(combo, Projects().Items(i)->Name());
+}
+
+void ChooseLanguage(HWND dialog) {
+    const std::string name = ComboText(Item(dialog, LanguageId));
+    const std::string local = SpecialFolderPath(CSIDL_LOCAL_APPDATA_ID) + "\\" + name;
+    const std::string common = SpecialFolderPath(CSIDL_COMMON_APPDATA_ID) + "\\" + name;
+    Options().SetLanguage(PathExists(local) ? local : PathExists(common) ? common : name);
+    LocalizeWindow(dialog, Options().GetLanguageFile());
+    FillChoiceLists(dialog);
+}
+
+bool FoundAnywhere(const std::string& path) { return PathExists(path) || FindOnSearchPath(path); }
+
+void UpdateOkButton(HWND dialog) {
+    const std::string exe = ComboText(Item(dialog, ExeId));
+    const bool exeAcceptable = exe.empty() || FoundAnywhere(exe);
+    EnableWindow(Item(dialog, IDOK), exeAcceptable && FoundAnywhere(ComboText(Item(dialog, ListId))));
+}
+
+void Browse(HWND dialog, int control) {
+    char path[260] = "";
+    OPENFILENAMEA dialogData{};
+    dialogData.lStructSize = sizeof(dialogData);
+    dialogData.hwndOwner = dialog;
+    dialogData.lpstrFilter = control == ListId ? "All files (*.*)\0*.*\0"
+                                               : "Executable (*.exe;*.com;*.bat;*.cmd)\0*.exe;*.com;*.bat;*.cmd\0"
+                                                 "All files (*.*)\0*.*\0";
+    dialogData.nFilterIndex = 1;
+    dialogData.lpstrFile = path;
+    dialogData.nMaxFile = sizeof(path);
+    dialogData.Flags = OFN_ENABLESIZING | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_EXPLORER;
+    if (!GetOpenFileNameA(&dialogData)) return;
+    if (SetDialogItemText(dialog, control, path)) PostComboChange(Item(dialog, control));
+}
+
+void OnOk(HWND dialog) {
+    DialogToSettings(dialog, workingSettings);
+    for (int kind = 0; kind < HistoryKindCount; ++kind) {
+        HWND combo = Item(dialog, HistoryControls[kind]);
+        const std::string text = ComboText(combo);
+        TvxStringList history;
+        ComboToList(combo, history);
+        const int found = ComboFindExact(combo, text);
+        if (found > 0) history.Delete(found);
+        if (found != 0) history.Insert(0, text);
+        Options().SetHistory(kind, &history);
+    }
+    PostMessageA(dialog, WM_CLOSE, IDOK, 0);
+}
+
+void OnLoad(HWND dialog) {
+    const std::string name = ComboText(Item(dialog, ProjectsId));
+    if (name.empty()) return;
+    Projects().LoadProject(name, workingSettings);
+    SettingsToDialog(dialog, workingSettings);
+    FillChoiceLists(dialog);
+}
+
+void OnSave(HWND dialog) {
+    TOptions fresh;
+    SetDefaultOptions(fresh);
+    DialogToSettings(dialog, fresh);
+    if (!SaveAsProjectDialog(dialog, fresh).empty()) Projects().Refresh();
+    FillProjectList(dialog);
+}
+
+void StoreChoice(HWND dialog, int control) {
+    const int index = ComboSelection(Item(dialog, control));
+    switch (control) {
+    case ShellId: workingSettings.ShellExecute = index != 0; break;
+    case GuiId: workingSettings.GUI = index; break;
+    case WindowId: workingSettings.Window = index + 1; break;
+    default: workingSettings.Priority = index; break;
+    }
+}
+
+void OnInit(HWND dialog) {
+    SetIcons(dialog);
+    const std::string caption = "Zemrun " + FileVersionText(Argument(0));
+    SetWindowTextA(dialog, caption.c_str());
+    SettingsToDialog(dialog, workingSettings);
+    FillLanguageList(dialog);
+    FillProjectList(dialog);
+}
+
+INT_PTR CALLBACK MainProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG:
+        OnInit(dialog);
+        return FALSE; // no focus set
+    case WM_COMMAND: {
+        const int id = LOWORD(wParam);
+        const int code = HIWORD(wParam);
+        const bool changed = code == CBN_SELCHANGE || code == CBN_EDITCHANGE;
+        switch (id) {
+        case IDOK: OnOk(dialog); return TRUE;
+        case IDCANCEL: PostMessageA(dialog, WM_CLOSE, IDCANCEL, 0); return TRUE;
+        case BrowseListId: Browse(dialog, ListId); return TRUE;
+        case BrowseExeId: Browse(dialog, ExeId); return TRUE;
+        case ListId:
+        case ExeId:
+            if (changed) UpdateOkButton(dialog);
+            return TRUE;
+        case ShellId:
+        case GuiId:
+        case WindowId:
+        case PriorityId:
+            if (changed) StoreChoice(dialog, id);
+            return TRUE;
+        case LanguageId:
+            if (changed) ChooseLanguage(dialog);
+            return TRUE;
+        case LoadId: OnLoad(dialog); return TRUE;
+        case SaveId: OnSave(dialog); return TRUE;
+        default: return FALSE;
+        }
+    }
+    case WM_CLOSE:
+        RemoveProperties(dialog, {"%ID%"});
+        EndDialog(dialog, INT_PTR(wParam));
+        return TRUE;
+    default: return FALSE;
+    }
+}
+} // namespace
+
+void SettingsToDialog(HWND dialog, const TOptions& settings) {
+    TOptions values = settings;
+    for (int kind = 0; kind < HistoryKindCount; ++kind) {
+        HWND combo = Item(dialog, HistoryControls[kind]);
+        const std::unique_ptr<TvxStringList> history = Options().GetHistory(kind);
+        if (history->Count() > 0)
+            ListToCombo(combo, *history);
+        else
+            ComboClear(combo);
+        const std::string& value = HistoryField(values, kind);
+        if (ComboSelectText(combo, value) < 0) {
+            ComboInsert(combo, 0, value);
+            ComboSelect(combo, 0);
+        }
+    }
+    HWND upDown = Item(dialog, PauseUpDownId);
+    SendMessageA(upDown, UDM_SETRANGE, 0, MAKELPARAM(32767, 0));
+    SendMessageA(upDown, UDM_SETPOS, 0, MAKELPARAM(settings.FirstPause, 0));
+    SendMessageA(upDown, UDM_SETRANGE32, 0, 2147483647);
+    SendMessageA(upDown, UDM_SETPOS32, 0, settings.FirstPause);
+    CheckDlgButton(dialog, WaitOpenId, settings.WaitOpen ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(dialog, WaitCloseId, settings.WaitClose ? BST_CHECKED : BST_UNCHECKED);
+}
+
+void DialogToSettings(HWND dialog, TOptions& settings) {
+    for (int kind = 0; kind < HistoryKindCount; ++kind)
+        HistoryField(settings, kind) = ComboText(Item(dialog, HistoryControls[kind]));
+    settings.WaitOpen = IsDlgButtonChecked(dialog, WaitOpenId) == BST_CHECKED;
+    settings.WaitClose = IsDlgButtonChecked(dialog, WaitCloseId) == BST_CHECKED;
+    settings.ShellExecute = ComboSelection(Item(dialog, ShellId)) != 0;
+    settings.GUI = ComboSelection(Item(dialog, GuiId));
+    HWND upDown = Item(dialog, PauseUpDownId);
+    int32_t pause = int32_t(SendMessageA(upDown, UDM_GETPOS32, 0, 0));
+    if (pause == 0) pause = LOWORD(SendMessageA(upDown, UDM_GETPOS, 0, 0));
+    settings.FirstPause = pause;
+    settings.Window = ComboSelection(Item(dialog, WindowId)) + 1;
+    settings.Priority = ComboSelection(Item(dialog, PriorityId));
+}
+
+void FillChoiceLists(HWND dialog) {
+    choiceRows[0].selected = workingSettings.GUI;
+    choiceRows[1].selected = workingSettings.ShellExecute ? 1 : 0;
+    choiceRows[2].selected = workingSettings.Window - 1;
+    choiceRows[3].selected = workingSettings.Priority;
+    const std::string languageFile = Options().GetLanguageFile();
+    for (const TChoiceRow& row : choiceRows) {
+        HWND combo = Item(dialog, row.control);
+        ComboClear(combo);
+        for (int id = row.firstId; id <= row.lastId; ++id) ComboAdd(combo, LangString(languageFile, id));
+        ComboSelect(combo, row.selected);
+    }
+}
+
+bool EditSettingsDialog(TOptions& settings) {
+    CopyOptions(workingSettings, settings);
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_UPDOWN_CLASS | ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&controls);
+    const INT_PTR result =
+        DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(MainDialogId), nullptr, MainProc, 0);
+    CopyOptions(settings, workingSettings);
+    return result == IDOK;
+}

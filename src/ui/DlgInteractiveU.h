@@ -1,0 +1,14 @@
+#pragma once
+// The main dialog: every run setting with input histories, projects and the language.
+
+#include "../launcher/zemrunGlobal.h"
+
+#include <windows.h>
+
+// Shows the dialog over a copy of the settings and copies it back; true when it was
+// closed with OK.
+bool EditSettingsDialog(TOptions& settings);
+
+void SettingsToDialog(HWND dialog, const TOptions& settings);
+void DialogToSettings(HWND dialog, TOptions& settings);
+void FillChoiceLists(HWND dialog);

@@ -1,0 +1,75 @@
+#include "DlgSaveProject.h"
+
+#include "../foundation/vxStrUtils.h"
+#include "../foundation/vxWinUtils.h"
+#include "../settings/zemrunOptions.h"
+#include "../settings/zemrunProjects.h"
+#include "DlgLocaleU.h"
+
+namespace {
+constexpr int SaveProjectDialogId = 103;
+constexpr int NameId = 1000;
+constexpr int SelectAllId = 1203;
+constexpr int ClearAllId = 1204;
+
+// Each check box and the field index of the key it stores.
+constexpr std::pair<int, int> FieldBoxes[ProjectFieldCount] = {
+    {1001, 0}, {1002, 1}, {1003, 2}, {1004, 3}, {1005, 4}, {1006, 5},
+    {1007, 6}, {1008, 8}, {1010, 9}, {1011, 7}, {1012, 10}, {1013, 11}};
+
+TOptions dialogSettings;
+std::string resultName;
+
+void SetAllBoxes(HWND dialog, bool checked) {
+    for (const auto& [box, field] : FieldBoxes) CheckDlgButton(dialog, box, checked ? BST_CHECKED : BST_UNCHECKED);
+}
+
+void OnOk(HWND dialog) {
+    resultName = Trim(DialogItemText(dialog, NameId));
+    if (!resultName.empty()) {
+        uint16_t fields = 0;
+        for (const auto& [box, field] : FieldBoxes)
+            if (IsDlgButtonChecked(dialog, box) == BST_CHECKED) fields |= uint16_t(1u << field);
+        Projects().SaveProject(resultName, dialogSettings, fields);
+    }
+    PostMessageA(dialog, WM_CLOSE, IDOK, 0);
+}
+
+INT_PTR CALLBACK SaveProjectProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG: {
+        HICON icon = LoadIconA(GetModuleHandleA(nullptr), "MAINICON");
+        SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+        SendMessageA(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+        LocalizeWindow(dialog, Options().GetLanguageFile());
+        return FALSE; // no focus set
+    }
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case NameId:
+            if (HIWORD(wParam) == EN_CHANGE)
+                EnableWindow(GetDlgItem(dialog, IDOK), !Trim(DialogItemText(dialog, NameId)).empty());
+            return TRUE;
+        case IDOK: OnOk(dialog); return TRUE;
+        case IDCANCEL:
+            resultName.clear();
+            PostMessageA(dialog, WM_CLOSE, IDCANCEL, 0);
+            return TRUE;
+        case SelectAllId: SetAllBoxes(dialog, true); return TRUE;
+        case ClearAllId: SetAllBoxes(dialog, false); return TRUE;
+        default: return FALSE;
+        }
+    case WM_CLOSE:
+        EndDialog(dialog, INT_PTR(wParam));
+        return TRUE;
+    default: return FALSE;
+    }
+}
+} // namespace
+
+std::string SaveAsProjectDialog(HWND owner, const TOptions& settings) {
+    CopyOptions(dialogSettings, settings);
+    resultName.clear();
+    DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(SaveProjectDialogId), owner, SaveProjectProc, 0);
+    return resultName;
+}

@@ -1,0 +1,12 @@
+#pragma once
+// The save-as-project dialog: a name and the settings the project is to hold.
+
+#include "../launcher/zemrunGlobal.h"
+
+#include <windows.h>
+
+#include <string>
+
+// Stores the chosen fields of settings as a project when the user confirms; returns the
+// project's name, or the empty text when the dialog was cancelled.
+std::string SaveAsProjectDialog(HWND owner, const TOptions& settings);
