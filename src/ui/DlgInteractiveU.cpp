@@ -115,6 +115,9 @@ void Browse(HWND dialog, int control) {
     dialogData.nMaxFile = sizeof(path);
     dialogData.Flags = OFN_ENABLESIZING | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_EXPLORER;
     if (!GetOpenFileNameA(&dialogData)) return;
+    // The chosen path replaces the field as typing would: no entry stays selected, so
+    // that the field's text is what counts.
+    SendMessageA(Item(dialog, control), CB_SETCURSEL, WPARAM(-1), 0);
     if (SetDialogItemText(dialog, control, path)) PostComboChange(Item(dialog, control));
 }
 

@@ -43,6 +43,27 @@ HWND WaitForTopWindow(DWORD processId, const std::string& className, DWORD timeo
     return result;
 }
 
+HWND WaitForWindowTitled(DWORD processId, const std::string& title, DWORD timeoutMs) {
+    HWND result = nullptr;
+    WaitUntil(
+        [&] {
+            for (HWND window : TopWindowsOf(processId))
+                if (IsWindowVisible(window) && Text(window) == title) {
+                    result = window;
+                    return true;
+                }
+            return false;
+        },
+        timeoutMs);
+    return result;
+}
+
+int Selection(HWND dialog, int id) { return int(SendMessageA(Item(dialog, id), CB_GETCURSEL, 0, 0)); }
+
+int EntryCount(HWND dialog, int id) { return int(SendMessageA(Item(dialog, id), CB_GETCOUNT, 0, 0)); }
+
+bool Checked(HWND dialog, int id) { return SendMessageA(Item(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
 std::vector<HWND> Children(HWND parent) {
     std::vector<HWND> found;
     for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
@@ -100,10 +121,16 @@ void Close(HWND window) { PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0); }
 
 void TypeText(HWND dialog, int id, const std::string& text) {
     HWND control = Item(dialog, id);
+    if (ClassName(control) == "ComboBox") {
+        // Typing over an editable combo box leaves no entry selected (the box is closed)
+        // and makes it report an edit change.
+        SendMessageA(control, CB_SETCURSEL, WPARAM(-1), 0);
+        SendMessageA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_EDITCHANGE), reinterpret_cast<LPARAM>(control));
+        return;
+    }
     SendMessageA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-    const bool combo = ClassName(control) == "ComboBox";
-    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, combo ? CBN_EDITCHANGE : EN_CHANGE),
-                 reinterpret_cast<LPARAM>(control));
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, EN_CHANGE), reinterpret_cast<LPARAM>(control));
 }
 
 void SelectEntry(HWND dialog, int id, int index) {

@@ -19,6 +19,13 @@ std::vector<HWND> TopWindowsOf(DWORD processId);
 // empty), waiting up to timeoutMs; null when none shows.
 HWND WaitForTopWindow(DWORD processId, const std::string& className, DWORD timeoutMs);
 
+// The first visible top-level window of the process with exactly that title.
+HWND WaitForWindowTitled(DWORD processId, const std::string& title, DWORD timeoutMs);
+// A combo box's selected index (-1 for none) and number of entries; a check box's state.
+int Selection(HWND dialog, int id);
+int EntryCount(HWND dialog, int id);
+bool Checked(HWND dialog, int id);
+
 std::vector<HWND> Children(HWND parent);
 std::string Text(HWND window);
 std::string ClassName(HWND window);

@@ -1,0 +1,215 @@
+// The main dialog (/I) and the save-as-project dialog, driven through their windows.
+#include "foundation/vxFileUtils.h"
+#include "foundation/vxIniFile.h"
+#include "foundation/vxStrUtils.h"
+#include "uidriver.h"
+#include "wintest_support.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace uidriver;
+
+std::string AnsiUpper(const std::string& text) { return AnsiUpperCase(text); }
+std::string TvxEscape(const std::string& text) { return TvxIniFile::Escape(text); }
+
+class Dialogs : public ::testing::Test {
+protected:
+    Dialogs() : log_("ZPROBE_LOG", temp_.File("probe.log")) { WriteBytes(list_, "a\r\n"); }
+
+    // Starts zemrun with the switches and waits for its main dialog's first translation.
+    HWND Open(TZemrunProcess& zemrun) {
+        HWND dialog = WaitForWindowTitled(zemrun.Id(), "Zemrun 1.0.0", 20000);
+        if (dialog) WaitUntil([&] { return ItemText(dialog, 2) != "%1%" && EntryCount(dialog, 1019) == 4; }, 10000);
+        return dialog;
+    }
+    static void WriteUserFile(const std::string& name, const std::string& bytes) {
+        CreateFolderPath(TSettingsBackup::UserFile(name));
+        WriteBytes(TSettingsBackup::UserFile(name), bytes);
+    }
+    static bool OkEnabled(HWND dialog) { return IsWindowEnabled(Item(dialog, 1)) != 0; }
+    void ExpectEnd(TZemrunProcess& zemrun) {
+        DWORD exitCode = 1;
+        ASSERT_TRUE(zemrun.Wait(20000, &exitCode));
+        EXPECT_EQ(exitCode, 0u);
+    }
+
+    TSettingsBackup settings_;
+    TTempFolder temp_;
+    TScopedEnv log_;
+    const std::string list_ = temp_.File("list.txt");
+    const std::string probe_ = ProbePath();
+};
+
+TEST_F(Dialogs, OpensWithTheDefaultsAndEnablesOkForAnExistingList) {
+    TZemrunProcess zemrun("/I");
+    HWND dialog = Open(zemrun);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(ItemText(dialog, 1013), "");
+    EXPECT_EQ(EntryCount(dialog, 1013), 1); // the empty value as a first entry
+    EXPECT_EQ(ItemText(dialog, 1014), "");
+    EXPECT_TRUE(Checked(dialog, 1005));
+    EXPECT_FALSE(Checked(dialog, 1008));
+    EXPECT_EQ(ItemText(dialog, 1011), "CreateProcess");
+    EXPECT_EQ(ItemText(dialog, 1009), "1000");
+    EXPECT_EQ(ItemText(dialog, 1012), "No progress dialog if only one file in list");
+    EXPECT_EQ(ItemText(dialog, 1018), "Normal");
+    EXPECT_EQ(ItemText(dialog, 1019), "Normal");
+    EXPECT_EQ(ItemText(dialog, 1021), "English");
+    EXPECT_FALSE(OkEnabled(dialog));
+    TypeText(dialog, 1013, temp_.File("missing.txt"));
+    EXPECT_TRUE(WaitUntil([&] { return !OkEnabled(dialog); }, 2000));
+    TypeText(dialog, 1013, list_);
+    EXPECT_TRUE(WaitUntil([&] { return OkEnabled(dialog); }, 5000));
+    TypeText(dialog, 1014, "zemrun-no-such-program.exe");
+    EXPECT_TRUE(WaitUntil([&] { return !OkEnabled(dialog); }, 5000));
+    TypeText(dialog, 1014, "notepad.exe"); // found along the search path
+    EXPECT_TRUE(WaitUntil([&] { return OkEnabled(dialog); }, 5000));
+    ClickItem(dialog, 2); // Cancel starts nothing
+    ExpectEnd(zemrun);
+    EXPECT_TRUE(ReadProbeLog(temp_.File("probe.log")).empty());
+}
+
+TEST_F(Dialogs, BrowsingForTheListPostsItsChange) {
+    TZemrunProcess zemrun("/I");
+    HWND dialog = Open(zemrun);
+    ASSERT_NE(dialog, nullptr);
+    ClickItem(dialog, 1001);
+    HWND open = nullptr;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            for (HWND window : TopWindowsOf(zemrun.Id()))
+                if (window != dialog && IsWindowVisible(window) && GetWindow(window, GW_OWNER) == dialog) open = window;
+            return open != nullptr;
+        },
+        20000));
+    HWND name = Item(open, 0x47C); // the file name box of the platform's dialog
+    ASSERT_NE(name, nullptr);
+    SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(list_.c_str()));
+    ClickItem(open, IDOK);
+    ASSERT_TRUE(WaitUntil([&] { return ItemText(dialog, 1013) == list_; }, 10000));
+    EXPECT_TRUE(WaitUntil([&] { return OkEnabled(dialog); }, 5000));
+    ClickItem(dialog, 2);
+    ExpectEnd(zemrun);
+}
+
+TEST_F(Dialogs, EscapeAndTheCloseBoxStartNothing) {
+    for (bool closeBox : {false, true}) {
+        TZemrunProcess zemrun("/I /L:" + list_ + " /X:" + probe_);
+        HWND dialog = Open(zemrun);
+        ASSERT_NE(dialog, nullptr);
+        if (closeBox)
+            Close(dialog);
+        else
+            PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0); // what the Escape key sends
+        ExpectEnd(zemrun);
+    }
+    EXPECT_TRUE(ReadProbeLog(temp_.File("probe.log")).empty());
+}
+
+TEST_F(Dialogs, OkRunsWithTheSettingsAndUpdatesTheHistories) {
+    const std::string upper = AnsiUpper(list_);
+    WriteUserFile("options.ini", "[ListHistory]\r\nD:\\first.txt\r\nD:\\second.txt\r\n" +
+                                     TvxEscape(upper) + "\r\n[ExeHistory]\r\n" + TvxEscape(probe_) + "\r\n");
+    TZemrunProcess zemrun("/I /L:" + list_ + " /X:" + probe_ + " /W /G:7 /M:0 /O:9");
+    HWND dialog = Open(zemrun);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(Selection(dialog, 1013), 2); // the history entry, in its own letter case
+    EXPECT_EQ(ItemText(dialog, 1013), upper);
+    EXPECT_EQ(Selection(dialog, 1012), -1);
+    EXPECT_EQ(Selection(dialog, 1018), -1);
+    EXPECT_EQ(Selection(dialog, 1019), -1);
+    EXPECT_FALSE(Checked(dialog, 1005));
+    ASSERT_TRUE(WaitUntil([&] { return OkEnabled(dialog); }, 5000));
+    ClickItem(dialog, 1);
+    ExpectEnd(zemrun);
+    ASSERT_TRUE(WaitUntil([&] { return ReadProbeLog(temp_.File("probe.log")).size() == 1; }, 10000));
+    EXPECT_EQ(ReadProbeLog(temp_.File("probe.log"))[0].commandLine, probe_ + " a");
+    const std::string options = ReadBytes(TSettingsBackup::UserFile("options.ini"));
+    EXPECT_NE(options.find("[ListHistory]\r\n" + TvxEscape(upper) + "\r\nD:\\first.txt\r\nD:\\second.txt\r\n"),
+              std::string::npos)
+        << options;
+    EXPECT_NE(options.find("[ExeHistory]\r\n" + TvxEscape(probe_) + "\r\n[BParamHistory]\r\n\r\n"),
+              std::string::npos)
+        << options; // an empty text goes to the front of its history
+}
+
+TEST_F(Dialogs, ChoosingALanguageTranslatesAndIsKeptWhenCancelled) {
+    TZemrunProcess zemrun("/I /G:3 /O:2");
+    HWND dialog = Open(zemrun);
+    ASSERT_NE(dialog, nullptr);
+    const int german = int(SendMessageA(Item(dialog, 1021), CB_FINDSTRINGEXACT, WPARAM(-1),
+                                        reinterpret_cast<LPARAM>("deutsch.lng")));
+    ASSERT_GE(german, 0);
+    SelectEntry(dialog, 1021, german);
+    EXPECT_TRUE(WaitUntil([&] { return ItemText(dialog, 2) == "Abbrechen"; }, 5000));
+    EXPECT_EQ(ItemText(dialog, 1012), "Fortschrittsfenster immer zeigen");
+    EXPECT_EQ(ItemText(dialog, 1019), "Hoch");
+    EXPECT_EQ(Selection(dialog, 1012), 3);
+    ClickItem(dialog, 2);
+    ExpectEnd(zemrun);
+    EXPECT_NE(ReadBytes(TSettingsBackup::UserFile("options.ini")).find("Language=deutsch.lng"), std::string::npos);
+}
+
+TEST_F(Dialogs, SaveAsProjectStoresTheChosenKeys) {
+    TZemrunProcess zemrun("/I /L:" + list_ + " /F:100000");
+    HWND dialog = Open(zemrun);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(ItemText(dialog, 1009), "100000");
+    ClickItem(dialog, 1023);
+    HWND save = WaitForWindowTitled(zemrun.Id(), "Save as project", 10000);
+    ASSERT_NE(save, nullptr);
+    TypeText(save, 1000, "   ");
+    EXPECT_FALSE(IsWindowEnabled(Item(save, 1)));
+    TypeText(save, 1000, " Test ");
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(Item(save, 1)) != 0; }, 2000));
+    ClickItem(save, 1203);
+    ASSERT_TRUE(WaitUntil([&] { return Checked(save, 1013); }, 2000));
+    ClickItem(save, 1);
+    ASSERT_TRUE(WaitUntil([&] { return EntryCount(dialog, 1020) == 1; }, 10000)); // the list is refilled
+    EXPECT_EQ(ReadBytes(TSettingsBackup::UserFile("projects.ini")),
+              "[Test]\r\nList=" + TvxEscape(list_) +
+                  "\r\nExe\r\nBParam\r\nEparam\r\nRegExp\r\nWaitOpen=1\r\nWaitClose=0\r\nShellExecute=0\r\n"
+                  "FirstPause=100000\r\nGUI=1\r\nWindow=1\r\nPriority=0\r\n");
+
+    // The same name in other letters, with one box: the first name stays, one key is left.
+    ClickItem(dialog, 1023);
+    save = WaitForWindowTitled(zemrun.Id(), "Save as project", 10000);
+    ASSERT_NE(save, nullptr);
+    TypeText(save, 1000, "TEST");
+    ClickItem(save, 1008);
+    ASSERT_TRUE(WaitUntil([&] { return Checked(save, 1008); }, 2000));
+    ClickItem(save, 1);
+    ASSERT_TRUE(WaitUntil([&] { return ReadBytes(TSettingsBackup::UserFile("projects.ini")).size() < 60; }, 10000));
+    EXPECT_EQ(ReadBytes(TSettingsBackup::UserFile("projects.ini")), "[Test]\r\nFirstPause=100000\r\n");
+
+    // Cancel stores nothing.
+    ClickItem(dialog, 1023);
+    save = WaitForWindowTitled(zemrun.Id(), "Save as project", 10000);
+    ASSERT_NE(save, nullptr);
+    TypeText(save, 1000, "Other");
+    ClickItem(save, 2);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(save); }, 5000));
+    EXPECT_EQ(ReadBytes(TSettingsBackup::UserFile("projects.ini")), "[Test]\r\nFirstPause=100000\r\n");
+    ClickItem(dialog, 2);
+    ExpectEnd(zemrun);
+}
+
+TEST_F(Dialogs, LoadingASubsetProjectChangesOnlyItsFields) {
+    WriteUserFile("projects.ini", "[Sub]\r\nExe=" + TvxEscape(probe_) + "\r\nGUI=3\r\n");
+    TZemrunProcess zemrun("/I /L:" + list_ + " /B:-keep /F:250 /O:1");
+    HWND dialog = Open(zemrun);
+    ASSERT_NE(dialog, nullptr);
+    SelectEntry(dialog, 1020, 0);
+    ClickItem(dialog, 1022);
+    ASSERT_TRUE(WaitUntil([&] { return ItemText(dialog, 1014) == probe_; }, 5000));
+    EXPECT_TRUE(WaitUntil([&] { return Selection(dialog, 1012) == 3; }, 5000));
+    EXPECT_EQ(ItemText(dialog, 1015), "-keep");
+    EXPECT_EQ(ItemText(dialog, 1009), "250");
+    EXPECT_EQ(Selection(dialog, 1019), 1);
+    ClickItem(dialog, 2);
+    ExpectEnd(zemrun);
+}
+
+} // namespace
