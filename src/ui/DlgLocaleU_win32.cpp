@@ -15,7 +15,16 @@ std::string BuiltinString(int32_t id) {
 namespace {
 constexpr const char* MarkProperty = "%ID%";
 
+// Edit fields and combo boxes hold the user's settings (paths, parameters, expressions),
+// never texts of the program: a "%1%" typed there must not turn into a label.
+bool HoldsUserText(HWND window) {
+    char name[16] = {};
+    GetClassNameA(window, name, sizeof name);
+    return lstrcmpiA(name, "Edit") == 0 || lstrcmpiA(name, "ComboBox") == 0;
+}
+
 void LocalizeOne(HWND window, const std::string& languageFile) {
+    if (HoldsUserText(window)) return;
     const auto mark = static_cast<int32_t>(reinterpret_cast<intptr_t>(GetPropA(window, MarkProperty)));
     const std::string current = WindowText(window);
     std::string text;

@@ -24,11 +24,13 @@ TEST(LocalizeWindow, TranslatesTokensAndLaterWalksFollowTheMarks) {
     HWND label = CreateWindowA("STATIC", "Label %101%", WS_CHILD, 0, 0, 50, 10, parent, nullptr, nullptr, nullptr);
     HWND both = CreateWindowA("STATIC", "%101%%102%", WS_CHILD, 0, 0, 50, 10, parent, nullptr, nullptr, nullptr);
     HWND plain = CreateWindowA("STATIC", "100%% sure", WS_CHILD, 0, 0, 50, 10, label, nullptr, nullptr, nullptr);
+    HWND field = CreateWindowA("EDIT", "/in:%101%", WS_CHILD, 0, 0, 50, 10, parent, nullptr, nullptr, nullptr);
     LocalizeWindow(parent, temp.File("a.lng"));
     EXPECT_EQ(uidriver::Text(parent), "Liste");
     EXPECT_EQ(uidriver::Text(label), "Label Liste");
     EXPECT_EQ(uidriver::Text(both), "ListeProgramm");
     EXPECT_EQ(uidriver::Text(plain), "100% sure"); // a grandchild is walked too
+    EXPECT_EQ(uidriver::Text(field), "/in:%101%"); // the user's own text stays
     LocalizeWindow(parent, temp.File("b.lng"));
     EXPECT_EQ(uidriver::Text(parent), "Other list");
     EXPECT_EQ(uidriver::Text(label), "Other list"); // the mark gives the whole text
