@@ -20,3 +20,9 @@ bool IsLiveWindow(HWND window) { return window && IsWindow(window); }
 void RemoveProperties(HWND window, std::initializer_list<const char*> names) {
     for (const char* name : names) RemovePropA(window, name);
 }
+
+void SetProgramIcon(HWND window) {
+    HICON icon = LoadIconA(GetModuleHandleA(nullptr), "MAINICON");
+    SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+    SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+}

@@ -24,10 +24,7 @@ INT_PTR CALLBACK ProgressProc(HWND window, UINT message, WPARAM wParam, LPARAM) 
     switch (message) {
     case WM_INITDIALOG: {
         ProgressWnd = window;
-        HINSTANCE instance = GetModuleHandleA(nullptr);
-        HICON icon = LoadIconA(instance, "MAINICON");
-        SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-        SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+        SetProgramIcon(window);
         LocalizeWindow(window, Options().GetLanguageFile());
         return FALSE; // no focus set
     }

@@ -48,12 +48,6 @@ TChoiceRow choiceRows[4] = {{1100, 1103, GuiId, 0}, {1110, 1111, ShellId, 0}, {1
 
 HWND Item(HWND dialog, int id) { return GetDlgItem(dialog, id); }
 
-void SetIcons(HWND dialog) {
-    HICON icon = LoadIconA(GetModuleHandleA(nullptr), "MAINICON");
-    SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-    SendMessageA(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
-}
-
 void AddLanguageFiles(HWND combo, const std::string& folder) {
     WIN32_FIND_DATAA data;
     HANDLE search = FindFirstFileA((folder + "*.lng").c_str(), &data);
@@ -163,7 +157,7 @@ void StoreChoice(HWND dialog, int control) {
 }
 
 void OnInit(HWND dialog) {
-    SetIcons(dialog);
+    SetProgramIcon(dialog);
     const std::string caption = "Zemrun " + FileVersionText(Argument(0));
     SetWindowTextA(dialog, caption.c_str());
     SettingsToDialog(dialog, workingSettings);

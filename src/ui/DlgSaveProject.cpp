@@ -37,13 +37,10 @@ void OnOk(HWND dialog) {
 
 INT_PTR CALLBACK SaveProjectProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
-    case WM_INITDIALOG: {
-        HICON icon = LoadIconA(GetModuleHandleA(nullptr), "MAINICON");
-        SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-        SendMessageA(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+    case WM_INITDIALOG:
+        SetProgramIcon(dialog);
         LocalizeWindow(dialog, Options().GetLanguageFile());
         return FALSE; // no focus set
-    }
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case NameId:
