@@ -7,8 +7,8 @@
 
 inline std::string GenerateListCorpus(int lines = 1000000) {
     std::mt19937 random(12345);
-    const char* folders[] = {"D:\\Photos\\2024\\Holidays\\", "C:\\Users\\anna\\Documents\\Reports\\",
-                             "E:\\Archive\\Scans\\Letters\\", "\\\\server\\share\\music\\albums\\"};
+    const char* folders[] = {"D:\\Photos\\2024\\Holidays\\Summer\\", "C:\\Users\\anna\\Documents\\Reports\\",
+                             "E:\\Archive\\Scans\\Letters\\Family\\", "\\\\server\\share\\music\\albums\\"};
     const char* extensions[] = {".jpg", ".png", ".txt", ".mp3", ".pdf"};
     std::string out;
     out.reserve(size_t(lines) * 52);
