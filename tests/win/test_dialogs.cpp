@@ -184,6 +184,18 @@ TEST_F(Dialogs, SaveAsProjectStoresTheChosenKeys) {
     ASSERT_TRUE(WaitUntil([&] { return ReadBytes(TSettingsBackup::UserFile("projects.ini")).size() < 60; }, 10000));
     EXPECT_EQ(ReadBytes(TSettingsBackup::UserFile("projects.ini")), "[Test]\r\nFirstPause=100000\r\n");
 
+    // The boxes of the execution type and the GUI mode store their own keys.
+    ClickItem(dialog, 1023);
+    save = WaitForWindowTitled(zemrun.Id(), "Save as project", 10000);
+    ASSERT_NE(save, nullptr);
+    TypeText(save, 1000, "test");
+    ClickItem(save, 1011);
+    ClickItem(save, 1010);
+    ASSERT_TRUE(WaitUntil([&] { return Checked(save, 1010) && Checked(save, 1011); }, 2000));
+    ClickItem(save, 1);
+    ASSERT_TRUE(WaitUntil([&] { return ReadBytes(TSettingsBackup::UserFile("projects.ini")).find("GUI") != std::string::npos; }, 10000));
+    EXPECT_EQ(ReadBytes(TSettingsBackup::UserFile("projects.ini")), "[Test]\r\nShellExecute=0\r\nGUI=1\r\n");
+
     // Cancel stores nothing.
     ClickItem(dialog, 1023);
     save = WaitForWindowTitled(zemrun.Id(), "Save as project", 10000);
@@ -191,7 +203,7 @@ TEST_F(Dialogs, SaveAsProjectStoresTheChosenKeys) {
     TypeText(save, 1000, "Other");
     ClickItem(save, 2);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(save); }, 5000));
-    EXPECT_EQ(ReadBytes(TSettingsBackup::UserFile("projects.ini")), "[Test]\r\nFirstPause=100000\r\n");
+    EXPECT_EQ(ReadBytes(TSettingsBackup::UserFile("projects.ini")), "[Test]\r\nShellExecute=0\r\nGUI=1\r\n");
     ClickItem(dialog, 2);
     ExpectEnd(zemrun);
 }
