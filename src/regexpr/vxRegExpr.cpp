@@ -1010,6 +1010,7 @@ bool TvxRegExpr::MatchesBackRef(int32_t n, bool foldCase, const char*& cursor) c
 int32_t TvxRegExpr::RegRepeat(const uint8_t* operand, int32_t max) {
     const int64_t available = inputEnd_ - cursor_;
     const int32_t limit = int32_t(std::min<int64_t>(max, available));
+    const char* const from = cursor_;
     const char* p = cursor_;
     const char* const stop = cursor_ + limit;
     const uint8_t* arg = operand + NodeHeader;
@@ -1051,7 +1052,7 @@ int32_t TvxRegExpr::RegRepeat(const uint8_t* operand, int32_t max) {
     default: ReportError(1000); return 0;
     }
     cursor_ = p;
-    return int32_t(p - (stop - limit));
+    return int32_t(p - from);
 }
 
 // The matcher follows the recursive backtracking description node by node; where that

@@ -29,6 +29,13 @@ protected:
         WriteBytes(TSettingsBackup::UserFile(name), bytes);
     }
     static bool OkEnabled(HWND dialog) { return IsWindowEnabled(Item(dialog, 1)) != 0; }
+    // Clicks Save and types the name into the save-as-project dialog that opens.
+    static HWND OpenSaveDialog(TZemrunProcess& zemrun, HWND dialog, const std::string& name) {
+        ClickItem(dialog, 1023);
+        HWND save = WaitForWindowTitled(zemrun.Id(), "Save as project", 10000);
+        if (save) TypeText(save, 1000, name);
+        return save;
+    }
     void ExpectEnd(TZemrunProcess& zemrun) {
         DWORD exitCode = 1;
         ASSERT_TRUE(zemrun.Wait(20000, &exitCode));
@@ -157,16 +164,15 @@ TEST_F(Dialogs, SaveAsProjectStoresTheChosenKeys) {
     HWND dialog = Open(zemrun);
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(ItemText(dialog, 1009), "100000");
-    ClickItem(dialog, 1023);
-    HWND save = WaitForWindowTitled(zemrun.Id(), "Save as project", 10000);
+    HWND save = OpenSaveDialog(zemrun, dialog, "   ");
     ASSERT_NE(save, nullptr);
-    TypeText(save, 1000, "   ");
     EXPECT_FALSE(IsWindowEnabled(Item(save, 1)));
     TypeText(save, 1000, " Test ");
     EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(Item(save, 1)) != 0; }, 2000));
     ClickItem(save, 1203);
     ASSERT_TRUE(WaitUntil([&] { return Checked(save, 1013); }, 2000));
     ClickItem(save, 1);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(save); }, 10000)); // its modal loop has ended
     ASSERT_TRUE(WaitUntil([&] { return EntryCount(dialog, 1020) == 1; }, 10000)); // the list is refilled
     EXPECT_EQ(ReadBytes(TSettingsBackup::UserFile("projects.ini")),
               "[Test]\r\nList=" + TvxEscape(list_) +
@@ -174,33 +180,29 @@ TEST_F(Dialogs, SaveAsProjectStoresTheChosenKeys) {
                   "FirstPause=100000\r\nGUI=1\r\nWindow=1\r\nPriority=0\r\n");
 
     // The same name in other letters, with one box: the first name stays, one key is left.
-    ClickItem(dialog, 1023);
-    save = WaitForWindowTitled(zemrun.Id(), "Save as project", 10000);
+    save = OpenSaveDialog(zemrun, dialog, "TEST");
     ASSERT_NE(save, nullptr);
-    TypeText(save, 1000, "TEST");
     ClickItem(save, 1008);
     ASSERT_TRUE(WaitUntil([&] { return Checked(save, 1008); }, 2000));
     ClickItem(save, 1);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(save); }, 10000)); // its modal loop has ended
     ASSERT_TRUE(WaitUntil([&] { return ReadBytes(TSettingsBackup::UserFile("projects.ini")).size() < 60; }, 10000));
     EXPECT_EQ(ReadBytes(TSettingsBackup::UserFile("projects.ini")), "[Test]\r\nFirstPause=100000\r\n");
 
     // The boxes of the execution type and the GUI mode store their own keys.
-    ClickItem(dialog, 1023);
-    save = WaitForWindowTitled(zemrun.Id(), "Save as project", 10000);
+    save = OpenSaveDialog(zemrun, dialog, "test");
     ASSERT_NE(save, nullptr);
-    TypeText(save, 1000, "test");
     ClickItem(save, 1011);
     ClickItem(save, 1010);
     ASSERT_TRUE(WaitUntil([&] { return Checked(save, 1010) && Checked(save, 1011); }, 2000));
     ClickItem(save, 1);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(save); }, 10000)); // its modal loop has ended
     ASSERT_TRUE(WaitUntil([&] { return ReadBytes(TSettingsBackup::UserFile("projects.ini")).find("GUI") != std::string::npos; }, 10000));
     EXPECT_EQ(ReadBytes(TSettingsBackup::UserFile("projects.ini")), "[Test]\r\nShellExecute=0\r\nGUI=1\r\n");
 
     // Cancel stores nothing.
-    ClickItem(dialog, 1023);
-    save = WaitForWindowTitled(zemrun.Id(), "Save as project", 10000);
+    save = OpenSaveDialog(zemrun, dialog, "Other");
     ASSERT_NE(save, nullptr);
-    TypeText(save, 1000, "Other");
     ClickItem(save, 2);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(save); }, 5000));
     EXPECT_EQ(ReadBytes(TSettingsBackup::UserFile("projects.ini")), "[Test]\r\nShellExecute=0\r\nGUI=1\r\n");
