@@ -112,7 +112,10 @@ void ProgressSetPos(int32_t position) {
 }
 
 void ProgressSetText(const std::string& text) {
-    if (IsLiveWindow(ProgressWnd)) SetDialogItemText(ProgressWnd, CommandTextId, text);
+    // An edit box takes minutes over a text of many megabytes (a huge list line); it
+    // shows the first 32,767 characters, as many as it lets a user type.
+    constexpr size_t ShownCharacters = 32767;
+    if (IsLiveWindow(ProgressWnd)) SetDialogItemText(ProgressWnd, CommandTextId, text.substr(0, ShownCharacters));
 }
 
 void ProgressClose() {

@@ -162,6 +162,8 @@ TEST_F(Progress, ListsBeyondSixteenBitsShowTheRightPosition) {
     EXPECT_EQ(BarMessage(ProgressWnd, PBM_GETRANGE, FALSE), 70000);
     EXPECT_EQ(BarMessage(ProgressWnd, PBM_GETPOS), 69999);
     EXPECT_EQ(uidriver::ItemText(ProgressWnd, 111), "70,000 items");
+    ProgressSetText(std::string(40000, 'x')); // a huge line shows its beginning
+    EXPECT_EQ(uidriver::ItemText(ProgressWnd, 111).size(), 32767u);
     ProgressClose();
     EXPECT_EQ(ProgressWnd, nullptr);
     ProgressSetPos(5); // after the window is gone: ignored
