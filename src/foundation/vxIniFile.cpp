@@ -165,7 +165,9 @@ void TvxIniFile::SaveToFile(const std::string& path) {
     std::string text;
     for (int32_t i = 0; i < SectionCount(); ++i) {
         const TvxIniFileSection* section = Sections(i);
-        text += "[" + Escape(section->Name()) + "]\r\n";
+        text += '[';
+        text += Escape(section->Name());
+        text += "]\r\n";
         for (int32_t k = 0; k < section->KeyCount(); ++k) {
             const TvxIniFileKey* key = section->Keys(k);
             text += Escape(key->Name());
@@ -219,7 +221,9 @@ std::string TvxIniFile::Unescape(std::string_view text) {
     for (size_t i = 0; i < text.size(); ++i) {
         // A "%" without two characters after it (only in hand-edited files) stays as it is.
         if (text[i] == '%' && i + 2 < text.size()) {
-            out += char(ReadInteger("$" + std::string(text.substr(i + 1, 2))));
+            std::string hex = "$";
+            hex += text.substr(i + 1, 2);
+            out += char(ReadInteger(hex));
             i += 2;
         } else {
             out += text[i];

@@ -8,6 +8,12 @@ using CreateSnapshotFn = HANDLE(WINAPI*)(DWORD, DWORD);
 using ProcessWalkFn = BOOL(WINAPI*)(HANDLE, PROCESSENTRY32*);
 using ModuleWalkFn = BOOL(WINAPI*)(HANDLE, MODULEENTRY32*);
 
+template <typename TFunction>
+TFunction Procedure(HMODULE module, const char* name) {
+    // Through a plain function pointer type: the one way to convert FARPROC without a warning.
+    return reinterpret_cast<TFunction>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
 // The snapshot functions are looked up by name, as older systems lack them.
 struct TToolhelp {
     CreateSnapshotFn createSnapshot = nullptr;
@@ -19,11 +25,11 @@ struct TToolhelp {
     TToolhelp() {
         HMODULE kernel = GetModuleHandleA("kernel32.dll");
         if (!kernel) return;
-        createSnapshot = reinterpret_cast<CreateSnapshotFn>(GetProcAddress(kernel, "CreateToolhelp32Snapshot"));
-        processFirst = reinterpret_cast<ProcessWalkFn>(GetProcAddress(kernel, "Process32First"));
-        processNext = reinterpret_cast<ProcessWalkFn>(GetProcAddress(kernel, "Process32Next"));
-        moduleFirst = reinterpret_cast<ModuleWalkFn>(GetProcAddress(kernel, "Module32First"));
-        moduleNext = reinterpret_cast<ModuleWalkFn>(GetProcAddress(kernel, "Module32Next"));
+        createSnapshot = Procedure<CreateSnapshotFn>(kernel, "CreateToolhelp32Snapshot");
+        processFirst = Procedure<ProcessWalkFn>(kernel, "Process32First");
+        processNext = Procedure<ProcessWalkFn>(kernel, "Process32Next");
+        moduleFirst = Procedure<ModuleWalkFn>(kernel, "Module32First");
+        moduleNext = Procedure<ModuleWalkFn>(kernel, "Module32Next");
     }
     bool Complete() const { return createSnapshot && processFirst && processNext && moduleFirst && moduleNext; }
 };

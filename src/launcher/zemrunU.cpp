@@ -81,8 +81,10 @@ std::string SubstitutedPart(const std::string& parameters, const TvxRegExpr& exp
     TvxStringList pieces;
     SplitQuoted(parameters, ' ', pieces);
     std::string part;
-    for (int32_t i = 0; i < pieces.Count(); ++i)
-        part += " " + QuoteIfBlank(ExpandEnvironment(SubstituteGroups(pieces.Strings(i), expression)));
+    for (int32_t i = 0; i < pieces.Count(); ++i) {
+        part += ' ';
+        part += QuoteIfBlank(ExpandEnvironment(SubstituteGroups(pieces.Strings(i), expression)));
+    }
     return Trim(part);
 }
 
