@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 using namespace vxre;
 
@@ -17,10 +18,10 @@ constexpr uint32_t StartsWithRepeat = 4;
 constexpr int32_t Failed = -1;
 constexpr const char* Metacharacters = "^$.[()|?+*\\{";
 
-// The backtracking stack may not grow beyond this many frames (24 bytes each, about
-// 3 GB); a search that needs more ends without a match instead of exhausting the memory.
-// Lines of 10 MB take up to about 5 frames a character with the common patterns.
-constexpr size_t MaxFrames = size_t(128) * 1024 * 1024;
+// By default the backtracking stack may not grow beyond this many bytes. Lines of 10 MB
+// take up to about 1.6 GB with the common patterns in a 64-bit build, two thirds of that
+// in a 32-bit one, whose whole address space is 2 GB.
+constexpr size_t DefaultStackLimit = sizeof(void*) >= 8 ? size_t(3) << 30 : size_t(1) << 30;
 
 bool IsQuantifier(char c) { return c == '*' || c == '+' || c == '?' || c == '{'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -48,7 +49,7 @@ enum : int32_t { LoopBelowMin, LoopGreedyBody, LoopGreedyNext, LoopLazyNext, Loo
 
 // ---------------------------------------------------------------- object
 
-TvxRegExpr::TvxRegExpr() {
+TvxRegExpr::TvxRegExpr() : stackLimit_(DefaultStackLimit) {
     SwitchModifier(1, false); // i
     SwitchModifier(2, true);  // r
     SwitchModifier(3, true);  // s
@@ -959,6 +960,25 @@ bool TvxRegExpr::SearchFrom(int32_t offset) {
     inputEnd_ = end;
     loopDepth_ = 0;
     stackExhausted_ = false;
+    bool found = false;
+    try {
+        found = SearchPositions(start, end);
+    } catch (const std::bad_alloc&) {
+        // The memory ran out before the stack reached its bound (a 32-bit process with
+        // a fragmented address space): the search ends as one that went past the bound.
+        stackExhausted_ = true;
+    }
+    // Gives back what a long line took, but for a few chunks kept for the next search.
+    frames_.clear();
+    snapshots_.clear();
+    if (!found) {
+        groupStart_.fill(nullptr);
+        groupEnd_.fill(nullptr);
+    }
+    return found;
+}
+
+bool TvxRegExpr::SearchPositions(const char* start, const char* end) {
     if (anchored_) return TryAt(start);
     if (firstLiteral_) {
         for (const char* p = start; p < end; ++p) {
@@ -1075,7 +1095,7 @@ bool TvxRegExpr::RunForward(const uint8_t*& scan) {
             ReportError(1002);
             return false;
         }
-        if (frames_.size() >= MaxFrames) {
+        if (StackBytes() >= stackLimit_) {
             stackExhausted_ = true;
             return false;
         }

@@ -45,6 +45,9 @@ public:
     void SetInputString(std::string_view text);
     // Searches from the 1-based offset of the held input.
     bool SearchFrom(int32_t offset);
+    // Bounds the memory that one search may take for backtracking; a search that needs
+    // more ends without a match.
+    void SetStackLimit(size_t bytes) { stackLimit_ = bytes; }
     // Text of group n of the last match (0 = the whole match); empty when none.
     std::string MatchText(int32_t n) const;
     // Start (0-based) and length of group n, -1 when it took no part.
@@ -99,6 +102,7 @@ private:
     bool FinishClass(TClassBuilder& cls);
 
     // Matcher.
+    bool SearchPositions(const char* start, const char* end);
     bool TryAt(const char* position);
     bool Match(const uint8_t* start);
     bool RunForward(const uint8_t*& scan);
@@ -180,16 +184,17 @@ private:
         int32_t depth;
     };
     // Grows in chunks, so that a deep stack never needs one huge block or a copy of it.
-    class TFrameStack {
+    template <typename T>
+    class TChunkedStack {
     public:
-        static constexpr size_t ChunkFrames = 4096;
+        static constexpr size_t ChunkItems = 4096;
         bool empty() const { return size_ == 0; }
         size_t size() const { return size_; }
-        TFrame& at(size_t i) { return chunks_[i / ChunkFrames][i % ChunkFrames]; }
-        TFrame& back() { return at(size_ - 1); }
-        void push_back(const TFrame& frame) {
-            if (size_ == chunks_.size() * ChunkFrames) chunks_.push_back(std::make_unique<TFrame[]>(ChunkFrames));
-            chunks_[size_ / ChunkFrames][size_ % ChunkFrames] = frame;
+        T& at(size_t i) { return chunks_[i / ChunkItems][i % ChunkItems]; }
+        T& back() { return at(size_ - 1); }
+        void push_back(const T& item) {
+            if (size_ == chunks_.size() * ChunkItems) chunks_.push_back(std::make_unique<T[]>(ChunkItems));
+            chunks_[size_ / ChunkItems][size_ % ChunkItems] = item;
             ++size_;
         }
         void pop_back() { --size_; }
@@ -200,10 +205,14 @@ private:
         }
 
     private:
-        std::vector<std::unique_ptr<TFrame[]>> chunks_;
+        std::vector<std::unique_ptr<T[]>> chunks_;
         size_t size_ = 0;
     };
-    TFrameStack frames_;
-    std::vector<TLoopSnapshot> snapshots_;
-    bool stackExhausted_ = false; // an attempt needed more frames than allowed
+    TChunkedStack<TFrame> frames_;
+    TChunkedStack<TLoopSnapshot> snapshots_;
+    size_t StackBytes() const {
+        return frames_.size() * sizeof(TFrame) + snapshots_.size() * sizeof(TLoopSnapshot);
+    }
+    size_t stackLimit_;
+    bool stackExhausted_ = false; // an attempt needed more memory than allowed
 };

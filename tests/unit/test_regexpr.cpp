@@ -395,6 +395,22 @@ TEST(RegExprSafety, LongLinesNeitherCrashNorChangeTheResult) {
     }
 }
 
+TEST(RegExprSafety, ASearchBeyondTheStackLimitEndsWithoutAMatch) {
+    // With the i modifier the empty text of a code-0 literal matches anywhere without
+    // moving, so the loop repeats until the stack is full. The whole search ends there,
+    // though the second alternative would match; no group keeps a position, and the
+    // object goes on working.
+    TvxRegExpr re;
+    re.SetStackLimit(1 << 20);
+    re.SwitchModifier(1, true);
+    re.SetExpression("a(\\x00)*b|(a)x");
+    EXPECT_FALSE(re.Exec("ax"));
+    for (int32_t n = 0; n < TvxRegExpr::GroupSlots; ++n) EXPECT_EQ(re.MatchPos(n), -1) << n;
+    re.SwitchModifier(1, false);
+    EXPECT_TRUE(re.Exec("ax"));
+    EXPECT_EQ(re.MatchText(2), "a");
+}
+
 // Generated small patterns and inputs: the production matcher and the recursive
 // transcription must agree on every match and every group.
 TEST(RegExprOracle, AgreesWithTheRecursiveMatcher) {
