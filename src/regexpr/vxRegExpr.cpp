@@ -60,6 +60,7 @@ TvxRegExpr::TvxRegExpr() : stackLimit_(DefaultStackLimit) {
     for (unsigned char c : wordLetters_) wordSet_.set(c);
     SetFlipCase(SystemFlipCase, nullptr);
     lineBreakLetters_ = "\r\n";
+    for (unsigned char c : lineBreakLetters_) lineBreakSet_.set(c); // the letters never change
     SetLinePairedSeparator("\r\n");
 }
 
@@ -179,8 +180,7 @@ bool TvxRegExpr::Exec(std::string_view text) {
 }
 
 void TvxRegExpr::SetInputString(std::string_view text) {
-    groupStart_.fill(nullptr);
-    groupEnd_.fill(nullptr);
+    ClearGroups();
     input_.assign(text.substr(0, std::min(text.size(), text.find('\0'))));
     hasInput_ = true;
 }
@@ -207,8 +207,6 @@ std::string_view TvxRegExpr::MustText() const {
 
 bool TvxRegExpr::EnsureProgram() {
     if (modifierMask_ != programModifiers_) DropProgram();
-    lineBreakSet_.reset();
-    for (unsigned char c : lineBreakLetters_) lineBreakSet_.set(c);
     if (!program_) CompileExpression();
     if (!program_) return false;
     if (program_[0] != ProgramSignature) {
@@ -949,6 +947,8 @@ bool TvxRegExpr::SearchFrom(int32_t offset) {
         ReportError(1006);
         return false;
     }
+    // Only a match leaves groups behind, group 0 among them; a search starts without.
+    if (groupEnd_[0]) ClearGroups();
     if (size_t(offset) > input_.size() + 1) return false;
     const char* start = input_.data() + offset - 1;
     const char* end = input_.data() + input_.size();
@@ -971,10 +971,7 @@ bool TvxRegExpr::SearchFrom(int32_t offset) {
     // Gives back what a long line took, but for a few chunks kept for the next search.
     frames_.clear();
     snapshots_.clear();
-    if (!found) {
-        groupStart_.fill(nullptr);
-        groupEnd_.fill(nullptr);
-    }
+    if (stackExhausted_) ClearGroups(); // the attempt ended without undoing its steps
     return found;
 }
 
@@ -993,9 +990,13 @@ bool TvxRegExpr::SearchPositions(const char* start, const char* end) {
     return false;
 }
 
-bool TvxRegExpr::TryAt(const char* position) {
+// A failed attempt undoes every group step it took, so each attempt starts with no group.
+void TvxRegExpr::ClearGroups() {
     groupStart_.fill(nullptr);
     groupEnd_.fill(nullptr);
+}
+
+bool TvxRegExpr::TryAt(const char* position) {
     cursor_ = position;
     if (!Match(program_.get() + 1)) return false;
     groupStart_[0] = position;

@@ -103,6 +103,7 @@ private:
 
     // Matcher.
     bool SearchPositions(const char* start, const char* end);
+    void ClearGroups();
     bool TryAt(const char* position);
     bool Match(const uint8_t* start);
     bool RunForward(const uint8_t*& scan);

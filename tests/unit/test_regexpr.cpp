@@ -358,6 +358,14 @@ TEST(RegExprObject, MatchTextAndRepeatedExpressions) {
     EXPECT_TRUE(re.SearchFrom(2));
     EXPECT_EQ(re.MatchPos(0), 2);
     EXPECT_FALSE(re.SearchFrom(5));
+    // Neither an attempt that failed nor an earlier match leaves a group behind.
+    re.SetExpression("(a)x|(b)");
+    EXPECT_TRUE(re.Exec("ayb"));
+    EXPECT_EQ(re.MatchPos(1), -1);
+    EXPECT_EQ(re.MatchText(2), "b");
+    EXPECT_FALSE(re.SearchFrom(4)); // from the end: no attempt at all
+    EXPECT_EQ(re.MatchPos(0), -1);
+    EXPECT_EQ(re.MatchPos(2), -1);
 }
 
 TEST(RegExprObject, ElevenNestedLoopsMakeTheInnermostEntryFail) {
