@@ -163,8 +163,22 @@ std::vector<std::string> ProbeCommands(const std::string& logPath) {
     return commands;
 }
 
+namespace {
+// The quoted program path, then the arguments.
+std::string ZemrunCommand(const std::string& arguments) {
+    std::string command = "\"";
+    command += ZemrunPath();
+    command += '"';
+    if (!arguments.empty()) {
+        command += ' ';
+        command += arguments;
+    }
+    return command;
+}
+} // namespace
+
 TZemrunRun RunZemrun(const std::string& arguments, DWORD timeoutMs, const std::string& folder) {
-    std::string command = "\"" + ZemrunPath() + "\"" + (arguments.empty() ? "" : " " + arguments);
+    std::string command = ZemrunCommand(arguments);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
@@ -181,7 +195,7 @@ TZemrunRun RunZemrun(const std::string& arguments, DWORD timeoutMs, const std::s
 }
 
 TZemrunProcess::TZemrunProcess(const std::string& arguments) {
-    std::string command = "\"" + ZemrunPath() + "\"" + (arguments.empty() ? "" : " " + arguments);
+    std::string command = ZemrunCommand(arguments);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info_))
