@@ -990,12 +990,12 @@ bool TvxRegExpr::SearchPositions(const char* start, const char* end) {
     return false;
 }
 
-// A failed attempt undoes every group step it took, so each attempt starts with no group.
 void TvxRegExpr::ClearGroups() {
     groupStart_.fill(nullptr);
     groupEnd_.fill(nullptr);
 }
 
+// A failed attempt undoes every group step it took, so each attempt starts with no group.
 bool TvxRegExpr::TryAt(const char* position) {
     cursor_ = position;
     if (!Match(program_.get() + 1)) return false;
