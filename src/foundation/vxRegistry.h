@@ -3,6 +3,7 @@
 
 #include <string>
 
-// The command template registered for the extension's default action, or empty
-// when any step of the lookup fails.
+// The command template registered for the extension's default action (the shell key's
+// default verb, else "open", else its first verb); when the classes root has none, the
+// shell's association query; empty when neither knows the extension.
 std::string GetAssocCommand(const std::string& extension);

@@ -11,5 +11,8 @@ constexpr int CSIDL_FLAG_CREATE_BIT = 0x8000;
 // folder has none. `owner` is the window the shell may use for messages, or null.
 std::string SpecialFolderPath(int folderId, void* owner = nullptr);
 
-// Releases the shell's allocator interface kept since the first call.
+// Initializes COM on the calling (main) thread, apartment-threaded without OLE1 DDE, as
+// the shell's verbs handled through COM need it.
+void InitializeShellUtils();
+// Releases the shell's allocator interface kept since the first call, and COM.
 void FinalizeShellUtils();

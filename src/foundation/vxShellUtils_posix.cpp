@@ -17,4 +17,5 @@ std::string SpecialFolderPath(int folderId, void*) {
     return path;
 }
 
+void InitializeShellUtils() {}
 void FinalizeShellUtils() {}

@@ -6,6 +6,7 @@
 
 namespace {
 IMalloc* shellAllocator = nullptr;
+bool comInitialized = false;
 
 IMalloc* ShellAllocator() {
     if (!shellAllocator && FAILED(CoGetMalloc(1, &shellAllocator))) shellAllocator = nullptr;
@@ -23,7 +24,13 @@ std::string SpecialFolderPath(int folderId, void* owner) {
     return result;
 }
 
+void InitializeShellUtils() {
+    comInitialized = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
+}
+
 void FinalizeShellUtils() {
     if (shellAllocator) shellAllocator->Release();
     shellAllocator = nullptr;
+    if (comInitialized) CoUninitialize();
+    comInitialized = false;
 }

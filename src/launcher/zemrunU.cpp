@@ -103,7 +103,9 @@ void WaitUntilProgramRunning(TLauncherHost& host, TProcess process, const std::s
         host.Sleep(WaitOpenPollMilliseconds);
         waited += WaitOpenPollMilliseconds;
         if (host.IsProgramRunning(exe) != 0) break;
-        if (!ProgressShown && (host.ProcessEnded(process) || waited >= WaitOpenLimitMilliseconds)) break;
+        // A program that has ended, or a name that never shows, must not keep the run
+        // waiting, with the progress window as without it.
+        if (host.ProcessEnded(process) || waited >= WaitOpenLimitMilliseconds) break;
     }
 }
 
@@ -244,11 +246,41 @@ std::string SubstituteGroups(std::string_view pattern, const TvxRegExpr& express
     return result;
 }
 
+namespace {
+bool HoldsBlank(std::string_view text) { return text.find_first_of(" \t") != std::string_view::npos; }
+
+// The text in double quotes, read back as the one argument it is: backslashes before the
+// closing quote are doubled, or the started program's C runtime would take the last of
+// them for an escaped quote that swallows the rest of the command.
+std::string WrapInQuotes(std::string_view text) {
+    size_t backslashes = 0;
+    while (backslashes < text.size() && text[text.size() - 1 - backslashes] == '\\') ++backslashes;
+    std::string quoted = "\"";
+    quoted += text;
+    quoted.append(backslashes, '\\');
+    quoted += '"';
+    return quoted;
+}
+} // namespace
+
 std::string QuoteIfBlank(std::string_view text) {
     std::string trimmed = Trim(text);
     // A text of blanks only stays empty: there is nothing to quote.
-    if (trimmed.empty() || trimmed.front() == '"' || text.find(' ') == std::string_view::npos) return trimmed;
-    return '"' + trimmed + '"';
+    if (trimmed.empty() || trimmed.front() == '"' || !HoldsBlank(text)) return trimmed;
+    return WrapInQuotes(trimmed);
+}
+
+std::string QuoteProgram(std::string_view program) {
+    if (program.empty() || program.front() == '"' || !HoldsBlank(program)) return std::string(program);
+    return WrapInQuotes(program);
+}
+
+std::string CreateProcessCommand(const std::string& program, const std::string& parameters) {
+    return Trim(QuoteProgram(Trim(ExpandEnvironment(Trim(program)))) + " " + ExpandEnvironment(parameters));
+}
+
+bool CanPassWhole(std::string_view command) {
+    return command.size() <= MaxCommandLine && command.find('\0') == std::string_view::npos;
 }
 
 TAssociation SplitAssocTemplate(const TvxCommandLine& tokens) {

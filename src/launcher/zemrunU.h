@@ -65,7 +65,22 @@ void PollProgress(TLauncherHost& host);
 void SplitQuoted(std::string_view text, char separator, TvxStringList& list);
 // Replaces every $N by the text of group N of the expression's last match.
 std::string SubstituteGroups(std::string_view pattern, const TvxRegExpr& expression);
+// Trims the text and puts it in double quotes when it holds a blank or a tab and does
+// not begin with a quote already.
 std::string QuoteIfBlank(std::string_view text);
+// The program part of a command: quoted when it holds a blank or a tab, so that Windows
+// does not try "C:\Program.exe" for "C:\Program Files\...".
+std::string QuoteProgram(std::string_view program);
+// The command line of process creation: the program with its environment references
+// replaced and quoted where needed, then the parameters.
+std::string CreateProcessCommand(const std::string& program, const std::string& parameters);
+
+// Windows refuses longer command lines; some of its emulations start the program with a
+// cut one instead, so they are refused on every system.
+constexpr size_t MaxCommandLine = 32767;
+// A command reaches its program whole: not too long and without a zero byte, which would
+// cut it there.
+bool CanPassWhole(std::string_view command);
 
 // A registered command template split around its %1 placeholder.
 struct TAssociation {

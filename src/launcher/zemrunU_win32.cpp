@@ -17,17 +17,15 @@ namespace {
 // 1 shifted left by Priority + 5; the shift count wraps as the processor's does.
 DWORD PriorityClass(int32_t priority) { return DWORD(1) << ((uint32_t(priority) + 5u) & 31u); }
 
-// Windows refuses longer command lines; some of its emulations start the program with a
-// cut one instead, so they are refused here on every system.
-constexpr size_t MaxCommandLine = 32767;
-
 // A wait that keeps failing (an unusable handle) is given up after this many tries.
 constexpr int WaitFailureLimit = 1000;
 } // namespace
 
 HANDLE StartByCreateProcess(const std::string& program, const std::string& parameters, bool /*noProgram*/) {
-    const std::string command = ExpandEnvironment(Trim(program + " " + parameters));
-    if (command.size() > MaxCommandLine) return nullptr;
+    // A zero byte would cut the command before the expansion could see it.
+    if (!CanPassWhole(program) || !CanPassWhole(parameters)) return nullptr;
+    const std::string command = CreateProcessCommand(program, parameters);
+    if (!CanPassWhole(command)) return nullptr;
     STARTUPINFOA startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_FORCEONFEEDBACK;
@@ -45,12 +43,15 @@ HANDLE StartByCreateProcess(const std::string& program, const std::string& param
 }
 
 HANDLE StartByShellExecute(const std::string& program, const std::string& parameters, bool noProgram) {
+    if (!CanPassWhole(program) || !CanPassWhole(parameters)) return nullptr;
     const std::string file = ExpandEnvironment(noProgram ? parameters : program);
     const std::string arguments = noProgram ? std::string() : ExpandEnvironment(parameters);
+    // The shell joins the two into one command line, which has the same limit.
+    if (!CanPassWhole(file + " " + arguments)) return nullptr;
     SHELLEXECUTEINFOA info{};
     info.cbSize = sizeof(info);
     info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_CONNECTNETDRV | SEE_MASK_DOENVSUBST;
-    info.hwnd = ProgressShown ? ProgressWnd : nullptr;
+    info.hwnd = ProgressShown ? ProgressWnd.load() : nullptr;
     info.lpFile = file.c_str();
     info.lpParameters = noProgram ? nullptr : arguments.c_str();
     info.nShow = RunSettings.Window;
@@ -74,7 +75,7 @@ void WaitProcessEnd(HANDLE process) {
 }
 
 void ShowUsage() {
-    const std::string version = FileVersionText(Argument(0));
+    const std::string version = FileVersionText(ProgramPath());
     std::string caption = "Zemrun ";
     if (!version.empty()) caption += " Ver." + version;
     const std::string text = LangString(Options().GetLanguageFile(), 10);

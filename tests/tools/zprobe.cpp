@@ -1,7 +1,10 @@
 // zprobe: the program that the end-to-end tests start. Every start appends one line to
 // the file named by ZPROBE_LOG:
-//   pid=<n> flags=<hex> show=<n> prio=<hex> start=<ms> ready=<ms> cmd=<command line>
-// where the command line is written with bytes below 33 and "%" as %XX. Times are
+//   pid=<n> flags=<hex> show=<n> prio=<hex> start=<ms> ready=<ms> image=<path> arg0=<text>
+//   cmd=<command line>
+// on one line, where image is the program file that runs, arg0 the first argument as
+// the C runtime splits the command line, and texts are written with bytes below 33 and
+// "%" as %XX (the blank stays a blank in the command line only). Times are
 // milliseconds of the system clock. Behaviour from the environment:
 //   ZPROBE_PRIORITY_DELAY_MS  wait this long before reading the priority class
 //   ZPROBE_WINDOW=1           show a window (with the start's show command) and pump
@@ -27,10 +30,10 @@ unsigned long long NowMs() {
     return ((unsigned long long)ft.dwHighDateTime << 32 | ft.dwLowDateTime) / 10000ULL;
 }
 
-std::string Escape(const char* text) {
+std::string Escape(const char* text, bool keepBlanks = true) {
     std::string out;
     for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
-        if (*p < 33 && *p != ' ') {
+        if (*p < 33 && !(keepBlanks && *p == ' ')) {
             char hex[4];
             std::snprintf(hex, sizeof hex, "%%%02X", *p);
             out += hex;
@@ -108,10 +111,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
         else Sleep(priorityDelay);
     }
     char line[512];
-    std::snprintf(line, sizeof line, "pid=%lu flags=%lx show=%u prio=%lx start=%llu ready=%llu cmd=",
+    std::snprintf(line, sizeof line, "pid=%lu flags=%lx show=%u prio=%lx start=%llu ready=%llu image=",
                   GetCurrentProcessId(), startup.dwFlags, unsigned(startup.wShowWindow),
                   GetPriorityClass(GetCurrentProcess()), started, ready);
-    AppendToLog(line + Escape(GetCommandLineA()) + "\r\n");
+    char image[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, image, sizeof image);
+    const char* arg0 = __argc > 0 ? __argv[0] : "";
+    AppendToLog(line + Escape(image, false) + " arg0=" + Escape(arg0, false) + " cmd=" + Escape(GetCommandLineA()) +
+                "\r\n");
 
     const DWORD stay = EnvNumber("ZPROBE_STAY_MS", 0);
     if (window) PumpMessagesFor(stay);

@@ -1,3 +1,4 @@
+#include "launcher/vxProccess.h"
 #include "launcher/zemrunU.h"
 #include "recording_host.h"
 
@@ -128,6 +129,81 @@ TEST_F(LaunchLoop, WaitOpenWithoutProgressEndsWhenTheProcessEndsOrAfterTheLimit)
     RunSettings.Exe = "never-found";
     Run("one");
     EXPECT_EQ(uint32_t(host.polls100) * WaitOpenPollMilliseconds, WaitOpenLimitMilliseconds);
+}
+
+TEST_F(LaunchLoop, WaitOpenWithTheProgressWindowEndsAsWithoutIt) {
+    // A program that ends at once or never shows under its name kept every item waiting
+    // for Skip.
+    RunSettings.Exe = "C:\\full\\path\\prog.exe";
+    host.programNeverShows = true;
+    host.processEndsAfterMs = 400;
+    Run("a\rb");
+    EXPECT_EQ(host.polls100, 8);
+    EXPECT_EQ(Count("progress close"), 1);
+
+    InitializeGlobals();
+    host.polls100 = 0;
+    host.processEndsAfterMs = UINT32_MAX;
+    RunSettings.Exe = "never-found";
+    RunSettings.GUI = 3;
+    Run("one");
+    EXPECT_EQ(uint32_t(host.polls100) * WaitOpenPollMilliseconds, WaitOpenLimitMilliseconds);
+}
+
+// A process as the running-program check sees it, counting what it was asked.
+struct TFakeProcess : TRunningProcess {
+    std::string exeFile;
+    bool modulesListed = true;
+    std::vector<std::string> modules;
+    bool imageKnown = true;
+    std::string image;
+    int moduleAsks = 0, imageAsks = 0;
+    std::string ExeFile() override { return exeFile; }
+    bool ModulePaths(std::vector<std::string>& paths) override {
+        ++moduleAsks;
+        paths = modules;
+        return modulesListed;
+    }
+    bool ImagePath(std::string& path) override {
+        ++imageAsks;
+        path = image;
+        return imageKnown;
+    }
+};
+
+TEST(RunningProgram, TheFileNameDecidesFirstAndTheImagePathStandsInForModules) {
+    struct Case {
+        const char* name;
+        bool modulesListed;
+        bool imageKnown;
+        bool matches;
+        int moduleAsks, imageAsks;
+    };
+    // The process: C:\Program Files\App\app.exe, with a DLL beside it.
+    const Case cases[] = {
+        {"APP.EXE", true, true, true, 0, 0},                          // the file name alone
+        {"app", true, true, false, 0, 0},                              // no extension is added
+        {"C:\\Other\\tool.exe", true, true, false, 0, 0},             // another file name: no snapshot
+        {"C:\\Program Files\\App\\helper.dll", true, true, false, 0, 0}, // a module of another name
+        {"c:\\program files\\app\\APP.exe", true, true, true, 1, 0},   // the module path
+        {"D:\\Copy\\app.exe", true, true, false, 1, 0},                // same name, other folder
+        // A 32-bit process cannot list a 64-bit process's modules: the image path decides.
+        {"C:\\Program Files\\App\\app.exe", false, true, true, 1, 1},
+        {"D:\\Copy\\app.exe", false, true, false, 1, 1},
+        {"C:\\Program Files\\App\\app.exe", false, false, false, 1, 1},
+        {"C:\\App\\", true, true, false, 0, 0},
+    };
+    for (const Case& c : cases) {
+        TFakeProcess process;
+        process.exeFile = "app.exe";
+        process.modules = {"C:\\Program Files\\App\\app.exe", "C:\\Program Files\\App\\helper.dll"};
+        process.image = "C:\\Program Files\\App\\app.exe";
+        process.modulesListed = c.modulesListed;
+        process.imageKnown = c.imageKnown;
+        EXPECT_EQ(IsProgram(c.name, process), c.matches) << c.name;
+        EXPECT_EQ(process.moduleAsks, c.moduleAsks) << c.name;
+        EXPECT_EQ(process.imageAsks, c.imageAsks) << c.name;
+    }
 }
 
 TEST_F(LaunchLoop, WaitOpenWithoutAProgramOnlyWaitsForIdle) {
@@ -330,8 +406,10 @@ TEST_F(LaunchLoop, ExpressionGroupsFillTheParameters) {
     EXPECT_EQ(host.commands,
               (V{"create|copy.exe|/in:report \"report copy.txt\"  \"/out:\"a b\"\"  report.txt "
                  "\"D:\\out dir\\report\" report.txt |prog",
-                 "create|copy.exe|/in: \" copy.txt\"  \"/out:\"a b\"\"  \"no match\" \"D:\\out dir\\\" |prog",
-                 "create|copy.exe|/in: \" copy.txt\"  \"/out:\"a b\"\"  x.doc \"D:\\out dir\\\" |prog"}));
+                 // An empty group leaves a folder that ends in a backslash: it is doubled
+                 // before the closing quote, which otherwise reads as an escaped quote.
+                 "create|copy.exe|/in: \" copy.txt\"  \"/out:\"a b\"\"  \"no match\" \"D:\\out dir\\\\\" |prog",
+                 "create|copy.exe|/in: \" copy.txt\"  \"/out:\"a b\"\"  x.doc \"D:\\out dir\\\\\" |prog"}));
 }
 
 TEST_F(LaunchLoop, AnInvalidExpressionStartsEveryItemWithEmptyGroups) {

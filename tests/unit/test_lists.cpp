@@ -151,6 +151,9 @@ TEST(LoadFromFile, AnUnreadableFileIsAnInOutFailure) {
     const auto folder = std::filesystem::temp_directory_path();
     EXPECT_THROW(list.LoadFromFile(folder.string()), TvxInOutError);
     EXPECT_THROW(list.LoadFromFile((folder / "zemrun_no_such_file").string()), TvxInOutError);
+    // Devices are never read: one that never ends would keep the read going for ever.
+    EXPECT_THROW(list.LoadFromFile("/dev/zero"), TvxInOutError);
+    EXPECT_EQ(list.Count(), 0);
 }
 
 } // namespace

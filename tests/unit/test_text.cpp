@@ -85,10 +85,46 @@ TEST(QuoteIfBlank, QuotesTextsWithBlanksUnlessAlreadyQuoted) {
     EXPECT_EQ(QuoteIfBlank("\"a b\""), "\"a b\"");
     EXPECT_EQ(QuoteIfBlank(" ab "), "\"ab\"");
     EXPECT_EQ(QuoteIfBlank("ab"), "ab");
-    EXPECT_EQ(QuoteIfBlank("\tab\t"), "ab"); // only the blank, code 32, asks for quotes
+    EXPECT_EQ(QuoteIfBlank("\tab\t"), "\"ab\""); // a tab asks for quotes as a blank does
+    EXPECT_EQ(QuoteIfBlank("a\tb"), "\"a\tb\"");
+    EXPECT_EQ(QuoteIfBlank("a\nb"), "a\nb");
+    // Backslashes before a closing quote that is added are doubled, so that the quote
+    // still closes; a text that begins with a quote passes as written.
+    EXPECT_EQ(QuoteIfBlank("C:\\My Docs\\"), "\"C:\\My Docs\\\\\"");
+    EXPECT_EQ(QuoteIfBlank("a b\\\\"), "\"a b\\\\\\\\\"");
+    EXPECT_EQ(QuoteIfBlank("\"C:\\My Docs\\\""), "\"C:\\My Docs\\\"");
+    EXPECT_EQ(QuoteIfBlank("C:\\Docs\\"), "C:\\Docs\\");
     EXPECT_EQ(QuoteIfBlank("   "), "");
     EXPECT_EQ(QuoteIfBlank(""), "");
     EXPECT_EQ(QuoteIfBlank("/out:\"a b\""), "\"/out:\"a b\"\"");
+}
+
+TEST(CreateProcessCommand, QuotesAProgramWithBlanksSoThatWindowsFindsTheWholePath) {
+    setenv("ZEMRUN_T_PF", "C:\\Program Files", 1);
+    struct Case {
+        const char* program;
+        const char* parameters;
+        const char* command;
+    };
+    const Case cases[] = {
+        {"C:\\Program Files\\App\\app.exe", "-q  a.jpg", "\"C:\\Program Files\\App\\app.exe\" -q  a.jpg"},
+        {"C:\\Tools\\app.exe", "-q  a.jpg", "C:\\Tools\\app.exe -q  a.jpg"},
+        {"\"C:\\Program Files\\app.exe\"", "x", "\"C:\\Program Files\\app.exe\" x"},
+        {"%ZEMRUN_T_PF%\\app.exe", "x", "\"C:\\Program Files\\app.exe\" x"}, // blanks after expansion
+        {"C:\\Tab\tbed\\a.exe", "", "\"C:\\Tab\tbed\\a.exe\""},
+        {"  C:\\a b\\x.exe ", " y ", "\"C:\\a b\\x.exe\"  y"},
+        {"", "\"C:\\My Tools\\x.exe\" -v", "\"C:\\My Tools\\x.exe\" -v"}, // the item is its own command
+        {"", "", ""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(CreateProcessCommand(c.program, c.parameters), c.command) << c.program;
+    unsetenv("ZEMRUN_T_PF");
+}
+
+TEST(CreateProcessCommand, ACommandThatCannotPassWholeIsRefused) {
+    EXPECT_TRUE(CanPassWhole("prog a.txt"));
+    EXPECT_TRUE(CanPassWhole(std::string(MaxCommandLine, 'x')));
+    EXPECT_FALSE(CanPassWhole(std::string(MaxCommandLine + 1, 'x')));
+    EXPECT_FALSE(CanPassWhole(std::string("prog a\0b -z", 12)));
 }
 
 TEST(SplitQuoted, SplitsOutsideQuotesOnly) {
