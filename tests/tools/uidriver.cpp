@@ -11,20 +11,26 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
     }
 }
 
+namespace {
+struct TWindowSearch {
+    DWORD pid;
+    std::vector<HWND> found;
+};
+
+// A callback of its own: a lambda has the default calling convention, which is not the
+// system's in a 32-bit program.
+BOOL CALLBACK CollectWindowOf(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<TWindowSearch*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == search->pid) search->found.push_back(window);
+    return TRUE;
+}
+} // namespace
+
 std::vector<HWND> TopWindowsOf(DWORD processId) {
-    struct Search {
-        DWORD pid;
-        std::vector<HWND> found;
-    } search{processId, {}};
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == s->pid) s->found.push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    TWindowSearch search{processId, {}};
+    EnumWindows(CollectWindowOf, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 

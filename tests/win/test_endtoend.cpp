@@ -277,15 +277,21 @@ TEST_F(EndToEnd, WaitOpenWaitsUntilTheProgramIsReadyForInput) {
     ASSERT_EQ(starts.size(), 2u);
     EXPECT_GE(starts[0].ready, starts[0].start + 600);
     EXPECT_GE(starts[1].start, starts[0].ready);
+    // Found running by its full path (from a 32-bit zemrun.exe also when the probe is a
+    // 64-bit program), not waited for until it ended.
+    EXPECT_LT(starts[1].start, starts[0].ready + 1400);
 }
 
 TEST_F(EndToEnd, WaitOpenEndsWhenTheProgramIsNeverFoundAndHasEnded) {
-    // The environment reference starts the probe but never names a running process.
+    // The environment reference starts the probe but never names a running process; the
+    // full path names it only while it runs, and it ends at once. With the progress window
+    // (two items and the default settings) as without it, nobody has to press Skip.
     TScopedEnv dir("ZEMRUN_T_PROBEDIR", BuildFolder());
     const ULONGLONG before = GetTickCount64();
-    RunOver("a\rb", "/X:%ZEMRUN_T_PROBEDIR%\\zprobe.exe /F:0 /G:0"); // no window: nothing could skip
-    EXPECT_EQ(AwaitCommands(2).size(), 2u);
-    EXPECT_LT(GetTickCount64() - before, 20000u); // well before the 30 s limit
+    RunOver("a\rb", "/X:%ZEMRUN_T_PROBEDIR%\\zprobe.exe /F:0 /G:0");
+    RunOver("c\rd", "/X:" + probe_);
+    EXPECT_EQ(AwaitCommands(4).size(), 4u);
+    EXPECT_LT(GetTickCount64() - before, 25000u); // well before the 30 s limit
 }
 
 TEST_F(EndToEnd, PausesAfterTheFirstStart) {
@@ -306,15 +312,58 @@ TEST_F(EndToEnd, BadInputNeverCrashesOrHangs) {
     run = RunZemrun("/L:" + temp_.File("folder.txt") + " /X:" + probe_);
     EXPECT_TRUE(run.finished);
     EXPECT_NE(run.exitCode, 0u);
-    // NUL bytes in lines and a program that does not exist.
+    // A zero byte would cut the command: such an item is not started, nor is a project
+    // value written "%00"; a program that does not exist starts nothing either.
     RunOver(std::string("a\0b\r\nc", 6), "/X:" + probe_ + " /W /P");
+    CreateFolderPath(TSettingsBackup::UserFile("projects.ini"));
+    WriteBytes(TSettingsBackup::UserFile("projects.ini"), "[Zero]\r\nEparam=-z%00tail\r\n");
+    RunOver("d", "/X:" + probe_ + " /J:zero /W /P");
     RunOver("x\ry", "/X:" + temp_.File("no-such.exe") + " /F:0");
-    EXPECT_EQ(AwaitCommands(2), (V{probe_ + " a", probe_ + " c"})); // a zero byte ends the command text
+    EXPECT_EQ(AwaitCommands(1), (V{probe_ + " c"}));
+    // Devices are no list files: reading one never ends.
+    for (const char* device : {"AUX", "COM1", "NUL", "\\\\.\\COM2"}) {
+        run = RunZemrun(std::string("/L:") + device + " /X:" + probe_, 20000);
+        EXPECT_TRUE(run.finished) << device;
+    }
+    EXPECT_EQ(Commands(), (V{probe_ + " c"}));
 }
 
 TEST_F(EndToEnd, AHugeSingleLineFailsToStartAndIsSkipped) {
     RunOver(std::string(50 * 1024 * 1024, 'x') + "\r\nsmall", "/X:" + probe_ + " /W /F:0");
-    EXPECT_EQ(AwaitCommands(1), (V{probe_ + " small"}));
+    // The shell would start the program with the command's end cut off.
+    RunOver(std::string(40000, 'y') + "\r\nshell", "/X:" + probe_ + " /S /W /P");
+    EXPECT_EQ(AwaitCommands(2), (V{probe_ + " small", "\"" + probe_ + "\" shell"})); // the shell quotes it
+}
+
+TEST_F(EndToEnd, AProgramInAFolderWithBlanksRunsItselfAndNotADecoy) {
+    // Unquoted, "...\sp ace\zp.exe a" makes Windows try "...\sp.exe" first.
+    CreateDirectoryA(temp_.File("sp ace").c_str(), nullptr);
+    const std::string real = temp_.File("sp ace\\zp.exe");
+    ASSERT_TRUE(CopyFileA(probe_.c_str(), real.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(probe_.c_str(), temp_.File("sp.exe").c_str(), FALSE));
+    TRegisteredExtension registered(".zsp", "\"" + real + "\" \"%1\"");
+    RunOver("a", "/X:\"" + real + "\" /W /P");
+    RunOver("b.zsp", "/W /P");
+    // An item that ends in a backslash keeps its closing quote.
+    RunOver("C:\\My Docs\\", "/X:" + probe_ + " /E:-z /W /P");
+    const auto starts = Starts();
+    ASSERT_EQ(starts.size(), 3u);
+    for (size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(starts[i].image, real);
+        EXPECT_EQ(starts[i].arg0, real);
+    }
+    EXPECT_EQ(starts[0].commandLine, "\"" + real + "\" a");
+    EXPECT_EQ(starts[1].commandLine, "\"" + real + "\" b.zsp");
+    EXPECT_EQ(starts[2].commandLine, probe_ + " \"C:\\My Docs\\\\\" -z");
+}
+
+TEST_F(EndToEnd, TypesWithoutADefaultVerbUseOpenOrTheirFirstVerb) {
+    TRegisteredExtension open(".zv1", "\"" + probe_ + "\" /open \"%1\"", "open", false);
+    TRegisteredExtension edit(".zv2", "\"" + probe_ + "\" /edit \"%1\"", "edit", false);
+    // What the classes root does not lead to, the shell's association query may know.
+    TRegisteredExtension shell(".zv3", "\"" + probe_ + "\" /shell \"%1\"", "open", false, true);
+    RunOver("a.zv1\rb.zv2\rc.zv3", "/W /P");
+    EXPECT_EQ(Commands(), (V{probe_ + " /open a.zv1", probe_ + " /edit b.zv2", probe_ + " /shell c.zv3"}));
 }
 
 TEST_F(EndToEnd, ManyStartsLeakNoHandles) {

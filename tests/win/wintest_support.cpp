@@ -92,7 +92,14 @@ std::string BuildFolder() {
 }
 
 std::string ZemrunPath() { return BuildFolder() + "\\zemrun.exe"; }
-std::string ProbePath() { return BuildFolder() + "\\zprobe.exe"; }
+std::string ProbePath() {
+    // The 32-bit lane runs its end-to-end suite once more with the 64-bit probe: most
+    // programs a 32-bit zemrun.exe starts on a 64-bit Windows are 64-bit programs.
+    char other[MAX_PATH];
+    const DWORD n = GetEnvironmentVariableA("ZEMRUN_TEST_PROBE", other, sizeof other);
+    if (n > 0 && n < sizeof other) return std::string(other, n);
+    return BuildFolder() + "\\zprobe.exe";
+}
 
 void WriteBytes(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
@@ -124,11 +131,13 @@ void SetDefaultValue(const std::string& path, const std::string& value) {
 }
 } // namespace
 
-TRegisteredExtension::TRegisteredExtension(const std::string& extension, const std::string& commandTemplate)
-    : extension_(extension), fileType_("ZemrunTest" + extension.substr(1) + "File") {
-    SetDefaultValue(extension_, fileType_);
-    SetDefaultValue(fileType_ + "\\shell", "open");
-    SetDefaultValue(fileType_ + "\\shell\\open\\command", commandTemplate);
+TRegisteredExtension::TRegisteredExtension(const std::string& extension, const std::string& commandTemplate,
+                                           const std::string& verb, bool namedAsDefault, bool onExtensionKey)
+    : extension_(extension), fileType_(onExtensionKey ? extension : "ZemrunTest" + extension.substr(1) + "File") {
+    if (!onExtensionKey) SetDefaultValue(extension_, fileType_);
+    if (namedAsDefault) SetDefaultValue(fileType_ + "\\shell", verb);
+    SetDefaultValue(fileType_ + "\\shell\\" + verb + "\\command", commandTemplate);
+    if (verb != "open") SetDefaultValue(fileType_ + "\\shell\\print\\command", "print-command %1");
 }
 
 TRegisteredExtension::~TRegisteredExtension() {
@@ -151,6 +160,8 @@ std::vector<TProbeStart> ReadProbeLog(const std::string& path) {
         s.priority = DWORD(std::strtoul(Field(line, "prio").c_str(), nullptr, 16));
         s.start = std::strtoull(Field(line, "start").c_str(), nullptr, 10);
         s.ready = std::strtoull(Field(line, "ready").c_str(), nullptr, 10);
+        s.image = Unescape(Field(line, "image"));
+        s.arg0 = Unescape(Field(line, "arg0"));
         s.commandLine = Unescape(line.substr(cmd + 5));
         starts.push_back(s);
     }

@@ -21,7 +21,8 @@ private:
     std::string path_;
 };
 
-// The folder of the test program, where zemrun.exe and zprobe.exe are built.
+// The folder of the test program, where zemrun.exe and zprobe.exe are built. The probe is
+// the one ZEMRUN_TEST_PROBE names, when it is set.
 std::string BuildFolder();
 std::string ZemrunPath();
 std::string ProbePath();
@@ -44,10 +45,16 @@ private:
     bool had_;
 };
 
-// A file type registered under HKEY_CLASSES_ROOT for the life of the object.
+// A file type registered under HKEY_CLASSES_ROOT for the life of the object: the template
+// is the command of the verb, which the shell key names as its default or not (as most
+// types on Windows 10/11 are registered). Another verb than "open" is followed by a second
+// verb, "print", so that it is the first both by creation and by name when it sorts first.
+// onExtensionKey puts the verbs under the extension's own key, which names no file type:
+// only the shell's association query reads that.
 class TRegisteredExtension {
 public:
-    TRegisteredExtension(const std::string& extension, const std::string& commandTemplate);
+    TRegisteredExtension(const std::string& extension, const std::string& commandTemplate,
+                         const std::string& verb = "open", bool namedAsDefault = true, bool onExtensionKey = false);
     ~TRegisteredExtension();
     TRegisteredExtension(const TRegisteredExtension&) = delete;
     TRegisteredExtension& operator=(const TRegisteredExtension&) = delete;
@@ -79,6 +86,8 @@ struct TProbeStart {
     DWORD priority = 0;
     unsigned long long start = 0;
     unsigned long long ready = 0;
+    std::string image; // the program file that ran
+    std::string arg0;  // the first argument as the C runtime reads it
     std::string commandLine;
 };
 std::vector<TProbeStart> ReadProbeLog(const std::string& path);
