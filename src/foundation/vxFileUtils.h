@@ -26,7 +26,11 @@ bool FindOnSearchPath(const std::string& name);
 void CreateFolderPath(const std::string& path);
 std::string FileVersionText(const std::string& path);
 
-// Sequential reader of a whole file; failures throw TvxInOutError.
+// Whether path names a file on a disk: not a folder, not a device such as AUX or COM1.
+bool IsRegularFile(const std::string& path);
+
+// Sequential reader of a whole file; failures throw TvxInOutError, and so does a path
+// that names a device or a folder.
 class TvxFileReader {
 public:
     explicit TvxFileReader(const std::string& path);
@@ -57,6 +61,14 @@ private:
     intptr_t handle_;
 };
 
-// Replaces `target` by `source` (both in one folder); false when the system refuses.
-bool MoveFileOver(const std::string& source, const std::string& target);
+// The temporary file that this process writes before it replaces path: unique per
+// process, so that two instances saving the same file never share one.
+std::string TemporaryPath(const std::string& path);
+// Removes the temporary files of path that saves killed on the way left behind: those of
+// other processes that nobody has written to for a minute.
+void RemoveStaleTemporaries(const std::string& path);
+// Replaces `target` by `source` (both in one folder). While another process holds the
+// target open the replace is tried again for a short while; a final refusal throws
+// TvxInOutError with the system's error number.
+void ReplaceFileWith(const std::string& target, const std::string& source);
 void RemoveFile(const std::string& path);

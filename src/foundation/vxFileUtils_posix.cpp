@@ -9,6 +9,7 @@ const char PathDelimiter = '/';
 #include <fcntl.h>
 #include <glob.h>
 #include <sys/stat.h>
+#include <ctime>
 #include <unistd.h>
 
 std::string ExpandEnvironment(const std::string& text) {
@@ -79,9 +80,21 @@ namespace {
 } // namespace
 
 TvxFileReader::TvxFileReader(const std::string& path) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) Fail();
+    // A device or a pipe could keep a read waiting for ever: only regular files are read.
+    struct stat info;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        const int error = S_ISDIR(info.st_mode) ? EISDIR : ENODEV;
+        close(fd);
+        throw TvxInOutError{error};
+    }
     handle_ = fd;
+}
+
+bool IsRegularFile(const std::string& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 TvxFileReader::~TvxFileReader() { close(int(handle_)); }
@@ -120,8 +133,24 @@ void TvxFileWriter::Close() {
     if (close(fd) != 0 || !synced) Fail();
 }
 
-bool MoveFileOver(const std::string& source, const std::string& target) {
-    return std::rename(source.c_str(), target.c_str()) == 0;
+std::string TemporaryPath(const std::string& path) { return path + "." + std::to_string(getpid()) + ".new~"; }
+
+void RemoveStaleTemporaries(const std::string& path) {
+    const std::string own = TemporaryPath(path);
+    glob_t found{};
+    if (glob((path + ".*.new~").c_str(), GLOB_NOSORT | GLOB_NOESCAPE, nullptr, &found) == 0) {
+        const time_t now = time(nullptr);
+        for (size_t i = 0; i < found.gl_pathc; ++i) {
+            struct stat info;
+            if (own != found.gl_pathv[i] && stat(found.gl_pathv[i], &info) == 0 && now - info.st_mtime > 60)
+                unlink(found.gl_pathv[i]);
+        }
+    }
+    globfree(&found);
+}
+
+void ReplaceFileWith(const std::string& target, const std::string& source) {
+    if (std::rename(source.c_str(), target.c_str()) != 0) Fail();
 }
 
 void RemoveFile(const std::string& path) { unlink(path.c_str()); }

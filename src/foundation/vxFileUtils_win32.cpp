@@ -71,10 +71,26 @@ HANDLE AsHandle(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
 } // namespace
 
 TvxFileReader::TvxFileReader(const std::string& path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    // Full sharing: another instance may be reading, writing or replacing the file.
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file == INVALID_HANDLE_VALUE) Fail();
+    // A device (AUX, COM1, a pipe) could keep a read waiting for ever: only files on a disk
+    // are read.
+    if (GetFileType(file) != FILE_TYPE_DISK) {
+        CloseHandle(file);
+        throw TvxInOutError{ERROR_NOT_SUPPORTED};
+    }
     handle_ = reinterpret_cast<intptr_t>(file);
+}
+
+bool IsRegularFile(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const bool disk = GetFileType(file) == FILE_TYPE_DISK;
+    CloseHandle(file);
+    return disk;
 }
 
 TvxFileReader::~TvxFileReader() { CloseHandle(AsHandle(handle_)); }
@@ -113,8 +129,38 @@ void TvxFileWriter::Close() {
     if (!CloseHandle(file) || !flushed) throw TvxInOutError{int(error ? error : ERROR_GEN_FAILURE)};
 }
 
-bool MoveFileOver(const std::string& source, const std::string& target) {
-    return MoveFileExA(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+std::string TemporaryPath(const std::string& path) {
+    return path + "." + std::to_string(GetCurrentProcessId()) + ".new~";
+}
+
+void RemoveStaleTemporaries(const std::string& path) {
+    const std::string folder = PathFolder(path);
+    const std::string own = PathFileName(TemporaryPath(path));
+    WIN32_FIND_DATAA data;
+    HANDLE search = FindFirstFileA((path + ".*.new~").c_str(), &data);
+    if (search == INVALID_HANDLE_VALUE) return;
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    const auto ticks = [](const FILETIME& t) { return uint64_t(t.dwHighDateTime) << 32 | t.dwLowDateTime; };
+    constexpr uint64_t Minute = 60ull * 10000000ull; // in 100 ns
+    do {
+        if (own != data.cFileName && ticks(now) - ticks(data.ftLastWriteTime) > Minute)
+            DeleteFileA((folder + data.cFileName).c_str());
+    } while (FindNextFileA(search, &data));
+    FindClose(search);
+}
+
+void ReplaceFileWith(const std::string& target, const std::string& source) {
+    // A reader of another instance may hold the target for a moment.
+    constexpr int Attempts = 100;
+    DWORD error = ERROR_SUCCESS;
+    for (int attempt = 0; attempt < Attempts; ++attempt) {
+        if (MoveFileExA(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return;
+        error = GetLastError();
+        if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED && error != ERROR_LOCK_VIOLATION) break;
+        Sleep(20);
+    }
+    throw TvxInOutError{int(error ? error : ERROR_GEN_FAILURE)};
 }
 
 void RemoveFile(const std::string& path) { DeleteFileA(path.c_str()); }

@@ -176,19 +176,17 @@ void TvxIniFile::SaveToFile(const std::string& path) {
             text += "\r\n";
         }
     }
-    const std::string temporary = path + ".new~";
+    const std::string temporary = TemporaryPath(path);
     try {
         TvxFileWriter writer(temporary);
         writer.Write(text);
         writer.Close();
+        ReplaceFileWith(path, temporary);
     } catch (const TvxInOutError&) {
-        RemoveFile(temporary);
+        RemoveFile(temporary); // the old file stays as it was
         throw;
     }
-    if (!MoveFileOver(temporary, path)) {
-        RemoveFile(temporary);
-        throw TvxInOutError{5}; // the old file stays as it was
-    }
+    RemoveStaleTemporaries(path);
     ClearFlags();
 }
 

@@ -1,5 +1,7 @@
 #include "vxWinUtils.h"
 
+#include <exception>
+
 std::string WindowText(HWND window) {
     const int length = GetWindowTextLengthA(window);
     if (length <= 0) return {};
@@ -25,4 +27,44 @@ void SetProgramIcon(HWND window) {
     HICON icon = LoadIconA(GetModuleHandleA(nullptr), "MAINICON");
     SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+}
+
+namespace {
+struct TDialogGuard {
+    DLGPROC procedure;
+    std::exception_ptr failure;
+};
+constexpr const char* GuardProperty = "zemrun.guard";
+// The guard of the dialog being created; its first message takes it over.
+thread_local TDialogGuard* pendingGuard = nullptr;
+
+INT_PTR CALLBACK GuardedProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* guard = static_cast<TDialogGuard*>(GetPropA(dialog, GuardProperty));
+    if (!guard) {
+        guard = pendingGuard;
+        if (!guard) return FALSE;
+        pendingGuard = nullptr;
+        SetPropA(dialog, GuardProperty, guard);
+    }
+    if (message == WM_NCDESTROY) RemovePropA(dialog, GuardProperty);
+    if (guard->failure) return FALSE; // ending: the system's own handling only
+    try {
+        return guard->procedure(dialog, message, wParam, lParam);
+    } catch (...) {
+        guard->failure = std::current_exception();
+        EndDialog(dialog, IDCANCEL);
+        return TRUE;
+    }
+}
+} // namespace
+
+INT_PTR GuardedDialogBox(int templateId, HWND owner, DLGPROC procedure) {
+    TDialogGuard guard{procedure, nullptr};
+    TDialogGuard* const outer = pendingGuard;
+    pendingGuard = &guard;
+    const INT_PTR result =
+        DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(templateId), owner, GuardedProcedure, 0);
+    pendingGuard = outer;
+    if (guard.failure) std::rethrow_exception(guard.failure);
+    return result;
 }

@@ -14,3 +14,9 @@ bool IsLiveWindow(HWND window);
 void RemoveProperties(HWND window, std::initializer_list<const char*> names);
 // Gives the window the program's icon resource "MAINICON", big and small.
 void SetProgramIcon(HWND window);
+
+// Runs a modal dialog from a template of the program, with the failures of its procedure
+// kept inside: no exception may pass through the system's frames (a 32-bit program
+// cannot unwind through them). A failure raised by the procedure ends the dialog and is
+// raised again here, once the dialog is gone.
+INT_PTR GuardedDialogBox(int templateId, HWND owner, DLGPROC procedure);

@@ -6,7 +6,7 @@
 
 #include <commctrl.h>
 
-HWND ProgressWnd = nullptr;
+std::atomic<HWND> ProgressWnd = nullptr;
 HANDLE SkipEvent = nullptr;
 HANDLE CancelEvent = nullptr;
 
@@ -25,7 +25,11 @@ INT_PTR CALLBACK ProgressProc(HWND window, UINT message, WPARAM wParam, LPARAM) 
     case WM_INITDIALOG: {
         ProgressWnd = window;
         SetProgramIcon(window);
-        LocalizeWindow(window, Options().GetLanguageFile());
+        // No failure may leave this procedure; an untranslated window still works.
+        try {
+            LocalizeWindow(window, Options().GetLanguageFile());
+        } catch (...) {
+        }
         return FALSE; // no focus set
     }
     case WM_COMMAND:
@@ -54,12 +58,17 @@ DWORD WINAPI ProgressThread(LPVOID) {
     InitCommonControlsEx(&controls);
     HWND window = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(ProgressDialogId), nullptr,
                                      ProgressProc, 0);
-    if (!window) {
-        SetEvent(readyEvent); // ProgressWnd stays null: the start failed
+    if (window) {
+        SkipEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+        CancelEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    }
+    if (!window || !SkipEvent || !CancelEvent) {
+        // The start failed: ProgressStart releases what exists, the run goes on without.
+        if (window) DestroyWindow(window);
+        ProgressWnd = nullptr;
+        SetEvent(readyEvent);
         return 1;
     }
-    SkipEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    CancelEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     ShowWindow(window, SW_SHOWNORMAL);
     SetEvent(readyEvent);
     MSG msg;
@@ -87,6 +96,7 @@ void CloseHandleOnce(HANDLE& handle) {
 bool ProgressStart() {
     ProgressWnd = nullptr;
     readyEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (!readyEvent) return false;
     progressThread = CreateThread(nullptr, 0, ProgressThread, nullptr, 0, nullptr);
     if (progressThread) {
         // Wait for the window, or for the thread's end should it fail before reporting.

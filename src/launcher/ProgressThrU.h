@@ -5,10 +5,12 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
-extern HWND ProgressWnd;
+// Written by the progress thread, read by the main thread.
+extern std::atomic<HWND> ProgressWnd;
 extern HANDLE SkipEvent;   // resets itself when a wait takes it
 extern HANDLE CancelEvent; // stays set
 

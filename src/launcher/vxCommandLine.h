@@ -21,6 +21,9 @@ public:
 
 // The unsplit command line of the current process.
 std::string ProcessCommandText();
+// The full path of the program file of the current process. Argument 0 is what the
+// caller typed: started by bare name from a prompt it names no folder.
+std::string ProgramPath();
 
 // The process-wide tokenizer over the process's command text, made on first use.
 const TvxCommandLine& ProcessArguments();

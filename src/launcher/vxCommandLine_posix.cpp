@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <unistd.h>
 
 std::string ProcessCommandText() {
     std::ifstream file("/proc/self/cmdline", std::ios::binary);
@@ -19,4 +20,10 @@ std::string ProcessCommandText() {
         start = end + 1;
     }
     return text;
+}
+
+std::string ProgramPath() {
+    char path[4096];
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof path);
+    return length > 0 ? std::string(path, size_t(length)) : std::string();
 }

@@ -10,6 +10,8 @@
 
 #include <windows.h>
 
+#include <new>
+
 namespace {
 // Finalizes every module in reverse order of start-up; returns the number of a text-file
 // failure of the options save, 0 when there was none.
@@ -28,8 +30,9 @@ int FinalizeModules() {
 }
 
 int Main() {
+    InitializeShellUtils();
     InitializeGlobals();
-    InitializeOptions(Argument(0));
+    InitializeOptions(ProgramPath());
     TWin32LauncherHost host;
     if (ArgumentCount() > 0 && !ParseArguments(ProcessArguments(), host)) return 0;
     if (!RunSettings.List.empty() || Interactive)
@@ -46,6 +49,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         status = Main();
     } catch (const TvxInOutError& failure) {
         status = failure.code ? failure.code : 1;
+    } catch (const std::bad_alloc&) {
+        // A list without line ends (a device that never ends, a huge file in a 32-bit
+        // process): the end is orderly all the same, the options saved.
+        status = ERROR_NOT_ENOUGH_MEMORY;
     }
     const int finalStatus = FinalizeModules();
     return status ? status : finalStatus;

@@ -20,13 +20,19 @@ void TZemrunOptions::Clear() {
     histories_.fill(nullptr);
 }
 
+TvxIniFileSection* TZemrunOptions::SectionForUse(const char* name) {
+    if (TvxIniFileSection* found = FindSection(name)) return found;
+    sectionsCreated_.emplace_back(name);
+    return AddSection(name);
+}
+
 TvxIniFileSection* TZemrunOptions::GeneralSection() {
-    if (!general_) general_ = FindSection("General", nullptr, true);
+    if (!general_) general_ = SectionForUse("General");
     return general_;
 }
 
 TvxIniFileSection* TZemrunOptions::HistorySection(int32_t kind) {
-    if (!histories_[size_t(kind)]) histories_[size_t(kind)] = FindSection(HistorySections[kind], nullptr, true);
+    if (!histories_[size_t(kind)]) histories_[size_t(kind)] = SectionForUse(HistorySections[kind]);
     return histories_[size_t(kind)];
 }
 
@@ -47,7 +53,11 @@ void TZemrunOptions::SetHistory(int32_t kind, const TvxStringList* list) {
     TvxIniFileSection* section = HistorySection(kind);
     section->Clear();
     const int32_t kept = std::min(list->Count(), HistoryMaxCount());
-    for (int32_t i = 0; i < kept; ++i) section->AddKey(list->Strings(i), std::string());
+    std::vector<std::string>& entries = historiesSet_[size_t(kind)].emplace();
+    for (int32_t i = 0; i < kept; ++i) {
+        section->AddKey(list->Strings(i), std::string());
+        entries.push_back(list->Strings(i));
+    }
 }
 
 std::string TZemrunOptions::GetLanguageFile() {
@@ -62,6 +72,18 @@ std::string TZemrunOptions::GetLanguageFile() {
 
 void TZemrunOptions::SetLanguage(std::string_view language) {
     GeneralSection()->FindKey("Language", nullptr, true)->SetValue(language);
+    languageSet_ = std::string(language);
+}
+
+void TZemrunOptions::ApplyChangesTo(TZemrunOptions& other) const {
+    for (const std::string& name : sectionsCreated_) other.FindSection(name, nullptr, true);
+    if (languageSet_) other.SetLanguage(*languageSet_);
+    for (int32_t kind = 0; kind < HistoryKindCount; ++kind) {
+        if (!historiesSet_[size_t(kind)]) continue;
+        TvxStringList list;
+        for (const std::string& entry : *historiesSet_[size_t(kind)]) list.Add(entry);
+        other.SetHistory(kind, &list);
+    }
 }
 
 std::string SettingsFile(int folderId, const std::string& name) {
@@ -71,21 +93,29 @@ std::string SettingsFile(int folderId, const std::string& name) {
 
 TZemrunOptions& Options() { return *options; }
 
-void InitializeOptions(const std::string& programPath) {
-    const std::string folder = PathFolder(programPath);
-    options = std::make_unique<TZemrunOptions>(folder + "options.ini", folder);
+namespace {
+// The options as the three files give them now.
+std::unique_ptr<TZemrunOptions> ReadOptions(const std::string& programFolder) {
+    auto read = std::make_unique<TZemrunOptions>(programFolder + "options.ini", programFolder);
     for (int folderId : {CSIDL_COMMON_APPDATA_ID, CSIDL_LOCAL_APPDATA_ID}) {
         const std::string path = SettingsFile(folderId, "options.ini");
-        if (PathExists(path)) options->LoadFromFile(path);
+        if (PathExists(path)) read->LoadFromFile(path);
     }
+    return read;
 }
+} // namespace
+
+void InitializeOptions(const std::string& programPath) { options = ReadOptions(PathFolder(programPath)); }
 
 void FinalizeOptions() {
     if (!options) return;
     std::unique_ptr<TZemrunOptions> released = std::move(options);
-    if (released->IsModified()) {
-        const std::string path = SettingsFile(CSIDL_LOCAL_APPDATA_ID | CSIDL_FLAG_CREATE_BIT, "options.ini");
-        CreateFolderPath(path);
-        released->SaveToFile(path); // leaves the document unmodified: its destruction writes nothing
-    }
+    if (!released->IsModified()) return;
+    // Another instance may have stored a language or a history since this one read the
+    // files: they are read again, and only this run's own changes go over them.
+    const std::unique_ptr<TZemrunOptions> current = ReadOptions(released->ProgramFolder());
+    released->ApplyChangesTo(*current);
+    const std::string path = SettingsFile(CSIDL_LOCAL_APPDATA_ID | CSIDL_FLAG_CREATE_BIT, "options.ini");
+    CreateFolderPath(path);
+    current->SaveToFile(path); // leaves the document unmodified: its destruction writes nothing
 }

@@ -7,7 +7,9 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 enum THistoryKind : int32_t { hkList, hkExe, hkBParam, hkEParam, hkRegExp };
 constexpr int32_t HistoryKindCount = 5;
@@ -26,13 +28,23 @@ public:
     void SetHistory(int32_t kind, const TvxStringList* list);
     std::string GetLanguageFile();
     void SetLanguage(std::string_view language);
+    // Repeats on another options document what this run changed: the sections its use
+    // created, the language and the histories it set.
+    void ApplyChangesTo(TZemrunOptions& other) const;
+    const std::string& ProgramFolder() const { return programFolder_; }
 
 private:
     TvxIniFileSection* HistorySection(int32_t kind);
+    TvxIniFileSection* SectionForUse(const char* name);
 
     std::string programFolder_;
     TvxIniFileSection* general_ = nullptr;
     std::array<TvxIniFileSection*, HistoryKindCount> histories_{};
+    // This run's own changes, so that the save at the end does not take back what another
+    // instance stored meanwhile.
+    std::vector<std::string> sectionsCreated_;
+    std::optional<std::string> languageSet_;
+    std::array<std::optional<std::vector<std::string>>, HistoryKindCount> historiesSet_;
 };
 
 // A special folder's "Orvane\Zemrun" settings folder joined with a file name.

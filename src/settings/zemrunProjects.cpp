@@ -80,12 +80,15 @@ void TZemrunProjects::LoadProject(std::string_view name, TOptions& settings) con
 }
 
 void TZemrunProjects::SaveProject(std::string_view name, const TOptions& settings, uint16_t fields) {
-    TvxIniFileSection* section = document_->FindSection(name, nullptr, true);
+    // Another instance may have saved projects since this one read the file: the one
+    // section is replaced in the file as it is now, every other section stays as it is.
+    CreateFolderPath(document_->FileName());
+    TvxIniFile current(document_->FileName());
+    TvxIniFileSection* section = current.FindSection(name, nullptr, true);
     section->Clear();
     for (int32_t field = 0; field < ProjectFieldCount; ++field)
         if (fields & (1u << field)) WriteField(*section->FindKey(ProjectKeys[field], nullptr, true), field, settings);
-    CreateFolderPath(document_->FileName());
-    document_->Save();
+    current.Save();
 }
 
 TZemrunProjects& Projects() {

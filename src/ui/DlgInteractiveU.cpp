@@ -60,7 +60,7 @@ void AddLanguageFiles(HWND combo, const std::string& folder) {
 void FillLanguageList(HWND dialog) {
     HWND combo = Item(dialog, LanguageId);
     ComboAdd(combo, "English");
-    AddLanguageFiles(combo, PathFolder(Argument(0)));
+    AddLanguageFiles(combo, PathFolder(ProgramPath()));
     AddLanguageFiles(combo, SpecialFolderPath(CSIDL_COMMON_APPDATA_ID) + "\\");
     AddLanguageFiles(combo, SpecialFolderPath(CSIDL_LOCAL_APPDATA_ID) + "\\");
     const std::string languageFile = Options().GetLanguageFile();
@@ -158,7 +158,7 @@ void StoreChoice(HWND dialog, int control) {
 
 void OnInit(HWND dialog) {
     SetProgramIcon(dialog);
-    const std::string caption = "Zemrun " + FileVersionText(Argument(0));
+    const std::string caption = "Zemrun " + FileVersionText(ProgramPath());
     SetWindowTextA(dialog, caption.c_str());
     SettingsToDialog(dialog, workingSettings);
     FillLanguageList(dialog);
@@ -263,8 +263,7 @@ bool EditSettingsDialog(TOptions& settings) {
     CopyOptions(workingSettings, settings);
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_UPDOWN_CLASS | ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
-    const INT_PTR result =
-        DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(MainDialogId), nullptr, MainProc, 0);
+    const INT_PTR result = GuardedDialogBox(MainDialogId, nullptr, MainProc);
     CopyOptions(settings, workingSettings);
     return result == IDOK;
 }

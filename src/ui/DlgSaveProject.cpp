@@ -67,6 +67,6 @@ INT_PTR CALLBACK SaveProjectProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 std::string SaveAsProjectDialog(HWND owner, const TOptions& settings) {
     CopyOptions(dialogSettings, settings);
     resultName.clear();
-    DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(SaveProjectDialogId), owner, SaveProjectProc, 0);
+    GuardedDialogBox(SaveProjectDialogId, owner, SaveProjectProc);
     return resultName;
 }

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -128,14 +129,22 @@ TEST_F(Settings, AFailedSaveLeavesThePreviousFileIntact) {
     Write("keep.ini", "[K]\r\nold\r\n");
     TvxIniFile ini(Path("keep.ini"));
     ini.Sections(0)->AddKey("new", "");
-    fs::create_directory(Path("keep.ini.new~")); // the temporary file cannot be created
+    const std::string own = "keep.ini." + std::to_string(getpid()) + ".new~";
+    fs::create_directory(Path(own)); // the temporary file cannot be created
     EXPECT_THROW(ini.Save(), TvxInOutError);
     EXPECT_EQ(Read("keep.ini"), "[K]\r\nold\r\n");
-    fs::remove(Path("keep.ini.new~"));
+    fs::remove(Path(own));
     EXPECT_THROW(ini.SaveToFile(Path("no/such/folder.ini")), TvxInOutError);
+    // A save killed on the way left its temporary file: the next save removes it, but not
+    // the one another instance is writing now.
+    Write("keep.ini.4242.new~", "[K]\r\nhalf");
+    fs::last_write_time(Path("keep.ini.4242.new~"), fs::file_time_type::clock::now() - std::chrono::minutes(5));
+    Write("keep.ini.4343.new~", "[K]\r\nbeing written");
     ini.Save();
     EXPECT_EQ(Read("keep.ini"), "[K]\r\nold\r\nnew\r\n");
-    EXPECT_FALSE(fs::exists(Path("keep.ini.new~")));
+    EXPECT_FALSE(fs::exists(Path(own)));
+    EXPECT_FALSE(fs::exists(Path("keep.ini.4242.new~")));
+    EXPECT_TRUE(fs::exists(Path("keep.ini.4343.new~")));
 }
 
 TEST_F(Settings, ProfileReaderFollowsTheSystemRules) {
@@ -247,13 +256,30 @@ TEST_F(Settings, ProjectValuesDecodeByTheirEncodings) {
     EXPECT_EQ(s.Priority, 0);
 }
 
-TEST_F(Settings, TwoInstancesSavingOneAfterTheOtherLeaveAWholeFile) {
+TEST_F(Settings, TwoInstancesLoseNothingOfEachOther) {
+    // This run stores an executable history while another instance stores a language and
+    // a list history: the save at the end keeps both.
+    InitializeOptions(Path("program/zemrun.exe"));
+    TvxStringList exe;
+    exe.Add("E:\\t.exe");
+    Options().SetHistory(hkExe, &exe);
+    Write("local/Orvane/Zemrun/options.ini", "[General]\r\nLanguage=deutsch.lng\r\n[ListHistory]\r\nD:\\o.txt\r\n");
+    FinalizeOptions();
+    EXPECT_EQ(Read("local/Orvane/Zemrun/options.ini"),
+              "[General]\r\nLanguage=deutsch.lng\r\n[ListHistory]\r\nD:\\o.txt\r\n[ExeHistory]\r\nE:\\t.exe\r\n");
+    // A language set here wins over the one on disk.
+    InitializeOptions(Path("program/zemrun.exe"));
+    Options().SetLanguage("english");
+    Write("local/Orvane/Zemrun/options.ini", "[General]\r\nLanguage=deutsch.lng\r\nHistorymaxCount=3\r\n");
+    FinalizeOptions();
+    EXPECT_EQ(Read("local/Orvane/Zemrun/options.ini"), "[General]\r\nLanguage=english\r\nHistorymaxCount=3\r\n");
+
+    // Neither instance has read the other's project; both are kept.
     TOptions settings;
     SetDefaultOptions(settings);
     const std::string path = SettingsFile(CSIDL_LOCAL_APPDATA_ID, "projects.ini");
     TZemrunProjects first(path), second(path);
     first.SaveProject("One", settings, 0xFFFF);
-    second.Refresh(); // what another instance sees after the first one saved
     second.SaveProject("Two", settings, 1 << 9);
     TZemrunProjects reader(path);
     ASSERT_EQ(reader.Count(), 2);

@@ -3,13 +3,50 @@
 #include "foundation/vxRegistry.h"
 #include "foundation/vxShellUtils.h"
 #include "foundation/vxStrUtils.h"
+#include "foundation/vxWinUtils.h"
 #include "launcher/vxProccess.h"
 #include "launcher/zemrunU_win32.h"
+#include "uidriver.h"
 #include "wintest_support.h"
 
 #include <gtest/gtest.h>
 
 namespace {
+
+// Dialog procedures that fail: at once, on a later message, and in a dialog of their own.
+INT_PTR CALLBACK FailsWhenOpening(HWND, UINT message, WPARAM, LPARAM) {
+    if (message == WM_INITDIALOG) throw TvxInOutError{123};
+    return FALSE;
+}
+
+INT_PTR CALLBACK FailsLater(HWND dialog, UINT message, WPARAM, LPARAM) {
+    if (message == WM_INITDIALOG) PostMessageA(dialog, WM_APP, 0, 0);
+    if (message == WM_APP) throw TvxInOutError{124};
+    return FALSE;
+}
+
+INT_PTR CALLBACK OpensAFailingDialog(HWND dialog, UINT message, WPARAM, LPARAM) {
+    if (message == WM_INITDIALOG) PostMessageA(dialog, WM_APP, 0, 0);
+    if (message == WM_APP) GuardedDialogBox(103, dialog, FailsLater);
+    return FALSE;
+}
+
+TEST(GuardedDialogBox, AFailureInsideADialogIsRaisedAgainOnceTheDialogHasEnded) {
+    // No exception may pass through the system's frames: a 32-bit program cannot unwind
+    // through them and would end in terminate.
+    const std::pair<DLGPROC, int> cases[] = {{FailsWhenOpening, 123}, {FailsLater, 124}, {OpensAFailingDialog, 124}};
+    for (const auto& [procedure, code] : cases) {
+        int raised = 0;
+        try {
+            GuardedDialogBox(103, nullptr, procedure);
+        } catch (const TvxInOutError& failure) {
+            raised = failure.code;
+        }
+        EXPECT_EQ(raised, code);
+        for (HWND window : uidriver::TopWindowsOf(GetCurrentProcessId()))
+            EXPECT_FALSE(IsWindowVisible(window) && uidriver::ClassName(window) == "#32770");
+    }
+}
 
 TEST(WinFileUtils, ExpandsTheEnvironmentAndFindsFiles) {
     TScopedEnv env("ZEMRUN_T_DIR", "C:\\Some Folder");

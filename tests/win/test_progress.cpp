@@ -165,7 +165,7 @@ TEST_F(Progress, ListsBeyondSixteenBitsShowTheRightPosition) {
     ProgressSetText(std::string(40000, 'x')); // a huge line shows its beginning
     EXPECT_EQ(uidriver::ItemText(ProgressWnd, 111).size(), 32767u);
     ProgressClose();
-    EXPECT_EQ(ProgressWnd, nullptr);
+    EXPECT_EQ(ProgressWnd.load(), nullptr);
     ProgressSetPos(5); // after the window is gone: ignored
     FinalizeOptions();
 }
@@ -195,7 +195,7 @@ TEST_F(Progress, HundredRunsLeaveNoThreadOrHandleBehind) {
         RunSettings.GUI = 3;
         RunSettings.FirstPause = 0;
         RunList(host);
-        ASSERT_EQ(ProgressWnd, nullptr);
+        ASSERT_EQ(ProgressWnd.load(), nullptr);
         ASSERT_EQ(SkipEvent, nullptr);
     }
     GetProcessHandleCount(GetCurrentProcess(), &handlesAfter);
