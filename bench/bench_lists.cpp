@@ -23,13 +23,12 @@
 #endif
 
 namespace {
-// The process's peak memory: resident set natively, private bytes under Windows (what a
-// 32-bit process's 2 GB address space runs out of).
+// The process's peak memory: the resident set natively, the working set under Windows.
 long PeakKb() {
 #ifdef _WIN32
     PROCESS_MEMORY_COUNTERS counters{};
     GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
-    return long(counters.PeakPagefileUsage / 1024);
+    return long(counters.PeakWorkingSetSize / 1024);
 #else
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
