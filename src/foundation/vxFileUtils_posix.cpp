@@ -84,8 +84,9 @@ TvxFileReader::TvxFileReader(const std::string& path) {
     if (fd < 0) Fail();
     // A device or a pipe could keep a read waiting for ever: only regular files are read.
     struct stat info;
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        const int error = S_ISDIR(info.st_mode) ? EISDIR : ENODEV;
+    const bool known = fstat(fd, &info) == 0;
+    if (!known || !S_ISREG(info.st_mode)) {
+        const int error = !known ? errno : S_ISDIR(info.st_mode) ? EISDIR : ENODEV;
         close(fd);
         throw TvxInOutError{error};
     }
