@@ -7,15 +7,15 @@
 #include <cstdio>
 
 namespace {
-uint64_t NameHash(std::string_view upperName) {
-    uint64_t hash = 14695981039346656037ull; // FNV-1a
-    for (const char c : upperName) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-    return hash;
+// Looks a folded name up in an index of first positions; -1 when it is not there.
+int32_t IndexOfName(const std::unordered_map<std::string_view, int32_t>& index, const std::string& upperName) {
+    const auto found = index.find(upperName);
+    return found == index.end() ? -1 : found->second;
 }
 } // namespace
 
 TvxIniFileKey::TvxIniFileKey(TvxIniFileSection* section, std::string name, std::string value)
-    : section_(section), name_(std::move(name)), upperName_(AnsiUpperCase(name_)), upperHash_(NameHash(upperName_)),
+    : section_(section), name_(std::move(name)), upperName_(AnsiUpperCase(name_)),
       value_(std::move(value)) {}
 
 void TvxIniFileKey::SetValue(std::string_view value) {
@@ -31,31 +31,27 @@ void TvxIniFileKey::SetAsInteger(int32_t value) { SetValue(IntToText(value)); }
 int32_t TvxIniFileKey::IndexInSection() const { return section_->keys_.IndexOf(this); }
 
 TvxIniFileSection::TvxIniFileSection(TvxIniFile* file, std::string name)
-    : file_(file), name_(std::move(name)), upperName_(AnsiUpperCase(name_)), upperHash_(NameHash(upperName_)) {}
+    : file_(file), name_(std::move(name)), upperName_(AnsiUpperCase(name_)) {}
 
 TvxIniFileKey* TvxIniFileSection::AddKey(std::string name, std::string value) {
     auto* key = new TvxIniFileKey(this, std::move(name), std::move(value));
+    keyIndex_.emplace(key->upperName_, keys_.Count());
     keys_.Add(key);
     modified_ = true;
     return key;
 }
 
 void TvxIniFileSection::Clear() {
+    keyIndex_.clear();
     keys_.Clear();
     modified_ = true;
 }
 
 TvxIniFileKey* TvxIniFileSection::FindKey(std::string_view name, int32_t* index, bool create) {
-    const std::string wanted = AnsiUpperCase(name);
-    const uint64_t hash = NameHash(wanted);
-    for (int32_t i = 0; i < keys_.Count(); ++i)
-        if (Keys(i)->upperHash_ == hash && Keys(i)->upperName_ == wanted) {
-            if (index) *index = i;
-            return Keys(i);
-        }
-    if (!create) {
-        if (index) *index = -1;
-        return nullptr;
+    const int32_t found = IndexOfName(keyIndex_, AnsiUpperCase(name));
+    if (found >= 0 || !create) {
+        if (index) *index = found;
+        return found >= 0 ? Keys(found) : nullptr;
     }
     TvxIniFileKey* key = AddKey(std::string(name), std::string());
     if (index) *index = keys_.Count() - 1;
@@ -92,23 +88,17 @@ void TvxIniFile::Clear() {
 
 TvxIniFileSection* TvxIniFile::AddSection(std::string name) {
     auto* section = new TvxIniFileSection(this, std::move(name));
+    sectionIndex_.emplace(section->upperName_, sections_.Count());
     sections_.Add(section);
-    sectionHashes_.push_back(section->upperHash_);
     modified_ = true;
     return section;
 }
 
 TvxIniFileSection* TvxIniFile::FindSection(std::string_view name, int32_t* index, bool create) {
-    const std::string wanted = AnsiUpperCase(name);
-    const uint64_t hash = NameHash(wanted);
-    for (int32_t i = 0; i < sections_.Count(); ++i)
-        if (sectionHashes_[size_t(i)] == hash && Sections(i)->upperName_ == wanted) {
-            if (index) *index = i;
-            return Sections(i);
-        }
-    if (!create) {
-        if (index) *index = -1;
-        return nullptr;
+    const int32_t found = IndexOfName(sectionIndex_, AnsiUpperCase(name));
+    if (found >= 0 || !create) {
+        if (index) *index = found;
+        return found >= 0 ? Sections(found) : nullptr;
     }
     TvxIniFileSection* section = AddSection(std::string(name));
     if (index) *index = sections_.Count() - 1;
@@ -142,8 +132,8 @@ void TvxIniFile::LoadFromFile(const std::string& path) {
 }
 
 void TvxIniFile::RemoveSections() {
+    sectionIndex_.clear();
     sections_.Clear();
-    sectionHashes_.clear();
 }
 
 void TvxIniFile::Reload() {

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
+#include <unordered_map>
 
 class TvxIniFile;
 class TvxIniFileSection;
@@ -32,7 +32,6 @@ private:
     TvxIniFileSection* section_;
     std::string name_;
     std::string upperName_; // for lookups without regard to case
-    uint64_t upperHash_;    // compared first, so that a scan rarely compares texts
     std::string value_;
     bool modified_ = false;
 };
@@ -58,8 +57,9 @@ private:
     TvxIniFile* file_;
     std::string name_;
     std::string upperName_;
-    uint64_t upperHash_;
     TvxObjectList keys_;
+    // The position of the first key of each folded name; the keys own the texts.
+    std::unordered_map<std::string_view, int32_t> keyIndex_;
     bool modified_ = false;
 };
 
@@ -101,8 +101,8 @@ private:
 
     std::string fileName_;
     TvxObjectList sections_;
-    // The sections' name hashes side by side, so that a lookup scans one small block.
-    std::vector<uint64_t> sectionHashes_;
+    // The position of the first section of each folded name; the sections own the texts.
+    std::unordered_map<std::string_view, int32_t> sectionIndex_;
     bool modified_ = false;
 };
 

@@ -47,16 +47,6 @@ int32_t ReadInteger(std::string_view text) {
 
 std::string IntToText(int32_t value) { return std::to_string(value); }
 
-std::string AnsiUpperCase(std::string_view text) {
-    std::string result(text);
-    for (char& c : result) c = char(AnsiUpperChar(static_cast<unsigned char>(c)));
-    return result;
-}
-
 bool SameTextAnsi(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (AnsiUpperChar(static_cast<unsigned char>(a[i])) != AnsiUpperChar(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
+    return a.size() == b.size() && AnsiUpperCase(a) == AnsiUpperCase(b);
 }

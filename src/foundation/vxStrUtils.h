@@ -19,6 +19,8 @@ int32_t ReadInteger(std::string_view text);
 std::string IntToText(int32_t value);
 
 // The ANSI code page's case mapping (the system's on Windows, Windows-1252 elsewhere).
+// The characters alone serve single-byte texts; names and keys are folded as whole
+// strings, which keeps the trail bytes of a double-byte code page as they are.
 unsigned char AnsiUpperChar(unsigned char c);
 unsigned char AnsiLowerChar(unsigned char c);
 std::string AnsiUpperCase(std::string_view text);

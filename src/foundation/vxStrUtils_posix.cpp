@@ -30,3 +30,9 @@ const CaseTables& Tables() {
 
 unsigned char AnsiUpperChar(unsigned char c) { return Tables().upper[c]; }
 unsigned char AnsiLowerChar(unsigned char c) { return Tables().lower[c]; }
+
+std::string AnsiUpperCase(std::string_view text) {
+    std::string result(text);
+    for (char& c : result) c = char(AnsiUpperChar(static_cast<unsigned char>(c)));
+    return result;
+}

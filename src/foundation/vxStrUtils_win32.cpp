@@ -14,3 +14,11 @@ unsigned char AnsiLowerChar(unsigned char c) {
     CharLowerBuffA(buffer, 1);
     return static_cast<unsigned char>(buffer[0]);
 }
+
+// Whole strings, so that on a double-byte code page a trail byte is never mapped as if it
+// were a letter of its own.
+std::string AnsiUpperCase(std::string_view text) {
+    std::string result(text);
+    if (!result.empty()) CharUpperBuffA(result.data(), DWORD(result.size()));
+    return result;
+}

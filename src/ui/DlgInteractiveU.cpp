@@ -2,6 +2,7 @@
 
 #include "../foundation/vxFileUtils.h"
 #include "../foundation/vxShellUtils.h"
+#include "../foundation/vxStrUtils.h"
 #include "../foundation/vxWinUtils.h"
 #include "../launcher/vxCommandLine.h"
 #include "../settings/zemrunOptions.h"
@@ -79,11 +80,16 @@ void FillProjectList(HWND dialog) {
     for (int32_t i = 0; i < Projects().Count(); ++i) ComboAdd(combo, Projects().Items(i)->Name());
 }
 
+// The entry of the file that the setting names keeps the setting as it is, a full path
+// included; any other entry is looked for in the settings folders.
 void ChooseLanguage(HWND dialog) {
     const std::string name = ComboText(Item(dialog, LanguageId));
-    const std::string local = SpecialFolderPath(CSIDL_LOCAL_APPDATA_ID) + "\\" + name;
-    const std::string common = SpecialFolderPath(CSIDL_COMMON_APPDATA_ID) + "\\" + name;
-    Options().SetLanguage(PathExists(local) ? local : PathExists(common) ? common : name);
+    const std::string current = Options().GetLanguageFile();
+    if (!SameTextAnsi(name, PathFileName(current)) || !PathExists(current)) {
+        const std::string local = SpecialFolderPath(CSIDL_LOCAL_APPDATA_ID) + "\\" + name;
+        const std::string common = SpecialFolderPath(CSIDL_COMMON_APPDATA_ID) + "\\" + name;
+        Options().SetLanguage(PathExists(local) ? local : PathExists(common) ? common : name);
+    }
     LocalizeWindow(dialog, Options().GetLanguageFile());
     FillChoiceLists(dialog);
 }

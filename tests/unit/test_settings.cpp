@@ -70,6 +70,17 @@ TEST_F(Settings, IniReadsCommentsSectionsAndKeysByItsRules) {
     EXPECT_EQ(index, -1);
     EXPECT_EQ(ini.FindSection("general", &index, true)->Name(), "general");
     EXPECT_EQ(index, 3);
+    // A second section or key of the same name is kept, but lookups find the first.
+    ini.AddSection("MAIN")->AddKey("x", "1");
+    EXPECT_EQ(ini.FindSection("Main", &index)->Name(), "Main");
+    EXPECT_EQ(index, 0);
+    ini.FindSection("main")->AddKey("PATH", "third");
+    EXPECT_EQ(ini.FindSection("main")->FindKey("Path", &index)->Value(), "new");
+    EXPECT_EQ(index, 0);
+    ini.FindSection("main")->Clear();
+    EXPECT_EQ(ini.FindSection("main")->FindKey("path"), nullptr);
+    EXPECT_EQ(ini.FindSection("main")->FindKey("path", &index, true)->Value(), "");
+    EXPECT_EQ(index, 0);
 }
 
 TEST_F(Settings, IniEscapingRoundTripsEveryByte) {

@@ -159,6 +159,22 @@ TEST_F(Dialogs, ChoosingALanguageTranslatesAndIsKeptWhenCancelled) {
     EXPECT_NE(ReadBytes(TSettingsBackup::UserFile("options.ini")).find("Language=deutsch.lng"), std::string::npos);
 }
 
+TEST_F(Dialogs, AFullLanguagePathIsKeptWhenTheDialogOpens) {
+    CreateFolderPath(temp_.File("Lang\\x.lng"));
+    WriteBytes(temp_.File("Lang\\x.lng"), ReadBytes(BuildFolder() + "\\deutsch.lng"));
+    const std::string stored = "Language=" + TvxEscape(temp_.File("Lang\\x.lng"));
+    WriteUserFile("options.ini", "[General]\r\n" + stored + "\r\n");
+    TZemrunProcess zemrun("/I");
+    HWND dialog = Open(zemrun);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(ItemText(dialog, 1021), "x.lng");
+    Sleep(500); // the list's change notice has been handled
+    EXPECT_EQ(ItemText(dialog, 2), "Abbrechen");
+    ClickItem(dialog, 2);
+    ExpectEnd(zemrun);
+    EXPECT_NE(ReadBytes(TSettingsBackup::UserFile("options.ini")).find(stored + "\r\n"), std::string::npos);
+}
+
 TEST_F(Dialogs, SaveAsProjectStoresTheChosenKeys) {
     TZemrunProcess zemrun("/I /L:" + list_ + " /F:100000");
     HWND dialog = Open(zemrun);

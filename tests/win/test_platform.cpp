@@ -6,6 +6,7 @@
 #include "foundation/vxWinUtils.h"
 #include "launcher/vxProccess.h"
 #include "launcher/zemrunU_win32.h"
+#include "settings/zemrunProjects.h"
 #include "uidriver.h"
 #include "wintest_support.h"
 
@@ -94,6 +95,31 @@ TEST(WinShellUtils, GivesTheApplicationDataFolders) {
 TEST(WinStrUtils, FoldsCaseByTheSystemRules) {
     EXPECT_EQ(AnsiUpperCase("general\xE9"), "GENERAL\xC9");
     EXPECT_EQ(AnsiLowerChar('Q'), 'q');
+}
+
+// Runs in a test entry of its own with a Japanese locale, from which Wine takes code page 932.
+TEST(DoubleByteCodePage, NamesAreFoldedAsWholeStrings) {
+    if (GetACP() != 932) GTEST_SKIP() << "needs the ANSI code page 932 (LC_ALL=ja_JP.UTF-8)";
+    // Two different katakana whose trail bytes are "a" and "A".
+    const std::string lowerTrail = "\x83\x61", upperTrail = "\x83\x41";
+    EXPECT_EQ(AnsiUpperCase("ab" + lowerTrail + "c"), "AB" + lowerTrail + "C");
+    EXPECT_FALSE(SameTextAnsi(lowerTrail, upperTrail));
+    EXPECT_TRUE(SameTextAnsi("x" + lowerTrail, "X" + lowerTrail));
+
+    // Saving one project never replaces the other.
+    const TTempFolder folder;
+    TOptions settings;
+    SetDefaultOptions(settings);
+    TZemrunProjects projects(folder.File("projects.ini"));
+    settings.Exe = "first.exe";
+    projects.SaveProject(lowerTrail, settings, 2);
+    settings.Exe = "second.exe";
+    projects.SaveProject(upperTrail, settings, 2);
+    projects.Refresh();
+    ASSERT_EQ(projects.Count(), 2);
+    TOptions loaded;
+    projects.LoadProject(lowerTrail, loaded);
+    EXPECT_EQ(loaded.Exe, "first.exe");
 }
 
 TEST(WinRegistry, ReadsTheRegisteredCommandTemplate) {
