@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include <new>
+#include <stdexcept>
 
 namespace {
 // Finalizes every module in reverse order of start-up; returns the number of a text-file
@@ -52,6 +53,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     } catch (const std::bad_alloc&) {
         // A list without line ends (a device that never ends, a huge file in a 32-bit
         // process): the end is orderly all the same, the options saved.
+        status = ERROR_NOT_ENOUGH_MEMORY;
+    } catch (const std::length_error&) {
+        // A text longer than a string can hold in this address space.
         status = ERROR_NOT_ENOUGH_MEMORY;
     }
     const int finalStatus = FinalizeModules();

@@ -1,5 +1,6 @@
 // zemrun.exe started for real with switches and list files against zprobe.exe.
 #include "foundation/vxFileUtils.h"
+#include "foundation/vxIniFile.h"
 #include "launcher/zemrunU_win32.h"
 #include "uidriver.h"
 #include "wintest_support.h"
@@ -7,7 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <psapi.h>
+#include <winioctl.h>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 
@@ -75,6 +78,15 @@ TEST_F(EndToEnd, NoArgumentsShowTheUsageMessage) {
     ExpectUsageBoxAndConfirm(zemrun);
 }
 
+TEST_F(EndToEnd, StartedByBareNameTheProgramReadsNoFilesOfTheCurrentFolder) {
+    // The current folder's options name a German language file; zemrun's own folder has
+    // no options, so the usage message stays English.
+    WriteBytes(temp_.File("x.lng"), ReadBytes(BuildFolder() + "\\deutsch.lng"));
+    WriteBytes(temp_.File("options.ini"), "[General]\r\nLanguage=" + TvxIniFile::Escape(temp_.File("x.lng")) + "\r\n");
+    TZemrunProcess zemrun("", temp_.Path());
+    ExpectUsageBoxAndConfirm(zemrun);
+}
+
 TEST_F(EndToEnd, ANonSwitchAmongSeveralShowsTheUsageAndStartsNothing) {
     TZemrunProcess zemrun("/L:" + WriteList("a") + " /X:" + probe_ + " extra.txt");
     ExpectUsageBoxAndConfirm(zemrun);
@@ -97,6 +109,70 @@ TEST_F(EndToEnd, CommandLinesAreByteExact) {
     EXPECT_EQ(AwaitCommands(5), (V{probe_ + " -a  plain \"-z z\"", probe_ + " -a  \"with blank.txt\" \"-z z\"",
                              probe_ + " -a   \"-z z\"", probe_ + " -a  \"quoted item\" \"-z z\"",
                              probe_ + " -a  last \"-z z\""}));
+}
+
+// Every example of readme.txt, with zprobe standing in for the programs it names.
+TEST_F(EndToEnd, TheReadmeExamplesDoWhatTheReadmeSays) {
+    std::string sourceFolder = "Z:" ZEMRUN_SOURCE_DIR;
+    for (char& c : sourceFolder)
+        if (c == '/') c = '\\';
+    std::string readme = ReadBytes(sourceFolder + "\\docs\\readme.txt");
+    readme.erase(std::remove(readme.begin(), readme.end(), '\r'), readme.end());
+    TRegisteredExtension registered(".zdoc", "\"" + probe_ + "\" /open \"%1\"");
+    CreateFolderPath(TSettingsBackup::UserFile("projects.ini"));
+    WriteBytes(TSettingsBackup::UserFile("projects.ini"),
+               "[Convert%20pictures]\r\nExe=" + TvxIniFile::Escape(probe_) + "\r\nBParam=-q\r\nWaitClose=1\r\n");
+    struct Example {
+        std::string switches, listName;
+        V lines, commands; // the commands as the readme shows them, when it does
+    };
+    const std::string conv = "D:\\tools\\conv.exe";
+    const Example examples[] = {
+        {"/L:photos.txt /X:D:\\tools\\conv.exe /B:-q /P", "photos.txt", {"a.jpg", "b c.jpg"},
+         {conv + " -q  a.jpg", conv + " -q  \"b c.jpg\""}},
+        {"/L:docs.txt /W", "docs.txt", {"a.zdoc", "b c.zdoc"}, {}},
+        {"/L:files.txt /X:D:\\tools\\conv.exe /R:(\\w+)\\.txt /B:/in:$1", "files.txt", {"report.txt"},
+         {conv + " /in:report  report.txt"}},
+        {"/L:photos.txt \"/J:Convert pictures\"", "photos.txt", {"a.jpg"}, {}},
+    };
+    const V expected[] = {{probe_ + " -q  a.jpg", probe_ + " -q  \"b c.jpg\""},
+                          {probe_ + " /open a.zdoc", probe_ + " /open \"b c.zdoc\""},
+                          {probe_ + " /in:report  report.txt"},
+                          {probe_ + " -q  a.jpg"}};
+    for (size_t i = 0; i < std::size(examples); ++i) {
+        const Example& example = examples[i];
+        SCOPED_TRACE(example.switches);
+        EXPECT_NE(readme.find("    zemrun.exe " + example.switches + "\n"), std::string::npos);
+        for (const std::string& command : example.commands) EXPECT_NE(readme.find(command), std::string::npos);
+        std::string list;
+        for (const std::string& line : example.lines) list += line + "\r\n";
+        std::string switches = example.switches;
+        switches.replace(switches.find(example.listName), example.listName.size(), WriteList(list, example.listName));
+        if (switches.find(conv) != std::string::npos) switches.replace(switches.find(conv), conv.size(), probe_);
+        DeleteFileA(temp_.File("probe.log").c_str());
+        const TZemrunRun run = RunZemrun(switches);
+        ASSERT_TRUE(run.finished);
+        EXPECT_EQ(run.exitCode, 0u);
+        EXPECT_EQ(AwaitCommands(expected[i].size()), expected[i]);
+    }
+}
+
+TEST_F(EndToEnd, AListTooLongForTheAddressSpaceEndsWithNotEnoughMemory) {
+    if (sizeof(void*) > 4) GTEST_SKIP() << "a 64-bit process has the memory for this list";
+    // One line of 3 GB, a sparse file of zero bytes without a line end.
+    const std::string list = temp_.File("huge.txt");
+    HANDLE file = CreateFileA(list.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    LARGE_INTEGER size;
+    size.QuadPart = 3ll << 30;
+    DWORD ignored = 0;
+    DeviceIoControl(file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &ignored, nullptr);
+    EXPECT_TRUE(SetFilePointerEx(file, size, nullptr, FILE_BEGIN) && SetEndOfFile(file));
+    CloseHandle(file);
+    const TZemrunRun run = RunZemrun("/L:" + list + " /X:" + probe_ + " /G:0", 120000);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, DWORD(ERROR_NOT_ENOUGH_MEMORY));
+    EXPECT_TRUE(Commands().empty());
 }
 
 TEST_F(EndToEnd, AnItemEqualToTheProgramIsItsOwnCommand) {

@@ -213,6 +213,16 @@ TZemrunProcess::TZemrunProcess(const std::string& arguments) {
         CloseHandle(info_.hThread);
 }
 
+TZemrunProcess::TZemrunProcess(const std::string& arguments, const std::string& folder) {
+    std::string command = "zemrun.exe";
+    if (!arguments.empty()) command += " " + arguments;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    if (CreateProcessA(ZemrunPath().c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                       &startup, &info_))
+        CloseHandle(info_.hThread);
+}
+
 TZemrunProcess::~TZemrunProcess() {
     if (!info_.hProcess) return;
     if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(info_.hProcess, 99);

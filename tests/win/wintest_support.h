@@ -104,6 +104,8 @@ TZemrunRun RunZemrun(const std::string& arguments, DWORD timeoutMs = 60000, cons
 class TZemrunProcess {
 public:
     explicit TZemrunProcess(const std::string& arguments);
+    // Started by its bare file name from the folder, as from a command prompt there.
+    TZemrunProcess(const std::string& arguments, const std::string& folder);
     ~TZemrunProcess();
     TZemrunProcess(const TZemrunProcess&) = delete;
     TZemrunProcess& operator=(const TZemrunProcess&) = delete;
