@@ -62,6 +62,7 @@ inline const uint8_t* NextNode(const uint8_t* node) {
     const int32_t link = ReadInt(node + 1);
     return link ? node + link : nullptr;
 }
+inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 inline bool IsOpen(uint8_t op) { return op >= opOpenBase + 1 && op <= opOpenBase + 14; }
 inline bool IsClose(uint8_t op) { return op >= opCloseBase + 1 && op <= opCloseBase + 14; }
 

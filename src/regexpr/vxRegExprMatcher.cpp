@@ -1,0 +1,611 @@
+// The matcher: the search driver and the backtracking interpreter of the program.
+#include "vxRegExpr.h"
+
+#include "vxRegExprOps.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+using namespace vxre;
+
+namespace {
+
+// Marks the frame of a one-character star counted at once.
+constexpr int32_t CharStarFrame = 1;
+
+// Frame phases of a loop node: which of its calls is running.
+enum : int32_t { LoopBelowMin, LoopGreedyBody, LoopGreedyNext, LoopLazyNext, LoopLazyBody };
+
+} // namespace
+
+bool TvxRegExpr::SearchFrom(int32_t offset) {
+    if (!EnsureProgram()) return false;
+    if (!hasInput_) {
+        ReportError(1005);
+        return false;
+    }
+    if (offset < 1) {
+        ReportError(1006);
+        return false;
+    }
+    // Only a match leaves groups behind, group 0 among them; a search starts without.
+    if (groupEnd_[0]) ClearGroups();
+    if (size_t(offset) > input_.size() + 1) return false;
+    const char* start = input_.data() + offset - 1;
+    const char* end = input_.data() + input_.size();
+    if (mustOffset_ >= 0 && mustLength_ > 0) {
+        const std::string_view must = MustText();
+        if (std::string_view(start, size_t(end - start)).find(must) == std::string_view::npos) return false;
+    }
+    inputStart_ = input_.data();
+    inputEnd_ = end;
+    loopDepth_ = 0;
+    stackExhausted_ = false;
+    bool found = false;
+    try {
+        found = SearchPositions(start, end);
+    } catch (const std::bad_alloc&) {
+        // The memory ran out before the stack reached its bound (a 32-bit process with
+        // a fragmented address space): the search ends as one that went past the bound.
+        stackExhausted_ = true;
+    }
+    // Gives back what a long line took, but for a few chunks kept for the next search.
+    frames_.clear();
+    snapshots_.clear();
+    if (stackExhausted_) ClearGroups(); // the attempt ended without undoing its steps
+    return found;
+}
+
+bool TvxRegExpr::SearchPositions(const char* start, const char* end) {
+    if (anchored_) return TryAt(start);
+    if (firstLiteral_) {
+        for (const char* p = start; p < end; ++p) {
+            p = static_cast<const char*>(std::memchr(p, firstLiteral_, size_t(end - p)));
+            if (!p || stackExhausted_) return false;
+            if (TryAt(p)) return true;
+        }
+        return false;
+    }
+    for (const char* p = start; p < end && !stackExhausted_; ++p)
+        if (startSet_[static_cast<unsigned char>(*p)] && TryAt(p)) return true;
+    return false;
+}
+
+void TvxRegExpr::ClearGroups() {
+    groupStart_.fill(nullptr);
+    groupEnd_.fill(nullptr);
+}
+
+// A failed attempt undoes every group step it took, so each attempt starts with no group.
+bool TvxRegExpr::TryAt(const char* position) {
+    cursor_ = position;
+    if (!Match(program_.get() + 1)) return false;
+    groupStart_[0] = position;
+    groupEnd_[0] = cursor_;
+    return true;
+}
+
+bool TvxRegExpr::IsWordChar(const char* p) const {
+    return p < inputEnd_ && wordSet_[static_cast<unsigned char>(*p)];
+}
+
+bool TvxRegExpr::IsLineBreakAt(const char* p) const {
+    const auto c = static_cast<unsigned char>(*p);
+    return (pairAssigned_ && c == pairHead_ && p + 1 < inputEnd_ && static_cast<unsigned char>(p[1]) == pairTail_) ||
+           lineBreakSet_[c];
+}
+
+bool TvxRegExpr::MatchesBackRef(int32_t n, bool foldCase, const char*& cursor) const {
+    const char* from = groupStart_[n];
+    const char* to = groupEnd_[n];
+    if (!from || !to) return false;
+    const char* p = cursor;
+    for (const char* g = from; g < to; ++g, ++p) {
+        if (p >= inputEnd_) return false;
+        const auto gc = static_cast<unsigned char>(*g), ic = static_cast<unsigned char>(*p);
+        if (ic != gc && !(foldCase && ic == FlipCase(gc))) return false;
+    }
+    cursor = p;
+    return true;
+}
+
+int32_t TvxRegExpr::RegRepeat(const uint8_t* operand, int32_t max) {
+    const int64_t available = inputEnd_ - cursor_;
+    const int32_t limit = int32_t(std::min<int64_t>(max, available));
+    const char* const from = cursor_;
+    const char* p = cursor_;
+    const char* const stop = cursor_ + limit;
+    const uint8_t* arg = operand + NodeHeader;
+    int32_t count = 0;
+    switch (operand[0]) {
+    case opAnyChar: p = stop; break;
+    case opExact:
+        while (p < stop && static_cast<unsigned char>(*p) == arg[0]) ++p;
+        break;
+    case opExactCI: {
+        while (p < stop && static_cast<unsigned char>(*p) == arg[0]) ++p;
+        const unsigned char other = FlipCase(arg[0]);
+        while (p < stop && (static_cast<unsigned char>(*p) == arg[0] || static_cast<unsigned char>(*p) == other)) ++p;
+        break;
+    }
+    case opDigit:
+        while (p < stop && IsDigit(*p)) ++p;
+        break;
+    case opNonDigit:
+        while (p < stop && !IsDigit(*p)) ++p;
+        break;
+    case opInTriple:
+        while (p < stop && (*p == char(arg[0]) || *p == char(arg[1]) || *p == char(arg[2]))) ++p;
+        break;
+    case opNotInTriple:
+        while (p < stop && *p != char(arg[0]) && *p != char(arg[1]) && *p != char(arg[2])) ++p;
+        break;
+    case opInSet:
+        while (p < stop && (arg[static_cast<unsigned char>(*p) >> 3] & (1u << (*p & 7)))) ++p;
+        break;
+    case opBackRef:
+    case opBackRefCI: {
+        const int32_t n = arg[0];
+        if (!groupStart_[n] || !groupEnd_[n]) return 0;
+        while (count < limit && MatchesBackRef(n, operand[0] == opBackRefCI, p)) ++count;
+        cursor_ = p;
+        return count;
+    }
+    default: ReportError(1000); return 0;
+    }
+    cursor_ = p;
+    return int32_t(p - from);
+}
+
+// The matcher follows the recursive backtracking description node by node; where that
+// description would call itself, a frame goes on frames_ instead, and where a call would
+// return false, Backtrack takes the frames off again doing what the caller does then.
+bool TvxRegExpr::Match(const uint8_t* start) {
+    frames_.clear();
+    snapshots_.clear();
+    const uint8_t* scan = start;
+    for (;;) {
+        if (RunForward(scan)) return true;
+        if (stackExhausted_ || !Backtrack(scan)) return false;
+    }
+}
+
+// Runs from scan until the program ends (true) or a node fails (false).
+bool TvxRegExpr::RunForward(const uint8_t*& scan) {
+    for (;;) {
+        if (!scan) {
+            ReportError(1002);
+            return false;
+        }
+        if (StackBytes() >= stackLimit_) {
+            stackExhausted_ = true;
+            return false;
+        }
+        const uint8_t op = scan[0];
+        const uint8_t* operand = scan + NodeHeader;
+        const uint8_t* next = NextNode(scan);
+        const auto c = cursor_ < inputEnd_ ? static_cast<unsigned char>(*cursor_) : 0;
+        const bool atEnd = cursor_ >= inputEnd_;
+        switch (op) {
+        case opEnd: return true;
+        case opBeginText:
+            if (cursor_ != inputStart_) return false;
+            break;
+        case opEndText:
+            if (!atEnd) return false;
+            break;
+        case opAnyChar:
+            if (atEnd) return false;
+            ++cursor_;
+            break;
+        case opAnyInLine:
+            if (atEnd || IsLineBreakAt(cursor_)) return false;
+            ++cursor_;
+            break;
+        case opLineStart:
+            if (cursor_ != inputStart_) {
+                const auto before = static_cast<unsigned char>(cursor_[-1]);
+                const bool afterPair = pairAssigned_ && before == pairTail_ && cursor_ - 1 > inputStart_ &&
+                                       static_cast<unsigned char>(cursor_[-2]) == pairHead_;
+                if (!afterPair) {
+                    if (pairAssigned_ && before == pairHead_ && !atEnd && c == pairTail_) return false;
+                    if (!lineBreakSet_[before]) return false;
+                }
+            }
+            break;
+        case opLineEnd:
+            if (!atEnd) {
+                const bool beforePair =
+                    pairAssigned_ && c == pairHead_ && cursor_ + 1 < inputEnd_ &&
+                    static_cast<unsigned char>(cursor_[1]) == pairTail_;
+                if (!beforePair) {
+                    if (pairAssigned_ && c == pairTail_ && cursor_ > inputStart_ &&
+                        static_cast<unsigned char>(cursor_[-1]) == pairHead_)
+                        return false;
+                    if (!lineBreakSet_[c]) return false;
+                }
+            }
+            break;
+        case opBranch:
+            if (next && next[0] == opBranch) {
+                TCharStar star;
+                if (FindCharStar(scan, star)) {
+                    if (!EnterCharStar(scan, star, scan)) return false;
+                    continue;
+                }
+                frames_.push_back({scan, cursor_, 0, 0});
+            }
+            scan = operand;
+            continue;
+        case opBack:
+        case opEmpty:
+        case opNoOp: break;
+        case opExact: {
+            const char* text = reinterpret_cast<const char*>(operand);
+            if (text[0] == '\0') {
+                if (!atEnd) return false;
+                break;
+            }
+            if (atEnd || *cursor_ != text[0]) return false;
+            const size_t length = std::strlen(text);
+            if (size_t(inputEnd_ - cursor_) < length || std::memcmp(cursor_, text, length) != 0) return false;
+            cursor_ += length;
+            break;
+        }
+        case opExactCI:
+            for (const uint8_t* t = operand; *t; ++t, ++cursor_) {
+                if (cursor_ >= inputEnd_) return false;
+                const auto ic = static_cast<unsigned char>(*cursor_);
+                if (ic != *t && ic != FlipCase(*t)) return false;
+            }
+            break;
+        case opDigit:
+            if (atEnd || !IsDigit(char(c))) return false;
+            ++cursor_;
+            break;
+        case opNonDigit:
+            if (atEnd || IsDigit(char(c))) return false;
+            ++cursor_;
+            break;
+        case opInTriple:
+            if (atEnd || (c != operand[0] && c != operand[1] && c != operand[2])) return false;
+            ++cursor_;
+            break;
+        case opNotInTriple:
+            if (atEnd || c == operand[0] || c == operand[1] || c == operand[2]) return false;
+            ++cursor_;
+            break;
+        case opInSet:
+            if (atEnd || !(operand[c >> 3] & (1u << (c & 7)))) return false;
+            ++cursor_;
+            break;
+        case opBackRef:
+        case opBackRefCI:
+            if (!MatchesBackRef(operand[0], op == opBackRefCI, cursor_)) return false;
+            break;
+        case opWordEdge:
+        case opNotWordEdge: {
+            const bool previousIsWord = cursor_ > inputStart_ && wordSet_[static_cast<unsigned char>(cursor_[-1])];
+            const bool boundary = previousIsWord != IsWordChar(cursor_);
+            if (boundary != (op == opWordEdge)) return false;
+            break;
+        }
+        case opStar: case opPlus: case opBraces: case opStarShort: case opPlusShort: case opBracesShort:
+            if (!EnterRepeat(scan, scan)) return false;
+            continue;
+        case opLoopEntry:
+            if (loopDepth_ >= MaxLoopDepth) {
+                ReportError(1014);
+                return false;
+            }
+            frames_.push_back({scan, cursor_, loopDepth_, 0});
+            ++loopDepth_;
+            loopCounters_[size_t(loopDepth_)] = 0;
+            break;
+        case opLoop:
+        case opLoopShort:
+            if (!EnterLoop(scan, scan)) return false;
+            continue;
+        default:
+            if (IsOpen(op)) {
+                frames_.push_back({scan, groupStart_[op - opOpenBase], 0, 0});
+                groupStart_[op - opOpenBase] = cursor_;
+                break;
+            }
+            if (IsClose(op)) {
+                frames_.push_back({scan, groupEnd_[op - opCloseBase], 0, 0});
+                groupEnd_[op - opCloseBase] = cursor_;
+                break;
+            }
+            ReportError(1001);
+            return false;
+        }
+        scan = next;
+    }
+}
+
+namespace {
+struct TRepeatLimits {
+    int32_t min;
+    int32_t max;
+    const uint8_t* operand;
+    bool nonGreedy;
+};
+
+TRepeatLimits RepeatLimits(const uint8_t* node) {
+    switch (node[0]) {
+    case opStar: return {0, 0x7FFFFFFF, node + NodeHeader, false};
+    case opStarShort: return {0, 0x7FFFFFFF, node + NodeHeader, true};
+    case opPlus: return {1, 0x7FFFFFFF, node + NodeHeader, false};
+    case opPlusShort: return {1, 0x7FFFFFFF, node + NodeHeader, true};
+    default:
+        return {ReadInt(node + NodeHeader), ReadInt(node + NodeHeader + 4), node + BracesHeader,
+                node[0] == opBracesShort};
+    }
+}
+
+// The first character of the literal that a continuation must match before anything
+// else, looking through nodes that match the empty string and leave nothing behind on
+// failure; 0 = none. An attempt whose position holds another character cannot succeed.
+unsigned char LiteralAhead(const uint8_t* node) {
+    while (node && (IsOpen(node[0]) || IsClose(node[0]) || node[0] == opNoOp || node[0] == opEmpty))
+        node = NextNode(node);
+    return node && node[0] == opExact ? node[NodeHeader] : 0;
+}
+} // namespace
+
+// Moves `no` to the next count whose position fits the look-ahead. The greedy form counts
+// down from what RegRepeat found, the non-greedy form up to it.
+bool TvxRegExpr::NextRepeatAttempt(const uint8_t* node, const char* save, int32_t& no, int32_t maxCount) {
+    const TRepeatLimits limits = RepeatLimits(node);
+    const unsigned char nextch = LiteralAhead(NextNode(node));
+    if (limits.nonGreedy) {
+        for (; no <= maxCount; ++no) {
+            cursor_ = save + no;
+            if (!nextch || (cursor_ < inputEnd_ && static_cast<unsigned char>(*cursor_) == nextch)) return true;
+        }
+        return false;
+    }
+    while (no >= limits.min) {
+        if (!nextch || (cursor_ < inputEnd_ && static_cast<unsigned char>(*cursor_) == nextch)) return true;
+        --no;
+        cursor_ = save + no;
+    }
+    return false;
+}
+
+bool TvxRegExpr::EnterRepeat(const uint8_t* node, const uint8_t*& scan) {
+    const TRepeatLimits limits = RepeatLimits(node);
+    const char* save = cursor_;
+    int32_t no;
+    int32_t maxCount = 0;
+    if (limits.nonGreedy) {
+        maxCount = RegRepeat(limits.operand, limits.max);
+        no = limits.min;
+    } else {
+        no = RegRepeat(limits.operand, limits.max);
+    }
+    if (!NextRepeatAttempt(node, save, no, maxCount)) return false;
+    frames_.push_back({node, save, no, maxCount});
+    snapshots_.push_back({loopCounters_, loopDepth_});
+    scan = NextNode(node);
+    return true;
+}
+
+bool TvxRegExpr::EnterLoop(const uint8_t* node, const uint8_t*& scan) {
+    if (loopDepth_ == 0) {
+        ReportError(1015);
+        return false;
+    }
+    const int32_t min = ReadInt(node + NodeHeader);
+    const int32_t max = ReadInt(node + NodeHeader + 4);
+    const uint8_t* body = node + ReadInt(node + NodeHeader + 8);
+    const int32_t count = loopCounters_[size_t(loopDepth_)];
+    if (count < min || (node[0] == opLoop && count < max)) {
+        ++loopCounters_[size_t(loopDepth_)];
+        frames_.push_back({node, cursor_, loopDepth_, count < min ? LoopBelowMin : LoopGreedyBody});
+        scan = body;
+    } else if (node[0] == opLoop) {
+        --loopDepth_; // leave the loop
+        frames_.push_back({node, cursor_, 0, LoopGreedyNext});
+        scan = NextNode(node);
+    } else {
+        frames_.push_back({node, cursor_, count, LoopLazyNext});
+        scan = NextNode(node);
+    }
+    return true;
+}
+
+// A greedy star of one character, written with branches: "X*" with X a node that matches
+// exactly one character (as "." is when it stops at line breaks), or "(X)*". Matched
+// node by node it would keep three frames per character; counted here like a repeat, it
+// tries the same continuations in the same order with the same group positions.
+bool TvxRegExpr::FindCharStar(const uint8_t* branch, TCharStar& star) const {
+    const uint8_t* other = NextNode(branch);
+    const uint8_t* empty = other + NodeHeader;
+    if (empty[0] != opEmpty || NextNode(other) != empty) return false;
+    const uint8_t* first = branch + NodeHeader;
+    const uint8_t* afterX;
+    if (IsOpen(first[0])) {
+        const uint8_t* inner = NextNode(first);
+        if (!inner || inner[0] != opBranch) return false;
+        const uint8_t* close = NextNode(inner);
+        if (!close || close[0] != opCloseBase + (first[0] - opOpenBase)) return false;
+        star = {inner + NodeHeader, first, close, NextNode(empty)};
+        if (NextNode(star.x) != close) return false;
+        afterX = NextNode(close);
+    } else {
+        star = {first, nullptr, nullptr, NextNode(empty)};
+        afterX = NextNode(first);
+    }
+    if (!afterX || afterX[0] != opBack || NextNode(afterX) != branch) return false;
+    switch (star.x[0]) {
+    case opExact: case opExactCI: return star.x[NodeHeader] != 0 && star.x[NodeHeader + 1] == 0;
+    case opAnyChar: case opAnyInLine: case opDigit: case opNonDigit: case opInTriple: case opNotInTriple:
+    case opInSet: return true;
+    default: return false;
+    }
+}
+
+bool TvxRegExpr::MatchesOneChar(const uint8_t* node, const char* p) const {
+    if (p >= inputEnd_) return false;
+    const auto c = static_cast<unsigned char>(*p);
+    const uint8_t* arg = node + NodeHeader;
+    switch (node[0]) {
+    case opAnyChar: return true;
+    case opAnyInLine: return !IsLineBreakAt(p);
+    case opExact: return c == arg[0];
+    case opExactCI: return c == arg[0] || c == FlipCase(arg[0]);
+    case opDigit: return IsDigit(char(c));
+    case opNonDigit: return !IsDigit(char(c));
+    case opInTriple: return c == arg[0] || c == arg[1] || c == arg[2];
+    case opNotInTriple: return c != arg[0] && c != arg[1] && c != arg[2];
+    default: return (arg[c >> 3] & (1u << (c & 7))) != 0; // opInSet
+    }
+}
+
+// Moves `no` down to the next count whose position fits a following literal, and sets the
+// cursor and the group as the iterations up to that count left them.
+bool TvxRegExpr::NextCharStarAttempt(const TCharStar& star, const char* save, int32_t& no, const char* oldStart,
+                                     const char* oldEnd) {
+    const unsigned char nextch = LiteralAhead(star.follow);
+    for (; no >= 0; --no) {
+        cursor_ = save + no;
+        if (nextch && (cursor_ >= inputEnd_ || static_cast<unsigned char>(*cursor_) != nextch)) continue;
+        if (star.open) {
+            // After no iteration the group holds what it held before the star.
+            groupStart_[star.open[0] - opOpenBase] = no > 0 ? cursor_ - 1 : oldStart;
+            groupEnd_[star.close[0] - opCloseBase] = no > 0 ? cursor_ : oldEnd;
+        }
+        return true;
+    }
+    return false;
+}
+
+bool TvxRegExpr::EnterCharStar(const uint8_t* branch, const TCharStar& star, const uint8_t*& scan) {
+    const char* save = cursor_;
+    int32_t count = 0;
+    if (star.x[0] == opAnyInLine) {
+        // Only line-break characters and the pair's head can end the run.
+        std::bitset<256> stops = lineBreakSet_;
+        if (pairAssigned_) stops.set(pairHead_);
+        const char* p = save;
+        for (;;) {
+            while (p < inputEnd_ && !stops[static_cast<unsigned char>(*p)]) ++p;
+            if (p >= inputEnd_ || IsLineBreakAt(p)) break;
+            ++p;
+        }
+        count = int32_t(p - save);
+    } else {
+        while (MatchesOneChar(star.x, save + count)) ++count;
+    }
+    const char* oldStart = star.open ? groupStart_[star.open[0] - opOpenBase] : nullptr;
+    const char* oldEnd = star.close ? groupEnd_[star.close[0] - opCloseBase] : nullptr;
+    if (star.open) {
+        // Undo steps that put the group back when every count has failed; the frame of
+        // the star finds the group's old positions in them.
+        frames_.push_back({star.open, oldStart, 0, 0});
+        frames_.push_back({star.close, oldEnd, 0, 0});
+    }
+    int32_t no = count;
+    if (!NextCharStarAttempt(star, save, no, oldStart, oldEnd)) return false;
+    frames_.push_back({branch, save, no, CharStarFrame});
+    scan = star.follow;
+    return true;
+}
+
+// Undoes frames until one offers another way forward (true, with scan set) or none is left.
+bool TvxRegExpr::Backtrack(const uint8_t*& scan) {
+    while (!frames_.empty()) {
+        TFrame& f = frames_.back();
+        const uint8_t op = f.node[0];
+        switch (op) {
+        case opBranch: {
+            if (f.b == CharStarFrame) {
+                int32_t no = f.a - 1;
+                TCharStar star;
+                FindCharStar(f.node, star);
+                const size_t below = frames_.size() - 1;
+                const char* oldStart = star.open ? frames_.at(below - 2).saved : nullptr;
+                const char* oldEnd = star.open ? frames_.at(below - 1).saved : nullptr;
+                if (no >= 0 && NextCharStarAttempt(star, f.saved, no, oldStart, oldEnd)) {
+                    f.a = no;
+                    scan = star.follow;
+                    return true;
+                }
+                break;
+            }
+            cursor_ = f.saved;
+            const uint8_t* alternative = NextNode(f.node);
+            if (alternative && alternative[0] == opBranch) {
+                f.node = alternative;
+                scan = alternative + NodeHeader;
+                return true;
+            }
+            break;
+        }
+        case opStar: case opPlus: case opBraces: case opStarShort: case opPlusShort: case opBracesShort: {
+            loopCounters_ = snapshots_.back().counters;
+            loopDepth_ = snapshots_.back().depth;
+            int32_t no = f.a;
+            if (RepeatLimits(f.node).nonGreedy) {
+                ++no;
+            } else {
+                --no;
+                cursor_ = f.saved + no;
+            }
+            if (NextRepeatAttempt(f.node, f.saved, no, f.b)) {
+                f.a = no;
+                scan = NextNode(f.node);
+                return true;
+            }
+            snapshots_.pop_back();
+            break;
+        }
+        case opLoopEntry:
+            loopDepth_ = f.a;
+            cursor_ = f.saved;
+            break;
+        case opLoop:
+        case opLoopShort:
+            switch (f.b) {
+            case LoopBelowMin:
+                loopDepth_ = f.a;
+                --loopCounters_[size_t(loopDepth_)];
+                cursor_ = f.saved;
+                break;
+            case LoopGreedyBody:
+                loopDepth_ = f.a;
+                cursor_ = f.saved;
+                --loopDepth_; // leave the loop; the counter stays raised
+                f.b = LoopGreedyNext;
+                scan = NextNode(f.node);
+                return true;
+            case LoopGreedyNext:
+            case LoopLazyBody:
+                if (f.b == LoopLazyBody) loopDepth_ = f.a - 1;
+                cursor_ = f.saved;
+                break;
+            case LoopLazyNext:
+                cursor_ = f.saved;
+                if (f.a < ReadInt(f.node + NodeHeader + 4)) {
+                    ++loopCounters_[size_t(loopDepth_)];
+                    f.a = loopDepth_;
+                    f.b = LoopLazyBody;
+                    scan = f.node + ReadInt(f.node + NodeHeader + 8);
+                    return true;
+                }
+                --loopDepth_;
+                break;
+            }
+            break;
+        default:
+            if (IsOpen(op)) groupStart_[op - opOpenBase] = f.saved;
+            else if (IsClose(op)) groupEnd_[op - opCloseBase] = f.saved;
+            break;
+        }
+        frames_.pop_back();
+    }
+    return false;
+}
