@@ -119,6 +119,17 @@ void WaitAfterStart(TLauncherHost& host, TProcess process, const TOptions& setti
     host.CloseProcess(process);
 }
 
+// Asked by a long search every few thousand steps: Cancel ends it and the run, Skip ends
+// it alone, and the item then starts with empty groups.
+bool SearchStopRequested(void* context) {
+    auto& host = *static_cast<TLauncherHost*>(context);
+    if (host.CancelSignalled()) {
+        CancelFlag = SkipFlag = true;
+        return true;
+    }
+    return host.TakeSkipSignal();
+}
+
 void RunItem(TLauncherHost& host, TAssociationCache& cache, TvxRegExpr* expression, int32_t index) {
     const TOptions& settings = RunSettings;
     TvxStringList& items = ItemList();
@@ -134,6 +145,7 @@ void RunItem(TLauncherHost& host, TAssociationCache& cache, TvxRegExpr* expressi
 
     const std::string parameters = expression ? BuildParameters(settings, association, item, *expression)
                                               : BuildParameters(settings, association, item);
+    if (CancelFlag) return; // cancelled during the search
     const bool noProgram = !hasProgram && association.program.empty();
     TProcess process = host.Start(settings.ShellExecute, association.program, parameters, noProgram);
 
@@ -204,6 +216,12 @@ void RunList(TLauncherHost& host) {
         host.ProgressSetPos(0);
         host.ProgressSetText(std::string());
         PollProgress(host);
+        // With Skip and Cancel at hand a search may take as long as the user lets it;
+        // without them the step bound ends it.
+        if (expression) {
+            expression->SetStepLimit(0);
+            expression->SetStopCheck(SearchStopRequested, &host);
+        }
     }
 
     CancelFlag = false;

@@ -10,10 +10,9 @@ using namespace vxre;
 
 namespace {
 
-// By default the backtracking stack may not grow beyond this many bytes. Lines of 10 MB
-// take up to about 1.6 GB with the common patterns in a 64-bit build, two thirds of that
-// in a 32-bit one, whose whole address space is 2 GB.
-constexpr size_t DefaultStackLimit = sizeof(void*) >= 8 ? size_t(3) << 30 : size_t(1) << 30;
+// By default the backtracking stack may not grow beyond this many bytes, in both builds:
+// lines of a few megabytes fit with the common patterns, and a desktop tool can afford it.
+constexpr size_t DefaultStackLimit = size_t(256) << 20;
 
 unsigned char SystemFlipCase(void*, unsigned char c) {
     const unsigned char upper = AnsiUpperChar(c);

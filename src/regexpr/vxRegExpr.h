@@ -20,6 +20,11 @@ public:
     static constexpr int32_t MaxLoopDepth = 10;
 
     using TFlipCase = unsigned char (*)(void* context, unsigned char c);
+    // Asked every few thousand steps of a search; true ends the search without a match.
+    using TStopCheck = bool (*)(void* context);
+    // Steps one search may take unless told otherwise: far more than any reasonable line
+    // needs, a few seconds at most.
+    static constexpr uint64_t DefaultStepLimit = 100000000;
 
     TvxRegExpr();
     virtual ~TvxRegExpr();
@@ -48,6 +53,16 @@ public:
     // Bounds the memory that one search may take for backtracking; a search that needs
     // more ends without a match.
     void SetStackLimit(size_t bytes) { stackLimit_ = bytes; }
+    // Bounds the steps of one search (0 = no bound); a search that needs more ends without
+    // a match.
+    void SetStepLimit(uint64_t steps) { stepLimit_ = steps; }
+    void SetStopCheck(TStopCheck check, void* context) {
+        stopCheck_ = check;
+        stopContext_ = context;
+    }
+    // True when the last search ended early, by a bound or a stop request, not because
+    // nothing matched.
+    bool Abandoned() const { return abandoned_; }
     // Text of group n of the last match (0 = the whole match); empty when none.
     std::string MatchText(int32_t n) const;
     // Start (0-based) and length of group n, -1 when it took no part.
@@ -81,7 +96,8 @@ private:
     bool DecodeEscape(unsigned char& result);
     int HexDigitValue(char c);
     void ComputeHints(uint32_t topFlags);
-    void CollectStartSet(const uint8_t* node, std::vector<bool>& visited);
+    void CollectStartSet(const uint8_t* start);
+    const uint8_t* CollectFromNode(const uint8_t* scan, std::vector<const uint8_t*>& pending);
 
     int32_t EmitOp(uint8_t op);
     void EmitByte(uint8_t b);
@@ -108,9 +124,14 @@ private:
     bool Match(const uint8_t* start);
     bool RunForward(const uint8_t*& scan);
     bool Backtrack(const uint8_t*& scan);
+    bool GoesOn();
+    int32_t RepeatUnit(const uint8_t* operand) const;
     bool EnterRepeat(const uint8_t* node, const uint8_t*& scan);
     bool NextRepeatAttempt(const uint8_t* node, const char* save, int32_t& no, int32_t maxCount);
+    void EnterLoopEntry(const uint8_t* entry);
     bool EnterLoop(const uint8_t* node, const uint8_t*& scan);
+    void LeaveLoop(const uint8_t* node, const uint8_t*& scan);
+    bool IterationWasEmpty(const uint8_t* operand) const;
     // A greedy star of one character written with branches ("X*" or "(X)*").
     struct TCharStar {
         const uint8_t* x;      // the one-character node
@@ -170,19 +191,17 @@ private:
     std::array<const char*, GroupSlots> groupStart_{};
     std::array<const char*, GroupSlots> groupEnd_{};
     std::array<int32_t, MaxLoopDepth + 1> loopCounters_{};
+    std::array<const char*, MaxLoopDepth + 1> loopStarts_{}; // where each loop's iteration began
     int32_t loopDepth_ = 0;
 
-    // The backtracking stack: one frame per choice point or undo step that the
-    // recursive description of the matcher would keep on the call stack.
+    // The backtracking stack: one frame per choice point, and one per undo step for every
+    // change of the group and loop state, so that backtracking to a choice point finds
+    // the whole state as it was there.
     struct TFrame {
         const uint8_t* node;
         const char* saved;
         int32_t a;
         int32_t b;
-    };
-    struct TLoopSnapshot {
-        std::array<int32_t, MaxLoopDepth + 1> counters;
-        int32_t depth;
     };
     // Grows in chunks, so that a deep stack never needs one huge block or a copy of it.
     template <typename T>
@@ -192,6 +211,7 @@ private:
         bool empty() const { return size_ == 0; }
         size_t size() const { return size_; }
         T& at(size_t i) { return chunks_[i / ChunkItems][i % ChunkItems]; }
+        const T& at(size_t i) const { return chunks_[i / ChunkItems][i % ChunkItems]; }
         T& back() { return at(size_ - 1); }
         void push_back(const T& item) {
             if (size_ == chunks_.size() * ChunkItems) chunks_.push_back(std::make_unique<T[]>(ChunkItems));
@@ -210,10 +230,12 @@ private:
         size_t size_ = 0;
     };
     TChunkedStack<TFrame> frames_;
-    TChunkedStack<TLoopSnapshot> snapshots_;
-    size_t StackBytes() const {
-        return frames_.size() * sizeof(TFrame) + snapshots_.size() * sizeof(TLoopSnapshot);
-    }
+    size_t StackBytes() const { return frames_.size() * sizeof(TFrame); }
     size_t stackLimit_;
-    bool stackExhausted_ = false; // an attempt needed more memory than allowed
+    uint64_t stepLimit_ = DefaultStepLimit;
+    uint64_t steps_ = 0;
+    uint64_t nextCheck_ = 0;
+    TStopCheck stopCheck_ = nullptr;
+    void* stopContext_ = nullptr;
+    bool abandoned_ = false; // the search ended early: memory, steps or a stop request
 };

@@ -631,8 +631,7 @@ int32_t TvxRegExpr::ParseClass(uint32_t& flags) {
 
 void TvxRegExpr::ComputeHints(uint32_t topFlags) {
     startSet_.reset();
-    std::vector<bool> visited(size_t(programSize_), false);
-    CollectStartSet(program_.get() + 1, visited);
+    CollectStartSet(program_.get() + 1);
     firstLiteral_ = 0;
     anchored_ = false;
     mustOffset_ = -1;
@@ -658,78 +657,76 @@ void TvxRegExpr::ComputeHints(uint32_t topFlags) {
 
 // Collecting from a node always adds the same characters, so every node is visited once:
 // optional pieces in a row would otherwise make the walk exponential, and a loop body
-// without width would lead it around in a circle.
-void TvxRegExpr::CollectStartSet(const uint8_t* node, std::vector<bool>& visited) {
-    for (const uint8_t* scan = node; scan;) {
-        const size_t at = size_t(scan - program_.get());
-        if (visited[at]) return;
-        visited[at] = true;
-        const uint8_t op = scan[0];
-        const uint8_t* operand = scan + NodeHeader;
-        switch (op) {
-        case opEnd: return;
-        case opBeginText: case opEndText: case opBack: case opEmpty: case opNoOp: case opLineStart:
-        case opLineEnd: case opWordEdge: case opNotWordEdge:
-            scan = NextNode(scan);
-            continue;
-        case opAnyChar: case opAnyInLine: case opBackRef: case opBackRefCI: startSet_.set(); return;
-        case opBranch: {
-            const uint8_t* next = NextNode(scan);
-            if (next && next[0] == opBranch) {
-                for (const uint8_t* b = scan; b && b[0] == opBranch; b = NextNode(b))
-                    CollectStartSet(b + NodeHeader, visited);
-                return;
-            }
-            scan = operand;
-            continue;
+// without width would lead it around in a circle. The nodes still to visit wait in a list,
+// so that no pattern makes the walk deeper than the stack allows.
+void TvxRegExpr::CollectStartSet(const uint8_t* start) {
+    std::vector<bool> visited(size_t(programSize_), false);
+    std::vector<const uint8_t*> pending{start};
+    while (!pending.empty()) {
+        const uint8_t* scan = pending.back();
+        pending.pop_back();
+        while (scan && !visited[size_t(scan - program_.get())]) {
+            visited[size_t(scan - program_.get())] = true;
+            scan = CollectFromNode(scan, pending);
         }
-        case opExact: startSet_.set(operand[0]); return;
-        case opExactCI:
-            startSet_.set(operand[0]);
-            startSet_.set(FlipCase(operand[0]));
-            return;
-        case opDigit:
-            for (int c = '0'; c <= '9'; ++c) startSet_.set(size_t(c));
-            return;
-        case opNonDigit:
-            for (int c = 0; c < 256; ++c)
-                if (!IsDigit(char(c))) startSet_.set(size_t(c));
-            return;
-        case opInTriple:
-            for (int i = 0; i < 3; ++i) startSet_.set(operand[i]);
-            return;
-        case opNotInTriple: {
-            std::bitset<256> except;
-            for (int i = 0; i < 3; ++i) except.set(operand[i]);
-            startSet_ |= ~except;
-            return;
-        }
-        case opInSet:
-            for (int c = 0; c < 256; ++c)
-                if (operand[c / 8] & (1u << (c % 8))) startSet_.set(size_t(c));
-            return;
-        case opStar: case opStarShort:
-            CollectStartSet(operand, visited);
-            scan = NextNode(scan);
-            continue;
-        case opPlus: case opPlusShort: CollectStartSet(operand, visited); return;
-        case opBraces: case opBracesShort:
-            CollectStartSet(scan + BracesHeader, visited);
-            if (ReadInt(operand) > 0) return;
-            scan = NextNode(scan);
-            continue;
-        case opLoopEntry: CollectStartSet(NextNode(scan), visited); return;
-        case opLoop: case opLoopShort:
-            CollectStartSet(scan + ReadInt(operand + 8), visited);
-            if (ReadInt(operand) == 0) CollectStartSet(NextNode(scan), visited);
-            return;
-        default:
-            if (IsOpen(op) || IsClose(op)) {
-                CollectStartSet(NextNode(scan), visited);
-                return;
-            }
-            ReportError(1001);
-            return;
-        }
+    }
+}
+
+// Adds what one node contributes; gives the node to go on with (null to stop) and puts
+// the other nodes to visit on pending.
+const uint8_t* TvxRegExpr::CollectFromNode(const uint8_t* scan, std::vector<const uint8_t*>& pending) {
+    const uint8_t op = scan[0];
+    const uint8_t* operand = scan + NodeHeader;
+    switch (op) {
+    case opEnd: return nullptr;
+    case opBeginText: case opEndText: case opBack: case opEmpty: case opNoOp: case opLineStart:
+    case opLineEnd: case opWordEdge: case opNotWordEdge: return NextNode(scan);
+    case opAnyChar: case opAnyInLine: case opBackRef: case opBackRefCI: startSet_.set(); return nullptr;
+    case opBranch: {
+        const uint8_t* next = NextNode(scan);
+        if (!next || next[0] != opBranch) return operand;
+        for (const uint8_t* b = scan; b && b[0] == opBranch; b = NextNode(b)) pending.push_back(b + NodeHeader);
+        return nullptr;
+    }
+    case opExact: startSet_.set(operand[0]); return nullptr;
+    case opExactCI:
+        startSet_.set(operand[0]);
+        startSet_.set(FlipCase(operand[0]));
+        return nullptr;
+    case opDigit:
+        for (int c = '0'; c <= '9'; ++c) startSet_.set(size_t(c));
+        return nullptr;
+    case opNonDigit:
+        for (int c = 0; c < 256; ++c)
+            if (!IsDigit(char(c))) startSet_.set(size_t(c));
+        return nullptr;
+    case opInTriple:
+        for (int i = 0; i < 3; ++i) startSet_.set(operand[i]);
+        return nullptr;
+    case opNotInTriple: {
+        std::bitset<256> except;
+        for (int i = 0; i < 3; ++i) except.set(operand[i]);
+        startSet_ |= ~except;
+        return nullptr;
+    }
+    case opInSet:
+        for (int c = 0; c < 256; ++c)
+            if (operand[c / 8] & (1u << (c % 8))) startSet_.set(size_t(c));
+        return nullptr;
+    case opStar: case opStarShort:
+        pending.push_back(operand);
+        return NextNode(scan);
+    case opPlus: case opPlusShort: return operand;
+    case opBraces: case opBracesShort:
+        pending.push_back(scan + BracesHeader);
+        return ReadInt(operand) > 0 ? nullptr : NextNode(scan);
+    case opLoopEntry: return NextNode(scan);
+    case opLoop: case opLoopShort:
+        pending.push_back(scan + ReadInt(operand + 8));
+        return ReadInt(operand) == 0 ? NextNode(scan) : nullptr;
+    default:
+        if (IsOpen(op) || IsClose(op)) return NextNode(scan);
+        ReportError(1001);
+        return nullptr;
     }
 }

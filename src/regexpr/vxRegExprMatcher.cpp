@@ -14,8 +14,20 @@ namespace {
 // Marks the frame of a one-character star counted at once.
 constexpr int32_t CharStarFrame = 1;
 
-// Frame phases of a loop node: which of its calls is running.
-enum : int32_t { LoopBelowMin, LoopGreedyBody, LoopGreedyNext, LoopLazyNext, LoopLazyBody };
+// The frames of a loop node. Undo steps: LoopRestore puts back the counter and the
+// iteration start of the loop (a, saved), LoopLeft enters the loop again that was left.
+// Choice points: LoopGreedyExit leaves the loop after its body failed, LoopLazyEnter runs
+// the body once more after what follows the loop failed.
+enum : int32_t { LoopRestore, LoopLeft, LoopGreedyExit, LoopLazyEnter };
+
+// Steps between two looks at the step bound and the stop request.
+constexpr uint64_t StepsBetweenChecks = 4096;
+
+// What follows a star or plus written with branches, given its first branch: the second
+// branch's empty alternative leads there.
+const uint8_t* AfterBranchRepeat(const uint8_t* firstBranch) {
+    return NextNode(NextNode(firstBranch) + NodeHeader);
+}
 
 } // namespace
 
@@ -41,19 +53,20 @@ bool TvxRegExpr::SearchFrom(int32_t offset) {
     inputStart_ = input_.data();
     inputEnd_ = end;
     loopDepth_ = 0;
-    stackExhausted_ = false;
+    abandoned_ = false;
+    steps_ = 0;
+    nextCheck_ = StepsBetweenChecks;
     bool found = false;
     try {
         found = SearchPositions(start, end);
     } catch (const std::bad_alloc&) {
         // The memory ran out before the stack reached its bound (a 32-bit process with
         // a fragmented address space): the search ends as one that went past the bound.
-        stackExhausted_ = true;
+        abandoned_ = true;
     }
     // Gives back what a long line took, but for a few chunks kept for the next search.
     frames_.clear();
-    snapshots_.clear();
-    if (stackExhausted_) ClearGroups(); // the attempt ended without undoing its steps
+    if (abandoned_) ClearGroups(); // the attempt ended without undoing its steps
     return found;
 }
 
@@ -62,12 +75,12 @@ bool TvxRegExpr::SearchPositions(const char* start, const char* end) {
     if (firstLiteral_) {
         for (const char* p = start; p < end; ++p) {
             p = static_cast<const char*>(std::memchr(p, firstLiteral_, size_t(end - p)));
-            if (!p || stackExhausted_) return false;
+            if (!p || abandoned_) return false;
             if (TryAt(p)) return true;
         }
         return false;
     }
-    for (const char* p = start; p < end && !stackExhausted_; ++p)
+    for (const char* p = start; p < end && !abandoned_; ++p)
         if (startSet_[static_cast<unsigned char>(*p)] && TryAt(p)) return true;
     return false;
 }
@@ -147,7 +160,8 @@ int32_t TvxRegExpr::RegRepeat(const uint8_t* operand, int32_t max) {
     case opBackRef:
     case opBackRefCI: {
         const int32_t n = arg[0];
-        if (!groupStart_[n] || !groupEnd_[n]) return 0;
+        // An empty group text repeats without moving: no whole repetition to count.
+        if (!groupStart_[n] || !groupEnd_[n] || groupStart_[n] == groupEnd_[n]) return 0;
         while (count < limit && MatchesBackRef(n, operand[0] == opBackRefCI, p)) ++count;
         cursor_ = p;
         return count;
@@ -163,12 +177,19 @@ int32_t TvxRegExpr::RegRepeat(const uint8_t* operand, int32_t max) {
 // return false, Backtrack takes the frames off again doing what the caller does then.
 bool TvxRegExpr::Match(const uint8_t* start) {
     frames_.clear();
-    snapshots_.clear();
     const uint8_t* scan = start;
     for (;;) {
         if (RunForward(scan)) return true;
-        if (stackExhausted_ || !Backtrack(scan)) return false;
+        if (abandoned_ || !Backtrack(scan)) return false;
     }
+}
+
+// Every few thousand steps: false when the search must end, past its step bound or on a
+// stop request.
+bool TvxRegExpr::GoesOn() {
+    nextCheck_ = steps_ + StepsBetweenChecks;
+    if ((stepLimit_ && steps_ > stepLimit_) || (stopCheck_ && stopCheck_(stopContext_))) abandoned_ = true;
+    return !abandoned_;
 }
 
 // Runs from scan until the program ends (true) or a node fails (false).
@@ -179,9 +200,10 @@ bool TvxRegExpr::RunForward(const uint8_t*& scan) {
             return false;
         }
         if (StackBytes() >= stackLimit_) {
-            stackExhausted_ = true;
+            abandoned_ = true;
             return false;
         }
+        if (++steps_ >= nextCheck_ && !GoesOn()) return false;
         const uint8_t op = scan[0];
         const uint8_t* operand = scan + NodeHeader;
         const uint8_t* next = NextNode(scan);
@@ -229,6 +251,12 @@ bool TvxRegExpr::RunForward(const uint8_t*& scan) {
             break;
         case opBranch:
             if (next && next[0] == opBranch) {
+                // The choice of a plus written with branches: after an iteration that
+                // consumed nothing the loop ends.
+                if (operand[0] == opBack && IterationWasEmpty(NextNode(operand))) {
+                    scan = AfterBranchRepeat(scan);
+                    continue;
+                }
                 TCharStar star;
                 if (FindCharStar(scan, star)) {
                     if (!EnterCharStar(scan, star, scan)) return false;
@@ -239,6 +267,13 @@ bool TvxRegExpr::RunForward(const uint8_t*& scan) {
             scan = operand;
             continue;
         case opBack:
+            // The end of an iteration of a star written with branches: one that consumed
+            // nothing ends the loop.
+            if (next && next[0] == opBranch && IterationWasEmpty(next + NodeHeader)) {
+                scan = AfterBranchRepeat(next);
+                continue;
+            }
+            break;
         case opEmpty:
         case opNoOp: break;
         case opExact: {
@@ -299,9 +334,7 @@ bool TvxRegExpr::RunForward(const uint8_t*& scan) {
                 ReportError(1014);
                 return false;
             }
-            frames_.push_back({scan, cursor_, loopDepth_, 0});
-            ++loopDepth_;
-            loopCounters_[size_t(loopDepth_)] = 0;
+            EnterLoopEntry(scan);
             break;
         case opLoop:
         case opLoopShort:
@@ -355,22 +388,24 @@ unsigned char LiteralAhead(const uint8_t* node) {
 }
 } // namespace
 
-// Moves `no` to the next count whose position fits the look-ahead. The greedy form counts
-// down from what RegRepeat found, the non-greedy form up to it.
+// The length of one repetition: a back-reference repeats its group's whole text (0 when
+// that text is empty), every other operand one character.
+int32_t TvxRegExpr::RepeatUnit(const uint8_t* operand) const {
+    if (operand[0] != opBackRef && operand[0] != opBackRefCI) return 1;
+    const int32_t n = operand[NodeHeader];
+    return groupStart_[n] && groupEnd_[n] ? int32_t(groupEnd_[n] - groupStart_[n]) : 1;
+}
+
+// Moves `no` to the next count whose position fits the look-ahead and sets the cursor
+// there. The greedy form counts down from what RegRepeat found, the non-greedy form up
+// to it (maxCount).
 bool TvxRegExpr::NextRepeatAttempt(const uint8_t* node, const char* save, int32_t& no, int32_t maxCount) {
     const TRepeatLimits limits = RepeatLimits(node);
+    const int32_t unit = RepeatUnit(limits.operand);
     const unsigned char nextch = LiteralAhead(NextNode(node));
-    if (limits.nonGreedy) {
-        for (; no <= maxCount; ++no) {
-            cursor_ = save + no;
-            if (!nextch || (cursor_ < inputEnd_ && static_cast<unsigned char>(*cursor_) == nextch)) return true;
-        }
-        return false;
-    }
-    while (no >= limits.min) {
+    for (; limits.nonGreedy ? no <= maxCount : no >= limits.min; no += limits.nonGreedy ? 1 : -1) {
+        cursor_ = save + ptrdiff_t(no) * unit;
         if (!nextch || (cursor_ < inputEnd_ && static_cast<unsigned char>(*cursor_) == nextch)) return true;
-        --no;
-        cursor_ = save + no;
     }
     return false;
 }
@@ -378,21 +413,33 @@ bool TvxRegExpr::NextRepeatAttempt(const uint8_t* node, const char* save, int32_
 bool TvxRegExpr::EnterRepeat(const uint8_t* node, const uint8_t*& scan) {
     const TRepeatLimits limits = RepeatLimits(node);
     const char* save = cursor_;
-    int32_t no;
-    int32_t maxCount = 0;
-    if (limits.nonGreedy) {
-        maxCount = RegRepeat(limits.operand, limits.max);
-        no = limits.min;
-    } else {
-        no = RegRepeat(limits.operand, limits.max);
-    }
-    if (!NextRepeatAttempt(node, save, no, maxCount)) return false;
-    frames_.push_back({node, save, no, maxCount});
-    snapshots_.push_back({loopCounters_, loopDepth_});
+    // A back-reference to an empty text matches in place as often as needed, once tried.
+    const int32_t count = RepeatUnit(limits.operand) ? RegRepeat(limits.operand, limits.max) : limits.min;
+    int32_t no = limits.nonGreedy ? limits.min : count;
+    if (!NextRepeatAttempt(node, save, no, count)) return false;
+    frames_.push_back({node, save, no, count});
     scan = NextNode(node);
     return true;
 }
 
+void TvxRegExpr::EnterLoopEntry(const uint8_t* entry) {
+    const size_t inner = size_t(loopDepth_ + 1);
+    frames_.push_back({entry, loopStarts_[inner], loopCounters_[inner], 0});
+    loopDepth_ = int32_t(inner);
+    loopCounters_[inner] = 0;
+    loopStarts_[inner] = cursor_;
+}
+
+// Leaves the loop for what follows it; backtracking enters it again.
+void TvxRegExpr::LeaveLoop(const uint8_t* node, const uint8_t*& scan) {
+    frames_.push_back({node, nullptr, 0, LoopLeft});
+    --loopDepth_;
+    scan = NextNode(node);
+}
+
+// The end of an iteration, or the loop's start: another iteration or what follows, in the
+// order the loop's greed gives. The loop is left before what follows runs, so loops after
+// it nest no deeper.
 bool TvxRegExpr::EnterLoop(const uint8_t* node, const uint8_t*& scan) {
     if (loopDepth_ == 0) {
         ReportError(1015);
@@ -400,21 +447,34 @@ bool TvxRegExpr::EnterLoop(const uint8_t* node, const uint8_t*& scan) {
     }
     const int32_t min = ReadInt(node + NodeHeader);
     const int32_t max = ReadInt(node + NodeHeader + 4);
-    const uint8_t* body = node + ReadInt(node + NodeHeader + 8);
-    const int32_t count = loopCounters_[size_t(loopDepth_)];
-    if (count < min || (node[0] == opLoop && count < max)) {
-        ++loopCounters_[size_t(loopDepth_)];
-        frames_.push_back({node, cursor_, loopDepth_, count < min ? LoopBelowMin : LoopGreedyBody});
-        scan = body;
-    } else if (node[0] == opLoop) {
-        --loopDepth_; // leave the loop
-        frames_.push_back({node, cursor_, 0, LoopGreedyNext});
-        scan = NextNode(node);
-    } else {
-        frames_.push_back({node, cursor_, count, LoopLazyNext});
-        scan = NextNode(node);
+    const size_t depth = size_t(loopDepth_);
+    const int32_t count = loopCounters_[depth];
+    // From the last iteration it must make on, an unbounded loop ends after an iteration
+    // that consumed nothing: more of them would change nothing, without end.
+    const bool emptyIteration = count > 0 && cursor_ == loopStarts_[depth];
+    if ((emptyIteration && count >= min && max == UnboundedCount) || count >= max) {
+        LeaveLoop(node, scan);
+        return true;
     }
+    if (count >= min && node[0] == opLoopShort) {
+        frames_.push_back({node, cursor_, count, LoopLazyEnter});
+        --loopDepth_;
+        scan = NextNode(node);
+        return true;
+    }
+    frames_.push_back({node, loopStarts_[depth], count, LoopRestore});
+    if (count >= min) frames_.push_back({node, cursor_, 0, LoopGreedyExit});
+    loopCounters_[depth] = count + 1;
+    loopStarts_[depth] = cursor_;
+    scan = node + ReadInt(node + NodeHeader + 8);
     return true;
+}
+
+// Whether the iteration of a star or plus written with branches that just ended consumed
+// nothing. Its operand is a group (or "." without the s modifier, which always consumes),
+// so the group's start is where the iteration began.
+bool TvxRegExpr::IterationWasEmpty(const uint8_t* operand) const {
+    return IsOpen(operand[0]) && groupStart_[operand[0] - opOpenBase] == cursor_;
 }
 
 // A greedy star of one character, written with branches: "X*" with X a node that matches
@@ -546,58 +606,44 @@ bool TvxRegExpr::Backtrack(const uint8_t*& scan) {
             break;
         }
         case opStar: case opPlus: case opBraces: case opStarShort: case opPlusShort: case opBracesShort: {
-            loopCounters_ = snapshots_.back().counters;
-            loopDepth_ = snapshots_.back().depth;
-            int32_t no = f.a;
-            if (RepeatLimits(f.node).nonGreedy) {
-                ++no;
-            } else {
-                --no;
-                cursor_ = f.saved + no;
-            }
+            int32_t no = f.a + (RepeatLimits(f.node).nonGreedy ? 1 : -1);
             if (NextRepeatAttempt(f.node, f.saved, no, f.b)) {
                 f.a = no;
                 scan = NextNode(f.node);
                 return true;
             }
-            snapshots_.pop_back();
             break;
         }
         case opLoopEntry:
-            loopDepth_ = f.a;
-            cursor_ = f.saved;
+            loopCounters_[size_t(loopDepth_)] = f.a;
+            loopStarts_[size_t(loopDepth_)] = f.saved;
+            --loopDepth_;
             break;
         case opLoop:
         case opLoopShort:
             switch (f.b) {
-            case LoopBelowMin:
-                loopDepth_ = f.a;
-                --loopCounters_[size_t(loopDepth_)];
-                cursor_ = f.saved;
+            case LoopRestore:
+                loopCounters_[size_t(loopDepth_)] = f.a;
+                loopStarts_[size_t(loopDepth_)] = f.saved;
                 break;
-            case LoopGreedyBody:
-                loopDepth_ = f.a;
+            case LoopLeft: ++loopDepth_; break;
+            case LoopGreedyExit:
                 cursor_ = f.saved;
-                --loopDepth_; // leave the loop; the counter stays raised
-                f.b = LoopGreedyNext;
+                f.b = LoopLeft;
+                --loopDepth_;
                 scan = NextNode(f.node);
                 return true;
-            case LoopGreedyNext:
-            case LoopLazyBody:
-                if (f.b == LoopLazyBody) loopDepth_ = f.a - 1;
+            case LoopLazyEnter: {
+                // Enter the loop again for one more iteration.
+                ++loopDepth_;
                 cursor_ = f.saved;
-                break;
-            case LoopLazyNext:
-                cursor_ = f.saved;
-                if (f.a < ReadInt(f.node + NodeHeader + 4)) {
-                    ++loopCounters_[size_t(loopDepth_)];
-                    f.a = loopDepth_;
-                    f.b = LoopLazyBody;
-                    scan = f.node + ReadInt(f.node + NodeHeader + 8);
-                    return true;
-                }
-                --loopDepth_;
-                break;
+                const size_t depth = size_t(loopDepth_);
+                f = {f.node, loopStarts_[depth], f.a, LoopRestore};
+                loopCounters_[depth] = f.a + 1;
+                loopStarts_[depth] = cursor_;
+                scan = f.node + ReadInt(f.node + NodeHeader + 8);
+                return true;
+            }
             }
             break;
         default:

@@ -398,6 +398,36 @@ TEST_F(LaunchLoop, ExpressionGroupsFillTheParameters) {
                  "create|copy.exe|/in: \" copy.txt\"  \"/out:\"a b\"\"  x.doc \"D:\\out dir\\\\\" |prog"}));
 }
 
+TEST_F(LaunchLoop, AnEndlessSearchEndsBySkipCancelOrTheStepBound) {
+    // The first line makes the search backtrack for about 2^30 steps.
+    const std::string endless = std::string(30, 'a') + "xb\raab";
+    struct Case {
+        int32_t gui;
+        bool cancel; // else Skip, pressed while the first line is searched
+        V commands;
+    } cases[] = {
+        {3, false, {"create|p.exe|--  aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaxb  |prog", "create|p.exe|-aa-  aab  |prog"}},
+        {3, true, {}},
+        {0, false, {"create|p.exe|--  aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaxb  |prog", "create|p.exe|-aa-  aab  |prog"}},
+    };
+    for (const Case& c : cases) {
+        InitializeGlobals();
+        host = TRecordingHost();
+        RunSettings.Exe = "p.exe";
+        RunSettings.RegExp = "(a+)+b";
+        RunSettings.BParam = "-$1-";
+        RunSettings.WaitOpen = false;
+        RunSettings.FirstPause = 0;
+        RunSettings.GUI = c.gui;
+        int polls = 0;
+        host.beforeEveryPoll = [&](TRecordingHost& h) {
+            if (++polls == 2) (c.cancel ? h.cancelEvent : h.skipEvent) = true; // the first poll is the run's own
+        };
+        Run(endless);
+        EXPECT_EQ(host.commands, c.commands) << "progress mode " << c.gui;
+    }
+}
+
 TEST_F(LaunchLoop, AnInvalidExpressionStartsEveryItemWithEmptyGroups) {
     RunSettings.Exe = "p.exe";
     RunSettings.RegExp = "(unclosed";

@@ -1,0 +1,8 @@
+#pragma once
+// A readable listing of a compiled program, for golden tests of the compiler.
+
+#include <string>
+#include <string_view>
+
+// One node per entry: "offset:Name->next" and its operands, entries separated by " | ".
+std::string DumpProgram(std::string_view program);

@@ -1,0 +1,232 @@
+#include "regexpr_pcre2.h"
+
+#include "regexpr/vxRegExpr.h"
+
+#define PCRE2_CODE_UNIT_WIDTH 8
+#include <pcre2.h>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+void ApplyModifiers(TvxRegExpr& re, const std::string& modifiers) {
+    static const std::string letters = "irsgmx";
+    bool on = true;
+    for (char c : modifiers) {
+        if (c == '+' || c == '-') {
+            on = c == '+';
+            continue;
+        }
+        re.SwitchModifier(int32_t(letters.find(c)) + 1, on);
+    }
+}
+
+namespace {
+
+const char* const Literals[] = {"a", "b", "c", "ab", "\\."};
+const char* const Atoms[] = {".", "[ab]", "[^a]", "[a-c]", "\\d", "\\w", "\\s", "\\W", "\\b", "\\B", "^", "$"};
+const char* const Quantifiers[] = {"*", "+", "?", "{2}", "{1,2}", "{0,3}", "{2,}", "{0,1}"};
+const char* const ModifierSets[] = {"", "-g", "-s", "+i", "+m", "-g-s", "+i+m", "-g+m"};
+const char InputLetters[] = "abc1 _\r\n.AB-";
+constexpr uint32_t MaxGroups = 9;
+
+// Builds the pattern twice at once: as the engine reads it and as PCRE2 does, which
+// differ only in the `?` after a quantifier when every quantifier is non-greedy. Every
+// part tells whether it always consumes a character, by the engine's rules; only such
+// operands get a quantifier other than `?`.
+class TGenerator {
+public:
+    TGenerator(const TChoices& choose, bool ungreedy) : choose_(choose), ungreedy_(ungreedy) {}
+    bool Alternation(int depth) {
+        const uint32_t count = 1 + choose_(depth ? 3 : 2);
+        bool width = true;
+        for (uint32_t i = 0; i < count; ++i) {
+            if (i) Add("|");
+            width = Sequence(depth, depth == 0 || choose_(4) != 0) && width;
+        }
+        return width;
+    }
+    std::string ours, pcre;
+
+private:
+    void Add(const std::string& text) {
+        ours += text;
+        pcre += text;
+    }
+    bool Sequence(int depth, bool nonEmpty) {
+        const uint32_t pieces = (nonEmpty ? 1 : 0) + choose_(3);
+        bool width = false;
+        for (uint32_t i = 0; i < pieces; ++i) width = Piece(depth) || width;
+        return width;
+    }
+    bool Piece(int depth) {
+        const bool width = Atom(depth);
+        // PCRE2 takes no quantifier after an assertion.
+        if (choose_(3) == 0 || assertion_) return width;
+        const char* quantifier = width ? Quantifiers[choose_(std::size(Quantifiers))] : "?";
+        Add(quantifier);
+        if (choose_(3) == 0) ours += "?", pcre += ungreedy_ ? "" : "?";
+        // The engine's rule: braces whose maximum is above 0 count as consuming.
+        return quantifier[0] == '+' || (quantifier[0] == '{' && width);
+    }
+    bool Atom(int depth) {
+        assertion_ = false;
+        switch (choose_(depth < 2 ? 6 : 4)) {
+        case 0:
+        case 1: Add(Literals[choose_(std::size(Literals))]); return true;
+        case 2: {
+            const std::string atom = Atoms[choose_(std::size(Atoms))];
+            Add(atom);
+            assertion_ = atom == "\\b" || atom == "\\B" || atom == "^" || atom == "$";
+            return !assertion_;
+        }
+        case 3:
+            // Only to a group already closed: inside its own group the two engines read
+            // a back-reference differently.
+            if (!closed_.empty()) {
+                Add("\\" + std::to_string(closed_[choose_(uint32_t(closed_.size()))]));
+                return true;
+            }
+            Add(Literals[0]);
+            return true;
+        default: {
+            if (opened_ >= MaxGroups) {
+                Add(Literals[1]);
+                return true;
+            }
+            const uint32_t number = ++opened_;
+            Add("(");
+            const bool width = Alternation(depth + 1);
+            Add(")");
+            closed_.push_back(number);
+            return width;
+        }
+        }
+    }
+
+    const TChoices& choose_;
+    const bool ungreedy_;
+    uint32_t opened_ = 0;
+    std::vector<uint32_t> closed_;
+    bool assertion_ = false; // the last atom was one
+};
+
+class TRecordingRegExpr : public TvxRegExpr {
+public:
+    bool reported = false;
+    void ReportError(int32_t) override { reported = true; }
+};
+
+struct TPcre2 {
+    pcre2_code* code = nullptr;
+    pcre2_match_data* data = nullptr;
+    pcre2_match_context* context = nullptr;
+    ~TPcre2() {
+        pcre2_match_context_free(context);
+        pcre2_match_data_free(data);
+        pcre2_code_free(code);
+    }
+};
+
+uint32_t Pcre2Options(const std::string& modifiers) {
+    TvxRegExpr probe;
+    ApplyModifiers(probe, modifiers);
+    const uint32_t mask = probe.ModifierMask();
+    uint32_t options = 0;
+    if (mask & TvxRegExpr::ModI) options |= PCRE2_CASELESS;
+    if (mask & TvxRegExpr::ModS) options |= PCRE2_DOTALL;
+    if (!(mask & TvxRegExpr::ModG)) options |= PCRE2_UNGREEDY;
+    options |= (mask & TvxRegExpr::ModM) ? PCRE2_MULTILINE | PCRE2_ALT_CIRCUMFLEX : PCRE2_DOLLAR_ENDONLY;
+    return options;
+}
+
+bool CompilePcre2(const std::string& pattern, const std::string& modifiers, TPcre2& compiled) {
+    pcre2_compile_context* context = pcre2_compile_context_create(nullptr);
+    pcre2_set_newline(context, PCRE2_NEWLINE_ANYCRLF);
+    int error = 0;
+    PCRE2_SIZE offset = 0;
+    compiled.code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.data()), pattern.size(),
+                                  Pcre2Options(modifiers), &error, &offset, context);
+    pcre2_compile_context_free(context);
+    if (!compiled.code) return false;
+    compiled.data = pcre2_match_data_create_from_pattern(compiled.code, nullptr);
+    compiled.context = pcre2_match_context_create(nullptr);
+    pcre2_set_match_limit(compiled.context, 1000000);
+    return true;
+}
+
+// The positions where the engine's search makes an attempt, by its search hints.
+std::vector<size_t> AttemptPositions(const TvxRegExpr& re, const std::string& input) {
+    if (!re.MustText().empty() && input.find(re.MustText()) == std::string::npos) return {};
+    if (re.Anchored()) return {0};
+    std::vector<size_t> positions;
+    for (size_t p = 0; p < input.size(); ++p) {
+        const auto c = static_cast<unsigned char>(input[p]);
+        if (re.FirstLiteral() ? c == re.FirstLiteral() : re.StartSet().test(c)) positions.push_back(p);
+    }
+    return positions;
+}
+
+std::string Describe(bool found, const std::vector<int>& groups) {
+    if (!found) return "no match";
+    std::string text;
+    for (size_t n = 0; n < groups.size(); n += 2)
+        text += (n ? " " : "") + std::to_string(groups[n]) + "," + std::to_string(groups[n + 1]);
+    return text;
+}
+
+} // namespace
+
+TDifferentialCase GenerateDifferentialCase(const TChoices& choose) {
+    TDifferentialCase c;
+    c.modifiers = ModifierSets[choose(std::size(ModifierSets))];
+    TGenerator generator(choose, c.modifiers.find("-g") != std::string::npos);
+    generator.Alternation(0);
+    c.pattern = generator.ours;
+    c.pcrePattern = generator.pcre;
+    const uint32_t length = choose(13);
+    for (uint32_t i = 0; i < length; ++i) {
+        const char letter = InputLetters[choose(sizeof InputLetters - 1)];
+        // With the m modifier, `$` between the CR and the LF of a pair differs.
+        if (!(letter == '\n' && !c.input.empty() && c.input.back() == '\r' && c.modifiers.find("+m") != std::string::npos))
+            c.input += letter;
+    }
+    return c;
+}
+
+TVerdict CompareWithPcre2(const TDifferentialCase& c, std::string& detail) {
+    TRecordingRegExpr ours;
+    ApplyModifiers(ours, c.modifiers);
+    ours.SetStepLimit(1000000);
+    ours.SetExpression(c.pattern);
+    const bool found = ours.Exec(c.input);
+    if (!ours.Compiled() || ours.reported || ours.Abandoned()) return TVerdict::Skipped;
+    TPcre2 pcre;
+    if (!CompilePcre2(c.pcrePattern, c.modifiers, pcre)) return TVerdict::Skipped;
+
+    bool pcreFound = false;
+    for (const size_t p : AttemptPositions(ours, c.input)) {
+        const int rc = pcre2_match(pcre.code, reinterpret_cast<PCRE2_SPTR>(c.input.data()), c.input.size(), p,
+                                   PCRE2_ANCHORED, pcre.data, pcre.context);
+        if (rc > 0) {
+            pcreFound = true;
+            break;
+        }
+        if (rc != PCRE2_ERROR_NOMATCH) return TVerdict::Skipped;
+    }
+    std::vector<int> oursGroups, pcreGroups;
+    const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer(pcre.data);
+    const uint32_t pairs = pcre2_get_ovector_count(pcre.data);
+    for (int32_t n = 0; n < TvxRegExpr::GroupSlots; ++n) {
+        const int pos = ours.MatchPos(n);
+        oursGroups.push_back(pos);
+        oursGroups.push_back(pos < 0 ? -1 : pos + ours.MatchLen(n));
+        const bool set = pcreFound && uint32_t(n) < pairs && ovector[2 * n] != PCRE2_UNSET;
+        pcreGroups.push_back(set ? int(ovector[2 * n]) : -1);
+        pcreGroups.push_back(set ? int(ovector[2 * n + 1]) : -1);
+    }
+    if (found == pcreFound && (!found || oursGroups == pcreGroups)) return TVerdict::Agree;
+    detail = "pattern " + c.pattern + " (PCRE2 " + c.pcrePattern + ") with \"" + c.modifiers + "\" on \"" + c.input +
+             "\": engine " + Describe(found, oursGroups) + "; PCRE2 " + Describe(pcreFound, pcreGroups);
+    return TVerdict::Differ;
+}

@@ -1,0 +1,48 @@
+#pragma once
+// The engine judged against PCRE2 over the dialect both share. Patterns are generated from
+// a stream of choices (random numbers in the tests, the fuzzer's bytes in its target), and
+// each case is searched by both engines at exactly the positions the engine's own search
+// tries, so that the comparison judges the matching itself.
+//
+// Dialect differences, kept out by construction:
+// - `$` without the m modifier: PCRE2 also matches before a final line break; it runs
+//   with PCRE2_DOLLAR_ENDONLY.
+// - `^` with the m modifier: PCRE2 does not match after a final line break unless
+//   PCRE2_ALT_CIRCUMFLEX is set, which it is.
+// - `$` with the m modifier between the CR and the LF of a pair: the engine does not
+//   match there, PCRE2 does; inputs with the m modifier hold no such pair.
+// - Line breaks: CR, LF and the pair CR LF, as PCRE2_NEWLINE_ANYCRLF has them.
+// - Case folding: inputs are ASCII, where both fold alike.
+// - `\s`: PCRE2 also counts the vertical tab; inputs hold none.
+// - `{,n}`, `\x`, `\A`, `\Z`, `(?...)`, free spacing and code 0 are not generated.
+// - The g modifier off makes every quantifier non-greedy and ignores a `?` after it;
+//   PCRE2 runs such patterns with PCRE2_UNGREEDY and without the `?`.
+// - Patterns that the engine compiles with a reported error (a quantifier on an operand
+//   that may be empty, and the like) are repaired differently by the two; such cases
+//   are skipped, as are cases either engine gives up on (step or match limits, the
+//   engine's ten nested active loops).
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+class TvxRegExpr;
+
+// Applies "+x" / "-x" modifier letters (x one of "irsgmx") to the object.
+void ApplyModifiers(TvxRegExpr& re, const std::string& modifiers);
+
+// Gives a number below its argument; the generator's every decision is one call.
+using TChoices = std::function<uint32_t(uint32_t)>;
+
+struct TDifferentialCase {
+    std::string pattern;     // as the engine reads it
+    std::string pcrePattern; // the same for PCRE2
+    std::string modifiers;   // as ApplyModifiers reads them
+    std::string input;
+};
+
+TDifferentialCase GenerateDifferentialCase(const TChoices& choose);
+
+enum class TVerdict { Agree, Differ, Skipped };
+// Searches with both engines; on a difference, detail describes both results.
+TVerdict CompareWithPcre2(const TDifferentialCase& c, std::string& detail);
