@@ -152,7 +152,7 @@ bool TvxRegExpr::Exec(std::string_view text) {
 }
 
 void TvxRegExpr::SetInputString(std::string_view text) {
-    ClearGroups();
+    if (groupEnd_[0]) ClearGroups(); // only a match leaves groups behind
     input_.assign(text.substr(0, std::min(text.size(), text.find('\0'))));
     hasInput_ = true;
 }

@@ -146,6 +146,7 @@ private:
     bool MatchesOneChar(const uint8_t* node, const char* p) const;
     int32_t RegRepeat(const uint8_t* operand, int32_t max);
     bool IsWordChar(const char* p) const;
+    const char* NextLineStop(const char* p) const;
     bool IsLineBreakAt(const char* p) const;
     bool MatchesBackRef(int32_t n, bool foldCase, const char*& cursor) const;
 
@@ -171,6 +172,8 @@ private:
     std::string lineBreakLetters_;
     std::bitset<256> wordSet_;
     std::bitset<256> lineBreakSet_;
+    std::bitset<256> lineStops_; // the characters that may end a "." run: breaks and the pair's head
+    std::string lineStopLetters_; // the same as a list, searched with memchr when short
     bool pairAssigned_ = false;
     unsigned char pairHead_ = 0, pairTail_ = 0;
     std::array<unsigned char, 256> flipTable_{};
@@ -213,8 +216,9 @@ private:
         T& at(size_t i) { return chunks_[i / ChunkItems][i % ChunkItems]; }
         const T& at(size_t i) const { return chunks_[i / ChunkItems][i % ChunkItems]; }
         T& back() { return at(size_ - 1); }
-        void push_back(const T& item) {
-            if (size_ == chunks_.size() * ChunkItems) chunks_.push_back(std::make_unique<T[]>(ChunkItems));
+        // The matcher's hottest call: inlined into it.
+        [[gnu::always_inline]] void push_back(const T& item) {
+            if (size_ == capacity_) Grow();
             chunks_[size_ / ChunkItems][size_ % ChunkItems] = item;
             ++size_;
         }
@@ -223,11 +227,18 @@ private:
         void clear() {
             size_ = 0;
             if (chunks_.size() > 64) chunks_.resize(64);
+            capacity_ = chunks_.size() * ChunkItems;
         }
 
     private:
+        // Kept out of push_back, so that the common case stays small enough to inline.
+        void Grow() {
+            chunks_.push_back(std::make_unique<T[]>(ChunkItems));
+            capacity_ += ChunkItems;
+        }
         std::vector<std::unique_ptr<T[]>> chunks_;
         size_t size_ = 0;
+        size_t capacity_ = 0;
     };
     TChunkedStack<TFrame> frames_;
     size_t StackBytes() const { return frames_.size() * sizeof(TFrame); }

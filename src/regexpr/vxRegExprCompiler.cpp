@@ -65,6 +65,11 @@ bool TvxRegExpr::CompileProgram(const char* text) {
 #endif
     program_ = std::move(program);
     programSize_ = measured;
+    lineStops_ = lineBreakSet_;
+    if (pairAssigned_) lineStops_.set(pairHead_);
+    lineStopLetters_.clear();
+    for (int c = 0; c < 256; ++c)
+        if (lineStops_[size_t(c)]) lineStopLetters_ += char(c);
     ComputeHints(flags);
     compiled_ = true;
     return true;

@@ -103,6 +103,18 @@ bool TvxRegExpr::IsWordChar(const char* p) const {
     return p < inputEnd_ && wordSet_[static_cast<unsigned char>(*p)];
 }
 
+// The first position from p on whose character may end a "." run, or the end.
+const char* TvxRegExpr::NextLineStop(const char* p) const {
+    if (lineStopLetters_.size() <= 2) {
+        const char* stop = inputEnd_;
+        for (const char c : lineStopLetters_)
+            if (const void* found = std::memchr(p, c, size_t(stop - p))) stop = static_cast<const char*>(found);
+        return stop;
+    }
+    while (p < inputEnd_ && !lineStops_[static_cast<unsigned char>(*p)]) ++p;
+    return p;
+}
+
 bool TvxRegExpr::IsLineBreakAt(const char* p) const {
     const auto c = static_cast<unsigned char>(*p);
     return (pairAssigned_ && c == pairHead_ && p + 1 < inputEnd_ && static_cast<unsigned char>(p[1]) == pairTail_) ||
@@ -277,15 +289,15 @@ bool TvxRegExpr::RunForward(const uint8_t*& scan) {
         case opEmpty:
         case opNoOp: break;
         case opExact: {
-            const char* text = reinterpret_cast<const char*>(operand);
-            if (text[0] == '\0') {
+            if (operand[0] == 0) { // a literal written as code 0: only the end
                 if (!atEnd) return false;
                 break;
             }
-            if (atEnd || *cursor_ != text[0]) return false;
-            const size_t length = std::strlen(text);
-            if (size_t(inputEnd_ - cursor_) < length || std::memcmp(cursor_, text, length) != 0) return false;
-            cursor_ += length;
+            // The input's end is a zero byte, which no literal character equals.
+            const char* p = cursor_;
+            for (const uint8_t* t = operand; *t; ++t, ++p)
+                if (static_cast<unsigned char>(*p) != *t) return false;
+            cursor_ = p;
             break;
         }
         case opExactCI:
@@ -530,6 +542,11 @@ bool TvxRegExpr::MatchesOneChar(const uint8_t* node, const char* p) const {
 bool TvxRegExpr::NextCharStarAttempt(const TCharStar& star, const char* save, int32_t& no, const char* oldStart,
                                      const char* oldEnd) {
     const unsigned char nextch = LiteralAhead(star.follow);
+    if (nextch) {
+        // Straight to the last count whose position holds the literal.
+        if (save + no >= inputEnd_) no = int32_t(inputEnd_ - save) - 1;
+        while (no >= 0 && static_cast<unsigned char>(save[no]) != nextch) --no;
+    }
     for (; no >= 0; --no) {
         cursor_ = save + no;
         if (nextch && (cursor_ >= inputEnd_ || static_cast<unsigned char>(*cursor_) != nextch)) continue;
@@ -548,11 +565,9 @@ bool TvxRegExpr::EnterCharStar(const uint8_t* branch, const TCharStar& star, con
     int32_t count = 0;
     if (star.x[0] == opAnyInLine) {
         // Only line-break characters and the pair's head can end the run.
-        std::bitset<256> stops = lineBreakSet_;
-        if (pairAssigned_) stops.set(pairHead_);
         const char* p = save;
         for (;;) {
-            while (p < inputEnd_ && !stops[static_cast<unsigned char>(*p)]) ++p;
+            p = NextLineStop(p);
             if (p >= inputEnd_ || IsLineBreakAt(p)) break;
             ++p;
         }

@@ -482,6 +482,11 @@ TEST(RegExprSafety, ASearchBeyondTheStackLimitEndsWithoutAMatch) {
     EXPECT_TRUE(re.Exec(line));
     EXPECT_FALSE(re.Abandoned());
     EXPECT_EQ(re.MatchText(2), "a");
+    // By default a search may take 256 MB, which a line of 8 MB needs more than.
+    TvxRegExpr byDefault;
+    byDefault.SetExpression("^(a|b)*c|(a)x");
+    EXPECT_FALSE(byDefault.Exec(std::string(8 << 20, 'a') + "x"));
+    EXPECT_TRUE(byDefault.Abandoned());
 }
 
 // Generated patterns of the dialect both engines share, searched by both: every
