@@ -45,10 +45,13 @@ private:
     intptr_t handle_;
 };
 
-// Creates or truncates a file and writes it; failures throw TvxInOutError.
+// Creates or truncates a file and writes it, or appends to a file, which is created when
+// missing; failures throw TvxInOutError. Appends may come from several processes at once:
+// every Write lands whole at the file's end.
 class TvxFileWriter {
 public:
-    explicit TvxFileWriter(const std::string& path);
+    enum TMode { Create, Append };
+    explicit TvxFileWriter(const std::string& path, TMode mode = Create);
     ~TvxFileWriter();
     TvxFileWriter(const TvxFileWriter&) = delete;
     TvxFileWriter& operator=(const TvxFileWriter&) = delete;

@@ -108,8 +108,8 @@ size_t TvxFileReader::Read(char* buffer, size_t size) {
     }
 }
 
-TvxFileWriter::TvxFileWriter(const std::string& path) {
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+TvxFileWriter::TvxFileWriter(const std::string& path, TMode mode) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (mode == Append ? O_APPEND : O_TRUNC), 0666);
     if (fd < 0) Fail();
     handle_ = fd;
 }

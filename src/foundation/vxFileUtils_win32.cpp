@@ -101,9 +101,14 @@ size_t TvxFileReader::Read(char* buffer, size_t size) {
     return got;
 }
 
-TvxFileWriter::TvxFileWriter(const std::string& path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+TvxFileWriter::TvxFileWriter(const std::string& path, TMode mode) {
+    // Appending asks for append access only, which the system makes atomic per write,
+    // and shares the file with readers and other writers.
+    HANDLE file = mode == Append ? CreateFileA(path.c_str(), FILE_APPEND_DATA,
+                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)
+                                 : CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) Fail();
     handle_ = reinterpret_cast<intptr_t>(file);
 }

@@ -6,6 +6,8 @@
 
 #include <commctrl.h>
 
+#include <mutex>
+
 std::atomic<HWND> ProgressWnd = nullptr;
 HANDLE SkipEvent = nullptr;
 HANDLE CancelEvent = nullptr;
@@ -20,11 +22,39 @@ constexpr int CancelButtonId = 1002;
 HANDLE progressThread = nullptr;
 HANDLE readyEvent = nullptr; // set by the thread once the window and events exist
 
+// What the window is to show. The main thread only stores the latest values; the
+// progress thread puts them on the screen at most every RefreshMilliseconds, so that a
+// start never waits for the window to repaint.
+struct TShownValues {
+    int32_t low = 0, high = 100, position = 0;
+    std::string text;
+    bool rangeChanged = false, positionChanged = false, textChanged = false;
+};
+std::mutex shownLock;
+TShownValues shown;
+constexpr UINT_PTR RefreshTimerId = 1;
+constexpr UINT RefreshMilliseconds = 50;
+
+void ShowLatestValues(HWND window) {
+    TShownValues latest;
+    {
+        const std::lock_guard<std::mutex> lock(shownLock);
+        latest = std::move(shown);
+        shown = {latest.low, latest.high, latest.position, std::string(), false, false, false};
+    }
+    // The 32-bit range message, so that lists beyond 65535 items show right.
+    if (latest.rangeChanged)
+        SendDlgItemMessageA(window, ProgressBarId, PBM_SETRANGE32, WPARAM(latest.low), LPARAM(latest.high));
+    if (latest.positionChanged) SendDlgItemMessageA(window, ProgressBarId, PBM_SETPOS, WPARAM(latest.position), 0);
+    if (latest.textChanged) SetDialogItemText(window, CommandTextId, latest.text);
+}
+
 INT_PTR CALLBACK ProgressProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
     case WM_INITDIALOG: {
         ProgressWnd = window;
         SetProgramIcon(window);
+        SetTimer(window, RefreshTimerId, RefreshMilliseconds, nullptr);
         // No failure may leave this procedure; an untranslated window still works.
         try {
             LocalizeWindow(window, Options().GetLanguageFile());
@@ -42,6 +72,10 @@ INT_PTR CALLBACK ProgressProc(HWND window, UINT message, WPARAM wParam, LPARAM) 
             return TRUE;
         }
         return FALSE;
+    case WM_TIMER:
+        if (wParam != RefreshTimerId) return FALSE;
+        ShowLatestValues(window);
+        return TRUE;
     case WM_CLOSE:
         DestroyWindow(window);
         return TRUE;
@@ -95,6 +129,10 @@ void CloseHandleOnce(HANDLE& handle) {
 
 bool ProgressStart() {
     ProgressWnd = nullptr;
+    {
+        const std::lock_guard<std::mutex> lock(shownLock);
+        shown = TShownValues();
+    }
     readyEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     if (!readyEvent) return false;
     progressThread = CreateThread(nullptr, 0, ProgressThread, nullptr, 0, nullptr);
@@ -113,19 +151,25 @@ bool ProgressStart() {
 }
 
 void ProgressSetRange(int32_t low, int32_t high) {
-    // The 32-bit range message, so that lists beyond 65535 items show right.
-    if (IsLiveWindow(ProgressWnd)) SendDlgItemMessageA(ProgressWnd, ProgressBarId, PBM_SETRANGE32, WPARAM(low), LPARAM(high));
+    const std::lock_guard<std::mutex> lock(shownLock);
+    shown.low = low;
+    shown.high = high;
+    shown.rangeChanged = true;
 }
 
 void ProgressSetPos(int32_t position) {
-    if (IsLiveWindow(ProgressWnd)) SendDlgItemMessageA(ProgressWnd, ProgressBarId, PBM_SETPOS, WPARAM(position), 0);
+    const std::lock_guard<std::mutex> lock(shownLock);
+    shown.position = position;
+    shown.positionChanged = true;
 }
 
 void ProgressSetText(const std::string& text) {
     // An edit box takes minutes over a text of many megabytes (a huge list line); it
     // shows the first 32,767 characters, as many as it lets a user type.
     constexpr size_t ShownCharacters = 32767;
-    if (IsLiveWindow(ProgressWnd)) SetDialogItemText(ProgressWnd, CommandTextId, text.substr(0, ShownCharacters));
+    const std::lock_guard<std::mutex> lock(shownLock);
+    shown.text = text.substr(0, ShownCharacters);
+    shown.textChanged = true;
 }
 
 void ProgressClose() {

@@ -17,6 +17,7 @@ extern HANDLE CancelEvent; // stays set
 // Starts the thread and returns once the window and both events exist; false (after
 // cleaning up) when the window could not be created.
 bool ProgressStart();
+// The values to show; the window shows the latest of them within 50 ms.
 void ProgressSetRange(int32_t low, int32_t high);
 void ProgressSetPos(int32_t position);
 void ProgressSetText(const std::string& text);

@@ -4,6 +4,8 @@
 
 TOptions RunSettings;
 bool Interactive = false;
+bool Preview = false;
+std::string PreviewFile;
 bool ProgressShown = false;
 bool CancelFlag = false;
 bool SkipFlag = false;
@@ -25,6 +27,9 @@ void SetDefaultOptions(TOptions& options) {
     options.GUI = 1;
     options.Window = 1;
     options.Priority = 0;
+    options.Jobs = 1;
+    options.JobLog.clear();
+    options.Resume = false;
 }
 
 void CopyOptions(TOptions& dest, const TOptions& source) { dest = source; }
@@ -37,6 +42,8 @@ TvxStringList& ItemList() {
 void InitializeGlobals() {
     SetDefaultOptions(RunSettings);
     Interactive = false;
+    Preview = false;
+    PreviewFile.clear();
     ProgressShown = false;
     CancelFlag = false;
     SkipFlag = false;

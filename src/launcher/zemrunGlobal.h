@@ -19,6 +19,9 @@ struct TOptions {
     int32_t GUI;
     int32_t Window;
     int32_t Priority;
+    int32_t Jobs;       // programs waited for at once (with wait close)
+    std::string JobLog; // the file that gets a line per item; empty = none
+    bool Resume;        // leave out the items the job log has as done
 };
 
 void SetDefaultOptions(TOptions& options);
@@ -28,6 +31,10 @@ void CopyOptions(TOptions& dest, const TOptions& source);
 extern TOptions RunSettings;
 // Set by /I: the main dialog edits the run settings before the run.
 extern bool Interactive;
+// Set by /D: the commands are shown before anything starts; with /D:<file> they go to
+// that file, one a line, and nothing starts.
+extern bool Preview;
+extern std::string PreviewFile;
 extern bool ProgressShown;
 extern bool CancelFlag;
 extern bool SkipFlag;

@@ -3,6 +3,7 @@
 #include "../foundation/vxFileUtils.h"
 #include "../foundation/vxStrUtils.h"
 #include "../settings/zemrunProjects.h"
+#include "zemrunJobLog.h"
 
 #include <algorithm>
 #include <memory>
@@ -21,19 +22,26 @@ void ApplySwitch(const std::string& arg, TOptions& settings) {
     const std::string value = SwitchValue(arg);
     switch (SwitchLetter(arg)) {
     case 'B': settings.BParam = value; break;
+    case 'D':
+        Preview = true;
+        PreviewFile = StripQuotes(value);
+        break;
     case 'E': settings.Eparam = value; break;
     case 'F': settings.FirstPause = ReadInteger(value); break;
     case 'G': settings.GUI = ReadInteger(value); break;
     case 'I': Interactive = true; break;
     case 'J': Projects().LoadProject(value, settings); break;
+    case 'K': settings.JobLog = StripQuotes(value); break;
     case 'L': settings.List = StripQuotes(value); break;
     case 'M': settings.Window = ReadInteger(value); break;
+    case 'N': settings.Jobs = ReadInteger(value); break;
     case 'O': settings.Priority = ReadInteger(value); break;
     case 'P': settings.WaitClose = true; break;
     case 'R': settings.RegExp = value; break;
     case 'S': settings.ShellExecute = true; break;
     case 'W': settings.WaitOpen = !settings.WaitOpen; break;
     case 'X': settings.Exe = StripQuotes(value); break;
+    case 'Z': settings.Resume = true; break;
     default: break; // other letters are ignored
     }
 }
@@ -109,14 +117,11 @@ void WaitUntilProgramRunning(TLauncherHost& host, TProcess process, const std::s
     }
 }
 
-void WaitAfterStart(TLauncherHost& host, TProcess process, const TOptions& settings) {
-    if (settings.WaitOpen) {
-        if (!SkipFlag) host.WaitForInputIdle(process, InputIdleMilliseconds);
-        if (!settings.Exe.empty()) WaitUntilProgramRunning(host, process, settings.Exe);
-        if (ProgressShown) PollProgress(host);
-    }
-    if (settings.WaitClose) host.WaitProcessEnd(process);
-    host.CloseProcess(process);
+void WaitOpenAfterStart(TLauncherHost& host, TProcess process, const TOptions& settings) {
+    if (!settings.WaitOpen) return;
+    if (!SkipFlag) host.WaitForInputIdle(process, InputIdleMilliseconds);
+    if (!settings.Exe.empty()) WaitUntilProgramRunning(host, process, settings.Exe);
+    if (ProgressShown) PollProgress(host);
 }
 
 // Asked by a long search every few thousand steps: Cancel ends it and the run, Skip ends
@@ -130,7 +135,50 @@ bool SearchStopRequested(void* context) {
     return host.TakeSkipSignal();
 }
 
-void RunItem(TLauncherHost& host, TAssociationCache& cache, TvxRegExpr* expression, int32_t index) {
+// An item that was started, or whose start failed, until the loop is done with it.
+struct TStartedItem {
+    TProcess process;
+    TJobRecord record;
+    uint64_t startedAt;
+};
+
+// What one run carries from item to item.
+struct TRun {
+    TLauncherHost& host;
+    TvxRegExpr* expression;
+    std::unique_ptr<TJobLog> log;
+    std::vector<std::string>* preview; // collects the commands instead of starting them
+    TAssociationCache cache;
+    std::vector<TStartedItem> running; // started with more than one job, end not yet seen
+};
+
+// The loop is done with the item: its line goes to the job log, with its run time and
+// exit code when its end was waited for and came, and its process handle is closed.
+void FinishItem(TRun& run, TStartedItem& started) {
+    if (run.log) {
+        if (started.process && RunSettings.WaitClose && run.host.ProcessEnded(started.process)) {
+            started.record.seconds = SecondsText(run.host.Milliseconds() - started.startedAt);
+            started.record.exitCode = std::to_string(run.host.ExitCode(started.process));
+        }
+        run.log->Write(started.record);
+    }
+    if (started.process) run.host.CloseProcess(started.process);
+}
+
+// Waits until one of the running items has ended; false when Skip or Cancel ended the wait.
+bool WaitForOneEnd(TRun& run) {
+    std::vector<TProcess> processes;
+    for (const TStartedItem& started : run.running) processes.push_back(started.process);
+    const int32_t ended = run.host.WaitAnyProcessEnd(processes);
+    if (ProgressShown) PollProgress(run.host);
+    if (ended < 0 || size_t(ended) >= run.running.size()) return false;
+    FinishItem(run, run.running[size_t(ended)]);
+    run.running.erase(run.running.begin() + ended);
+    return true;
+}
+
+void RunItem(TRun& run, int32_t index) {
+    TLauncherHost& host = run.host;
     const TOptions& settings = RunSettings;
     TvxStringList& items = ItemList();
     const std::string& item = items.Strings(index);
@@ -140,25 +188,53 @@ void RunItem(TLauncherHost& host, TAssociationCache& cache, TvxRegExpr* expressi
     if (hasProgram || settings.ShellExecute)
         association.program = settings.Exe;
     else
-        association = cache.Lookup(PathExtension(item), host);
+        association = run.cache.Lookup(PathExtension(item), host);
     if (!association.program.empty() && association.program == item) association.program.clear();
 
-    const std::string parameters = expression ? BuildParameters(settings, association, item, *expression)
-                                              : BuildParameters(settings, association, item);
+    const std::string parameters = run.expression ? BuildParameters(settings, association, item, *run.expression)
+                                                  : BuildParameters(settings, association, item);
     if (CancelFlag) return; // cancelled during the search
     const bool noProgram = !hasProgram && association.program.empty();
-    TProcess process = host.Start(settings.ShellExecute, association.program, parameters, noProgram);
+    const std::string command = StarterCommand(settings.ShellExecute, association.program, parameters, noProgram);
+    if (settings.Resume && run.log && run.log->Done(command)) return;
+    if (run.preview) {
+        run.preview->push_back(command);
+        return;
+    }
+    // With more than one job, a start waits for a free slot; Skip lets it start at once.
+    while (settings.WaitClose && run.running.size() >= size_t(settings.Jobs) && !CancelFlag)
+        if (!WaitForOneEnd(run)) break;
+    if (CancelFlag) return;
+
+    TStartedItem started{nullptr, {item, LocalTimeText(host.LocalTime()), "", "", 0, command}, host.Milliseconds()};
+    started.process = host.Start(settings.ShellExecute, association.program, parameters, noProgram);
+    if (!started.process) started.record.error = host.StartError();
 
     if (ProgressShown) {
         host.ProgressSetText(parameters);
         host.ProgressSetPos(index);
         PollProgress(host);
     }
-    if (process) WaitAfterStart(host, process, settings);
+    if (started.process) WaitOpenAfterStart(host, started.process, settings);
+    if (started.process && settings.WaitClose && settings.Jobs > 1) {
+        run.running.push_back(std::move(started));
+    } else {
+        if (started.process && settings.WaitClose) host.WaitProcessEnd(started.process);
+        FinishItem(run, started);
+    }
     if (ProgressShown) PollProgress(host);
     // A negative pause would be an endless sleep; it counts as none.
     if (index == 0 && !SkipFlag && !settings.WaitClose && items.Count() > 1 && settings.FirstPause > 0)
         host.Sleep(uint32_t(settings.FirstPause));
+}
+
+// The items' commands, one a line, to the preview file.
+void WritePreview(const std::vector<std::string>& commands) {
+    std::string text;
+    for (const std::string& command : commands) text += command + "\r\n";
+    TvxFileWriter file(PreviewFile);
+    file.Write(text);
+    file.Close();
 }
 
 } // namespace
@@ -207,8 +283,16 @@ void RunList(TLauncherHost& host) {
     TOptions& settings = RunSettings;
     const int32_t itemCount = ItemList().Count();
     settings.GUI = std::clamp(settings.GUI, 0, 3);
-    ProgressShown = settings.GUI == 3 || (settings.GUI == 2 && settings.WaitClose) ||
-                    (settings.GUI == 1 && itemCount > 1);
+    // 62 programs and the Skip and Cancel events fill one wait for many objects.
+    settings.Jobs = std::clamp(settings.Jobs, 1, 62);
+    std::vector<std::string> preview;
+    const bool previewing = !PreviewFile.empty();
+    TRun run{host, expression.get(), nullptr, previewing ? &preview : nullptr, {}, {}};
+    if (!settings.JobLog.empty())
+        run.log = std::make_unique<TJobLog>(settings.JobLog, previewing ? TJobLog::ReadOnly : TJobLog::Append);
+
+    ProgressShown = !previewing && (settings.GUI == 3 || (settings.GUI == 2 && settings.WaitClose) ||
+                                    (settings.GUI == 1 && itemCount > 1));
     // A window that cannot be shown lets the run go on without it.
     if (ProgressShown && !host.ProgressStart()) ProgressShown = false;
     if (ProgressShown) {
@@ -226,12 +310,13 @@ void RunList(TLauncherHost& host) {
 
     CancelFlag = false;
     SkipFlag = false;
-    {
-        TAssociationCache cache;
-        for (int32_t index = 0; index < itemCount && !CancelFlag; ++index)
-            RunItem(host, cache, expression.get(), index);
-    }
+    for (int32_t index = 0; index < itemCount && !CancelFlag; ++index) RunItem(run, index);
+    // The last starts are waited for; what Skip or Cancel leaves running is not.
+    while (!run.running.empty() && !CancelFlag)
+        if (!WaitForOneEnd(run)) break;
+    for (TStartedItem& started : run.running) FinishItem(run, started);
     if (ProgressShown) host.ProgressClose();
+    if (previewing) WritePreview(preview);
 }
 
 void SplitQuoted(std::string_view text, char separator, TvxStringList& list) {
@@ -295,6 +380,17 @@ std::string QuoteProgram(std::string_view program) {
 
 std::string CreateProcessCommand(const std::string& program, const std::string& parameters) {
     return Trim(QuoteProgram(Trim(ExpandEnvironment(Trim(program)))) + " " + ExpandEnvironment(parameters));
+}
+
+TShellCommand ShellCommand(const std::string& program, const std::string& parameters, bool noProgram) {
+    return {ExpandEnvironment(noProgram ? parameters : program), noProgram ? std::string() : ExpandEnvironment(parameters)};
+}
+
+std::string StarterCommand(bool shellExecute, const std::string& program, const std::string& parameters,
+                           bool noProgram) {
+    if (!shellExecute) return CreateProcessCommand(program, parameters);
+    const TShellCommand shell = ShellCommand(program, parameters, noProgram);
+    return shell.arguments.empty() ? shell.file : shell.file + " " + shell.arguments;
 }
 
 bool CanPassWhole(std::string_view command) {

@@ -10,9 +10,14 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // A started process, as the host identifies it; null when none was obtained.
 using TProcess = void*;
+
+struct TLocalTime {
+    int year, month, day, hour, minute, second, millisecond;
+};
 
 class TLauncherHost {
 public:
@@ -29,6 +34,16 @@ public:
     // Returns when the process has ended, or, with the progress window, on Skip or Cancel.
     virtual void WaitProcessEnd(TProcess process) = 0;
     virtual bool ProcessEnded(TProcess process) = 0;
+    // Returns the index of a process that has ended, or -1 when, with the progress window,
+    // Skip or Cancel ended the wait.
+    virtual int32_t WaitAnyProcessEnd(const std::vector<TProcess>& processes) = 0;
+    virtual uint32_t ExitCode(TProcess process) = 0;
+    // The system's error number of the last Start that gave no process (0 when the shell
+    // started the item without giving a process).
+    virtual uint32_t StartError() = 0;
+    virtual TLocalTime LocalTime() = 0;
+    // A clock for run times, in milliseconds from any fixed point.
+    virtual uint64_t Milliseconds() = 0;
     virtual void CloseProcess(TProcess process) = 0;
     virtual uint32_t IsProgramRunning(const std::string& name) = 0;
     virtual void Sleep(uint32_t milliseconds) = 0;
@@ -74,6 +89,16 @@ std::string QuoteProgram(std::string_view program);
 // The command line of process creation: the program with its environment references
 // replaced and quoted where needed, then the parameters.
 std::string CreateProcessCommand(const std::string& program, const std::string& parameters);
+// What the shell is given: the file (the item itself when there is no program) and the
+// arguments, environment references replaced.
+struct TShellCommand {
+    std::string file;
+    std::string arguments;
+};
+TShellCommand ShellCommand(const std::string& program, const std::string& parameters, bool noProgram);
+// The command as the chosen starter passes it on: the job log's and the preview's text.
+std::string StarterCommand(bool shellExecute, const std::string& program, const std::string& parameters,
+                           bool noProgram);
 
 // Windows refuses longer command lines; some of its emulations start the program with a
 // cut one instead, so they are refused on every system.

@@ -21,11 +21,19 @@ DWORD PriorityClass(int32_t priority) { return DWORD(1) << ((uint32_t(priority) 
 constexpr int WaitFailureLimit = 1000;
 } // namespace
 
+namespace {
+// A command that cannot reach its program whole is not started.
+HANDLE Refused() {
+    SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    return nullptr;
+}
+} // namespace
+
 HANDLE StartByCreateProcess(const std::string& program, const std::string& parameters, bool /*noProgram*/) {
     // A zero byte would cut the command before the expansion could see it.
-    if (!CanPassWhole(program) || !CanPassWhole(parameters)) return nullptr;
+    if (!CanPassWhole(program) || !CanPassWhole(parameters)) return Refused();
     const std::string command = CreateProcessCommand(program, parameters);
-    if (!CanPassWhole(command)) return nullptr;
+    if (!CanPassWhole(command)) return Refused();
     STARTUPINFOA startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_FORCEONFEEDBACK;
@@ -43,11 +51,12 @@ HANDLE StartByCreateProcess(const std::string& program, const std::string& param
 }
 
 HANDLE StartByShellExecute(const std::string& program, const std::string& parameters, bool noProgram) {
-    if (!CanPassWhole(program) || !CanPassWhole(parameters)) return nullptr;
-    const std::string file = ExpandEnvironment(noProgram ? parameters : program);
-    const std::string arguments = noProgram ? std::string() : ExpandEnvironment(parameters);
+    if (!CanPassWhole(program) || !CanPassWhole(parameters)) return Refused();
+    const TShellCommand shell = ShellCommand(program, parameters, noProgram);
+    const std::string& file = shell.file;
+    const std::string& arguments = shell.arguments;
     // The shell joins the two into one command line, which has the same limit.
-    if (!CanPassWhole(file + " " + arguments)) return nullptr;
+    if (!CanPassWhole(file + " " + arguments)) return Refused();
     SHELLEXECUTEINFOA info{};
     info.cbSize = sizeof(info);
     info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_CONNECTNETDRV | SEE_MASK_DOENVSUBST;
@@ -57,6 +66,7 @@ HANDLE StartByShellExecute(const std::string& program, const std::string& parame
     info.nShow = RunSettings.Window;
     if (!ShellExecuteExA(&info)) return nullptr;
     if (info.hProcess) SetPriorityClass(info.hProcess, PriorityClass(RunSettings.Priority));
+    SetLastError(0); // started, though perhaps without a process to wait for
     return info.hProcess;
 }
 
@@ -74,6 +84,23 @@ void WaitProcessEnd(HANDLE process) {
     }
 }
 
+int32_t WaitAnyProcessEnd(const std::vector<HANDLE>& processes) {
+    // The two events first: a Skip or Cancel is seen even while a process has ended.
+    std::vector<HANDLE> objects;
+    if (ProgressShown) objects = {SkipEvent, CancelEvent};
+    const DWORD events = DWORD(objects.size());
+    objects.insert(objects.end(), processes.begin(), processes.end());
+    for (int failures = 0; failures < WaitFailureLimit; ++failures) {
+        const DWORD result = WaitForMultipleObjects(DWORD(objects.size()), objects.data(), FALSE, INFINITE);
+        if (result >= WAIT_OBJECT_0 && result < WAIT_OBJECT_0 + objects.size()) {
+            const DWORD index = result - WAIT_OBJECT_0;
+            return index < events ? -1 : int32_t(index - events);
+        }
+        ::Sleep(0);
+    }
+    return -1;
+}
+
 void ShowUsage() {
     const std::string version = FileVersionText(ProgramPath());
     std::string caption = "Zemrun ";
@@ -88,8 +115,10 @@ bool TWin32LauncherHost::EditSettingsDialog(TOptions& settings) { return ::EditS
 
 TProcess TWin32LauncherHost::Start(bool shellExecute, const std::string& program, const std::string& parameters,
                                    bool noProgram) {
-    return shellExecute ? StartByShellExecute(program, parameters, noProgram)
-                        : StartByCreateProcess(program, parameters, noProgram);
+    HANDLE process = shellExecute ? StartByShellExecute(program, parameters, noProgram)
+                                  : StartByCreateProcess(program, parameters, noProgram);
+    startError_ = process ? 0 : GetLastError();
+    return process;
 }
 
 void TWin32LauncherHost::WaitForInputIdle(TProcess process, uint32_t milliseconds) {
@@ -101,6 +130,26 @@ void TWin32LauncherHost::WaitProcessEnd(TProcess process) { ::WaitProcessEnd(sta
 bool TWin32LauncherHost::ProcessEnded(TProcess process) {
     return WaitForSingleObject(static_cast<HANDLE>(process), 0) != WAIT_TIMEOUT;
 }
+
+int32_t TWin32LauncherHost::WaitAnyProcessEnd(const std::vector<TProcess>& processes) {
+    std::vector<HANDLE> handles;
+    for (TProcess process : processes) handles.push_back(static_cast<HANDLE>(process));
+    return ::WaitAnyProcessEnd(handles);
+}
+
+uint32_t TWin32LauncherHost::ExitCode(TProcess process) {
+    DWORD code = 0;
+    GetExitCodeProcess(static_cast<HANDLE>(process), &code);
+    return code;
+}
+
+TLocalTime TWin32LauncherHost::LocalTime() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds};
+}
+
+uint64_t TWin32LauncherHost::Milliseconds() { return GetTickCount64(); }
 
 void TWin32LauncherHost::CloseProcess(TProcess process) { CloseHandle(static_cast<HANDLE>(process)); }
 

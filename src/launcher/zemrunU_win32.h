@@ -20,6 +20,11 @@ public:
     void WaitForInputIdle(TProcess process, uint32_t milliseconds) override;
     void WaitProcessEnd(TProcess process) override;
     bool ProcessEnded(TProcess process) override;
+    int32_t WaitAnyProcessEnd(const std::vector<TProcess>& processes) override;
+    uint32_t ExitCode(TProcess process) override;
+    uint32_t StartError() override { return startError_; }
+    TLocalTime LocalTime() override;
+    uint64_t Milliseconds() override;
     void CloseProcess(TProcess process) override;
     uint32_t IsProgramRunning(const std::string& name) override;
     void Sleep(uint32_t milliseconds) override;
@@ -31,4 +36,10 @@ public:
     bool CancelSignalled() override;
     bool TakeSkipSignal() override;
     void ProgressClose() override;
+
+private:
+    uint32_t startError_ = 0;
 };
+// Waits for the first of the processes to end, with the progress window also for Skip or
+// Cancel: the process's index, or -1.
+int32_t WaitAnyProcessEnd(const std::vector<HANDLE>& processes);

@@ -11,10 +11,12 @@
 //                             messages, so that the process becomes input-idle
 //   ZPROBE_IDLE_DELAY_MS      wait this long before the window and the message loop
 //   ZPROBE_STAY_MS            stay alive this long after getting ready
+// A command line that holds "/exit:<n>" ends with exit code n.
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -124,5 +126,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     if (window) PumpMessagesFor(stay);
     else Sleep(stay);
     if (probeWindow) DestroyWindow(probeWindow);
-    return 0;
+    const char* exitCode = std::strstr(GetCommandLineA(), "/exit:");
+    return exitCode ? std::atoi(exitCode + 6) : 0;
 }

@@ -4,6 +4,7 @@
 
 #include "launcher/zemrunU.h"
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <string>
@@ -14,6 +15,12 @@ public:
     // What the host answers.
     std::map<std::string, std::string> associations; // extension -> template
     bool startsFail = false;
+    uint32_t startError = 2;                // what a failed start reports
+    std::map<size_t, uint32_t> exitCodes;   // by start number (1, 2, ...); 0 otherwise
+    // The position, among the processes waited for at once, of the one that ends first.
+    std::function<size_t(const std::vector<TProcess>&)> firstToEnd = [](const std::vector<TProcess>&) {
+        return size_t(0);
+    };
     bool progressAvailable = true;
     bool dialogResult = true;
     uint32_t programShowsAfterMs = 0;  // IsProgramRunning finds it from then on
@@ -52,16 +59,32 @@ public:
         return reinterpret_cast<TProcess>(uintptr_t(commands.size()));
     }
     void WaitForInputIdle(TProcess, uint32_t ms) override { log.push_back("idle " + std::to_string(ms)); }
-    void WaitProcessEnd(TProcess) override {
+    void WaitProcessEnd(TProcess process) override {
         if (duringEndWait) duringEndWait(*this);
-        if (ProgressShown && (skipEvent || cancelEvent)) {
-            log.push_back(skipEvent ? "end-wait skipped" : "end-wait cancelled");
-            skipEvent = false; // the wait takes the skip signal
-            return;
-        }
+        if (WaitCutShort("end-wait")) return;
         log.push_back("end-wait");
+        ended_.push_back(process);
     }
-    bool ProcessEnded(TProcess) override { return now - startedAt_ >= processEndsAfterMs; }
+    bool ProcessEnded(TProcess process) override {
+        return now - startedAt_ >= processEndsAfterMs ||
+               std::find(ended_.begin(), ended_.end(), process) != ended_.end();
+    }
+    int32_t WaitAnyProcessEnd(const std::vector<TProcess>& processes) override {
+        if (duringEndWait) duringEndWait(*this);
+        if (WaitCutShort("any-wait")) return -1;
+        const size_t first = firstToEnd(processes);
+        log.push_back("any-wait " + std::to_string(processes.size()) + " ends " +
+                      std::to_string(uintptr_t(processes[first])));
+        ended_.push_back(processes[first]);
+        return int32_t(first);
+    }
+    uint32_t ExitCode(TProcess process) override {
+        const auto found = exitCodes.find(size_t(uintptr_t(process)));
+        return found == exitCodes.end() ? 0 : found->second;
+    }
+    uint32_t StartError() override { return startsFail ? startError : 0; }
+    TLocalTime LocalTime() override { return {2026, 12, 7, 10, 0, 0, 0}; }
+    uint64_t Milliseconds() override { return now; }
     void CloseProcess(TProcess) override {
         --openProcesses;
         log.push_back("close");
@@ -102,5 +125,13 @@ public:
     int polls100 = 0;
 
 private:
+    // With the progress window, Skip and Cancel end a wait for an end.
+    bool WaitCutShort(const std::string& wait) {
+        if (!ProgressShown || !(skipEvent || cancelEvent)) return false;
+        log.push_back(wait + (skipEvent ? " skipped" : " cancelled"));
+        skipEvent = false; // the wait takes the skip signal
+        return true;
+    }
     uint32_t startedAt_ = 0;
+    std::vector<TProcess> ended_;
 };

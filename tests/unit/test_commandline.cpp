@@ -44,7 +44,7 @@ protected:
 
 TEST_F(Switches, ApplyInOrderWithLaterOnesWinning) {
     EXPECT_TRUE(Parse("-l:list.txt /X:\"C:\\t\\a b.exe\" /B:\"x y\" /e:-z /R:(\\w+) /F:250ms /G:7 /M:0 /O:9 "
-                      "/P /S /W /Lxother.txt /I"));
+                      "/P /S /W /Lxother.txt /I /N:8 /K:\"D:\\logs\\run.tsv\" /Z /D:\"D:\\out\\preview.txt\""));
     const TOptions& s = RunSettings;
     EXPECT_EQ(s.List, "other.txt"); // the third character is not examined
     EXPECT_EQ(s.Exe, "C:\\t\\a b.exe");
@@ -59,13 +59,20 @@ TEST_F(Switches, ApplyInOrderWithLaterOnesWinning) {
     EXPECT_TRUE(s.ShellExecute);
     EXPECT_FALSE(s.WaitOpen);
     EXPECT_TRUE(Interactive);
+    EXPECT_EQ(s.Jobs, 8);
+    EXPECT_EQ(s.JobLog, "D:\\logs\\run.tsv");
+    EXPECT_TRUE(s.Resume);
+    EXPECT_TRUE(Preview);
+    EXPECT_EQ(PreviewFile, "D:\\out\\preview.txt");
     EXPECT_TRUE(host.commands.empty());
 }
 
 TEST_F(Switches, FlagsIgnoreTrailingTextAndUnknownLettersAreSkipped) {
-    EXPECT_TRUE(Parse("/W /Wxyz /Q:1 / - /Pnow /L: /X:"));
+    EXPECT_TRUE(Parse("/W /Wxyz /Q:1 / - /Pnow /L: /X: /D"));
     EXPECT_TRUE(RunSettings.WaitOpen); // inverted twice
     EXPECT_TRUE(RunSettings.WaitClose);
+    EXPECT_TRUE(Preview); // shown, not written
+    EXPECT_EQ(PreviewFile, "");
     EXPECT_EQ(RunSettings.List, "");
     EXPECT_EQ(RunSettings.Exe, "");
 }

@@ -1,3 +1,4 @@
+#include "foundation/vxFileUtils.h"
 #include "launcher/vxProccess.h"
 #include "launcher/zemrunU.h"
 #include "recording_host.h"
@@ -343,6 +344,140 @@ TEST_F(LaunchLoop, CancelEndsTheWaitsAndStartsNothingMore) {
     EXPECT_EQ(Count("end-wait cancelled"), 1);
     EXPECT_EQ(Count("progress close"), 1);
     EXPECT_EQ(host.openProcesses, 0);
+}
+
+TEST_F(LaunchLoop, JobsWaitForAFreeSlotOnlyWithWaitClose) {
+    const V twoJobs = {"start", "start", "any-wait 2 ends 1", "close", "start", "any-wait 2 ends 2", "close",
+                       "start", "any-wait 2 ends 3", "close", "any-wait 1 ends 4", "close"};
+    const V oneJob = {"start", "end-wait", "close", "start", "end-wait", "close",
+                      "start", "end-wait", "close", "start", "end-wait", "close"};
+    struct Case {
+        int32_t jobs;
+        bool waitClose;
+        V log;
+    } cases[] = {
+        {2, true, twoJobs},
+        {1, true, oneJob},
+        {0, true, oneJob}, // clamped into 1..62
+        {-5, true, oneJob},
+        {2, false, {"start", "close", "start", "close", "start", "close", "start", "close"}},
+    };
+    for (const Case& c : cases) {
+        InitializeGlobals();
+        host = TRecordingHost();
+        RunSettings.Exe = "p.exe";
+        RunSettings.Jobs = c.jobs;
+        RunSettings.WaitClose = c.waitClose;
+        RunSettings.WaitOpen = false;
+        RunSettings.FirstPause = 0;
+        RunSettings.GUI = 0;
+        Run("a\rb\rc\rd");
+        EXPECT_EQ(host.log, c.log) << c.jobs << " jobs";
+    }
+    RunSettings.Jobs = 100;
+    Run("a");
+    EXPECT_EQ(RunSettings.Jobs, 62);
+}
+
+TEST_F(LaunchLoop, SkipStartsTheNextJobAtOnceAndCancelWaitsForNoOne) {
+    struct Case {
+        bool cancel;
+        V log;
+    } cases[] = {
+        {false, {"progress start", "start", "start", "any-wait skipped", "start", "any-wait 3 ends 1", "close",
+                 "any-wait 2 ends 2", "close", "any-wait 1 ends 3", "close", "progress close"}},
+        {true, {"progress start", "start", "start", "any-wait cancelled", "close", "close", "progress close"}},
+    };
+    for (const Case& c : cases) {
+        InitializeGlobals();
+        host = TRecordingHost();
+        RunSettings.Exe = "p.exe";
+        RunSettings.Jobs = 2;
+        RunSettings.WaitClose = true;
+        RunSettings.WaitOpen = false;
+        RunSettings.GUI = 3;
+        host.duringEndWait = [&](TRecordingHost& h) {
+            if (h.commands.size() == 2) (c.cancel ? h.cancelEvent : h.skipEvent) = true;
+        };
+        Run("a\rb\rc");
+        V log;
+        for (const std::string& entry : host.log)
+            if (entry.rfind("pos", 0) != 0 && entry.rfind("text", 0) != 0 && entry.rfind("range", 0) != 0)
+                log.push_back(entry);
+        EXPECT_EQ(log, c.log) << (c.cancel ? "cancel" : "skip");
+        EXPECT_EQ(host.openProcesses, 0);
+    }
+}
+
+TEST_F(LaunchLoop, TheJobLogHasALinePerItemAndResumeLeavesOutWhatIsDone) {
+    const std::string header = "Item\tStart\tSeconds\tExitCode\tError\tCommand\r\n";
+    const std::string at = "\t2026-12-07T10:00:00.000\t";
+    struct Case {
+        const char* name;
+        bool waitClose;
+        bool startsFail;
+        bool resume;
+        std::string before; // the log's bytes before the run
+        size_t starts;
+        std::string after;
+    } cases[] = {
+        {"waited for", true, false, false, "", 2,
+         header + "a" + at + "0.000\t0\t0\tp.exe a\r\n" + "b c" + at + "0.000\t3\t0\tp.exe \"b c\"\r\n"},
+        {"not waited for", false, false, false, header, 2,
+         header + "a" + at + "\t\t0\tp.exe a\r\n" + "b c" + at + "\t\t0\tp.exe \"b c\"\r\n"},
+        {"failed starts", true, true, false, "", 2,
+         header + "a" + at + "\t\t2\tp.exe a\r\n" + "b c" + at + "\t\t2\tp.exe \"b c\"\r\n"},
+        // Done: no error, and exit code 0 or not waited for; b ended with 3, c failed to start.
+        {"resumed", true, false, true,
+         header + "a" + at + "1.5\t0\t0\tp.exe a\r\n" + "b c" + at + "1.0\t3\t0\tp.exe \"b c\"\r\n" + "d" + at +
+             "\t\t2\tp.exe d\r\n" + "e" + at + "\t\t0\tp.exe e\r\n" + "torn line",
+         2, ""},
+    };
+    const std::string logPath = listPath_ + ".log";
+    for (const Case& c : cases) {
+        InitializeGlobals();
+        host = TRecordingHost();
+        std::filesystem::remove(logPath);
+        if (!c.before.empty()) std::ofstream(logPath, std::ios::binary) << c.before;
+        RunSettings.Exe = "p.exe";
+        RunSettings.WaitClose = c.waitClose;
+        RunSettings.WaitOpen = false;
+        RunSettings.FirstPause = 0;
+        RunSettings.GUI = 0;
+        RunSettings.JobLog = logPath;
+        RunSettings.Resume = c.resume;
+        host.startsFail = c.startsFail;
+        host.exitCodes[2] = 3;
+        Run(c.resume ? "a\rb c\rd\re" : "a\rb c");
+        std::ifstream file(logPath, std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(host.commands.size(), c.starts) << c.name;
+        if (c.resume) EXPECT_EQ(host.commands, (V{"create|p.exe|\"b c\"|prog", "create|p.exe|d|prog"}));
+        if (!c.after.empty()) EXPECT_EQ(bytes, c.after) << c.name;
+        else EXPECT_EQ(bytes.substr(0, c.before.size()), c.before) << c.name; // only appended to
+    }
+    std::filesystem::remove(logPath);
+}
+
+TEST_F(LaunchLoop, APreviewFileGetsEveryCommandAndNothingStarts) {
+    const std::string previewPath = listPath_ + ".preview";
+    PreviewFile = previewPath;
+    RunSettings.Exe = "%ZEMRUN_T_TOOL%";
+    setenv("ZEMRUN_T_TOOL", "C:\\My Tools\\t.exe", 1);
+    RunSettings.RegExp = "(\\w+)\\.txt";
+    RunSettings.BParam = "/in:$1";
+    RunSettings.GUI = 3;
+    Run("report.txt\rno match");
+    std::ifstream file(previewPath, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(bytes, "\"C:\\My Tools\\t.exe\" /in:report  report.txt\r\n"
+                     "\"C:\\My Tools\\t.exe\" /in:  \"no match\"\r\n");
+    EXPECT_TRUE(host.commands.empty());
+    EXPECT_EQ(Count("progress start"), 0);
+    std::filesystem::remove(previewPath);
+    // A file that cannot be written ends the run with the system's error.
+    PreviewFile = listPath_ + ".missing/preview.txt";
+    EXPECT_THROW(Run("a"), TvxInOutError);
 }
 
 TEST_F(LaunchLoop, InteractiveRunsTheDialogFirstAndStopsWithoutOk) {

@@ -11,6 +11,7 @@
 #include <winioctl.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <map>
 #include <memory>
 
@@ -440,6 +441,108 @@ TEST_F(EndToEnd, TypesWithoutADefaultVerbUseOpenOrTheirFirstVerb) {
     TRegisteredExtension shell(".zv3", "\"" + probe_ + "\" /shell \"%1\"", "open", false, true);
     RunOver("a.zv1\rb.zv2\rc.zv3", "/W /P");
     EXPECT_EQ(Commands(), (V{probe_ + " /open a.zv1", probe_ + " /edit b.zv2", probe_ + " /shell c.zv3"}));
+}
+
+// The whole lines of a job log after its header, split into their six columns.
+std::vector<V> JobLogLines(const std::string& path) {
+    std::vector<V> lines;
+    const std::string bytes = ReadBytes(path);
+    size_t pos = bytes.find("\r\n");
+    if (pos == std::string::npos) return lines;
+    for (pos += 2; pos < bytes.size();) {
+        const size_t end = bytes.find("\r\n", pos);
+        if (end == std::string::npos) break;
+        const std::string line = bytes.substr(pos, end - pos);
+        V columns;
+        size_t from = 0;
+        for (size_t tab; columns.size() < 5 && (tab = line.find('\t', from)) != std::string::npos; from = tab + 1)
+            columns.push_back(line.substr(from, tab - from));
+        columns.push_back(line.substr(from));
+        lines.push_back(columns);
+        pos = end + 2;
+    }
+    return lines;
+}
+
+TEST_F(EndToEnd, ParallelJobsRunTogetherAndTheLogRecordsEachEnd) {
+    TScopedEnv stay("ZPROBE_STAY_MS", "700");
+    const std::string log = temp_.File("jobs.tsv");
+    RunOver("a\rb /exit:3\rc\rd", "/X:" + probe_ + " /N:2 /P /W /G:0 /K:" + log);
+    const std::vector<TProbeStart> starts = AwaitStarts(4);
+    ASSERT_EQ(starts.size(), 4u);
+    // Two at once: the second starts with the first, the third only once one has ended.
+    EXPECT_LT(starts[1].start - starts[0].start, 500u);
+    EXPECT_GE(starts[2].start - starts[0].start, 600u);
+    EXPECT_EQ(ReadBytes(log).rfind("Item\tStart\tSeconds\tExitCode\tError\tCommand\r\n", 0), 0u);
+    const std::vector<V> lines = JobLogLines(log);
+    ASSERT_EQ(lines.size(), 4u);
+    std::map<std::string, V> byItem;
+    for (const V& line : lines) byItem[line[0]] = line;
+    for (const char* item : {"a", "b /exit:3", "c", "d"}) {
+        const V& line = byItem[item];
+        ASSERT_EQ(line.size(), 6u) << item;
+        EXPECT_EQ(line[1].size(), 23u) << line[1]; // 2026-12-07T10:00:00.000
+        EXPECT_GE(std::atof(line[2].c_str()), 0.6) << item;
+        EXPECT_EQ(line[3], std::string(item) == "b /exit:3" ? "3" : "0");
+        EXPECT_EQ(line[4], "0");
+        EXPECT_EQ(line[5], probe_ + " " + (std::string(item) == "b /exit:3" ? "\"b /exit:3\"" : item));
+    }
+}
+
+TEST_F(EndToEnd, AResumedRunGoesOnAfterAFailureAKillAndCancel) {
+    const std::string log = temp_.File("jobs.tsv");
+    const std::string switches = "/X:" + probe_ + " /P /W /K:" + log + " /Z";
+    const auto commandsOf = [&](const V& items) {
+        V commands;
+        for (const std::string& item : items) commands.push_back(probe_ + " " + item);
+        return commands;
+    };
+    // A failure: the item whose program ended with an error runs again, the others not.
+    RunOver("a\rb/exit:3\rc", switches + " /G:0");
+    RunOver("a\rb/exit:3\rc", switches + " /G:0");
+    EXPECT_EQ(AwaitCommands(4), commandsOf({"a", "b/exit:3", "c", "b/exit:3"}));
+
+    // A killed run keeps the lines it wrote; the item it was waiting for runs again.
+    DeleteFileA(log.c_str());
+    DeleteFileA(temp_.File("probe.log").c_str());
+    {
+        TScopedEnv stay("ZPROBE_STAY_MS", "1500");
+        TZemrunProcess zemrun("/L:" + WriteList("a\rb\rc") + " " + switches + " /G:0");
+        // Killed while it waits for the second item.
+        ASSERT_TRUE(uidriver::WaitUntil([&] { return JobLogLines(log).size() == 1 && Commands().size() == 2; }, 20000));
+        TerminateProcess(zemrun.Handle(), 99);
+    }
+    RunOver("a\rb\rc", switches + " /G:0");
+    EXPECT_EQ(AwaitCommands(4), commandsOf({"a", "b", "b", "c"}));
+
+    // Cancel leaves the item it did not wait for as started; the rest runs on resume.
+    DeleteFileA(log.c_str());
+    DeleteFileA(temp_.File("probe.log").c_str());
+    {
+        TScopedEnv stay("ZPROBE_STAY_MS", "20000");
+        TZemrunProcess zemrun("/L:" + WriteList("a\rb\rc") + " " + switches + " /G:3");
+        HWND window = uidriver::WaitForTopWindow(zemrun.Id(), "#32770", 20000);
+        ASSERT_NE(window, nullptr);
+        ASSERT_TRUE(uidriver::WaitUntil([&] { return Commands().size() == 1; }, 20000));
+        uidriver::ClickItem(window, 1002);
+        ASSERT_TRUE(zemrun.Wait(20000));
+    }
+    RunOver("a\rb\rc", switches + " /G:0");
+    EXPECT_EQ(AwaitCommands(3), commandsOf({"a", "b", "c"}));
+    const std::vector<V> lines = JobLogLines(log);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0][3], ""); // not waited for: cancelled while it ran
+}
+
+TEST_F(EndToEnd, APreviewFileHoldsTheCommandsAndNothingStarts) {
+    const std::string preview = temp_.File("preview.txt");
+    RunOver("report.txt\rmy notes.doc", "/X:" + probe_ + " /R:(\\w+)\\.txt /B:/in:$1 /D:" + preview);
+    EXPECT_EQ(ReadBytes(preview), probe_ + " /in:report  report.txt\r\n" + probe_ + " /in:  \"my notes.doc\"\r\n");
+    Sleep(500);
+    EXPECT_TRUE(Commands().empty());
+    // A preview file that cannot be written ends with the system's error.
+    const TZemrunRun run = RunZemrun("/L:" + WriteList("a") + " /X:" + probe_ + " /D:" + temp_.File("no\\such\\p.txt"));
+    EXPECT_EQ(run.exitCode, DWORD(ERROR_PATH_NOT_FOUND));
 }
 
 TEST_F(EndToEnd, ManyStartsLeakNoHandles) {

@@ -159,11 +159,12 @@ TEST_F(Progress, ListsBeyondSixteenBitsShowTheRightPosition) {
     ProgressSetRange(0, 70000);
     ProgressSetPos(69999);
     ProgressSetText("70,000 items");
+    // The window shows the latest values within its refresh time.
+    EXPECT_TRUE(uidriver::WaitUntil([] { return uidriver::ItemText(ProgressWnd, 111) == "70,000 items"; }, 5000));
     EXPECT_EQ(BarMessage(ProgressWnd, PBM_GETRANGE, FALSE), 70000);
     EXPECT_EQ(BarMessage(ProgressWnd, PBM_GETPOS), 69999);
-    EXPECT_EQ(uidriver::ItemText(ProgressWnd, 111), "70,000 items");
     ProgressSetText(std::string(40000, 'x')); // a huge line shows its beginning
-    EXPECT_EQ(uidriver::ItemText(ProgressWnd, 111).size(), 32767u);
+    EXPECT_TRUE(uidriver::WaitUntil([] { return uidriver::ItemText(ProgressWnd, 111).size() == 32767u; }, 5000));
     ProgressClose();
     EXPECT_EQ(ProgressWnd.load(), nullptr);
     ProgressSetPos(5); // after the window is gone: ignored

@@ -1,0 +1,47 @@
+#pragma once
+// The job log of /K:<file>: one tab-separated line per item, appended as the item
+// finishes, from which a resumed run (/Z) learns which commands are done.
+
+#include "../foundation/vxFileUtils.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_set>
+
+struct TJobRecord {
+    std::string item;
+    std::string start;    // local time, ISO 8601 with milliseconds
+    std::string seconds;  // the run time when the end was waited for, else empty
+    std::string exitCode; // when the end was waited for, else empty
+    uint32_t error = 0;   // the system's error number when the start failed
+    std::string command;
+};
+
+struct TLocalTime;
+// "2026-12-07T19:55:01.123".
+std::string LocalTimeText(const TLocalTime& time);
+// Milliseconds as seconds with three decimals.
+std::string SecondsText(uint64_t milliseconds);
+
+// The columns, and a record as one line without its line end. Line breaks and tabs in
+// the texts become blanks, so that a line stays one line of six columns.
+extern const char* const JobLogHeader;
+std::string JobLogLine(const TJobRecord& record);
+
+class TJobLog {
+public:
+    // Reads what the file holds and, to append, opens it; a new or empty file then gets
+    // the header line. Failures throw TvxInOutError.
+    enum TUse { ReadOnly, Append };
+    TJobLog(const std::string& path, TUse use);
+    // Appends the record's line with one write, so that no line is ever half there.
+    void Write(const TJobRecord& record);
+    // Whether the log holds the command as started without error and, where its end was
+    // waited for, ended with exit code 0.
+    bool Done(const std::string& command) const;
+
+private:
+    std::unordered_set<std::string> done_;
+    std::unique_ptr<TvxFileWriter> file_;
+};
