@@ -4,6 +4,9 @@
 // taking turns in the same Wine.
 //   bench_launch ZEMRUN ZPROBE ITEMS ROUNDS
 // prints one line per round and the medians with their ratio.
+//   bench_launch jobs ZEMRUN ZPROBE
+// times parallel jobs instead: 64 items of a program that sleeps 200 ms with /N:1 and
+// /N:8, and 8 items of one that keeps a core busy for 200 ms with /N:1 and /N:2.
 #include <windows.h>
 
 #include <algorithm>
@@ -56,9 +59,36 @@ double Median(std::vector<double> values) {
 }
 } // namespace
 
+std::string WriteList(const std::string& name, int items) {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    const std::string list = std::string(temp) + name;
+    std::ofstream file(list, std::ios::binary);
+    for (int i = 0; i < items; ++i) file << "item" << i << ".txt\r\n";
+    return list;
+}
+
+// The time of /N:1 against /N:jobs, the program made to sleep or to work by its environment.
+void CompareJobs(const std::string& zemrun, const std::string& probe, const char* variable, int items, int jobs,
+                 double target) {
+    SetEnvironmentVariableA(variable, "200");
+    const std::string list = WriteList("zemrun_bench_jobs.txt", items);
+    const double one = TimeZemrun(zemrun, probe, list, " /G:0 /N:1");
+    const double many = TimeZemrun(zemrun, probe, list, " /G:0 /N:" + std::to_string(jobs));
+    DeleteFileA(list.c_str());
+    SetEnvironmentVariableA(variable, nullptr);
+    std::printf("%d items, %s=200: /N:1 %.2f s, /N:%d %.2f s, ratio %.2f (target >= %.1f)\n", items, variable, one,
+                jobs, many, one / many, target);
+}
+
 int main(int argc, char** argv) {
+    if (argc == 4 && std::string(argv[1]) == "jobs") {
+        CompareJobs(argv[2], argv[3], "ZPROBE_STAY_MS", 64, 8, 6.0);
+        CompareJobs(argv[2], argv[3], "ZPROBE_BUSY_MS", 8, 2, 1.6);
+        return 0;
+    }
     if (argc != 5) {
-        std::fprintf(stderr, "usage: bench_launch ZEMRUN ZPROBE ITEMS ROUNDS\n");
+        std::fprintf(stderr, "usage: bench_launch ZEMRUN ZPROBE ITEMS ROUNDS | bench_launch jobs ZEMRUN ZPROBE\n");
         return 2;
     }
     const std::string zemrun = argv[1], probe = argv[2];

@@ -228,6 +228,19 @@ void RunItem(TRun& run, int32_t index) {
         host.Sleep(uint32_t(settings.FirstPause));
 }
 
+// The expression of the settings, compiled at its first search; none without one.
+std::unique_ptr<TvxRegExpr> MakeExpression(const TOptions& settings) {
+    if (settings.RegExp.empty()) return nullptr;
+    auto expression = std::make_unique<TvxRegExpr>();
+    expression->SetExpression(settings.RegExp);
+    expression->SwitchModifier(3, false); // "." stops at line breaks
+    return expression;
+}
+
+std::unique_ptr<TJobLog> OpenJobLog(const TOptions& settings, TJobLog::TUse use) {
+    return settings.JobLog.empty() ? nullptr : std::make_unique<TJobLog>(settings.JobLog, use);
+}
+
 // The items' commands, one a line, to the preview file.
 void WritePreview(const std::vector<std::string>& commands) {
     std::string text;
@@ -270,14 +283,34 @@ void LoadItemList() {
     if (PathExists(RunSettings.List)) ItemList().LoadFromFile(RunSettings.List);
 }
 
+std::vector<std::string> PreviewCommands(TLauncherHost& host, const TOptions& settings, int32_t limit) {
+    const TOptions saved = RunSettings;
+    RunSettings = settings;
+    RunSettings.Jobs = std::clamp(RunSettings.Jobs, 1, 62);
+    std::vector<std::string> commands;
+    try {
+        const std::unique_ptr<TvxRegExpr> expression = MakeExpression(settings);
+        ItemList().Clear();
+        LoadItemList();
+        TRun run{host, expression.get(), OpenJobLog(settings, TJobLog::ReadOnly), &commands, {}, {}};
+        CancelFlag = false;
+        for (int32_t index = 0; index < ItemList().Count() && index < limit; ++index) RunItem(run, index);
+    } catch (...) {
+        RunSettings = saved;
+        ItemList().Clear();
+        throw;
+    }
+    RunSettings = saved;
+    ItemList().Clear();
+    return commands;
+}
+
 void RunList(TLauncherHost& host) {
     if (Interactive && !host.EditSettingsDialog(RunSettings)) return;
-    std::unique_ptr<TvxRegExpr> expression;
-    if (!RunSettings.RegExp.empty()) {
-        expression = std::make_unique<TvxRegExpr>();
-        expression->SetExpression(RunSettings.RegExp);
-        expression->SwitchModifier(3, false); // "." stops at line breaks
-    }
+    // /D without a file: the commands are shown first, and Cancel ends here.
+    if (Preview && PreviewFile.empty() && !host.ConfirmCommands(PreviewCommands(host, RunSettings, INT32_MAX)))
+        return;
+    std::unique_ptr<TvxRegExpr> expression = MakeExpression(RunSettings);
     LoadItemList();
 
     TOptions& settings = RunSettings;
@@ -287,9 +320,8 @@ void RunList(TLauncherHost& host) {
     settings.Jobs = std::clamp(settings.Jobs, 1, 62);
     std::vector<std::string> preview;
     const bool previewing = !PreviewFile.empty();
-    TRun run{host, expression.get(), nullptr, previewing ? &preview : nullptr, {}, {}};
-    if (!settings.JobLog.empty())
-        run.log = std::make_unique<TJobLog>(settings.JobLog, previewing ? TJobLog::ReadOnly : TJobLog::Append);
+    TRun run{host, expression.get(), OpenJobLog(settings, previewing ? TJobLog::ReadOnly : TJobLog::Append),
+             previewing ? &preview : nullptr, {}, {}};
 
     ProgressShown = !previewing && (settings.GUI == 3 || (settings.GUI == 2 && settings.WaitClose) ||
                                     (settings.GUI == 1 && itemCount > 1));

@@ -26,6 +26,8 @@ public:
     virtual void ShowUsage() = 0;
     // The main dialog over the settings; true when it was closed with OK.
     virtual bool EditSettingsDialog(TOptions& settings) = 0;
+    // Shows the commands of the run before it; true when the user chose to run them.
+    virtual bool ConfirmCommands(const std::vector<std::string>& commands) = 0;
 
     // Starts one command through process creation or the shell (Starters table).
     virtual TProcess Start(bool shellExecute, const std::string& program, const std::string& parameters,
@@ -73,6 +75,9 @@ bool ParseArguments(const TvxCommandLine& tokens, TLauncherHost& host);
 
 // The whole run over the run settings.
 void RunList(TLauncherHost& host);
+// The commands that the settings would start, of at most limit items, built exactly as a
+// run builds them; nothing starts.
+std::vector<std::string> PreviewCommands(TLauncherHost& host, const TOptions& settings, int32_t limit);
 void LoadItemList();
 // Reads the progress window's events into CancelFlag and SkipFlag.
 void PollProgress(TLauncherHost& host);

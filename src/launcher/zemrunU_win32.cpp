@@ -6,6 +6,7 @@
 #include "../settings/zemrunOptions.h"
 #include "../ui/DlgInteractiveU.h"
 #include "../ui/DlgLocaleU.h"
+#include "../ui/DlgPreview.h"
 #include "ProgressThrU.h"
 #include "vxProccess.h"
 
@@ -111,7 +112,14 @@ void ShowUsage() {
 
 void TWin32LauncherHost::ShowUsage() { ::ShowUsage(); }
 
-bool TWin32LauncherHost::EditSettingsDialog(TOptions& settings) { return ::EditSettingsDialog(settings); }
+bool TWin32LauncherHost::EditSettingsDialog(TOptions& settings) {
+    // The Preview button shows the first thousand items' commands.
+    return ::EditSettingsDialog(settings, [this](const TOptions& current) { return PreviewCommands(*this, current, 1000); });
+}
+
+bool TWin32LauncherHost::ConfirmCommands(const std::vector<std::string>& commands) {
+    return PreviewDialog(nullptr, commands, true);
+}
 
 TProcess TWin32LauncherHost::Start(bool shellExecute, const std::string& program, const std::string& parameters,
                                    bool noProgram) {

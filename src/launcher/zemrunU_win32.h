@@ -15,6 +15,7 @@ class TWin32LauncherHost : public TLauncherHost {
 public:
     void ShowUsage() override;
     bool EditSettingsDialog(TOptions& settings) override;
+    bool ConfirmCommands(const std::vector<std::string>& commands) override;
     TProcess Start(bool shellExecute, const std::string& program, const std::string& parameters,
                    bool noProgram) override;
     void WaitForInputIdle(TProcess process, uint32_t milliseconds) override;

@@ -8,7 +8,7 @@
 const char* const ProjectKeys[ProjectFieldCount] = {"List",         "Exe",        "BParam", "Eparam",
                                                     "RegExp",       "WaitOpen",   "WaitClose",
                                                     "ShellExecute", "FirstPause", "GUI",    "Window",
-                                                    "Priority"};
+                                                    "Priority",     "Jobs",       "JobLog", "Resume"};
 
 namespace {
 std::unique_ptr<TZemrunProjects> store;
@@ -26,7 +26,10 @@ void ReadField(const TvxIniFileKey& key, int32_t field, TOptions& s) {
     case 8: s.FirstPause = key.AsInteger(); break;
     case 9: s.GUI = key.AsInteger(); break;
     case 10: s.Window = key.AsInteger(); break;
-    default: s.Priority = key.AsInteger(); break;
+    case 11: s.Priority = key.AsInteger(); break;
+    case 12: s.Jobs = key.AsInteger(); break;
+    case 13: s.JobLog = key.Value(); break;
+    default: s.Resume = key.AsBoolean(); break;
     }
 }
 
@@ -43,7 +46,10 @@ void WriteField(TvxIniFileKey& key, int32_t field, const TOptions& s) {
     case 8: key.SetAsInteger(s.FirstPause); break;
     case 9: key.SetAsInteger(s.GUI); break;
     case 10: key.SetAsInteger(s.Window); break;
-    default: key.SetAsInteger(s.Priority); break;
+    case 11: key.SetAsInteger(s.Priority); break;
+    case 12: key.SetAsInteger(s.Jobs); break;
+    case 13: key.SetValue(s.JobLog); break;
+    default: key.SetAsBoolean(s.Resume); break;
     }
 }
 } // namespace

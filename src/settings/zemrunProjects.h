@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-constexpr int32_t ProjectFieldCount = 12;
+constexpr int32_t ProjectFieldCount = 15;
 // The key of each field index, in the order keys are stored.
 extern const char* const ProjectKeys[ProjectFieldCount];
 
@@ -35,7 +35,7 @@ public:
     TZemrunProject* Items(int32_t index) const { return static_cast<TZemrunProject*>(projects_.Items(index)); }
     // Loads the fields that the project of that name holds; nothing when there is none.
     void LoadProject(std::string_view name, TOptions& settings) const;
-    // Stores the fields selected by bit i of fields (i = 0..11) under the name and writes
+    // Stores the fields selected by bit i of fields (i = 0..14) under the name and writes
     // the file at once.
     void SaveProject(std::string_view name, const TOptions& settings, uint16_t fields);
 

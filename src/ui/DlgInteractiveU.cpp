@@ -8,11 +8,14 @@
 #include "../settings/zemrunOptions.h"
 #include "../settings/zemrunProjects.h"
 #include "DlgLocaleU.h"
+#include "DlgPreview.h"
 #include "DlgSaveProject.h"
 #include "vxComboBox.h"
 
 #include <commctrl.h>
 #include <commdlg.h>
+
+#include <algorithm>
 
 namespace {
 constexpr int MainDialogId = 102;
@@ -22,6 +25,9 @@ constexpr int PauseId = 1009, PauseUpDownId = 1010;
 constexpr int ShellId = 1011, GuiId = 1012, WindowId = 1018, PriorityId = 1019;
 constexpr int ListId = 1013, ExeId = 1014;
 constexpr int ProjectsId = 1020, LanguageId = 1021, LoadId = 1022, SaveId = 1023;
+constexpr int JobsId = 1024, JobsUpDownId = 1025, JobLogId = 1026, BrowseJobLogId = 1027, ResumeId = 1028;
+constexpr int PreviewId = 1029;
+constexpr int32_t MaxJobs = 62;
 
 // History index, its control; the field is chosen by HistoryField.
 constexpr int HistoryControls[HistoryKindCount] = {ListId, ExeId, 1015, 1016, 1017};
@@ -44,6 +50,7 @@ struct TChoiceRow {
 };
 
 TOptions workingSettings;
+TPreviewCommands previewCommands;
 TChoiceRow choiceRows[4] = {{1100, 1103, GuiId, 0}, {1110, 1111, ShellId, 0}, {1115, 1117, WindowId, 0},
                             {1120, 1123, PriorityId, 0}};
 
@@ -119,6 +126,26 @@ void Browse(HWND dialog, int control) {
     // that the field's text is what counts.
     SendMessageA(Item(dialog, control), CB_SETCURSEL, WPARAM(-1), 0);
     if (SetDialogItemText(dialog, control, path)) PostComboChange(Item(dialog, control));
+}
+
+// The job log is appended to: it may exist or not.
+void BrowseJobLog(HWND dialog) {
+    char path[260] = "";
+    OPENFILENAMEA dialogData{};
+    dialogData.lStructSize = sizeof(dialogData);
+    dialogData.hwndOwner = dialog;
+    dialogData.lpstrFilter = "Job logs (*.tsv;*.txt)\0*.tsv;*.txt\0All files (*.*)\0*.*\0";
+    dialogData.nFilterIndex = 1;
+    dialogData.lpstrFile = path;
+    dialogData.nMaxFile = sizeof(path);
+    dialogData.Flags = OFN_ENABLESIZING | OFN_PATHMUSTEXIST | OFN_EXPLORER;
+    if (GetSaveFileNameA(&dialogData)) SetDialogItemText(dialog, JobLogId, path);
+}
+
+void OnPreview(HWND dialog) {
+    TOptions current = workingSettings;
+    DialogToSettings(dialog, current);
+    if (previewCommands) PreviewDialog(dialog, previewCommands(current), false);
 }
 
 void OnOk(HWND dialog) {
@@ -200,6 +227,8 @@ INT_PTR CALLBACK MainProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
             return TRUE;
         case LoadId: OnLoad(dialog); return TRUE;
         case SaveId: OnSave(dialog); return TRUE;
+        case BrowseJobLogId: BrowseJobLog(dialog); return TRUE;
+        case PreviewId: OnPreview(dialog); return TRUE;
         default: return FALSE;
         }
     }
@@ -234,6 +263,11 @@ void SettingsToDialog(HWND dialog, const TOptions& settings) {
     SendMessageA(upDown, UDM_SETPOS32, 0, settings.FirstPause);
     CheckDlgButton(dialog, WaitOpenId, settings.WaitOpen ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(dialog, WaitCloseId, settings.WaitClose ? BST_CHECKED : BST_UNCHECKED);
+    HWND jobs = Item(dialog, JobsUpDownId);
+    SendMessageA(jobs, UDM_SETRANGE32, 1, MaxJobs);
+    SendMessageA(jobs, UDM_SETPOS32, 0, std::clamp(settings.Jobs, 1, MaxJobs));
+    SetDialogItemText(dialog, JobLogId, settings.JobLog);
+    CheckDlgButton(dialog, ResumeId, settings.Resume ? BST_CHECKED : BST_UNCHECKED);
 }
 
 void DialogToSettings(HWND dialog, TOptions& settings) {
@@ -249,6 +283,9 @@ void DialogToSettings(HWND dialog, TOptions& settings) {
     settings.FirstPause = pause;
     settings.Window = ComboSelection(Item(dialog, WindowId)) + 1;
     settings.Priority = ComboSelection(Item(dialog, PriorityId));
+    settings.Jobs = int32_t(SendMessageA(Item(dialog, JobsUpDownId), UDM_GETPOS32, 0, 0));
+    settings.JobLog = DialogItemText(dialog, JobLogId);
+    settings.Resume = IsDlgButtonChecked(dialog, ResumeId) == BST_CHECKED;
 }
 
 void FillChoiceLists(HWND dialog) {
@@ -265,8 +302,9 @@ void FillChoiceLists(HWND dialog) {
     }
 }
 
-bool EditSettingsDialog(TOptions& settings) {
+bool EditSettingsDialog(TOptions& settings, const TPreviewCommands& preview) {
     CopyOptions(workingSettings, settings);
+    previewCommands = preview;
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_UPDOWN_CLASS | ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
     const INT_PTR result = GuardedDialogBox(MainDialogId, nullptr, MainProc);

@@ -5,9 +5,16 @@
 
 #include <windows.h>
 
+#include <functional>
+#include <string>
+#include <vector>
+
+// The commands that settings would give, for the Preview button.
+using TPreviewCommands = std::function<std::vector<std::string>(const TOptions& settings)>;
+
 // Shows the dialog over a copy of the settings and copies it back; true when it was
 // closed with OK.
-bool EditSettingsDialog(TOptions& settings);
+bool EditSettingsDialog(TOptions& settings, const TPreviewCommands& preview);
 
 void SettingsToDialog(HWND dialog, const TOptions& settings);
 void DialogToSettings(HWND dialog, TOptions& settings);

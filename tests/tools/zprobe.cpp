@@ -11,6 +11,7 @@
 //                             messages, so that the process becomes input-idle
 //   ZPROBE_IDLE_DELAY_MS      wait this long before the window and the message loop
 //   ZPROBE_STAY_MS            stay alive this long after getting ready
+//   ZPROBE_BUSY_MS            then keep one processor busy this long
 // A command line that holds "/exit:<n>" ends with exit code n.
 #include <windows.h>
 
@@ -126,6 +127,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     if (window) PumpMessagesFor(stay);
     else Sleep(stay);
     if (probeWindow) DestroyWindow(probeWindow);
+    const unsigned long long busyUntil = NowMs() + EnvNumber("ZPROBE_BUSY_MS", 0);
+    while (NowMs() < busyUntil) {
+        // asking the clock keeps the processor busy
+    }
     const char* exitCode = std::strstr(GetCommandLineA(), "/exit:");
     return exitCode ? std::atoi(exitCode + 6) : 0;
 }

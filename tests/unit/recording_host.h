@@ -49,6 +49,13 @@ public:
         log.push_back("dialog");
         return dialogResult;
     }
+    bool ConfirmCommands(const std::vector<std::string>& commands) override {
+        log.push_back("preview " + std::to_string(commands.size()));
+        previewed = commands;
+        return previewResult;
+    }
+    bool previewResult = true;
+    std::vector<std::string> previewed;
     TProcess Start(bool shell, const std::string& program, const std::string& parameters, bool noProgram) override {
         commands.push_back(std::string(shell ? "shell" : "create") + "|" + program + "|" + parameters + "|" +
                            (noProgram ? "noprog" : "prog"));

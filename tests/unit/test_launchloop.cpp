@@ -480,6 +480,30 @@ TEST_F(LaunchLoop, APreviewFileGetsEveryCommandAndNothingStarts) {
     EXPECT_THROW(Run("a"), TvxInOutError);
 }
 
+TEST_F(LaunchLoop, APreviewWindowShowsTheCommandsAndRunOrCancelDecides) {
+    for (const bool run : {true, false}) {
+        InitializeGlobals();
+        host = TRecordingHost();
+        Preview = true;
+        host.previewResult = run;
+        RunSettings.Exe = "p.exe";
+        RunSettings.WaitOpen = false;
+        RunSettings.GUI = 0;
+        RunSettings.FirstPause = 0;
+        Run("a\rb c");
+        EXPECT_EQ(host.previewed, (V{"p.exe a", "p.exe \"b c\""}));
+        EXPECT_EQ(host.commands.size(), run ? 2u : 0u);
+    }
+    // The main dialog's preview: the first items only, and the run settings stay.
+    RunSettings.Exe = "q.exe";
+    TOptions other = RunSettings;
+    other.Exe = "p.exe";
+    other.List = listPath_;
+    EXPECT_EQ(PreviewCommands(host, other, 1), (V{"p.exe a"}));
+    EXPECT_EQ(RunSettings.Exe, "q.exe");
+    EXPECT_EQ(ItemList().Count(), 0);
+}
+
 TEST_F(LaunchLoop, InteractiveRunsTheDialogFirstAndStopsWithoutOk) {
     Interactive = true;
     host.dialogResult = false;

@@ -253,7 +253,8 @@ TEST_F(Settings, ProjectsStoreSubsetsAndLoadThemByNameWithoutCase) {
 
 TEST_F(Settings, ProjectValuesDecodeByTheirEncodings) {
     Write("local/Orvane/Zemrun/projects.ini",
-          "[Convert%20pictures]\r\nwaitclose=0\r\nWaitOpen\r\nGUI=7\r\nWindow=$2\r\nEPARAM=-z\r\n");
+          "[Convert%20pictures]\r\nwaitclose=0\r\nWaitOpen\r\nGUI=7\r\nWindow=$2\r\nEPARAM=-z\r\nJobs=$8\r\n"
+          "JobLog=D:\\run%20log.tsv\r\nResume=1\r\n");
     TOptions s;
     SetDefaultOptions(s);
     s.WaitClose = true;
@@ -265,6 +266,9 @@ TEST_F(Settings, ProjectValuesDecodeByTheirEncodings) {
     EXPECT_EQ(s.Window, 2);
     EXPECT_EQ(s.Eparam, "-z");
     EXPECT_EQ(s.Priority, 0);
+    EXPECT_EQ(s.Jobs, 8);
+    EXPECT_EQ(s.JobLog, "D:\\run log.tsv");
+    EXPECT_TRUE(s.Resume);
 }
 
 TEST_F(Settings, TwoInstancesLoseNothingOfEachOther) {
@@ -298,7 +302,7 @@ TEST_F(Settings, TwoInstancesLoseNothingOfEachOther) {
     EXPECT_EQ(reader.Items(1)->Name(), "Two");
     EXPECT_EQ(Read("local/Orvane/Zemrun/projects.ini"),
               "[One]\r\nList\r\nExe\r\nBParam\r\nEparam\r\nRegExp\r\nWaitOpen=1\r\nWaitClose=0\r\n"
-              "ShellExecute=0\r\nFirstPause=1000\r\nGUI=1\r\nWindow=1\r\nPriority=0\r\n[Two]\r\nGUI=1\r\n");
+              "ShellExecute=0\r\nFirstPause=1000\r\nGUI=1\r\nWindow=1\r\nPriority=0\r\nJobs=1\r\nJobLog\r\nResume=0\r\n[Two]\r\nGUI=1\r\n");
 }
 
 TEST_F(Settings, ProjectSwitchLoadsAtItsPosition) {

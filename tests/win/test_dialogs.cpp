@@ -193,7 +193,7 @@ TEST_F(Dialogs, SaveAsProjectStoresTheChosenKeys) {
     EXPECT_EQ(ReadBytes(TSettingsBackup::UserFile("projects.ini")),
               "[Test]\r\nList=" + TvxEscape(list_) +
                   "\r\nExe\r\nBParam\r\nEparam\r\nRegExp\r\nWaitOpen=1\r\nWaitClose=0\r\nShellExecute=0\r\n"
-                  "FirstPause=100000\r\nGUI=1\r\nWindow=1\r\nPriority=0\r\n");
+                  "FirstPause=100000\r\nGUI=1\r\nWindow=1\r\nPriority=0\r\nJobs=1\r\nJobLog\r\nResume=0\r\n");
 
     // The same name in other letters, with one box: the first name stays, one key is left.
     save = OpenSaveDialog(zemrun, dialog, "TEST");
@@ -224,6 +224,44 @@ TEST_F(Dialogs, SaveAsProjectStoresTheChosenKeys) {
     EXPECT_EQ(ReadBytes(TSettingsBackup::UserFile("projects.ini")), "[Test]\r\nShellExecute=0\r\nGUI=1\r\n");
     ClickItem(dialog, 2);
     ExpectEnd(zemrun);
+}
+
+TEST_F(Dialogs, JobsJobLogResumeAndPreviewAreInTheMainDialog) {
+    const std::string log = temp_.File("jobs.tsv");
+    WriteBytes(list_, "a\r\nb c\r\n");
+    TZemrunProcess zemrun("/I /L:" + list_ + " /X:" + probe_ + " /N:4 /K:" + log + " /Z /P /W");
+    HWND dialog = Open(zemrun);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(ItemText(dialog, 1024), "4");
+    EXPECT_EQ(ItemText(dialog, 1026), log);
+    EXPECT_TRUE(Checked(dialog, 1028));
+    // Preview shows the commands of the settings as they stand, without Run.
+    ClickItem(dialog, 1029);
+    HWND preview = WaitForWindowTitled(zemrun.Id(), "Commands to run", 10000);
+    ASSERT_NE(preview, nullptr);
+    EXPECT_EQ(ItemText(preview, 1000), probe_ + " a\r\n" + probe_ + " \"b c\"\r\n");
+    EXPECT_FALSE(IsWindowVisible(Item(preview, 1)));
+    ClickItem(preview, 2);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(preview); }, 5000));
+    ClickItem(dialog, 1);
+    ExpectEnd(zemrun);
+    EXPECT_TRUE(WaitUntil([&] { return ProbeCommands(temp_.File("probe.log")).size() == 2; }, 10000));
+    EXPECT_EQ(ReadBytes(log).rfind("Item\tStart", 0), 0u);
+}
+
+TEST_F(Dialogs, ThePreviewWindowRunsOrCancelsTheRun) {
+    WriteBytes(list_, "a\r\nb\r\n");
+    for (const int button : {2, 1}) {
+        TZemrunProcess zemrun("/L:" + list_ + " /X:" + probe_ + " /D /W /P /G:0");
+        HWND preview = WaitForWindowTitled(zemrun.Id(), "Commands to run", 20000);
+        ASSERT_NE(preview, nullptr);
+        EXPECT_EQ(ItemText(preview, 1000), probe_ + " a\r\n" + probe_ + " b\r\n");
+        EXPECT_EQ(ItemText(preview, 1001), "Copy");
+        EXPECT_EQ(ItemText(preview, 1), "Run");
+        ClickItem(preview, button);
+        ExpectEnd(zemrun);
+        EXPECT_EQ(ProbeCommands(temp_.File("probe.log")).size(), button == 1 ? 2u : 0u);
+    }
 }
 
 TEST_F(Dialogs, LoadingASubsetProjectChangesOnlyItsFields) {

@@ -59,7 +59,8 @@ void ExpectUsageBoxAndConfirm(TZemrunProcess& zemrun) {
     EXPECT_EQ(uidriver::ItemText(box, 0xFFFF),
               "Usage: zemrun.exe <filename> or \nzemrun.exe /L:<listfile> [/X:<execute program>] [/B:<before "
               "param>] [/E:<end param>] [/W] [/S] [/P] [/R:<RegExp>] [/G:<gui mode>] [/I] [/F:<pause>] [/M:<window "
-              "mode>] [/O:<priority>] [/J:<project>]\nSee readme.txt for more information");
+              "mode>] [/O:<priority>] [/J:<project>] [/N:<jobs>] [/K:<job log>] [/Z] [/D[:<preview file>]]\nSee "
+              "readme.txt for more information");
     // Icon handles belong to their process, so only the icon's presence can be seen here.
     const HICON shown = reinterpret_cast<HICON>(SendMessageA(uidriver::Item(box, 0x440), STM_GETICON, 0, 0));
     EXPECT_NE(shown, nullptr);
