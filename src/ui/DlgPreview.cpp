@@ -40,7 +40,9 @@ INT_PTR CALLBACK PreviewProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
         SetDialogItemText(dialog, CommandsId, shownText);
         if (!offerRun) ShowWindow(GetDlgItem(dialog, IDOK), SW_HIDE);
         LayOut(dialog);
-        return TRUE;
+        // The focus on a button, so that the text opens without a selection.
+        SetFocus(GetDlgItem(dialog, offerRun ? IDOK : IDCANCEL));
+        return FALSE;
     case WM_SIZE: LayOut(dialog); return TRUE;
     case WM_GETMINMAXINFO:
         reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {320, 160};
