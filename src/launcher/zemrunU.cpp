@@ -195,7 +195,10 @@ void RunItem(TRun& run, int32_t index) {
                                                   : BuildParameters(settings, association, item);
     if (CancelFlag) return; // cancelled during the search
     const bool noProgram = !hasProgram && association.program.empty();
-    const std::string command = StarterCommand(settings.ShellExecute, association.program, parameters, noProgram);
+    // The command's text serves only the job log and the preview.
+    const std::string command = run.log || run.preview
+                                    ? StarterCommand(settings.ShellExecute, association.program, parameters, noProgram)
+                                    : std::string();
     if (settings.Resume && run.log && run.log->Done(command)) return;
     if (run.preview) {
         run.preview->push_back(command);
@@ -284,24 +287,22 @@ void LoadItemList() {
 }
 
 std::vector<std::string> PreviewCommands(TLauncherHost& host, const TOptions& settings, int32_t limit) {
-    const TOptions saved = RunSettings;
+    // The loop reads the run settings and the items: both are lent for the preview.
+    struct TLentSettings {
+        const TOptions saved = RunSettings;
+        ~TLentSettings() {
+            RunSettings = saved;
+            ItemList().Clear();
+        }
+    } lent;
     RunSettings = settings;
-    RunSettings.Jobs = std::clamp(RunSettings.Jobs, 1, 62);
-    std::vector<std::string> commands;
-    try {
-        const std::unique_ptr<TvxRegExpr> expression = MakeExpression(settings);
-        ItemList().Clear();
-        LoadItemList();
-        TRun run{host, expression.get(), OpenJobLog(settings, TJobLog::ReadOnly), &commands, {}, {}};
-        CancelFlag = false;
-        for (int32_t index = 0; index < ItemList().Count() && index < limit; ++index) RunItem(run, index);
-    } catch (...) {
-        RunSettings = saved;
-        ItemList().Clear();
-        throw;
-    }
-    RunSettings = saved;
     ItemList().Clear();
+    LoadItemList();
+    std::vector<std::string> commands;
+    const std::unique_ptr<TvxRegExpr> expression = MakeExpression(settings);
+    TRun run{host, expression.get(), OpenJobLog(settings, TJobLog::ReadOnly), &commands, {}, {}};
+    CancelFlag = false;
+    for (int32_t index = 0; index < ItemList().Count() && index < limit; ++index) RunItem(run, index);
     return commands;
 }
 
@@ -316,8 +317,7 @@ void RunList(TLauncherHost& host) {
     TOptions& settings = RunSettings;
     const int32_t itemCount = ItemList().Count();
     settings.GUI = std::clamp(settings.GUI, 0, 3);
-    // 62 programs and the Skip and Cancel events fill one wait for many objects.
-    settings.Jobs = std::clamp(settings.Jobs, 1, 62);
+    settings.Jobs = std::clamp(settings.Jobs, 1, MaxJobs);
     std::vector<std::string> preview;
     const bool previewing = !PreviewFile.empty();
     TRun run{host, expression.get(), OpenJobLog(settings, previewing ? TJobLog::ReadOnly : TJobLog::Append),

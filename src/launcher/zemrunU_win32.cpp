@@ -71,22 +71,11 @@ HANDLE StartByShellExecute(const std::string& program, const std::string& parame
     return info.hProcess;
 }
 
-void WaitProcessEnd(HANDLE process) {
-    for (int failures = 0; failures < WaitFailureLimit; ++failures) {
-        if (ProgressShown) {
-            // A Skip that ends the wait is taken by it; a Cancel stays set for the next poll.
-            HANDLE objects[3] = {SkipEvent, CancelEvent, process};
-            const DWORD result = WaitForMultipleObjects(3, objects, FALSE, INFINITE);
-            if (result <= WAIT_OBJECT_0 + 2) return;
-        } else if (WaitForSingleObject(process, INFINITE) == WAIT_OBJECT_0) {
-            return;
-        }
-        ::Sleep(0);
-    }
-}
+void WaitProcessEnd(HANDLE process) { WaitAnyProcessEnd({process}); }
 
 int32_t WaitAnyProcessEnd(const std::vector<HANDLE>& processes) {
-    // The two events first: a Skip or Cancel is seen even while a process has ended.
+    // The two events first: a Skip or Cancel is seen even while a process has ended. A Skip
+    // that ends the wait is taken by it; a Cancel stays set for the next poll.
     std::vector<HANDLE> objects;
     if (ProgressShown) objects = {SkipEvent, CancelEvent};
     const DWORD events = DWORD(objects.size());

@@ -63,10 +63,6 @@ inline const uint8_t* NextNode(const uint8_t* node) {
     return link ? node + link : nullptr;
 }
 inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-inline bool IsRepeat(uint8_t op) {
-    return op == opStar || op == opPlus || op == opBraces || op == opStarShort || op == opPlusShort ||
-           op == opBracesShort;
-}
 inline bool IsOpen(uint8_t op) { return op >= opOpenBase + 1 && op <= opOpenBase + 14; }
 inline bool IsClose(uint8_t op) { return op >= opCloseBase + 1 && op <= opCloseBase + 14; }
 

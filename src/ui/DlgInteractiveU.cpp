@@ -27,7 +27,6 @@ constexpr int ListId = 1013, ExeId = 1014;
 constexpr int ProjectsId = 1020, LanguageId = 1021, LoadId = 1022, SaveId = 1023;
 constexpr int JobsId = 1024, JobsUpDownId = 1025, JobLogId = 1026, BrowseJobLogId = 1027, ResumeId = 1028;
 constexpr int PreviewId = 1029;
-constexpr int32_t MaxJobs = 62;
 
 // History index, its control; the field is chosen by HistoryField.
 constexpr int HistoryControls[HistoryKindCount] = {ListId, ExeId, 1015, 1016, 1017};

@@ -31,6 +31,19 @@ protected:
         RunList(host);
     }
     int Count(const std::string& entry) const { return int(std::count(host.log.begin(), host.log.end(), entry)); }
+    // A fresh start for a table row: p.exe without waits, pause or progress window.
+    void StartOver() {
+        InitializeGlobals();
+        host = TRecordingHost();
+        RunSettings.Exe = "p.exe";
+        RunSettings.WaitOpen = false;
+        RunSettings.FirstPause = 0;
+        RunSettings.GUI = 0;
+    }
+    static std::string ReadAll(const std::string& path) {
+        std::ifstream file(path, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    }
 
     TRecordingHost host;
     std::string listPath_;
@@ -363,14 +376,9 @@ TEST_F(LaunchLoop, JobsWaitForAFreeSlotOnlyWithWaitClose) {
         {2, false, {"start", "close", "start", "close", "start", "close", "start", "close"}},
     };
     for (const Case& c : cases) {
-        InitializeGlobals();
-        host = TRecordingHost();
-        RunSettings.Exe = "p.exe";
+        StartOver();
         RunSettings.Jobs = c.jobs;
         RunSettings.WaitClose = c.waitClose;
-        RunSettings.WaitOpen = false;
-        RunSettings.FirstPause = 0;
-        RunSettings.GUI = 0;
         Run("a\rb\rc\rd");
         EXPECT_EQ(host.log, c.log) << c.jobs << " jobs";
     }
@@ -389,12 +397,9 @@ TEST_F(LaunchLoop, SkipStartsTheNextJobAtOnceAndCancelWaitsForNoOne) {
         {true, {"progress start", "start", "start", "any-wait cancelled", "close", "close", "progress close"}},
     };
     for (const Case& c : cases) {
-        InitializeGlobals();
-        host = TRecordingHost();
-        RunSettings.Exe = "p.exe";
+        StartOver();
         RunSettings.Jobs = 2;
         RunSettings.WaitClose = true;
-        RunSettings.WaitOpen = false;
         RunSettings.GUI = 3;
         host.duringEndWait = [&](TRecordingHost& h) {
             if (h.commands.size() == 2) (c.cancel ? h.cancelEvent : h.skipEvent) = true;
@@ -435,26 +440,25 @@ TEST_F(LaunchLoop, TheJobLogHasALinePerItemAndResumeLeavesOutWhatIsDone) {
     };
     const std::string logPath = listPath_ + ".log";
     for (const Case& c : cases) {
-        InitializeGlobals();
-        host = TRecordingHost();
+        StartOver();
         std::filesystem::remove(logPath);
         if (!c.before.empty()) std::ofstream(logPath, std::ios::binary) << c.before;
-        RunSettings.Exe = "p.exe";
         RunSettings.WaitClose = c.waitClose;
-        RunSettings.WaitOpen = false;
-        RunSettings.FirstPause = 0;
-        RunSettings.GUI = 0;
         RunSettings.JobLog = logPath;
         RunSettings.Resume = c.resume;
         host.startsFail = c.startsFail;
         host.exitCodes[2] = 3;
         Run(c.resume ? "a\rb c\rd\re" : "a\rb c");
-        std::ifstream file(logPath, std::ios::binary);
-        const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        const std::string bytes = ReadAll(logPath);
         EXPECT_EQ(host.commands.size(), c.starts) << c.name;
-        if (c.resume) EXPECT_EQ(host.commands, (V{"create|p.exe|\"b c\"|prog", "create|p.exe|d|prog"}));
-        if (!c.after.empty()) EXPECT_EQ(bytes, c.after) << c.name;
-        else EXPECT_EQ(bytes.substr(0, c.before.size()), c.before) << c.name; // only appended to
+        if (c.resume) {
+            EXPECT_EQ(host.commands, (V{"create|p.exe|\"b c\"|prog", "create|p.exe|d|prog"}));
+        }
+        if (!c.after.empty()) {
+            EXPECT_EQ(bytes, c.after) << c.name;
+        } else {
+            EXPECT_EQ(bytes.substr(0, c.before.size()), c.before) << c.name; // only appended to
+        }
     }
     std::filesystem::remove(logPath);
 }
@@ -468,9 +472,7 @@ TEST_F(LaunchLoop, APreviewFileGetsEveryCommandAndNothingStarts) {
     RunSettings.BParam = "/in:$1";
     RunSettings.GUI = 3;
     Run("report.txt\rno match");
-    std::ifstream file(previewPath, std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(bytes, "\"C:\\My Tools\\t.exe\" /in:report  report.txt\r\n"
+    EXPECT_EQ(ReadAll(previewPath), "\"C:\\My Tools\\t.exe\" /in:report  report.txt\r\n"
                      "\"C:\\My Tools\\t.exe\" /in:  \"no match\"\r\n");
     EXPECT_TRUE(host.commands.empty());
     EXPECT_EQ(Count("progress start"), 0);
@@ -482,14 +484,9 @@ TEST_F(LaunchLoop, APreviewFileGetsEveryCommandAndNothingStarts) {
 
 TEST_F(LaunchLoop, APreviewWindowShowsTheCommandsAndRunOrCancelDecides) {
     for (const bool run : {true, false}) {
-        InitializeGlobals();
-        host = TRecordingHost();
+        StartOver();
         Preview = true;
         host.previewResult = run;
-        RunSettings.Exe = "p.exe";
-        RunSettings.WaitOpen = false;
-        RunSettings.GUI = 0;
-        RunSettings.FirstPause = 0;
         Run("a\rb c");
         EXPECT_EQ(host.previewed, (V{"p.exe a", "p.exe \"b c\""}));
         EXPECT_EQ(host.commands.size(), run ? 2u : 0u);
@@ -570,13 +567,9 @@ TEST_F(LaunchLoop, AnEndlessSearchEndsBySkipCancelOrTheStepBound) {
         {0, false, {"create|p.exe|--  aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaxb  |prog", "create|p.exe|-aa-  aab  |prog"}},
     };
     for (const Case& c : cases) {
-        InitializeGlobals();
-        host = TRecordingHost();
-        RunSettings.Exe = "p.exe";
+        StartOver();
         RunSettings.RegExp = "(a+)+b";
         RunSettings.BParam = "-$1-";
-        RunSettings.WaitOpen = false;
-        RunSettings.FirstPause = 0;
         RunSettings.GUI = c.gui;
         int polls = 0;
         host.beforeEveryPoll = [&](TRecordingHost& h) {

@@ -499,6 +499,10 @@ TEST_F(EndToEnd, ParallelJobsRunTogetherAndTheLogRecordsEachEnd) {
 TEST_F(EndToEnd, AResumedRunGoesOnAfterAFailureAKillAndCancel) {
     const std::string log = temp_.File("jobs.tsv");
     const std::string switches = "/X:" + probe_ + " /P /W /K:" + log + " /Z";
+    const auto startOver = [&] {
+        DeleteFileA(log.c_str());
+        DeleteFileA(temp_.File("probe.log").c_str());
+    };
     const auto commandsOf = [&](const V& items) {
         V commands;
         for (const std::string& item : items) commands.push_back(probe_ + " " + item);
@@ -510,8 +514,7 @@ TEST_F(EndToEnd, AResumedRunGoesOnAfterAFailureAKillAndCancel) {
     EXPECT_EQ(AwaitCommands(4), commandsOf({"a", "b/exit:3", "c", "b/exit:3"}));
 
     // A killed run keeps the lines it wrote; the item it was waiting for runs again.
-    DeleteFileA(log.c_str());
-    DeleteFileA(temp_.File("probe.log").c_str());
+    startOver();
     {
         TScopedEnv stay("ZPROBE_STAY_MS", "1500");
         TZemrunProcess zemrun("/L:" + WriteList("a\rb\rc") + " " + switches + " /G:0");
@@ -523,8 +526,7 @@ TEST_F(EndToEnd, AResumedRunGoesOnAfterAFailureAKillAndCancel) {
     EXPECT_EQ(AwaitCommands(4), commandsOf({"a", "b", "b", "c"}));
 
     // Cancel leaves the item it did not wait for as started; the rest runs on resume.
-    DeleteFileA(log.c_str());
-    DeleteFileA(temp_.File("probe.log").c_str());
+    startOver();
     {
         TScopedEnv stay("ZPROBE_STAY_MS", "20000");
         TZemrunProcess zemrun("/L:" + WriteList("a\rb\rc") + " " + switches + " /G:3");
