@@ -62,6 +62,10 @@ protected:
 };
 
 TEST_F(Progress, GuiModesDecideWhetherTheWindowShows) {
+    // The wait until the probe is ready keeps a one-item run (and its window) alive long
+    // enough to be seen also without waiting for the end.
+    TScopedEnv window("ZPROBE_WINDOW", "1");
+    TScopedEnv delay("ZPROBE_IDLE_DELAY_MS", "1500");
     TScopedEnv stay("ZPROBE_STAY_MS", "1500");
     struct Case {
         const char* list;
