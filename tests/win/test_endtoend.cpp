@@ -516,7 +516,7 @@ TEST_F(EndToEnd, AResumedRunGoesOnAfterAFailureAKillAndCancel) {
     // A killed run keeps the lines it wrote; the item it was waiting for runs again.
     startOver();
     {
-        TScopedEnv stay("ZPROBE_STAY_MS", "1500");
+        TScopedEnv stay("ZPROBE_STAY_MS", "3000");
         TZemrunProcess zemrun("/L:" + WriteList("a\rb\rc") + " " + switches + " /G:0");
         // Killed while it waits for the second item.
         ASSERT_TRUE(uidriver::WaitUntil([&] { return JobLogLines(log).size() == 1 && Commands().size() == 2; }, 20000));

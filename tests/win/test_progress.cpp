@@ -62,10 +62,12 @@ protected:
 };
 
 TEST_F(Progress, GuiModesDecideWhetherTheWindowShows) {
-    // The wait until the probe is ready keeps a one-item run (and its window) alive long
-    // enough to be seen also without waiting for the end.
-    TScopedEnv window("ZPROBE_WINDOW", "1");
-    TScopedEnv delay("ZPROBE_IDLE_DELAY_MS", "1500");
+    // Named through an environment reference the probe is never found running, so the
+    // wait until it is open (on by default) lasts until it ends: each start holds the run
+    // for the probe's stay, also where nothing waits for the end. Without that hold a
+    // one-item run shows its window for a few milliseconds only. The window is looked for
+    // until the run ends.
+    TScopedEnv dir("ZEMRUN_T_PROBEDIR", BuildFolder());
     TScopedEnv stay("ZPROBE_STAY_MS", "1500");
     struct Case {
         const char* list;
@@ -75,9 +77,17 @@ TEST_F(Progress, GuiModesDecideWhetherTheWindowShows) {
     const Case cases[] = {{"a", "/G:1", false}, {"a\rb", "/G:1", true}, {"a", "/G:2", false},
                           {"a", "/G:2 /P", true}, {"a", "/G:3", true}, {"a", "/G:0 /P", false}};
     for (const Case& c : cases) {
-        TZemrunProcess zemrun("/L:" + WriteList(c.list) + " /X:" + probe_ + " /W /F:0 " + c.switches);
-        EXPECT_EQ(FindProgress(zemrun, c.shown ? 10000 : 1000) != nullptr, c.shown) << c.list << " " << c.switches;
-        EXPECT_TRUE(zemrun.Wait(30000));
+        const ULONGLONG started = GetTickCount64();
+        TZemrunProcess zemrun("/L:" + WriteList(c.list) + " /X:%ZEMRUN_T_PROBEDIR%\\zprobe.exe /F:0 " + c.switches);
+        bool seen = false;
+        ASSERT_TRUE(uidriver::WaitUntil(
+            [&] {
+                seen = seen || FindProgress(zemrun, 0) != nullptr;
+                return zemrun.Wait(0);
+            },
+            30000));
+        EXPECT_EQ(seen, c.shown) << c.list << " " << c.switches << ": run of " << GetTickCount64() - started
+                                 << " ms, " << Starts() << " starts so far";
     }
 }
 
