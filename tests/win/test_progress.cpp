@@ -65,8 +65,8 @@ TEST_F(Progress, GuiModesDecideWhetherTheWindowShows) {
     // Named through an environment reference the probe is never found running, so the
     // wait until it is open (on by default) lasts until it ends: each start holds the run
     // for the probe's stay, also where nothing waits for the end. Without that hold a
-    // one-item run shows its window for a few milliseconds only. The window is looked for
-    // until the run ends.
+    // one-item run is over within about 200 ms, its window shown for part of that. The
+    // window is looked for until the run ends.
     TScopedEnv dir("ZEMRUN_T_PROBEDIR", BuildFolder());
     TScopedEnv stay("ZPROBE_STAY_MS", "1500");
     struct Case {
