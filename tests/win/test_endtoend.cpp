@@ -557,9 +557,12 @@ TEST_F(EndToEnd, APreviewFileHoldsTheCommandsAndNothingStarts) {
     EXPECT_EQ(run.exitCode, DWORD(ERROR_PATH_NOT_FOUND));
 }
 
+// A handle kept per start shows as hundreds after these starts; more starts would prove no
+// more, and each costs about ten times as much where the 32-bit loader runs emulated.
 TEST_F(EndToEnd, ManyStartsLeakNoHandles) {
+    constexpr int starts = 300;
     std::string list;
-    for (int i = 0; i < 1000; ++i) list += "item" + std::to_string(i) + "\r\n";
+    for (int i = 0; i < starts; ++i) list += "item" + std::to_string(i) + "\r\n";
     InitializeGlobals();
     RunSettings.List = WriteList(list);
     RunSettings.Exe = probe_;
@@ -573,15 +576,15 @@ TEST_F(EndToEnd, ManyStartsLeakNoHandles) {
     GetProcessHandleCount(GetCurrentProcess(), &after);
     EXPECT_LE(after, before);
     // Under Wine one start in some thousands fails, refused or ended before the probe ran:
-    // a handful may be missing, and each one is named.
+    // a few may be missing, and each one is named.
     const V commands = Commands();
     std::string missing;
-    for (int i = 0, next = 0; i < 1000; ++i) {
+    for (int i = 0, next = 0; i < starts; ++i) {
         const std::string command = probe_ + " item" + std::to_string(i);
         if (next < int(commands.size()) && commands[size_t(next)] == command) ++next;
         else missing += " item" + std::to_string(i);
     }
-    EXPECT_LE(1000 - commands.size(), 5u) << "missing:" << missing << "; refused starts: " << host.refused;
+    EXPECT_LE(size_t(starts) - commands.size(), 3u) << "missing:" << missing << "; refused starts: " << host.refused;
     FinalizeGlobals();
 }
 
