@@ -178,7 +178,8 @@ TEST_F(Progress, ListsBeyondSixteenBitsShowTheRightPosition) {
     EXPECT_EQ(BarMessage(ProgressWnd, PBM_GETRANGE, FALSE), 70000);
     EXPECT_EQ(BarMessage(ProgressWnd, PBM_GETPOS), 69999);
     ProgressSetText(std::string(40000, 'x')); // a huge line shows its beginning
-    EXPECT_TRUE(uidriver::WaitUntil([] { return uidriver::ItemText(ProgressWnd, 111).size() == 32767u; }, 5000));
+    // The edit box lays out so long a text in some seconds where 32-bit code runs emulated.
+    EXPECT_TRUE(uidriver::WaitUntil([] { return uidriver::ItemText(ProgressWnd, 111).size() == 32767u; }, 60000));
     ProgressClose();
     EXPECT_EQ(ProgressWnd.load(), nullptr);
     ProgressSetPos(5); // after the window is gone: ignored
