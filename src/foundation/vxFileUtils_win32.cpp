@@ -1,6 +1,8 @@
 // File, environment and version services of Windows.
 #include "vxFileUtils.h"
 
+#include "vxTextCodec.h"
+
 const char PathDelimiter = '\\';
 
 #include <windows.h>
@@ -11,17 +13,20 @@ const char PathDelimiter = '\\';
 std::string ExpandEnvironment(const std::string& text) {
     if (text.empty()) return {};
     // The service is limited to 32K characters and cuts longer texts; those stay as
-    // they are, so that nothing downstream works on a silently shortened text.
-    if (text.size() > 32767) return text;
-    std::string buffer(text.size() + 1, '\0');
-    DWORD needed = ExpandEnvironmentStringsA(text.c_str(), buffer.data(), DWORD(buffer.size()));
+    // they are, so that nothing downstream works on a silently shortened text. The wide
+    // function counts characters as the limit does.
+    const std::u16string wide = ProcessToUtf16(text);
+    if (wide.size() > 32767) return text;
+    const auto source = reinterpret_cast<LPCWSTR>(wide.c_str());
+    std::u16string buffer(wide.size() + 1, u'\0');
+    DWORD needed = ExpandEnvironmentStringsW(source, reinterpret_cast<LPWSTR>(buffer.data()), DWORD(buffer.size()));
     if (needed > buffer.size()) {
-        buffer.assign(needed, '\0');
-        needed = ExpandEnvironmentStringsA(text.c_str(), buffer.data(), DWORD(buffer.size()));
+        buffer.assign(needed, u'\0');
+        needed = ExpandEnvironmentStringsW(source, reinterpret_cast<LPWSTR>(buffer.data()), DWORD(buffer.size()));
     }
     if (needed == 0 || needed > buffer.size()) return text;
     buffer.resize(needed - 1);
-    return buffer;
+    return ProcessFromUtf16(buffer);
 }
 
 bool PathExists(const std::string& path) {

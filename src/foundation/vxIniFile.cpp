@@ -3,6 +3,7 @@
 #include "vxFileUtils.h"
 #include "vxStrUtils.h"
 #include "vxStringList.h"
+#include "vxTextCodec.h"
 
 #include <cstdio>
 
@@ -218,4 +219,40 @@ std::string TvxIniFile::Unescape(std::string_view text) {
         }
     }
     return out;
+}
+
+// The system's own reader takes the file to be in the process code page; this one decodes
+// it as every other text file, so that language files written in the legacy page, in
+// UTF-8 or in UTF-16 all read. Its rules are the system reader's: sections and keys
+// matched without regard to case, blanks around names and values removed, one pair of
+// surrounding quotes dropped, ";" lines skipped, the first match taken.
+std::string ReadProfileString(const std::string& file, const std::string& section, const std::string& key,
+                              const std::string& defaultValue) {
+    const std::string path = ProfileFilePath(file);
+    // A device such as AUX or COM1 could keep the read waiting for ever.
+    if (!IsRegularFile(path)) return FirstUtf16Units(defaultValue, 4095);
+    TvxStringList lines;
+    try {
+        lines.LoadFromFile(path);
+    } catch (const TvxInOutError&) {
+        return FirstUtf16Units(defaultValue, 4095);
+    }
+    bool inSection = false;
+    for (int32_t i = 0; i < lines.Count(); ++i) {
+        const std::string line = Trim(lines.Strings(i));
+        if (line.empty() || line[0] == ';') continue;
+        if (line[0] == '[') {
+            const size_t close = line.find(']');
+            inSection = SameTextAnsi(Trim(line.substr(1, close == std::string::npos ? std::string::npos : close - 1)),
+                                     section);
+            continue;
+        }
+        const size_t equals = line.find('=');
+        if (!inSection || equals == std::string::npos || !SameTextAnsi(Trim(line.substr(0, equals)), key)) continue;
+        std::string value = Trim(line.substr(equals + 1));
+        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+            value = value.substr(1, value.size() - 2);
+        return FirstUtf16Units(value, 4095);
+    }
+    return FirstUtf16Units(defaultValue, 4095);
 }

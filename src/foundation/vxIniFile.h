@@ -110,3 +110,6 @@ private:
 // 4096 characters); default when the file, section or key is missing.
 std::string ReadProfileString(const std::string& file, const std::string& section, const std::string& key,
                               const std::string& defaultValue);
+// Where a profile file of that name is read: on Windows, a relative name is in the
+// Windows folder.
+std::string ProfileFilePath(const std::string& file);

@@ -1,15 +1,13 @@
 #include "vxIniFile.h"
 
-#include "vxFileUtils.h"
-
 #include <windows.h>
+#include <shlwapi.h>
 
-std::string ReadProfileString(const std::string& file, const std::string& section, const std::string& key,
-                              const std::string& defaultValue) {
-    // The system reader would wait for ever on a device such as AUX or COM1.
-    if (!IsRegularFile(file)) return defaultValue.substr(0, 4095);
-    char buffer[4096];
-    const DWORD length = GetPrivateProfileStringA(section.c_str(), key.c_str(), defaultValue.c_str(), buffer,
-                                                  sizeof buffer, file.c_str());
-    return std::string(buffer, length);
+// As the system's profile functions do, a name without a folder is in the Windows folder.
+std::string ProfileFilePath(const std::string& file) {
+    if (file.empty() || !PathIsRelativeA(file.c_str())) return file;
+    char folder[MAX_PATH] = "";
+    const UINT length = GetWindowsDirectoryA(folder, sizeof folder);
+    if (length == 0 || length >= sizeof folder) return file;
+    return std::string(folder) + "\\" + file;
 }

@@ -1,5 +1,7 @@
 #include "vxShellUtils.h"
 
+#include "vxTextCodec.h"
+
 #include <windows.h>
 #include <objbase.h>
 #include <shlobj.h>
@@ -17,9 +19,11 @@ IMalloc* ShellAllocator() {
 std::string SpecialFolderPath(int folderId, void* owner) {
     LPITEMIDLIST item = nullptr;
     if (FAILED(SHGetSpecialFolderLocation(static_cast<HWND>(owner), folderId, &item)) || !item) return {};
-    char buffer[MAX_PATH + 1] = {};
+    // The wide call: a folder name beyond MAX_PATH bytes in UTF-8 still fits in
+    // MAX_PATH characters.
+    WCHAR buffer[MAX_PATH + 1] = {};
     std::string result;
-    if (SHGetPathFromIDListA(item, buffer)) result = buffer;
+    if (SHGetPathFromIDListW(item, buffer)) result = ProcessFromUtf16(reinterpret_cast<const char16_t*>(buffer));
     if (IMalloc* allocator = ShellAllocator()) allocator->Free(item);
     return result;
 }

@@ -47,6 +47,5 @@ int32_t ReadInteger(std::string_view text) {
 
 std::string IntToText(int32_t value) { return std::to_string(value); }
 
-bool SameTextAnsi(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && AnsiUpperCase(a) == AnsiUpperCase(b);
-}
+// Folded texts may differ in length from the originals (a UTF-8 letter and its capital).
+bool SameTextAnsi(std::string_view a, std::string_view b) { return AnsiUpperCase(a) == AnsiUpperCase(b); }

@@ -1,5 +1,8 @@
-// ANSI case mapping of Windows-1252, the code page the program is written for.
+// Case mapping of Windows-1252, the code page the program was first written for, and of
+// UTF-8 for the letters of Latin-1, Latin Extended-A, Greek and Cyrillic.
 #include "vxStrUtils.h"
+
+#include "vxTextCodec.h"
 
 #include <array>
 
@@ -31,8 +34,28 @@ const CaseTables& Tables() {
 unsigned char AnsiUpperChar(unsigned char c) { return Tables().upper[c]; }
 unsigned char AnsiLowerChar(unsigned char c) { return Tables().lower[c]; }
 
+namespace {
+char16_t UpperUnit(char16_t c) {
+    if (c < 0x100) return c == 0xFF ? char16_t(0x178) : char16_t(Tables().upper[c]);
+    if (c >= 0x100 && c <= 0x17F) {
+        // Pairs of capital and small letter; the odd stretches start with the capital.
+        const bool oddCapitals = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
+        const bool small = oddCapitals ? c % 2 == 0 : c % 2 == 1;
+        return small && c != 0x138 && c != 0x149 && c != 0x17F ? char16_t(c - 1) : c;
+    }
+    if ((c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) || (c >= 0x430 && c <= 0x44F)) return char16_t(c - 0x20);
+    if (c >= 0x450 && c <= 0x45F) return char16_t(c - 0x50);
+    return c;
+}
+} // namespace
+
 std::string AnsiUpperCase(std::string_view text) {
-    std::string result(text);
-    for (char& c : result) c = char(AnsiUpperChar(static_cast<unsigned char>(c)));
-    return result;
+    if (ProcessCodePage() != codepage::Utf8) {
+        std::string result(text);
+        for (char& c : result) c = char(AnsiUpperChar(static_cast<unsigned char>(c)));
+        return result;
+    }
+    std::u16string wide = ToUtf16(text, codepage::Utf8);
+    for (char16_t& c : wide) c = c < 0x80 ? char16_t(Tables().upper[c]) : UpperUnit(c);
+    return FromUtf16(wide, codepage::Utf8);
 }

@@ -1,5 +1,7 @@
-// ANSI case mapping through the system's rules for the user's code page.
+// Case mapping through the system's rules.
 #include "vxStrUtils.h"
+
+#include "vxTextCodec.h"
 
 #include <windows.h>
 
@@ -15,10 +17,11 @@ unsigned char AnsiLowerChar(unsigned char c) {
     return static_cast<unsigned char>(buffer[0]);
 }
 
-// Whole strings, so that on a double-byte code page a trail byte is never mapped as if it
-// were a letter of its own.
+// Whole strings through the wide function: a UTF-8 letter is several bytes, and a trail
+// byte of a double-byte code page is no letter of its own.
 std::string AnsiUpperCase(std::string_view text) {
-    std::string result(text);
-    if (!result.empty()) CharUpperBuffA(result.data(), DWORD(result.size()));
-    return result;
+    const uint32_t codePage = ProcessCodePage();
+    std::u16string wide = ToUtf16(text, codePage);
+    if (!wide.empty()) CharUpperBuffW(reinterpret_cast<LPWSTR>(wide.data()), DWORD(wide.size()));
+    return FromUtf16(wide, codePage);
 }

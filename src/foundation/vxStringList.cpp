@@ -1,6 +1,7 @@
 #include "vxStringList.h"
 
 #include "vxFileUtils.h"
+#include "vxTextCodec.h"
 
 #include <cstring>
 #include <memory>
@@ -71,42 +72,147 @@ void TvxStringList::Notify(void* item, TvxListNotification kind) {
     if (kind == TvxListNotification::deleted) delete static_cast<TvxStringListItem*>(item);
 }
 
-void TvxStringList::LoadFromFile(const std::string& path) {
-    constexpr size_t ChunkSize = 256 * 1024;
-    constexpr char EndOfFile = 26;
-    TvxFileReader file(path);
-    std::vector<char> chunk(ChunkSize);
-    std::string pending;   // a line that runs on into the next chunk
-    bool skipLineFeed = false; // the previous chunk ended with a carriage return
-    for (;;) {
-        size_t size = file.Read(chunk.data(), chunk.size());
-        if (size == 0) break;
-        const char* p = chunk.data();
-        const char* end = p + size;
-        const bool endMarked = std::memchr(p, EndOfFile, size) != nullptr;
-        if (endMarked) end = static_cast<const char*>(std::memchr(p, EndOfFile, size));
-        if (skipLineFeed && p < end && *p == '\n') ++p;
-        skipLineFeed = false;
+namespace {
+constexpr size_t ChunkSize = 256 * 1024;
+
+// Cuts decoded text, arriving in pieces, into lines: a line ends at CR or CR LF, a lone LF
+// stays in the line, control-Z ends the file.
+class TLineSplitter {
+public:
+    explicit TLineSplitter(TvxStringList& list) : list_(list) {}
+
+    // False once the end of the file was marked.
+    bool Feed(const char* p, const char* end) {
+        constexpr char EndOfFile = 26;
+        const auto* mark = static_cast<const char*>(std::memchr(p, EndOfFile, size_t(end - p)));
+        if (mark) end = mark;
+        if (skipLineFeed_ && p < end && *p == '\n') ++p;
+        skipLineFeed_ = false;
         while (p < end) {
             const char* cr = static_cast<const char*>(std::memchr(p, '\r', size_t(end - p)));
             if (!cr) {
-                pending.append(p, end);
+                pending_.append(p, end);
                 break;
             }
-            if (pending.empty()) {
-                Add(std::string(p, cr));
+            if (pending_.empty()) {
+                list_.Add(std::string(p, cr));
             } else {
-                pending.append(p, cr);
-                Add(std::move(pending));
-                pending.clear();
+                pending_.append(p, cr);
+                list_.Add(std::move(pending_));
+                pending_.clear();
             }
             p = cr + 1;
             if (p < end && *p == '\n')
                 ++p;
             else if (p == end)
-                skipLineFeed = true;
+                skipLineFeed_ = true;
         }
-        if (endMarked) break;
+        return mark == nullptr;
     }
-    if (!pending.empty()) Add(std::move(pending));
+
+    void Finish() {
+        if (!pending_.empty()) list_.Add(std::move(pending_));
+    }
+
+private:
+    TvxStringList& list_;
+    std::string pending_;       // a line that runs on into the next piece
+    bool skipLineFeed_ = false; // the previous piece ended with a carriage return
+};
+
+// Reads until the buffer is full or the file ends.
+size_t Fill(TvxFileReader& file, std::vector<char>& buffer) {
+    size_t size = 0;
+    while (size < buffer.size()) {
+        const size_t got = file.Read(buffer.data() + size, buffer.size() - size);
+        if (got == 0) break;
+        size += got;
+    }
+    return size;
+}
+
+bool IsAscii(std::string_view text) {
+    for (const char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
+// UTF-16 arrives in pieces cut anywhere: an odd byte, or the first half of a surrogate
+// pair, waits for the next piece.
+class TUtf16Decoder {
+public:
+    explicit TUtf16Decoder(uint32_t codePage) : codePage_(codePage) {}
+
+    std::string Decode(std::string_view bytes, bool last) {
+        carried_.append(bytes);
+        size_t take = last ? carried_.size() : carried_.size() & ~size_t(1);
+        if (!last && take >= 2) {
+            const size_t high = codePage_ == codepage::Utf16BE ? take - 2 : take - 1;
+            const auto byte = static_cast<unsigned char>(carried_[high]);
+            if (byte >= 0xD8 && byte <= 0xDB) take -= 2;
+        }
+        std::string text = FromUtf16(ToUtf16(std::string_view(carried_).substr(0, take), codePage_), codepage::Utf8);
+        carried_.erase(0, take);
+        return text;
+    }
+
+private:
+    uint32_t codePage_;
+    std::string carried_;
+};
+} // namespace
+
+void TvxStringList::LoadFromFile(const std::string& path, uint32_t codePage) {
+    TvxFileReader file(path);
+    std::vector<char> chunk(ChunkSize);
+    size_t size = Fill(file, chunk);
+    const TvxTextFormat format = DetectTextFormat(std::string_view(chunk.data(), size), size < chunk.size());
+    const int32_t first = Count();
+    // A mark or the shape of UTF-16 decides; else the page the caller names; else the
+    // whole text: valid UTF-8 is UTF-8, anything else the legacy ANSI page.
+    uint32_t linesCodePage = format.codePage ? format.codePage : codePage;
+    TLineSplitter lines(*this);
+    TvxUtf8Validator validator;
+    if (linesCodePage == codepage::Utf16LE || linesCodePage == codepage::Utf16BE) {
+        TUtf16Decoder decoder(linesCodePage);
+        size_t skip = format.markSize;
+        for (bool more = true; more;) {
+            const bool last = size < chunk.size();
+            const std::string text = decoder.Decode(std::string_view(chunk.data() + skip, size - skip), last);
+            more = lines.Feed(text.data(), text.data() + text.size()) && !last;
+            skip = 0;
+            if (more) size = Fill(file, chunk);
+        }
+        linesCodePage = codepage::Utf8;
+    } else {
+        size_t skip = format.markSize;
+        for (;;) {
+            validator.Feed(std::string_view(chunk.data() + skip, size - skip));
+            const bool more = lines.Feed(chunk.data() + skip, chunk.data() + size);
+            skip = 0;
+            if (!more || size < chunk.size()) break;
+            size = Fill(file, chunk);
+        }
+        if (linesCodePage == 0) linesCodePage = validator.Valid() ? codepage::Utf8 : LegacyAnsiCodePage();
+    }
+    lines.Finish();
+    ConvertLines(first, linesCodePage, validator.Valid());
+}
+
+void TvxStringList::ConvertLines(int32_t first, uint32_t codePage, bool validUtf8) {
+    const uint32_t process = ProcessCodePage();
+    // Every legacy page that Windows uses for ANSI files keeps ASCII as it is; a page the
+    // user names may not (ISO-2022 texts are all 7-bit).
+    const bool named = codePage != codepage::Utf8 && codePage != LegacyAnsiCodePage();
+    if (codePage == process && (codePage != codepage::Utf8 || validUtf8)) return;
+    for (int32_t i = first; i < Count(); ++i) {
+        std::string& text = Item(i)->text;
+        if (!named && IsAscii(text)) continue;
+        // Through UTF-16 even from UTF-8 to UTF-8: bytes that form no character become U+FFFD.
+        bool lost = false;
+        text = FromUtf16(ToUtf16(text, codePage), process, &lost);
+        // A name that the process code page cannot hold is never started with another
+        // name: the zero refuses the start.
+        if (lost) text += '\0';
+    }
 }

@@ -30,14 +30,19 @@ public:
     bool Sorted() const { return sorted_; }
     void SetSorted(bool sorted);
 
-    // Appends the lines of a text file: a line ends at CR or CR LF, a lone LF stays in
-    // the line, control-Z ends the file. Read failures throw TvxInOutError.
-    void LoadFromFile(const std::string& path);
+    // Appends the lines of a text file, decoded into the process code page: a byte-order
+    // mark or the shape of UTF-16LE decides the encoding, else the code page given (0 for
+    // none), else the whole text (valid UTF-8 is UTF-8, anything else the legacy ANSI
+    // page). A line ends at CR or CR LF, a lone LF stays in the line, control-Z ends the
+    // file. A line that the process code page cannot hold ends in a zero character. Read
+    // failures throw TvxInOutError.
+    void LoadFromFile(const std::string& path, uint32_t codePage = 0);
 
 protected:
     void Notify(void* item, TvxListNotification kind) override;
 
 private:
+    void ConvertLines(int32_t first, uint32_t codePage, bool validUtf8);
     TvxStringListItem* Item(int32_t index) const { return static_cast<TvxStringListItem*>(Slot(index)); }
 
     bool sorted_ = false;

@@ -1,5 +1,6 @@
 #include "ProgressThrU.h"
 
+#include "../foundation/vxTextCodec.h"
 #include "../foundation/vxWinUtils.h"
 #include "../settings/zemrunOptions.h"
 #include "../ui/DlgLocaleU.h"
@@ -168,7 +169,7 @@ void ProgressSetText(const std::string& text) {
     // shows the first 32,767 characters, as many as it lets a user type.
     constexpr size_t ShownCharacters = 32767;
     const std::lock_guard<std::mutex> lock(shownLock);
-    shown.text = text.substr(0, ShownCharacters);
+    shown.text = FirstUtf16Units(text, ShownCharacters);
     shown.textChanged = true;
 }
 

@@ -36,10 +36,8 @@ int Main() {
     InitializeOptions(ProgramPath());
     TWin32LauncherHost host;
     if (ArgumentCount() > 0 && !ParseArguments(ProcessArguments(), host)) return 0;
-    if (!RunSettings.List.empty() || Interactive)
-        RunList(host);
-    else
-        host.ShowUsage();
+    if (!RunSettings.List.empty() || Interactive) return int(RunList(host));
+    host.ShowUsage();
     return 0;
 }
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "../foundation/vxFileUtils.h"
 #include "../foundation/vxStrUtils.h"
+#include "../foundation/vxTextCodec.h"
 #include "../settings/zemrunProjects.h"
 #include "zemrunJobLog.h"
 
@@ -22,6 +23,7 @@ void ApplySwitch(const std::string& arg, TOptions& settings) {
     const std::string value = SwitchValue(arg);
     switch (SwitchLetter(arg)) {
     case 'B': settings.BParam = value; break;
+    case 'C': settings.Encoding = StripQuotes(value); break;
     case 'D':
         Preview = true;
         PreviewFile = StripQuotes(value);
@@ -283,7 +285,9 @@ void PollProgress(TLauncherHost& host) {
 }
 
 void LoadItemList() {
-    if (PathExists(RunSettings.List)) ItemList().LoadFromFile(RunSettings.List);
+    uint32_t codePage = 0;
+    ReadEncodingName(RunSettings.Encoding, codePage); // a name unknown here ends the run before
+    if (PathExists(RunSettings.List)) ItemList().LoadFromFile(RunSettings.List, codePage);
 }
 
 std::vector<std::string> PreviewCommands(TLauncherHost& host, const TOptions& settings, int32_t limit) {
@@ -306,11 +310,16 @@ std::vector<std::string> PreviewCommands(TLauncherHost& host, const TOptions& se
     return commands;
 }
 
-void RunList(TLauncherHost& host) {
-    if (Interactive && !host.EditSettingsDialog(RunSettings)) return;
+uint32_t RunList(TLauncherHost& host) {
+    if (Interactive && !host.EditSettingsDialog(RunSettings)) return 0;
+    uint32_t codePage = 0;
+    if (!ReadEncodingName(RunSettings.Encoding, codePage)) {
+        host.ShowUnknownEncoding(RunSettings.Encoding);
+        return UnknownEncodingStatus;
+    }
     // /D without a file: the commands are shown first, and Cancel ends here.
     if (Preview && PreviewFile.empty() && !host.ConfirmCommands(PreviewCommands(host, RunSettings, INT32_MAX)))
-        return;
+        return 0;
     std::unique_ptr<TvxRegExpr> expression = MakeExpression(RunSettings);
     LoadItemList();
 
@@ -349,6 +358,7 @@ void RunList(TLauncherHost& host) {
     for (TStartedItem& started : run.running) FinishItem(run, started);
     if (ProgressShown) host.ProgressClose();
     if (previewing) WritePreview(preview);
+    return 0;
 }
 
 void SplitQuoted(std::string_view text, char separator, TvxStringList& list) {
@@ -426,7 +436,7 @@ std::string StarterCommand(bool shellExecute, const std::string& program, const 
 }
 
 bool CanPassWhole(std::string_view command) {
-    return command.size() <= MaxCommandLine && command.find('\0') == std::string_view::npos;
+    return Utf16Length(command) <= MaxCommandLine && command.find('\0') == std::string_view::npos;
 }
 
 TAssociation SplitAssocTemplate(const TvxCommandLine& tokens) {

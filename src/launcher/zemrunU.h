@@ -24,6 +24,8 @@ public:
     virtual ~TLauncherHost() = default;
 
     virtual void ShowUsage() = 0;
+    // Tells that the list's encoding, by that name, is not known on this system.
+    virtual void ShowUnknownEncoding(const std::string& name) = 0;
     // The main dialog over the settings; true when it was closed with OK.
     virtual bool EditSettingsDialog(TOptions& settings) = 0;
     // Shows the commands of the run before it; true when the user chose to run them.
@@ -73,8 +75,10 @@ constexpr uint32_t InputIdleMilliseconds = 5000;
 // message show.
 bool ParseArguments(const TvxCommandLine& tokens, TLauncherHost& host);
 
-// The whole run over the run settings.
-void RunList(TLauncherHost& host);
+// The whole run over the run settings; the process's exit status: 0, or
+// UnknownEncodingStatus when the list's encoding is not known here (nothing starts).
+constexpr uint32_t UnknownEncodingStatus = 87; // the system's "The parameter is incorrect."
+uint32_t RunList(TLauncherHost& host);
 // The commands that the settings would start, of at most limit items, built exactly as a
 // run builds them; nothing starts.
 std::vector<std::string> PreviewCommands(TLauncherHost& host, const TOptions& settings, int32_t limit);
@@ -105,8 +109,8 @@ TShellCommand ShellCommand(const std::string& program, const std::string& parame
 std::string StarterCommand(bool shellExecute, const std::string& program, const std::string& parameters,
                            bool noProgram);
 
-// Windows refuses longer command lines; some of its emulations start the program with a
-// cut one instead, so they are refused on every system.
+// Windows refuses longer command lines (in UTF-16 units); some of its emulations start
+// the program with a cut one instead, so they are refused on every system.
 constexpr size_t MaxCommandLine = 32767;
 // A command reaches its program whole: not too long and without a zero byte, which would
 // cut it there.

@@ -101,6 +101,8 @@ void ShowUsage() {
 
 void TWin32LauncherHost::ShowUsage() { ::ShowUsage(); }
 
+void TWin32LauncherHost::ShowUnknownEncoding(const std::string& name) { ShowUnknownEncodingMessage(nullptr, name); }
+
 bool TWin32LauncherHost::EditSettingsDialog(TOptions& settings) {
     // The Preview button shows the first thousand items' commands.
     return ::EditSettingsDialog(settings, [this](const TOptions& current) { return PreviewCommands(*this, current, 1000); });

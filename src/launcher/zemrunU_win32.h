@@ -14,6 +14,7 @@ void ShowUsage();
 class TWin32LauncherHost : public TLauncherHost {
 public:
     void ShowUsage() override;
+    void ShowUnknownEncoding(const std::string& name) override;
     bool EditSettingsDialog(TOptions& settings) override;
     bool ConfirmCommands(const std::vector<std::string>& commands) override;
     TProcess Start(bool shellExecute, const std::string& program, const std::string& parameters,

@@ -8,7 +8,8 @@
 const char* const ProjectKeys[ProjectFieldCount] = {"List",         "Exe",        "BParam", "Eparam",
                                                     "RegExp",       "WaitOpen",   "WaitClose",
                                                     "ShellExecute", "FirstPause", "GUI",    "Window",
-                                                    "Priority",     "Jobs",       "JobLog", "Resume"};
+                                                    "Priority",     "Jobs",       "JobLog", "Resume",
+                                                    "Encoding"};
 
 namespace {
 std::unique_ptr<TZemrunProjects> store;
@@ -29,7 +30,8 @@ void ReadField(const TvxIniFileKey& key, int32_t field, TOptions& s) {
     case 11: s.Priority = key.AsInteger(); break;
     case 12: s.Jobs = key.AsInteger(); break;
     case 13: s.JobLog = key.Value(); break;
-    default: s.Resume = key.AsBoolean(); break;
+    case 14: s.Resume = key.AsBoolean(); break;
+    default: s.Encoding = key.Value(); break;
     }
 }
 
@@ -49,7 +51,8 @@ void WriteField(TvxIniFileKey& key, int32_t field, const TOptions& s) {
     case 11: key.SetAsInteger(s.Priority); break;
     case 12: key.SetAsInteger(s.Jobs); break;
     case 13: key.SetValue(s.JobLog); break;
-    default: key.SetAsBoolean(s.Resume); break;
+    case 14: key.SetAsBoolean(s.Resume); break;
+    default: key.SetValue(s.Encoding); break;
     }
 }
 } // namespace

@@ -3,13 +3,13 @@
 // user's settings folder.
 
 #include "../foundation/vxIniFile.h"
-#include "../launcher/zemrunGlobal.h"
+#include "zemrunRunSettings.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
 
-constexpr int32_t ProjectFieldCount = 15;
+constexpr int32_t ProjectFieldCount = 16;
 // The key of each field index, in the order keys are stored.
 extern const char* const ProjectKeys[ProjectFieldCount];
 

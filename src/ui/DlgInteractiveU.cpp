@@ -3,6 +3,7 @@
 #include "../foundation/vxFileUtils.h"
 #include "../foundation/vxShellUtils.h"
 #include "../foundation/vxStrUtils.h"
+#include "../foundation/vxTextCodec.h"
 #include "../foundation/vxWinUtils.h"
 #include "../launcher/vxCommandLine.h"
 #include "../settings/zemrunOptions.h"
@@ -26,7 +27,9 @@ constexpr int ShellId = 1011, GuiId = 1012, WindowId = 1018, PriorityId = 1019;
 constexpr int ListId = 1013, ExeId = 1014;
 constexpr int ProjectsId = 1020, LanguageId = 1021, LoadId = 1022, SaveId = 1023;
 constexpr int JobsId = 1024, JobsUpDownId = 1025, JobLogId = 1026, BrowseJobLogId = 1027, ResumeId = 1028;
-constexpr int PreviewId = 1029;
+constexpr int PreviewId = 1029, EncodingId = 1030;
+// The encodings offered; any other name or a code page number may be typed.
+constexpr const char* EncodingNames[] = {"", "OEM", "ANSI", "UTF-8", "UTF-16"};
 
 // History index, its control; the field is chosen by HistoryField.
 constexpr int HistoryControls[HistoryKindCount] = {ListId, ExeId, 1015, 1016, 1017};
@@ -141,13 +144,25 @@ void BrowseJobLog(HWND dialog) {
     if (GetSaveFileNameA(&dialogData)) SetDialogItemText(dialog, JobLogId, path);
 }
 
+// A list encoding unknown here is said at once, and the dialog stays.
+bool EncodingKnown(HWND dialog, const TOptions& settings) {
+    uint32_t codePage = 0;
+    if (ReadEncodingName(settings.Encoding, codePage)) return true;
+    ShowUnknownEncodingMessage(dialog, settings.Encoding);
+    SetFocus(Item(dialog, EncodingId));
+    return false;
+}
+
 void OnPreview(HWND dialog) {
     TOptions current = workingSettings;
     DialogToSettings(dialog, current);
-    if (previewCommands) PreviewDialog(dialog, previewCommands(current), false);
+    if (previewCommands && EncodingKnown(dialog, current)) PreviewDialog(dialog, previewCommands(current), false);
 }
 
 void OnOk(HWND dialog) {
+    TOptions current = workingSettings;
+    DialogToSettings(dialog, current);
+    if (!EncodingKnown(dialog, current)) return;
     DialogToSettings(dialog, workingSettings);
     for (int kind = 0; kind < HistoryKindCount; ++kind) {
         HWND combo = Item(dialog, HistoryControls[kind]);
@@ -267,6 +282,10 @@ void SettingsToDialog(HWND dialog, const TOptions& settings) {
     SendMessageA(jobs, UDM_SETPOS32, 0, std::clamp(settings.Jobs, 1, MaxJobs));
     SetDialogItemText(dialog, JobLogId, settings.JobLog);
     CheckDlgButton(dialog, ResumeId, settings.Resume ? BST_CHECKED : BST_UNCHECKED);
+    HWND encoding = Item(dialog, EncodingId);
+    ComboClear(encoding);
+    for (const char* name : EncodingNames) ComboAdd(encoding, name);
+    if (ComboSelectText(encoding, settings.Encoding) < 0) SetDialogItemText(dialog, EncodingId, settings.Encoding);
 }
 
 void DialogToSettings(HWND dialog, TOptions& settings) {
@@ -285,6 +304,7 @@ void DialogToSettings(HWND dialog, TOptions& settings) {
     settings.Jobs = int32_t(SendMessageA(Item(dialog, JobsUpDownId), UDM_GETPOS32, 0, 0));
     settings.JobLog = DialogItemText(dialog, JobLogId);
     settings.Resume = IsDlgButtonChecked(dialog, ResumeId) == BST_CHECKED;
+    settings.Encoding = Trim(ComboText(Item(dialog, EncodingId)));
 }
 
 void FillChoiceLists(HWND dialog) {
@@ -299,6 +319,12 @@ void FillChoiceLists(HWND dialog) {
         for (int id = row.firstId; id <= row.lastId; ++id) ComboAdd(combo, LangString(languageFile, id));
         ComboSelect(combo, row.selected);
     }
+}
+
+void ShowUnknownEncodingMessage(HWND owner, const std::string& name) {
+    const std::string languageFile = Options().GetLanguageFile();
+    const std::string text = LangString(languageFile, 11) + " " + name + "\r\n" + LangString(languageFile, 12);
+    MessageBoxA(owner, text.c_str(), "Zemrun", MB_OK | MB_ICONERROR);
 }
 
 bool EditSettingsDialog(TOptions& settings, const TPreviewCommands& preview) {

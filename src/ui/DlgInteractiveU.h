@@ -1,7 +1,7 @@
 #pragma once
 // The main dialog: every run setting with input histories, projects and the language.
 
-#include "../launcher/zemrunGlobal.h"
+#include "../settings/zemrunRunSettings.h"
 
 #include <windows.h>
 
@@ -15,6 +15,9 @@ using TPreviewCommands = std::function<std::vector<std::string>(const TOptions& 
 // Shows the dialog over a copy of the settings and copies it back; true when it was
 // closed with OK.
 bool EditSettingsDialog(TOptions& settings, const TPreviewCommands& preview);
+
+// Says that the list's encoding, by that name, is not known on this system.
+void ShowUnknownEncodingMessage(HWND owner, const std::string& name);
 
 void SettingsToDialog(HWND dialog, const TOptions& settings);
 void DialogToSettings(HWND dialog, TOptions& settings);

@@ -2,10 +2,11 @@
 
 #include "../foundation/vxIniFile.h"
 #include "../foundation/vxStrUtils.h"
+#include "../foundation/vxTextCodec.h"
 
 std::string LangString(const std::string& languageFile, int32_t id) {
     std::string text = ReadProfileString(languageFile, "0", IntToText(id), std::string());
-    if (text.empty()) text = BuiltinString(id).substr(0, 4095);
+    if (text.empty()) text = FirstUtf16Units(BuiltinString(id), 4095);
     for (size_t at = text.find("\\n"); at != std::string::npos; at = text.find("\\n", at + 2)) {
         text[at] = '\r';
         text[at + 1] = '\n';

@@ -15,7 +15,8 @@ constexpr int ClearAllId = 1204;
 // Each check box and the field index of the key it stores.
 constexpr std::pair<int, int> FieldBoxes[ProjectFieldCount] = {
     {1001, 0}, {1002, 1}, {1003, 2}, {1004, 3}, {1005, 4}, {1006, 5},
-    {1007, 6}, {1008, 8}, {1010, 9}, {1011, 7}, {1012, 10}, {1013, 11}, {1014, 12}, {1015, 13}, {1016, 14}};
+    {1007, 6}, {1008, 8}, {1010, 9}, {1011, 7}, {1012, 10}, {1013, 11}, {1014, 12}, {1015, 13}, {1016, 14},
+    {1017, 15}};
 
 TOptions dialogSettings;
 std::string resultName;

@@ -1,7 +1,7 @@
 #pragma once
 // The save-as-project dialog: a name and the settings the project is to hold.
 
-#include "../launcher/zemrunGlobal.h"
+#include "../settings/zemrunRunSettings.h"
 
 #include <windows.h>
 

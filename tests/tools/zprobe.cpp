@@ -1,10 +1,12 @@
 // zprobe: the program that the end-to-end tests start. Every start appends one line to
 // the file named by ZPROBE_LOG:
 //   pid=<n> flags=<hex> show=<n> prio=<hex> start=<ms> ready=<ms> image=<path> arg0=<text>
-//   cmd=<command line>
+//   args=<argument>|<argument>... found=<0 or 1 for each> cmd=<command line>
 // on one line, where image is the program file that runs, arg0 the first argument as
-// the C runtime splits the command line, and texts are written with bytes below 33 and
-// "%" as %XX (the blank stays a blank in the command line only). Times are
+// the C runtime splits the command line, args the arguments after it as the system
+// splits the wide command line, found whether each names an existing file or folder, and
+// texts are written in UTF-8, from the wide forms where there are such, with bytes below 33,
+// "%" and "|" as %XX (the blank stays a blank in the command line only). Times are
 // milliseconds of the system clock. Behaviour from the environment:
 //   ZPROBE_PRIORITY_DELAY_MS  wait this long before reading the priority class
 //   ZPROBE_WINDOW=1           show a window (with the start's show command) and pump
@@ -14,6 +16,7 @@
 //   ZPROBE_BUSY_MS            then keep one processor busy this long
 // A command line that holds "/exit:<n>" ends with exit code n.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -42,11 +45,33 @@ std::string Escape(const char* text, bool keepBlanks = true) {
             out += hex;
         } else if (*p == '%') {
             out += "%25";
+        } else if (*p == '|') {
+            out += "%7C";
         } else {
             out += char(*p);
         }
     }
     return out;
+}
+
+std::string Utf8(const wchar_t* text) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    std::string out(size_t(size > 0 ? size : 1), '\0');
+    if (size > 0) WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), size, nullptr, nullptr);
+    out.pop_back();
+    return out;
+}
+
+// The arguments after the first, and whether each names something that exists.
+void SplitWideArguments(std::string& args, std::string& found) {
+    int count = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+    for (int i = 1; argv && i < count; ++i) {
+        if (i > 1) args += '|';
+        args += Escape(Utf8(argv[i]).c_str(), false);
+        found += GetFileAttributesW(argv[i]) != INVALID_FILE_ATTRIBUTES ? '1' : '0';
+    }
+    LocalFree(argv);
 }
 
 void AppendToLog(const std::string& line) {
@@ -117,11 +142,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     std::snprintf(line, sizeof line, "pid=%lu flags=%lx show=%u prio=%lx start=%llu ready=%llu image=",
                   GetCurrentProcessId(), startup.dwFlags, unsigned(startup.wShowWindow),
                   GetPriorityClass(GetCurrentProcess()), started, ready);
-    char image[MAX_PATH] = "";
-    GetModuleFileNameA(nullptr, image, sizeof image);
+    wchar_t image[MAX_PATH * 2] = L"";
+    GetModuleFileNameW(nullptr, image, MAX_PATH * 2);
     const char* arg0 = __argc > 0 ? __argv[0] : "";
-    AppendToLog(line + Escape(image, false) + " arg0=" + Escape(arg0, false) + " cmd=" + Escape(GetCommandLineA()) +
-                "\r\n");
+    std::string args, found;
+    SplitWideArguments(args, found);
+    AppendToLog(line + Escape(Utf8(image).c_str(), false) + " arg0=" + Escape(arg0, false) + " args=" + args +
+                " found=" + found + " cmd=" + Escape(Utf8(GetCommandLineW()).c_str()) + "\r\n");
 
     const DWORD stay = EnvNumber("ZPROBE_STAY_MS", 0);
     if (window) PumpMessagesFor(stay);

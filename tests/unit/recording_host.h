@@ -45,6 +45,7 @@ public:
         ++usageShown;
         log.push_back("usage");
     }
+    void ShowUnknownEncoding(const std::string& name) override { log.push_back("unknown encoding " + name); }
     bool EditSettingsDialog(TOptions&) override {
         log.push_back("dialog");
         return dialogResult;

@@ -44,7 +44,7 @@ protected:
 
 TEST_F(Switches, ApplyInOrderWithLaterOnesWinning) {
     EXPECT_TRUE(Parse("-l:list.txt /X:\"C:\\t\\a b.exe\" /B:\"x y\" /e:-z /R:(\\w+) /F:250ms /G:7 /M:0 /O:9 "
-                      "/P /S /W /Lxother.txt /I /N:8 /K:\"D:\\logs\\run.tsv\" /Z /D:\"D:\\out\\preview.txt\""));
+                      "/P /S /W /Lxother.txt /I /N:8 /K:\"D:\\logs\\run.tsv\" /Z /D:\"D:\\out\\preview.txt\" /C:OEM"));
     const TOptions& s = RunSettings;
     EXPECT_EQ(s.List, "other.txt"); // the third character is not examined
     EXPECT_EQ(s.Exe, "C:\\t\\a b.exe");
@@ -64,6 +64,7 @@ TEST_F(Switches, ApplyInOrderWithLaterOnesWinning) {
     EXPECT_TRUE(s.Resume);
     EXPECT_TRUE(Preview);
     EXPECT_EQ(PreviewFile, "D:\\out\\preview.txt");
+    EXPECT_EQ(s.Encoding, "OEM");
     EXPECT_TRUE(host.commands.empty());
 }
 

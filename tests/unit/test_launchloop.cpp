@@ -509,6 +509,25 @@ TEST_F(LaunchLoop, InteractiveRunsTheDialogFirstAndStopsWithoutOk) {
     EXPECT_EQ(host.log, (V{"dialog"}));
 }
 
+TEST_F(LaunchLoop, TheNamedEncodingReadsTheListAndAnUnknownOneStartsNothing) {
+    StartOver();
+    RunSettings.Encoding = "utf-16"; // marked UTF-8 all the same: the mark wins
+    Run("\xEF\xBB\xBF" "caf\xC3\xA9");
+    EXPECT_EQ(host.commands, V{"create|p.exe|caf\xC3\xA9|prog"});
+    StartOver();
+    RunSettings.Encoding = "1252";
+    Run("caf\xC3\xA9");
+    EXPECT_EQ(host.commands, V{"create|p.exe|caf\xC3\x83\xC2\xA9|prog"});
+    for (const char* name : {"klingon", "65000x", "99999", "123456"}) {
+        StartOver();
+        RunSettings.Encoding = name;
+        RunSettings.List = listPath_;
+        EXPECT_EQ(RunList(host), UnknownEncodingStatus) << name;
+        EXPECT_EQ(host.log, V{"unknown encoding " + std::string(name)});
+        EXPECT_TRUE(host.commands.empty());
+    }
+}
+
 TEST_F(LaunchLoop, AMissingListStartsNothing) {
     RunSettings.List = listPath_ + ".missing";
     RunList(host);

@@ -1,6 +1,7 @@
 #include "foundation/vxFileUtils.h"
 #include "foundation/vxObjectList.h"
 #include "foundation/vxStringList.h"
+#include "foundation/vxTextCodec.h"
 
 #include <gtest/gtest.h>
 
@@ -27,9 +28,9 @@ std::string WriteTemp(const std::string& name, const std::string& bytes) {
     return path.string();
 }
 
-std::vector<std::string> LoadLines(const std::string& bytes) {
+std::vector<std::string> LoadLines(const std::string& bytes, uint32_t codePage = 0) {
     TvxStringList list;
-    list.LoadFromFile(WriteTemp("lines.txt", bytes));
+    list.LoadFromFile(WriteTemp("lines.txt", bytes), codePage);
     std::vector<std::string> lines;
     for (int32_t i = 0; i < list.Count(); ++i) lines.push_back(list.Strings(i));
     return lines;
@@ -125,6 +126,66 @@ TEST(LoadFromFile, FollowsTheLineRules) {
     EXPECT_EQ(LoadLines("end\x1a"), (std::vector<std::string>{"end"}));
 }
 
+using Lines = std::vector<std::string>;
+// "caf\xC3\xA9" is café and "\xE6\x9D\xB1" 東 in UTF-8; "\xF0\x9F\x8E\xB5" is a character
+// beyond the Basic Multilingual Plane.
+TEST(LoadFromFile, DecodesEveryEncodingIntoUtf8) {
+    struct Case {
+        std::string bytes;
+        uint32_t named;
+        Lines lines;
+    };
+    const std::string u16le = std::string("c\0a\0f\0\xE9\0\r\0\n\0\x71\x67\x3C\xD8\xB5\xDF", 18);
+    const Case cases[] = {
+        {"caf\xC3\xA9\r\n\xE6\x9D\xB1", 0, {"caf\xC3\xA9", "\xE6\x9D\xB1"}},                  // UTF-8
+        {"\xEF\xBB\xBF" "caf\xC3\xA9", 0, {"caf\xC3\xA9"}},                                   // with a mark
+        {"caf\xE9\r\n\x80", 0, {"caf\xC3\xA9", "\xE2\x82\xAC"}},                             // legacy ANSI
+        {"ok\r\n\xC0\xAF", 0, {"ok", "\xC3\x80\xC2\xAF"}},                                // overlong: ANSI
+        {"\xED\xA0\x80", 0, {"\xC3\xAD\xC2\xA0\xE2\x82\xAC"}},                              // a surrogate: ANSI
+        {"\xFF\xFE" + u16le, 0, {"caf\xC3\xA9", "\xE6\x9D\xB1\xF0\x9F\x8E\xB5"}},            // UTF-16LE, mark
+        {u16le, 0, {"caf\xC3\xA9", "\xE6\x9D\xB1\xF0\x9F\x8E\xB5"}},                          // UTF-16LE, shape
+        {std::string("\xFE\xFF\0a\0\r\x04\x1A", 8), 0, {"a", "\xD0\x9A"}},                  // UTF-16BE; К is 041A
+        {std::string("a\0\x1A\0b\0", 6), 0, {"a"}},                                          // control-Z in UTF-16
+        {std::string("\xFF\xFE" "a\0\x3D\xD8", 6), 0, {"a\xEF\xBF\xBD"}},                      // a lone surrogate
+        {std::string("\xFF\xFE" "a\0b", 5), 0, {"a\xEF\xBF\xBD"}},                              // an odd last byte
+        {"\xEF\xBB\xBF" "a\xFF", 0, {"a\xEF\xBF\xBD"}},                                       // marked, yet invalid
+        {"caf\xC3\xA9", 1252, {"caf\xC3\x83\xC2\xA9"}},                                      // a named page
+        {"\xEF\xBB\xBF\xC3\xA9", 1252, {"\xC3\xA9"}},                                          // a mark wins
+        {"a", 0, {"a"}},
+        {"", 0, {}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(LoadLines(c.bytes, c.named), c.lines) << c.bytes;
+}
+
+TEST(LoadFromFile, KeepsThePageOfAProcessWithoutUtf8) {
+    setenv("ZEMRUN_CODEPAGE", "1252", 1);
+    // Legacy text stays as it is; a character that the page cannot hold refuses its line.
+    EXPECT_EQ(LoadLines("caf\xE9"), Lines{"caf\xE9"});
+    EXPECT_EQ(LoadLines("caf\xC3\xA9\r\n\xE6\x9D\xB1.txt"), (Lines{"caf\xE9", std::string("?.txt\0", 6)}));
+    unsetenv("ZEMRUN_CODEPAGE");
+}
+
+TEST(TextCodec, ValidatesUtf8AndCountsUtf16Units) {
+    EXPECT_TRUE(IsValidUtf8("a\xC3\xA9\xE6\x9D\xB1\xF0\x9F\x8E\xB5\xF4\x8F\xBF\xBF"));
+    for (const char* bad : {"\xC0\x80", "\xE0\x80\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xC3", "\x80", "\xF8"})
+        EXPECT_FALSE(IsValidUtf8(bad)) << bad;
+    // A sequence cut between two pieces is still one character.
+    TvxUtf8Validator pieces;
+    pieces.Feed("a\xF0\x9F");
+    EXPECT_FALSE(pieces.Valid());
+    pieces.Feed("\x8E\xB5");
+    EXPECT_TRUE(pieces.Valid());
+    EXPECT_EQ(Utf16Length("a\xC3\xA9\xE6\x9D\xB1\xF0\x9F\x8E\xB5"), 5u);
+    for (const auto& [name, page] : std::vector<std::pair<const char*, uint32_t>>{
+             {"", 0}, {"utf-8", 65001}, {" UTF-16BE ", 1201}, {"Ansi", 1252}, {"1252", 1252}}) {
+        uint32_t codePage = 7;
+        EXPECT_TRUE(ReadEncodingName(name, codePage)) << name;
+        EXPECT_EQ(codePage, page) << name;
+    }
+    EXPECT_EQ(DetectTextFormat("a", true).codePage, 0u);
+    EXPECT_EQ(DetectTextFormat(std::string("a\0b", 3), true).codePage, 0u); // odd length
+}
+
 TEST(LoadFromFile, HandlesLinesAndLineEndsAcrossReadChunks) {
     // Lines that straddle the reader's chunks, and a CR LF pair split between two.
     const size_t chunk = 256 * 1024;
@@ -136,6 +197,14 @@ TEST(LoadFromFile, HandlesLinesAndLineEndsAcrossReadChunks) {
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], std::string(chunk - 1, 'a'));
     EXPECT_EQ(lines[1], "b" + std::string(chunk, 'c'));
+
+    // UTF-16 with a surrogate pair cut by the chunk's end, and UTF-8 whose first invalid
+    // byte comes after the first chunk.
+    std::string wide = "\xFF\xFE";
+    for (size_t i = 0; i < chunk / 2 - 2; ++i) wide += std::string("a\0", 2);
+    wide += std::string("\x3C\xD8\xB5\xDF\r\0", 6);
+    EXPECT_EQ(LoadLines(wide), Lines{std::string(chunk / 2 - 2, 'a') + "\xF0\x9F\x8E\xB5"});
+    EXPECT_EQ(LoadLines(std::string(chunk, 'x') + "\r\n\xE9"), (Lines{std::string(chunk, 'x'), "\xC3\xA9"}));
 }
 
 TEST(LoadFromFile, AppendsToWhatTheListHolds) {

@@ -83,9 +83,11 @@ TEST_F(Settings, IniReadsCommentsSectionsAndKeysByItsRules) {
     EXPECT_EQ(index, 0);
 }
 
-TEST_F(Settings, IniEscapingRoundTripsEveryByte) {
+TEST_F(Settings, IniEscapingRoundTripsEveryCharacter) {
+    // Every ASCII byte, and characters of two, three and four bytes in UTF-8.
     std::string every;
-    for (int c = 1; c < 256; ++c) every += char(c);
+    for (int c = 1; c < 128; ++c) every += char(c);
+    every += "caf\xC3\xA9 \xE6\x9D\xB1\xE4\xBA\xAC \xF0\x9F\x8E\xB5";
     {
         TvxIniFile ini(Path("esc.ini"));
         ini.AddSection(every)->AddKey(every, every);
@@ -302,7 +304,7 @@ TEST_F(Settings, TwoInstancesLoseNothingOfEachOther) {
     EXPECT_EQ(reader.Items(1)->Name(), "Two");
     EXPECT_EQ(Read("local/Orvane/Zemrun/projects.ini"),
               "[One]\r\nList\r\nExe\r\nBParam\r\nEparam\r\nRegExp\r\nWaitOpen=1\r\nWaitClose=0\r\n"
-              "ShellExecute=0\r\nFirstPause=1000\r\nGUI=1\r\nWindow=1\r\nPriority=0\r\nJobs=1\r\nJobLog\r\nResume=0\r\n[Two]\r\nGUI=1\r\n");
+              "ShellExecute=0\r\nFirstPause=1000\r\nGUI=1\r\nWindow=1\r\nPriority=0\r\nJobs=1\r\nJobLog\r\nResume=0\r\nEncoding\r\n[Two]\r\nGUI=1\r\n");
 }
 
 TEST_F(Settings, ProjectSwitchLoadsAtItsPosition) {

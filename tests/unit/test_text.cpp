@@ -30,8 +30,13 @@ TEST(Trim, RemovesControlCharactersAndBlanksAtBothEnds) {
     EXPECT_EQ(Trim("\xA0x\xA0"), "\xA0x\xA0"); // codes above 32 stay
 }
 
-TEST(AnsiCase, FoldsWindows1252Letters) {
+TEST(AnsiCase, FoldsLettersOfTheProcessCodePage) {
+    EXPECT_EQ(AnsiUpperCase("abc\xC3\xA9 \xD1\x84\xD0\xBE\xD1\x82\xD0\xBE \xC5\x93 \xE6\x9D\xB1"),
+              "ABC\xC3\x89 \xD0\xA4\xD0\x9E\xD0\xA2\xD0\x9E \xC5\x92 \xE6\x9D\xB1"); // é фото œ 東
+    EXPECT_TRUE(SameTextAnsi("\xD0\xA4\xD0\x9E\xD0\xA2\xD0\x9E", "\xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE")); // ФОТО, Фото
+    setenv("ZEMRUN_CODEPAGE", "1252", 1);
     EXPECT_EQ(AnsiUpperCase("abc\xE9\xFF\x9A"), "ABC\xC9\x9F\x8A");
+    unsetenv("ZEMRUN_CODEPAGE");
     EXPECT_TRUE(SameTextAnsi("General", "GENERAL"));
     EXPECT_FALSE(SameTextAnsi("Convert ", "Convert"));
     EXPECT_EQ(AnsiUpperChar(0xDF), 0xDF); // sharp s has no single upper case

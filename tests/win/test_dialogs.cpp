@@ -176,10 +176,11 @@ TEST_F(Dialogs, AFullLanguagePathIsKeptWhenTheDialogOpens) {
 }
 
 TEST_F(Dialogs, SaveAsProjectStoresTheChosenKeys) {
-    TZemrunProcess zemrun("/I /L:" + list_ + " /F:100000");
+    TZemrunProcess zemrun("/I /L:" + list_ + " /F:100000 /C:oem");
     HWND dialog = Open(zemrun);
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(ItemText(dialog, 1009), "100000");
+    EXPECT_EQ(ItemText(dialog, 1030), "OEM"); // the offered entry, as it is spelt there
     HWND save = OpenSaveDialog(zemrun, dialog, "   ");
     ASSERT_NE(save, nullptr);
     EXPECT_FALSE(IsWindowEnabled(Item(save, 1)));
@@ -193,7 +194,7 @@ TEST_F(Dialogs, SaveAsProjectStoresTheChosenKeys) {
     EXPECT_EQ(ReadBytes(TSettingsBackup::UserFile("projects.ini")),
               "[Test]\r\nList=" + TvxEscape(list_) +
                   "\r\nExe\r\nBParam\r\nEparam\r\nRegExp\r\nWaitOpen=1\r\nWaitClose=0\r\nShellExecute=0\r\n"
-                  "FirstPause=100000\r\nGUI=1\r\nWindow=1\r\nPriority=0\r\nJobs=1\r\nJobLog\r\nResume=0\r\n");
+                  "FirstPause=100000\r\nGUI=1\r\nWindow=1\r\nPriority=0\r\nJobs=1\r\nJobLog\r\nResume=0\r\nEncoding=OEM\r\n");
 
     // The same name in other letters, with one box: the first name stays, one key is left.
     save = OpenSaveDialog(zemrun, dialog, "TEST");

@@ -1,6 +1,7 @@
 // zemrun.exe started for real with switches and list files against zprobe.exe.
 #include "foundation/vxFileUtils.h"
 #include "foundation/vxIniFile.h"
+#include "foundation/vxTextCodec.h"
 #include "launcher/zemrunU_win32.h"
 #include "uidriver.h"
 #include "wintest_support.h"
@@ -59,7 +60,7 @@ void ExpectUsageBoxAndConfirm(TZemrunProcess& zemrun) {
     EXPECT_EQ(uidriver::ItemText(box, 0xFFFF),
               "Usage: zemrun.exe <filename> or \nzemrun.exe /L:<listfile> [/X:<execute program>] [/B:<before "
               "param>] [/E:<end param>] [/W] [/S] [/P] [/R:<RegExp>] [/G:<gui mode>] [/I] [/F:<pause>] [/M:<window "
-              "mode>] [/O:<priority>] [/J:<project>] [/N:<jobs>] [/K:<job log>] [/Z] [/D[:<preview file>]]\nSee "
+              "mode>] [/O:<priority>] [/J:<project>] [/N:<jobs>] [/K:<job log>] [/Z] [/D[:<preview file>]] [/C:<list encoding>]\nSee "
               "readme.txt for more information");
     // Icon handles belong to their process, so only the icon's presence can be seen here.
     const HICON shown = reinterpret_cast<HICON>(SendMessageA(uidriver::Item(box, 0x440), STM_GETICON, 0, 0));
@@ -555,6 +556,77 @@ TEST_F(EndToEnd, APreviewFileHoldsTheCommandsAndNothingStarts) {
     // A preview file that cannot be written ends with the system's error.
     const TZemrunRun run = RunZemrun("/L:" + WriteList("a") + " /X:" + probe_ + " /D:" + temp_.File("no\\such\\p.txt"));
     EXPECT_EQ(run.exitCode, DWORD(ERROR_PATH_NOT_FOUND));
+}
+
+// The names of Windows 10/11 users, and lists as their tools write them: Notepad and
+// PowerShell 7 (UTF-8), Windows PowerShell 5.1 (UTF-16LE with a mark), `cmd /u` (UTF-16LE
+// without one), and the legacy pages of `dir /b >`. Every encoding gives the same items,
+// and the started program finds each file.
+TEST_F(EndToEnd, ListsInEveryEncodingReachTheProgramWithUnicodeNames) {
+    std::vector<std::string> paths;
+    std::u16string wideList;
+    for (const char16_t* name : {u"caf\u00E9.txt", u"\u6771\u4EAC 2026.txt", u"\U0001F3B5 Zo\u00EB.mp3"}) {
+        paths.push_back(temp_.File(FromUtf16(name, codepage::Utf8)));
+        WriteBytes(paths.back(), "x");
+        wideList += ToUtf16(paths.back(), codepage::Utf8) + u"\r\n";
+    }
+    const std::u16string cafe = ToUtf16(paths[0], codepage::Utf8) + u"\r\n";
+    const std::string utf8 = FromUtf16(wideList, codepage::Utf8);
+    const struct {
+        const char* label;
+        std::string bytes;
+        const char* switches;
+        size_t names;
+    } cases[] = {
+        {"UTF-8", utf8, "", 3},
+        {"UTF-8 with a mark", "\xEF\xBB\xBF" + utf8, "", 3},
+        {"UTF-16LE with a mark", "\xFF\xFE" + FromUtf16(wideList, codepage::Utf16LE), "", 3},
+        {"UTF-16LE", FromUtf16(wideList, codepage::Utf16LE), "", 3},
+        {"UTF-16BE with a mark", "\xFE\xFF" + FromUtf16(wideList, codepage::Utf16BE), "", 3},
+        {"the legacy ANSI page", FromUtf16(cafe, LegacyAnsiCodePage()), "", 1},
+        {"the OEM page", FromUtf16(cafe, LegacyOemCodePage()), "/C:OEM", 1},
+    };
+    ASSERT_NE(cases[5].bytes, cases[0].bytes.substr(0, cases[5].bytes.size())); // a legacy "é"
+    for (const auto& c : cases) {
+        DeleteFileA(temp_.File("probe.log").c_str());
+        RunOver(c.bytes, "/X:" + probe_ + " /P /G:0 " + c.switches);
+        const std::vector<TProbeStart> starts = Starts();
+        ASSERT_EQ(starts.size(), c.names) << c.label;
+        for (size_t i = 0; i < c.names; ++i) {
+            EXPECT_EQ(starts[i].args, V{paths[i]}) << c.label;
+            EXPECT_EQ(starts[i].found, "1") << c.label;
+        }
+    }
+}
+
+// "Zo\u00EB \u6771 \U0001F3B5" as a folder of the program, "\u0424\u043E\u0442\u043E" as a
+// project, "\u0436\u0443\u0440\u043D\u0430\u043B" as the job log.
+TEST_F(EndToEnd, UnicodeNamesServeAsProgramProjectJobLogAndPreview) {
+    const std::string folder = temp_.File("Zo\xC3\xAB \xE6\x9D\xB1 \xF0\x9F\x8E\xB5");
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    const std::string program = folder + "\\zprobe.exe";
+    ASSERT_TRUE(CopyFileA(probe_.c_str(), program.c_str(), FALSE));
+    const std::string item = temp_.File("\xE6\x9D\xB1\xE4\xBA\xAC 2026.txt");
+    WriteBytes(item, "x");
+    CreateFolderPath(TSettingsBackup::UserFile("projects.ini"));
+    WriteBytes(TSettingsBackup::UserFile("projects.ini"),
+               "[\xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE]\r\nExe=" + TvxIniFile::Escape(program) + "\r\n");
+    const std::string log = temp_.File("\xD0\xB6\xD1\x83\xD1\x80\xD0\xBD\xD0\xB0\xD0\xBB.tsv");
+
+    // The project's name in other letters.
+    RunOver(item, "/J:\xD1\x84\xD0\xBE\xD1\x82\xD0\xBE /P /G:0 /K:\"" + log + "\"");
+    std::vector<TProbeStart> starts = Starts();
+    ASSERT_EQ(starts.size(), 1u);
+    EXPECT_EQ(starts[0].image, program);
+    EXPECT_EQ(starts[0].args, V{item});
+    EXPECT_EQ(starts[0].found, "1");
+    EXPECT_NE(ReadBytes(log).find(item), std::string::npos);
+    // The job log, read again, knows the item as done.
+    RunOver(item, "/J:\xD0\xA4\xD0\x9E\xD0\xA2\xD0\x9E /P /G:0 /Z /K:\"" + log + "\"");
+    EXPECT_EQ(Starts().size(), 1u);
+    const std::string preview = temp_.File("\xD0\xBF\xD1\x80\xD0\xBE\xD0\xB1\xD0\xB0.txt");
+    RunOver(item, "/J:\xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE \"/D:" + preview + "\"");
+    EXPECT_EQ(ReadBytes(preview), "\"" + program + "\" \"" + item + "\"\r\n");
 }
 
 // A handle kept per start shows as hundreds after these starts; more starts would prove no

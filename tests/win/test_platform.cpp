@@ -3,6 +3,8 @@
 #include "foundation/vxRegistry.h"
 #include "foundation/vxShellUtils.h"
 #include "foundation/vxStrUtils.h"
+#include "foundation/vxStringList.h"
+#include "foundation/vxTextCodec.h"
 #include "foundation/vxWinUtils.h"
 #include "launcher/vxProccess.h"
 #include "launcher/zemrunU_win32.h"
@@ -93,32 +95,42 @@ TEST(WinShellUtils, GivesTheApplicationDataFolders) {
 }
 
 TEST(WinStrUtils, FoldsCaseByTheSystemRules) {
-    EXPECT_EQ(AnsiUpperCase("general\xE9"), "GENERAL\xC9");
+    // The process code page is UTF-8: whole letters fold, whatever their length.
+    EXPECT_EQ(GetACP(), 65001u);
+    EXPECT_EQ(AnsiUpperCase("g\xC3\xA9n\xC3\xA9ral \xD1\x84\xD0\xBE\xD1\x82\xD0\xBE"),
+              "G\xC3\x89N\xC3\x89RAL \xD0\xA4\xD0\x9E\xD0\xA2\xD0\x9E"); // général фото
     EXPECT_EQ(AnsiLowerChar('Q'), 'q');
 }
 
-// Runs in a test entry of its own with a Japanese locale, from which Wine takes code page 932.
-TEST(DoubleByteCodePage, NamesAreFoldedAsWholeStrings) {
-    if (GetACP() != 932) GTEST_SKIP() << "needs the ANSI code page 932 (LC_ALL=ja_JP.UTF-8)";
-    // Two different katakana whose trail bytes are "a" and "A".
-    const std::string lowerTrail = "\x83\x61", upperTrail = "\x83\x41";
-    EXPECT_EQ(AnsiUpperCase("ab" + lowerTrail + "c"), "AB" + lowerTrail + "C");
-    EXPECT_FALSE(SameTextAnsi(lowerTrail, upperTrail));
-    EXPECT_TRUE(SameTextAnsi("x" + lowerTrail, "X" + lowerTrail));
+// Runs in a test entry of its own with a Japanese locale, whose legacy ANSI page is 932:
+// files written in it before UTF-8 are decoded with their double-byte characters whole.
+TEST(DoubleByteCodePage, LegacyFilesAreDecodedAndNamesFoldAsWholeStrings) {
+    if (LegacyAnsiCodePage() != 932) GTEST_SKIP() << "needs the legacy page 932 (LC_ALL=ja_JP.UTF-8)";
+    const TTempFolder folder;
+    // ア, ヂ and 表, whose trail bytes are "A", "a" and a backslash.
+    WriteBytes(folder.File("list.txt"), "\x83\x41.txt\r\n\x83\x61\r\n\x95\x5C\\x");
+    TvxStringList lines;
+    lines.LoadFromFile(folder.File("list.txt"));
+    ASSERT_EQ(lines.Count(), 3);
+    const std::string a = "\xE3\x82\xA2", dji = "\xE3\x83\x82";
+    EXPECT_EQ(lines.Strings(0), a + ".txt");
+    EXPECT_EQ(lines.Strings(1), dji);
+    EXPECT_EQ(lines.Strings(2), "\xE8\xA1\xA8\\x");
+    EXPECT_FALSE(SameTextAnsi(a, dji));
+    EXPECT_TRUE(SameTextAnsi("x" + a, "X" + a));
 
     // Saving one project never replaces the other.
-    const TTempFolder folder;
     TOptions settings;
     SetDefaultOptions(settings);
     TZemrunProjects projects(folder.File("projects.ini"));
     settings.Exe = "first.exe";
-    projects.SaveProject(lowerTrail, settings, 2);
+    projects.SaveProject(a, settings, 2);
     settings.Exe = "second.exe";
-    projects.SaveProject(upperTrail, settings, 2);
+    projects.SaveProject(dji, settings, 2);
     projects.Refresh();
     ASSERT_EQ(projects.Count(), 2);
     TOptions loaded;
-    projects.LoadProject(lowerTrail, loaded);
+    projects.LoadProject(a, loaded);
     EXPECT_EQ(loaded.Exe, "first.exe");
 }
 

@@ -161,7 +161,7 @@ TEST_F(Progress, TheWindowSpeaksTheChosenLanguage) {
     TZemrunProcess zemrun("/L:" + WriteList("a") + " /X:" + probe_ + " /W /P /G:3");
     HWND window = FindProgress(zemrun, 20000);
     ASSERT_NE(window, nullptr);
-    EXPECT_EQ(uidriver::ItemText(window, 1000), "\xDC" "berspringen");
+    EXPECT_EQ(uidriver::ItemText(window, 1000), "\xC3\x9C" "berspringen");
     EXPECT_EQ(uidriver::ItemText(window, 1002), "Abbrechen");
     uidriver::ClickItem(window, 1002);
     EXPECT_TRUE(zemrun.Wait(10000));

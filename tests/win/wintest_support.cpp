@@ -162,6 +162,9 @@ std::vector<TProbeStart> ReadProbeLog(const std::string& path) {
         s.ready = std::strtoull(Field(line, "ready").c_str(), nullptr, 10);
         s.image = Unescape(Field(line, "image"));
         s.arg0 = Unescape(Field(line, "arg0"));
+        std::istringstream args(Field(line, "args"));
+        for (std::string arg; std::getline(args, arg, '|');) s.args.push_back(Unescape(arg));
+        s.found = Field(line, "found");
         s.commandLine = Unescape(line.substr(cmd + 5));
         starts.push_back(s);
     }

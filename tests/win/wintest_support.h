@@ -88,7 +88,9 @@ struct TProbeStart {
     unsigned long long ready = 0;
     std::string image; // the program file that ran
     std::string arg0;  // the first argument as the C runtime reads it
-    std::string commandLine;
+    std::vector<std::string> args; // the later ones as the system splits the wide command line
+    std::string found;             // '1' for each of them that names an existing file
+    std::string commandLine;       // in UTF-8, from the wide command line
 };
 std::vector<TProbeStart> ReadProbeLog(const std::string& path);
 std::vector<std::string> ProbeCommands(const std::string& logPath);

@@ -1,0 +1,31 @@
+#pragma once
+// The run settings: the record that switches, projects, the main dialog and the launch
+// loop all read and write.
+
+#include <cstdint>
+#include <string>
+
+struct TOptions {
+    std::string List;
+    std::string Exe;
+    std::string BParam;
+    std::string Eparam;
+    std::string RegExp;
+    bool WaitOpen;
+    bool WaitClose;
+    bool ShellExecute;
+    int32_t FirstPause;
+    int32_t GUI;
+    int32_t Window;
+    int32_t Priority;
+    int32_t Jobs;         // programs waited for at once (with wait close), 1..MaxJobs in a run
+    std::string JobLog;   // the file that gets a line per item; empty = none
+    bool Resume;          // leave out the items the job log has as done
+    std::string Encoding; // the list's encoding where no mark tells it; empty = detected
+};
+
+// 62 programs and the Skip and Cancel events fill one wait for many objects.
+constexpr int32_t MaxJobs = 62;
+
+void SetDefaultOptions(TOptions& options);
+void CopyOptions(TOptions& dest, const TOptions& source);
