@@ -1,11 +1,14 @@
 // List loading: TvxStringList::LoadFromFile against a plain read-and-split loop over the
 // same file. Each mode runs in its own process so that its peak memory can be read.
 //   bench_lists generate FILE   writes 1,000,000 list-like lines (~50 MB, CR LF)
+//   bench_lists generate-utf8 FILE    the same with non-ASCII names in one line of four
+//   bench_lists generate-utf16 FILE   those lines in UTF-16LE with a byte-order mark
 //   bench_lists load FILE       loads with TvxStringList
 //   bench_lists plain FILE      reads the whole file and splits it into std::strings
 // The two measuring modes print: seconds=<s> peak_kb=<kB over the idle process> lines=<n>
 #include "bench_corpus.h"
 #include "foundation/vxStringList.h"
+#include "foundation/vxTextCodec.h"
 
 #include <chrono>
 #include <cstdio>
@@ -36,8 +39,11 @@ long PeakKb() {
 #endif
 }
 
-void Generate(const char* path) {
-    const std::string out = GenerateListCorpus();
+void Generate(const char* kind, const char* path) {
+    const bool ascii = std::strcmp(kind, "generate") == 0;
+    std::string out = GenerateListCorpus(1000000, !ascii);
+    if (std::strcmp(kind, "generate-utf16") == 0)
+        out = "\xFF\xFE" + FromUtf16(ToUtf16(out, codepage::Utf8), codepage::Utf16LE);
     std::ofstream(path, std::ios::binary) << out;
     std::printf("bytes=%zu\n", out.size());
 }
@@ -65,11 +71,11 @@ size_t LoadPlain(const char* path) {
 
 int main(int argc, char** argv) {
     if (argc != 3) {
-        std::fprintf(stderr, "usage: bench_lists generate|load|plain FILE\n");
+        std::fprintf(stderr, "usage: bench_lists generate|generate-utf8|generate-utf16|load|plain FILE\n");
         return 2;
     }
-    if (std::strcmp(argv[1], "generate") == 0) {
-        Generate(argv[2]);
+    if (std::strncmp(argv[1], "generate", 8) == 0) {
+        Generate(argv[1], argv[2]);
         return 0;
     }
     const long idle = PeakKb();
