@@ -111,19 +111,30 @@ void UpdateOkButton(HWND dialog) {
     EnableWindow(Item(dialog, IDOK), exeAcceptable && FoundAnywhere(ComboText(Item(dialog, ListId))));
 }
 
-void Browse(HWND dialog, int control) {
-    char path[260] = "";
-    OPENFILENAMEA dialogData{};
+// The file the user picks, empty when none. The wide dialog: a path of MAX_PATH
+// characters may take three times as many bytes in UTF-8.
+std::string ChooseFile(HWND dialog, const char16_t* filter, DWORD flags, bool save) {
+    char16_t path[MAX_PATH] = u"";
+    OPENFILENAMEW dialogData{};
     dialogData.lStructSize = sizeof(dialogData);
     dialogData.hwndOwner = dialog;
-    dialogData.lpstrFilter = control == ListId ? "All files (*.*)\0*.*\0"
-                                               : "Executable (*.exe;*.com;*.bat;*.cmd)\0*.exe;*.com;*.bat;*.cmd\0"
-                                                 "All files (*.*)\0*.*\0";
+    dialogData.lpstrFilter = reinterpret_cast<LPCWSTR>(filter);
     dialogData.nFilterIndex = 1;
-    dialogData.lpstrFile = path;
-    dialogData.nMaxFile = sizeof(path);
-    dialogData.Flags = OFN_ENABLESIZING | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_EXPLORER;
-    if (!GetOpenFileNameA(&dialogData)) return;
+    dialogData.lpstrFile = reinterpret_cast<LPWSTR>(path);
+    dialogData.nMaxFile = MAX_PATH;
+    dialogData.Flags = OFN_ENABLESIZING | OFN_PATHMUSTEXIST | OFN_EXPLORER | flags;
+    const BOOL chosen = save ? GetSaveFileNameW(&dialogData) : GetOpenFileNameW(&dialogData);
+    return chosen ? ProcessFromUtf16(path) : std::string();
+}
+
+void Browse(HWND dialog, int control) {
+    const std::string path =
+        control == ListId ? ChooseFile(dialog, u"All files (*.*)\0*.*\0", OFN_FILEMUSTEXIST, false)
+                          : ChooseFile(dialog,
+                                       u"Executable (*.exe;*.com;*.bat;*.cmd)\0*.exe;*.com;*.bat;*.cmd\0"
+                                       u"All files (*.*)\0*.*\0",
+                                       OFN_FILEMUSTEXIST, false);
+    if (path.empty()) return;
     // The chosen path replaces the field as typing would: no entry stays selected, so
     // that the field's text is what counts.
     SendMessageA(Item(dialog, control), CB_SETCURSEL, WPARAM(-1), 0);
@@ -132,16 +143,9 @@ void Browse(HWND dialog, int control) {
 
 // The job log is appended to: it may exist or not.
 void BrowseJobLog(HWND dialog) {
-    char path[260] = "";
-    OPENFILENAMEA dialogData{};
-    dialogData.lStructSize = sizeof(dialogData);
-    dialogData.hwndOwner = dialog;
-    dialogData.lpstrFilter = "Job logs (*.tsv;*.txt)\0*.tsv;*.txt\0All files (*.*)\0*.*\0";
-    dialogData.nFilterIndex = 1;
-    dialogData.lpstrFile = path;
-    dialogData.nMaxFile = sizeof(path);
-    dialogData.Flags = OFN_ENABLESIZING | OFN_PATHMUSTEXIST | OFN_EXPLORER;
-    if (GetSaveFileNameA(&dialogData)) SetDialogItemText(dialog, JobLogId, path);
+    const std::string path =
+        ChooseFile(dialog, u"Job logs (*.tsv;*.txt)\0*.tsv;*.txt\0All files (*.*)\0*.*\0", 0, true);
+    if (!path.empty()) SetDialogItemText(dialog, JobLogId, path);
 }
 
 // A list encoding unknown here is said at once, and the dialog stays.

@@ -175,6 +175,24 @@ TEST_F(Dialogs, AFullLanguagePathIsKeptWhenTheDialogOpens) {
     EXPECT_NE(ReadBytes(TSettingsBackup::UserFile("options.ini")).find(stored + "\r\n"), std::string::npos);
 }
 
+TEST_F(Dialogs, AnUnknownListEncodingIsSaidAndTheDialogStays) {
+    TZemrunProcess zemrun("/I /L:" + list_ + " /C:klingon");
+    HWND dialog = Open(zemrun);
+    ASSERT_NE(dialog, nullptr);
+    for (int button : {1029, 1}) { // Preview, then OK
+        ClickItem(dialog, button);
+        HWND box = WaitForWindowTitled(zemrun.Id(), "Zemrun", 20000);
+        ASSERT_NE(box, nullptr) << button;
+        EXPECT_NE(ItemText(box, 0xFFFF).find("klingon"), std::string::npos);
+        SendMessageA(box, WM_COMMAND, IDOK, 0);
+        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }, 10000));
+    }
+    EXPECT_TRUE(IsWindow(dialog));
+    TypeText(dialog, 1030, "utf-8");
+    ClickItem(dialog, 1);
+    ExpectEnd(zemrun);
+}
+
 TEST_F(Dialogs, SaveAsProjectStoresTheChosenKeys) {
     TZemrunProcess zemrun("/I /L:" + list_ + " /F:100000 /C:oem");
     HWND dialog = Open(zemrun);

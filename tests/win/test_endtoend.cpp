@@ -139,12 +139,14 @@ TEST_F(EndToEnd, TheReadmeExamplesDoWhatTheReadmeSays) {
          {conv + " /in:report  report.txt"}},
         {"/L:photos.txt \"/J:Convert pictures\"", "photos.txt", {"a.jpg"}, {}},
         {"/L:photos.txt /X:D:\\tools\\conv.exe /P /N:4 /K:photos.log /Z", "photos.txt", {"a.jpg"}, {}, 2},
+        {"/L:dir.txt /X:D:\\tools\\conv.exe /C:OEM", "dir.txt", {FromUtf16(u"caf\u00E9.jpg", LegacyOemCodePage())}, {}},
     };
     const V expected[] = {{probe_ + " -q  a.jpg", probe_ + " -q  \"b c.jpg\""},
                           {probe_ + " /open a.zdoc", probe_ + " /open \"b c.zdoc\""},
                           {probe_ + " /in:report  report.txt"},
                           {probe_ + " -q  a.jpg"},
-                          {probe_ + " a.jpg"}}; // the second run finds it done
+                          {probe_ + " a.jpg"}, // the second run finds it done
+                          {probe_ + " caf\xC3\xA9.jpg"}};
     for (size_t i = 0; i < std::size(examples); ++i) {
         const Example& example = examples[i];
         SCOPED_TRACE(example.switches);
@@ -558,6 +560,37 @@ TEST_F(EndToEnd, APreviewFileHoldsTheCommandsAndNothingStarts) {
     EXPECT_EQ(run.exitCode, DWORD(ERROR_PATH_NOT_FOUND));
 }
 
+// Points one of the user's shell folders elsewhere for the life of the object.
+class TScopedUserShellFolder {
+public:
+    TScopedUserShellFolder(const std::string& name, const std::string& path) : name_(ToUtf16(name, codepage::Utf8)) {
+        RegCreateKeyExW(HKEY_CURRENT_USER, KeyPath, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key_, nullptr);
+        DWORD size = 0;
+        had_ = RegQueryValueExW(key_, Name(), nullptr, &type_, nullptr, &size) == ERROR_SUCCESS;
+        old_.resize(size);
+        if (had_) RegQueryValueExW(key_, Name(), nullptr, &type_, old_.data(), &size);
+        const std::u16string value = ToUtf16(path, codepage::Utf8);
+        RegSetValueExW(key_, Name(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                       DWORD((value.size() + 1) * sizeof(char16_t)));
+    }
+    ~TScopedUserShellFolder() {
+        if (had_) RegSetValueExW(key_, Name(), 0, type_, old_.data(), DWORD(old_.size()));
+        else RegDeleteValueW(key_, Name());
+        RegCloseKey(key_);
+    }
+    TScopedUserShellFolder(const TScopedUserShellFolder&) = delete;
+    TScopedUserShellFolder& operator=(const TScopedUserShellFolder&) = delete;
+
+private:
+    static constexpr const wchar_t* KeyPath = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+    LPCWSTR Name() const { return reinterpret_cast<LPCWSTR>(name_.c_str()); }
+    std::u16string name_;
+    HKEY key_ = nullptr;
+    DWORD type_ = REG_EXPAND_SZ;
+    std::vector<BYTE> old_;
+    bool had_ = false;
+};
+
 // The names of Windows 10/11 users, and lists as their tools write them: Notepad and
 // PowerShell 7 (UTF-8), Windows PowerShell 5.1 (UTF-16LE with a mark), `cmd /u` (UTF-16LE
 // without one), and the legacy pages of `dir /b >`. Every encoding gives the same items,
@@ -597,6 +630,19 @@ TEST_F(EndToEnd, ListsInEveryEncodingReachTheProgramWithUnicodeNames) {
             EXPECT_EQ(starts[i].found, "1") << c.label;
         }
     }
+
+    // An encoding that the system does not know is said, and nothing starts.
+    DeleteFileA(temp_.File("probe.log").c_str());
+    TZemrunProcess zemrun("/L:" + WriteList(utf8) + " /X:" + probe_ + " /C:klingon");
+    HWND box = uidriver::WaitForTopWindow(zemrun.Id(), "#32770", 20000);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(uidriver::ItemText(box, 0xFFFF), "The list encoding is not known on this system: klingon\r\n"
+                                               "Name OEM, ANSI, UTF-8, UTF-16 or the number of a code page.");
+    SendMessageA(box, WM_COMMAND, IDOK, 0);
+    DWORD exitCode = 0;
+    ASSERT_TRUE(zemrun.Wait(20000, &exitCode));
+    EXPECT_EQ(exitCode, DWORD(ERROR_INVALID_PARAMETER));
+    EXPECT_TRUE(Starts().empty());
 }
 
 // "Zo\u00EB \u6771 \U0001F3B5" as a folder of the program, "\u0424\u043E\u0442\u043E" as a
@@ -627,6 +673,18 @@ TEST_F(EndToEnd, UnicodeNamesServeAsProgramProjectJobLogAndPreview) {
     const std::string preview = temp_.File("\xD0\xBF\xD1\x80\xD0\xBE\xD0\xB1\xD0\xB0.txt");
     RunOver(item, "/J:\xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE \"/D:" + preview + "\"");
     EXPECT_EQ(ReadBytes(preview), "\"" + program + "\" \"" + item + "\"\r\n");
+
+    // A user whose settings folder has such a name: the project is found there.
+    const std::string profile = temp_.File("\xC3\x9Cser \xE6\x9D\xB1");
+    ASSERT_TRUE(CreateDirectoryA(profile.c_str(), nullptr));
+    TScopedUserShellFolder localAppData("Local AppData", profile);
+    CreateFolderPath(TSettingsBackup::UserFile("projects.ini"));
+    ASSERT_EQ(TSettingsBackup::UserFile("projects.ini").rfind(profile, 0), 0u);
+    WriteBytes(TSettingsBackup::UserFile("projects.ini"), "[P]\r\nExe=" + TvxIniFile::Escape(program) + "\r\n");
+    RunOver(item, "/J:P /P /G:0");
+    starts = Starts();
+    ASSERT_EQ(starts.size(), 2u);
+    EXPECT_EQ(starts[1].image, program);
 }
 
 // A handle kept per start shows as hundreds after these starts; more starts would prove no
