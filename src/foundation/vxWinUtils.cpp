@@ -1,14 +1,18 @@
 #include "vxWinUtils.h"
 
+#include "vxTextCodec.h"
+
 #include <exception>
 
+// Read through the wide functions: their lengths are exact, where the narrow ones only
+// bound a text of several bytes a character.
 std::string WindowText(HWND window) {
-    const int length = GetWindowTextLengthA(window);
+    const int length = GetWindowTextLengthW(window);
     if (length <= 0) return {};
-    std::string text(size_t(length) + 1, '\0');
-    const int read = GetWindowTextA(window, text.data(), length + 1);
+    std::u16string text(size_t(length) + 1, u'\0');
+    const int read = GetWindowTextW(window, reinterpret_cast<LPWSTR>(text.data()), length + 1);
     text.resize(size_t(read > 0 ? read : 0));
-    return text;
+    return ProcessFromUtf16(text);
 }
 
 std::string DialogItemText(HWND dialog, int id) { return WindowText(GetDlgItem(dialog, id)); }

@@ -1,5 +1,6 @@
 #include "vxComboBox.h"
 
+#include "../foundation/vxTextCodec.h"
 #include "../foundation/vxWinUtils.h"
 
 void ComboAdd(HWND combo, const std::string& text) {
@@ -26,12 +27,12 @@ int ComboInsert(HWND combo, int index, const std::string& text) {
 }
 
 std::string ComboItemText(HWND combo, int index) {
-    const LRESULT length = SendMessageA(combo, CB_GETLBTEXTLEN, WPARAM(index), 0);
+    const LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, WPARAM(index), 0);
     if (length == CB_ERR) return {};
-    std::string text(size_t(length) + 1, '\0');
-    const LRESULT got = SendMessageA(combo, CB_GETLBTEXT, WPARAM(index), reinterpret_cast<LPARAM>(text.data()));
+    std::u16string text(size_t(length) + 1, u'\0');
+    const LRESULT got = SendMessageW(combo, CB_GETLBTEXT, WPARAM(index), reinterpret_cast<LPARAM>(text.data()));
     text.resize(got == CB_ERR ? 0 : size_t(got));
-    return text;
+    return ProcessFromUtf16(text);
 }
 
 void ComboToList(HWND combo, TvxStringList& list) {

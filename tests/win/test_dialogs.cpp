@@ -117,7 +117,8 @@ TEST_F(Dialogs, EscapeAndTheCloseBoxStartNothing) {
 
 TEST_F(Dialogs, OkRunsWithTheSettingsAndUpdatesTheHistories) {
     const std::string upper = AnsiUpper(list_);
-    WriteUserFile("options.ini", "[ListHistory]\r\nD:\\first.txt\r\nD:\\second.txt\r\n" +
+    // Entries in other alphabets come back from the list as they went in.
+    WriteUserFile("options.ini", "[ListHistory]\r\nD:\\\xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE\\first.txt\r\nD:\\\xE6\x9D\xB1\xE4\xBA\xAC.txt\r\n" +
                                      TvxEscape(upper) + "\r\n[ExeHistory]\r\n" + TvxEscape(probe_) + "\r\n");
     TZemrunProcess zemrun("/I /L:" + list_ + " /X:" + probe_ + " /W /G:7 /M:0 /O:9");
     HWND dialog = Open(zemrun);
@@ -134,7 +135,7 @@ TEST_F(Dialogs, OkRunsWithTheSettingsAndUpdatesTheHistories) {
     ASSERT_TRUE(WaitUntil([&] { return ReadProbeLog(temp_.File("probe.log")).size() == 1; }, 10000));
     EXPECT_EQ(ReadProbeLog(temp_.File("probe.log"))[0].commandLine, probe_ + " a");
     const std::string options = ReadBytes(TSettingsBackup::UserFile("options.ini"));
-    EXPECT_NE(options.find("[ListHistory]\r\n" + TvxEscape(upper) + "\r\nD:\\first.txt\r\nD:\\second.txt\r\n"),
+    EXPECT_NE(options.find("[ListHistory]\r\n" + TvxEscape(upper) + "\r\nD:\\\xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE\\first.txt\r\nD:\\\xE6\x9D\xB1\xE4\xBA\xAC.txt\r\n"),
               std::string::npos)
         << options;
     EXPECT_NE(options.find("[ExeHistory]\r\n" + TvxEscape(probe_) + "\r\n[BParamHistory]\r\n\r\n"),
