@@ -24,6 +24,22 @@ std::string PathFolder(std::string_view path) {
     return std::string(path.substr(0, sep + 1));
 }
 
+std::string SafeFileName(std::string_view text) {
+    std::string name(text);
+    for (char& c : name)
+        if (static_cast<unsigned char>(c) < 32 || std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos)
+            c = '_';
+    for (size_t end = name.size(); end > 0 && (name[end - 1] == ' ' || name[end - 1] == '.'); --end) name[end - 1] = '_';
+    // The system takes these for devices, with any extension and in any letter case.
+    const std::string stem = name.substr(0, name.find('.'));
+    std::string upper;
+    for (const char c : stem) upper += c >= 'a' && c <= 'z' ? char(c - 32) : c;
+    const bool numbered = upper.size() == 4 && (upper.compare(0, 3, "COM") == 0 || upper.compare(0, 3, "LPT") == 0) &&
+                          upper[3] >= '1' && upper[3] <= '9';
+    if (numbered || upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL") name.insert(stem.size(), "_");
+    return name;
+}
+
 std::string PathExtension(std::string_view path) {
     for (size_t i = path.size(); i-- > 0;) {
         if (path[i] == '.') return std::string(path.substr(i));

@@ -26,6 +26,11 @@ bool FindOnSearchPath(const std::string& name);
 void CreateFolderPath(const std::string& path);
 std::string FileVersionText(const std::string& path);
 
+// A file name for the text: the characters that no file name may hold (\ / : * ? " < > |
+// and controls) become "_", and so do blanks and dots at the end; a reserved device name
+// (CON, NUL, COM1, ...), also before an extension, gets a "_" after it.
+std::string SafeFileName(std::string_view text);
+
 // Whether path names a file on a disk: not a folder, not a device such as AUX or COM1.
 bool IsRegularFile(const std::string& path);
 

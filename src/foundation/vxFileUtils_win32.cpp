@@ -15,8 +15,8 @@ std::string ExpandEnvironment(const std::string& text) {
     // The service is limited to 32K characters and cuts longer texts; those stay as
     // they are, so that nothing downstream works on a silently shortened text. The wide
     // function counts characters as the limit does.
+    if (!FitsUtf16Units(text, 32767)) return text;
     const std::u16string wide = ProcessToUtf16(text);
-    if (wide.size() > 32767) return text;
     const auto source = reinterpret_cast<LPCWSTR>(wide.c_str());
     std::u16string buffer(wide.size() + 1, u'\0');
     DWORD needed = ExpandEnvironmentStringsW(source, reinterpret_cast<LPWSTR>(buffer.data()), DWORD(buffer.size()));

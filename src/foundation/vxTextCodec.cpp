@@ -143,6 +143,13 @@ size_t Utf16Length(std::string_view text) {
     return units;
 }
 
+bool FitsUtf16Units(std::string_view text, size_t units) {
+    // Every page takes at least a byte a unit, and at most three.
+    if (text.size() <= units) return true;
+    if (text.size() > 3 * units) return false;
+    return Utf16Length(text) <= units;
+}
+
 std::string FirstUtf16Units(std::string_view text, size_t units) {
     if (ProcessCodePage() != codepage::Utf8) {
         std::u16string wide = ProcessToUtf16(text);

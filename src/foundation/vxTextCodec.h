@@ -35,6 +35,9 @@ std::string ProcessFromUtf16(std::u16string_view text, bool* lost = nullptr);
 
 // The length that the system counts for a text of the process code page: UTF-16 units.
 size_t Utf16Length(std::string_view text);
+// Whether the text takes at most that many UTF-16 units; a huge text is judged by its
+// size alone.
+bool FitsUtf16Units(std::string_view text, size_t units);
 // The longest start of the text that holds at most that many UTF-16 units and never ends
 // inside a character.
 std::string FirstUtf16Units(std::string_view text, size_t units);

@@ -2,6 +2,8 @@
 
 #include "vxTextCodec.h"
 
+#include <shellapi.h>
+
 #include <exception>
 
 // Read through the wide functions: their lengths are exact, where the narrow ones only
@@ -19,6 +21,24 @@ std::string DialogItemText(HWND dialog, int id) { return WindowText(GetDlgItem(d
 
 bool SetDialogItemText(HWND dialog, int id, const std::string& text) {
     return SetDlgItemTextA(dialog, id, text.c_str()) != 0;
+}
+
+void AcceptDroppedFiles(HWND window) { DragAcceptFiles(window, TRUE); }
+
+std::vector<std::string> TakeDroppedFiles(WPARAM drop, POINT& point) {
+    HDROP handle = reinterpret_cast<HDROP>(drop);
+    std::vector<std::string> files;
+    const UINT count = DragQueryFileW(handle, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        const UINT length = DragQueryFileW(handle, i, nullptr, 0);
+        std::u16string name(size_t(length) + 1, u'\0');
+        DragQueryFileW(handle, i, reinterpret_cast<LPWSTR>(name.data()), length + 1);
+        name.resize(length);
+        files.push_back(ProcessFromUtf16(name));
+    }
+    DragQueryPoint(handle, &point);
+    DragFinish(handle);
+    return files;
 }
 
 bool IsLiveWindow(HWND window) { return window && IsWindow(window); }

@@ -5,6 +5,7 @@
 
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 std::string WindowText(HWND window);
 std::string DialogItemText(HWND dialog, int id);
@@ -12,6 +13,11 @@ bool SetDialogItemText(HWND dialog, int id, const std::string& text);
 // Not null and still naming an existing window.
 bool IsLiveWindow(HWND window);
 void RemoveProperties(HWND window, std::initializer_list<const char*> names);
+// Lets files be dropped on the window (WM_DROPFILES).
+void AcceptDroppedFiles(HWND window);
+// The paths of a WM_DROPFILES message and the point of the drop in the window's client
+// area; the drop is finished.
+std::vector<std::string> TakeDroppedFiles(WPARAM drop, POINT& point);
 // Gives the window the program's icon resource "MAINICON", big and small.
 void SetProgramIcon(HWND window);
 

@@ -36,7 +36,7 @@ int Main() {
     InitializeOptions(ProgramPath());
     TWin32LauncherHost host;
     if (ArgumentCount() > 0 && !ParseArguments(ProcessArguments(), host)) return 0;
-    if (!RunSettings.List.empty() || Interactive) return int(RunList(host));
+    if (!RunSettings.List.empty() || Interactive || ItemArguments) return int(RunList(host));
     host.ShowUsage();
     return 0;
 }

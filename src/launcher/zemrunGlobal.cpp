@@ -6,6 +6,7 @@ TOptions RunSettings;
 bool Interactive = false;
 bool Preview = false;
 std::string PreviewFile;
+bool ItemArguments = false;
 bool ProgressShown = false;
 bool CancelFlag = false;
 bool SkipFlag = false;
@@ -24,6 +25,7 @@ void InitializeGlobals() {
     Interactive = false;
     Preview = false;
     PreviewFile.clear();
+    ItemArguments = false;
     ProgressShown = false;
     CancelFlag = false;
     SkipFlag = false;

@@ -16,6 +16,8 @@ extern bool Interactive;
 // that file, one a line, and nothing starts.
 extern bool Preview;
 extern std::string PreviewFile;
+// Set by /A: the arguments after it are items, and the run takes place without a list.
+extern bool ItemArguments;
 extern bool ProgressShown;
 extern bool CancelFlag;
 extern bool SkipFlag;

@@ -261,6 +261,13 @@ bool ParseArguments(const TvxCommandLine& tokens, TLauncherHost& host) {
     const int32_t count = tokens.Count() - 1;
     for (int32_t i = 1; i <= count; ++i) {
         const std::string& arg = tokens.Strings(i);
+        // As Explorer passes the files of Send To and of a drop on a shortcut: every
+        // argument after /A is an item, whatever it looks like.
+        if (IsSwitch(arg) && SwitchLetter(arg) == 'A') {
+            ItemArguments = true;
+            for (++i; i <= count; ++i) RunSettings.Items.push_back(tokens.Strings(i));
+            return true;
+        }
         if (IsSwitch(arg)) {
             ApplySwitch(arg, RunSettings);
             continue;
@@ -288,6 +295,7 @@ void LoadItemList() {
     uint32_t codePage = 0;
     ReadEncodingName(RunSettings.Encoding, codePage); // a name unknown here ends the run before
     if (PathExists(RunSettings.List)) ItemList().LoadFromFile(RunSettings.List, codePage);
+    for (const std::string& item : RunSettings.Items) ItemList().Add(item);
 }
 
 std::vector<std::string> PreviewCommands(TLauncherHost& host, const TOptions& settings, int32_t limit) {
@@ -436,7 +444,7 @@ std::string StarterCommand(bool shellExecute, const std::string& program, const 
 }
 
 bool CanPassWhole(std::string_view command) {
-    return Utf16Length(command) <= MaxCommandLine && command.find('\0') == std::string_view::npos;
+    return FitsUtf16Units(command, MaxCommandLine) && command.find('\0') == std::string_view::npos;
 }
 
 TAssociation SplitAssocTemplate(const TvxCommandLine& tokens) {

@@ -70,9 +70,9 @@ constexpr uint32_t WaitOpenPollMilliseconds = 100;
 constexpr uint32_t WaitOpenLimitMilliseconds = 30000;
 constexpr uint32_t InputIdleMilliseconds = 5000;
 
-// Applies the arguments 1.. of tokens to the run settings. False when the process is
-// to end now: a non-switch argument was opened through the shell or made the usage
-// message show.
+// Applies the arguments 1.. of tokens to the run settings; the arguments after /A are
+// items. False when the process is to end now: a non-switch argument was opened through
+// the shell or made the usage message show.
 bool ParseArguments(const TvxCommandLine& tokens, TLauncherHost& host);
 
 // The whole run over the run settings; the process's exit status: 0, or

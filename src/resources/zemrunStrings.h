@@ -5,7 +5,7 @@
 
 #define ZS_1 "Cancel"
 #define ZS_2 "Skip"
-#define ZS_10 "Usage: zemrun.exe <filename> or \nzemrun.exe /L:<listfile> [/X:<execute program>] [/B:<before param>] [/E:<end param>] [/W] [/S] [/P] [/R:<RegExp>] [/G:<gui mode>] [/I] [/F:<pause>] [/M:<window mode>] [/O:<priority>] [/J:<project>] [/N:<jobs>] [/K:<job log>] [/Z] [/D[:<preview file>]] [/C:<list encoding>]\nSee readme.txt for more information"
+#define ZS_10 "Usage: zemrun.exe <filename> or \nzemrun.exe /L:<listfile> [/X:<execute program>] [/B:<before param>] [/E:<end param>] [/W] [/S] [/P] [/R:<RegExp>] [/G:<gui mode>] [/I] [/F:<pause>] [/M:<window mode>] [/O:<priority>] [/J:<project>] [/N:<jobs>] [/K:<job log>] [/Z] [/D[:<preview file>]] [/C:<list encoding>] [/A <item>...]\nSee readme.txt for more information"
 #define ZS_11 "The list encoding is not known on this system:"
 #define ZS_12 "Name OEM, ANSI, UTF-8, UTF-16 or the number of a code page."
 #define ZS_101 "List"
@@ -30,11 +30,13 @@
 #define ZS_120 "Resume"
 #define ZS_121 "Preview"
 #define ZS_122 "List encoding"
+#define ZS_123 "Dropped items:"
 #define ZS_200 "Save as project"
 #define ZS_201 "Name"
 #define ZS_202 "Save to project..."
 #define ZS_203 "Select all"
 #define ZS_204 "Clear all"
+#define ZS_205 "Add to the Send To menu"
 #define ZS_300 "Commands to run"
 #define ZS_301 "Copy"
 #define ZS_302 "Run"
@@ -55,8 +57,8 @@
 /* X-macro over every id, for tables built from this list. */
 #define ZEMRUN_STRING_IDS(X) \
     X(1) X(2) X(10) X(11) X(12) X(101) X(102) X(103) X(104) X(105) X(106) X(107) X(108) X(109) X(110) \
-    X(111) X(112) X(113) X(114) X(115) X(116) X(117) X(118) X(119) X(120) X(121) X(122) X(200) X(201) \
-    X(202) X(203) X(204) X(300) X(301) X(302) \
+    X(111) X(112) X(113) X(114) X(115) X(116) X(117) X(118) X(119) X(120) X(121) X(122) X(123) X(200) X(201) \
+    X(202) X(203) X(204) X(205) X(300) X(301) X(302) \
     X(1100) X(1101) X(1102) X(1103) X(1110) X(1111) X(1115) X(1116) X(1117) X(1120) X(1121) \
     X(1122) X(1123)
 

@@ -17,6 +17,7 @@ void SetDefaultOptions(TOptions& options) {
     options.JobLog.clear();
     options.Resume = false;
     options.Encoding.clear();
+    options.Items.clear();
 }
 
 void CopyOptions(TOptions& dest, const TOptions& source) { dest = source; }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct TOptions {
     std::string List;
@@ -22,6 +23,9 @@ struct TOptions {
     std::string JobLog;   // the file that gets a line per item; empty = none
     bool Resume;          // leave out the items the job log has as done
     std::string Encoding; // the list's encoding where no mark tells it; empty = detected
+    // Items given on the command line after /A, or dropped on the main dialog: run after
+    // the list file's, never stored in a project.
+    std::vector<std::string> Items;
 };
 
 // 62 programs and the Skip and Cancel events fill one wait for many objects.

@@ -53,6 +53,9 @@ struct TChoiceRow {
 
 TOptions workingSettings;
 TPreviewCommands previewCommands;
+// What the list field shows while it stands for items dropped on the dialog (or given
+// after /A); empty when it holds a list's path.
+std::string itemsText;
 TChoiceRow choiceRows[4] = {{1100, 1103, GuiId, 0}, {1110, 1111, ShellId, 0}, {1115, 1117, WindowId, 0},
                             {1120, 1123, PriorityId, 0}};
 
@@ -105,10 +108,52 @@ void ChooseLanguage(HWND dialog) {
 
 bool FoundAnywhere(const std::string& path) { return PathExists(path) || FindOnSearchPath(path); }
 
+bool ListStandsForItems(HWND dialog) { return !itemsText.empty() && ComboText(Item(dialog, ListId)) == itemsText; }
+
 void UpdateOkButton(HWND dialog) {
     const std::string exe = ComboText(Item(dialog, ExeId));
     const bool exeAcceptable = exe.empty() || FoundAnywhere(exe);
-    EnableWindow(Item(dialog, IDOK), exeAcceptable && FoundAnywhere(ComboText(Item(dialog, ListId))));
+    const bool listAcceptable = ListStandsForItems(dialog) || FoundAnywhere(ComboText(Item(dialog, ListId)));
+    EnableWindow(Item(dialog, IDOK), exeAcceptable && listAcceptable);
+}
+
+// The list field tells how many items the run has besides a list.
+void ShowItemCount(HWND dialog) {
+    itemsText = LangString(Options().GetLanguageFile(), 123) + " " + IntToText(int32_t(workingSettings.Items.size()));
+    SendMessageA(Item(dialog, ListId), CB_SETCURSEL, WPARAM(-1), 0);
+    SetDialogItemText(dialog, ListId, itemsText);
+    UpdateOkButton(dialog);
+}
+
+// A typed or chosen list replaces the items.
+void OnListChange(HWND dialog) {
+    if (!itemsText.empty() && !ListStandsForItems(dialog)) {
+        itemsText.clear();
+        workingSettings.Items.clear();
+    }
+    UpdateOkButton(dialog);
+}
+
+bool DroppedOn(HWND dialog, HWND control, POINT point) {
+    RECT area{};
+    GetWindowRect(control, &area);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&area), 2);
+    return PtInRect(&area, point) != 0;
+}
+
+// One file dropped on the list field becomes the list; several files, or files dropped
+// anywhere else, become the items of this run.
+void OnDropFiles(HWND dialog, WPARAM drop) {
+    POINT point{};
+    const std::vector<std::string> files = TakeDroppedFiles(drop, point);
+    if (files.empty()) return;
+    if (files.size() == 1 && DroppedOn(dialog, Item(dialog, ListId), point)) {
+        SendMessageA(Item(dialog, ListId), CB_SETCURSEL, WPARAM(-1), 0);
+        if (SetDialogItemText(dialog, ListId, files[0])) PostComboChange(Item(dialog, ListId));
+        return;
+    }
+    workingSettings.Items = files;
+    ShowItemCount(dialog);
 }
 
 // The file the user picks, empty when none. The wide dialog: a path of MAX_PATH
@@ -169,6 +214,7 @@ void OnOk(HWND dialog) {
     if (!EncodingKnown(dialog, current)) return;
     DialogToSettings(dialog, workingSettings);
     for (int kind = 0; kind < HistoryKindCount; ++kind) {
+        if (kind == hkList && ListStandsForItems(dialog)) continue; // no list was used
         HWND combo = Item(dialog, HistoryControls[kind]);
         const std::string text = ComboText(combo);
         TvxStringList history;
@@ -214,6 +260,9 @@ void OnInit(HWND dialog) {
     SettingsToDialog(dialog, workingSettings);
     FillLanguageList(dialog);
     FillProjectList(dialog);
+    itemsText.clear();
+    if (!workingSettings.Items.empty()) ShowItemCount(dialog);
+    AcceptDroppedFiles(dialog);
 }
 
 INT_PTR CALLBACK MainProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
@@ -231,6 +280,8 @@ INT_PTR CALLBACK MainProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
         case BrowseListId: Browse(dialog, ListId); return TRUE;
         case BrowseExeId: Browse(dialog, ExeId); return TRUE;
         case ListId:
+            if (changed) OnListChange(dialog);
+            return TRUE;
         case ExeId:
             if (changed) UpdateOkButton(dialog);
             return TRUE;
@@ -250,6 +301,9 @@ INT_PTR CALLBACK MainProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
         default: return FALSE;
         }
     }
+    case WM_DROPFILES:
+        OnDropFiles(dialog, wParam);
+        return TRUE;
     case WM_CLOSE:
         RemoveProperties(dialog, {"%ID%"});
         EndDialog(dialog, INT_PTR(wParam));
@@ -295,6 +349,9 @@ void SettingsToDialog(HWND dialog, const TOptions& settings) {
 void DialogToSettings(HWND dialog, TOptions& settings) {
     for (int kind = 0; kind < HistoryKindCount; ++kind)
         HistoryField(settings, kind) = ComboText(Item(dialog, HistoryControls[kind]));
+    const bool itemsOnly = ListStandsForItems(dialog);
+    if (itemsOnly) settings.List.clear();
+    settings.Items = itemsOnly ? workingSettings.Items : std::vector<std::string>();
     settings.WaitOpen = IsDlgButtonChecked(dialog, WaitOpenId) == BST_CHECKED;
     settings.WaitClose = IsDlgButtonChecked(dialog, WaitCloseId) == BST_CHECKED;
     settings.ShellExecute = ComboSelection(Item(dialog, ShellId)) != 0;

@@ -1,7 +1,11 @@
 #include "DlgSaveProject.h"
 
+#include "../foundation/vxFileUtils.h"
+#include "../foundation/vxShellLink.h"
+#include "../foundation/vxShellUtils.h"
 #include "../foundation/vxStrUtils.h"
 #include "../foundation/vxWinUtils.h"
+#include "../launcher/vxCommandLine.h"
 #include "../settings/zemrunOptions.h"
 #include "../settings/zemrunProjects.h"
 #include "DlgLocaleU.h"
@@ -11,6 +15,7 @@ constexpr int SaveProjectDialogId = 103;
 constexpr int NameId = 1000;
 constexpr int SelectAllId = 1203;
 constexpr int ClearAllId = 1204;
+constexpr int SendToId = 1018;
 
 // Each check box and the field index of the key it stores.
 constexpr std::pair<int, int> FieldBoxes[ProjectFieldCount] = {
@@ -25,6 +30,29 @@ void SetAllBoxes(HWND dialog, bool checked) {
     for (const auto& [box, field] : FieldBoxes) CheckDlgButton(dialog, box, checked ? BST_CHECKED : BST_UNCHECKED);
 }
 
+// The project's entry in the user's Send To menu: a shortcut that runs it over the files
+// Explorer appends.
+std::string SendToShortcut(const std::string& name) {
+    return SpecialFolderPath(CSIDL_SENDTO_ID) + "\\" + SafeFileName(name) + ".lnk";
+}
+
+void ShowSendToState(HWND dialog) {
+    const std::string name = Trim(DialogItemText(dialog, NameId));
+    const bool listed = !name.empty() && PathExists(SendToShortcut(name));
+    CheckDlgButton(dialog, SendToId, listed ? BST_CHECKED : BST_UNCHECKED);
+}
+
+void StoreSendTo(HWND dialog, const std::string& name) {
+    const std::string shortcut = SendToShortcut(name);
+    const std::string program = ProgramPath();
+    if (IsDlgButtonChecked(dialog, SendToId) == BST_CHECKED) {
+        CreateFolderPath(shortcut);
+        WriteShortcut(shortcut, program, "\"/J:" + name + "\" /A", program);
+    }
+    else if (PathExists(shortcut))
+        RemoveFile(shortcut);
+}
+
 void OnOk(HWND dialog) {
     resultName = Trim(DialogItemText(dialog, NameId));
     if (!resultName.empty()) {
@@ -32,6 +60,7 @@ void OnOk(HWND dialog) {
         for (const auto& [box, field] : FieldBoxes)
             if (IsDlgButtonChecked(dialog, box) == BST_CHECKED) fields |= uint16_t(1u << field);
         Projects().SaveProject(resultName, dialogSettings, fields);
+        StoreSendTo(dialog, resultName);
     }
     PostMessageA(dialog, WM_CLOSE, IDOK, 0);
 }
@@ -45,8 +74,10 @@ INT_PTR CALLBACK SaveProjectProc(HWND dialog, UINT message, WPARAM wParam, LPARA
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case NameId:
-            if (HIWORD(wParam) == EN_CHANGE)
+            if (HIWORD(wParam) == EN_CHANGE) {
                 EnableWindow(GetDlgItem(dialog, IDOK), !Trim(DialogItemText(dialog, NameId)).empty());
+                ShowSendToState(dialog);
+            }
             return TRUE;
         case IDOK: OnOk(dialog); return TRUE;
         case IDCANCEL:

@@ -68,6 +68,23 @@ TEST_F(Switches, ApplyInOrderWithLaterOnesWinning) {
     EXPECT_TRUE(host.commands.empty());
 }
 
+TEST_F(Switches, EveryArgumentAfterTheItemSwitchIsAnItem) {
+    // As Explorer appends selected files: quoted where they hold blanks, a drive root too.
+    EXPECT_TRUE(Parse("/X:p.exe /a \"D:\\\" \"C:\\My Files\\a b.txt\" /L:x.txt plain"));
+    EXPECT_TRUE(ItemArguments);
+    EXPECT_EQ(RunSettings.Items, (std::vector<std::string>{"D:\\", "C:\\My Files\\a b.txt", "/L:x.txt", "plain"}));
+    EXPECT_EQ(RunSettings.List, "");
+    InitializeGlobals();
+    EXPECT_TRUE(Parse("/A"));
+    EXPECT_TRUE(ItemArguments);
+    EXPECT_TRUE(RunSettings.Items.empty());
+    // Non-switches before it keep their meaning.
+    InitializeGlobals();
+    EXPECT_FALSE(Parse("one two /A three"));
+    EXPECT_EQ(host.usageShown, 1);
+    EXPECT_TRUE(RunSettings.Items.empty());
+}
+
 TEST_F(Switches, FlagsIgnoreTrailingTextAndUnknownLettersAreSkipped) {
     EXPECT_TRUE(Parse("/W /Wxyz /Q:1 / - /Pnow /L: /X: /D"));
     EXPECT_TRUE(RunSettings.WaitOpen); // inverted twice

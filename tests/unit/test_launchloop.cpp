@@ -528,6 +528,17 @@ TEST_F(LaunchLoop, TheNamedEncodingReadsTheListAndAnUnknownOneStartsNothing) {
     }
 }
 
+TEST_F(LaunchLoop, ItemsOfTheCommandLineFollowTheListsAndNeedNone) {
+    StartOver();
+    RunSettings.Items = {"y z", "D:\\"};
+    Run("x");
+    EXPECT_EQ(host.commands, (V{"create|p.exe|x|prog", "create|p.exe|\"y z\"|prog", "create|p.exe|D:\\|prog"}));
+    StartOver();
+    RunSettings.Items = {"only"};
+    EXPECT_EQ(RunList(host), 0u);
+    EXPECT_EQ(host.commands, V{"create|p.exe|only|prog"});
+}
+
 TEST_F(LaunchLoop, AMissingListStartsNothing) {
     RunSettings.List = listPath_ + ".missing";
     RunList(host);

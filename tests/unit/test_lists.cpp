@@ -176,6 +176,10 @@ TEST(TextCodec, ValidatesUtf8AndCountsUtf16Units) {
     pieces.Feed("\x8E\xB5");
     EXPECT_TRUE(pieces.Valid());
     EXPECT_EQ(Utf16Length("a\xC3\xA9\xE6\x9D\xB1\xF0\x9F\x8E\xB5"), 5u);
+    EXPECT_TRUE(FitsUtf16Units("\xE6\x9D\xB1\xE6\x9D\xB1", 2));
+    EXPECT_FALSE(FitsUtf16Units("\xE6\x9D\xB1\xE6\x9D\xB1", 1));
+    EXPECT_EQ(FirstUtf16Units("a\xF0\x9F\x8E\xB5" "b", 2), "a"); // half a pair is no character
+    EXPECT_EQ(FirstUtf16Units("a\xF0\x9F\x8E\xB5" "b", 3), "a\xF0\x9F\x8E\xB5");
     for (const auto& [name, page] : std::vector<std::pair<const char*, uint32_t>>{
              {"", 0}, {"utf-8", 65001}, {" UTF-16BE ", 1201}, {"Ansi", 1252}, {"1252", 1252}}) {
         uint32_t codePage = 7;

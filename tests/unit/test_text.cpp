@@ -43,6 +43,17 @@ TEST(AnsiCase, FoldsLettersOfTheProcessCodePage) {
     EXPECT_EQ(AnsiLowerChar(0xD7), 0xD7); // the multiplication sign is no letter
 }
 
+TEST(Paths, SafeFileNamesReplaceWhatNoFileNameHolds) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"Convert pictures", "Convert pictures"}, {"a/b\\c:d*e?f\"g<h>i|j", "a_b_c_d_e_f_g_h_i_j"},
+        {"ends. . ", "ends____"},                 {"CON", "CON_"},
+        {"nul.txt", "nul_.txt"},                  {"com7", "com7_"},
+        {"COM0", "COM0"},                         {"CONSOLE", "CONSOLE"},
+        {"tab\there", "tab_here"},                {"\xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE", "\xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE"},
+    };
+    for (const auto& [name, file] : cases) EXPECT_EQ(SafeFileName(name), file) << name;
+}
+
 TEST(Paths, SplitNameFolderAndExtension) {
     EXPECT_EQ(PathExtension("a.b\\c"), "");
     EXPECT_EQ(PathExtension("archive.tar.gz"), ".gz");

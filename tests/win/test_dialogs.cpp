@@ -1,11 +1,22 @@
 // The main dialog (/I) and the save-as-project dialog, driven through their windows.
 #include "foundation/vxFileUtils.h"
 #include "foundation/vxIniFile.h"
+#include "foundation/vxShellUtils.h"
 #include "foundation/vxStrUtils.h"
+#include "foundation/vxTextCodec.h"
+#include "launcher/zemrunU_win32.h"
+#include "settings/zemrunOptions.h"
+#include "ui/DlgInteractiveU.h"
 #include "uidriver.h"
 #include "wintest_support.h"
 
 #include <gtest/gtest.h>
+
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <cstring>
+#include <thread>
 
 namespace {
 
@@ -48,6 +59,62 @@ protected:
     const std::string list_ = temp_.File("list.txt");
     const std::string probe_ = ProbePath();
 };
+
+// A drop as the shell makes it: a DROPFILES header, then the names in UTF-16, each ended
+// by a zero and the list by another; the point in the dialog's client area.
+HGLOBAL MakeDrop(const std::vector<std::string>& files, POINT point) {
+    std::u16string names;
+    for (const std::string& file : files) names += ToUtf16(file, codepage::Utf8) + u'\0';
+    names += u'\0';
+    HGLOBAL memory = GlobalAlloc(GHND | GMEM_SHARE, sizeof(DROPFILES) + names.size() * sizeof(char16_t));
+    auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
+    header->pFiles = sizeof(DROPFILES);
+    header->pt = point;
+    header->fWide = TRUE;
+    std::memcpy(header + 1, names.data(), names.size() * sizeof(char16_t));
+    GlobalUnlock(memory);
+    return memory;
+}
+
+POINT CenterIn(HWND dialog, HWND control) {
+    RECT area{};
+    GetWindowRect(control, &area);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&area), 2);
+    return {(area.left + area.right) / 2, (area.top + area.bottom) / 2};
+}
+
+struct TShortcut {
+    std::string target, arguments, icon;
+    int iconIndex = -1;
+};
+
+// What a shortcut file holds, read through the shell's own link object.
+TShortcut ReadShortcut(const std::string& path) {
+    TShortcut shortcut;
+    const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    IShellLinkW* link = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                reinterpret_cast<void**>(&link)))) {
+        if (com) CoUninitialize();
+        return shortcut;
+    }
+    IPersistFile* file = nullptr;
+    const std::u16string widePath = ToUtf16(path, codepage::Utf8);
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
+        SUCCEEDED(file->Load(reinterpret_cast<LPCOLESTR>(widePath.c_str()), STGM_READ))) {
+        wchar_t text[1024] = L"";
+        if (SUCCEEDED(link->GetPath(text, 1024, nullptr, 0)))
+            shortcut.target = FromUtf16(reinterpret_cast<const char16_t*>(text), codepage::Utf8);
+        if (SUCCEEDED(link->GetArguments(text, 1024)))
+            shortcut.arguments = FromUtf16(reinterpret_cast<const char16_t*>(text), codepage::Utf8);
+        if (SUCCEEDED(link->GetIconLocation(text, 1024, &shortcut.iconIndex)))
+            shortcut.icon = FromUtf16(reinterpret_cast<const char16_t*>(text), codepage::Utf8);
+    }
+    if (file) file->Release();
+    link->Release();
+    if (com) CoUninitialize();
+    return shortcut;
+}
 
 TEST_F(Dialogs, OpensWithTheDefaultsAndEnablesOkForAnExistingList) {
     TZemrunProcess zemrun("/I");
@@ -191,6 +258,95 @@ TEST_F(Dialogs, AnUnknownListEncodingIsSaidAndTheDialogStays) {
     EXPECT_TRUE(IsWindow(dialog));
     TypeText(dialog, 1030, "utf-8");
     ClickItem(dialog, 1);
+    ExpectEnd(zemrun);
+}
+
+// A drop's memory belongs to the process it is dropped on: the dialog runs here.
+TEST_F(Dialogs, FilesDroppedOnTheDialogBecomeTheListOrTheItems) {
+    WriteBytes(list_, "from the list\r\n");
+    const std::string first = temp_.File("a one.txt"), second = temp_.File("\xD0\xB1.txt");
+    InitializeOptions(BuildFolder() + "\\zemrun.exe");
+    TOptions settings;
+    SetDefaultOptions(settings);
+    settings.Exe = probe_;
+    std::vector<TOptions> previewed;
+    bool ok = false;
+    std::thread run([&] {
+        ok = EditSettingsDialog(settings, [&](const TOptions& current) {
+            previewed.push_back(current);
+            return std::vector<std::string>{"shown"};
+        });
+    });
+    HWND dialog = WaitForWindowTitled(GetCurrentProcessId(), "Zemrun 1.0.0", 20000);
+    ASSERT_NE(dialog, nullptr);
+    // One file on the list field is the list.
+    PostMessageW(dialog, WM_DROPFILES, WPARAM(MakeDrop({list_}, CenterIn(dialog, Item(dialog, 1013)))), 0);
+    EXPECT_TRUE(WaitUntil([&] { return ItemText(dialog, 1013) == list_ && OkEnabled(dialog); }, 5000));
+    // Several files, or any dropped elsewhere, are the items; the field tells how many.
+    PostMessageW(dialog, WM_DROPFILES, WPARAM(MakeDrop({first, second}, CenterIn(dialog, Item(dialog, 1015)))), 0);
+    EXPECT_TRUE(WaitUntil([&] { return ItemText(dialog, 1013) == "Dropped items: 2" && OkEnabled(dialog); }, 5000));
+    ClickItem(dialog, 1029);
+    HWND preview = WaitForWindowTitled(GetCurrentProcessId(), "Commands to run", 10000);
+    ASSERT_NE(preview, nullptr);
+    ClickItem(preview, 2);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(preview); }, 5000));
+    ClickItem(dialog, 1);
+    run.join();
+    ASSERT_TRUE(ok);
+    ASSERT_EQ(previewed.size(), 1u);
+    for (const TOptions& chosen : {previewed[0], settings}) {
+        EXPECT_EQ(chosen.List, "");
+        EXPECT_EQ(chosen.Items, (std::vector<std::string>{first, second}));
+    }
+    // OK runs exactly those items.
+    TWin32LauncherHost host;
+    EXPECT_EQ(PreviewCommands(host, settings, 10),
+              (std::vector<std::string>{probe_ + " \"" + first + "\"", probe_ + " " + second}));
+    // The count is no list: the list history does not take it.
+    const std::unique_ptr<TvxStringList> history = Options().GetHistory(hkList);
+    EXPECT_EQ(history->IndexOf("Dropped items: 2"), -1);
+    FinalizeOptions();
+}
+
+// The project's entry in Send To, and the command line Explorer makes of it.
+TEST_F(Dialogs, SavingAProjectPutsItInTheSendToMenuAndTakesItOut) {
+    WriteBytes(list_, "from the list\r\n");
+    const std::string name = "Fo:to? \xD0\xA4";
+    const std::string shortcut = SpecialFolderPath(CSIDL_SENDTO_ID) + "\\Fo_to_ \xD0\xA4.lnk";
+    TZemrunProcess zemrun("/I /L:" + list_ + " /X:" + probe_ + " /P /G:0 /W");
+    HWND dialog = Open(zemrun);
+    ASSERT_NE(dialog, nullptr);
+    HWND save = OpenSaveDialog(zemrun, dialog, name);
+    ASSERT_NE(save, nullptr);
+    EXPECT_FALSE(Checked(save, 1018));
+    ClickItem(save, 1203);
+    ClickItem(save, 1018);
+    ASSERT_TRUE(WaitUntil([&] { return Checked(save, 1018); }, 2000));
+    ClickItem(save, 1);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(save); }, 10000));
+    ASSERT_TRUE(WaitUntil([&] { return PathExists(shortcut); }, 5000));
+    const TShortcut written = ReadShortcut(shortcut);
+    EXPECT_EQ(written.target, ZemrunPath());
+    EXPECT_EQ(written.arguments, "\"/J:" + name + "\" /A");
+    EXPECT_EQ(written.icon, ZemrunPath());
+    EXPECT_EQ(written.iconIndex, 0);
+
+    // Explorer appends the selected files, quoted where they hold blanks.
+    const std::string file = temp_.File("a b.txt");
+    EXPECT_EQ(RunZemrun(written.arguments + " \"" + file + "\" \"D:\\\"").exitCode, 0u);
+    EXPECT_EQ(ProbeCommands(temp_.File("probe.log")),
+              (std::vector<std::string>{probe_ + " \"from the list\"", probe_ + " \"" + file + "\"", probe_ + " D:\\"}));
+
+    // The box shows the entry; cleared, the entry goes.
+    save = OpenSaveDialog(zemrun, dialog, name);
+    ASSERT_NE(save, nullptr);
+    EXPECT_TRUE(WaitUntil([&] { return Checked(save, 1018); }, 2000));
+    ClickItem(save, 1018);
+    ASSERT_TRUE(WaitUntil([&] { return !Checked(save, 1018); }, 2000));
+    ClickItem(save, 1);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(save); }, 10000));
+    EXPECT_TRUE(WaitUntil([&] { return !PathExists(shortcut); }, 5000));
+    ClickItem(dialog, 2);
     ExpectEnd(zemrun);
 }
 

@@ -12,6 +12,7 @@
 #include <winioctl.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -60,7 +61,7 @@ void ExpectUsageBoxAndConfirm(TZemrunProcess& zemrun) {
     EXPECT_EQ(uidriver::ItemText(box, 0xFFFF),
               "Usage: zemrun.exe <filename> or \nzemrun.exe /L:<listfile> [/X:<execute program>] [/B:<before "
               "param>] [/E:<end param>] [/W] [/S] [/P] [/R:<RegExp>] [/G:<gui mode>] [/I] [/F:<pause>] [/M:<window "
-              "mode>] [/O:<priority>] [/J:<project>] [/N:<jobs>] [/K:<job log>] [/Z] [/D[:<preview file>]] [/C:<list encoding>]\nSee "
+              "mode>] [/O:<priority>] [/J:<project>] [/N:<jobs>] [/K:<job log>] [/Z] [/D[:<preview file>]] [/C:<list encoding>] [/A <item>...]\nSee "
               "readme.txt for more information");
     // Icon handles belong to their process, so only the icon's presence can be seen here.
     const HICON shown = reinterpret_cast<HICON>(SendMessageA(uidriver::Item(box, 0x440), STM_GETICON, 0, 0));
@@ -140,13 +141,15 @@ TEST_F(EndToEnd, TheReadmeExamplesDoWhatTheReadmeSays) {
         {"/L:photos.txt \"/J:Convert pictures\"", "photos.txt", {"a.jpg"}, {}},
         {"/L:photos.txt /X:D:\\tools\\conv.exe /P /N:4 /K:photos.log /Z", "photos.txt", {"a.jpg"}, {}, 2},
         {"/L:dir.txt /X:D:\\tools\\conv.exe /C:OEM", "dir.txt", {FromUtf16(u"caf\u00E9.jpg", LegacyOemCodePage())}, {}},
+        {"\"/J:Convert pictures\" /A \"D:\\Photos\\a.jpg\" D:\\Photos\\b.jpg", "", {}, {}},
     };
     const V expected[] = {{probe_ + " -q  a.jpg", probe_ + " -q  \"b c.jpg\""},
                           {probe_ + " /open a.zdoc", probe_ + " /open \"b c.zdoc\""},
                           {probe_ + " /in:report  report.txt"},
                           {probe_ + " -q  a.jpg"},
                           {probe_ + " a.jpg"}, // the second run finds it done
-                          {probe_ + " caf\xC3\xA9.jpg"}};
+                          {probe_ + " caf\xC3\xA9.jpg"},
+                          {probe_ + " -q  D:\\Photos\\a.jpg", probe_ + " -q  D:\\Photos\\b.jpg"}};
     for (size_t i = 0; i < std::size(examples); ++i) {
         const Example& example = examples[i];
         SCOPED_TRACE(example.switches);
@@ -155,7 +158,8 @@ TEST_F(EndToEnd, TheReadmeExamplesDoWhatTheReadmeSays) {
         std::string list;
         for (const std::string& line : example.lines) list += line + "\r\n";
         std::string switches = example.switches;
-        switches.replace(switches.find(example.listName), example.listName.size(), WriteList(list, example.listName));
+        if (!example.listName.empty())
+            switches.replace(switches.find(example.listName), example.listName.size(), WriteList(list, example.listName));
         if (switches.find(conv) != std::string::npos) switches.replace(switches.find(conv), conv.size(), probe_);
         DeleteFileA(temp_.File("probe.log").c_str());
         for (int round = 0; round < example.runs; ++round) {
@@ -558,6 +562,55 @@ TEST_F(EndToEnd, APreviewFileHoldsTheCommandsAndNothingStarts) {
     // A preview file that cannot be written ends with the system's error.
     const TZemrunRun run = RunZemrun("/L:" + WriteList("a") + " /X:" + probe_ + " /D:" + temp_.File("no\\such\\p.txt"));
     EXPECT_EQ(run.exitCode, DWORD(ERROR_PATH_NOT_FOUND));
+}
+
+// Explorer appends the selected files to a Send To shortcut's command line, each as one
+// argument, quoted where it holds a blank, and a drive root as "D:\".
+TEST_F(EndToEnd, ItemsAfterTheItemSwitchRunAfterTheListsOwn) {
+    const std::string blank = temp_.File("a b.txt");
+    WriteBytes(blank, "x");
+    const std::string items = " /A \"" + blank + "\" \"D:\\\"";
+    const V expected = {probe_ + " \"" + blank + "\"", probe_ + " D:\\"};
+    EXPECT_EQ(RunZemrun("/X:" + probe_ + " /P /G:0" + items).exitCode, 0u);
+    EXPECT_EQ(Commands(), expected);
+    EXPECT_EQ(Starts()[0].args, V{blank});
+    EXPECT_EQ(Starts()[0].found, "1");
+    EXPECT_EQ(Starts()[1].args, V{"D:\\"});
+
+    DeleteFileA(temp_.File("probe.log").c_str());
+    RunOver("first", "/X:" + probe_ + " /P /G:0" + items);
+    EXPECT_EQ(Commands(), (V{probe_ + " first", expected[0], expected[1]}));
+
+    DeleteFileA(temp_.File("probe.log").c_str());
+    CreateFolderPath(TSettingsBackup::UserFile("projects.ini"));
+    WriteBytes(TSettingsBackup::UserFile("projects.ini"),
+               "[Send]\r\nExe=" + TvxIniFile::Escape(probe_) + "\r\nWaitClose=1\r\nGUI=0\r\n");
+    EXPECT_EQ(RunZemrun("\"/J:Send\"" + items).exitCode, 0u);
+    EXPECT_EQ(Commands(), expected);
+
+    // Nothing after it: nothing starts, and no usage message holds the process.
+    DeleteFileA(temp_.File("probe.log").c_str());
+    const TZemrunRun alone = RunZemrun("/X:" + probe_ + " /A", 20000);
+    EXPECT_TRUE(alone.finished);
+    EXPECT_EQ(alone.exitCode, 0u);
+    EXPECT_TRUE(Commands().empty());
+
+    // 2,000 names make a command line of some 26,000 characters; each gets its command
+    // (written to a preview file: starting them all would take minutes where 32-bit
+    // programs run emulated).
+    std::string many;
+    V manyCommands;
+    for (int i = 0; i < 2000; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "item%04d.txt", i);
+        many += std::string(" ") + name;
+        manyCommands.push_back(probe_ + " " + name);
+    }
+    const std::string preview = temp_.File("many.txt");
+    EXPECT_EQ(RunZemrun("/X:" + probe_ + " /D:" + preview + " /A" + many).exitCode, 0u);
+    std::string lines;
+    for (const std::string& command : manyCommands) lines += command + "\r\n";
+    EXPECT_EQ(ReadBytes(preview), lines);
 }
 
 // Points one of the user's shell folders elsewhere for the life of the object.
