@@ -74,6 +74,7 @@ void TvxStringList::Notify(void* item, TvxListNotification kind) {
 
 namespace {
 constexpr size_t ChunkSize = 256 * 1024;
+constexpr char EndOfFile = 26;
 
 // Cuts decoded text, arriving in pieces, into lines: a line ends at CR or CR LF, a lone LF
 // stays in the line, control-Z ends the file.
@@ -83,7 +84,6 @@ public:
 
     // False once the end of the file was marked.
     bool Feed(const char* p, const char* end) {
-        constexpr char EndOfFile = 26;
         const auto* mark = static_cast<const char*>(std::memchr(p, EndOfFile, size_t(end - p)));
         if (mark) end = mark;
         if (skipLineFeed_ && p < end && *p == '\n') ++p;
@@ -187,7 +187,9 @@ void TvxStringList::LoadFromFile(const std::string& path, uint32_t codePage) {
     } else {
         size_t skip = format.markSize;
         for (;;) {
-            validator.Feed(std::string_view(chunk.data() + skip, size - skip));
+            // What follows control-Z is no part of the text.
+            const std::string_view piece(chunk.data() + skip, size - skip);
+            validator.Feed(piece.substr(0, piece.find(EndOfFile)));
             const bool more = lines.Feed(chunk.data() + skip, chunk.data() + size);
             skip = 0;
             if (!more || size < chunk.size()) break;

@@ -140,6 +140,7 @@ TEST(LoadFromFile, DecodesEveryEncodingIntoUtf8) {
         {"caf\xC3\xA9\r\n\xE6\x9D\xB1", 0, {"caf\xC3\xA9", "\xE6\x9D\xB1"}},                  // UTF-8
         {"\xEF\xBB\xBF" "caf\xC3\xA9", 0, {"caf\xC3\xA9"}},                                   // with a mark
         {"caf\xE9\r\n\x80", 0, {"caf\xC3\xA9", "\xE2\x82\xAC"}},                             // legacy ANSI
+        {"\xC3\xA9\x1A\xFF", 0, {"\xC3\xA9"}},                                                // after control-Z
         {"ok\r\n\xC0\xAF", 0, {"ok", "\xC3\x80\xC2\xAF"}},                                // overlong: ANSI
         {"\xED\xA0\x80", 0, {"\xC3\xAD\xC2\xA0\xE2\x82\xAC"}},                              // a surrogate: ANSI
         {"\xFF\xFE" + u16le, 0, {"caf\xC3\xA9", "\xE6\x9D\xB1\xF0\x9F\x8E\xB5"}},            // UTF-16LE, mark
