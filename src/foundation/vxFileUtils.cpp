@@ -36,7 +36,7 @@ std::string SafeFileName(std::string_view text) {
     for (const char c : stem) upper += c >= 'a' && c <= 'z' ? char(c - 32) : c;
     const bool numbered = upper.size() == 4 && (upper.compare(0, 3, "COM") == 0 || upper.compare(0, 3, "LPT") == 0) &&
                           upper[3] >= '1' && upper[3] <= '9';
-    if (numbered || upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL") name.insert(stem.size(), "_");
+    if (numbered || upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL") name.insert(stem.size(), 1, '_');
     return name;
 }
 
