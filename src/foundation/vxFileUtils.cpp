@@ -1,5 +1,7 @@
 #include "vxFileUtils.h"
 
+#include "vxStrUtils.h"
+
 namespace {
 bool IsPathSeparator(char c) { return c == '\\' || c == '/' || c == ':'; }
 
@@ -32,8 +34,7 @@ std::string SafeFileName(std::string_view text) {
     for (size_t end = name.size(); end > 0 && (name[end - 1] == ' ' || name[end - 1] == '.'); --end) name[end - 1] = '_';
     // The system takes these for devices, with any extension and in any letter case.
     const std::string stem = name.substr(0, name.find('.'));
-    std::string upper;
-    for (const char c : stem) upper += c >= 'a' && c <= 'z' ? char(c - 32) : c;
+    const std::string upper = AnsiUpperCase(stem);
     const bool numbered = upper.size() == 4 && (upper.compare(0, 3, "COM") == 0 || upper.compare(0, 3, "LPT") == 0) &&
                           upper[3] >= '1' && upper[3] <= '9';
     if (numbered || upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL") name.insert(stem.size(), 1, '_');
