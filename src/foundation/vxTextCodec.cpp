@@ -3,28 +3,35 @@
 namespace {
 constexpr char16_t Replacement = 0xFFFD;
 
+// The continuation bytes that a UTF-8 lead byte needs, and the range of the first of
+// them, which rules out overlong forms, surrogates and values beyond U+10FFFF; 0 for a
+// byte that starts no sequence.
+int Utf8Continuations(unsigned char lead, unsigned char& low, unsigned char& high) {
+    low = 0x80, high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) return 1;
+    if (lead >= 0xE0 && lead <= 0xEF) {
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+        return 2;
+    }
+    if (lead >= 0xF0 && lead <= 0xF4) {
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+        return 3;
+    }
+    return 0;
+}
+
 // The code point of the UTF-8 sequence at text[pos], advancing pos past it; a byte that
 // starts no valid sequence gives U+FFFD and advances by one.
 char32_t NextUtf8(std::string_view text, size_t& pos) {
     const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
     const unsigned char lead = byte(pos++);
     if (lead < 0x80) return lead;
-    int more = 0;
-    char32_t code = 0;
-    unsigned char low = 0x80, high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        more = 1, code = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        more = 2, code = lead & 0x0F;
-        if (lead == 0xE0) low = 0xA0;  // no overlong forms
-        if (lead == 0xED) high = 0x9F; // no surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        more = 3, code = lead & 0x07;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F; // nothing beyond U+10FFFF
-    } else {
-        return Replacement;
-    }
+    unsigned char low = 0, high = 0;
+    const int more = Utf8Continuations(lead, low, high);
+    if (more == 0) return Replacement;
+    char32_t code = lead & (0x7F >> (more + 1));
     size_t at = pos;
     for (int i = 0; i < more; ++i, ++at) {
         if (at >= text.size() || byte(at) < low || byte(at) > high) return Replacement;
@@ -223,18 +230,8 @@ void TvxUtf8Validator::Feed(std::string_view piece) {
             while (i + 1 < piece.size() && static_cast<unsigned char>(piece[i + 1]) < 0x80) ++i;
             continue;
         }
-        if (byte >= 0xC2 && byte <= 0xDF) pending_ = 1;
-        else if (byte >= 0xE0 && byte <= 0xEF) {
-            pending_ = 2;
-            if (byte == 0xE0) low_ = 0xA0;
-            if (byte == 0xED) high_ = 0x9F;
-        } else if (byte >= 0xF0 && byte <= 0xF4) {
-            pending_ = 3;
-            if (byte == 0xF0) low_ = 0x90;
-            if (byte == 0xF4) high_ = 0x8F;
-        } else {
-            valid_ = false;
-        }
+        pending_ = Utf8Continuations(byte, low_, high_);
+        if (pending_ == 0) valid_ = false;
     }
 }
 
