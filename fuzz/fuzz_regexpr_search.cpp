@@ -1,5 +1,6 @@
-// Compiles an expression and searches a short input with it: first byte modifiers, then
-// the expression, a zero byte, and the input. The step bound ends searches that backtrack
+// Compiles an expression and searches a short input with it: first byte modifiers (and
+// its highest bit bytes instead of UTF-8), then the expression, a zero byte, and the
+// input, which need not be valid UTF-8. The step bound ends searches that backtrack
 // without end, well inside the time limit.
 #include "regexpr/vxRegExpr.h"
 
@@ -17,6 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TvxRegExpr re;
     re.SetStepLimit(2000000);
     for (int bit = 0; bit < 6; ++bit) re.SwitchModifier(bit + 1, (data[0] >> bit) & 1);
+    re.SetUtf8Mode(!(data[0] & 0x80));
     re.SetExpression(pattern);
     if (re.Exec(input)) {
         for (int n = 0; n < TvxRegExpr::GroupSlots; ++n) {

@@ -22,8 +22,8 @@ int Utf8Continuations(unsigned char lead, unsigned char& low, unsigned char& hig
     return 0;
 }
 
-// The code point of the UTF-8 sequence at text[pos], advancing pos past it; a byte that
-// starts no valid sequence gives U+FFFD and advances by one.
+} // namespace
+
 char32_t NextUtf8(std::string_view text, size_t& pos) {
     const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
     const unsigned char lead = byte(pos++);
@@ -42,6 +42,7 @@ char32_t NextUtf8(std::string_view text, size_t& pos) {
     return code;
 }
 
+namespace {
 void AppendUtf16(std::u16string& out, char32_t code) {
     if (code < 0x10000) {
         out += char16_t(code);
@@ -51,6 +52,8 @@ void AppendUtf16(std::u16string& out, char32_t code) {
         out += char16_t(0xDC00 + (code & 0x3FF));
     }
 }
+
+} // namespace
 
 void AppendUtf8(std::string& out, char32_t code) {
     if (code < 0x80) {
@@ -69,6 +72,8 @@ void AppendUtf8(std::string& out, char32_t code) {
         out += char(0x80 | (code & 0x3F));
     }
 }
+
+namespace {
 
 std::u16string Utf8ToUtf16(std::string_view text) {
     std::u16string out;

@@ -47,6 +47,12 @@ std::string FirstUtf16Units(std::string_view text, size_t units);
 // case; an empty name gives 0 (detected). False for a name that this system cannot convert.
 bool ReadEncodingName(std::string_view name, uint32_t& codePage);
 
+// The code point of the UTF-8 sequence at text[pos], advancing pos past it; a byte that
+// starts no valid sequence gives U+FFFD and advances by one. pos must be inside the text.
+char32_t NextUtf8(std::string_view text, size_t& pos);
+// Appends the UTF-8 form of a code point up to U+10FFFF.
+void AppendUtf8(std::string& out, char32_t code);
+
 // Whether the text is UTF-8 by the strict rules: no overlong forms, no surrogates, nothing
 // beyond U+10FFFF, no sequence cut short.
 bool IsValidUtf8(std::string_view text);

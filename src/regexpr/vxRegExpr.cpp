@@ -2,6 +2,8 @@
 #include "vxRegExpr.h"
 
 #include "../foundation/vxStrUtils.h"
+#include "../foundation/vxTextCodec.h"
+#include "../foundation/vxUnicodeCase.h"
 #include "vxRegExprOps.h"
 
 #include <algorithm>
@@ -21,7 +23,7 @@ unsigned char SystemFlipCase(void*, unsigned char c) {
 
 } // namespace
 
-TvxRegExpr::TvxRegExpr() : stackLimit_(DefaultStackLimit) {
+TvxRegExpr::TvxRegExpr() : utf8Mode_(ProcessCodePage() == codepage::Utf8), stackLimit_(DefaultStackLimit) {
     SwitchModifier(1, false); // i
     SwitchModifier(2, true);  // r
     SwitchModifier(3, true);  // s
@@ -144,6 +146,18 @@ void TvxRegExpr::SetLinePairedSeparator(std::string_view pair) {
 
 void TvxRegExpr::SetFlipCase(TFlipCase flipCase, void* context) {
     for (int c = 0; c < 256; ++c) flipTable_[c] = flipCase(context, static_cast<unsigned char>(c));
+    DropProgram();
+}
+
+char32_t TvxRegExpr::FlipCase(char32_t c) const {
+    if (utf8Mode_) return OtherCase(c);
+    return c < 256 ? flipTable_[c] : c;
+}
+
+void TvxRegExpr::SetUtf8Mode(bool on) {
+    if (on == utf8Mode_) return;
+    utf8Mode_ = on;
+    DropProgram();
 }
 
 bool TvxRegExpr::Exec(std::string_view text) {

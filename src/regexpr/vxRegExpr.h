@@ -1,8 +1,9 @@
 #pragma once
-// TvxRegExpr: a backtracking regular-expression engine over 8-bit characters. An
-// expression compiles in two passes into one flat program of linked nodes, which the
-// matcher walks with an explicit backtracking stack, so that no input can exhaust the
-// thread's stack.
+// TvxRegExpr: a backtracking regular-expression engine over the characters of the process
+// code page: UTF-8 characters of one to four bytes where the process runs in UTF-8, single
+// bytes of an ANSI code page before. An expression compiles in two passes into one flat
+// program of linked nodes, which the matcher walks with an explicit backtracking stack, so
+// that no input can exhaust the thread's stack.
 
 #include <array>
 #include <bitset>
@@ -42,8 +43,15 @@ public:
     uint32_t ModifierMask() const { return modifierMask_; }
     bool ApplyModifierLetters(std::string_view letters, uint32_t& modifiers) const;
     void SetLinePairedSeparator(std::string_view pair);
+    // The case inversion of an ANSI code page; UTF-8 texts fold by Unicode's simple case
+    // folding instead.
     void SetFlipCase(TFlipCase flipCase, void* context);
-    unsigned char FlipCase(unsigned char c) const { return flipTable_[c]; }
+    // The other-case form of a character (itself when it has none).
+    char32_t FlipCase(char32_t c) const;
+    // Whether expression and input are UTF-8 (the default where the process code page is)
+    // or single bytes of an ANSI code page.
+    void SetUtf8Mode(bool on);
+    bool Utf8Mode() const { return utf8Mode_; }
 
     // Searches the text from its start; true when a match was found.
     bool Exec(std::string_view text);
@@ -92,11 +100,15 @@ private:
     int32_t ParseClass(uint32_t& flags);
     int32_t ParseLiteralRun(uint32_t& flags);
     int32_t EmitLetterClass(const std::string& letters, bool negative);
+    int32_t EmitLiteral(std::string_view text);
     int32_t ParseBraceCount(const char* first, const char* last);
-    bool DecodeEscape(unsigned char& result);
+    char32_t PatternCharAt(const char* p, int32_t& width) const;
+    size_t LastCharStart(std::string_view run) const;
+    bool DecodeEscape(char32_t& result);
     int HexDigitValue(char c);
     void ComputeHints(uint32_t topFlags);
     void CollectStartSet(const uint8_t* start);
+    void AddLeadBytes(char32_t first, char32_t last);
     const uint8_t* CollectFromNode(const uint8_t* scan, std::vector<const uint8_t*>& pending);
 
     int32_t EmitOp(uint8_t op);
@@ -113,9 +125,12 @@ private:
 
     // Class building.
     struct TClassBuilder;
-    void AddClassMember(TClassBuilder& cls, unsigned char c);
-    void AddClassRange(TClassBuilder& cls, unsigned char first, unsigned char last);
+    void AddClassMember(TClassBuilder& cls, char32_t c);
+    void AddClassRange(TClassBuilder& cls, char32_t first, char32_t last);
+    bool AddAlphabetRange(TClassBuilder& cls, char32_t first, char32_t last);
     bool FinishClass(TClassBuilder& cls);
+    bool FinishCharacterClass(TClassBuilder& cls);
+    void EmitByteClass(TClassBuilder& cls);
 
     // Matcher.
     bool SearchPositions(const char* start, const char* end);
@@ -126,8 +141,9 @@ private:
     bool Backtrack(const uint8_t*& scan);
     bool GoesOn();
     int32_t RepeatUnit(const uint8_t* operand) const;
+    const char* StepRepeat(const uint8_t* operand, const char* p, bool forward) const;
     bool EnterRepeat(const uint8_t* node, const uint8_t*& scan);
-    bool NextRepeatAttempt(const uint8_t* node, const char* save, int32_t& no, int32_t maxCount);
+    bool NextRepeatAttempt(const uint8_t* node, const char*& pos, int32_t& no, int32_t maxCount);
     void EnterLoopEntry(const uint8_t* entry);
     bool EnterLoop(const uint8_t* node, const uint8_t*& scan);
     void LeaveLoop(const uint8_t* node, const uint8_t*& scan);
@@ -143,12 +159,15 @@ private:
     bool EnterCharStar(const uint8_t* branch, const TCharStar& star, const uint8_t*& scan);
     bool NextCharStarAttempt(const TCharStar& star, const char* save, int32_t& no, const char* oldStart,
                              const char* oldEnd);
-    bool MatchesOneChar(const uint8_t* node, const char* p) const;
+    int32_t MatchedCharWidth(const uint8_t* node, const char* p) const;
+    const char* CharBefore(const uint8_t* node, const char* p, const char* floor) const;
     int32_t RegRepeat(const uint8_t* operand, int32_t max);
     bool IsWordChar(const char* p) const;
     const char* NextLineStop(const char* p) const;
     bool IsLineBreakAt(const char* p) const;
     bool MatchesBackRef(int32_t n, bool foldCase, const char*& cursor) const;
+    bool MatchesBackRefFolded(int32_t n, const char*& cursor) const;
+    bool MatchesFolded(const uint8_t* text, const char*& cursor) const;
 
     // Expression and program.
     std::string expression_;
@@ -166,6 +185,7 @@ private:
     uint8_t* code_ = nullptr; // null during the sizing pass
 
     // Settings.
+    bool utf8Mode_;
     uint32_t modifierMask_ = 0;
     std::string blankLetters_;
     std::string wordLetters_;

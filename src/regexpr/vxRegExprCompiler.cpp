@@ -2,10 +2,13 @@
 // an emitting pass that make identical decisions, and the search hints.
 #include "vxRegExpr.h"
 
+#include "../foundation/vxUnicodeCase.h"
 #include "vxRegExprOps.h"
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 using namespace vxre;
 
@@ -14,6 +17,8 @@ namespace {
 constexpr uint32_t HasWidth = 1;
 constexpr uint32_t Simple = 2;
 constexpr uint32_t StartsWithRepeat = 4;
+// Repeated by loop nodes only: its width varies, and it may match the empty text.
+constexpr uint32_t RepeatsByLoop = 8;
 
 constexpr int32_t Failed = -1;
 constexpr const char* Metacharacters = "^$.[()|?+*\\{";
@@ -27,8 +32,69 @@ const unsigned char CyrLowerRun[33] = {0xE0, 0xE1, 0xE2, 0xE3, 0xE4, 0xE5, 0xB8,
 const unsigned char CyrUpperRun[33] = {0xC0, 0xC1, 0xC2, 0xC3, 0xC4, 0xC5, 0xA8, 0xC6, 0xC7, 0xC8, 0xC9,
                                        0xCA, 0xCB, 0xCC, 0xCD, 0xCE, 0xCF, 0xD0, 0xD1, 0xD2, 0xD3, 0xD4,
                                        0xD5, 0xD6, 0xD7, 0xD8, 0xD9, 0xDA, 0xDB, 0xDC, 0xDD, 0xDE, 0xDF};
+// The same alphabets in Unicode: а-я and А-Я, and the letters ё and Ё apart from them.
+constexpr char32_t CyrSmallA = 0x430, CyrSmallYa = 0x44F, CyrSmallYo = 0x451;
+constexpr char32_t CyrCapitalA = 0x410, CyrCapitalYa = 0x42F, CyrCapitalYo = 0x401;
+
+constexpr char32_t LastCodePoint = 0x10FFFF;
 
 } // namespace
+
+namespace vxre {
+// A set of characters as ranges, ascending and disjoint once normalized. Code 0 is never a
+// member: it ends every text.
+class TCharSet {
+public:
+    using TRange = std::pair<char32_t, char32_t>;
+    void Add(char32_t first, char32_t last) { ranges_.emplace_back(std::max<char32_t>(first, 1), last); }
+    void Normalize() {
+        std::sort(ranges_.begin(), ranges_.end());
+        std::vector<TRange> merged;
+        for (const auto& [first, last] : ranges_) {
+            if (last < first) continue;
+            if (!merged.empty() && first <= merged.back().second + 1)
+                merged.back().second = std::max(merged.back().second, last);
+            else
+                merged.emplace_back(first, last);
+        }
+        ranges_ = std::move(merged);
+    }
+    bool Holds(char32_t c) const {
+        const auto after = std::upper_bound(ranges_.begin(), ranges_.end(), c,
+                                            [](char32_t value, const TRange& range) { return value < range.first; });
+        return after != ranges_.begin() && c <= std::prev(after)->second;
+    }
+    // Every character that is not a member, on a normalized set.
+    void Complement() {
+        std::vector<TRange> others;
+        char32_t next = 1;
+        for (const auto& [first, last] : ranges_) {
+            if (first > next) others.emplace_back(next, first - 1);
+            next = last + 1;
+        }
+        if (next <= LastCodePoint) others.emplace_back(next, LastCodePoint);
+        ranges_ = std::move(others);
+    }
+    // Adds every character that folds like a member, on a normalized set.
+    void CloseUnderCaseFolding() {
+        TCharSet folded = *this;
+        ForEachCaseFolding([&](char32_t c, char32_t fold) {
+            if (Holds(c)) folded.Add(fold, fold);
+        });
+        folded.Normalize();
+        TCharSet closed = folded;
+        ForEachCaseFolding([&](char32_t c, char32_t fold) {
+            if (folded.Holds(fold)) closed.Add(c, c);
+        });
+        closed.Normalize();
+        *this = std::move(closed);
+    }
+    const std::vector<TRange>& Ranges() const { return ranges_; }
+
+private:
+    std::vector<TRange> ranges_;
+};
+} // namespace vxre
 
 bool TvxRegExpr::CompileProgram(const char* text) {
     parsePos_ = nullptr;
@@ -190,6 +256,7 @@ int32_t TvxRegExpr::ParseQuantified(uint32_t& flags) {
         return atom;
     }
     const bool simple = (atomFlags & Simple) != 0;
+    const bool byLoop = (atomFlags & RepeatsByLoop) != 0;
     const bool greedyMode = (activeModifiers_ & ModG) != 0;
     if (op == '{') {
         const char* brace = parsePos_;
@@ -227,16 +294,16 @@ int32_t TvxRegExpr::ParseQuantified(uint32_t& flags) {
             flags = StartsWithRepeat;
             if (simple)
                 InsertOp(nonGreedy ? opStarShort : opStar, atom, NodeHeader);
-            else if (nonGreedy)
-                EmitLoopOps(atom, 0, UnboundedCount, true);
+            else if (nonGreedy || byLoop)
+                EmitLoopOps(atom, 0, UnboundedCount, nonGreedy);
             else
                 EmitStarBranches(atom);
         } else if (op == '+') {
             flags = HasWidth | StartsWithRepeat;
             if (simple)
                 InsertOp(nonGreedy ? opPlusShort : opPlus, atom, NodeHeader);
-            else if (nonGreedy)
-                EmitLoopOps(atom, 1, UnboundedCount, true);
+            else if (nonGreedy || byLoop)
+                EmitLoopOps(atom, 1, UnboundedCount, nonGreedy);
             else
                 EmitPlusBranches(atom);
         } else { // '?'
@@ -327,10 +394,10 @@ int32_t TvxRegExpr::ParseAtom(uint32_t& flags) {
         ++parsePos_;
         if (activeModifiers_ & ModS) {
             flags = HasWidth | Simple;
-            return EmitOp(opAnyChar);
+            return EmitOp(utf8Mode_ ? opAnyCharU : opAnyChar);
         }
         flags = HasWidth;
-        return EmitOp(opAnyInLine);
+        return EmitOp(utf8Mode_ ? opAnyInLineU : opAnyInLine);
     case '[': ++parsePos_; return ParseClass(flags);
     case '(':
         if (parsePos_[1] == '?' && parsePos_[2] == '#') {
@@ -370,29 +437,38 @@ int32_t TvxRegExpr::ParseAtom(uint32_t& flags) {
         ++parsePos_; // on the escaped character
         const bool foldCase = (activeModifiers_ & ModI) != 0;
         int32_t node;
+        flags = HasWidth | Simple;
         switch (e) {
-        case 'A': node = EmitOp(opBeginText); break;
-        case 'Z': node = EmitOp(opEndText); break;
-        case 'b': node = EmitOp(opWordEdge); break;
-        case 'B': node = EmitOp(opNotWordEdge); break;
-        case 'd': node = EmitOp(opDigit); flags = HasWidth | Simple; break;
-        case 'D': node = EmitOp(opNonDigit); flags = HasWidth | Simple; break;
+        case 'A': node = EmitOp(opBeginText); flags = 0; break;
+        case 'Z': node = EmitOp(opEndText); flags = 0; break;
+        case 'b': node = EmitOp(opWordEdge); flags = 0; break;
+        case 'B': node = EmitOp(opNotWordEdge); flags = 0; break;
+        case 'd': node = EmitOp(opDigit); break;
+        // A UTF-8 non-digit may be several bytes: a class of characters.
+        case 'D': node = utf8Mode_ ? EmitLetterClass("0123456789", true) : EmitOp(opNonDigit); break;
         case 's':
-        case 'S': node = EmitLetterClass(blankLetters_, e == 'S'); flags = HasWidth | Simple; break;
+        case 'S': node = EmitLetterClass(blankLetters_, e == 'S'); break;
         case 'w':
-        case 'W': node = EmitLetterClass(wordLetters_, e == 'W'); flags = HasWidth | Simple; break;
+        case 'W': node = EmitLetterClass(wordLetters_, e == 'W'); break;
         default:
-            if (e >= '1' && e <= '9') {
+            if (e >= '1' && e <= '9' && foldCase && utf8Mode_) {
+                // The text folds alike in another width: no fixed step to count repeats by.
+                node = EmitOp(opBackRefFold);
+                EmitByte(uint8_t(e - '0'));
+                flags = HasWidth | RepeatsByLoop;
+            } else if (e >= '1' && e <= '9') {
                 node = EmitOp(foldCase ? opBackRefCI : opBackRef);
                 EmitByte(uint8_t(e - '0'));
             } else {
-                unsigned char decoded;
+                char32_t decoded;
                 if (!DecodeEscape(decoded)) return Failed;
-                node = EmitOp(foldCase ? opExactCI : opExact);
-                EmitByte(decoded);
-                EmitByte(0);
+                std::string text;
+                if (utf8Mode_)
+                    AppendUtf8(text, decoded);
+                else
+                    text = char(decoded);
+                node = EmitLiteral(text);
             }
-            flags = HasWidth | Simple;
         }
         if (node == Failed) return Failed;
         ++parsePos_; // past the escape's last character
@@ -423,20 +499,55 @@ int32_t TvxRegExpr::ParseLiteralRun(uint32_t& flags) {
         }
         length = 1 + std::strcspn(parsePos_ + 1, Metacharacters); // a brace that starts no quantifier
     }
-    if (length > 1 && IsQuantifier(parsePos_[length])) --length; // the quantifier takes the last one
-    flags = HasWidth | (length == 1 ? Simple : 0);
-    const int32_t node = EmitOp((activeModifiers_ & ModI) ? opExactCI : opExact);
+    // The quantifier takes the last character.
+    const size_t lastStart = LastCharStart({parsePos_, length});
+    if (lastStart > 0 && IsQuantifier(parsePos_[length])) length = lastStart;
+    flags = HasWidth | (LastCharStart({parsePos_, length}) == 0 ? Simple : 0);
     const bool freeSpacing = (activeModifiers_ & ModX) != 0;
+    std::string text;
     size_t i = 0;
     for (; i < length; ++i) {
         const char c = parsePos_[i];
         if (freeSpacing && c == '#') break; // the comment is the next atom
         if (freeSpacing && IsFreeSpacingBlank(c)) continue;
-        EmitByte(uint8_t(c));
+        text += c;
     }
-    EmitByte(0);
     parsePos_ += i;
+    return EmitLiteral(text);
+}
+
+// A literal text. With the i modifier its letters match in either case; a UTF-8 text folds
+// by Unicode's rules where it has letters beyond ASCII or one of the two ASCII letters that
+// have forms beyond it (k and the Kelvin sign, s and the long s).
+int32_t TvxRegExpr::EmitLiteral(std::string_view text) {
+    const bool foldCase = (activeModifiers_ & ModI) != 0;
+    const bool unicodeFolding = foldCase && utf8Mode_ && std::any_of(text.begin(), text.end(), [](char c) {
+        return static_cast<unsigned char>(c) >= 0x80 || std::string_view("kKsS").find(c) != std::string_view::npos;
+    });
+    std::string folded;
+    if (unicodeFolding)
+        for (size_t pos = 0; pos < text.size();) AppendUtf8(folded, FoldCase(NextUtf8(text, pos)));
+    const int32_t node = EmitOp(unicodeFolding ? opExactFold : foldCase ? opExactCI : opExact);
+    for (const char c : unicodeFolding ? std::string_view(folded) : text) EmitByte(uint8_t(c));
+    EmitByte(0);
     return node;
+}
+
+// The character of the expression at p, and its bytes: one in an ANSI code page.
+char32_t TvxRegExpr::PatternCharAt(const char* p, int32_t& width) const {
+    if (!utf8Mode_) {
+        width = 1;
+        return static_cast<unsigned char>(*p);
+    }
+    size_t available = 0;
+    while (available < 4 && p[available]) ++available; // the text ends with a zero byte
+    return CharAt(p, p + available, width);
+}
+
+// Where the last character of a run of the expression starts.
+size_t TvxRegExpr::LastCharStart(std::string_view run) const {
+    if (!utf8Mode_) return run.size() - 1;
+    return size_t(PrevCharStart(run.data() + run.size(), run.data()) - run.data());
 }
 
 int TvxRegExpr::HexDigitValue(char c) {
@@ -448,7 +559,7 @@ int TvxRegExpr::HexDigitValue(char c) {
 }
 
 // parsePos_ is on the character after the backslash and ends on the escape's last one.
-bool TvxRegExpr::DecodeEscape(unsigned char& result) {
+bool TvxRegExpr::DecodeEscape(char32_t& result) {
     switch (*parsePos_) {
     case 't': result = 9; return true;
     case 'n': result = 10; return true;
@@ -457,7 +568,12 @@ bool TvxRegExpr::DecodeEscape(unsigned char& result) {
     case 'a': result = 7; return true;
     case 'e': result = 27; return true;
     case 'x': break;
-    default: result = static_cast<unsigned char>(*parsePos_); return true;
+    default: {
+        int32_t width;
+        result = PatternCharAt(parsePos_, width);
+        parsePos_ += width - 1;
+        return true;
+    }
     }
     ++parsePos_;
     if (*parsePos_ == '\0') {
@@ -472,13 +588,14 @@ bool TvxRegExpr::DecodeEscape(unsigned char& result) {
                 return false;
             }
             if (*parsePos_ == '}') break;
-            if (value & 0xF0) {
+            // Beyond U+10FFFF in UTF-8, beyond 8 bits in an ANSI code page.
+            if (utf8Mode_ ? value > (LastCodePoint >> 4) : (value & 0xF0) != 0) {
                 ReportError(112); // the overflowing digit is skipped, the brace becomes literal
                 break;
             }
             value = value * 16 + unsigned(HexDigitValue(*parsePos_));
         }
-        result = static_cast<unsigned char>(value);
+        result = value;
         return true;
     }
     unsigned value = unsigned(HexDigitValue(*parsePos_));
@@ -487,43 +604,93 @@ bool TvxRegExpr::DecodeEscape(unsigned char& result) {
         ReportError(111);
         return false;
     }
-    result = static_cast<unsigned char>(value * 16 + unsigned(HexDigitValue(*parsePos_)));
+    result = value * 16 + unsigned(HexDigitValue(*parsePos_));
     return true;
 }
 
 struct TvxRegExpr::TClassBuilder {
+    TClassBuilder(int32_t node, int32_t operandAt, bool negative, bool foldCase)
+        : node(node), operandAt(operandAt), negative(negative), foldCase(foldCase) {}
     int32_t node;
     int32_t operandAt;
     bool negative;
     bool foldCase;
+    // The members of a class of bytes.
     std::bitset<256> members;
     int count = 0;
     unsigned char rangeMin = 255;
     unsigned char rangeMax = 0;
+    // The members of a class of UTF-8 characters.
+    TCharSet characters;
+
+    void AddByte(unsigned char m) {
+        if (m == 0 || members.test(m)) return; // code 0 is never a member
+        members.set(m);
+        ++count;
+        rangeMin = std::min(rangeMin, m);
+        rangeMax = std::max(rangeMax, m);
+    }
 };
 
-void TvxRegExpr::AddClassMember(TClassBuilder& cls, unsigned char c) {
-    auto add = [&cls](unsigned char m) {
-        if (m == 0 || cls.members.test(m)) return; // code 0 is never a member
-        cls.members.set(m);
-        ++cls.count;
-        cls.rangeMin = std::min(cls.rangeMin, m);
-        cls.rangeMax = std::max(cls.rangeMax, m);
-    };
-    add(c);
-    if (cls.foldCase) add(FlipCase(c));
+void TvxRegExpr::AddClassMember(TClassBuilder& cls, char32_t c) {
+    if (utf8Mode_) {
+        cls.characters.Add(c, c); // folded when the class is finished
+        return;
+    }
+    cls.AddByte(static_cast<unsigned char>(c));
+    if (cls.foldCase) cls.AddByte(flipTable_[c & 0xFF]);
 }
 
-void TvxRegExpr::AddClassRange(TClassBuilder& cls, unsigned char first, unsigned char last) {
-    for (int c = first; c <= last; ++c) AddClassMember(cls, static_cast<unsigned char>(c));
+void TvxRegExpr::AddClassRange(TClassBuilder& cls, char32_t first, char32_t last) {
+    if (utf8Mode_) {
+        cls.characters.Add(first, last);
+        return;
+    }
+    for (char32_t c = first; c <= last; ++c) AddClassMember(cls, c);
+}
+
+// The r modifier: a range from the first to the last letter of the Russian alphabet also
+// holds the letter yo, which both code pages keep apart from it; a range from the small а
+// to the capital Я holds both alphabets. False for any other range.
+bool TvxRegExpr::AddAlphabetRange(TClassBuilder& cls, char32_t first, char32_t last) {
+    bool small, capital;
+    if (utf8Mode_) {
+        const bool fromSmall = first == CyrSmallA, toSmall = last == CyrSmallYa;
+        if ((!fromSmall && first != CyrCapitalA) || (!toSmall && last != CyrCapitalYa)) return false;
+        small = fromSmall || toSmall;
+        capital = !fromSmall || !toSmall;
+        if (small) {
+            AddClassRange(cls, CyrSmallA, CyrSmallYa);
+            AddClassMember(cls, CyrSmallYo);
+        }
+        if (capital) {
+            AddClassRange(cls, CyrCapitalA, CyrCapitalYa);
+            AddClassMember(cls, CyrCapitalYo);
+        }
+        return true;
+    }
+    if (first != 0xE0 && first != 0xC0) return false;
+    small = first == 0xE0 && (last == 0xFF || last == 0xDF);
+    capital = last == 0xDF && (first == 0xC0 || first == 0xE0);
+    if (small)
+        for (unsigned char m : CyrLowerRun) AddClassMember(cls, m);
+    if (capital)
+        for (unsigned char m : CyrUpperRun) AddClassMember(cls, m);
+    return small || capital;
 }
 
 bool TvxRegExpr::FinishClass(TClassBuilder& cls) {
+    if (utf8Mode_) return FinishCharacterClass(cls);
     // A class whose only element was code 0 has no member: an invalid range.
     if (cls.count == 0) {
         ReportError(109);
         return false;
     }
+    EmitByteClass(cls);
+    return true;
+}
+
+void TvxRegExpr::EmitByteClass(TClassBuilder& cls) {
     emitPos_ = cls.operandAt;
     if (cls.count > 3) {
         std::bitset<256> set = cls.negative ? ~cls.members : cls.members;
@@ -543,11 +710,45 @@ bool TvxRegExpr::FinishClass(TClassBuilder& cls) {
             }
         for (; written < 3; ++written) EmitByte(cls.rangeMax);
     }
+}
+
+// A class of UTF-8 characters: with the i modifier it holds every character that folds like
+// a member, and a negative class is turned into the characters it holds. One of ASCII
+// characters only is a class of bytes, as fast as one of an ANSI code page.
+bool TvxRegExpr::FinishCharacterClass(TClassBuilder& cls) {
+    TCharSet& set = cls.characters;
+    set.Normalize();
+    if (set.Ranges().empty()) {
+        ReportError(109);
+        return false;
+    }
+    if (cls.foldCase) set.CloseUnderCaseFolding();
+    if (cls.negative) set.Complement();
+    if (!cls.negative && set.Ranges().back().second < 0x80) {
+        for (const auto& [first, last] : set.Ranges())
+            for (char32_t c = first; c <= last; ++c) cls.AddByte(static_cast<unsigned char>(c));
+        EmitByteClass(cls);
+        return true;
+    }
+    emitPos_ = cls.operandAt;
+    if (code_) code_[cls.node] = opClassU;
+    uint8_t low[ClassSetBytes] = {};
+    std::vector<TCharSet::TRange> high;
+    for (const auto& [first, last] : set.Ranges()) {
+        for (char32_t c = first; c <= std::min<char32_t>(last, 255); ++c) low[c >> 3] |= uint8_t(1u << (c & 7));
+        if (last > 255) high.emplace_back(std::max<char32_t>(first, 256), last);
+    }
+    for (const uint8_t bits : low) EmitByte(bits);
+    EmitInt(int32_t(high.size()));
+    for (const auto& [first, last] : high) {
+        EmitInt(int32_t(first));
+        EmitInt(int32_t(last));
+    }
     return true;
 }
 
 int32_t TvxRegExpr::EmitLetterClass(const std::string& letters, bool negative) {
-    TClassBuilder cls{EmitOp(negative ? opNotInTriple : opInTriple), emitPos_, negative, false, {}, 0, 255, 0};
+    TClassBuilder cls{EmitOp(negative ? opNotInTriple : opInTriple), emitPos_, negative, false};
     for (unsigned char c : letters) AddClassMember(cls, c);
     return FinishClass(cls) ? cls.node : Failed;
 }
@@ -556,11 +757,11 @@ int32_t TvxRegExpr::ParseClass(uint32_t& flags) {
     const bool negative = *parsePos_ == '^';
     if (negative) ++parsePos_;
     TClassBuilder cls{EmitOp(negative ? opNotInTriple : opInTriple), emitPos_, negative,
-                      (activeModifiers_ & ModI) != 0, {}, 0, 255, 0};
-    const bool cyrillic = (activeModifiers_ & ModR) != 0;
+                      (activeModifiers_ & ModI) != 0};
+    const bool alphabetRanges = (activeModifiers_ & ModR) != 0;
     bool rangeMayFollow = false;
-    unsigned char rangeStart = 0;
-    auto member = [&](unsigned char c) {
+    char32_t rangeStart = 0;
+    auto member = [&](char32_t c) {
         AddClassMember(cls, c);
         rangeStart = c;
         rangeMayFollow = true;
@@ -571,6 +772,7 @@ int32_t TvxRegExpr::ParseClass(uint32_t& flags) {
     }
     while (*parsePos_ != ']' && *parsePos_ != '\0') {
         const char c = *parsePos_;
+        int32_t width = 1;
         if (c == '-' && parsePos_[1] != '\0' && parsePos_[1] != ']' && rangeMayFollow) {
             ++parsePos_;
             if (*parsePos_ == '\\' && parsePos_[1] && std::strchr("dDsSwW", parsePos_[1])) {
@@ -578,7 +780,7 @@ int32_t TvxRegExpr::ParseClass(uint32_t& flags) {
                 rangeMayFollow = false;
                 continue;
             }
-            unsigned char last = static_cast<unsigned char>(*parsePos_);
+            char32_t last = PatternCharAt(parsePos_, width);
             if (*parsePos_ == '\\') {
                 if (parsePos_[1] == '\0') {
                     ReportError(110); // a range whose end is a backslash at the end
@@ -586,22 +788,17 @@ int32_t TvxRegExpr::ParseClass(uint32_t& flags) {
                 }
                 ++parsePos_;
                 if (!DecodeEscape(last)) return Failed;
+                width = 1;
             }
-            if (cyrillic && rangeStart == 0xE0 && last == 0xFF) {
-                for (unsigned char m : CyrLowerRun) AddClassMember(cls, m);
-            } else if (cyrillic && rangeStart == 0xC0 && last == 0xDF) {
-                for (unsigned char m : CyrUpperRun) AddClassMember(cls, m);
-            } else if (cyrillic && rangeStart == 0xE0 && last == 0xDF) {
-                for (unsigned char m : CyrLowerRun) AddClassMember(cls, m);
-                for (unsigned char m : CyrUpperRun) AddClassMember(cls, m);
-            } else if (last < rangeStart) {
-                ReportError(109);
-                return Failed;
-            } else {
+            if (!alphabetRanges || !AddAlphabetRange(cls, rangeStart, last)) {
+                if (last < rangeStart) {
+                    ReportError(109);
+                    return Failed;
+                }
                 AddClassRange(cls, rangeStart, last);
             }
             rangeMayFollow = false;
-            ++parsePos_;
+            parsePos_ += width;
         } else if (c == '\\') {
             if (parsePos_[1] == '\0') {
                 ReportError(110);
@@ -614,14 +811,14 @@ int32_t TvxRegExpr::ParseClass(uint32_t& flags) {
                     AddClassMember(cls, m);
                 rangeMayFollow = false;
             } else {
-                unsigned char decoded;
+                char32_t decoded;
                 if (!DecodeEscape(decoded)) return Failed;
                 member(decoded);
             }
             ++parsePos_;
         } else {
-            member(static_cast<unsigned char>(c));
-            ++parsePos_;
+            member(PatternCharAt(parsePos_, width));
+            parsePos_ += width;
         }
     }
     if (*parsePos_ == '\0') {
@@ -637,6 +834,9 @@ int32_t TvxRegExpr::ParseClass(uint32_t& flags) {
 void TvxRegExpr::ComputeHints(uint32_t topFlags) {
     startSet_.reset();
     CollectStartSet(program_.get() + 1);
+    // A UTF-8 match starts with a whole character, never on a continuation byte.
+    if (utf8Mode_)
+        for (int c = 0x80; c <= 0xBF; ++c) startSet_.reset(size_t(c));
     firstLiteral_ = 0;
     anchored_ = false;
     mustOffset_ = -1;
@@ -677,6 +877,11 @@ void TvxRegExpr::CollectStartSet(const uint8_t* start) {
     }
 }
 
+// Adds the first bytes of the UTF-8 forms of the characters first to last.
+void TvxRegExpr::AddLeadBytes(char32_t first, char32_t last) {
+    for (int byte = LeadByte(first); byte <= LeadByte(last); ++byte) startSet_.set(size_t(byte));
+}
+
 // Adds what one node contributes; gives the node to go on with (null to stop) and puts
 // the other nodes to visit on pending.
 const uint8_t* TvxRegExpr::CollectFromNode(const uint8_t* scan, std::vector<const uint8_t*>& pending) {
@@ -686,7 +891,8 @@ const uint8_t* TvxRegExpr::CollectFromNode(const uint8_t* scan, std::vector<cons
     case opEnd: return nullptr;
     case opBeginText: case opEndText: case opBack: case opEmpty: case opNoOp: case opLineStart:
     case opLineEnd: case opWordEdge: case opNotWordEdge: return NextNode(scan);
-    case opAnyChar: case opAnyInLine: case opBackRef: case opBackRefCI: startSet_.set(); return nullptr;
+    case opAnyChar: case opAnyInLine: case opBackRef: case opBackRefCI: case opAnyCharU: case opAnyInLineU:
+    case opBackRefFold: startSet_.set(); return nullptr;
     case opBranch: {
         const uint8_t* next = NextNode(scan);
         if (!next || next[0] != opBranch) return operand;
@@ -696,7 +902,24 @@ const uint8_t* TvxRegExpr::CollectFromNode(const uint8_t* scan, std::vector<cons
     case opExact: startSet_.set(operand[0]); return nullptr;
     case opExactCI:
         startSet_.set(operand[0]);
-        startSet_.set(FlipCase(operand[0]));
+        startSet_.set(flipTable_[operand[0]]);
+        return nullptr;
+    case opExactFold: {
+        // The first character in every form that folds to it.
+        size_t pos = 0;
+        const char32_t first = NextUtf8(reinterpret_cast<const char*>(operand), pos);
+        AddLeadBytes(first, first);
+        ForEachCaseFolding([&](char32_t c, char32_t folded) {
+            if (folded == first) AddLeadBytes(c, c);
+        });
+        return nullptr;
+    }
+    case opClassU:
+        for (char32_t c = 0; c < 256; ++c)
+            if (ClassHolds(operand, c)) AddLeadBytes(c, c);
+        for (int32_t i = 0; i < ReadInt(operand + ClassSetBytes); ++i)
+            AddLeadBytes(char32_t(ReadInt(operand + ClassSetBytes + 4 + 8 * i)),
+                         char32_t(ReadInt(operand + ClassSetBytes + 8 + 8 * i)));
         return nullptr;
     case opDigit:
         for (int c = '0'; c <= '9'; ++c) startSet_.set(size_t(c));

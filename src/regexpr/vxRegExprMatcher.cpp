@@ -1,6 +1,7 @@
 // The matcher: the search driver and the backtracking interpreter of the program.
 #include "vxRegExpr.h"
 
+#include "../foundation/vxUnicodeCase.h"
 #include "vxRegExprOps.h"
 
 #include <algorithm>
@@ -129,7 +130,39 @@ bool TvxRegExpr::MatchesBackRef(int32_t n, bool foldCase, const char*& cursor) c
     for (const char* g = from; g < to; ++g, ++p) {
         if (p >= inputEnd_) return false;
         const auto gc = static_cast<unsigned char>(*g), ic = static_cast<unsigned char>(*p);
-        if (ic != gc && !(foldCase && ic == FlipCase(gc))) return false;
+        if (ic != gc && !(foldCase && ic == flipTable_[gc])) return false;
+    }
+    cursor = p;
+    return true;
+}
+
+// The group's text again, character by character as Unicode folds them: the two may differ
+// in bytes (k and the Kelvin sign).
+bool TvxRegExpr::MatchesBackRefFolded(int32_t n, const char*& cursor) const {
+    const char* g = groupStart_[n];
+    const char* const to = groupEnd_[n];
+    if (!g || !to) return false;
+    const char* p = cursor;
+    while (g < to) {
+        if (p >= inputEnd_) return false;
+        int32_t groupWidth, inputWidth;
+        if (FoldCase(CharAt(g, to, groupWidth)) != FoldCase(CharAt(p, inputEnd_, inputWidth))) return false;
+        g += groupWidth;
+        p += inputWidth;
+    }
+    cursor = p;
+    return true;
+}
+
+// A text that folds to the folded text of an opExactFold node.
+bool TvxRegExpr::MatchesFolded(const uint8_t* text, const char*& cursor) const {
+    const std::string_view folded(reinterpret_cast<const char*>(text));
+    const char* p = cursor;
+    for (size_t pos = 0; pos < folded.size();) {
+        if (p >= inputEnd_) return false;
+        int32_t width;
+        if (FoldCase(CharAt(p, inputEnd_, width)) != NextUtf8(folded, pos)) return false;
+        p += width;
     }
     cursor = p;
     return true;
@@ -145,12 +178,23 @@ int32_t TvxRegExpr::RegRepeat(const uint8_t* operand, int32_t max) {
     int32_t count = 0;
     switch (operand[0]) {
     case opAnyChar: p = stop; break;
-    case opExact:
-        while (p < stop && static_cast<unsigned char>(*p) == arg[0]) ++p;
-        break;
+    case opExact: {
+        const size_t length = std::strlen(reinterpret_cast<const char*>(arg));
+        if (length <= 1) {
+            while (p < stop && static_cast<unsigned char>(*p) == arg[0]) ++p;
+            break;
+        }
+        // One character of several bytes.
+        while (count < limit && inputEnd_ - p >= ptrdiff_t(length) && std::memcmp(p, arg, length) == 0) {
+            p += length;
+            ++count;
+        }
+        cursor_ = p;
+        return count;
+    }
     case opExactCI: {
         while (p < stop && static_cast<unsigned char>(*p) == arg[0]) ++p;
-        const unsigned char other = FlipCase(arg[0]);
+        const unsigned char other = flipTable_[arg[0]];
         while (p < stop && (static_cast<unsigned char>(*p) == arg[0] || static_cast<unsigned char>(*p) == other)) ++p;
         break;
     }
@@ -178,7 +222,14 @@ int32_t TvxRegExpr::RegRepeat(const uint8_t* operand, int32_t max) {
         cursor_ = p;
         return count;
     }
-    default: ReportError(1000); return 0;
+    default:
+        if (!HasVariableWidth(operand[0])) {
+            ReportError(1000);
+            return 0;
+        }
+        for (int32_t width; count < limit && (width = MatchedCharWidth(operand, p)) > 0; ++count) p += width;
+        cursor_ = p;
+        return count;
     }
     cursor_ = p;
     return int32_t(p - from);
@@ -236,6 +287,20 @@ bool TvxRegExpr::RunForward(const uint8_t*& scan) {
         case opAnyInLine:
             if (atEnd || IsLineBreakAt(cursor_)) return false;
             ++cursor_;
+            break;
+        case opAnyCharU:
+        case opAnyInLineU:
+        case opClassU: {
+            const int32_t width = MatchedCharWidth(scan, cursor_);
+            if (width == 0) return false;
+            cursor_ += width;
+            break;
+        }
+        case opExactFold:
+            if (!MatchesFolded(operand, cursor_)) return false;
+            break;
+        case opBackRefFold:
+            if (!MatchesBackRefFolded(operand[0], cursor_)) return false;
             break;
         case opLineStart:
             if (cursor_ != inputStart_) {
@@ -304,7 +369,7 @@ bool TvxRegExpr::RunForward(const uint8_t*& scan) {
             for (const uint8_t* t = operand; *t; ++t, ++cursor_) {
                 if (cursor_ >= inputEnd_) return false;
                 const auto ic = static_cast<unsigned char>(*cursor_);
-                if (ic != *t && ic != FlipCase(*t)) return false;
+                if (ic != *t && ic != flipTable_[*t]) return false;
             }
             break;
         case opDigit:
@@ -401,35 +466,60 @@ unsigned char LiteralAhead(const uint8_t* node) {
 } // namespace
 
 // The length of one repetition: a back-reference repeats its group's whole text (0 when
-// that text is empty), every other operand one character.
+// that text is empty), a literal its one character; 1 for the other operands of a program
+// of bytes, and -1 for the one-character nodes of UTF-8, whose characters differ in width.
 int32_t TvxRegExpr::RepeatUnit(const uint8_t* operand) const {
+    if (HasVariableWidth(operand[0])) return -1;
+    if (operand[0] == opExact)
+        return std::max<int32_t>(1, int32_t(std::strlen(reinterpret_cast<const char*>(operand + NodeHeader))));
     if (operand[0] != opBackRef && operand[0] != opBackRefCI) return 1;
     const int32_t n = operand[NodeHeader];
     return groupStart_[n] && groupEnd_[n] ? int32_t(groupEnd_[n] - groupStart_[n]) : 1;
 }
 
-// Moves `no` to the next count whose position fits the look-ahead and sets the cursor
-// there. The greedy form counts down from what RegRepeat found, the non-greedy form up
-// to it (maxCount).
-bool TvxRegExpr::NextRepeatAttempt(const uint8_t* node, const char* save, int32_t& no, int32_t maxCount) {
+// The position one repetition after p, or before it; the repetitions from the start of a
+// repeat on are known to match.
+const char* TvxRegExpr::StepRepeat(const uint8_t* operand, const char* p, bool forward) const {
+    const int32_t unit = RepeatUnit(operand);
+    if (unit >= 0) return forward ? p + unit : p - unit;
+    return forward ? p + MatchedCharWidth(operand, p) : PrevCharStart(p, inputStart_);
+}
+
+// Moves `no` and its position to the next count that fits the look-ahead, and sets the
+// cursor there. The greedy form counts down to the minimum, the non-greedy form up to what
+// RegRepeat found (maxCount).
+bool TvxRegExpr::NextRepeatAttempt(const uint8_t* node, const char*& pos, int32_t& no, int32_t maxCount) {
     const TRepeatLimits limits = RepeatLimits(node);
-    const int32_t unit = RepeatUnit(limits.operand);
+    if (limits.nonGreedy ? no > maxCount : no < limits.min) return false;
     const unsigned char nextch = LiteralAhead(NextNode(node));
-    for (; limits.nonGreedy ? no <= maxCount : no >= limits.min; no += limits.nonGreedy ? 1 : -1) {
-        cursor_ = save + ptrdiff_t(no) * unit;
-        if (!nextch || (cursor_ < inputEnd_ && static_cast<unsigned char>(*cursor_) == nextch)) return true;
+    const auto fits = [&] { return pos < inputEnd_ && static_cast<unsigned char>(*pos) == nextch; };
+    if (nextch && !fits()) {
+        const int32_t unit = RepeatUnit(limits.operand);
+        const int32_t step = limits.nonGreedy ? 1 : -1;
+        const int32_t last = limits.nonGreedy ? maxCount : limits.min;
+        do {
+            if (no == last) return false;
+            pos = unit >= 0 ? pos + step * unit : StepRepeat(limits.operand, pos, limits.nonGreedy);
+            no += step;
+        } while (!fits());
     }
-    return false;
+    cursor_ = pos;
+    return true;
 }
 
 bool TvxRegExpr::EnterRepeat(const uint8_t* node, const uint8_t*& scan) {
     const TRepeatLimits limits = RepeatLimits(node);
-    const char* save = cursor_;
+    const char* const save = cursor_;
     // A back-reference to an empty text matches in place as often as needed, once tried.
     const int32_t count = RepeatUnit(limits.operand) ? RegRepeat(limits.operand, limits.max) : limits.min;
-    int32_t no = limits.nonGreedy ? limits.min : count;
-    if (!NextRepeatAttempt(node, save, no, count)) return false;
-    frames_.push_back({node, save, no, count});
+    int32_t no = count;
+    const char* pos = cursor_;
+    if (limits.nonGreedy) {
+        if (count < limits.min) return false;
+        for (no = 0, pos = save; no < limits.min; ++no) pos = StepRepeat(limits.operand, pos, true);
+    }
+    if (!NextRepeatAttempt(node, pos, no, count)) return false;
+    frames_.push_back({node, pos, no, count});
     scan = NextNode(node);
     return true;
 }
@@ -516,29 +606,53 @@ bool TvxRegExpr::FindCharStar(const uint8_t* branch, TCharStar& star) const {
     case opExact: case opExactCI: return star.x[NodeHeader] != 0 && star.x[NodeHeader + 1] == 0;
     case opAnyChar: case opAnyInLine: case opDigit: case opNonDigit: case opInTriple: case opNotInTriple:
     case opInSet: return true;
-    default: return false;
+    case opExactFold: {
+        size_t pos = 0;
+        const std::string_view folded(reinterpret_cast<const char*>(star.x + NodeHeader));
+        NextUtf8(folded, pos);
+        return pos == folded.size();
+    }
+    default: return HasVariableWidth(star.x[0]);
     }
 }
 
-bool TvxRegExpr::MatchesOneChar(const uint8_t* node, const char* p) const {
-    if (p >= inputEnd_) return false;
+// The bytes of the one character at p that a one-character node matches; 0 when it
+// matches none there. Literals of one byte only.
+int32_t TvxRegExpr::MatchedCharWidth(const uint8_t* node, const char* p) const {
+    if (p >= inputEnd_) return 0;
     const auto c = static_cast<unsigned char>(*p);
     const uint8_t* arg = node + NodeHeader;
     switch (node[0]) {
-    case opAnyChar: return true;
+    case opAnyChar: return 1;
     case opAnyInLine: return !IsLineBreakAt(p);
     case opExact: return c == arg[0];
-    case opExactCI: return c == arg[0] || c == FlipCase(arg[0]);
+    case opExactCI: return c == arg[0] || c == flipTable_[arg[0]];
     case opDigit: return IsDigit(char(c));
     case opNonDigit: return !IsDigit(char(c));
     case opInTriple: return c == arg[0] || c == arg[1] || c == arg[2];
     case opNotInTriple: return c != arg[0] && c != arg[1] && c != arg[2];
-    default: return (arg[c >> 3] & (1u << (c & 7))) != 0; // opInSet
+    case opInSet: return (arg[c >> 3] >> (c & 7)) & 1;
+    case opAnyCharU: return CharWidth(p, inputEnd_);
+    case opAnyInLineU: return IsLineBreakAt(p) ? 0 : CharWidth(p, inputEnd_);
+    case opClassU: {
+        int32_t width;
+        return ClassHolds(arg, CharAt(p, inputEnd_, width)) ? width : 0;
+    }
+    default: { // opExactFold
+        const char* q = p;
+        return MatchesFolded(arg, q) ? int32_t(q - p) : 0;
+    }
     }
 }
 
-// Moves `no` down to the next count whose position fits a following literal, and sets the
-// cursor and the group as the iterations up to that count left them.
+// Where the character before p starts, p after floor: one byte back in a program of bytes.
+const char* TvxRegExpr::CharBefore(const uint8_t* node, const char* p, const char* floor) const {
+    return HasVariableWidth(node[0]) ? PrevCharStart(p, floor) : p - 1;
+}
+
+// Moves `no`, the bytes that the iterations took, down to the next whole character whose
+// position fits a following literal, and sets the cursor and the group as the iterations
+// up to there left them.
 bool TvxRegExpr::NextCharStarAttempt(const TCharStar& star, const char* save, int32_t& no, const char* oldStart,
                                      const char* oldEnd) {
     const unsigned char nextch = LiteralAhead(star.follow);
@@ -552,7 +666,7 @@ bool TvxRegExpr::NextCharStarAttempt(const TCharStar& star, const char* save, in
         if (nextch && (cursor_ >= inputEnd_ || static_cast<unsigned char>(*cursor_) != nextch)) continue;
         if (star.open) {
             // After no iteration the group holds what it held before the star.
-            groupStart_[star.open[0] - opOpenBase] = no > 0 ? cursor_ - 1 : oldStart;
+            groupStart_[star.open[0] - opOpenBase] = no > 0 ? CharBefore(star.x, cursor_, save) : oldStart;
             groupEnd_[star.close[0] - opCloseBase] = no > 0 ? cursor_ : oldEnd;
         }
         return true;
@@ -563,7 +677,7 @@ bool TvxRegExpr::NextCharStarAttempt(const TCharStar& star, const char* save, in
 bool TvxRegExpr::EnterCharStar(const uint8_t* branch, const TCharStar& star, const uint8_t*& scan) {
     const char* save = cursor_;
     int32_t count = 0;
-    if (star.x[0] == opAnyInLine) {
+    if (star.x[0] == opAnyInLine || star.x[0] == opAnyInLineU) {
         // Only line-break characters and the pair's head can end the run.
         const char* p = save;
         for (;;) {
@@ -573,7 +687,7 @@ bool TvxRegExpr::EnterCharStar(const uint8_t* branch, const TCharStar& star, con
         }
         count = int32_t(p - save);
     } else {
-        while (MatchesOneChar(star.x, save + count)) ++count;
+        for (int32_t width; (width = MatchedCharWidth(star.x, save + count)) > 0;) count += width;
     }
     const char* oldStart = star.open ? groupStart_[star.open[0] - opOpenBase] : nullptr;
     const char* oldEnd = star.close ? groupEnd_[star.close[0] - opCloseBase] : nullptr;
@@ -598,9 +712,9 @@ bool TvxRegExpr::Backtrack(const uint8_t*& scan) {
         switch (op) {
         case opBranch: {
             if (f.b == CharStarFrame) {
-                int32_t no = f.a - 1;
                 TCharStar star;
                 FindCharStar(f.node, star);
+                int32_t no = f.a > 0 ? int32_t(CharBefore(star.x, f.saved + f.a, f.saved) - f.saved) : -1;
                 const size_t below = frames_.size() - 1;
                 const char* oldStart = star.open ? frames_.at(below - 2).saved : nullptr;
                 const char* oldEnd = star.open ? frames_.at(below - 1).saved : nullptr;
@@ -621,9 +735,13 @@ bool TvxRegExpr::Backtrack(const uint8_t*& scan) {
             break;
         }
         case opStar: case opPlus: case opBraces: case opStarShort: case opPlusShort: case opBracesShort: {
-            int32_t no = f.a + (RepeatLimits(f.node).nonGreedy ? 1 : -1);
-            if (NextRepeatAttempt(f.node, f.saved, no, f.b)) {
+            const TRepeatLimits limits = RepeatLimits(f.node);
+            if (limits.nonGreedy ? f.a >= f.b : f.a <= limits.min) break;
+            int32_t no = f.a + (limits.nonGreedy ? 1 : -1);
+            const char* pos = StepRepeat(limits.operand, f.saved, limits.nonGreedy);
+            if (NextRepeatAttempt(f.node, pos, no, f.b)) {
                 f.a = no;
+                f.saved = pos;
                 scan = NextNode(f.node);
                 return true;
             }

@@ -2,8 +2,11 @@
 // The compiled program's opcodes and node layout. Every node starts with a 5-byte header:
 // the opcode and a signed little-endian offset to the next node (0 = none).
 
+#include "../foundation/vxTextCodec.h"
+
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 
 namespace vxre {
 
@@ -41,6 +44,12 @@ enum : uint8_t {
     opNotWordEdge = 38, // empty, not at such a boundary
     opOpenBase = 39,    // opOpen n = 39 + n, n = 1..14
     opCloseBase = 54,   // opClose n = 54 + n
+    // Programs of UTF-8 texts: one character is one to four bytes.
+    opAnyCharU = 69,    // any one character but the end
+    opAnyInLineU = 70,  // any one character but the end and line breaks
+    opClassU = 71,      // one character of a class: a 32-byte set of 0-255, a count, ranges
+    opExactFold = 72,   // a zero-terminated folded text: any text that folds to it
+    opBackRefFold = 73, // 1 byte: group number; the group's text, compared folded
 };
 
 constexpr int32_t NodeHeader = 5;
@@ -62,6 +71,59 @@ inline const uint8_t* NextNode(const uint8_t* node) {
     const int32_t link = ReadInt(node + 1);
     return link ? node + link : nullptr;
 }
+// The characters that opClassU holds: code points 0-255 in a 32-byte set, then the count
+// of ranges above 255 and each range's first and last code point, in ascending order.
+constexpr int32_t ClassSetBytes = 32;
+inline int32_t ClassOperandSize(int32_t ranges) { return ClassSetBytes + 4 + 8 * ranges; }
+inline bool ClassHolds(const uint8_t* operand, char32_t c) {
+    if (c < 256) return (operand[c >> 3] >> (c & 7)) & 1;
+    const uint8_t* ranges = operand + ClassSetBytes + 4;
+    for (int32_t low = 0, high = ReadInt(operand + ClassSetBytes); low < high;) {
+        const int32_t middle = (low + high) / 2;
+        if (c < char32_t(ReadInt(ranges + 8 * middle)))
+            high = middle;
+        else if (c > char32_t(ReadInt(ranges + 8 * middle + 4)))
+            low = middle + 1;
+        else
+            return true;
+    }
+    return false;
+}
+
+// One-character nodes of UTF-8 programs, whose width in bytes varies.
+inline bool HasVariableWidth(uint8_t op) { return op >= opAnyCharU && op <= opExactFold; }
+
+inline bool IsContinuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+// The character at p (before end) and the bytes it takes; a byte that starts no valid
+// UTF-8 sequence is a character of its own, U+FFFD.
+inline char32_t CharAt(const char* p, const char* end, int32_t& width) {
+    if (static_cast<unsigned char>(*p) < 0x80) {
+        width = 1;
+        return static_cast<unsigned char>(*p);
+    }
+    size_t pos = 0;
+    const char32_t c = NextUtf8(std::string_view(p, size_t(end - p)), pos);
+    width = int32_t(pos);
+    return c;
+}
+inline int32_t CharWidth(const char* p, const char* end) {
+    int32_t width;
+    CharAt(p, end, width);
+    return width;
+}
+// The start of the character that ends at p (after floor): the exact step back of what
+// CharAt steps forward, whatever the bytes.
+inline const char* PrevCharStart(const char* p, const char* floor) {
+    const char* q = p - 1;
+    while (q > floor && IsContinuation(*q) && p - q < 4) --q;
+    return q < p - 1 && CharWidth(q, p) != p - q ? p - 1 : q;
+}
+// The first byte of a code point's UTF-8 form.
+inline unsigned char LeadByte(char32_t c) {
+    return c < 0x80 ? uint8_t(c) : c < 0x800 ? uint8_t(0xC0 | c >> 6) : c < 0x10000 ? uint8_t(0xE0 | c >> 12)
+                                                                                  : uint8_t(0xF0 | c >> 18);
+}
+
 inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 inline bool IsOpen(uint8_t op) { return op >= opOpenBase + 1 && op <= opOpenBase + 14; }
 inline bool IsClose(uint8_t op) { return op >= opCloseBase + 1 && op <= opCloseBase + 14; }

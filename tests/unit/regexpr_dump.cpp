@@ -17,7 +17,8 @@ std::string DumpProgram(std::string_view bytes) {
         {opBackRefCI, "BackRefCI"}, {opStarShort, "StarShort"}, {opPlusShort, "PlusShort"},
         {opBracesShort, "BracesShort"}, {opLoopShort, "LoopShort"}, {opLineStart, "LineStart"},
         {opLineEnd, "LineEnd"}, {opAnyInLine, "AnyInLine"}, {opWordEdge, "WordEdge"},
-        {opNotWordEdge, "NotWordEdge"}};
+        {opNotWordEdge, "NotWordEdge"}, {opAnyCharU, "AnyCharU"}, {opAnyInLineU, "AnyInLineU"},
+        {opClassU, "ClassU"}, {opExactFold, "ExactFold"}, {opBackRefFold, "BackRefFold"}};
     const auto* p = reinterpret_cast<const uint8_t*>(bytes.data());
     std::ostringstream out;
     out << int(p[0]);
@@ -33,7 +34,7 @@ std::string DumpProgram(std::string_view bytes) {
         if (link) out << "->" << int(at) + link;
         at += NodeHeader;
         switch (op) {
-        case opExact: case opExactCI: {
+        case opExact: case opExactCI: case opExactFold: {
             const std::string text(reinterpret_cast<const char*>(p + at));
             out << " '" << text << "'";
             at += text.size() + 1;
@@ -58,7 +59,12 @@ std::string DumpProgram(std::string_view bytes) {
             at += 32;
             break;
         }
-        case opBackRef: case opBackRefCI: out << " \\" << int(p[at]); at += 1; break;
+        case opClassU: {
+            out << " set(" << ReadInt(p + at + ClassSetBytes) << " ranges)";
+            at += size_t(ClassOperandSize(ReadInt(p + at + ClassSetBytes)));
+            break;
+        }
+        case opBackRef: case opBackRefCI: case opBackRefFold: out << " \\" << int(p[at]); at += 1; break;
         default: break;
         }
     }

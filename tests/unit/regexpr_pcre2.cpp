@@ -17,18 +17,37 @@ void ApplyModifiers(TvxRegExpr& re, const std::string& modifiers) {
             on = c == '+';
             continue;
         }
+        if (c == 'u') {
+            re.SetUtf8Mode(on);
+            continue;
+        }
         re.SwitchModifier(int32_t(letters.find(c)) + 1, on);
     }
 }
 
 namespace {
 
-const char* const Literals[] = {"a", "b", "c", "ab", "\\."};
-const char* const Atoms[] = {".", "[ab]", "[^a]", "[a-c]", "\\d", "\\w", "\\s", "\\W", "\\b", "\\B", "^", "$"};
 const char* const Quantifiers[] = {"*", "+", "?", "{2}", "{1,2}", "{0,3}", "{2,}", "{0,1}"};
 const char* const ModifierSets[] = {"", "-g", "-s", "+i", "+m", "-g-s", "+i+m", "-g+m"};
-const char InputLetters[] = "abc1 _\r\n.AB-";
 constexpr uint32_t MaxGroups = 9;
+
+// What patterns and inputs are made of; the first four literals and the first atoms are
+// the same for both.
+struct TAlphabet {
+    std::vector<std::string> literals, atoms, letters;
+};
+const TAlphabet& AlphabetOf(TTextKind kind) {
+    static const TAlphabet bytes{{"a", "b", "c", "ab", "\\."},
+                                 {".", "[ab]", "[^a]", "[a-c]", "\\d", "\\w", "\\s", "\\W", "\\b", "\\B", "^", "$"},
+                                 {"a", "b", "c", "1", " ", "_", "\r", "\n", ".", "A", "B", "-"}};
+    static const TAlphabet utf8{
+        {"a", "b", "c", "ab", "\\.", "é", "Жё", "東京", "🎵", "k", "ſ", "ß", "Σ", "ė", "\\x{e9}", "\\x{1F3B5}", "\\xE9"},
+        {".", "[ab]", "[^a]", "[a-c]", "\\d", "\\w", "\\s", "\\W", "\\b", "\\B", "^", "$", "\\D", "\\S", "[é-ж]",
+         "[^é]", "[а-е]", "[東京]", "[^東🎵]", "[\\x{100}-\\x{17F}]", "[k]", "[^s]", "[ßσ]", "[à-ÿ]", "[^\\x{1F000}-\\x{1FFFF}]"},
+        {"a", "b", "1", " ", "_", "\r", "\n", ".", "A", "-", "é", "É", "ж", "Ж", "ё", "東", "京", "🎵", "k", "K", "K", "s",
+         "S", "ſ", "ß", "ẞ", "σ", "ς", "Σ", "Ė", "ė"}};
+    return kind == TTextKind::Utf8 ? utf8 : bytes;
+}
 
 // Builds the pattern twice at once: as the engine reads it and as PCRE2 does, which
 // differ only in the `?` after a quantifier when every quantifier is non-greedy. Every
@@ -36,7 +55,8 @@ constexpr uint32_t MaxGroups = 9;
 // operands get a quantifier other than `?`.
 class TGenerator {
 public:
-    TGenerator(const TChoices& choose, bool ungreedy) : choose_(choose), ungreedy_(ungreedy) {}
+    TGenerator(const TChoices& choose, const TAlphabet& alphabet, bool ungreedy)
+        : choose_(choose), alphabet_(alphabet), ungreedy_(ungreedy) {}
     bool Alternation(int depth) {
         const uint32_t count = 1 + choose_(depth ? 3 : 2);
         bool width = true;
@@ -73,9 +93,9 @@ private:
         assertion_ = false;
         switch (choose_(depth < 2 ? 6 : 4)) {
         case 0:
-        case 1: Add(Literals[choose_(std::size(Literals))]); return true;
+        case 1: Add(Pick(alphabet_.literals)); return true;
         case 2: {
-            const std::string atom = Atoms[choose_(std::size(Atoms))];
+            const std::string atom = Pick(alphabet_.atoms);
             Add(atom);
             assertion_ = atom == "\\b" || atom == "\\B" || atom == "^" || atom == "$";
             return !assertion_;
@@ -87,11 +107,11 @@ private:
                 Add("\\" + std::to_string(closed_[choose_(uint32_t(closed_.size()))]));
                 return true;
             }
-            Add(Literals[0]);
+            Add(alphabet_.literals[0]);
             return true;
         default: {
             if (opened_ >= MaxGroups) {
-                Add(Literals[1]);
+                Add(alphabet_.literals[1]);
                 return true;
             }
             const uint32_t number = ++opened_;
@@ -104,7 +124,10 @@ private:
         }
     }
 
+    const std::string& Pick(const std::vector<std::string>& from) { return from[choose_(uint32_t(from.size()))]; }
+
     const TChoices& choose_;
+    const TAlphabet& alphabet_;
     const bool ungreedy_;
     uint32_t opened_ = 0;
     std::vector<uint32_t> closed_;
@@ -133,6 +156,7 @@ uint32_t Pcre2Options(const std::string& modifiers) {
     ApplyModifiers(probe, modifiers);
     const uint32_t mask = probe.ModifierMask();
     uint32_t options = 0;
+    if (probe.Utf8Mode()) options |= PCRE2_UTF;
     if (mask & TvxRegExpr::ModI) options |= PCRE2_CASELESS;
     if (mask & TvxRegExpr::ModS) options |= PCRE2_DOTALL;
     if (!(mask & TvxRegExpr::ModG)) options |= PCRE2_UNGREEDY;
@@ -177,18 +201,19 @@ std::string Describe(bool found, const std::vector<int>& groups) {
 
 } // namespace
 
-TDifferentialCase GenerateDifferentialCase(const TChoices& choose) {
+TDifferentialCase GenerateDifferentialCase(const TChoices& choose, TTextKind kind) {
     TDifferentialCase c;
-    c.modifiers = ModifierSets[choose(std::size(ModifierSets))];
-    TGenerator generator(choose, c.modifiers.find("-g") != std::string::npos);
+    const TAlphabet& alphabet = AlphabetOf(kind);
+    c.modifiers = std::string(kind == TTextKind::Utf8 ? "+u" : "-u") + ModifierSets[choose(std::size(ModifierSets))];
+    TGenerator generator(choose, alphabet, c.modifiers.find("-g") != std::string::npos);
     generator.Alternation(0);
     c.pattern = generator.ours;
     c.pcrePattern = generator.pcre;
     const uint32_t length = choose(13);
     for (uint32_t i = 0; i < length; ++i) {
-        const char letter = InputLetters[choose(sizeof InputLetters - 1)];
+        const std::string& letter = alphabet.letters[choose(uint32_t(alphabet.letters.size()))];
         // With the m modifier, `$` between the CR and the LF of a pair differs.
-        if (!(letter == '\n' && !c.input.empty() && c.input.back() == '\r' && c.modifiers.find("+m") != std::string::npos))
+        if (!(letter == "\n" && !c.input.empty() && c.input.back() == '\r' && c.modifiers.find("+m") != std::string::npos))
             c.input += letter;
     }
     return c;
@@ -206,8 +231,12 @@ TVerdict CompareWithPcre2(const TDifferentialCase& c, std::string& detail) {
 
     bool pcreFound = false;
     for (const size_t p : AttemptPositions(ours, c.input)) {
+        if (ours.Utf8Mode() && (static_cast<unsigned char>(c.input[p]) & 0xC0) == 0x80) {
+            detail = "pattern " + c.pattern + " on \"" + c.input + "\": an attempt inside a character";
+            return TVerdict::Differ;
+        }
         const int rc = pcre2_match(pcre.code, reinterpret_cast<PCRE2_SPTR>(c.input.data()), c.input.size(), p,
-                                   PCRE2_ANCHORED, pcre.data, pcre.context);
+                                   PCRE2_ANCHORED | PCRE2_NO_UTF_CHECK, pcre.data, pcre.context);
         if (rc > 0) {
             pcreFound = true;
             break;

@@ -12,9 +12,17 @@
 // - `$` with the m modifier between the CR and the LF of a pair: the engine does not
 //   match there, PCRE2 does; inputs with the m modifier hold no such pair.
 // - Line breaks: CR, LF and the pair CR LF, as PCRE2_NEWLINE_ANYCRLF has them.
-// - Case folding: inputs are ASCII, where both fold alike.
+// - Texts of bytes: inputs are ASCII, where both fold alike, and PCRE2 runs without UTF.
+// - UTF-8 texts: patterns and inputs mix ASCII, Latin-1, Latin Extended-A, Greek,
+//   Cyrillic, CJK and a character beyond the Basic Multilingual Plane, with the letters
+//   whose folding is not one to one (k and the Kelvin sign, s and the long s, ß and ẞ, the
+//   three sigmas). PCRE2 runs with PCRE2_UTF, without PCRE2_UCP (so `\w`, `\d`, `\s` and
+//   `\b` know ASCII only, as the engine's do), and with PCRE2_NO_UTF_CHECK, the inputs being
+//   valid UTF-8 by construction. The r modifier's ranges of the Russian alphabet, which
+//   also hold ё and Ё, are not generated.
 // - `\s`: PCRE2 also counts the vertical tab; inputs hold none.
-// - `{,n}`, `\x`, `\A`, `\Z`, `(?...)`, free spacing and code 0 are not generated.
+// - `{,n}`, `\A`, `\Z`, `(?...)`, free spacing and code 0 are not generated, nor `\x`
+//   in texts of bytes, where it names a byte.
 // - The g modifier off makes every quantifier non-greedy and ignores a `?` after it;
 //   PCRE2 runs such patterns with PCRE2_UNGREEDY and without the `?`.
 // - Patterns that the engine compiles with a reported error (a quantifier on an operand
@@ -28,7 +36,8 @@
 
 class TvxRegExpr;
 
-// Applies "+x" / "-x" modifier letters (x one of "irsgmx") to the object.
+// Applies "+x" / "-x" modifier letters (x one of "irsgmx") to the object; "+u" / "-u"
+// makes it read UTF-8 or bytes.
 void ApplyModifiers(TvxRegExpr& re, const std::string& modifiers);
 
 // Gives a number below its argument; the generator's every decision is one call.
@@ -41,7 +50,8 @@ struct TDifferentialCase {
     std::string input;
 };
 
-TDifferentialCase GenerateDifferentialCase(const TChoices& choose);
+enum class TTextKind { Bytes, Utf8 };
+TDifferentialCase GenerateDifferentialCase(const TChoices& choose, TTextKind kind);
 
 enum class TVerdict { Agree, Differ, Skipped };
 // Searches with both engines; on a difference, detail describes both results.

@@ -53,7 +53,7 @@ TEST(RegExprMatch, LiteralsClassesAndEscapes) {
         {"a*{2}", "", "aa{2}", true, {"aa{2}"}},
         {"(a|){2}", "", "a{2}", true, {"a{2}", "a"}},
         {"\\x41\\x{041}", "", "AA", true, {"AA"}},
-        {"\\x{123}", "", "\x12}", true, {"\x12}"}},
+        {"\\x{123}", "-u", "\x12}", true, {"\x12}"}},
         {"[]a]+", "", "x]a]", true, {"]a]"}},
         {"[a-]+", "", "-a-", true, {"-a-"}},
         {"[-a]+", "", "a-a", true, {"a-a"}},
@@ -80,10 +80,62 @@ TEST(RegExprMatch, CaseFoldingAndCyrillicRanges) {
         {"(a(?i)b)c", "", "aBC", false, {}},
         {"(a)\\1", "+i", "aA", true, {"aA"}},
         {"(a)\\1", "", "aA", false, {}},
-        {"[\xE0-\xFF]+", "", "\xB8\xE0\xFF", true, {"\xB8\xE0\xFF"}},
-        {"[\xE0-\xDF]+", "", "\xC0\xB8\xA8\xFF", true, {"\xC0\xB8\xA8\xFF"}},
-        {"x[\xE0-\xDF]", "-r", "x\xE0", false, {}}, // a range that runs backwards
-        {"\xE9+", "+i", "\xC9\xE9", true, {"\xC9\xE9"}},
+        {"[\xE0-\xFF]+", "-u", "\xB8\xE0\xFF", true, {"\xB8\xE0\xFF"}},
+        {"[\xE0-\xDF]+", "-u", "\xC0\xB8\xA8\xFF", true, {"\xC0\xB8\xA8\xFF"}},
+        {"x[\xE0-\xDF]", "-u-r", "x\xE0", false, {}}, // a range that runs backwards
+        {"\xE9+", "-u+i", "\xC9\xE9", true, {"\xC9\xE9"}},
+    };
+    for (const auto& c : cases) ExpectMatch(c);
+}
+
+// UTF-8 texts: characters of one to four bytes, Unicode's simple case folding, and the
+// word letters, digits and blanks of ASCII.
+TEST(RegExprMatch, Utf8CharactersClassesAndFolding) {
+    const MatchCase cases[] = {
+        {"(.)", "+u", "émile.txt", true, {"é", "é"}},
+        {"^.{5}\\.", "+u", "émile.txt", true, {"émile."}},
+        {".{3}", "+u", "東京🎵x", true, {"東京🎵"}},
+        {"[éè]+", "+u", "xèéy", true, {"èé"}},
+        {"(?i)ÉMILE", "+u", "émile.txt", true, {"émile"}},
+        {"[à-ÿ]+", "+u", "Aàÿz", true, {"àÿ"}},
+        {"[東京]+", "+u", "北京東京", true, {"京東京"}},
+        {"[^é]+", "+u", "ééabé", true, {"ab"}},
+        {"[^a]{2}", "+u", "a東🎵", true, {"東🎵"}},
+        {"\\x{1F3B5}|\\xE9", "+u", "café🎵", true, {"é"}},
+        {"[\\x{100}-\\x{17F}]+", "+u", "Łódź", true, {"Ł"}},
+        {"(.)$", "-s+u", "ab🎵", true, {"🎵", "🎵"}},
+        {"(.)*x", "-s+u", "é東x", true, {"é東x", "東"}},
+        {"é+?", "+u", "ééé", true, {"é"}},
+        {"é{2}", "+u", "éé", true, {"éé"}},
+        {"^(.)(.*)\\.(\\w+)$", "-s+u", "東京 2026.txt", true, {"東京 2026.txt", "東", "京 2026", "txt"}},
+        // The r modifier: а-я holds ё, А-я both alphabets with Ё and ё.
+        {"[а-я]+", "+u", "Жёлтый", true, {"ёлтый"}},
+        {"[а-я]+", "+u-r", "Жёлтый", true, {"лтый"}},
+        {"^[А-я]+$", "+u", "ЁЖёж", true, {"ЁЖёж"}},
+        {"^[А-я]+$", "+u-r", "ЁЖёж", false, {}},
+        // Case folding: Greek, Cyrillic, Latin Extended-A, and the letters of several forms.
+        {"(?i)σ+", "+u", "ΣσςX", true, {"Σσς"}},
+        {"(?i)[ж-ю]+", "+u", "ЖЮЯ", true, {"ЖЮ"}},
+        {"(?i)łódź", "+u", "ŁÓDŹ", true, {"ŁÓDŹ"}},
+        {"(?i)k", "+u", "\u212A", true, {"\u212A"}},  // the Kelvin sign
+        {"(?i)[^k]", "+u", "K\u212Ak", false, {}},
+        {"(?i)s+", "+u", "sſS", true, {"sſS"}},         // the long s
+        {"(?i)ß", "+u", "ẞ", true, {"ẞ"}},             // capital sharp s, one to one
+        {"(?i)ss", "+u", "ß", false, {}},               // full folding's "ss" is not simple folding
+        {"(?i)(k)\\1", "+u", "k\u212A", true, {"k\u212A", "k"}},
+        // Word letters, digits and blanks stay ASCII.
+        {"\\w+", "+u", "émile", true, {"mile"}},
+        {"\\bmile", "+u", "émile", true, {"mile"}},
+        {"\\D\\S\\W", "+u", "1éжö", true, {"éжö"}},
+    };
+    for (const auto& c : cases) ExpectMatch(c);
+}
+
+// Where the process is not in UTF-8, texts are bytes of its ANSI code page.
+TEST(RegExprMatch, BytesOfAnAnsiCodePage) {
+    const MatchCase cases[] = {
+        {"(.)", "-u", "\xE9mile", true, {"\xE9", "\xE9"}},
+        {"(.)", "-u", "émile", true, {"\xC3", "\xC3"}}, // UTF-8 read as bytes: half a character
     };
     for (const auto& c : cases) ExpectMatch(c);
 }
@@ -234,7 +286,8 @@ TEST(RegExprCompile, ReportsEveryErrorAndRecoversWhereItShould) {
         {"\\x", "", false, {111}},
         {"\\x4", "", false, {111}},
         {"\\x{12", "", false, {111}},
-        {"\\x{123}", "", true, {112}},
+        {"\\x{123}", "-u", true, {112}},
+        {"\\x{110000}", "", true, {112}},
         {"[ab", "", false, {113}},
         {"*a", "", false, {115}},
         {"a|?", "", false, {115}},
@@ -492,17 +545,19 @@ TEST(RegExprSafety, ASearchBeyondTheStackLimitEndsWithoutAMatch) {
 // Generated patterns of the dialect both engines share, searched by both: every
 // difference is a fault of the engine (see regexpr_pcre2.h for what is left out).
 TEST(RegExprDifferential, AgreesWithPcre2) {
-    std::mt19937 random(20261207);
-    const TChoices choose = [&](uint32_t n) { return n ? uint32_t(random() % n) : 0u; };
-    int compared = 0;
-    for (int round = 0; round < 20000; ++round) {
-        const TDifferentialCase c = GenerateDifferentialCase(choose);
-        std::string detail;
-        const TVerdict verdict = CompareWithPcre2(c, detail);
-        ASSERT_NE(verdict, TVerdict::Differ) << detail;
-        compared += verdict == TVerdict::Agree;
+    for (const TTextKind kind : {TTextKind::Bytes, TTextKind::Utf8}) {
+        std::mt19937 random(20261207);
+        const TChoices choose = [&](uint32_t n) { return n ? uint32_t(random() % n) : 0u; };
+        int compared = 0;
+        for (int round = 0; round < 20000; ++round) {
+            const TDifferentialCase c = GenerateDifferentialCase(choose, kind);
+            std::string detail;
+            const TVerdict verdict = CompareWithPcre2(c, detail);
+            ASSERT_NE(verdict, TVerdict::Differ) << detail;
+            compared += verdict == TVerdict::Agree;
+        }
+        EXPECT_GT(compared, 15000);
     }
-    EXPECT_GT(compared, 15000);
 }
 
 } // namespace

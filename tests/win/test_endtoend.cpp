@@ -684,6 +684,16 @@ TEST_F(EndToEnd, ListsInEveryEncodingReachTheProgramWithUnicodeNames) {
         }
     }
 
+    // The groups of an expression hold whole characters, and case folds beyond ASCII: the
+    // first character of every name that holds an "É" or an "Ë" in either case.
+    DeleteFileA(temp_.File("probe.log").c_str());
+    RunOver(utf8, "/X:" + probe_ + " /P /G:0 \"/R:(?i)\\\\(.)[^\\\\]*[\u00C9\u00CB]\" /B:$1");
+    const std::vector<TProbeStart> starts = Starts();
+    ASSERT_EQ(starts.size(), 3u);
+    EXPECT_EQ(starts[0].args, (V{"c", paths[0]}));
+    EXPECT_EQ(starts[1].args, (V{paths[1]})); // no match: $1 is empty
+    EXPECT_EQ(starts[2].args, (V{"\U0001F3B5", paths[2]}));
+
     // An encoding that the system does not know is said, and nothing starts.
     DeleteFileA(temp_.File("probe.log").c_str());
     TZemrunProcess zemrun("/L:" + WriteList(utf8) + " /X:" + probe_ + " /C:klingon");
