@@ -7,6 +7,7 @@
 #include "vxRegExprOps.h"
 
 #include <algorithm>
+#include <cstring>
 
 using namespace vxre;
 
@@ -167,19 +168,27 @@ bool TvxRegExpr::Exec(std::string_view text) {
 
 void TvxRegExpr::SetInputString(std::string_view text) {
     if (groupEnd_[0]) ClearGroups(); // only a match leaves groups behind
-    input_.assign(text.substr(0, std::min(text.size(), text.find('\0'))));
+    const size_t size = std::min(text.size(), text.find('\0'));
+    // A zero byte ends the copy: the matcher may read the character at the end.
+    if (!input_ || size >= inputCapacity_) {
+        inputCapacity_ = std::max<size_t>(size + 1, 64);
+        input_ = std::make_unique_for_overwrite<char[]>(inputCapacity_);
+    }
+    std::memcpy(input_.get(), text.data(), size);
+    input_[size] = '\0';
+    inputSize_ = size;
     hasInput_ = true;
 }
 
 std::string TvxRegExpr::MatchText(int32_t n) const {
     const int32_t pos = MatchPos(n);
-    return pos < 0 ? std::string() : input_.substr(size_t(pos), size_t(MatchLen(n)));
+    return pos < 0 ? std::string() : std::string(input_.get() + pos, size_t(MatchLen(n)));
 }
 
 int32_t TvxRegExpr::MatchPos(int32_t n) const {
     if (n < 0 || n >= GroupSlots || !hasInput_ || !groupStart_[n] || !groupEnd_[n]) return -1;
     if (groupEnd_[n] < groupStart_[n]) return -1;
-    return int32_t(groupStart_[n] - input_.data());
+    return int32_t(groupStart_[n] - input_.get());
 }
 
 int32_t TvxRegExpr::MatchLen(int32_t n) const {

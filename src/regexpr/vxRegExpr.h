@@ -206,7 +206,11 @@ private:
     int32_t mustLength_ = 0;
 
     // Input and match state.
-    std::string input_;
+    // Kept from search to search, so that a new line of no greater length is only copied;
+    // a zero byte follows the text.
+    std::unique_ptr<char[]> input_;
+    size_t inputSize_ = 0;
+    size_t inputCapacity_ = 0;
     bool hasInput_ = false;
     const char* cursor_ = nullptr;
     const char* inputStart_ = nullptr;

@@ -30,6 +30,8 @@ const uint8_t* AfterBranchRepeat(const uint8_t* firstBranch) {
     return NextNode(NextNode(firstBranch) + NodeHeader);
 }
 
+unsigned char LiteralAhead(const uint8_t* node);
+
 } // namespace
 
 bool TvxRegExpr::SearchFrom(int32_t offset) {
@@ -44,14 +46,14 @@ bool TvxRegExpr::SearchFrom(int32_t offset) {
     }
     // Only a match leaves groups behind, group 0 among them; a search starts without.
     if (groupEnd_[0]) ClearGroups();
-    if (size_t(offset) > input_.size() + 1) return false;
-    const char* start = input_.data() + offset - 1;
-    const char* end = input_.data() + input_.size();
+    if (size_t(offset) > inputSize_ + 1) return false;
+    const char* start = input_.get() + offset - 1;
+    const char* end = input_.get() + inputSize_;
     if (mustOffset_ >= 0 && mustLength_ > 0) {
         const std::string_view must = MustText();
         if (std::string_view(start, size_t(end - start)).find(must) == std::string_view::npos) return false;
     }
-    inputStart_ = input_.data();
+    inputStart_ = input_.get();
     inputEnd_ = end;
     loopDepth_ = 0;
     abandoned_ = false;
@@ -247,11 +249,13 @@ bool TvxRegExpr::Match(const uint8_t* start) {
     }
 }
 
-// Every few thousand steps: false when the search must end, past its step bound or on a
+// Every few thousand steps: false when the search must end, past its bound of steps or of
+// memory (which a few thousand steps overrun by a few hundred kilobytes at most), or on a
 // stop request.
 bool TvxRegExpr::GoesOn() {
     nextCheck_ = steps_ + StepsBetweenChecks;
-    if ((stepLimit_ && steps_ > stepLimit_) || (stopCheck_ && stopCheck_(stopContext_))) abandoned_ = true;
+    if ((stepLimit_ && steps_ > stepLimit_) || StackBytes() >= stackLimit_ || (stopCheck_ && stopCheck_(stopContext_)))
+        abandoned_ = true;
     return !abandoned_;
 }
 
@@ -262,15 +266,11 @@ bool TvxRegExpr::RunForward(const uint8_t*& scan) {
             ReportError(1002);
             return false;
         }
-        if (StackBytes() >= stackLimit_) {
-            abandoned_ = true;
-            return false;
-        }
         if (++steps_ >= nextCheck_ && !GoesOn()) return false;
         const uint8_t op = scan[0];
         const uint8_t* operand = scan + NodeHeader;
         const uint8_t* next = NextNode(scan);
-        const auto c = cursor_ < inputEnd_ ? static_cast<unsigned char>(*cursor_) : 0;
+        const auto c = static_cast<unsigned char>(*cursor_); // the zero after the text at its end
         const bool atEnd = cursor_ >= inputEnd_;
         switch (op) {
         case opEnd: return true;
@@ -337,6 +337,13 @@ bool TvxRegExpr::RunForward(const uint8_t*& scan) {
                 TCharStar star;
                 if (FindCharStar(scan, star)) {
                     if (!EnterCharStar(scan, star, scan)) return false;
+                    continue;
+                }
+                // An alternative that begins with a literal other than the character here
+                // cannot match: the next one follows at once, without a choice point.
+                const unsigned char first = LiteralAhead(operand);
+                if (first && first != c) {
+                    scan = next;
                     continue;
                 }
                 frames_.push_back({scan, cursor_, 0, 0});
@@ -658,8 +665,8 @@ bool TvxRegExpr::NextCharStarAttempt(const TCharStar& star, const char* save, in
     const unsigned char nextch = LiteralAhead(star.follow);
     if (nextch) {
         // Straight to the last count whose position holds the literal.
-        if (save + no >= inputEnd_) no = int32_t(inputEnd_ - save) - 1;
-        while (no >= 0 && static_cast<unsigned char>(save[no]) != nextch) --no;
+        const char* last = FindLastByte(save, save + std::min<ptrdiff_t>(no + 1, inputEnd_ - save), nextch);
+        no = last ? int32_t(last - save) : -1;
     }
     for (; no >= 0; --no) {
         cursor_ = save + no;

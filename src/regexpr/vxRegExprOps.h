@@ -124,6 +124,22 @@ inline unsigned char LeadByte(char32_t c) {
                                                                                   : uint8_t(0xF0 | c >> 18);
 }
 
+// The last position in [first, last) that holds the byte c; null when none does. Eight
+// bytes at a time: the backtracking of a star looks back for the literal after it.
+inline const char* FindLastByte(const char* first, const char* last, unsigned char c) {
+    constexpr uint64_t ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
+    const uint64_t pattern = ones * c;
+    for (; last - first >= 8; last -= 8) {
+        uint64_t word;
+        std::memcpy(&word, last - 8, 8);
+        const uint64_t x = word ^ pattern; // a zero byte where the word holds c
+        if ((x - ones) & ~x & highs) break;
+    }
+    while (last > first)
+        if (static_cast<unsigned char>(*--last) == c) return last;
+    return nullptr;
+}
+
 inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 inline bool IsOpen(uint8_t op) { return op >= opOpenBase + 1 && op <= opOpenBase + 14; }
 inline bool IsClose(uint8_t op) { return op >= opCloseBase + 1 && op <= opCloseBase + 14; }

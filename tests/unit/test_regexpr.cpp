@@ -406,6 +406,26 @@ TEST(RegExprProgram, LaysOutTheDocumentedNodes) {
               "28:Close1->38 | 33:Branch->38 | 38:Empty->43 | 43:End");
 }
 
+TEST(RegExprProgram, Utf8ProgramsKeepAsciiNodesAndStartOnWholeCharacters) {
+    EXPECT_EQ(Dump("[ab]", "+u"), "216 | 1:Branch->14 | 6:InTriple->14 [abb] | 14:End");
+    EXPECT_EQ(Dump("k", "+u+i"), "216 | 1:Branch->13 | 6:ExactFold->13 'k' | 13:End");
+    EXPECT_EQ(Dump("[^a]", "+u"), "216 | 1:Branch->55 | 6:ClassU->55 set(1 ranges) | 55:End");
+    const auto startBytes = [](const char* pattern, const char* modifiers) {
+        TvxRegExpr re;
+        ApplyModifiers(re, modifiers);
+        re.SetExpression(pattern);
+        re.EnsureProgram();
+        std::string bytes;
+        for (int c = 0; c < 256; ++c)
+            if (re.StartSet().test(size_t(c))) bytes += char(c);
+        return bytes;
+    };
+    EXPECT_EQ(startBytes("[\\x{E9}\\x{436}\\x{6771}\\x{1F3B5}]", "+u"), "\xC3\xD0\xE6\xF0");
+    EXPECT_EQ(startBytes("k", "+u+i"), "Kk\xE2"); // and the Kelvin sign
+    const std::string any = startBytes(".", "+u");
+    EXPECT_EQ(any.size(), 256u - 64); // every byte but the continuation bytes
+}
+
 TEST(RegExprProgram, ComputesTheSearchHints) {
     TvxRegExpr re;
     re.SetExpression("abc|abd");
@@ -456,6 +476,19 @@ TEST(RegExprObject, DefaultsModifiersAndLifecycle) {
     EXPECT_TRUE(re.Exec("a\r\nb"));
     re.SetLinePairedSeparator("");
     EXPECT_TRUE(re.Exec("a\r\nb")); // LF alone is still a line break
+}
+
+TEST(RegExprObject, FlipCaseIsACharacterFunction) {
+    TvxRegExpr re;
+    re.SetUtf8Mode(true);
+    EXPECT_EQ(re.FlipCase(U'\u0436'), U'\u0416');
+    EXPECT_EQ(re.FlipCase(U'\u0416'), U'\u0436');
+    EXPECT_EQ(re.FlipCase(U'k'), U'K');
+    EXPECT_EQ(re.FlipCase(U'\u212A'), U'k');
+    EXPECT_EQ(re.FlipCase(U'\u00DF'), U'\u1E9E');
+    EXPECT_EQ(re.FlipCase(U'\u6771'), U'\u6771');
+    re.SetUtf8Mode(false);
+    EXPECT_EQ(re.FlipCase(0xE9), 0xC9u);
 }
 
 TEST(RegExprObject, MatchTextAndRepeatedExpressions) {
@@ -518,6 +551,22 @@ TEST(RegExprSafety, LongLinesNeitherCrashNorChangeTheResult) {
         EXPECT_EQ(re.Exec(c.input), c.found) << c.pattern;
         EXPECT_EQ(re.MatchText(0).size(), c.length) << c.pattern;
     }
+}
+
+// Bytes that are no UTF-8 cannot come from a list, but the engine must still stay inside
+// the text with them.
+TEST(RegExprSafety, BytesThatAreNoUtf8StayInsideTheText) {
+    const std::string inputs[] = {"\xC3", "a\xE2\x82", "\x80\x80x", "\xF0\x9F\x8E", "\xED\xA0\x80z", "\xC3\xA9\xA9"};
+    const char* patterns[] = {".", "(.)*$", ".{2}", "[^a]+", "(?i)[\\xE9-\\x{436}]|k", "(.)\\1", "^(.*?)(.)$", "(?i)(.)\\1*"};
+    for (const char* pattern : patterns)
+        for (const std::string& input : inputs) {
+            TvxRegExpr re;
+            re.SetUtf8Mode(true);
+            re.SetExpression(pattern);
+            if (!re.Exec(input)) continue;
+            for (int32_t n = 0; n < TvxRegExpr::GroupSlots; ++n)
+                EXPECT_LE(re.MatchPos(n) + re.MatchLen(n), int32_t(input.size())) << pattern;
+        }
 }
 
 TEST(RegExprSafety, ASearchBeyondTheStackLimitEndsWithoutAMatch) {
