@@ -624,7 +624,7 @@ bool TvxRegExpr::FindCharStar(const uint8_t* branch, TCharStar& star) const {
 }
 
 // The bytes of the one character at p that a one-character node matches; 0 when it
-// matches none there. Literals of one byte only.
+// matches none there. Of the literals, those of one byte or one folded character.
 int32_t TvxRegExpr::MatchedCharWidth(const uint8_t* node, const char* p) const {
     if (p >= inputEnd_) return 0;
     const auto c = static_cast<unsigned char>(*p);
@@ -668,17 +668,14 @@ bool TvxRegExpr::NextCharStarAttempt(const TCharStar& star, const char* save, in
         const char* last = FindLastByte(save, save + std::min<ptrdiff_t>(no + 1, inputEnd_ - save), nextch);
         no = last ? int32_t(last - save) : -1;
     }
-    for (; no >= 0; --no) {
-        cursor_ = save + no;
-        if (nextch && (cursor_ >= inputEnd_ || static_cast<unsigned char>(*cursor_) != nextch)) continue;
-        if (star.open) {
-            // After no iteration the group holds what it held before the star.
-            groupStart_[star.open[0] - opOpenBase] = no > 0 ? CharBefore(star.x, cursor_, save) : oldStart;
-            groupEnd_[star.close[0] - opCloseBase] = no > 0 ? cursor_ : oldEnd;
-        }
-        return true;
+    if (no < 0) return false;
+    cursor_ = save + no;
+    if (star.open) {
+        // After no iteration the group holds what it held before the star.
+        groupStart_[star.open[0] - opOpenBase] = no > 0 ? CharBefore(star.x, cursor_, save) : oldStart;
+        groupEnd_[star.close[0] - opCloseBase] = no > 0 ? cursor_ : oldEnd;
     }
-    return false;
+    return true;
 }
 
 bool TvxRegExpr::EnterCharStar(const uint8_t* branch, const TCharStar& star, const uint8_t*& scan) {

@@ -138,6 +138,11 @@ TEST(RegExprMatch, BytesOfAnAnsiCodePage) {
         {"(.)", "-u", "émile", true, {"\xC3", "\xC3"}}, // UTF-8 read as bytes: half a character
     };
     for (const auto& c : cases) ExpectMatch(c);
+    // Which of the two a new object reads follows the process code page.
+    setenv("ZEMRUN_CODEPAGE", "1252", 1);
+    EXPECT_FALSE(TvxRegExpr().Utf8Mode());
+    unsetenv("ZEMRUN_CODEPAGE");
+    EXPECT_TRUE(TvxRegExpr().Utf8Mode());
 }
 
 TEST(RegExprMatch, GroupsAlternationAndBackReferences) {
