@@ -42,19 +42,6 @@ char32_t NextUtf8(std::string_view text, size_t& pos) {
     return code;
 }
 
-namespace {
-void AppendUtf16(std::u16string& out, char32_t code) {
-    if (code < 0x10000) {
-        out += char16_t(code);
-    } else {
-        code -= 0x10000;
-        out += char16_t(0xD800 + (code >> 10));
-        out += char16_t(0xDC00 + (code & 0x3FF));
-    }
-}
-
-} // namespace
-
 void AppendUtf8(std::string& out, char32_t code) {
     if (code < 0x80) {
         out += char(code);
@@ -74,6 +61,15 @@ void AppendUtf8(std::string& out, char32_t code) {
 }
 
 namespace {
+void AppendUtf16(std::u16string& out, char32_t code) {
+    if (code < 0x10000) {
+        out += char16_t(code);
+    } else {
+        code -= 0x10000;
+        out += char16_t(0xD800 + (code >> 10));
+        out += char16_t(0xDC00 + (code & 0x3FF));
+    }
+}
 
 std::u16string Utf8ToUtf16(std::string_view text) {
     std::u16string out;
