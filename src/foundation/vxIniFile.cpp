@@ -8,6 +8,35 @@
 #include <cstdio>
 
 namespace {
+// One line of an INI file that says something: a section's head, or a key with its value
+// (the texts as they stand in the line, blanks around them included).
+struct TIniLine {
+    bool section;
+    std::string_view name;
+    std::string_view value;
+    bool hasValue; // the line holds "="
+};
+
+// The parse that every INI reading shares: lines are trimmed, and empty lines and lines
+// that begin with ";" are passed over; with inlineComments a ";" anywhere begins a comment.
+template <typename TVisit> void ForEachIniLine(const TvxStringList& lines, bool inlineComments, TVisit visit) {
+    for (int32_t i = 0; i < lines.Count(); ++i) {
+        std::string_view line = lines.Strings(i);
+        if (inlineComments) line = line.substr(0, line.find(';'));
+        const std::string trimmed = Trim(line);
+        if (trimmed.empty() || trimmed[0] == ';') continue;
+        const std::string_view text = trimmed;
+        if (text[0] == '[') {
+            const size_t close = text.find(']', 1);
+            visit(TIniLine{true, text.substr(1, close == std::string_view::npos ? close : close - 1), {}, false});
+            continue;
+        }
+        const size_t equals = text.find('=');
+        const bool hasValue = equals != std::string_view::npos;
+        visit(TIniLine{false, text.substr(0, equals), hasValue ? text.substr(equals + 1) : std::string_view(), hasValue});
+    }
+}
+
 // Looks a folded name up in an index of first positions; -1 when it is not there.
 int32_t IndexOfName(const std::unordered_map<std::string_view, int32_t>& index, const std::string& upperName) {
     const auto found = index.find(upperName);
@@ -110,25 +139,23 @@ void TvxIniFile::LoadFromFile(const std::string& path) {
     if (!PathExists(path)) return;
     TvxStringList lines;
     lines.LoadFromFile(path);
+    LoadLines(lines);
+}
+
+void TvxIniFile::LoadFromText(std::string_view bytes) {
+    TvxStringList lines;
+    lines.LoadFromText(bytes);
+    LoadLines(lines);
+}
+
+void TvxIniFile::LoadLines(const TvxStringList& lines) {
     TvxIniFileSection* current = nullptr;
-    for (int32_t i = 0; i < lines.Count(); ++i) {
-        std::string_view line = lines.Strings(i);
-        const size_t comment = line.find(';');
-        if (comment == 0) continue;
-        if (comment != std::string_view::npos) line = line.substr(0, comment);
-        const std::string trimmed = Trim(line);
-        if (trimmed.empty()) continue;
-        if (trimmed[0] == '[') {
-            const size_t close = trimmed.find(']', 1);
-            const std::string name = trimmed.substr(1, close == std::string::npos ? std::string::npos : close - 1);
-            current = FindSection(Unescape(name), nullptr, true);
-        } else if (current) {
-            const size_t equals = trimmed.find('=');
-            const std::string name = trimmed.substr(0, equals);
-            const std::string value = equals == std::string::npos ? std::string() : trimmed.substr(equals + 1);
-            current->FindKey(Unescape(name), nullptr, true)->SetValue(Unescape(value));
-        }
-    }
+    ForEachIniLine(lines, true, [&](const TIniLine& line) {
+        if (line.section)
+            current = FindSection(Unescape(line.name), nullptr, true);
+        else if (current)
+            current->FindKey(Unescape(line.name), nullptr, true)->SetValue(Unescape(line.value));
+    });
     modified_ = true;
 }
 
@@ -152,7 +179,7 @@ void TvxIniFile::ClearFlags() {
     }
 }
 
-void TvxIniFile::SaveToFile(const std::string& path) {
+std::string TvxIniFile::Text() const {
     std::string text;
     for (int32_t i = 0; i < SectionCount(); ++i) {
         const TvxIniFileSection* section = Sections(i);
@@ -167,6 +194,11 @@ void TvxIniFile::SaveToFile(const std::string& path) {
             text += "\r\n";
         }
     }
+    return text;
+}
+
+void TvxIniFile::SaveToFile(const std::string& path) {
+    const std::string text = Text();
     const std::string temporary = TemporaryPath(path);
     try {
         TvxFileWriter writer(temporary);
@@ -238,21 +270,20 @@ std::string ReadProfileString(const std::string& file, const std::string& sectio
         return FirstUtf16Units(defaultValue, 4095);
     }
     bool inSection = false;
-    for (int32_t i = 0; i < lines.Count(); ++i) {
-        const std::string line = Trim(lines.Strings(i));
-        if (line.empty() || line[0] == ';') continue;
-        if (line[0] == '[') {
-            const size_t close = line.find(']');
-            inSection = SameTextAnsi(Trim(line.substr(1, close == std::string::npos ? std::string::npos : close - 1)),
-                                     section);
-            continue;
+    std::string found;
+    bool isFound = false;
+    ForEachIniLine(lines, false, [&](const TIniLine& line) {
+        if (isFound) return;
+        if (line.section) {
+            inSection = SameTextAnsi(Trim(line.name), section);
+            return;
         }
-        const size_t equals = line.find('=');
-        if (!inSection || equals == std::string::npos || !SameTextAnsi(Trim(line.substr(0, equals)), key)) continue;
-        std::string value = Trim(line.substr(equals + 1));
-        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
-            value = value.substr(1, value.size() - 2);
-        return FirstUtf16Units(value, 4095);
-    }
+        if (!inSection || !line.hasValue || !SameTextAnsi(Trim(line.name), key)) return;
+        found = Trim(line.value);
+        if (found.size() >= 2 && (found.front() == '"' || found.front() == '\'') && found.back() == found.front())
+            found = found.substr(1, found.size() - 2);
+        isFound = true;
+    });
+    if (isFound) return FirstUtf16Units(found, 4095);
     return FirstUtf16Units(defaultValue, 4095);
 }

@@ -10,6 +10,7 @@
 #include <unordered_map>
 
 class TvxIniFile;
+class TvxStringList;
 class TvxIniFileSection;
 
 class TvxIniFileKey : public TvxObject {
@@ -28,6 +29,7 @@ public:
 
 private:
     friend class TvxIniFile;
+class TvxStringList;
     friend class TvxIniFileSection;
     TvxIniFileSection* section_;
     std::string name_;
@@ -53,6 +55,7 @@ public:
 
 private:
     friend class TvxIniFile;
+class TvxStringList;
     friend class TvxIniFileKey;
     TvxIniFile* file_;
     std::string name_;
@@ -79,11 +82,15 @@ public:
 
     // Merges the file at path into the document; nothing happens when there is none.
     void LoadFromFile(const std::string& path);
+    // Merges the bytes of an INI file held in memory, decoded as a file's would be.
+    void LoadFromText(std::string_view bytes);
     void Reload();
     void Save() { SaveToFile(fileName_); }
     // Writes the whole document through a temporary file in the same folder that then
     // replaces the old file, so that a failed write never leaves a truncated file.
     void SaveToFile(const std::string& path);
+    // The bytes that a save writes.
+    std::string Text() const;
     bool IsModified() const;
     const std::string& FileName() const { return fileName_; }
 
@@ -97,6 +104,7 @@ protected:
 
 private:
     friend class TvxIniFileSection;
+    void LoadLines(const TvxStringList& lines);
     void RemoveSections();
 
     std::string fileName_;

@@ -3,6 +3,7 @@
 #include "vxFileUtils.h"
 #include "vxTextCodec.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -120,11 +121,11 @@ private:
     bool skipLineFeed_ = false; // the previous piece ended with a carriage return
 };
 
-// Reads until the buffer is full or the file ends.
-size_t Fill(TvxFileReader& file, std::vector<char>& buffer) {
+// Fills the buffer from the source until it is full or the source ends.
+size_t Fill(const std::function<size_t(char*, size_t)>& read, std::vector<char>& buffer) {
     size_t size = 0;
     while (size < buffer.size()) {
-        const size_t got = file.Read(buffer.data() + size, buffer.size() - size);
+        const size_t got = read(buffer.data() + size, buffer.size() - size);
         if (got == 0) break;
         size += got;
     }
@@ -164,8 +165,23 @@ private:
 
 void TvxStringList::LoadFromFile(const std::string& path, uint32_t codePage) {
     TvxFileReader file(path);
+    LoadLines([&](char* buffer, size_t size) { return file.Read(buffer, size); }, codePage);
+}
+
+void TvxStringList::LoadFromText(std::string_view bytes, uint32_t codePage) {
+    LoadLines(
+        [&](char* buffer, size_t size) {
+            const size_t taken = std::min(size, bytes.size());
+            std::memcpy(buffer, bytes.data(), taken);
+            bytes.remove_prefix(taken);
+            return taken;
+        },
+        codePage);
+}
+
+void TvxStringList::LoadLines(const std::function<size_t(char*, size_t)>& read, uint32_t codePage) {
     std::vector<char> chunk(ChunkSize);
-    size_t size = Fill(file, chunk);
+    size_t size = Fill(read, chunk);
     const TvxTextFormat format = DetectTextFormat(std::string_view(chunk.data(), size), size < chunk.size());
     const int32_t first = Count();
     // A mark or the shape of UTF-16 decides; else the page the caller names; else the
@@ -181,7 +197,7 @@ void TvxStringList::LoadFromFile(const std::string& path, uint32_t codePage) {
             const std::string text = decoder.Decode(std::string_view(chunk.data() + skip, size - skip), last);
             more = lines.Feed(text.data(), text.data() + text.size()) && !last;
             skip = 0;
-            if (more) size = Fill(file, chunk);
+            if (more) size = Fill(read, chunk);
         }
         linesCodePage = codepage::Utf8;
     } else {
@@ -193,7 +209,7 @@ void TvxStringList::LoadFromFile(const std::string& path, uint32_t codePage) {
             const bool more = lines.Feed(chunk.data() + skip, chunk.data() + size);
             skip = 0;
             if (!more || size < chunk.size()) break;
-            size = Fill(file, chunk);
+            size = Fill(read, chunk);
         }
         if (linesCodePage == 0) linesCodePage = validator.Valid() ? codepage::Utf8 : LegacyAnsiCodePage();
     }
