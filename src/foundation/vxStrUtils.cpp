@@ -1,5 +1,7 @@
 #include "vxStrUtils.h"
 
+#include <algorithm>
+
 namespace {
 bool IsTrimmed(unsigned char c) { return c <= 32; }
 
@@ -47,5 +49,22 @@ int32_t ReadInteger(std::string_view text) {
 
 std::string IntToText(int32_t value) { return std::to_string(value); }
 
-// Folded texts may differ in length from the originals (a UTF-8 letter and its capital).
-bool SameTextAnsi(std::string_view a, std::string_view b) { return AnsiUpperCase(a) == AnsiUpperCase(b); }
+namespace {
+bool IsAsciiText(std::string_view text) {
+    for (const char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
+char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? char(c - 32) : c; }
+} // namespace
+
+// Folded texts may differ in length from the originals (a UTF-8 letter and its capital),
+// and a letter beyond ASCII may fold to an ASCII one. Two ASCII texts, the common case of
+// file and key names, fold in every code page as ASCII does: compared in place.
+bool SameTextAnsi(std::string_view a, std::string_view b) {
+    if (IsAsciiText(a) && IsAsciiText(b))
+        return a.size() == b.size() &&
+               std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return AsciiUpper(x) == AsciiUpper(y); });
+    return AnsiUpperCase(a) == AnsiUpperCase(b);
+}

@@ -39,6 +39,9 @@ TEST(AnsiCase, FoldsLettersOfTheProcessCodePage) {
     unsetenv("ZEMRUN_CODEPAGE");
     EXPECT_TRUE(SameTextAnsi("General", "GENERAL"));
     EXPECT_FALSE(SameTextAnsi("Convert ", "Convert"));
+    EXPECT_TRUE(SameTextAnsi("C:\\Tools\\Conv.EXE", "c:\\tools\\conv.exe"));
+    EXPECT_FALSE(SameTextAnsi("a[", "A{")); // only letters fold
+    EXPECT_TRUE(SameTextAnsi("caf\xC3\xA9.exe", "CAF\xC3\x89.EXE")); // beyond ASCII, by the code page
     EXPECT_EQ(AnsiUpperChar(0xDF), 0xDF); // sharp s has no single upper case
     EXPECT_EQ(AnsiLowerChar(0xD7), 0xD7); // the multiplication sign is no letter
 }
