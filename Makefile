@@ -1,14 +1,23 @@
-# Facade over the CMake presets. `make` builds everything, `make test` installs what is
-# missing, builds and runs every native and Windows test.
-.PHONY: all deps native native-asan win64 win32 test test-native test-asan test-win fuzz-smoke demo bench fuzz dist clean
+# Facade over the CMake presets. `make` only builds everything (and ends at once, naming
+# `make deps`, when a tool is missing); `make test`, `demo`, `bench`, `dist` and `fuzz`
+# install what is missing first.
+.PHONY: all build deps check-tools native native-asan win64 win32 test test-native test-asan test-win fuzz-smoke \
+	demo bench fuzz dist format-check clean
 
+MAKEFLAGS += --no-print-directory
 CMAKE ?= cmake
 FUZZ_SECONDS ?= 120
 
-all: deps native win64 win32
+all: check-tools
+	$(MAKE) build
+
+build: native win64 win32
 
 deps:
 	tools/ensure-deps
+
+check-tools:
+	tools/ensure-deps --check
 
 build/native/build.ninja:
 	$(CMAKE) --preset native >/dev/null
@@ -29,13 +38,18 @@ win32: build/win32/build.ninja
 	$(CMAKE) --build --preset win32
 	tools/check-win32 build/win32/zemrun.exe
 
-test: all test-native test-asan test-win fuzz-smoke
+test: deps
+	$(MAKE) format-check build test-native test-asan test-win fuzz-smoke
+
+# Every C++ file as the committed .clang-format writes it.
+format-check:
+	tools/format --check
 
 test-native: native
 	ctest --preset native
 
 # The native suites again under AddressSanitizer and UndefinedBehaviorSanitizer.
-test-asan: deps native-asan
+test-asan: native-asan
 	ctest --preset native-asan
 
 # The Windows suites under Wine against both builds; the 32-bit lane's end-to-end suite
@@ -45,20 +59,23 @@ test-win: win64 win32
 	ctest --preset win32
 	ZEMRUN_TEST_PROBE="Z:$$(pwd | tr / '\\')\\build\\win64\\zprobe.exe" ctest --preset win32 -R '^EndToEnd\.'
 
-demo: deps win64 win32
+demo: deps
+	$(MAKE) win64 win32
 	tools/demo
 
-bench: deps native win64 win32
+bench: deps
+	$(MAKE) build
 	tools/bench
 
 fuzz: deps
 	tools/fuzz $(FUZZ_SECONDS)
 
 # A short run of every fuzz target.
-fuzz-smoke: deps
+fuzz-smoke:
 	FUZZ_SEED=1 tools/fuzz 15
 
-dist: deps win64 win32
+dist: deps
+	$(MAKE) win64 win32
 	tools/dist
 
 clean:
