@@ -2,7 +2,7 @@
 // TvxCommandLine: the program's own splitting of a command text into tokens, used for
 // the process's command line and for registered command templates.
 
-#include "../foundation/vxStringList.h"
+#include "vxStringList.h"
 
 #include <string>
 #include <string_view>

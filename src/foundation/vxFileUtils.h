@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 
 // A text file that exists but cannot be opened, read, created or written. It unwinds
 // to the program entry, which finalizes every module and exits with `code`.
@@ -34,6 +35,10 @@ std::string SafeFileName(std::string_view text);
 // Whether path names a file on a disk: not a folder, not a device such as AUX or COM1.
 bool IsRegularFile(const std::string& path);
 
+// The handle of a file that is not open, on every system (INVALID_HANDLE_VALUE, or no
+// file descriptor).
+constexpr intptr_t ClosedFile = -1;
+
 // Sequential reader of a whole file; failures throw TvxInOutError, and so does a path
 // that names a device or a folder.
 class TvxFileReader {
@@ -42,12 +47,18 @@ public:
     ~TvxFileReader();
     TvxFileReader(const TvxFileReader&) = delete;
     TvxFileReader& operator=(const TvxFileReader&) = delete;
+    // The moved-from object is closed; an assigned-to one closes its file with the other.
+    TvxFileReader(TvxFileReader&& other) noexcept : handle_(std::exchange(other.handle_, ClosedFile)) {}
+    TvxFileReader& operator=(TvxFileReader&& other) noexcept {
+        std::swap(handle_, other.handle_);
+        return *this;
+    }
 
     // Fills up to `size` bytes; 0 at the end of the file.
     size_t Read(char* buffer, size_t size);
 
 private:
-    intptr_t handle_;
+    intptr_t handle_ = ClosedFile;
 };
 
 // Creates or truncates a file and writes it, or appends to a file, which is created when
@@ -60,13 +71,19 @@ public:
     ~TvxFileWriter();
     TvxFileWriter(const TvxFileWriter&) = delete;
     TvxFileWriter& operator=(const TvxFileWriter&) = delete;
+    // The moved-from object is closed; an assigned-to one closes its file with the other.
+    TvxFileWriter(TvxFileWriter&& other) noexcept : handle_(std::exchange(other.handle_, ClosedFile)) {}
+    TvxFileWriter& operator=(TvxFileWriter&& other) noexcept {
+        std::swap(handle_, other.handle_);
+        return *this;
+    }
 
     void Write(std::string_view bytes);
     // Flushes and closes; a failure here throws as well.
     void Close();
 
 private:
-    intptr_t handle_;
+    intptr_t handle_ = ClosedFile;
 };
 
 // The temporary file that this process writes before it replaces path: unique per

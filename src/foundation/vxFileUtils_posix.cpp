@@ -98,7 +98,9 @@ bool IsRegularFile(const std::string& path) {
     return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-TvxFileReader::~TvxFileReader() { close(int(handle_)); }
+TvxFileReader::~TvxFileReader() {
+    if (handle_ != ClosedFile) close(int(handle_));
+}
 
 size_t TvxFileReader::Read(char* buffer, size_t size) {
     for (;;) {
@@ -115,7 +117,7 @@ TvxFileWriter::TvxFileWriter(const std::string& path, TMode mode) {
 }
 
 TvxFileWriter::~TvxFileWriter() {
-    if (handle_ >= 0) close(int(handle_));
+    if (handle_ != ClosedFile) close(int(handle_));
 }
 
 void TvxFileWriter::Write(std::string_view bytes) {
@@ -128,8 +130,7 @@ void TvxFileWriter::Write(std::string_view bytes) {
 }
 
 void TvxFileWriter::Close() {
-    const int fd = int(handle_);
-    handle_ = -1;
+    const int fd = int(std::exchange(handle_, ClosedFile));
     const bool synced = fsync(fd) == 0;
     if (close(fd) != 0 || !synced) Fail();
 }

@@ -1,6 +1,7 @@
 // File, environment and version services of Windows.
 #include "vxFileUtils.h"
 
+#include "vxHandles.h"
 #include "vxTextCodec.h"
 
 const char PathDelimiter = '\\';
@@ -31,9 +32,8 @@ std::string ExpandEnvironment(const std::string& text) {
 
 bool PathExists(const std::string& path) {
     WIN32_FIND_DATAA data;
-    HANDLE search = FindFirstFileA(path.c_str(), &data);
-    if (search == INVALID_HANDLE_VALUE) return false;
-    FindClose(search);
+    const TvxFindHandle search(FindFirstFileA(path.c_str(), &data));
+    if (!search) return false;
     return true;
 }
 
@@ -77,28 +77,24 @@ HANDLE AsHandle(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
 
 TvxFileReader::TvxFileReader(const std::string& path) {
     // Full sharing: another instance may be reading, writing or replacing the file.
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (file == INVALID_HANDLE_VALUE) Fail();
+    TvxHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) Fail();
     // A device (AUX, COM1, a pipe) could keep a read waiting for ever: only files on a disk
     // are read.
-    if (GetFileType(file) != FILE_TYPE_DISK) {
-        CloseHandle(file);
-        throw TvxInOutError{ERROR_NOT_SUPPORTED};
-    }
-    handle_ = reinterpret_cast<intptr_t>(file);
+    if (GetFileType(file.Get()) != FILE_TYPE_DISK) throw TvxInOutError{ERROR_NOT_SUPPORTED};
+    handle_ = reinterpret_cast<intptr_t>(file.Release());
 }
 
 bool IsRegularFile(const std::string& path) {
-    HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    const bool disk = GetFileType(file) == FILE_TYPE_DISK;
-    CloseHandle(file);
-    return disk;
+    const TvxHandle file(CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, 0, nullptr));
+    return file && GetFileType(file.Get()) == FILE_TYPE_DISK;
 }
 
-TvxFileReader::~TvxFileReader() { CloseHandle(AsHandle(handle_)); }
+TvxFileReader::~TvxFileReader() {
+    if (handle_ != ClosedFile) CloseHandle(AsHandle(handle_));
+}
 
 size_t TvxFileReader::Read(char* buffer, size_t size) {
     DWORD got = 0;
@@ -119,7 +115,7 @@ TvxFileWriter::TvxFileWriter(const std::string& path, TMode mode) {
 }
 
 TvxFileWriter::~TvxFileWriter() {
-    if (handle_) CloseHandle(AsHandle(handle_));
+    if (handle_ != ClosedFile) CloseHandle(AsHandle(handle_));
 }
 
 void TvxFileWriter::Write(std::string_view bytes) {
@@ -132,8 +128,7 @@ void TvxFileWriter::Write(std::string_view bytes) {
 }
 
 void TvxFileWriter::Close() {
-    HANDLE file = AsHandle(handle_);
-    handle_ = 0;
+    HANDLE file = AsHandle(std::exchange(handle_, ClosedFile));
     const bool flushed = FlushFileBuffers(file) != 0;
     const DWORD error = GetLastError();
     if (!CloseHandle(file) || !flushed) throw TvxInOutError{int(error ? error : ERROR_GEN_FAILURE)};
@@ -147,8 +142,8 @@ void RemoveStaleTemporaries(const std::string& path) {
     const std::string folder = PathFolder(path);
     const std::string own = PathFileName(TemporaryPath(path));
     WIN32_FIND_DATAA data;
-    HANDLE search = FindFirstFileA((path + ".*.new~").c_str(), &data);
-    if (search == INVALID_HANDLE_VALUE) return;
+    const TvxFindHandle search(FindFirstFileA((path + ".*.new~").c_str(), &data));
+    if (!search) return;
     FILETIME now;
     GetSystemTimeAsFileTime(&now);
     const auto ticks = [](const FILETIME& t) { return uint64_t(t.dwHighDateTime) << 32 | t.dwLowDateTime; };
@@ -156,8 +151,7 @@ void RemoveStaleTemporaries(const std::string& path) {
     do {
         if (own != data.cFileName && ticks(now) - ticks(data.ftLastWriteTime) > Minute)
             DeleteFileA((folder + data.cFileName).c_str());
-    } while (FindNextFileA(search, &data));
-    FindClose(search);
+    } while (FindNextFileA(search.Get(), &data));
 }
 
 void ReplaceFileWith(const std::string& target, const std::string& source) {

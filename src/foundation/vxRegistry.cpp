@@ -1,31 +1,28 @@
 #include "vxRegistry.h"
 
+#include "vxHandles.h"
+
 #include <windows.h>
 #include <shlwapi.h>
 
 #include <vector>
 
 namespace {
-// Closes the key it holds when it goes out of scope.
+// A key of the registry, read only.
 class TRegKey {
 public:
     TRegKey(HKEY parent, const std::string& path) {
-        if (RegOpenKeyA(parent, path.c_str(), &key_) != ERROR_SUCCESS) key_ = nullptr;
+        if (RegOpenKeyA(parent, path.c_str(), key_.Out()) != ERROR_SUCCESS) key_.Release();
     }
-    ~TRegKey() {
-        if (key_) RegCloseKey(key_);
-    }
-    TRegKey(const TRegKey&) = delete;
-    TRegKey& operator=(const TRegKey&) = delete;
 
-    bool IsOpen() const { return key_ != nullptr; }
+    bool IsOpen() const { return key_.Valid(); }
 
     // The key's default value without its terminating zero; false when a query fails.
     bool ReadDefault(std::string& value) const {
         DWORD size = 0;
-        if (RegQueryValueExA(key_, nullptr, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) return false;
+        if (RegQueryValueExA(key_.Get(), nullptr, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) return false;
         std::string data(size, '\0');
-        if (size && RegQueryValueExA(key_, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(data.data()),
+        if (size && RegQueryValueExA(key_.Get(), nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(data.data()),
                                      &size) != ERROR_SUCCESS)
             return false;
         data.resize(size ? size - 1 : 0);
@@ -40,7 +37,7 @@ public:
         char name[256];
         for (DWORD i = 0;; ++i) {
             DWORD length = sizeof name;
-            const LONG result = RegEnumKeyExA(key_, i, name, &length, nullptr, nullptr, nullptr, nullptr);
+            const LONG result = RegEnumKeyExA(key_.Get(), i, name, &length, nullptr, nullptr, nullptr, nullptr);
             if (result == ERROR_MORE_DATA) continue; // no verb is that long
             if (result != ERROR_SUCCESS) break;
             names.emplace_back(name, length);
@@ -49,7 +46,7 @@ public:
     }
 
 private:
-    HKEY key_ = nullptr;
+    TvxRegKey key_;
 };
 
 bool ReadDefaultOf(const std::string& path, std::string& value) {

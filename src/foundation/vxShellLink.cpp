@@ -1,5 +1,6 @@
 #include "vxShellLink.h"
 
+#include "vxHandles.h"
 #include "vxTextCodec.h"
 
 #include <windows.h>
@@ -7,21 +8,6 @@
 #include <shlobj.h>
 
 namespace {
-// Releases a COM interface at the end of its scope.
-template <class T>
-class TComPtr {
-public:
-    ~TComPtr() {
-        if (p_) p_->Release();
-    }
-    T* operator->() const { return p_; }
-    T** Out() { return &p_; }
-    explicit operator bool() const { return p_ != nullptr; }
-
-private:
-    T* p_ = nullptr;
-};
-
 std::wstring Wide(const std::string& text) {
     const std::u16string wide = ProcessToUtf16(text);
     return std::wstring(wide.begin(), wide.end());
@@ -30,14 +16,14 @@ std::wstring Wide(const std::string& text) {
 
 bool WriteShortcut(const std::string& path, const std::string& target, const std::string& arguments,
                    const std::string& iconFile) {
-    TComPtr<IShellLinkW> link;
+    TvxComPtr<IShellLinkW> link;
     if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                 reinterpret_cast<void**>(link.Out()))))
         return false;
     if (FAILED(link->SetPath(Wide(target).c_str())) || FAILED(link->SetArguments(Wide(arguments).c_str())) ||
         FAILED(link->SetIconLocation(Wide(iconFile).c_str(), 0)))
         return false;
-    TComPtr<IPersistFile> file;
+    TvxComPtr<IPersistFile> file;
     if (FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.Out())))) return false;
     return SUCCEEDED(file->Save(Wide(path).c_str(), TRUE));
 }

@@ -1,5 +1,6 @@
 #include "vxShellUtils.h"
 
+#include "vxHandles.h"
 #include "vxTextCodec.h"
 
 #include <windows.h>
@@ -7,12 +8,12 @@
 #include <shlobj.h>
 
 namespace {
-IMalloc* shellAllocator = nullptr;
+TvxComPtr<IMalloc> shellAllocator;
 bool comInitialized = false;
 
 IMalloc* ShellAllocator() {
-    if (!shellAllocator && FAILED(CoGetMalloc(1, &shellAllocator))) shellAllocator = nullptr;
-    return shellAllocator;
+    if (!shellAllocator && FAILED(CoGetMalloc(1, shellAllocator.Out()))) shellAllocator.Release();
+    return shellAllocator.Get();
 }
 } // namespace
 
@@ -33,8 +34,7 @@ void InitializeShellUtils() {
 }
 
 void FinalizeShellUtils() {
-    if (shellAllocator) shellAllocator->Release();
-    shellAllocator = nullptr;
+    shellAllocator.Reset();
     if (comInitialized) CoUninitialize();
     comInitialized = false;
 }

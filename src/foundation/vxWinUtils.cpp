@@ -82,12 +82,13 @@ INT_PTR CALLBACK GuardedProcedure(HWND dialog, UINT message, WPARAM wParam, LPAR
 }
 } // namespace
 
-INT_PTR GuardedDialogBox(int templateId, HWND owner, DLGPROC procedure) {
+INT_PTR GuardedDialogBox(int templateId, HWND owner, DLGPROC procedure, void* data) {
     TDialogGuard guard{procedure, nullptr};
     TDialogGuard* const outer = pendingGuard;
     pendingGuard = &guard;
     const INT_PTR result =
-        DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(templateId), owner, GuardedProcedure, 0);
+        DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(templateId), owner, GuardedProcedure,
+                        reinterpret_cast<LPARAM>(data));
     pendingGuard = outer;
     if (guard.failure) std::rethrow_exception(guard.failure);
     return result;

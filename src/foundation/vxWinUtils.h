@@ -24,5 +24,12 @@ void SetProgramIcon(HWND window);
 // Runs a modal dialog from a template of the program, with the failures of its procedure
 // kept inside: no exception may pass through the system's frames (a 32-bit program
 // cannot unwind through them). A failure raised by the procedure ends the dialog and is
-// raised again here, once the dialog is gone.
-INT_PTR GuardedDialogBox(int templateId, HWND owner, DLGPROC procedure);
+// raised again here, once the dialog is gone. The procedure's WM_INITDIALOG gets data.
+INT_PTR GuardedDialogBox(int templateId, HWND owner, DLGPROC procedure, void* data = nullptr);
+
+// The data a dialog procedure was given with WM_INITDIALOG, kept in the dialog's user
+// slot; null for the messages before it.
+template <typename TData> TData* DialogData(HWND dialog, UINT message, LPARAM lParam) {
+    if (message == WM_INITDIALOG) SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+    return reinterpret_cast<TData*>(GetWindowLongPtrA(dialog, DWLP_USER));
+}

@@ -1,5 +1,7 @@
 #include "vxProccess.h"
 
+#include "../foundation/vxHandles.h"
+
 #include <windows.h>
 #include <tlhelp32.h>
 
@@ -41,21 +43,6 @@ const TToolhelp& Toolhelp() {
     return toolhelp;
 }
 
-class TSnapshot {
-public:
-    explicit TSnapshot(HANDLE handle) : handle_(handle) {}
-    ~TSnapshot() {
-        if (Valid()) CloseHandle(handle_);
-    }
-    TSnapshot(const TSnapshot&) = delete;
-    TSnapshot& operator=(const TSnapshot&) = delete;
-    bool Valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
-    HANDLE Get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
-
 class TSnapshotProcess : public TRunningProcess {
 public:
     TSnapshotProcess(const TToolhelp& th, const PROCESSENTRY32& entry) : th_(th), entry_(entry) {}
@@ -63,8 +50,8 @@ public:
     std::string ExeFile() override { return entry_.szExeFile; }
 
     bool ModulePaths(std::vector<std::string>& paths) override {
-        TSnapshot modules(th_.createSnapshot(TH32CS_SNAPMODULE, entry_.th32ProcessID));
-        if (!modules.Valid()) return false;
+        const TvxHandle modules(th_.createSnapshot(TH32CS_SNAPMODULE, entry_.th32ProcessID));
+        if (!modules) return false;
         MODULEENTRY32 module{};
         module.dwSize = sizeof(module);
         for (BOOL more = th_.moduleFirst(modules.Get(), &module); more; more = th_.moduleNext(modules.Get(), &module))
@@ -74,12 +61,11 @@ public:
 
     // Works across 32 and 64 bits, where module snapshots do not.
     bool ImagePath(std::string& path) override {
-        HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry_.th32ProcessID);
+        const TvxHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry_.th32ProcessID));
         if (!process) return false;
         char buffer[MAX_PATH * 4];
         DWORD size = sizeof buffer;
-        const bool known = QueryFullProcessImageNameA(process, 0, buffer, &size) != 0;
-        CloseHandle(process);
+        const bool known = QueryFullProcessImageNameA(process.Get(), 0, buffer, &size) != 0;
         if (known) path.assign(buffer, size);
         return known;
     }
@@ -93,8 +79,8 @@ private:
 uint32_t IsProgramRunning(const std::string& name) {
     const TToolhelp& th = Toolhelp();
     if (!th.Complete()) return 0;
-    TSnapshot processes(th.createSnapshot(TH32CS_SNAPPROCESS, 0));
-    if (!processes.Valid()) return 0;
+    const TvxHandle processes(th.createSnapshot(TH32CS_SNAPPROCESS, 0));
+    if (!processes) return 0;
     PROCESSENTRY32 entry{};
     entry.dwSize = sizeof(entry);
     for (BOOL more = th.processFirst(processes.Get(), &entry); more; more = th.processNext(processes.Get(), &entry)) {

@@ -4,7 +4,7 @@
 #include "../foundation/vxShellUtils.h"
 #include "../settings/zemrunOptions.h"
 #include "../settings/zemrunProjects.h"
-#include "vxCommandLine.h"
+#include "../foundation/vxCommandLine.h"
 #include "zemrunGlobal.h"
 #include "zemrunU_win32.h"
 
@@ -24,7 +24,6 @@ int FinalizeModules() {
         status = failure.code ? failure.code : 1;
     }
     FinalizeProjects();
-    FinalizeGlobals();
     FinalizeCommandLine();
     FinalizeShellUtils();
     return status;

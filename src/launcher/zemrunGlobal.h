@@ -1,12 +1,10 @@
 #pragma once
-// The run settings and the few process-wide flags that the launcher shares.
+// The run settings and the few process-wide flags that the switches set before a run.
 
-#include "../foundation/vxStringList.h"
 #include "../settings/zemrunRunSettings.h"
 
 #include <cstdint>
 #include <string>
-
 
 // The run settings of this process.
 extern TOptions RunSettings;
@@ -18,12 +16,6 @@ extern bool Preview;
 extern std::string PreviewFile;
 // Set by /A: the arguments after it are items, and the run takes place without a list.
 extern bool ItemArguments;
-extern bool ProgressShown;
-extern bool CancelFlag;
-extern bool SkipFlag;
 
-// The list file's items, created on first use.
-TvxStringList& ItemList();
-// Resets the run settings and flags to their start-up state and releases the items.
+// Resets the run settings and flags to their start-up state.
 void InitializeGlobals();
-void FinalizeGlobals();

@@ -1,7 +1,6 @@
 #include "zemrunJobLog.h"
 
 #include "../foundation/vxStringList.h"
-#include "zemrunU.h"
 
 #include <cstdio>
 

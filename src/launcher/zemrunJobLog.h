@@ -3,6 +3,7 @@
 // finishes, from which a resumed run (/Z) learns which commands are done.
 
 #include "../foundation/vxFileUtils.h"
+#include "../foundation/vxLocalTime.h"
 
 #include <cstdint>
 #include <memory>
@@ -18,7 +19,6 @@ struct TJobRecord {
     std::string command;
 };
 
-struct TLocalTime;
 // "2026-12-07T19:55:01.123".
 std::string LocalTimeText(const TLocalTime& time);
 // Milliseconds as seconds with three decimals.

@@ -106,132 +106,12 @@ std::string BuildParameters(const TOptions& settings, const TAssociation& associ
            " " + SubstitutedPart(settings.Eparam, expression) + " " + association.end;
 }
 
-void WaitUntilProgramRunning(TLauncherHost& host, TProcess process, const std::string& exe) {
-    uint32_t waited = 0;
-    while (!SkipFlag) {
-        if (ProgressShown) PollProgress(host);
-        host.Sleep(WaitOpenPollMilliseconds);
-        waited += WaitOpenPollMilliseconds;
-        if (host.IsProgramRunning(exe) != 0) break;
-        // A program that has ended, or a name that never shows, must not keep the run
-        // waiting, with the progress window as without it.
-        if (host.ProcessEnded(process) || waited >= WaitOpenLimitMilliseconds) break;
-    }
-}
-
-void WaitOpenAfterStart(TLauncherHost& host, TProcess process, const TOptions& settings) {
-    if (!settings.WaitOpen) return;
-    if (!SkipFlag) host.WaitForInputIdle(process, InputIdleMilliseconds);
-    if (!settings.Exe.empty()) WaitUntilProgramRunning(host, process, settings.Exe);
-    if (ProgressShown) PollProgress(host);
-}
-
-// Asked by a long search every few thousand steps: Cancel ends it and the run, Skip ends
-// it alone, and the item then starts with empty groups.
-bool SearchStopRequested(void* context) {
-    auto& host = *static_cast<TLauncherHost*>(context);
-    if (host.CancelSignalled()) {
-        CancelFlag = SkipFlag = true;
-        return true;
-    }
-    return host.TakeSkipSignal();
-}
-
 // An item that was started, or whose start failed, until the loop is done with it.
 struct TStartedItem {
     TProcess process;
     TJobRecord record;
     uint64_t startedAt;
 };
-
-// What one run carries from item to item.
-struct TRun {
-    TLauncherHost& host;
-    TvxRegExpr* expression;
-    std::unique_ptr<TJobLog> log;
-    std::vector<std::string>* preview; // collects the commands instead of starting them
-    TAssociationCache cache;
-    std::vector<TStartedItem> running; // started with more than one job, end not yet seen
-};
-
-// The loop is done with the item: its line goes to the job log, with its run time and
-// exit code when its end was waited for and came, and its process handle is closed.
-void FinishItem(TRun& run, TStartedItem& started) {
-    if (run.log) {
-        if (started.process && RunSettings.WaitClose && run.host.ProcessEnded(started.process)) {
-            started.record.seconds = SecondsText(run.host.Milliseconds() - started.startedAt);
-            started.record.exitCode = std::to_string(run.host.ExitCode(started.process));
-        }
-        run.log->Write(started.record);
-    }
-    if (started.process) run.host.CloseProcess(started.process);
-}
-
-// Waits until one of the running items has ended; false when Skip or Cancel ended the wait.
-bool WaitForOneEnd(TRun& run) {
-    std::vector<TProcess> processes;
-    for (const TStartedItem& started : run.running) processes.push_back(started.process);
-    const int32_t ended = run.host.WaitAnyProcessEnd(processes);
-    if (ProgressShown) PollProgress(run.host);
-    if (ended < 0 || size_t(ended) >= run.running.size()) return false;
-    FinishItem(run, run.running[size_t(ended)]);
-    run.running.erase(run.running.begin() + ended);
-    return true;
-}
-
-void RunItem(TRun& run, int32_t index) {
-    TLauncherHost& host = run.host;
-    const TOptions& settings = RunSettings;
-    TvxStringList& items = ItemList();
-    const std::string& item = items.Strings(index);
-    const bool hasProgram = !settings.Exe.empty();
-
-    TAssociation association;
-    if (hasProgram || settings.ShellExecute)
-        association.program = settings.Exe;
-    else
-        association = run.cache.Lookup(PathExtension(item), host);
-    if (!association.program.empty() && association.program == item) association.program.clear();
-
-    const std::string parameters = run.expression ? BuildParameters(settings, association, item, *run.expression)
-                                                  : BuildParameters(settings, association, item);
-    if (CancelFlag) return; // cancelled during the search
-    const bool noProgram = !hasProgram && association.program.empty();
-    // The command's text serves only the job log and the preview.
-    const std::string command = run.log || run.preview
-                                    ? StarterCommand(settings.ShellExecute, association.program, parameters, noProgram)
-                                    : std::string();
-    if (settings.Resume && run.log && run.log->Done(command)) return;
-    if (run.preview) {
-        run.preview->push_back(command);
-        return;
-    }
-    // With more than one job, a start waits for a free slot; Skip lets it start at once.
-    while (settings.WaitClose && run.running.size() >= size_t(settings.Jobs) && !CancelFlag)
-        if (!WaitForOneEnd(run)) break;
-    if (CancelFlag) return;
-
-    TStartedItem started{nullptr, {item, LocalTimeText(host.LocalTime()), "", "", 0, command}, host.Milliseconds()};
-    started.process = host.Start(settings.ShellExecute, association.program, parameters, noProgram);
-    if (!started.process) started.record.error = host.StartError();
-
-    if (ProgressShown) {
-        host.ProgressSetText(parameters);
-        host.ProgressSetPos(index);
-        PollProgress(host);
-    }
-    if (started.process) WaitOpenAfterStart(host, started.process, settings);
-    if (started.process && settings.WaitClose && settings.Jobs > 1) {
-        run.running.push_back(std::move(started));
-    } else {
-        if (started.process && settings.WaitClose) host.WaitProcessEnd(started.process);
-        FinishItem(run, started);
-    }
-    if (ProgressShown) PollProgress(host);
-    // A negative pause would be an endless sleep; it counts as none.
-    if (index == 0 && !SkipFlag && !settings.WaitClose && items.Count() > 1 && settings.FirstPause > 0)
-        host.Sleep(uint32_t(settings.FirstPause));
-}
 
 // The expression of the settings, compiled at its first search; none without one.
 std::unique_ptr<TvxRegExpr> MakeExpression(const TOptions& settings) {
@@ -246,11 +126,212 @@ std::unique_ptr<TJobLog> OpenJobLog(const TOptions& settings, TJobLog::TUse use)
     return settings.JobLog.empty() ? nullptr : std::make_unique<TJobLog>(settings.JobLog, use);
 }
 
+// One run over its settings and items: what it carries from item to item, the progress
+// window's state and the Skip and Cancel that the user gave.
+class TRun {
+public:
+    // With preview, the commands are collected there instead of started.
+    TRun(TLauncherHost& host, const TOptions& settings, std::vector<std::string>* preview)
+        : host_(host), settings_(settings), preview_(preview), expression_(MakeExpression(settings)) {
+        LoadItems(settings_, items_);
+        log_ = OpenJobLog(settings_, preview ? TJobLog::ReadOnly : TJobLog::Append);
+    }
+
+    int32_t ItemCount() const { return items_.Count(); }
+    // Shows the progress window where the progress mode asks for it and one can be shown.
+    void ShowProgress();
+    // Runs the first limit items, then waits for what still runs unless Skip or Cancel
+    // ended that, and closes the progress window.
+    void RunItems(int32_t limit);
+
+private:
+    void PollProgress();
+    static bool SearchStopRequested(void* context);
+    void WaitUntilProgramRunning(TProcess process);
+    void WaitOpenAfterStart(TProcess process);
+    TAssociation ProgramOf(const std::string& item);
+    std::string Parameters(const TAssociation& association, const std::string& item);
+    void FinishItem(TStartedItem& started);
+    bool WaitForOneEnd();
+    void RunItem(int32_t index);
+
+    TLauncherHost& host_;
+    const TOptions settings_;
+    std::vector<std::string>* const preview_;
+    TvxStringList items_;
+    const std::unique_ptr<TvxRegExpr> expression_;
+    std::unique_ptr<TJobLog> log_;
+    TAssociationCache cache_;
+    std::vector<TStartedItem> running_; // started with more than one job, end not yet seen
+    bool progressShown_ = false;
+    bool cancelled_ = false;
+    bool skipped_ = false;
+};
+
+// Reads the progress window's events into the Cancel and Skip of the run.
+void TRun::PollProgress() {
+    if (!progressShown_) return;
+    cancelled_ = host_.CancelSignalled();
+    if (cancelled_) {
+        skipped_ = true;
+        return;
+    }
+    skipped_ = host_.TakeSkipSignal();
+}
+
+// Asked by a long search every few thousand steps: Cancel ends it and the run, Skip ends
+// it alone, and the item then starts with empty groups.
+bool TRun::SearchStopRequested(void* context) {
+    auto& run = *static_cast<TRun*>(context);
+    if (run.host_.CancelSignalled()) {
+        run.cancelled_ = run.skipped_ = true;
+        return true;
+    }
+    return run.host_.TakeSkipSignal();
+}
+
+void TRun::ShowProgress() {
+    const int32_t gui = settings_.GUI;
+    progressShown_ = !preview_ && (gui == 3 || (gui == 2 && settings_.WaitClose) || (gui == 1 && ItemCount() > 1));
+    // A window that cannot be shown lets the run go on without it.
+    if (progressShown_ && !host_.ProgressStart()) progressShown_ = false;
+    if (!progressShown_) return;
+    host_.ProgressSetRange(0, ItemCount());
+    host_.ProgressSetPos(0);
+    host_.ProgressSetText(std::string());
+    PollProgress();
+    // With Skip and Cancel at hand a search may take as long as the user lets it;
+    // without them the step bound ends it.
+    if (expression_) {
+        expression_->SetStepLimit(0);
+        expression_->SetStopCheck(SearchStopRequested, this);
+    }
+}
+
+void TRun::WaitUntilProgramRunning(TProcess process) {
+    uint32_t waited = 0;
+    while (!skipped_) {
+        PollProgress();
+        host_.Sleep(WaitOpenPollMilliseconds);
+        waited += WaitOpenPollMilliseconds;
+        if (host_.IsProgramRunning(settings_.Exe) != 0) break;
+        // A program that has ended, or a name that never shows, must not keep the run
+        // waiting, with the progress window as without it.
+        if (host_.ProcessEnded(process) || waited >= WaitOpenLimitMilliseconds) break;
+    }
+}
+
+void TRun::WaitOpenAfterStart(TProcess process) {
+    if (!settings_.WaitOpen) return;
+    if (!skipped_) host_.WaitForInputIdle(process, InputIdleMilliseconds);
+    if (!settings_.Exe.empty()) WaitUntilProgramRunning(process);
+    PollProgress();
+}
+
+// The run's program, else the program registered for the item's extension.
+TAssociation TRun::ProgramOf(const std::string& item) {
+    TAssociation association;
+    if (!settings_.Exe.empty() || settings_.ShellExecute)
+        association.program = settings_.Exe;
+    else
+        association = cache_.Lookup(PathExtension(item), host_);
+    if (!association.program.empty() && association.program == item) association.program.clear();
+    return association;
+}
+
+std::string TRun::Parameters(const TAssociation& association, const std::string& item) {
+    return expression_ ? BuildParameters(settings_, association, item, *expression_)
+                       : BuildParameters(settings_, association, item);
+}
+
+// The loop is done with the item: its line goes to the job log, with its run time and
+// exit code when its end was waited for and came, and its process handle is closed.
+void TRun::FinishItem(TStartedItem& started) {
+    if (log_) {
+        if (started.process && settings_.WaitClose && host_.ProcessEnded(started.process)) {
+            started.record.seconds = SecondsText(host_.Milliseconds() - started.startedAt);
+            started.record.exitCode = std::to_string(host_.ExitCode(started.process));
+        }
+        log_->Write(started.record);
+    }
+    if (started.process) host_.CloseProcess(started.process);
+}
+
+// Waits until one of the running items has ended; false when Skip or Cancel ended the wait.
+bool TRun::WaitForOneEnd() {
+    std::vector<TProcess> processes;
+    for (const TStartedItem& started : running_) processes.push_back(started.process);
+    const int32_t ended = host_.WaitAnyProcessEnd(processes);
+    PollProgress();
+    if (ended < 0 || size_t(ended) >= running_.size()) return false;
+    FinishItem(running_[size_t(ended)]);
+    running_.erase(running_.begin() + ended);
+    return true;
+}
+
+void TRun::RunItem(int32_t index) {
+    const std::string& item = items_.Strings(index);
+    const TAssociation association = ProgramOf(item);
+    const std::string parameters = Parameters(association, item);
+    if (cancelled_) return; // cancelled during the search
+    const TStartCommand start{settings_.ShellExecute, association.program, parameters,
+                              settings_.Exe.empty() && association.program.empty(), settings_.Window,
+                              settings_.Priority};
+    // The command's text serves only the job log and the preview.
+    const std::string command =
+        log_ || preview_ ? StarterCommand(start.shellExecute, start.program, start.parameters, start.noProgram)
+                         : std::string();
+    if (settings_.Resume && log_ && log_->Done(command)) return;
+    if (preview_) {
+        preview_->push_back(command);
+        return;
+    }
+    // With more than one job, a start waits for a free slot; Skip lets it start at once.
+    while (settings_.WaitClose && running_.size() >= size_t(settings_.Jobs) && !cancelled_)
+        if (!WaitForOneEnd()) break;
+    if (cancelled_) return;
+
+    TStartedItem started{TProcess(), {item, LocalTimeText(host_.LocalTime()), "", "", 0, command},
+                         host_.Milliseconds()};
+    started.process = host_.Start(start);
+    if (!started.process) started.record.error = host_.StartError();
+
+    if (progressShown_) {
+        host_.ProgressSetText(parameters);
+        host_.ProgressSetPos(index);
+        PollProgress();
+    }
+    if (started.process) WaitOpenAfterStart(started.process);
+    if (started.process && settings_.WaitClose && settings_.Jobs > 1) {
+        running_.push_back(std::move(started));
+    } else {
+        if (started.process && settings_.WaitClose) host_.WaitProcessEnd(started.process);
+        FinishItem(started);
+    }
+    PollProgress();
+    // A negative pause would be an endless sleep; it counts as none.
+    if (index == 0 && !skipped_ && !settings_.WaitClose && ItemCount() > 1 && settings_.FirstPause > 0)
+        host_.Sleep(uint32_t(settings_.FirstPause));
+}
+
+void TRun::RunItems(int32_t limit) {
+    cancelled_ = false;
+    skipped_ = false;
+    for (int32_t index = 0; index < ItemCount() && index < limit && !cancelled_; ++index) RunItem(index);
+    // The last starts are waited for; what Skip or Cancel leaves running is not.
+    while (!running_.empty() && !cancelled_)
+        if (!WaitForOneEnd()) break;
+    for (TStartedItem& started : running_) FinishItem(started);
+    running_.clear();
+    if (progressShown_) host_.ProgressClose();
+    progressShown_ = false;
+}
+
 // The items' commands, one a line, to the preview file.
-void WritePreview(const std::vector<std::string>& commands) {
+void WritePreview(const std::string& path, const std::vector<std::string>& commands) {
     std::string text;
     for (const std::string& command : commands) text += command + "\r\n";
-    TvxFileWriter file(PreviewFile);
+    TvxFileWriter file(path);
     file.Write(text);
     file.Close();
 }
@@ -274,7 +355,8 @@ bool ParseArguments(const TvxCommandLine& tokens, TLauncherHost& host) {
         }
         if (count >= 2) {
             host.ShowUsage();
-        } else if (TProcess process = host.Start(true, std::string(), arg, true)) {
+        } else if (TProcess process = host.Start({true, std::string(), arg, true, RunSettings.Window,
+                                                  RunSettings.Priority})) {
             host.CloseProcess(process);
         }
         return false;
@@ -282,39 +364,16 @@ bool ParseArguments(const TvxCommandLine& tokens, TLauncherHost& host) {
     return true;
 }
 
-void PollProgress(TLauncherHost& host) {
-    CancelFlag = host.CancelSignalled();
-    if (CancelFlag) {
-        SkipFlag = true;
-        return;
-    }
-    SkipFlag = host.TakeSkipSignal();
-}
-
-void LoadItemList() {
+void LoadItems(const TOptions& settings, TvxStringList& items) {
     uint32_t codePage = 0;
-    ReadEncodingName(RunSettings.Encoding, codePage); // a name unknown here ends the run before
-    if (PathExists(RunSettings.List)) ItemList().LoadFromFile(RunSettings.List, codePage);
-    for (const std::string& item : RunSettings.Items) ItemList().Add(item);
+    ReadEncodingName(settings.Encoding, codePage); // a name unknown here ends the run before
+    if (PathExists(settings.List)) items.LoadFromFile(settings.List, codePage);
+    for (const std::string& item : settings.Items) items.Add(item);
 }
 
 std::vector<std::string> PreviewCommands(TLauncherHost& host, const TOptions& settings, int32_t limit) {
-    // The loop reads the run settings and the items: both are lent for the preview.
-    struct TLentSettings {
-        const TOptions saved = RunSettings;
-        ~TLentSettings() {
-            RunSettings = saved;
-            ItemList().Clear();
-        }
-    } lent;
-    RunSettings = settings;
-    ItemList().Clear();
-    LoadItemList();
     std::vector<std::string> commands;
-    const std::unique_ptr<TvxRegExpr> expression = MakeExpression(settings);
-    TRun run{host, expression.get(), OpenJobLog(settings, TJobLog::ReadOnly), &commands, {}, {}};
-    CancelFlag = false;
-    for (int32_t index = 0; index < ItemList().Count() && index < limit; ++index) RunItem(run, index);
+    TRun(host, settings, &commands).RunItems(limit);
     return commands;
 }
 
@@ -328,44 +387,14 @@ uint32_t RunList(TLauncherHost& host) {
     // /D without a file: the commands are shown first, and Cancel ends here.
     if (Preview && PreviewFile.empty() && !host.ConfirmCommands(PreviewCommands(host, RunSettings, INT32_MAX)))
         return 0;
-    std::unique_ptr<TvxRegExpr> expression = MakeExpression(RunSettings);
-    LoadItemList();
-
-    TOptions& settings = RunSettings;
-    const int32_t itemCount = ItemList().Count();
-    settings.GUI = std::clamp(settings.GUI, 0, 3);
-    settings.Jobs = std::clamp(settings.Jobs, 1, MaxJobs);
+    RunSettings.GUI = std::clamp(RunSettings.GUI, 0, 3);
+    RunSettings.Jobs = std::clamp(RunSettings.Jobs, 1, MaxJobs);
     std::vector<std::string> preview;
     const bool previewing = !PreviewFile.empty();
-    TRun run{host, expression.get(), OpenJobLog(settings, previewing ? TJobLog::ReadOnly : TJobLog::Append),
-             previewing ? &preview : nullptr, {}, {}};
-
-    ProgressShown = !previewing && (settings.GUI == 3 || (settings.GUI == 2 && settings.WaitClose) ||
-                                    (settings.GUI == 1 && itemCount > 1));
-    // A window that cannot be shown lets the run go on without it.
-    if (ProgressShown && !host.ProgressStart()) ProgressShown = false;
-    if (ProgressShown) {
-        host.ProgressSetRange(0, itemCount);
-        host.ProgressSetPos(0);
-        host.ProgressSetText(std::string());
-        PollProgress(host);
-        // With Skip and Cancel at hand a search may take as long as the user lets it;
-        // without them the step bound ends it.
-        if (expression) {
-            expression->SetStepLimit(0);
-            expression->SetStopCheck(SearchStopRequested, &host);
-        }
-    }
-
-    CancelFlag = false;
-    SkipFlag = false;
-    for (int32_t index = 0; index < itemCount && !CancelFlag; ++index) RunItem(run, index);
-    // The last starts are waited for; what Skip or Cancel leaves running is not.
-    while (!run.running.empty() && !CancelFlag)
-        if (!WaitForOneEnd(run)) break;
-    for (TStartedItem& started : run.running) FinishItem(run, started);
-    if (ProgressShown) host.ProgressClose();
-    if (previewing) WritePreview(preview);
+    TRun run(host, RunSettings, previewing ? &preview : nullptr);
+    run.ShowProgress();
+    run.RunItems(INT32_MAX);
+    if (previewing) WritePreview(PreviewFile, preview);
     return 0;
 }
 

@@ -4,7 +4,8 @@
 // TLauncherHost, so that its decisions can be followed without starting anything.
 
 #include "../regexpr/vxRegExpr.h"
-#include "vxCommandLine.h"
+#include "../foundation/vxCommandLine.h"
+#include "../foundation/vxLocalTime.h"
 #include "zemrunGlobal.h"
 
 #include <cstdint>
@@ -12,11 +13,27 @@
 #include <string_view>
 #include <vector>
 
-// A started process, as the host identifies it; null when none was obtained.
-using TProcess = void*;
+// A started process, as the host identifies it; none when no process was obtained.
+class TProcess {
+public:
+    constexpr TProcess() = default;
+    constexpr explicit TProcess(uintptr_t id) : id_(id) {}
+    constexpr uintptr_t Id() const { return id_; }
+    constexpr explicit operator bool() const { return id_ != 0; }
+    friend constexpr bool operator==(TProcess, TProcess) = default;
 
-struct TLocalTime {
-    int year, month, day, hour, minute, second, millisecond;
+private:
+    uintptr_t id_ = 0;
+};
+
+// One command as the starters take it.
+struct TStartCommand {
+    bool shellExecute = false;
+    std::string program;
+    std::string parameters;
+    bool noProgram = false; // the shell opens the item itself
+    int32_t window = 1;     // the show command
+    int32_t priority = 0;   // the priority class: 1 shifted left by priority + 5
 };
 
 class TLauncherHost {
@@ -31,15 +48,15 @@ public:
     // Shows the commands of the run before it; true when the user chose to run them.
     virtual bool ConfirmCommands(const std::vector<std::string>& commands) = 0;
 
-    // Starts one command through process creation or the shell (Starters table).
-    virtual TProcess Start(bool shellExecute, const std::string& program, const std::string& parameters,
-                           bool noProgram) = 0;
+    // Starts one command through process creation or the shell.
+    virtual TProcess Start(const TStartCommand& command) = 0;
     virtual void WaitForInputIdle(TProcess process, uint32_t milliseconds) = 0;
-    // Returns when the process has ended, or, with the progress window, on Skip or Cancel.
+    // Returns when the process has ended, or, while the progress window is shown, on Skip
+    // or Cancel.
     virtual void WaitProcessEnd(TProcess process) = 0;
     virtual bool ProcessEnded(TProcess process) = 0;
-    // Returns the index of a process that has ended, or -1 when, with the progress window,
-    // Skip or Cancel ended the wait.
+    // Returns the index of a process that has ended, or -1 when, while the progress window
+    // is shown, Skip or Cancel ended the wait.
     virtual int32_t WaitAnyProcessEnd(const std::vector<TProcess>& processes) = 0;
     virtual uint32_t ExitCode(TProcess process) = 0;
     // The system's error number of the last Start that gave no process (0 when the shell
@@ -53,7 +70,7 @@ public:
     virtual void Sleep(uint32_t milliseconds) = 0;
     virtual std::string GetAssocCommand(const std::string& extension) = 0;
 
-    // The progress window; ProgressStart is false when no window could be shown.
+    // The progress window, shown from a ProgressStart that gave true to ProgressClose.
     virtual bool ProgressStart() = 0;
     virtual void ProgressSetRange(int32_t low, int32_t high) = 0;
     virtual void ProgressSetPos(int32_t position) = 0;
@@ -82,9 +99,8 @@ uint32_t RunList(TLauncherHost& host);
 // The commands that the settings would start, of at most limit items, built exactly as a
 // run builds them; nothing starts.
 std::vector<std::string> PreviewCommands(TLauncherHost& host, const TOptions& settings, int32_t limit);
-void LoadItemList();
-// Reads the progress window's events into CancelFlag and SkipFlag.
-void PollProgress(TLauncherHost& host);
+// The items of the settings: the list file's lines, then the items given besides.
+void LoadItems(const TOptions& settings, TvxStringList& items);
 
 void SplitQuoted(std::string_view text, char separator, TvxStringList& list);
 // Replaces every $N by the text of group N of the expression's last match.

@@ -1,13 +1,14 @@
 #include "zemrunU_win32.h"
 
 #include "../foundation/vxFileUtils.h"
+#include "../foundation/vxHandles.h"
 #include "../foundation/vxRegistry.h"
 #include "../foundation/vxStrUtils.h"
+#include "../resources/zemrunIds.h"
 #include "../settings/zemrunOptions.h"
 #include "../ui/DlgInteractiveU.h"
 #include "../ui/DlgLocaleU.h"
 #include "../ui/DlgPreview.h"
-#include "ProgressThrU.h"
 #include "vxProccess.h"
 
 #include <shellapi.h>
@@ -30,15 +31,15 @@ HANDLE Refused() {
 }
 } // namespace
 
-HANDLE StartByCreateProcess(const std::string& program, const std::string& parameters, bool /*noProgram*/) {
+HANDLE StartByCreateProcess(const TStartCommand& start) {
     // A zero byte would cut the command before the expansion could see it.
-    if (!CanPassWhole(program) || !CanPassWhole(parameters)) return Refused();
-    const std::string command = CreateProcessCommand(program, parameters);
+    if (!CanPassWhole(start.program) || !CanPassWhole(start.parameters)) return Refused();
+    const std::string command = CreateProcessCommand(start.program, start.parameters);
     if (!CanPassWhole(command)) return Refused();
     STARTUPINFOA startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_FORCEONFEEDBACK;
-    startup.wShowWindow = WORD(RunSettings.Window & 0xFFFF);
+    startup.wShowWindow = WORD(start.window & 0xFFFF);
     PROCESS_INFORMATION info{};
     // CreateProcessA may write into the command line, so it gets a copy of its own.
     std::vector<char> commandLine(command.begin(), command.end());
@@ -46,14 +47,14 @@ HANDLE StartByCreateProcess(const std::string& program, const std::string& param
     if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE,
                         CREATE_DEFAULT_ERROR_MODE | CREATE_NEW_PROCESS_GROUP, nullptr, nullptr, &startup, &info))
         return nullptr;
-    SetPriorityClass(info.hProcess, PriorityClass(RunSettings.Priority));
-    CloseHandle(info.hThread);
+    SetPriorityClass(info.hProcess, PriorityClass(start.priority));
+    const TvxHandle thread(info.hThread); // the loop needs the process only
     return info.hProcess;
 }
 
-HANDLE StartByShellExecute(const std::string& program, const std::string& parameters, bool noProgram) {
-    if (!CanPassWhole(program) || !CanPassWhole(parameters)) return Refused();
-    const TShellCommand shell = ShellCommand(program, parameters, noProgram);
+HANDLE StartByShellExecute(const TStartCommand& start, HWND window) {
+    if (!CanPassWhole(start.program) || !CanPassWhole(start.parameters)) return Refused();
+    const TShellCommand shell = ShellCommand(start.program, start.parameters, start.noProgram);
     const std::string& file = shell.file;
     const std::string& arguments = shell.arguments;
     // The shell joins the two into one command line, which has the same limit.
@@ -61,25 +62,29 @@ HANDLE StartByShellExecute(const std::string& program, const std::string& parame
     SHELLEXECUTEINFOA info{};
     info.cbSize = sizeof(info);
     info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_CONNECTNETDRV | SEE_MASK_DOENVSUBST;
-    info.hwnd = ProgressShown ? ProgressWnd.load() : nullptr;
+    info.hwnd = window;
     info.lpFile = file.c_str();
-    info.lpParameters = noProgram ? nullptr : arguments.c_str();
-    info.nShow = RunSettings.Window;
+    info.lpParameters = start.noProgram ? nullptr : arguments.c_str();
+    info.nShow = start.window;
     if (!ShellExecuteExA(&info)) return nullptr;
-    if (info.hProcess) SetPriorityClass(info.hProcess, PriorityClass(RunSettings.Priority));
+    if (info.hProcess) SetPriorityClass(info.hProcess, PriorityClass(start.priority));
     SetLastError(0); // started, though perhaps without a process to wait for
     return info.hProcess;
 }
 
-void WaitProcessEnd(HANDLE process) { WaitAnyProcessEnd({process}); }
+namespace {
+HANDLE Handle(TProcess process) { return reinterpret_cast<HANDLE>(process.Id()); }
+TProcess Process(HANDLE handle) { return TProcess(reinterpret_cast<uintptr_t>(handle)); }
 
-int32_t WaitAnyProcessEnd(const std::vector<HANDLE>& processes) {
+// Waits for the first of the processes to end, and for the two events where given:
+// the process's index, or -1.
+int32_t WaitAnyProcessEnd(const std::vector<TProcess>& processes, HANDLE skipEvent, HANDLE cancelEvent) {
     // The two events first: a Skip or Cancel is seen even while a process has ended. A Skip
     // that ends the wait is taken by it; a Cancel stays set for the next poll.
     std::vector<HANDLE> objects;
-    if (ProgressShown) objects = {SkipEvent, CancelEvent};
+    if (skipEvent && cancelEvent) objects = {skipEvent, cancelEvent};
     const DWORD events = DWORD(objects.size());
-    objects.insert(objects.end(), processes.begin(), processes.end());
+    for (TProcess process : processes) objects.push_back(Handle(process));
     for (int failures = 0; failures < WaitFailureLimit; ++failures) {
         const DWORD result = WaitForMultipleObjects(DWORD(objects.size()), objects.data(), FALSE, INFINITE);
         if (result >= WAIT_OBJECT_0 && result < WAIT_OBJECT_0 + objects.size()) {
@@ -90,12 +95,13 @@ int32_t WaitAnyProcessEnd(const std::vector<HANDLE>& processes) {
     }
     return -1;
 }
+} // namespace
 
 void ShowUsage() {
     const std::string version = FileVersionText(ProgramPath());
     std::string caption = "Zemrun ";
     if (!version.empty()) caption += " Ver." + version;
-    const std::string text = LangString(Options().GetLanguageFile(), 10);
+    const std::string text = LangString(Options().GetLanguageFile(), IDS_USAGE);
     MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_OK | MB_ICONINFORMATION);
 }
 
@@ -112,33 +118,30 @@ bool TWin32LauncherHost::ConfirmCommands(const std::vector<std::string>& command
     return PreviewDialog(nullptr, commands, true);
 }
 
-TProcess TWin32LauncherHost::Start(bool shellExecute, const std::string& program, const std::string& parameters,
-                                   bool noProgram) {
-    HANDLE process = shellExecute ? StartByShellExecute(program, parameters, noProgram)
-                                  : StartByCreateProcess(program, parameters, noProgram);
+TProcess TWin32LauncherHost::Start(const TStartCommand& command) {
+    HANDLE process =
+        command.shellExecute ? StartByShellExecute(command, progress_.Window()) : StartByCreateProcess(command);
     startError_ = process ? 0 : GetLastError();
-    return process;
+    return Process(process);
 }
 
 void TWin32LauncherHost::WaitForInputIdle(TProcess process, uint32_t milliseconds) {
-    ::WaitForInputIdle(static_cast<HANDLE>(process), milliseconds);
+    ::WaitForInputIdle(Handle(process), milliseconds);
 }
 
-void TWin32LauncherHost::WaitProcessEnd(TProcess process) { ::WaitProcessEnd(static_cast<HANDLE>(process)); }
+void TWin32LauncherHost::WaitProcessEnd(TProcess process) { WaitAnyProcessEnd({process}); }
 
 bool TWin32LauncherHost::ProcessEnded(TProcess process) {
-    return WaitForSingleObject(static_cast<HANDLE>(process), 0) != WAIT_TIMEOUT;
+    return WaitForSingleObject(Handle(process), 0) != WAIT_TIMEOUT;
 }
 
 int32_t TWin32LauncherHost::WaitAnyProcessEnd(const std::vector<TProcess>& processes) {
-    std::vector<HANDLE> handles;
-    for (TProcess process : processes) handles.push_back(static_cast<HANDLE>(process));
-    return ::WaitAnyProcessEnd(handles);
+    return ::WaitAnyProcessEnd(processes, progress_.SkipEvent(), progress_.CancelEvent());
 }
 
 uint32_t TWin32LauncherHost::ExitCode(TProcess process) {
     DWORD code = 0;
-    GetExitCodeProcess(static_cast<HANDLE>(process), &code);
+    GetExitCodeProcess(Handle(process), &code);
     return code;
 }
 
@@ -150,7 +153,7 @@ TLocalTime TWin32LauncherHost::LocalTime() {
 
 uint64_t TWin32LauncherHost::Milliseconds() { return GetTickCount64(); }
 
-void TWin32LauncherHost::CloseProcess(TProcess process) { CloseHandle(static_cast<HANDLE>(process)); }
+void TWin32LauncherHost::CloseProcess(TProcess process) { CloseHandle(Handle(process)); }
 
 uint32_t TWin32LauncherHost::IsProgramRunning(const std::string& name) { return ::IsProgramRunning(name); }
 
@@ -160,20 +163,22 @@ std::string TWin32LauncherHost::GetAssocCommand(const std::string& extension) {
     return ::GetAssocCommand(extension);
 }
 
-bool TWin32LauncherHost::ProgressStart() { return ::ProgressStart(); }
-void TWin32LauncherHost::ProgressSetRange(int32_t low, int32_t high) { ::ProgressSetRange(low, high); }
-void TWin32LauncherHost::ProgressSetPos(int32_t position) { ::ProgressSetPos(position); }
-void TWin32LauncherHost::ProgressSetText(const std::string& text) { ::ProgressSetText(text); }
+bool TWin32LauncherHost::ProgressStart() { return progress_.Start(Options().GetLanguageFile()); }
+void TWin32LauncherHost::ProgressSetRange(int32_t low, int32_t high) { progress_.SetRange(low, high); }
+void TWin32LauncherHost::ProgressSetPos(int32_t position) { progress_.SetPos(position); }
+void TWin32LauncherHost::ProgressSetText(const std::string& text) { progress_.SetText(text); }
 
 bool TWin32LauncherHost::CancelSignalled() {
-    return CancelEvent && WaitForSingleObject(CancelEvent, 0) == WAIT_OBJECT_0;
+    HANDLE cancel = progress_.CancelEvent();
+    return cancel && WaitForSingleObject(cancel, 0) == WAIT_OBJECT_0;
 }
 
 bool TWin32LauncherHost::TakeSkipSignal() {
-    if (!SkipEvent) return false;
-    const bool taken = WaitForSingleObject(SkipEvent, 0) == WAIT_OBJECT_0;
-    ResetEvent(SkipEvent);
+    HANDLE skip = progress_.SkipEvent();
+    if (!skip) return false;
+    const bool taken = WaitForSingleObject(skip, 0) == WAIT_OBJECT_0;
+    ResetEvent(skip);
     return taken;
 }
 
-void TWin32LauncherHost::ProgressClose() { ::ProgressClose(); }
+void TWin32LauncherHost::ProgressClose() { progress_.Close(); }

@@ -2,13 +2,14 @@
 // The Windows side of the launcher: the two starters, the waits, the usage message and
 // the host that the switches and the launch loop run against.
 
+#include "ProgressThrU.h"
 #include "zemrunU.h"
 
 #include <windows.h>
 
-HANDLE StartByCreateProcess(const std::string& program, const std::string& parameters, bool noProgram);
-HANDLE StartByShellExecute(const std::string& program, const std::string& parameters, bool noProgram);
-void WaitProcessEnd(HANDLE process);
+HANDLE StartByCreateProcess(const TStartCommand& command);
+// The shell's messages are owned by the window, which may be null.
+HANDLE StartByShellExecute(const TStartCommand& command, HWND window);
 void ShowUsage();
 
 class TWin32LauncherHost : public TLauncherHost {
@@ -17,8 +18,7 @@ public:
     void ShowUnknownEncoding(const std::string& name) override;
     bool EditSettingsDialog(TOptions& settings) override;
     bool ConfirmCommands(const std::vector<std::string>& commands) override;
-    TProcess Start(bool shellExecute, const std::string& program, const std::string& parameters,
-                   bool noProgram) override;
+    TProcess Start(const TStartCommand& command) override;
     void WaitForInputIdle(TProcess process, uint32_t milliseconds) override;
     void WaitProcessEnd(TProcess process) override;
     bool ProcessEnded(TProcess process) override;
@@ -41,7 +41,5 @@ public:
 
 private:
     uint32_t startError_ = 0;
+    TProgressWindow progress_;
 };
-// Waits for the first of the processes to end, with the progress window also for Skip or
-// Cancel: the process's index, or -1.
-int32_t WaitAnyProcessEnd(const std::vector<HANDLE>& processes);

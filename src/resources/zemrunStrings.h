@@ -3,66 +3,59 @@
 #ifndef ZEMRUN_STRINGS_H
 #define ZEMRUN_STRINGS_H
 
-#define ZS_1 "Cancel"
-#define ZS_2 "Skip"
-#define ZS_10 "Usage: zemrun.exe <filename> or \nzemrun.exe /L:<listfile> [/X:<execute program>] [/B:<before param>] [/E:<end param>] [/W] [/S] [/P] [/R:<RegExp>] [/G:<gui mode>] [/I] [/F:<pause>] [/M:<window mode>] [/O:<priority>] [/J:<project>] [/N:<jobs>] [/K:<job log>] [/Z] [/D[:<preview file>]] [/C:<list encoding>] [/A <item>...]\nSee readme.txt for more information"
-#define ZS_11 "The list encoding is not known on this system:"
-#define ZS_12 "Name OEM, ANSI, UTF-8, UTF-16 or the number of a code page."
-#define ZS_101 "List"
-#define ZS_102 "Executable"
-#define ZS_103 "Begin parameters"
-#define ZS_104 "End Parameters"
-#define ZS_105 "RegExp"
-#define ZS_106 "Wait open"
-#define ZS_107 "Wait close"
-#define ZS_108 "Pause after first file"
-#define ZS_109 "ms"
-#define ZS_110 "GUI mode"
-#define ZS_111 "Execution type"
-#define ZS_112 "Window mode"
-#define ZS_113 "Priority"
-#define ZS_114 "Projects"
-#define ZS_115 "Load"
-#define ZS_116 "Save"
-#define ZS_117 "Language"
-#define ZS_118 "Parallel"
-#define ZS_119 "Job log"
-#define ZS_120 "Resume"
-#define ZS_121 "Preview"
-#define ZS_122 "List encoding"
-#define ZS_123 "Dropped items:"
-#define ZS_200 "Save as project"
-#define ZS_201 "Name"
-#define ZS_202 "Save to project..."
-#define ZS_203 "Select all"
-#define ZS_204 "Clear all"
-#define ZS_205 "Add to the Send To menu"
-#define ZS_300 "Commands to run"
-#define ZS_301 "Copy"
-#define ZS_302 "Run"
-#define ZS_1100 "No progress dialog"
-#define ZS_1101 "No progress dialog if only one file in list"
-#define ZS_1102 "Progress dialog only if /P key used"
-#define ZS_1103 "Show progress dialog anyway"
-#define ZS_1110 "CreateProcess"
-#define ZS_1111 "ShellExecute"
-#define ZS_1115 "Normal"
-#define ZS_1116 "Minimized"
-#define ZS_1117 "Maximized"
-#define ZS_1120 "Normal"
-#define ZS_1121 "Idle"
-#define ZS_1122 "High"
-#define ZS_1123 "RealTime"
+#include "zemrunIds.h"
 
-/* X-macro over every id, for tables built from this list. */
-#define ZEMRUN_STRING_IDS(X) \
-    X(1) X(2) X(10) X(11) X(12) X(101) X(102) X(103) X(104) X(105) X(106) X(107) X(108) X(109) X(110) \
-    X(111) X(112) X(113) X(114) X(115) X(116) X(117) X(118) X(119) X(120) X(121) X(122) X(123) X(200) X(201) \
-    X(202) X(203) X(204) X(205) X(300) X(301) X(302) \
-    X(1100) X(1101) X(1102) X(1103) X(1110) X(1111) X(1115) X(1116) X(1117) X(1120) X(1121) \
-    X(1122) X(1123)
-
-#define ZEMRUN_VERSION_TEXT "1.0.0"
-#define ZEMRUN_VERSION_NUMBERS 1, 0, 0, 0
+/* X-macro over every text: X(id, text). */
+#define ZEMRUN_STRINGS(X) \
+    X(IDS_CANCEL, "Cancel") \
+    X(IDS_SKIP, "Skip") \
+    X(IDS_USAGE, "Usage: zemrun.exe <filename> or \nzemrun.exe /L:<listfile> [/X:<execute program>] [/B:<before param>] [/E:<end param>] [/W] [/S] [/P] [/R:<RegExp>] [/G:<gui mode>] [/I] [/F:<pause>] [/M:<window mode>] [/O:<priority>] [/J:<project>] [/N:<jobs>] [/K:<job log>] [/Z] [/D[:<preview file>]] [/C:<list encoding>] [/A <item>...]\nSee readme.txt for more information") \
+    X(IDS_UNKNOWN_ENCODING, "The list encoding is not known on this system:") \
+    X(IDS_ENCODING_NAMES, "Name OEM, ANSI, UTF-8, UTF-16 or the number of a code page.") \
+    X(IDS_LIST, "List") \
+    X(IDS_EXECUTABLE, "Executable") \
+    X(IDS_BEGIN_PARAMETERS, "Begin parameters") \
+    X(IDS_END_PARAMETERS, "End Parameters") \
+    X(IDS_REGEXP, "RegExp") \
+    X(IDS_WAIT_OPEN, "Wait open") \
+    X(IDS_WAIT_CLOSE, "Wait close") \
+    X(IDS_FIRST_PAUSE, "Pause after first file") \
+    X(IDS_MILLISECONDS, "ms") \
+    X(IDS_GUI_MODE, "GUI mode") \
+    X(IDS_EXECUTION_TYPE, "Execution type") \
+    X(IDS_WINDOW_MODE, "Window mode") \
+    X(IDS_PRIORITY, "Priority") \
+    X(IDS_PROJECTS, "Projects") \
+    X(IDS_LOAD, "Load") \
+    X(IDS_SAVE, "Save") \
+    X(IDS_LANGUAGE, "Language") \
+    X(IDS_PARALLEL, "Parallel") \
+    X(IDS_JOB_LOG, "Job log") \
+    X(IDS_RESUME, "Resume") \
+    X(IDS_PREVIEW, "Preview") \
+    X(IDS_LIST_ENCODING, "List encoding") \
+    X(IDS_DROPPED_ITEMS, "Dropped items:") \
+    X(IDS_SAVE_AS_PROJECT, "Save as project") \
+    X(IDS_PROJECT_NAME, "Name") \
+    X(IDS_SAVE_TO_PROJECT, "Save to project...") \
+    X(IDS_SELECT_ALL, "Select all") \
+    X(IDS_CLEAR_ALL, "Clear all") \
+    X(IDS_ADD_TO_SEND_TO, "Add to the Send To menu") \
+    X(IDS_COMMANDS_TO_RUN, "Commands to run") \
+    X(IDS_COPY, "Copy") \
+    X(IDS_RUN, "Run") \
+    X(IDS_GUI_NONE, "No progress dialog") \
+    X(IDS_GUI_MORE_THAN_ONE, "No progress dialog if only one file in list") \
+    X(IDS_GUI_WITH_WAIT_CLOSE, "Progress dialog only if /P key used") \
+    X(IDS_GUI_ALWAYS, "Show progress dialog anyway") \
+    X(IDS_START_CREATE_PROCESS, "CreateProcess") \
+    X(IDS_START_SHELL_EXECUTE, "ShellExecute") \
+    X(IDS_WINDOW_NORMAL, "Normal") \
+    X(IDS_WINDOW_MINIMIZED, "Minimized") \
+    X(IDS_WINDOW_MAXIMIZED, "Maximized") \
+    X(IDS_PRIORITY_NORMAL, "Normal") \
+    X(IDS_PRIORITY_IDLE, "Idle") \
+    X(IDS_PRIORITY_HIGH, "High") \
+    X(IDS_PRIORITY_REALTIME, "RealTime")
 
 #endif

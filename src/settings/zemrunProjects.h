@@ -3,21 +3,61 @@
 // user's settings folder.
 
 #include "../foundation/vxIniFile.h"
+#include "../resources/zemrunIds.h"
 #include "zemrunRunSettings.h"
 
 #include <cstdint>
+#include <iterator>
 #include <memory>
 #include <string>
 
-constexpr int32_t ProjectFieldCount = 16;
-// The key of each field index, in the order keys are stored.
-extern const char* const ProjectKeys[ProjectFieldCount];
+// One field a project can hold: its key, the run setting it stands for, and the box of
+// the save-as-project dialog that chooses it. A field's index is its bit in the set of
+// fields to store, and keys are stored in the order of the table.
+struct TProjectField {
+    const char* key;
+    int saveBox;
+    std::string TOptions::*text = nullptr;
+    bool TOptions::*flag = nullptr;
+    int32_t TOptions::*number = nullptr;
+
+    void Read(const TvxIniFileKey& key, TOptions& settings) const;
+    void Write(TvxIniFileKey& key, const TOptions& settings) const;
+};
+constexpr TProjectField TextField(const char* key, int box, std::string TOptions::*text) { return {key, box, text}; }
+constexpr TProjectField FlagField(const char* key, int box, bool TOptions::*flag) { return {key, box, nullptr, flag}; }
+constexpr TProjectField NumberField(const char* key, int box, int32_t TOptions::*number) {
+    return {key, box, nullptr, nullptr, number};
+}
+
+inline constexpr TProjectField ProjectFields[] = {
+    TextField("List", IDC_SAVE_LIST, &TOptions::List),
+    TextField("Exe", IDC_SAVE_EXE, &TOptions::Exe),
+    TextField("BParam", IDC_SAVE_BPARAM, &TOptions::BParam),
+    TextField("Eparam", IDC_SAVE_EPARAM, &TOptions::Eparam),
+    TextField("RegExp", IDC_SAVE_REGEXP, &TOptions::RegExp),
+    FlagField("WaitOpen", IDC_SAVE_WAIT_OPEN, &TOptions::WaitOpen),
+    FlagField("WaitClose", IDC_SAVE_WAIT_CLOSE, &TOptions::WaitClose),
+    FlagField("ShellExecute", IDC_SAVE_SHELL, &TOptions::ShellExecute),
+    NumberField("FirstPause", IDC_SAVE_FIRST_PAUSE, &TOptions::FirstPause),
+    NumberField("GUI", IDC_SAVE_GUI, &TOptions::GUI),
+    NumberField("Window", IDC_SAVE_WINDOW, &TOptions::Window),
+    NumberField("Priority", IDC_SAVE_PRIORITY, &TOptions::Priority),
+    NumberField("Jobs", IDC_SAVE_JOBS, &TOptions::Jobs),
+    TextField("JobLog", IDC_SAVE_JOB_LOG, &TOptions::JobLog),
+    FlagField("Resume", IDC_SAVE_RESUME, &TOptions::Resume),
+    TextField("Encoding", IDC_SAVE_ENCODING, &TOptions::Encoding),
+};
+constexpr int32_t ProjectFieldCount = int32_t(std::size(ProjectFields));
+static_assert(ProjectFieldCount <= 32, "the fields to store are the bits of a 32-bit set");
+// The set of every field.
+constexpr uint32_t AllProjectFields = (uint32_t(1) << ProjectFieldCount) - 1;
 
 class TZemrunProject : public TvxObject {
 public:
     TZemrunProject(std::string name, TvxIniFileSection* section) : name_(std::move(name)), section_(section) {}
     const std::string& Name() const { return name_; }
-    TvxIniFileKey* Key(int32_t field) const { return section_->FindKey(ProjectKeys[field]); }
+    TvxIniFileKey* Key(int32_t field) const { return section_->FindKey(ProjectFields[field].key); }
 
 private:
     std::string name_;
@@ -35,9 +75,9 @@ public:
     TZemrunProject* Items(int32_t index) const { return static_cast<TZemrunProject*>(projects_.Items(index)); }
     // Loads the fields that the project of that name holds; nothing when there is none.
     void LoadProject(std::string_view name, TOptions& settings) const;
-    // Stores the fields selected by bit i of fields (i = 0..14) under the name and writes
-    // the file at once.
-    void SaveProject(std::string_view name, const TOptions& settings, uint16_t fields);
+    // Stores the fields selected by bit i of fields (the field of ProjectFields[i]) under
+    // the name and writes the file at once.
+    void SaveProject(std::string_view name, const TOptions& settings, uint32_t fields);
 
 private:
     std::unique_ptr<TvxIniFile> document_;

@@ -1,11 +1,13 @@
 #include "DlgInteractiveU.h"
 
+#include "../foundation/vxCommandLine.h"
 #include "../foundation/vxFileUtils.h"
+#include "../foundation/vxHandles.h"
 #include "../foundation/vxShellUtils.h"
 #include "../foundation/vxStrUtils.h"
 #include "../foundation/vxTextCodec.h"
 #include "../foundation/vxWinUtils.h"
-#include "../launcher/vxCommandLine.h"
+#include "../resources/zemrunIds.h"
 #include "../settings/zemrunOptions.h"
 #include "../settings/zemrunProjects.h"
 #include "DlgLocaleU.h"
@@ -19,20 +21,12 @@
 #include <algorithm>
 
 namespace {
-constexpr int MainDialogId = 102;
-constexpr int BrowseListId = 1001, BrowseExeId = 1003;
-constexpr int WaitOpenId = 1005, WaitCloseId = 1008;
-constexpr int PauseId = 1009, PauseUpDownId = 1010;
-constexpr int ShellId = 1011, GuiId = 1012, WindowId = 1018, PriorityId = 1019;
-constexpr int ListId = 1013, ExeId = 1014;
-constexpr int ProjectsId = 1020, LanguageId = 1021, LoadId = 1022, SaveId = 1023;
-constexpr int JobsId = 1024, JobsUpDownId = 1025, JobLogId = 1026, BrowseJobLogId = 1027, ResumeId = 1028;
-constexpr int PreviewId = 1029, EncodingId = 1030;
 // The encodings offered; any other name or a code page number may be typed.
 constexpr const char* EncodingNames[] = {"", "OEM", "ANSI", "UTF-8", "UTF-16"};
 
 // History index, its control; the field is chosen by HistoryField.
-constexpr int HistoryControls[HistoryKindCount] = {ListId, ExeId, 1015, 1016, 1017};
+constexpr int HistoryControls[HistoryKindCount] = {IDC_MAIN_LIST, IDC_MAIN_EXE, IDC_MAIN_BPARAM, IDC_MAIN_EPARAM,
+                                                   IDC_MAIN_REGEXP};
 
 std::string& HistoryField(TOptions& s, int kind) {
     switch (kind) {
@@ -44,34 +38,50 @@ std::string& HistoryField(TOptions& s, int kind) {
     }
 }
 
+// What the dialog works on, from its start to its end.
+struct TMainDialogData {
+    TOptions settings;
+    TPreviewCommands preview;
+    // What the list field shows while it stands for items dropped on the dialog (or given
+    // after /A); empty when it holds a list's path.
+    std::string itemsText;
+};
+
+void SettingsToDialog(HWND dialog, const TOptions& settings);
+void DialogToSettings(HWND dialog, TOptions& settings);
+void FillChoiceLists(HWND dialog);
+
+TMainDialogData& Data(HWND dialog) {
+    return *reinterpret_cast<TMainDialogData*>(GetWindowLongPtrA(dialog, DWLP_USER));
+}
+
+// A choice list: the texts of a run of string ids, and the entry the settings choose.
 struct TChoiceRow {
     int firstId;
     int lastId;
     int control;
-    int selected; // written before each filling
+    int (*selected)(const TOptions& settings);
 };
-
-TOptions workingSettings;
-TPreviewCommands previewCommands;
-// What the list field shows while it stands for items dropped on the dialog (or given
-// after /A); empty when it holds a list's path.
-std::string itemsText;
-TChoiceRow choiceRows[4] = {{1100, 1103, GuiId, 0}, {1110, 1111, ShellId, 0}, {1115, 1117, WindowId, 0},
-                            {1120, 1123, PriorityId, 0}};
+constexpr TChoiceRow ChoiceRows[] = {
+    {IDS_GUI_NONE, IDS_GUI_ALWAYS, IDC_MAIN_GUI, [](const TOptions& s) { return int(s.GUI); }},
+    {IDS_START_CREATE_PROCESS, IDS_START_SHELL_EXECUTE, IDC_MAIN_SHELL,
+     [](const TOptions& s) { return s.ShellExecute ? 1 : 0; }},
+    {IDS_WINDOW_NORMAL, IDS_WINDOW_MAXIMIZED, IDC_MAIN_WINDOW, [](const TOptions& s) { return int(s.Window - 1); }},
+    {IDS_PRIORITY_NORMAL, IDS_PRIORITY_REALTIME, IDC_MAIN_PRIORITY, [](const TOptions& s) { return int(s.Priority); }},
+};
 
 HWND Item(HWND dialog, int id) { return GetDlgItem(dialog, id); }
 
 void AddLanguageFiles(HWND combo, const std::string& folder) {
     WIN32_FIND_DATAA data;
-    HANDLE search = FindFirstFileA((folder + "*.lng").c_str(), &data);
-    if (search == INVALID_HANDLE_VALUE) return;
+    const TvxFindHandle search(FindFirstFileA((folder + "*.lng").c_str(), &data));
+    if (!search) return;
     do ComboAdd(combo, data.cFileName);
-    while (FindNextFileA(search, &data));
-    FindClose(search);
+    while (FindNextFileA(search.Get(), &data));
 }
 
 void FillLanguageList(HWND dialog) {
-    HWND combo = Item(dialog, LanguageId);
+    HWND combo = Item(dialog, IDC_MAIN_LANGUAGE);
     ComboAdd(combo, "English");
     AddLanguageFiles(combo, PathFolder(ProgramPath()));
     AddLanguageFiles(combo, SpecialFolderPath(CSIDL_COMMON_APPDATA_ID) + "\\");
@@ -87,7 +97,7 @@ void FillLanguageList(HWND dialog) {
 }
 
 void FillProjectList(HWND dialog) {
-    HWND combo = Item(dialog, ProjectsId);
+    HWND combo = Item(dialog, IDC_MAIN_PROJECTS);
     ComboClear(combo);
     for (int32_t i = 0; i < Projects().Count(); ++i) ComboAdd(combo, Projects().Items(i)->Name());
 }
@@ -95,7 +105,7 @@ void FillProjectList(HWND dialog) {
 // The entry of the file that the setting names keeps the setting as it is, a full path
 // included; any other entry is looked for in the settings folders.
 void ChooseLanguage(HWND dialog) {
-    const std::string name = ComboText(Item(dialog, LanguageId));
+    const std::string name = ComboText(Item(dialog, IDC_MAIN_LANGUAGE));
     const std::string current = Options().GetLanguageFile();
     if (!SameTextAnsi(name, PathFileName(current)) || !PathExists(current)) {
         const std::string local = SpecialFolderPath(CSIDL_LOCAL_APPDATA_ID) + "\\" + name;
@@ -108,28 +118,33 @@ void ChooseLanguage(HWND dialog) {
 
 bool FoundAnywhere(const std::string& path) { return PathExists(path) || FindOnSearchPath(path); }
 
-bool ListStandsForItems(HWND dialog) { return !itemsText.empty() && ComboText(Item(dialog, ListId)) == itemsText; }
+bool ListStandsForItems(HWND dialog) {
+    const std::string& itemsText = Data(dialog).itemsText;
+    return !itemsText.empty() && ComboText(Item(dialog, IDC_MAIN_LIST)) == itemsText;
+}
 
 void UpdateOkButton(HWND dialog) {
-    const std::string exe = ComboText(Item(dialog, ExeId));
+    const std::string exe = ComboText(Item(dialog, IDC_MAIN_EXE));
     const bool exeAcceptable = exe.empty() || FoundAnywhere(exe);
-    const bool listAcceptable = ListStandsForItems(dialog) || FoundAnywhere(ComboText(Item(dialog, ListId)));
+    const bool listAcceptable = ListStandsForItems(dialog) || FoundAnywhere(ComboText(Item(dialog, IDC_MAIN_LIST)));
     EnableWindow(Item(dialog, IDOK), exeAcceptable && listAcceptable);
 }
 
 // The list field tells how many items the run has besides a list.
 void ShowItemCount(HWND dialog) {
-    itemsText = LangString(Options().GetLanguageFile(), 123) + " " + IntToText(int32_t(workingSettings.Items.size()));
-    SendMessageA(Item(dialog, ListId), CB_SETCURSEL, WPARAM(-1), 0);
-    SetDialogItemText(dialog, ListId, itemsText);
+    TMainDialogData& data = Data(dialog);
+    data.itemsText =
+        LangString(Options().GetLanguageFile(), IDS_DROPPED_ITEMS) + " " + IntToText(int32_t(data.settings.Items.size()));
+    SendMessageA(Item(dialog, IDC_MAIN_LIST), CB_SETCURSEL, WPARAM(-1), 0);
+    SetDialogItemText(dialog, IDC_MAIN_LIST, data.itemsText);
     UpdateOkButton(dialog);
 }
 
 // A typed or chosen list replaces the items.
 void OnListChange(HWND dialog) {
-    if (!itemsText.empty() && !ListStandsForItems(dialog)) {
-        itemsText.clear();
-        workingSettings.Items.clear();
+    if (!Data(dialog).itemsText.empty() && !ListStandsForItems(dialog)) {
+        Data(dialog).itemsText.clear();
+        Data(dialog).settings.Items.clear();
     }
     UpdateOkButton(dialog);
 }
@@ -147,12 +162,12 @@ void OnDropFiles(HWND dialog, WPARAM drop) {
     POINT point{};
     const std::vector<std::string> files = TakeDroppedFiles(drop, point);
     if (files.empty()) return;
-    if (files.size() == 1 && DroppedOn(dialog, Item(dialog, ListId), point)) {
-        SendMessageA(Item(dialog, ListId), CB_SETCURSEL, WPARAM(-1), 0);
-        if (SetDialogItemText(dialog, ListId, files[0])) PostComboChange(Item(dialog, ListId));
+    if (files.size() == 1 && DroppedOn(dialog, Item(dialog, IDC_MAIN_LIST), point)) {
+        SendMessageA(Item(dialog, IDC_MAIN_LIST), CB_SETCURSEL, WPARAM(-1), 0);
+        if (SetDialogItemText(dialog, IDC_MAIN_LIST, files[0])) PostComboChange(Item(dialog, IDC_MAIN_LIST));
         return;
     }
-    workingSettings.Items = files;
+    Data(dialog).settings.Items = files;
     ShowItemCount(dialog);
 }
 
@@ -174,7 +189,7 @@ std::string ChooseFile(HWND dialog, const char16_t* filter, DWORD flags, bool sa
 
 void Browse(HWND dialog, int control) {
     const std::string path =
-        control == ListId ? ChooseFile(dialog, u"All files (*.*)\0*.*\0", OFN_FILEMUSTEXIST, false)
+        control == IDC_MAIN_LIST ? ChooseFile(dialog, u"All files (*.*)\0*.*\0", OFN_FILEMUSTEXIST, false)
                           : ChooseFile(dialog,
                                        u"Executable (*.exe;*.com;*.bat;*.cmd)\0*.exe;*.com;*.bat;*.cmd\0"
                                        u"All files (*.*)\0*.*\0",
@@ -190,7 +205,7 @@ void Browse(HWND dialog, int control) {
 void BrowseJobLog(HWND dialog) {
     const std::string path =
         ChooseFile(dialog, u"Job logs (*.tsv;*.txt)\0*.tsv;*.txt\0All files (*.*)\0*.*\0", 0, true);
-    if (!path.empty()) SetDialogItemText(dialog, JobLogId, path);
+    if (!path.empty()) SetDialogItemText(dialog, IDC_MAIN_JOB_LOG, path);
 }
 
 // A list encoding unknown here is said at once, and the dialog stays.
@@ -198,21 +213,22 @@ bool EncodingKnown(HWND dialog, const TOptions& settings) {
     uint32_t codePage = 0;
     if (ReadEncodingName(settings.Encoding, codePage)) return true;
     ShowUnknownEncodingMessage(dialog, settings.Encoding);
-    SetFocus(Item(dialog, EncodingId));
+    SetFocus(Item(dialog, IDC_MAIN_ENCODING));
     return false;
 }
 
 void OnPreview(HWND dialog) {
-    TOptions current = workingSettings;
+    TOptions current = Data(dialog).settings;
     DialogToSettings(dialog, current);
-    if (previewCommands && EncodingKnown(dialog, current)) PreviewDialog(dialog, previewCommands(current), false);
+    const TPreviewCommands& preview = Data(dialog).preview;
+    if (preview && EncodingKnown(dialog, current)) PreviewDialog(dialog, preview(current), false);
 }
 
 void OnOk(HWND dialog) {
-    TOptions current = workingSettings;
+    TOptions current = Data(dialog).settings;
     DialogToSettings(dialog, current);
     if (!EncodingKnown(dialog, current)) return;
-    DialogToSettings(dialog, workingSettings);
+    DialogToSettings(dialog, Data(dialog).settings);
     for (int kind = 0; kind < HistoryKindCount; ++kind) {
         if (kind == hkList && ListStandsForItems(dialog)) continue; // no list was used
         HWND combo = Item(dialog, HistoryControls[kind]);
@@ -228,10 +244,10 @@ void OnOk(HWND dialog) {
 }
 
 void OnLoad(HWND dialog) {
-    const std::string name = ComboText(Item(dialog, ProjectsId));
+    const std::string name = ComboText(Item(dialog, IDC_MAIN_PROJECTS));
     if (name.empty()) return;
-    Projects().LoadProject(name, workingSettings);
-    SettingsToDialog(dialog, workingSettings);
+    Projects().LoadProject(name, Data(dialog).settings);
+    SettingsToDialog(dialog, Data(dialog).settings);
     FillChoiceLists(dialog);
 }
 
@@ -245,11 +261,12 @@ void OnSave(HWND dialog) {
 
 void StoreChoice(HWND dialog, int control) {
     const int index = ComboSelection(Item(dialog, control));
+    TOptions& settings = Data(dialog).settings;
     switch (control) {
-    case ShellId: workingSettings.ShellExecute = index != 0; break;
-    case GuiId: workingSettings.GUI = index; break;
-    case WindowId: workingSettings.Window = index + 1; break;
-    default: workingSettings.Priority = index; break;
+    case IDC_MAIN_SHELL: settings.ShellExecute = index != 0; break;
+    case IDC_MAIN_GUI: settings.GUI = index; break;
+    case IDC_MAIN_WINDOW: settings.Window = index + 1; break;
+    default: settings.Priority = index; break;
     }
 }
 
@@ -257,15 +274,16 @@ void OnInit(HWND dialog) {
     SetProgramIcon(dialog);
     const std::string caption = "Zemrun " + FileVersionText(ProgramPath());
     SetWindowTextA(dialog, caption.c_str());
-    SettingsToDialog(dialog, workingSettings);
+    SettingsToDialog(dialog, Data(dialog).settings);
     FillLanguageList(dialog);
     FillProjectList(dialog);
-    itemsText.clear();
-    if (!workingSettings.Items.empty()) ShowItemCount(dialog);
+    Data(dialog).itemsText.clear();
+    if (!Data(dialog).settings.Items.empty()) ShowItemCount(dialog);
     AcceptDroppedFiles(dialog);
 }
 
-INT_PTR CALLBACK MainProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK MainProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (!DialogData<TMainDialogData>(dialog, message, lParam)) return FALSE;
     switch (message) {
     case WM_INITDIALOG:
         OnInit(dialog);
@@ -277,27 +295,27 @@ INT_PTR CALLBACK MainProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
         switch (id) {
         case IDOK: OnOk(dialog); return TRUE;
         case IDCANCEL: PostMessageA(dialog, WM_CLOSE, IDCANCEL, 0); return TRUE;
-        case BrowseListId: Browse(dialog, ListId); return TRUE;
-        case BrowseExeId: Browse(dialog, ExeId); return TRUE;
-        case ListId:
+        case IDC_MAIN_BROWSE_LIST: Browse(dialog, IDC_MAIN_LIST); return TRUE;
+        case IDC_MAIN_BROWSE_EXE: Browse(dialog, IDC_MAIN_EXE); return TRUE;
+        case IDC_MAIN_LIST:
             if (changed) OnListChange(dialog);
             return TRUE;
-        case ExeId:
+        case IDC_MAIN_EXE:
             if (changed) UpdateOkButton(dialog);
             return TRUE;
-        case ShellId:
-        case GuiId:
-        case WindowId:
-        case PriorityId:
+        case IDC_MAIN_SHELL:
+        case IDC_MAIN_GUI:
+        case IDC_MAIN_WINDOW:
+        case IDC_MAIN_PRIORITY:
             if (changed) StoreChoice(dialog, id);
             return TRUE;
-        case LanguageId:
+        case IDC_MAIN_LANGUAGE:
             if (changed) ChooseLanguage(dialog);
             return TRUE;
-        case LoadId: OnLoad(dialog); return TRUE;
-        case SaveId: OnSave(dialog); return TRUE;
-        case BrowseJobLogId: BrowseJobLog(dialog); return TRUE;
-        case PreviewId: OnPreview(dialog); return TRUE;
+        case IDC_MAIN_LOAD: OnLoad(dialog); return TRUE;
+        case IDC_MAIN_SAVE: OnSave(dialog); return TRUE;
+        case IDC_MAIN_BROWSE_JOB_LOG: BrowseJobLog(dialog); return TRUE;
+        case IDC_MAIN_PREVIEW: OnPreview(dialog); return TRUE;
         default: return FALSE;
         }
     }
@@ -305,14 +323,12 @@ INT_PTR CALLBACK MainProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
         OnDropFiles(dialog, wParam);
         return TRUE;
     case WM_CLOSE:
-        RemoveProperties(dialog, {"%ID%"});
+        RemoveProperties(dialog, {LocalizeMarkProperty});
         EndDialog(dialog, INT_PTR(wParam));
         return TRUE;
     default: return FALSE;
     }
 }
-} // namespace
-
 void SettingsToDialog(HWND dialog, const TOptions& settings) {
     TOptions values = settings;
     for (int kind = 0; kind < HistoryKindCount; ++kind) {
@@ -328,22 +344,22 @@ void SettingsToDialog(HWND dialog, const TOptions& settings) {
             ComboSelect(combo, 0);
         }
     }
-    HWND upDown = Item(dialog, PauseUpDownId);
+    HWND upDown = Item(dialog, IDC_MAIN_PAUSE_UPDOWN);
     SendMessageA(upDown, UDM_SETRANGE, 0, MAKELPARAM(32767, 0));
     SendMessageA(upDown, UDM_SETPOS, 0, MAKELPARAM(settings.FirstPause, 0));
     SendMessageA(upDown, UDM_SETRANGE32, 0, 2147483647);
     SendMessageA(upDown, UDM_SETPOS32, 0, settings.FirstPause);
-    CheckDlgButton(dialog, WaitOpenId, settings.WaitOpen ? BST_CHECKED : BST_UNCHECKED);
-    CheckDlgButton(dialog, WaitCloseId, settings.WaitClose ? BST_CHECKED : BST_UNCHECKED);
-    HWND jobs = Item(dialog, JobsUpDownId);
+    CheckDlgButton(dialog, IDC_MAIN_WAIT_OPEN, settings.WaitOpen ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(dialog, IDC_MAIN_WAIT_CLOSE, settings.WaitClose ? BST_CHECKED : BST_UNCHECKED);
+    HWND jobs = Item(dialog, IDC_MAIN_JOBS_UPDOWN);
     SendMessageA(jobs, UDM_SETRANGE32, 1, MaxJobs);
     SendMessageA(jobs, UDM_SETPOS32, 0, std::clamp(settings.Jobs, 1, MaxJobs));
-    SetDialogItemText(dialog, JobLogId, settings.JobLog);
-    CheckDlgButton(dialog, ResumeId, settings.Resume ? BST_CHECKED : BST_UNCHECKED);
-    HWND encoding = Item(dialog, EncodingId);
+    SetDialogItemText(dialog, IDC_MAIN_JOB_LOG, settings.JobLog);
+    CheckDlgButton(dialog, IDC_MAIN_RESUME, settings.Resume ? BST_CHECKED : BST_UNCHECKED);
+    HWND encoding = Item(dialog, IDC_MAIN_ENCODING);
     ComboClear(encoding);
     for (const char* name : EncodingNames) ComboAdd(encoding, name);
-    if (ComboSelectText(encoding, settings.Encoding) < 0) SetDialogItemText(dialog, EncodingId, settings.Encoding);
+    if (ComboSelectText(encoding, settings.Encoding) < 0) SetDialogItemText(dialog, IDC_MAIN_ENCODING, settings.Encoding);
 }
 
 void DialogToSettings(HWND dialog, TOptions& settings) {
@@ -351,49 +367,47 @@ void DialogToSettings(HWND dialog, TOptions& settings) {
         HistoryField(settings, kind) = ComboText(Item(dialog, HistoryControls[kind]));
     const bool itemsOnly = ListStandsForItems(dialog);
     if (itemsOnly) settings.List.clear();
-    settings.Items = itemsOnly ? workingSettings.Items : std::vector<std::string>();
-    settings.WaitOpen = IsDlgButtonChecked(dialog, WaitOpenId) == BST_CHECKED;
-    settings.WaitClose = IsDlgButtonChecked(dialog, WaitCloseId) == BST_CHECKED;
-    settings.ShellExecute = ComboSelection(Item(dialog, ShellId)) != 0;
-    settings.GUI = ComboSelection(Item(dialog, GuiId));
-    HWND upDown = Item(dialog, PauseUpDownId);
+    settings.Items = itemsOnly ? Data(dialog).settings.Items : std::vector<std::string>();
+    settings.WaitOpen = IsDlgButtonChecked(dialog, IDC_MAIN_WAIT_OPEN) == BST_CHECKED;
+    settings.WaitClose = IsDlgButtonChecked(dialog, IDC_MAIN_WAIT_CLOSE) == BST_CHECKED;
+    settings.ShellExecute = ComboSelection(Item(dialog, IDC_MAIN_SHELL)) != 0;
+    settings.GUI = ComboSelection(Item(dialog, IDC_MAIN_GUI));
+    HWND upDown = Item(dialog, IDC_MAIN_PAUSE_UPDOWN);
     int32_t pause = int32_t(SendMessageA(upDown, UDM_GETPOS32, 0, 0));
     if (pause == 0) pause = LOWORD(SendMessageA(upDown, UDM_GETPOS, 0, 0));
     settings.FirstPause = pause;
-    settings.Window = ComboSelection(Item(dialog, WindowId)) + 1;
-    settings.Priority = ComboSelection(Item(dialog, PriorityId));
-    settings.Jobs = int32_t(SendMessageA(Item(dialog, JobsUpDownId), UDM_GETPOS32, 0, 0));
-    settings.JobLog = DialogItemText(dialog, JobLogId);
-    settings.Resume = IsDlgButtonChecked(dialog, ResumeId) == BST_CHECKED;
-    settings.Encoding = Trim(ComboText(Item(dialog, EncodingId)));
+    settings.Window = ComboSelection(Item(dialog, IDC_MAIN_WINDOW)) + 1;
+    settings.Priority = ComboSelection(Item(dialog, IDC_MAIN_PRIORITY));
+    settings.Jobs = int32_t(SendMessageA(Item(dialog, IDC_MAIN_JOBS_UPDOWN), UDM_GETPOS32, 0, 0));
+    settings.JobLog = DialogItemText(dialog, IDC_MAIN_JOB_LOG);
+    settings.Resume = IsDlgButtonChecked(dialog, IDC_MAIN_RESUME) == BST_CHECKED;
+    settings.Encoding = Trim(ComboText(Item(dialog, IDC_MAIN_ENCODING)));
 }
 
 void FillChoiceLists(HWND dialog) {
-    choiceRows[0].selected = workingSettings.GUI;
-    choiceRows[1].selected = workingSettings.ShellExecute ? 1 : 0;
-    choiceRows[2].selected = workingSettings.Window - 1;
-    choiceRows[3].selected = workingSettings.Priority;
     const std::string languageFile = Options().GetLanguageFile();
-    for (const TChoiceRow& row : choiceRows) {
+    for (const TChoiceRow& row : ChoiceRows) {
         HWND combo = Item(dialog, row.control);
         ComboClear(combo);
         for (int id = row.firstId; id <= row.lastId; ++id) ComboAdd(combo, LangString(languageFile, id));
-        ComboSelect(combo, row.selected);
+        ComboSelect(combo, row.selected(Data(dialog).settings));
     }
 }
 
+} // namespace
+
 void ShowUnknownEncodingMessage(HWND owner, const std::string& name) {
     const std::string languageFile = Options().GetLanguageFile();
-    const std::string text = LangString(languageFile, 11) + " " + name + "\r\n" + LangString(languageFile, 12);
+    const std::string text = LangString(languageFile, IDS_UNKNOWN_ENCODING) + " " + name + "\r\n" +
+                             LangString(languageFile, IDS_ENCODING_NAMES);
     MessageBoxA(owner, text.c_str(), "Zemrun", MB_OK | MB_ICONERROR);
 }
 
 bool EditSettingsDialog(TOptions& settings, const TPreviewCommands& preview) {
-    CopyOptions(workingSettings, settings);
-    previewCommands = preview;
+    TMainDialogData data{settings, preview, std::string()};
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_UPDOWN_CLASS | ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
-    const INT_PTR result = GuardedDialogBox(MainDialogId, nullptr, MainProc);
-    CopyOptions(settings, workingSettings);
+    const INT_PTR result = GuardedDialogBox(IDD_MAIN, nullptr, MainProc, &data);
+    CopyOptions(settings, data.settings);
     return result == IDOK;
 }

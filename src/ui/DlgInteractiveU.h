@@ -18,7 +18,3 @@ bool EditSettingsDialog(TOptions& settings, const TPreviewCommands& preview);
 
 // Says that the list's encoding, by that name, is not known on this system.
 void ShowUnknownEncodingMessage(HWND owner, const std::string& name);
-
-void SettingsToDialog(HWND dialog, const TOptions& settings);
-void DialogToSettings(HWND dialog, TOptions& settings);
-void FillChoiceLists(HWND dialog);

@@ -16,6 +16,9 @@ std::string LangString(const std::string& languageFile, int32_t id);
 // the number of the last token that was not "%%", 0 when there was none.
 std::string TranslateTokens(const std::string& text, const std::string& languageFile, int32_t& mark);
 
+// The window property that keeps the string id a window's text was translated from.
+constexpr const char* LocalizeMarkProperty = "%ID%";
+
 // Translates the window and all its descendants (Windows only). Windows marked by an
 // earlier walk take the text of their mark.
 void LocalizeWindow(void* window, const std::string& languageFile);

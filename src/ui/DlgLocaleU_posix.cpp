@@ -5,9 +5,9 @@
 
 std::string BuiltinString(int32_t id) {
     switch (id) {
-#define ZEMRUN_STRING_CASE(n) \
-    case n: return ZS_##n;
-        ZEMRUN_STRING_IDS(ZEMRUN_STRING_CASE)
+#define ZEMRUN_STRING_CASE(id, text) \
+    case id: return text;
+        ZEMRUN_STRINGS(ZEMRUN_STRING_CASE)
 #undef ZEMRUN_STRING_CASE
     default: return {};
     }

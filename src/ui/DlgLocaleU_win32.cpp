@@ -13,8 +13,6 @@ std::string BuiltinString(int32_t id) {
 }
 
 namespace {
-constexpr const char* MarkProperty = "%ID%";
-
 // Edit fields and combo boxes hold the user's settings (paths, parameters, expressions),
 // never texts of the program: a "%1%" typed there must not turn into a label.
 bool HoldsUserText(HWND window) {
@@ -25,7 +23,7 @@ bool HoldsUserText(HWND window) {
 
 void LocalizeOne(HWND window, const std::string& languageFile) {
     if (HoldsUserText(window)) return;
-    const auto mark = static_cast<int32_t>(reinterpret_cast<intptr_t>(GetPropA(window, MarkProperty)));
+    const auto mark = static_cast<int32_t>(reinterpret_cast<intptr_t>(GetPropA(window, LocalizeMarkProperty)));
     const std::string current = WindowText(window);
     std::string text;
     if (mark > 0) {
@@ -34,7 +32,7 @@ void LocalizeOne(HWND window, const std::string& languageFile) {
     } else {
         int32_t newMark = 0;
         text = TranslateTokens(current, languageFile, newMark);
-        if (newMark != 0) SetPropA(window, MarkProperty, reinterpret_cast<HANDLE>(intptr_t(newMark)));
+        if (newMark != 0) SetPropA(window, LocalizeMarkProperty, reinterpret_cast<HANDLE>(intptr_t(newMark)));
     }
     if (text != current) SetWindowTextA(window, text.c_str());
 }

@@ -1,16 +1,17 @@
 #include "DlgPreview.h"
 
 #include "../foundation/vxWinUtils.h"
+#include "../resources/zemrunIds.h"
 #include "../settings/zemrunOptions.h"
 #include "DlgLocaleU.h"
 
 namespace {
-constexpr int PreviewDialogId = 104;
-constexpr int CommandsId = 1000, CopyId = 1001;
 constexpr int Margin = 6;
 
-std::string shownText;
-bool offerRun = false;
+struct TPreviewData {
+    std::string text;
+    bool offerRun;
+};
 
 // The text fills the window; Copy stays at the bottom left, Run and Cancel at the right.
 void LayOut(HWND dialog) {
@@ -19,39 +20,42 @@ void LayOut(HWND dialog) {
     GetWindowRect(GetDlgItem(dialog, IDCANCEL), &button);
     const int width = button.right - button.left, height = button.bottom - button.top;
     const int buttonsTop = client.bottom - Margin - height;
-    MoveWindow(GetDlgItem(dialog, CommandsId), Margin, Margin, client.right - 2 * Margin, buttonsTop - 2 * Margin, TRUE);
-    MoveWindow(GetDlgItem(dialog, CopyId), Margin, buttonsTop, width, height, TRUE);
+    MoveWindow(GetDlgItem(dialog, IDC_PREVIEW_COMMANDS), Margin, Margin, client.right - 2 * Margin, buttonsTop - 2 * Margin, TRUE);
+    MoveWindow(GetDlgItem(dialog, IDC_PREVIEW_COPY), Margin, buttonsTop, width, height, TRUE);
     MoveWindow(GetDlgItem(dialog, IDCANCEL), client.right - Margin - width, buttonsTop, width, height, TRUE);
     MoveWindow(GetDlgItem(dialog, IDOK), client.right - 2 * (Margin + width), buttonsTop, width, height, TRUE);
 }
 
 void CopyAll(HWND dialog) {
-    HWND commands = GetDlgItem(dialog, CommandsId);
+    HWND commands = GetDlgItem(dialog, IDC_PREVIEW_COMMANDS);
     SendMessageA(commands, EM_SETSEL, 0, -1);
     SendMessageA(commands, WM_COPY, 0, 0);
 }
 
 INT_PTR CALLBACK PreviewProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_GETMINMAXINFO) {
+        reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {320, 160};
+        return TRUE;
+    }
+    const TPreviewData* data = DialogData<TPreviewData>(dialog, message, lParam);
+    if (!data) return FALSE;
     switch (message) {
     case WM_INITDIALOG:
         SetProgramIcon(dialog);
         LocalizeWindow(dialog, Options().GetLanguageFile());
-        SendDlgItemMessageA(dialog, CommandsId, EM_SETLIMITTEXT, 0, 0); // no limit but memory
-        SetDialogItemText(dialog, CommandsId, shownText);
-        if (!offerRun) ShowWindow(GetDlgItem(dialog, IDOK), SW_HIDE);
+        SendDlgItemMessageA(dialog, IDC_PREVIEW_COMMANDS, EM_SETLIMITTEXT, 0, 0); // no limit but memory
+        SetDialogItemText(dialog, IDC_PREVIEW_COMMANDS, data->text);
+        if (!data->offerRun) ShowWindow(GetDlgItem(dialog, IDOK), SW_HIDE);
         LayOut(dialog);
         // The focus on a button, so that the text opens without a selection.
-        SetFocus(GetDlgItem(dialog, offerRun ? IDOK : IDCANCEL));
+        SetFocus(GetDlgItem(dialog, data->offerRun ? IDOK : IDCANCEL));
         return FALSE;
     case WM_SIZE: LayOut(dialog); return TRUE;
-    case WM_GETMINMAXINFO:
-        reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {320, 160};
-        return TRUE;
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
-        case CopyId: CopyAll(dialog); return TRUE;
+        case IDC_PREVIEW_COPY: CopyAll(dialog); return TRUE;
         case IDOK:
-            if (offerRun) EndDialog(dialog, IDOK);
+            if (data->offerRun) EndDialog(dialog, IDOK);
             return TRUE;
         case IDCANCEL: EndDialog(dialog, IDCANCEL); return TRUE;
         default: return FALSE;
@@ -63,10 +67,7 @@ INT_PTR CALLBACK PreviewProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
 } // namespace
 
 bool PreviewDialog(HWND owner, const std::vector<std::string>& commands, bool withRun) {
-    shownText.clear();
-    for (const std::string& command : commands) shownText += command + "\r\n";
-    offerRun = withRun;
-    const bool run = GuardedDialogBox(PreviewDialogId, owner, PreviewProc) == IDOK;
-    shownText.clear();
-    return run;
+    TPreviewData data{std::string(), withRun};
+    for (const std::string& command : commands) data.text += command + "\r\n";
+    return GuardedDialogBox(IDD_PREVIEW, owner, PreviewProc, &data) == IDOK;
 }

@@ -1,33 +1,25 @@
 #include "DlgSaveProject.h"
 
+#include "../foundation/vxCommandLine.h"
 #include "../foundation/vxFileUtils.h"
 #include "../foundation/vxShellLink.h"
 #include "../foundation/vxShellUtils.h"
 #include "../foundation/vxStrUtils.h"
 #include "../foundation/vxWinUtils.h"
-#include "../launcher/vxCommandLine.h"
+#include "../resources/zemrunIds.h"
 #include "../settings/zemrunOptions.h"
 #include "../settings/zemrunProjects.h"
 #include "DlgLocaleU.h"
 
 namespace {
-constexpr int SaveProjectDialogId = 103;
-constexpr int NameId = 1000;
-constexpr int SelectAllId = 1203;
-constexpr int ClearAllId = 1204;
-constexpr int SendToId = 1018;
-
-// Each check box and the field index of the key it stores.
-constexpr std::pair<int, int> FieldBoxes[ProjectFieldCount] = {
-    {1001, 0}, {1002, 1}, {1003, 2}, {1004, 3}, {1005, 4}, {1006, 5},
-    {1007, 6}, {1008, 8}, {1010, 9}, {1011, 7}, {1012, 10}, {1013, 11}, {1014, 12}, {1015, 13}, {1016, 14},
-    {1017, 15}};
-
-TOptions dialogSettings;
-std::string resultName;
+struct TSaveProjectData {
+    const TOptions& settings;
+    std::string name; // the name stored under, empty when nothing was stored
+};
 
 void SetAllBoxes(HWND dialog, bool checked) {
-    for (const auto& [box, field] : FieldBoxes) CheckDlgButton(dialog, box, checked ? BST_CHECKED : BST_UNCHECKED);
+    for (const TProjectField& field : ProjectFields)
+        CheckDlgButton(dialog, field.saveBox, checked ? BST_CHECKED : BST_UNCHECKED);
 }
 
 // The project's entry in the user's Send To menu: a shortcut that runs it over the files
@@ -37,15 +29,15 @@ std::string SendToShortcut(const std::string& name) {
 }
 
 void ShowSendToState(HWND dialog) {
-    const std::string name = Trim(DialogItemText(dialog, NameId));
+    const std::string name = Trim(DialogItemText(dialog, IDC_SAVE_NAME));
     const bool listed = !name.empty() && PathExists(SendToShortcut(name));
-    CheckDlgButton(dialog, SendToId, listed ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(dialog, IDC_SAVE_SEND_TO, listed ? BST_CHECKED : BST_UNCHECKED);
 }
 
 void StoreSendTo(HWND dialog, const std::string& name) {
     const std::string shortcut = SendToShortcut(name);
     const std::string program = ProgramPath();
-    if (IsDlgButtonChecked(dialog, SendToId) == BST_CHECKED) {
+    if (IsDlgButtonChecked(dialog, IDC_SAVE_SEND_TO) == BST_CHECKED) {
         CreateFolderPath(shortcut);
         WriteShortcut(shortcut, program, "\"/J:" + name + "\" /A", program);
     }
@@ -53,19 +45,22 @@ void StoreSendTo(HWND dialog, const std::string& name) {
         RemoveFile(shortcut);
 }
 
-void OnOk(HWND dialog) {
-    resultName = Trim(DialogItemText(dialog, NameId));
-    if (!resultName.empty()) {
-        uint16_t fields = 0;
-        for (const auto& [box, field] : FieldBoxes)
-            if (IsDlgButtonChecked(dialog, box) == BST_CHECKED) fields |= uint16_t(1u << field);
-        Projects().SaveProject(resultName, dialogSettings, fields);
-        StoreSendTo(dialog, resultName);
+void OnOk(HWND dialog, TSaveProjectData& data) {
+    data.name = Trim(DialogItemText(dialog, IDC_SAVE_NAME));
+    if (!data.name.empty()) {
+        uint32_t fields = 0;
+        for (int32_t field = 0; field < ProjectFieldCount; ++field)
+            if (IsDlgButtonChecked(dialog, ProjectFields[field].saveBox) == BST_CHECKED)
+                fields |= uint32_t(1) << field;
+        Projects().SaveProject(data.name, data.settings, fields);
+        StoreSendTo(dialog, data.name);
     }
     PostMessageA(dialog, WM_CLOSE, IDOK, 0);
 }
 
-INT_PTR CALLBACK SaveProjectProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK SaveProjectProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    TSaveProjectData* data = DialogData<TSaveProjectData>(dialog, message, lParam);
+    if (!data) return FALSE;
     switch (message) {
     case WM_INITDIALOG:
         SetProgramIcon(dialog);
@@ -73,19 +68,19 @@ INT_PTR CALLBACK SaveProjectProc(HWND dialog, UINT message, WPARAM wParam, LPARA
         return FALSE; // no focus set
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
-        case NameId:
+        case IDC_SAVE_NAME:
             if (HIWORD(wParam) == EN_CHANGE) {
-                EnableWindow(GetDlgItem(dialog, IDOK), !Trim(DialogItemText(dialog, NameId)).empty());
+                EnableWindow(GetDlgItem(dialog, IDOK), !Trim(DialogItemText(dialog, IDC_SAVE_NAME)).empty());
                 ShowSendToState(dialog);
             }
             return TRUE;
-        case IDOK: OnOk(dialog); return TRUE;
+        case IDOK: OnOk(dialog, *data); return TRUE;
         case IDCANCEL:
-            resultName.clear();
+            data->name.clear();
             PostMessageA(dialog, WM_CLOSE, IDCANCEL, 0);
             return TRUE;
-        case SelectAllId: SetAllBoxes(dialog, true); return TRUE;
-        case ClearAllId: SetAllBoxes(dialog, false); return TRUE;
+        case IDC_SAVE_SELECT_ALL: SetAllBoxes(dialog, true); return TRUE;
+        case IDC_SAVE_CLEAR_ALL: SetAllBoxes(dialog, false); return TRUE;
         default: return FALSE;
         }
     case WM_CLOSE:
@@ -97,8 +92,7 @@ INT_PTR CALLBACK SaveProjectProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 } // namespace
 
 std::string SaveAsProjectDialog(HWND owner, const TOptions& settings) {
-    CopyOptions(dialogSettings, settings);
-    resultName.clear();
-    GuardedDialogBox(SaveProjectDialogId, owner, SaveProjectProc);
-    return resultName;
+    TSaveProjectData data{settings, std::string()};
+    GuardedDialogBox(IDD_SAVE_PROJECT, owner, SaveProjectProc, &data);
+    return data.name;
 }

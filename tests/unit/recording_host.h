@@ -36,6 +36,7 @@ public:
     // What the loop did.
     std::vector<std::string> log;
     std::vector<std::string> commands;
+    std::vector<std::pair<int32_t, int32_t>> modes; // the window mode and priority of each start
     std::map<std::string, int> assocLookups;
     uint32_t now = 0;
     int openProcesses = 0;
@@ -57,14 +58,15 @@ public:
     }
     bool previewResult = true;
     std::vector<std::string> previewed;
-    TProcess Start(bool shell, const std::string& program, const std::string& parameters, bool noProgram) override {
-        commands.push_back(std::string(shell ? "shell" : "create") + "|" + program + "|" + parameters + "|" +
-                           (noProgram ? "noprog" : "prog"));
+    TProcess Start(const TStartCommand& c) override {
+        commands.push_back(std::string(c.shellExecute ? "shell" : "create") + "|" + c.program + "|" + c.parameters +
+                           "|" + (c.noProgram ? "noprog" : "prog"));
+        modes.push_back({c.window, c.priority});
         log.push_back("start");
-        if (startsFail) return nullptr;
+        if (startsFail) return TProcess();
         ++openProcesses;
         startedAt_ = now;
-        return reinterpret_cast<TProcess>(uintptr_t(commands.size()));
+        return TProcess(commands.size());
     }
     void WaitForInputIdle(TProcess, uint32_t ms) override { log.push_back("idle " + std::to_string(ms)); }
     void WaitProcessEnd(TProcess process) override {
@@ -82,12 +84,12 @@ public:
         if (WaitCutShort("any-wait")) return -1;
         const size_t first = firstToEnd(processes);
         log.push_back("any-wait " + std::to_string(processes.size()) + " ends " +
-                      std::to_string(uintptr_t(processes[first])));
+                      std::to_string(processes[first].Id()));
         ended_.push_back(processes[first]);
         return int32_t(first);
     }
     uint32_t ExitCode(TProcess process) override {
-        const auto found = exitCodes.find(size_t(uintptr_t(process)));
+        const auto found = exitCodes.find(size_t(process.Id()));
         return found == exitCodes.end() ? 0 : found->second;
     }
     uint32_t StartError() override { return startsFail ? startError : 0; }
@@ -112,6 +114,7 @@ public:
     }
     bool ProgressStart() override {
         log.push_back(progressAvailable ? "progress start" : "progress failed");
+        progressShown = progressAvailable;
         return progressAvailable;
     }
     void ProgressSetRange(int32_t low, int32_t high) override {
@@ -128,14 +131,18 @@ public:
         skipEvent = false;
         return taken;
     }
-    void ProgressClose() override { log.push_back("progress close"); }
+    void ProgressClose() override {
+        log.push_back("progress close");
+        progressShown = false;
+    }
 
     int polls100 = 0;
+    bool progressShown = false;
 
 private:
     // With the progress window, Skip and Cancel end a wait for an end.
     bool WaitCutShort(const std::string& wait) {
-        if (!ProgressShown || !(skipEvent || cancelEvent)) return false;
+        if (!progressShown || !(skipEvent || cancelEvent)) return false;
         log.push_back(wait + (skipEvent ? " skipped" : " cancelled"));
         skipEvent = false; // the wait takes the skip signal
         return true;

@@ -1,4 +1,4 @@
-#include "launcher/vxCommandLine.h"
+#include "foundation/vxCommandLine.h"
 #include "launcher/zemrunU.h"
 #include "recording_host.h"
 

@@ -293,13 +293,21 @@ TEST_F(LaunchLoop, ProgressFollowsTheItems) {
                            "close", "start", "text -v  \"b c\"", "pos 1", "close", "progress close"}));
 }
 
+TEST_F(LaunchLoop, EveryStartGetsTheWindowModeAndPriorityOfTheRun) {
+    StartOver();
+    RunSettings.Window = 3;
+    RunSettings.Priority = 2;
+    Run("a\rb");
+    EXPECT_EQ(host.modes, (std::vector<std::pair<int32_t, int32_t>>{{3, 2}, {3, 2}}));
+}
+
 TEST_F(LaunchLoop, AWindowThatCannotBeShownLetsTheRunGoOn) {
     host.progressAvailable = false;
     RunSettings.Exe = "p.exe";
     RunSettings.WaitOpen = false;
     RunSettings.GUI = 3;
     Run("a");
-    EXPECT_FALSE(ProgressShown);
+    EXPECT_FALSE(host.progressShown);
     EXPECT_EQ(host.log, (V{"progress failed", "start", "close"}));
 }
 
@@ -314,7 +322,7 @@ TEST_F(LaunchLoop, SkipDuringTheWaitForTheEndGoesOnAndCountsOnce) {
     EXPECT_EQ(host.log, (V{"progress start", "range 0..2", "pos 0", "text ", "start", "text a", "pos 0",
                            "end-wait skipped", "close", "start", "text b", "pos 1", "end-wait", "close",
                            "progress close"}));
-    EXPECT_FALSE(SkipFlag);
+    EXPECT_FALSE(host.skipEvent); // taken by the wait
 }
 
 TEST_F(LaunchLoop, SkipSeenAfterTheFirstItemLeavesOutThePause) {
@@ -353,7 +361,7 @@ TEST_F(LaunchLoop, CancelEndsTheWaitsAndStartsNothingMore) {
     };
     Run("a\rb\rc");
     EXPECT_EQ(host.commands.size(), 1u);
-    EXPECT_TRUE(CancelFlag);
+    EXPECT_TRUE(host.cancelEvent); // stays set
     EXPECT_EQ(Count("end-wait cancelled"), 1);
     EXPECT_EQ(Count("progress close"), 1);
     EXPECT_EQ(host.openProcesses, 0);
@@ -498,7 +506,6 @@ TEST_F(LaunchLoop, APreviewWindowShowsTheCommandsAndRunOrCancelDecides) {
     other.List = listPath_;
     EXPECT_EQ(PreviewCommands(host, other, 1), (V{"p.exe a"}));
     EXPECT_EQ(RunSettings.Exe, "q.exe");
-    EXPECT_EQ(ItemList().Count(), 0);
 }
 
 TEST_F(LaunchLoop, InteractiveRunsTheDialogFirstAndStopsWithoutOk) {
@@ -543,7 +550,9 @@ TEST_F(LaunchLoop, AMissingListStartsNothing) {
     RunSettings.List = listPath_ + ".missing";
     RunList(host);
     EXPECT_TRUE(host.commands.empty());
-    EXPECT_EQ(ItemList().Count(), 0);
+    TvxStringList items;
+    LoadItems(RunSettings, items);
+    EXPECT_EQ(items.Count(), 0);
 }
 
 } // namespace

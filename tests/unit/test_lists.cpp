@@ -231,3 +231,34 @@ TEST(LoadFromFile, AnUnreadableFileIsAnInOutFailure) {
 }
 
 } // namespace
+
+namespace {
+// The files a process holds open, as the system counts them.
+size_t OpenFileCount() {
+    size_t count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) count += entry.exists() ? 1 : 0;
+    return count;
+}
+} // namespace
+
+TEST(FileReaderAndWriter, MoveTheirFileAndCloseItOnce) {
+    const std::string path = WriteTemp("moved.txt", "");
+    const size_t before = OpenFileCount();
+    {
+        TvxFileWriter writer(path);
+        TvxFileWriter moved(std::move(writer));
+        moved.Write("abc");
+        TvxFileWriter other(path + ".2");
+        other = std::move(moved); // the file of other is closed with moved
+        other.Close();
+    }
+    {
+        TvxFileReader reader(path);
+        TvxFileReader moved(std::move(reader));
+        char buffer[8];
+        EXPECT_EQ(moved.Read(buffer, sizeof buffer), 3u);
+    }
+    EXPECT_EQ(OpenFileCount(), before);
+    std::filesystem::remove(path);
+    std::filesystem::remove(path + ".2");
+}

@@ -64,8 +64,8 @@ TEST_F(Locale, TokensFollowTheirRules) {
 
 TEST(GermanLanguageFile, TranslatesEveryBuiltInString) {
     const std::string file = std::string(ZEMRUN_SOURCE_DIR) + "/languages/deutsch.lng";
-#define ZEMRUN_CHECK_ID(n) EXPECT_NE(ReadProfileString(file, "0", #n, ""), "") << n;
-    ZEMRUN_STRING_IDS(ZEMRUN_CHECK_ID)
+#define ZEMRUN_CHECK_ID(id, text) EXPECT_NE(ReadProfileString(file, "0", std::to_string(id), ""), "") << id;
+    ZEMRUN_STRINGS(ZEMRUN_CHECK_ID)
 #undef ZEMRUN_CHECK_ID
     // The file is in the legacy page, Windows-1252; the text comes out in UTF-8.
     EXPECT_EQ(LangString(file, 2), "\xC3\x9C" "berspringen");

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -251,6 +253,36 @@ TEST_F(Settings, ProjectsStoreSubsetsAndLoadThemByNameWithoutCase) {
     EXPECT_EQ(loaded.List, "");
     Projects().LoadProject("Test ", loaded); // another name: nothing changes
     EXPECT_EQ(loaded.FirstPause, 1000);
+}
+
+TEST_F(Settings, EveryProjectFieldIsStoredAndLoadedAloneByItsBox) {
+    TOptions changed;
+    SetDefaultOptions(changed);
+    for (const TProjectField& field : ProjectFields) {
+        if (field.text) changed.*field.text = std::string(field.key) + " value";
+        if (field.flag) changed.*field.flag = !(changed.*field.flag);
+        if (field.number) changed.*field.number += 7;
+    }
+    std::set<int> boxes;
+    for (int32_t i = 0; i < ProjectFieldCount; ++i) {
+        const TProjectField& field = ProjectFields[i];
+        EXPECT_TRUE(boxes.insert(field.saveBox).second) << field.key;
+        Projects().SaveProject("One", changed, uint32_t(1) << i);
+        Projects().Refresh();
+        TOptions loaded, expected;
+        SetDefaultOptions(loaded);
+        SetDefaultOptions(expected);
+        Projects().LoadProject("one", loaded);
+        if (field.text) expected.*field.text = changed.*field.text;
+        if (field.flag) expected.*field.flag = changed.*field.flag;
+        if (field.number) expected.*field.number = changed.*field.number;
+        for (const TProjectField& other : ProjectFields) {
+            const bool same = other.text     ? loaded.*other.text == expected.*other.text
+                              : other.flag   ? loaded.*other.flag == expected.*other.flag
+                                             : loaded.*other.number == expected.*other.number;
+            EXPECT_TRUE(same) << "stored " << field.key << ", compared " << other.key;
+        }
+    }
 }
 
 TEST_F(Settings, ProjectValuesDecodeByTheirEncodings) {

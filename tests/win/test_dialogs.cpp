@@ -1,4 +1,5 @@
 // The main dialog (/I) and the save-as-project dialog, driven through their windows.
+#include "zemrunVersion.h"
 #include "foundation/vxFileUtils.h"
 #include "foundation/vxIniFile.h"
 #include "foundation/vxShellUtils.h"
@@ -31,7 +32,7 @@ protected:
 
     // Starts zemrun with the switches and waits for its main dialog's first translation.
     HWND Open(TZemrunProcess& zemrun) {
-        HWND dialog = WaitForWindowTitled(zemrun.Id(), "Zemrun 1.0.0", 20000);
+        HWND dialog = WaitForWindowTitled(zemrun.Id(), "Zemrun " ZEMRUN_VERSION_TEXT, 20000);
         if (dialog) WaitUntil([&] { return ItemText(dialog, 2) != "%1%" && EntryCount(dialog, 1019) == 4; }, 10000);
         return dialog;
     }
@@ -277,7 +278,7 @@ TEST_F(Dialogs, FilesDroppedOnTheDialogBecomeTheListOrTheItems) {
             return std::vector<std::string>{"shown"};
         });
     });
-    HWND dialog = WaitForWindowTitled(GetCurrentProcessId(), "Zemrun 1.0.0", 20000);
+    HWND dialog = WaitForWindowTitled(GetCurrentProcessId(), "Zemrun " ZEMRUN_VERSION_TEXT, 20000);
     ASSERT_NE(dialog, nullptr);
     // One file on the list field is the list.
     PostMessageW(dialog, WM_DROPFILES, WPARAM(MakeDrop({list_}, CenterIn(dialog, Item(dialog, 1013)))), 0);

@@ -1,4 +1,5 @@
 // zemrun.exe started for real with switches and list files against zprobe.exe.
+#include "zemrunVersion.h"
 #include "foundation/vxFileUtils.h"
 #include "foundation/vxIniFile.h"
 #include "foundation/vxTextCodec.h"
@@ -57,7 +58,7 @@ protected:
 void ExpectUsageBoxAndConfirm(TZemrunProcess& zemrun) {
     HWND box = uidriver::WaitForTopWindow(zemrun.Id(), "#32770", 20000);
     ASSERT_NE(box, nullptr);
-    EXPECT_EQ(uidriver::Text(box), "Zemrun  Ver.1.0.0");
+    EXPECT_EQ(uidriver::Text(box), "Zemrun  Ver." ZEMRUN_VERSION_TEXT);
     EXPECT_EQ(uidriver::ItemText(box, 0xFFFF),
               "Usage: zemrun.exe <filename> or \nzemrun.exe /L:<listfile> [/X:<execute program>] [/B:<before "
               "param>] [/E:<end param>] [/W] [/S] [/P] [/R:<RegExp>] [/G:<gui mode>] [/I] [/F:<pause>] [/M:<window "
@@ -321,9 +322,8 @@ public:
         ++lookups[extension];
         return TWin32LauncherHost::GetAssocCommand(extension);
     }
-    TProcess Start(bool shellExecute, const std::string& program, const std::string& parameters,
-                   bool noProgram) override {
-        const TProcess process = TWin32LauncherHost::Start(shellExecute, program, parameters, noProgram);
+    TProcess Start(const TStartCommand& command) override {
+        const TProcess process = TWin32LauncherHost::Start(command);
         if (!process) ++refused;
         return process;
     }
@@ -778,7 +778,6 @@ TEST_F(EndToEnd, ManyStartsLeakNoHandles) {
         else missing += " item" + std::to_string(i);
     }
     EXPECT_LE(size_t(starts) - commands.size(), 3u) << "missing:" << missing << "; refused starts: " << host.refused;
-    FinalizeGlobals();
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 // The platform modules against the real Windows services (run under Wine).
+#include "zemrunVersion.h"
 #include "foundation/vxFileUtils.h"
 #include "foundation/vxRegistry.h"
 #include "foundation/vxShellUtils.h"
@@ -76,7 +77,7 @@ TEST(WinFileUtils, ExpandsTheEnvironmentAndFindsFiles) {
 }
 
 TEST(WinFileUtils, ReadsTheVersionResource) {
-    EXPECT_EQ(FileVersionText(ZemrunPath()), "1.0.0");
+    EXPECT_EQ(FileVersionText(ZemrunPath()), ZEMRUN_VERSION_TEXT);
     EXPECT_EQ(FileVersionText(ProbePath()), ""); // no version resource
     EXPECT_EQ(FileVersionText(BuildFolder() + "\\no-such.exe"), "");
 }

@@ -169,20 +169,22 @@ TEST_F(Progress, TheWindowSpeaksTheChosenLanguage) {
 
 TEST_F(Progress, ListsBeyondSixteenBitsShowTheRightPosition) {
     InitializeOptions(BuildFolder() + "\\zemrun.exe");
-    ASSERT_TRUE(ProgressStart());
-    ProgressSetRange(0, 70000);
-    ProgressSetPos(69999);
-    ProgressSetText("70,000 items");
+    TProgressWindow progress;
+    ASSERT_TRUE(progress.Start(Options().GetLanguageFile()));
+    progress.SetRange(0, 70000);
+    progress.SetPos(69999);
+    progress.SetText("70,000 items");
     // The window shows the latest values within its refresh time.
-    EXPECT_TRUE(uidriver::WaitUntil([] { return uidriver::ItemText(ProgressWnd, 111) == "70,000 items"; }, 5000));
-    EXPECT_EQ(BarMessage(ProgressWnd, PBM_GETRANGE, FALSE), 70000);
-    EXPECT_EQ(BarMessage(ProgressWnd, PBM_GETPOS), 69999);
-    ProgressSetText(std::string(40000, 'x')); // a huge line shows its beginning
+    EXPECT_TRUE(uidriver::WaitUntil([&] { return uidriver::ItemText(progress.Window(), 111) == "70,000 items"; }, 5000));
+    EXPECT_EQ(BarMessage(progress.Window(), PBM_GETRANGE, FALSE), 70000);
+    EXPECT_EQ(BarMessage(progress.Window(), PBM_GETPOS), 69999);
+    progress.SetText(std::string(40000, 'x')); // a huge line shows its beginning
     // The edit box lays out so long a text in some seconds where 32-bit code runs emulated.
-    EXPECT_TRUE(uidriver::WaitUntil([] { return uidriver::ItemText(ProgressWnd, 111).size() == 32767u; }, 60000));
-    ProgressClose();
-    EXPECT_EQ(ProgressWnd.load(), nullptr);
-    ProgressSetPos(5); // after the window is gone: ignored
+    EXPECT_TRUE(
+        uidriver::WaitUntil([&] { return uidriver::ItemText(progress.Window(), 111).size() == 32767u; }, 60000));
+    progress.Close();
+    EXPECT_EQ(progress.Window(), nullptr);
+    progress.SetPos(5); // after the window is gone: ignored
     FinalizeOptions();
 }
 
@@ -211,13 +213,12 @@ TEST_F(Progress, HundredRunsLeaveNoThreadOrHandleBehind) {
         RunSettings.GUI = 3;
         RunSettings.FirstPause = 0;
         RunList(host);
-        ASSERT_EQ(ProgressWnd.load(), nullptr);
-        ASSERT_EQ(SkipEvent, nullptr);
+        ASSERT_FALSE(host.CancelSignalled()); // the events are gone with the window
+        ASSERT_FALSE(host.TakeSkipSignal());
     }
     GetProcessHandleCount(GetCurrentProcess(), &handlesAfter);
     EXPECT_LE(handlesAfter, handlesBefore);
     EXPECT_EQ(ThreadCount(), threadsBefore);
-    FinalizeGlobals();
     FinalizeOptions();
 }
 

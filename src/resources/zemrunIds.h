@@ -1,0 +1,125 @@
+/* The ids of the dialogs, their controls and the texts, shared by the resource script
+   and the code. Plain C preprocessor only: the resource compiler reads it. */
+#ifndef ZEMRUN_IDS_H
+#define ZEMRUN_IDS_H
+
+/* Dialog templates. */
+#define IDD_PROGRESS 101
+#define IDD_MAIN 102
+#define IDD_SAVE_PROJECT 103
+#define IDD_PREVIEW 104
+
+/* The progress window. */
+#define IDC_PROGRESS_SKIP 1000
+#define IDC_PROGRESS_CANCEL 1002
+#define IDC_PROGRESS_COMMAND 111
+#define IDC_PROGRESS_BAR 2000
+
+/* The main dialog. */
+#define IDC_MAIN_BROWSE_LIST 1001
+#define IDC_MAIN_BROWSE_EXE 1003
+#define IDC_MAIN_WAIT_OPEN 1005
+#define IDC_MAIN_WAIT_CLOSE 1008
+#define IDC_MAIN_PAUSE 1009
+#define IDC_MAIN_PAUSE_UPDOWN 1010
+#define IDC_MAIN_SHELL 1011
+#define IDC_MAIN_GUI 1012
+#define IDC_MAIN_LIST 1013
+#define IDC_MAIN_EXE 1014
+#define IDC_MAIN_BPARAM 1015
+#define IDC_MAIN_EPARAM 1016
+#define IDC_MAIN_REGEXP 1017
+#define IDC_MAIN_WINDOW 1018
+#define IDC_MAIN_PRIORITY 1019
+#define IDC_MAIN_PROJECTS 1020
+#define IDC_MAIN_LANGUAGE 1021
+#define IDC_MAIN_LOAD 1022
+#define IDC_MAIN_SAVE 1023
+#define IDC_MAIN_JOBS 1024
+#define IDC_MAIN_JOBS_UPDOWN 1025
+#define IDC_MAIN_JOB_LOG 1026
+#define IDC_MAIN_BROWSE_JOB_LOG 1027
+#define IDC_MAIN_RESUME 1028
+#define IDC_MAIN_PREVIEW 1029
+#define IDC_MAIN_ENCODING 1030
+
+/* The save-as-project dialog: the name, a box for every project field, Send To. */
+#define IDC_SAVE_NAME 1000
+#define IDC_SAVE_LIST 1001
+#define IDC_SAVE_EXE 1002
+#define IDC_SAVE_BPARAM 1003
+#define IDC_SAVE_EPARAM 1004
+#define IDC_SAVE_REGEXP 1005
+#define IDC_SAVE_WAIT_OPEN 1006
+#define IDC_SAVE_WAIT_CLOSE 1007
+#define IDC_SAVE_FIRST_PAUSE 1008
+#define IDC_SAVE_GUI 1010
+#define IDC_SAVE_SHELL 1011
+#define IDC_SAVE_WINDOW 1012
+#define IDC_SAVE_PRIORITY 1013
+#define IDC_SAVE_JOBS 1014
+#define IDC_SAVE_JOB_LOG 1015
+#define IDC_SAVE_RESUME 1016
+#define IDC_SAVE_ENCODING 1017
+#define IDC_SAVE_SEND_TO 1018
+#define IDC_SAVE_SELECT_ALL 1203
+#define IDC_SAVE_CLEAR_ALL 1204
+
+/* The preview window. */
+#define IDC_PREVIEW_COMMANDS 1000
+#define IDC_PREVIEW_COPY 1001
+
+/* Texts. The dialog templates name them as "%id%" tokens, which language files replace. */
+#define IDS_CANCEL 1
+#define IDS_SKIP 2
+#define IDS_USAGE 10
+#define IDS_UNKNOWN_ENCODING 11
+#define IDS_ENCODING_NAMES 12
+#define IDS_LIST 101
+#define IDS_EXECUTABLE 102
+#define IDS_BEGIN_PARAMETERS 103
+#define IDS_END_PARAMETERS 104
+#define IDS_REGEXP 105
+#define IDS_WAIT_OPEN 106
+#define IDS_WAIT_CLOSE 107
+#define IDS_FIRST_PAUSE 108
+#define IDS_MILLISECONDS 109
+#define IDS_GUI_MODE 110
+#define IDS_EXECUTION_TYPE 111
+#define IDS_WINDOW_MODE 112
+#define IDS_PRIORITY 113
+#define IDS_PROJECTS 114
+#define IDS_LOAD 115
+#define IDS_SAVE 116
+#define IDS_LANGUAGE 117
+#define IDS_PARALLEL 118
+#define IDS_JOB_LOG 119
+#define IDS_RESUME 120
+#define IDS_PREVIEW 121
+#define IDS_LIST_ENCODING 122
+#define IDS_DROPPED_ITEMS 123
+#define IDS_SAVE_AS_PROJECT 200
+#define IDS_PROJECT_NAME 201
+#define IDS_SAVE_TO_PROJECT 202
+#define IDS_SELECT_ALL 203
+#define IDS_CLEAR_ALL 204
+#define IDS_ADD_TO_SEND_TO 205
+#define IDS_COMMANDS_TO_RUN 300
+#define IDS_COPY 301
+#define IDS_RUN 302
+/* The choices of the main dialog's lists, each a run of consecutive ids. */
+#define IDS_GUI_NONE 1100
+#define IDS_GUI_MORE_THAN_ONE 1101
+#define IDS_GUI_WITH_WAIT_CLOSE 1102
+#define IDS_GUI_ALWAYS 1103
+#define IDS_START_CREATE_PROCESS 1110
+#define IDS_START_SHELL_EXECUTE 1111
+#define IDS_WINDOW_NORMAL 1115
+#define IDS_WINDOW_MINIMIZED 1116
+#define IDS_WINDOW_MAXIMIZED 1117
+#define IDS_PRIORITY_NORMAL 1120
+#define IDS_PRIORITY_IDLE 1121
+#define IDS_PRIORITY_HIGH 1122
+#define IDS_PRIORITY_REALTIME 1123
+
+#endif
