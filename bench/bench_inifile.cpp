@@ -11,7 +11,9 @@
 
 namespace {
 using Clock = std::chrono::steady_clock;
-double Since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+double Since(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
 
 struct LoadTimes {
     double load = 0, plainRead = 0;
@@ -25,14 +27,17 @@ LoadTimes MeasureLoad(const std::string& path) {
     auto started = Clock::now();
     {
         TvxIniFile ini(path);
-        for (int32_t s = 0; s < ini.SectionCount(); ++s) times.keys += ini.Sections(s)->KeyCount();
+        for (int32_t s = 0; s < ini.SectionCount(); ++s)
+            times.keys += ini.Sections(s)->KeyCount();
     }
     times.load = Since(started);
     started = Clock::now();
     {
         std::ifstream file(path, std::ios::binary);
-        const std::string read((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-        for (char c : read) times.lines += c == '\n';
+        const std::string read((std::istreambuf_iterator<char>(file)),
+                               std::istreambuf_iterator<char>());
+        for (char c : read)
+            times.lines += c == '\n';
     }
     times.plainRead = Since(started);
     return times;
@@ -43,16 +48,18 @@ void MeasureOneBigSection(const std::string& path) {
     {
         std::ofstream file(path, std::ios::binary);
         file << "[Big]\r\n";
-        for (int k = 0; k < 100000; ++k) file << "Key" << k << "=D:\\Some Folder\\value " << k << "\r\n";
+        for (int k = 0; k < 100000; ++k)
+            file << "Key" << k << "=D:\\Some Folder\\value " << k << "\r\n";
     }
     const LoadTimes times = MeasureLoad(path);
-    std::printf("   one section, %d keys: load %.3f s vs plain read %.3f s (%.1fx)\n", times.keys, times.load,
-                times.plainRead, times.load / times.plainRead);
+    std::printf("   one section, %d keys: load %.3f s vs plain read %.3f s (%.1fx)\n", times.keys,
+                times.load, times.plainRead, times.load / times.plainRead);
 }
 } // namespace
 
 int main() {
-    const std::string folder = (std::filesystem::temp_directory_path() / "zemrun_bench_ini").string();
+    const std::string folder =
+        (std::filesystem::temp_directory_path() / "zemrun_bench_ini").string();
     std::filesystem::create_directories(folder);
     const std::string path = folder + "/doc.ini", plainPath = folder + "/plain.ini";
     std::filesystem::remove(path);
@@ -63,7 +70,8 @@ int main() {
         for (int s = 0; s < 10000; ++s) {
             TvxIniFileSection* section = ini.AddSection("Project " + std::to_string(s));
             for (int k = 0; k < 10; ++k)
-                section->AddKey("Key" + std::to_string(k), "D:\\Some Folder\\value " + std::to_string(s * 10 + k));
+                section->AddKey("Key" + std::to_string(k),
+                                "D:\\Some Folder\\value " + std::to_string(s * 10 + k));
         }
         started = Clock::now();
         ini.Save();
@@ -71,7 +79,8 @@ int main() {
     const double save = Since(started);
     const std::string bytes = [&] {
         std::ifstream file(path, std::ios::binary);
-        return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        return std::string((std::istreambuf_iterator<char>(file)),
+                           std::istreambuf_iterator<char>());
     }();
 
     started = Clock::now();
@@ -83,9 +92,12 @@ int main() {
     const double plainWrite = Since(started);
 
     const LoadTimes times = MeasureLoad(path);
-    std::printf("   %zu bytes, 10000 sections, %d keys (%zu lines)\n", bytes.size(), times.keys, times.lines);
-    std::printf("   load %.3f s vs plain read %.3f s (%.1fx); save %.3f s vs plain write %.3f s (%.1fx)\n", times.load,
-                times.plainRead, times.load / times.plainRead, save, plainWrite, save / plainWrite);
+    std::printf("   %zu bytes, 10000 sections, %d keys (%zu lines)\n", bytes.size(), times.keys,
+                times.lines);
+    std::printf(
+        "   load %.3f s vs plain read %.3f s (%.1fx); save %.3f s vs plain write %.3f s (%.1fx)\n",
+        times.load, times.plainRead, times.load / times.plainRead, save, plainWrite,
+        save / plainWrite);
     MeasureOneBigSection(plainPath);
     std::filesystem::remove_all(folder);
     return 0;

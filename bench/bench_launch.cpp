@@ -28,7 +28,8 @@ bool StartAndWait(std::string command) {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info))
         return false;
     WaitForSingleObject(info.hProcess, INFINITE);
     CloseHandle(info.hThread);
@@ -39,7 +40,8 @@ bool StartAndWait(std::string command) {
 double TimeLoop(const std::vector<std::string>& commands, int& failed) {
     LARGE_INTEGER from, to;
     QueryPerformanceCounter(&from);
-    for (const std::string& command : commands) failed += StartAndWait(command) ? 0 : 1;
+    for (const std::string& command : commands)
+        failed += StartAndWait(command) ? 0 : 1;
     QueryPerformanceCounter(&to);
     return Seconds(from, to);
 }
@@ -64,21 +66,22 @@ std::string WriteList(const std::string& name, int items) {
     GetTempPathA(MAX_PATH, temp);
     const std::string list = std::string(temp) + name;
     std::ofstream file(list, std::ios::binary);
-    for (int i = 0; i < items; ++i) file << "item" << i << ".txt\r\n";
+    for (int i = 0; i < items; ++i)
+        file << "item" << i << ".txt\r\n";
     return list;
 }
 
 // The time of /N:1 against /N:jobs, the program made to sleep or to work by its environment.
-void CompareJobs(const std::string& zemrun, const std::string& probe, const char* variable, int items, int jobs,
-                 double target) {
+void CompareJobs(const std::string& zemrun, const std::string& probe, const char* variable,
+                 int items, int jobs, double target) {
     SetEnvironmentVariableA(variable, "200");
     const std::string list = WriteList("zemrun_bench_jobs.txt", items);
     const double one = TimeZemrun(zemrun, probe, list, " /G:0 /N:1");
     const double many = TimeZemrun(zemrun, probe, list, " /G:0 /N:" + std::to_string(jobs));
     DeleteFileA(list.c_str());
     SetEnvironmentVariableA(variable, nullptr);
-    std::printf("%d items, %s=200: /N:1 %.2f s, /N:%d %.2f s, ratio %.2f (target >= %.1f)\n", items, variable, one,
-                jobs, many, one / many, target);
+    std::printf("%d items, %s=200: /N:1 %.2f s, /N:%d %.2f s, ratio %.2f (target >= %.1f)\n", items,
+                variable, one, jobs, many, one / many, target);
 }
 
 int main(int argc, char** argv) {
@@ -88,7 +91,9 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (argc != 5) {
-        std::fprintf(stderr, "usage: bench_launch ZEMRUN ZPROBE ITEMS ROUNDS | bench_launch jobs ZEMRUN ZPROBE\n");
+        std::fprintf(
+            stderr,
+            "usage: bench_launch ZEMRUN ZPROBE ITEMS ROUNDS | bench_launch jobs ZEMRUN ZPROBE\n");
         return 2;
     }
     const std::string zemrun = argv[1], probe = argv[2];
@@ -111,15 +116,17 @@ int main(int argc, char** argv) {
         loopTimes.push_back(TimeLoop(commands, failed));
         windowTimes.push_back(TimeZemrun(zemrun, probe, list, ""));
         plainTimes.push_back(TimeZemrun(zemrun, probe, list, " /G:0"));
-        std::printf("round %d: loop %.3f s, zemrun %.3f s, zemrun /G:0 %.3f s\n", round + 1, loopTimes.back(),
-                    windowTimes.back(), plainTimes.back());
+        std::printf("round %d: loop %.3f s, zemrun %.3f s, zemrun /G:0 %.3f s\n", round + 1,
+                    loopTimes.back(), windowTimes.back(), plainTimes.back());
     }
     DeleteFileA(list.c_str());
     const double loop = Median(loopTimes), window = Median(windowTimes), plain = Median(plainTimes);
-    std::printf("launch overhead, %d items: loop median %.3f s (%.1f ms/start); zemrun with the progress window "
-                "%.3f s (%.1f ms/start), ratio %.3f (target <= 1.10); without it %.3f s, ratio %.3f; failed loop "
+    std::printf("launch overhead, %d items: loop median %.3f s (%.1f ms/start); zemrun with the "
+                "progress window "
+                "%.3f s (%.1f ms/start), ratio %.3f (target <= 1.10); without it %.3f s, ratio "
+                "%.3f; failed loop "
                 "starts %d\n",
-                items, loop, 1000 * loop / items, window, 1000 * window / items, window / loop, plain, plain / loop,
-                failed);
+                items, loop, 1000 * loop / items, window, 1000 * window / items, window / loop,
+                plain, plain / loop, failed);
     return 0;
 }

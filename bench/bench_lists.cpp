@@ -20,6 +20,7 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
 #include <psapi.h>
 #else
 #include <sys/resource.h>
@@ -56,7 +57,8 @@ size_t LoadWithList(const char* path) {
 
 size_t LoadPlain(const char* path) {
     std::ifstream file(path, std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const std::string bytes((std::istreambuf_iterator<char>(file)),
+                            std::istreambuf_iterator<char>());
     std::vector<std::string> lines;
     size_t start = 0;
     while (start < bytes.size()) {
@@ -71,7 +73,8 @@ size_t LoadPlain(const char* path) {
 
 int main(int argc, char** argv) {
     if (argc != 3) {
-        std::fprintf(stderr, "usage: bench_lists generate|generate-utf8|generate-utf16|load|plain FILE\n");
+        std::fprintf(stderr,
+                     "usage: bench_lists generate|generate-utf8|generate-utf16|load|plain FILE\n");
         return 2;
     }
     if (std::strncmp(argv[1], "generate", 8) == 0) {
@@ -80,8 +83,10 @@ int main(int argc, char** argv) {
     }
     const long idle = PeakKb();
     const auto started = std::chrono::steady_clock::now();
-    const size_t lines = std::strcmp(argv[1], "load") == 0 ? LoadWithList(argv[2]) : LoadPlain(argv[2]);
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    const size_t lines =
+        std::strcmp(argv[1], "load") == 0 ? LoadWithList(argv[2]) : LoadPlain(argv[2]);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     std::printf("seconds=%.4f peak_kb=%ld lines=%zu\n", seconds, PeakKb() - idle, lines);
     return 0;
 }

@@ -6,6 +6,7 @@
 #include "launcher/vxProccess.h"
 
 #include <windows.h>
+
 #include <tlhelp32.h>
 
 #include <cstdio>
@@ -26,7 +27,8 @@ bool HasModulePath(DWORD processId, const std::string& name) {
     MODULEENTRY32 module{};
     module.dwSize = sizeof(module);
     bool found = false;
-    for (BOOL more = Module32First(modules, &module); more && !found; more = Module32Next(modules, &module))
+    for (BOOL more = Module32First(modules, &module); more && !found;
+         more = Module32Next(modules, &module))
         found = lstrcmpiA(name.c_str(), module.szExePath) == 0;
     CloseHandle(modules);
     return found;
@@ -39,17 +41,21 @@ uint32_t IsProgramRunningBefore(const std::string& name) {
     PROCESSENTRY32 process{};
     process.dwSize = sizeof(process);
     uint32_t found = 0;
-    for (BOOL more = Process32First(processes, &process); more && !found; more = Process32Next(processes, &process))
-        if (lstrcmpiA(name.c_str(), process.szExeFile) == 0 || HasModulePath(process.th32ProcessID, name))
+    for (BOOL more = Process32First(processes, &process); more && !found;
+         more = Process32Next(processes, &process))
+        if (lstrcmpiA(name.c_str(), process.szExeFile) == 0 ||
+            HasModulePath(process.th32ProcessID, name))
             found = process.th32ProcessID;
     CloseHandle(processes);
     return found;
 }
 
-template <typename Check> double MillisecondsPerCall(Check check, const std::string& name, int calls) {
+template <typename Check>
+double MillisecondsPerCall(Check check, const std::string& name, int calls) {
     LARGE_INTEGER from, to;
     QueryPerformanceCounter(&from);
-    for (int i = 0; i < calls; ++i) check(name);
+    for (int i = 0; i < calls; ++i)
+        check(name);
     QueryPerformanceCounter(&to);
     return Seconds(from, to) * 1000 / calls;
 }
@@ -71,10 +77,12 @@ int main(int argc, char** argv) {
         STARTUPINFOA startup{};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION info{};
-        if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+        if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                           &startup, &info))
             started.push_back(info);
     }
-    std::printf("%zu probes running; one check, milliseconds (before / now / ratio):\n", started.size());
+    std::printf("%zu probes running; one check, milliseconds (before / now / ratio):\n",
+                started.size());
     // A program that is not running, and the probe's own name in another folder: the
     // costliest cases, as every process is looked at.
     for (const char* name : {"C:\\Tools\\not-running.exe", "C:\\Other\\zprobe.exe"}) {

@@ -9,7 +9,7 @@
 namespace {
 // A document of bytes only: it has no file, and nothing is saved when it goes.
 class TMemoryIni : public TvxIniFile {
-public:
+  public:
     explicit TMemoryIni(std::string_view bytes) : TvxIniFile(std::string()) {
         LoadFromText(bytes);
         ClearFlags();

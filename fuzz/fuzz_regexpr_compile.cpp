@@ -10,7 +10,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1 || size > 2048) return 0;
     TvxRegExpr re;
-    for (int bit = 0; bit < 6; ++bit) re.SwitchModifier(bit + 1, (data[0] >> bit) & 1);
+    for (int bit = 0; bit < 6; ++bit)
+        re.SwitchModifier(bit + 1, (data[0] >> bit) & 1);
     re.SetUtf8Mode(!(data[0] & 0x80));
     re.SetExpression(std::string(reinterpret_cast<const char*>(data + 1), size - 1));
     re.EnsureProgram();

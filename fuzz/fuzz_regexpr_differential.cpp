@@ -11,7 +11,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t next = 0;
     // Each decision takes one byte; past the end every decision is the first choice.
-    const TChoices choose = [&](uint32_t n) { return n && next < size ? uint32_t(data[next++] % n) : 0u; };
+    const TChoices choose = [&](uint32_t n) {
+        return n && next < size ? uint32_t(data[next++] % n) : 0u;
+    };
     const TTextKind kind = choose(2) ? TTextKind::Utf8 : TTextKind::Bytes;
     const TDifferentialCase c = GenerateDifferentialCase(choose, kind);
     std::string detail;

@@ -17,7 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (pattern.size() > 256 || input.size() > 64) return 0;
     TvxRegExpr re;
     re.SetStepLimit(2000000);
-    for (int bit = 0; bit < 6; ++bit) re.SwitchModifier(bit + 1, (data[0] >> bit) & 1);
+    for (int bit = 0; bit < 6; ++bit)
+        re.SwitchModifier(bit + 1, (data[0] >> bit) & 1);
     re.SetUtf8Mode(!(data[0] & 0x80));
     re.SetExpression(pattern);
     if (re.Exec(input)) {

@@ -2,16 +2,21 @@
 
 #include <memory>
 
-TvxCommandLine::TvxCommandLine() { Tokenize(ProcessCommandText()); }
+TvxCommandLine::TvxCommandLine() {
+    Tokenize(ProcessCommandText());
+}
 
-TvxCommandLine::TvxCommandLine(std::string_view text) { Tokenize(text); }
+TvxCommandLine::TvxCommandLine(std::string_view text) {
+    Tokenize(text);
+}
 
 void TvxCommandLine::Tokenize(std::string_view text) {
     Clear();
     auto isSeparator = [](char c) { return static_cast<unsigned char>(c) <= 32; };
     size_t pos = 0;
     for (;;) {
-        while (pos < text.size() && isSeparator(text[pos])) ++pos;
+        while (pos < text.size() && isSeparator(text[pos]))
+            ++pos;
         if (pos >= text.size()) return;
         const size_t first = pos;
         while (pos < text.size() && !isSeparator(text[pos])) {
@@ -23,7 +28,8 @@ void TvxCommandLine::Tokenize(std::string_view text) {
             }
         }
         std::string_view token = text.substr(first, pos - first);
-        if (token.front() == '"') token = token.size() >= 2 ? token.substr(1, token.size() - 2) : std::string_view();
+        if (token.front() == '"')
+            token = token.size() >= 2 ? token.substr(1, token.size() - 2) : std::string_view();
         Add(std::string(token));
     }
 }
@@ -36,9 +42,13 @@ std::unique_ptr<TvxCommandLine>& ProcessTokens() {
 }
 } // namespace
 
-const TvxCommandLine& ProcessArguments() { return *ProcessTokens(); }
+const TvxCommandLine& ProcessArguments() {
+    return *ProcessTokens();
+}
 
-int32_t ArgumentCount() { return ProcessTokens()->Count() - 1; }
+int32_t ArgumentCount() {
+    return ProcessTokens()->Count() - 1;
+}
 
 std::string Argument(int32_t index) {
     const TvxCommandLine& tokens = *ProcessTokens();
@@ -46,7 +56,9 @@ std::string Argument(int32_t index) {
     return tokens.Strings(index);
 }
 
-void FinalizeCommandLine() { ProcessTokens().reset(); }
+void FinalizeCommandLine() {
+    ProcessTokens().reset();
+}
 
 std::string StripQuotes(std::string_view text) {
     if (!text.empty() && text.back() == '"') text.remove_suffix(1);

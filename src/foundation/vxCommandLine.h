@@ -8,7 +8,7 @@
 #include <string_view>
 
 class TvxCommandLine : public TvxStringList {
-public:
+  public:
     // Tokenizes the raw command text of the current process.
     TvxCommandLine();
     explicit TvxCommandLine(std::string_view text);

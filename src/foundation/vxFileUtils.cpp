@@ -3,7 +3,9 @@
 #include "vxStrUtils.h"
 
 namespace {
-bool IsPathSeparator(char c) { return c == '\\' || c == '/' || c == ':'; }
+bool IsPathSeparator(char c) {
+    return c == '\\' || c == '/' || c == ':';
+}
 
 // Position of the last separator, or npos when the scan reaches the first character
 // without finding one before it.
@@ -29,15 +31,19 @@ std::string PathFolder(std::string_view path) {
 std::string SafeFileName(std::string_view text) {
     std::string name(text);
     for (char& c : name)
-        if (static_cast<unsigned char>(c) < 32 || std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos)
+        if (static_cast<unsigned char>(c) < 32 ||
+            std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos)
             c = '_';
-    for (size_t end = name.size(); end > 0 && (name[end - 1] == ' ' || name[end - 1] == '.'); --end) name[end - 1] = '_';
+    for (size_t end = name.size(); end > 0 && (name[end - 1] == ' ' || name[end - 1] == '.'); --end)
+        name[end - 1] = '_';
     // The system takes these for devices, with any extension and in any letter case.
     const std::string stem = name.substr(0, name.find('.'));
     const std::string upper = AnsiUpperCase(stem);
-    const bool numbered = upper.size() == 4 && (upper.compare(0, 3, "COM") == 0 || upper.compare(0, 3, "LPT") == 0) &&
+    const bool numbered = upper.size() == 4 &&
+                          (upper.compare(0, 3, "COM") == 0 || upper.compare(0, 3, "LPT") == 0) &&
                           upper[3] >= '1' && upper[3] <= '9';
-    if (numbered || upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL") name.insert(stem.size(), 1, '_');
+    if (numbered || upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL")
+        name.insert(stem.size(), 1, '_');
     return name;
 }
 

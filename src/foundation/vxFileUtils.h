@@ -42,13 +42,14 @@ constexpr intptr_t ClosedFile = -1;
 // Sequential reader of a whole file; failures throw TvxInOutError, and so does a path
 // that names a device or a folder.
 class TvxFileReader {
-public:
+  public:
     explicit TvxFileReader(const std::string& path);
     ~TvxFileReader();
     TvxFileReader(const TvxFileReader&) = delete;
     TvxFileReader& operator=(const TvxFileReader&) = delete;
     // The moved-from object is closed; an assigned-to one closes its file with the other.
-    TvxFileReader(TvxFileReader&& other) noexcept : handle_(std::exchange(other.handle_, ClosedFile)) {}
+    TvxFileReader(TvxFileReader&& other) noexcept
+        : handle_(std::exchange(other.handle_, ClosedFile)) {}
     TvxFileReader& operator=(TvxFileReader&& other) noexcept {
         std::swap(handle_, other.handle_);
         return *this;
@@ -57,7 +58,7 @@ public:
     // Fills up to `size` bytes; 0 at the end of the file.
     size_t Read(char* buffer, size_t size);
 
-private:
+  private:
     intptr_t handle_ = ClosedFile;
 };
 
@@ -65,14 +66,15 @@ private:
 // missing; failures throw TvxInOutError. Appends may come from several processes at once:
 // every Write lands whole at the file's end.
 class TvxFileWriter {
-public:
+  public:
     enum TMode { Create, Append };
     explicit TvxFileWriter(const std::string& path, TMode mode = Create);
     ~TvxFileWriter();
     TvxFileWriter(const TvxFileWriter&) = delete;
     TvxFileWriter& operator=(const TvxFileWriter&) = delete;
     // The moved-from object is closed; an assigned-to one closes its file with the other.
-    TvxFileWriter(TvxFileWriter&& other) noexcept : handle_(std::exchange(other.handle_, ClosedFile)) {}
+    TvxFileWriter(TvxFileWriter&& other) noexcept
+        : handle_(std::exchange(other.handle_, ClosedFile)) {}
     TvxFileWriter& operator=(TvxFileWriter&& other) noexcept {
         std::swap(handle_, other.handle_);
         return *this;
@@ -82,7 +84,7 @@ public:
     // Flushes and closes; a failure here throws as well.
     void Close();
 
-private:
+  private:
     intptr_t handle_ = ClosedFile;
 };
 

@@ -6,10 +6,10 @@ const char PathDelimiter = '/';
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fcntl.h>
 #include <glob.h>
 #include <sys/stat.h>
-#include <ctime>
 #include <unistd.h>
 
 std::string ExpandEnvironment(const std::string& text) {
@@ -45,7 +45,8 @@ bool PathExists(const std::string& path) {
         return stat(path.c_str(), &info) == 0;
     }
     glob_t found{};
-    const bool any = glob(path.c_str(), GLOB_NOSORT | GLOB_NOESCAPE, nullptr, &found) == 0 && found.gl_pathc > 0;
+    const bool any =
+        glob(path.c_str(), GLOB_NOSORT | GLOB_NOESCAPE, nullptr, &found) == 0 && found.gl_pathc > 0;
     globfree(&found);
     return any;
 }
@@ -73,10 +74,14 @@ void CreateFolderPath(const std::string& path) {
         if (path[i] == '\\' || path[i] == '/') mkdir(path.substr(0, i).c_str(), 0777);
 }
 
-std::string FileVersionText(const std::string&) { return {}; } // no version resources here
+std::string FileVersionText(const std::string&) {
+    return {};
+} // no version resources here
 
 namespace {
-[[noreturn]] void Fail() { throw TvxInOutError{errno ? errno : EIO}; }
+[[noreturn]] void Fail() {
+    throw TvxInOutError{errno ? errno : EIO};
+}
 } // namespace
 
 TvxFileReader::TvxFileReader(const std::string& path) {
@@ -111,7 +116,8 @@ size_t TvxFileReader::Read(char* buffer, size_t size) {
 }
 
 TvxFileWriter::TvxFileWriter(const std::string& path, TMode mode) {
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (mode == Append ? O_APPEND : O_TRUNC), 0666);
+    const int fd = open(
+        path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (mode == Append ? O_APPEND : O_TRUNC), 0666);
     if (fd < 0) Fail();
     handle_ = fd;
 }
@@ -135,7 +141,9 @@ void TvxFileWriter::Close() {
     if (close(fd) != 0 || !synced) Fail();
 }
 
-std::string TemporaryPath(const std::string& path) { return path + "." + std::to_string(getpid()) + ".new~"; }
+std::string TemporaryPath(const std::string& path) {
+    return path + "." + std::to_string(getpid()) + ".new~";
+}
 
 void RemoveStaleTemporaries(const std::string& path) {
     const std::string own = TemporaryPath(path);
@@ -144,7 +152,8 @@ void RemoveStaleTemporaries(const std::string& path) {
         const time_t now = time(nullptr);
         for (size_t i = 0; i < found.gl_pathc; ++i) {
             struct stat info;
-            if (own != found.gl_pathv[i] && stat(found.gl_pathv[i], &info) == 0 && now - info.st_mtime > 60)
+            if (own != found.gl_pathv[i] && stat(found.gl_pathv[i], &info) == 0 &&
+                now - info.st_mtime > 60)
                 unlink(found.gl_pathv[i]);
         }
     }
@@ -155,4 +164,6 @@ void ReplaceFileWith(const std::string& target, const std::string& source) {
     if (std::rename(source.c_str(), target.c_str()) != 0) Fail();
 }
 
-void RemoveFile(const std::string& path) { unlink(path.c_str()); }
+void RemoveFile(const std::string& path) {
+    unlink(path.c_str());
+}

@@ -20,10 +20,12 @@ std::string ExpandEnvironment(const std::string& text) {
     const std::u16string wide = ProcessToUtf16(text);
     const auto source = reinterpret_cast<LPCWSTR>(wide.c_str());
     std::u16string buffer(wide.size() + 1, u'\0');
-    DWORD needed = ExpandEnvironmentStringsW(source, reinterpret_cast<LPWSTR>(buffer.data()), DWORD(buffer.size()));
+    DWORD needed = ExpandEnvironmentStringsW(source, reinterpret_cast<LPWSTR>(buffer.data()),
+                                             DWORD(buffer.size()));
     if (needed > buffer.size()) {
         buffer.assign(needed, u'\0');
-        needed = ExpandEnvironmentStringsW(source, reinterpret_cast<LPWSTR>(buffer.data()), DWORD(buffer.size()));
+        needed = ExpandEnvironmentStringsW(source, reinterpret_cast<LPWSTR>(buffer.data()),
+                                           DWORD(buffer.size()));
     }
     if (needed == 0 || needed > buffer.size()) return text;
     buffer.resize(needed - 1);
@@ -47,7 +49,8 @@ bool FindOnSearchPath(const std::string& name) {
 void CreateFolderPath(const std::string& path) {
     for (size_t i = 0; i < path.size(); ++i)
         if (path[i] == '\\' || path[i] == '/')
-            CreateDirectoryA(path.substr(0, i).c_str(), nullptr); // existing folders and drives fail harmlessly
+            CreateDirectoryA(path.substr(0, i).c_str(),
+                             nullptr); // existing folders and drives fail harmlessly
 }
 
 std::string FileVersionText(const std::string& path) {
@@ -63,7 +66,8 @@ std::string FileVersionText(const std::string& path) {
         if (VerQueryValueA(block.data(), query, &value, &length) && value) {
             std::string text(static_cast<const char*>(value), length);
             // Some resources count the terminating zero in the length.
-            while (!text.empty() && text.back() == '\0') text.pop_back();
+            while (!text.empty() && text.back() == '\0')
+                text.pop_back();
             return text;
         }
     }
@@ -71,14 +75,19 @@ std::string FileVersionText(const std::string& path) {
 }
 
 namespace {
-HANDLE AsHandle(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
-[[noreturn]] void Fail() { throw TvxInOutError{int(GetLastError() ? GetLastError() : ERROR_GEN_FAILURE)}; }
+HANDLE AsHandle(intptr_t h) {
+    return reinterpret_cast<HANDLE>(h);
+}
+[[noreturn]] void Fail() {
+    throw TvxInOutError{int(GetLastError() ? GetLastError() : ERROR_GEN_FAILURE)};
+}
 } // namespace
 
 TvxFileReader::TvxFileReader(const std::string& path) {
     // Full sharing: another instance may be reading, writing or replacing the file.
-    TvxHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                               nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    TvxHandle file(CreateFileA(path.c_str(), GENERIC_READ,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file) Fail();
     // A device (AUX, COM1, a pipe) could keep a read waiting for ever: only files on a disk
     // are read.
@@ -87,7 +96,8 @@ TvxFileReader::TvxFileReader(const std::string& path) {
 }
 
 bool IsRegularFile(const std::string& path) {
-    const TvxHandle file(CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    const TvxHandle file(CreateFileA(path.c_str(), 0,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                      nullptr, OPEN_EXISTING, 0, nullptr));
     return file && GetFileType(file.Get()) == FILE_TYPE_DISK;
 }
@@ -105,11 +115,12 @@ size_t TvxFileReader::Read(char* buffer, size_t size) {
 TvxFileWriter::TvxFileWriter(const std::string& path, TMode mode) {
     // Appending asks for append access only, which the system makes atomic per write,
     // and shares the file with readers and other writers.
-    HANDLE file = mode == Append ? CreateFileA(path.c_str(), FILE_APPEND_DATA,
-                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)
-                                 : CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                               FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = mode == Append
+                      ? CreateFileA(path.c_str(), FILE_APPEND_DATA,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)
+                      : CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) Fail();
     handle_ = reinterpret_cast<intptr_t>(file);
 }
@@ -122,7 +133,8 @@ void TvxFileWriter::Write(std::string_view bytes) {
     while (!bytes.empty()) {
         DWORD written = 0;
         const DWORD chunk = DWORD(bytes.size() > 0x10000000 ? 0x10000000 : bytes.size());
-        if (!WriteFile(AsHandle(handle_), bytes.data(), chunk, &written, nullptr) || written == 0) Fail();
+        if (!WriteFile(AsHandle(handle_), bytes.data(), chunk, &written, nullptr) || written == 0)
+            Fail();
         bytes.remove_prefix(written);
     }
 }
@@ -146,7 +158,9 @@ void RemoveStaleTemporaries(const std::string& path) {
     if (!search) return;
     FILETIME now;
     GetSystemTimeAsFileTime(&now);
-    const auto ticks = [](const FILETIME& t) { return uint64_t(t.dwHighDateTime) << 32 | t.dwLowDateTime; };
+    const auto ticks = [](const FILETIME& t) {
+        return uint64_t(t.dwHighDateTime) << 32 | t.dwLowDateTime;
+    };
     constexpr uint64_t Minute = 60ull * 10000000ull; // in 100 ns
     do {
         if (own != data.cFileName && ticks(now) - ticks(data.ftLastWriteTime) > Minute)
@@ -159,12 +173,18 @@ void ReplaceFileWith(const std::string& target, const std::string& source) {
     constexpr int Attempts = 100;
     DWORD error = ERROR_SUCCESS;
     for (int attempt = 0; attempt < Attempts; ++attempt) {
-        if (MoveFileExA(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return;
+        if (MoveFileExA(source.c_str(), target.c_str(),
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return;
         error = GetLastError();
-        if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED && error != ERROR_LOCK_VIOLATION) break;
+        if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED &&
+            error != ERROR_LOCK_VIOLATION)
+            break;
         Sleep(20);
     }
     throw TvxInOutError{int(error ? error : ERROR_GEN_FAILURE)};
 }
 
-void RemoveFile(const std::string& path) { DeleteFileA(path.c_str()); }
+void RemoveFile(const std::string& path) {
+    DeleteFileA(path.c_str());
+}

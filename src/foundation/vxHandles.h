@@ -8,7 +8,7 @@
 #include <utility>
 
 template <typename TTraits> class TvxScoped {
-public:
+  public:
     using THandle = typename TTraits::THandle;
 
     TvxScoped() = default;
@@ -37,13 +37,9 @@ public:
         Reset();
         return &handle_;
     }
-    auto operator->() const
-        requires std::is_pointer_v<THandle>
-    {
-        return handle_;
-    }
+    auto operator->() const requires std::is_pointer_v<THandle> { return handle_; }
 
-private:
+  private:
     THandle handle_ = TTraits::Null();
 };
 

@@ -19,7 +19,8 @@ struct TIniLine {
 
 // The parse that every INI reading shares: lines are trimmed, and empty lines and lines
 // that begin with ";" are passed over; with inlineComments a ";" anywhere begins a comment.
-template <typename TVisit> void ForEachIniLine(const TvxStringList& lines, bool inlineComments, TVisit visit) {
+template <typename TVisit>
+void ForEachIniLine(const TvxStringList& lines, bool inlineComments, TVisit visit) {
     for (int32_t i = 0; i < lines.Count(); ++i) {
         std::string_view line = lines.Strings(i);
         if (inlineComments) line = line.substr(0, line.find(';'));
@@ -28,17 +29,22 @@ template <typename TVisit> void ForEachIniLine(const TvxStringList& lines, bool 
         const std::string_view text = trimmed;
         if (text[0] == '[') {
             const size_t close = text.find(']', 1);
-            visit(TIniLine{true, text.substr(1, close == std::string_view::npos ? close : close - 1), {}, false});
+            visit(TIniLine{true,
+                           text.substr(1, close == std::string_view::npos ? close : close - 1),
+                           {},
+                           false});
             continue;
         }
         const size_t equals = text.find('=');
         const bool hasValue = equals != std::string_view::npos;
-        visit(TIniLine{false, text.substr(0, equals), hasValue ? text.substr(equals + 1) : std::string_view(), hasValue});
+        visit(TIniLine{false, text.substr(0, equals),
+                       hasValue ? text.substr(equals + 1) : std::string_view(), hasValue});
     }
 }
 
 // Looks a folded name up in an index of first positions; -1 when it is not there.
-int32_t IndexOfName(const std::unordered_map<std::string_view, int32_t>& index, const std::string& upperName) {
+int32_t IndexOfName(const std::unordered_map<std::string_view, int32_t>& index,
+                    const std::string& upperName) {
     const auto found = index.find(upperName);
     return found == index.end() ? -1 : found->second;
 }
@@ -54,11 +60,17 @@ void TvxIniFileKey::SetValue(std::string_view value) {
     modified_ = true;
 }
 
-int32_t TvxIniFileKey::AsInteger() const { return ReadInteger(value_); }
+int32_t TvxIniFileKey::AsInteger() const {
+    return ReadInteger(value_);
+}
 
-void TvxIniFileKey::SetAsInteger(int32_t value) { SetValue(IntToText(value)); }
+void TvxIniFileKey::SetAsInteger(int32_t value) {
+    SetValue(IntToText(value));
+}
 
-int32_t TvxIniFileKey::IndexInSection() const { return section_->keys_.IndexOf(this); }
+int32_t TvxIniFileKey::IndexInSection() const {
+    return section_->keys_.IndexOf(this);
+}
 
 TvxIniFileSection::TvxIniFileSection(TvxIniFile* file, std::string name)
     : file_(file), name_(std::move(name)), upperName_(AnsiUpperCase(name_)) {}
@@ -88,7 +100,9 @@ TvxIniFileKey* TvxIniFileSection::FindKey(std::string_view name, int32_t* index,
     return key;
 }
 
-int32_t TvxIniFileSection::IndexInFile() const { return file_->sections_.IndexOf(this); }
+int32_t TvxIniFileSection::IndexInFile() const {
+    return file_->sections_.IndexOf(this);
+}
 
 bool TvxIniFileSection::IsModified() const {
     if (modified_) return true;
@@ -175,7 +189,8 @@ void TvxIniFile::ClearFlags() {
     for (int32_t i = 0; i < SectionCount(); ++i) {
         TvxIniFileSection* section = Sections(i);
         section->modified_ = false;
-        for (int32_t k = 0; k < section->KeyCount(); ++k) section->Keys(k)->modified_ = false;
+        for (int32_t k = 0; k < section->KeyCount(); ++k)
+            section->Keys(k)->modified_ = false;
     }
 }
 
@@ -258,8 +273,8 @@ std::string TvxIniFile::Unescape(std::string_view text) {
 // UTF-8 or in UTF-16 all read. Its rules are the system reader's: sections and keys
 // matched without regard to case, blanks around names and values removed, one pair of
 // surrounding quotes dropped, ";" lines skipped, the first match taken.
-std::string ReadProfileString(const std::string& file, const std::string& section, const std::string& key,
-                              const std::string& defaultValue) {
+std::string ReadProfileString(const std::string& file, const std::string& section,
+                              const std::string& key, const std::string& defaultValue) {
     const std::string path = ProfileFilePath(file);
     // A device such as AUX or COM1 could keep the read waiting for ever.
     if (!IsRegularFile(path)) return FirstUtf16Units(defaultValue, 4095);
@@ -280,7 +295,8 @@ std::string ReadProfileString(const std::string& file, const std::string& sectio
         }
         if (!inSection || !line.hasValue || !SameTextAnsi(Trim(line.name), key)) return;
         found = Trim(line.value);
-        if (found.size() >= 2 && (found.front() == '"' || found.front() == '\'') && found.back() == found.front())
+        if (found.size() >= 2 && (found.front() == '"' || found.front() == '\'') &&
+            found.back() == found.front())
             found = found.substr(1, found.size() - 2);
         isFound = true;
     });

@@ -14,7 +14,7 @@ class TvxStringList;
 class TvxIniFileSection;
 
 class TvxIniFileKey : public TvxObject {
-public:
+  public:
     TvxIniFileKey(TvxIniFileSection* section, std::string name, std::string value);
 
     const std::string& Name() const { return name_; }
@@ -27,9 +27,9 @@ public:
     int32_t IndexInSection() const;
     bool IsModified() const { return modified_; }
 
-private:
+  private:
     friend class TvxIniFile;
-class TvxStringList;
+    class TvxStringList;
     friend class TvxIniFileSection;
     TvxIniFileSection* section_;
     std::string name_;
@@ -39,23 +39,25 @@ class TvxStringList;
 };
 
 class TvxIniFileSection : public TvxObject {
-public:
+  public:
     TvxIniFileSection(TvxIniFile* file, std::string name);
 
     const std::string& Name() const { return name_; }
     TvxIniFileKey* AddKey(std::string name, std::string value);
     void Clear();
     int32_t KeyCount() const { return keys_.Count(); }
-    TvxIniFileKey* Keys(int32_t index) const { return static_cast<TvxIniFileKey*>(keys_.Items(index)); }
+    TvxIniFileKey* Keys(int32_t index) const {
+        return static_cast<TvxIniFileKey*>(keys_.Items(index));
+    }
     // The first key whose name equals name without regard to case; created (with an
     // empty value) when missing and create is set. index receives its position or -1.
     TvxIniFileKey* FindKey(std::string_view name, int32_t* index = nullptr, bool create = false);
     int32_t IndexInFile() const;
     bool IsModified() const;
 
-private:
+  private:
     friend class TvxIniFile;
-class TvxStringList;
+    class TvxStringList;
     friend class TvxIniFileKey;
     TvxIniFile* file_;
     std::string name_;
@@ -67,7 +69,7 @@ class TvxStringList;
 };
 
 class TvxIniFile : public TvxObject {
-public:
+  public:
     explicit TvxIniFile(std::string fileName);
     // Writes the document to its file first when it was modified.
     ~TvxIniFile() override;
@@ -78,7 +80,8 @@ public:
     TvxIniFileSection* Sections(int32_t index) const {
         return static_cast<TvxIniFileSection*>(sections_.Items(index));
     }
-    TvxIniFileSection* FindSection(std::string_view name, int32_t* index = nullptr, bool create = false);
+    TvxIniFileSection* FindSection(std::string_view name, int32_t* index = nullptr,
+                                   bool create = false);
 
     // Merges the file at path into the document; nothing happens when there is none.
     void LoadFromFile(const std::string& path);
@@ -98,11 +101,11 @@ public:
     static std::string Escape(std::string_view text);
     static std::string Unescape(std::string_view text);
 
-protected:
+  protected:
     // Counts the whole document as saved: no flag at any level is set.
     void ClearFlags();
 
-private:
+  private:
     friend class TvxIniFileSection;
     void LoadLines(const TvxStringList& lines);
     void RemoveSections();
@@ -116,8 +119,8 @@ private:
 
 // One value from a profile file by the operating system's own INI rules (a buffer of
 // 4096 characters); default when the file, section or key is missing.
-std::string ReadProfileString(const std::string& file, const std::string& section, const std::string& key,
-                              const std::string& defaultValue);
+std::string ReadProfileString(const std::string& file, const std::string& section,
+                              const std::string& key, const std::string& defaultValue);
 // Where a profile file of that name is read: on Windows, a relative name is in the
 // Windows folder.
 std::string ProfileFilePath(const std::string& file);

@@ -1,3 +1,5 @@
 #include "vxIniFile.h"
 
-std::string ProfileFilePath(const std::string& file) { return file; }
+std::string ProfileFilePath(const std::string& file) {
+    return file;
+}

@@ -1,6 +1,7 @@
 #include "vxIniFile.h"
 
 #include <windows.h>
+
 #include <shlwapi.h>
 
 // As the system's profile functions do, a name without a folder is in the Windows folder.

@@ -71,7 +71,8 @@ void TvxList::SetCount(int32_t newCount) {
     if (newCount > count_) {
         std::memset(items_ + count_, 0, size_t(newCount - count_) * sizeof(void*));
     } else {
-        for (int32_t i = count_ - 1; i >= newCount; --i) Delete(i);
+        for (int32_t i = count_ - 1; i >= newCount; --i)
+            Delete(i);
     }
     count_ = newCount;
 }
@@ -107,8 +108,10 @@ void TvxList::QuickSort(int32_t left, int32_t right, int (*compare)(const void*,
         int32_t j = right;
         void* pivot = items_[int32_t((uint32_t(left) + uint32_t(right)) >> 1)];
         do {
-            while (compare(items_[i], pivot) < 0) ++i;
-            while (compare(items_[j], pivot) > 0) --j;
+            while (compare(items_[i], pivot) < 0)
+                ++i;
+            while (compare(items_[j], pivot) > 0)
+                --j;
             if (i <= j) {
                 void* t = items_[i];
                 items_[i] = items_[j];

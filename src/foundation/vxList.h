@@ -6,14 +6,14 @@
 
 // The root of every class that a list may own or that may be attached to a list element.
 class TvxObject {
-public:
+  public:
     virtual ~TvxObject() = default;
 };
 
 enum class TvxListNotification { added, deleted };
 
 class TvxList : public TvxObject {
-public:
+  public:
     static constexpr int32_t MaxListSize = 0x7FFFFFF;
 
     TvxList() = default;
@@ -34,14 +34,14 @@ public:
 
     virtual void Clear();
 
-protected:
+  protected:
     virtual void Grow();
     virtual void Notify(void* item, TvxListNotification kind);
 
     // Direct slot access for derived lists that know their index is in range.
     void* Slot(int32_t index) const { return items_[index]; }
 
-private:
+  private:
     void QuickSort(int32_t left, int32_t right, int (*compare)(const void*, const void*));
 
     void** items_ = nullptr;

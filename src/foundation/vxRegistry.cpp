@@ -3,6 +3,7 @@
 #include "vxHandles.h"
 
 #include <windows.h>
+
 #include <shlwapi.h>
 
 #include <vector>
@@ -10,7 +11,7 @@
 namespace {
 // A key of the registry, read only.
 class TRegKey {
-public:
+  public:
     TRegKey(HKEY parent, const std::string& path) {
         if (RegOpenKeyA(parent, path.c_str(), key_.Out()) != ERROR_SUCCESS) key_.Release();
     }
@@ -20,10 +21,12 @@ public:
     // The key's default value without its terminating zero; false when a query fails.
     bool ReadDefault(std::string& value) const {
         DWORD size = 0;
-        if (RegQueryValueExA(key_.Get(), nullptr, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) return false;
+        if (RegQueryValueExA(key_.Get(), nullptr, nullptr, nullptr, nullptr, &size) !=
+            ERROR_SUCCESS)
+            return false;
         std::string data(size, '\0');
-        if (size && RegQueryValueExA(key_.Get(), nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(data.data()),
-                                     &size) != ERROR_SUCCESS)
+        if (size && RegQueryValueExA(key_.Get(), nullptr, nullptr, nullptr,
+                                     reinterpret_cast<BYTE*>(data.data()), &size) != ERROR_SUCCESS)
             return false;
         data.resize(size ? size - 1 : 0);
         // The data is not required to end where its size says; a zero inside ends the text.
@@ -37,7 +40,8 @@ public:
         char name[256];
         for (DWORD i = 0;; ++i) {
             DWORD length = sizeof name;
-            const LONG result = RegEnumKeyExA(key_.Get(), i, name, &length, nullptr, nullptr, nullptr, nullptr);
+            const LONG result =
+                RegEnumKeyExA(key_.Get(), i, name, &length, nullptr, nullptr, nullptr, nullptr);
             if (result == ERROR_MORE_DATA) continue; // no verb is that long
             if (result != ERROR_SUCCESS) break;
             names.emplace_back(name, length);
@@ -45,7 +49,7 @@ public:
         return names;
     }
 
-private:
+  private:
     TvxRegKey key_;
 };
 
@@ -71,7 +75,8 @@ std::string ClassesRootCommand(const std::string& extension) {
     std::string fileType, command;
     if (!ReadDefaultOf(extension, fileType) || fileType.empty()) return {};
     const std::string verb = DefaultVerb(fileType);
-    if (verb.empty() || !ReadDefaultOf(fileType + "\\shell\\" + verb + "\\command", command)) return {};
+    if (verb.empty() || !ReadDefaultOf(fileType + "\\shell\\" + verb + "\\command", command))
+        return {};
     return command;
 }
 
@@ -81,10 +86,13 @@ std::string ShellAssocCommand(const std::string& extension) {
     if (extension.empty()) return {};
     constexpr ASSOCF flags = ASSOCF_INIT_IGNOREUNKNOWN | ASSOCF_NOTRUNCATE;
     DWORD size = 0;
-    if (FAILED(AssocQueryStringA(flags, ASSOCSTR_COMMAND, extension.c_str(), nullptr, nullptr, &size)) || size == 0)
+    if (FAILED(AssocQueryStringA(flags, ASSOCSTR_COMMAND, extension.c_str(), nullptr, nullptr,
+                                 &size)) ||
+        size == 0)
         return {};
     std::string command(size, '\0');
-    if (FAILED(AssocQueryStringA(flags, ASSOCSTR_COMMAND, extension.c_str(), nullptr, command.data(), &size)))
+    if (FAILED(AssocQueryStringA(flags, ASSOCSTR_COMMAND, extension.c_str(), nullptr,
+                                 command.data(), &size)))
         return {};
     return command.c_str();
 }

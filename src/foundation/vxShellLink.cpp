@@ -4,6 +4,7 @@
 #include "vxTextCodec.h"
 
 #include <windows.h>
+
 #include <objbase.h>
 #include <shlobj.h>
 
@@ -20,10 +21,12 @@ bool WriteShortcut(const std::string& path, const std::string& target, const std
     if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                 reinterpret_cast<void**>(link.Out()))))
         return false;
-    if (FAILED(link->SetPath(Wide(target).c_str())) || FAILED(link->SetArguments(Wide(arguments).c_str())) ||
+    if (FAILED(link->SetPath(Wide(target).c_str())) ||
+        FAILED(link->SetArguments(Wide(arguments).c_str())) ||
         FAILED(link->SetIconLocation(Wide(iconFile).c_str(), 0)))
         return false;
     TvxComPtr<IPersistFile> file;
-    if (FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.Out())))) return false;
+    if (FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.Out()))))
+        return false;
     return SUCCEEDED(file->Save(Wide(path).c_str(), TRUE));
 }

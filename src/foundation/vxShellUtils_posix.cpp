@@ -12,7 +12,8 @@ std::string SpecialFolderPath(int folderId, void*) {
     const char* value = std::getenv(name.c_str());
     if (!value || !*value) return {};
     std::string path = value;
-    while (path.size() > 1 && (path.back() == '/' || path.back() == '\\')) path.pop_back();
+    while (path.size() > 1 && (path.back() == '/' || path.back() == '\\'))
+        path.pop_back();
     if (folderId & CSIDL_FLAG_CREATE_BIT) CreateFolderPath(path + "/");
     return path;
 }

@@ -4,6 +4,7 @@
 #include "vxTextCodec.h"
 
 #include <windows.h>
+
 #include <objbase.h>
 #include <shlobj.h>
 
@@ -19,18 +20,21 @@ IMalloc* ShellAllocator() {
 
 std::string SpecialFolderPath(int folderId, void* owner) {
     LPITEMIDLIST item = nullptr;
-    if (FAILED(SHGetSpecialFolderLocation(static_cast<HWND>(owner), folderId, &item)) || !item) return {};
+    if (FAILED(SHGetSpecialFolderLocation(static_cast<HWND>(owner), folderId, &item)) || !item)
+        return {};
     // The wide call: a folder name beyond MAX_PATH bytes in UTF-8 still fits in
     // MAX_PATH characters.
     WCHAR buffer[MAX_PATH + 1] = {};
     std::string result;
-    if (SHGetPathFromIDListW(item, buffer)) result = ProcessFromUtf16(reinterpret_cast<const char16_t*>(buffer));
+    if (SHGetPathFromIDListW(item, buffer))
+        result = ProcessFromUtf16(reinterpret_cast<const char16_t*>(buffer));
     if (IMalloc* allocator = ShellAllocator()) allocator->Free(item);
     return result;
 }
 
 void InitializeShellUtils() {
-    comInitialized = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
+    comInitialized =
+        SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
 }
 
 void FinalizeShellUtils() {

@@ -11,12 +11,14 @@ struct CaseTables {
     std::array<unsigned char, 256> upper{};
     std::array<unsigned char, 256> lower{};
     CaseTables() {
-        for (int c = 0; c < 256; ++c) upper[c] = lower[c] = (unsigned char)c;
+        for (int c = 0; c < 256; ++c)
+            upper[c] = lower[c] = (unsigned char)c;
         auto pair = [this](int up, int low) {
             upper[low] = (unsigned char)up;
             lower[up] = (unsigned char)low;
         };
-        for (int c = 'a'; c <= 'z'; ++c) pair(c - 32, c);
+        for (int c = 'a'; c <= 'z'; ++c)
+            pair(c - 32, c);
         pair(0x8A, 0x9A); // S caron
         pair(0x8C, 0x9C); // OE
         pair(0x8E, 0x9E); // Z caron
@@ -31,8 +33,12 @@ const CaseTables& Tables() {
 }
 } // namespace
 
-unsigned char AnsiUpperChar(unsigned char c) { return Tables().upper[c]; }
-unsigned char AnsiLowerChar(unsigned char c) { return Tables().lower[c]; }
+unsigned char AnsiUpperChar(unsigned char c) {
+    return Tables().upper[c];
+}
+unsigned char AnsiLowerChar(unsigned char c) {
+    return Tables().lower[c];
+}
 
 namespace {
 char16_t UpperUnit(char16_t c) {
@@ -43,7 +49,8 @@ char16_t UpperUnit(char16_t c) {
         const bool small = oddCapitals ? c % 2 == 0 : c % 2 == 1;
         return small && c != 0x138 && c != 0x149 && c != 0x17F ? char16_t(c - 1) : c;
     }
-    if ((c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) || (c >= 0x430 && c <= 0x44F)) return char16_t(c - 0x20);
+    if ((c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) || (c >= 0x430 && c <= 0x44F))
+        return char16_t(c - 0x20);
     if (c >= 0x450 && c <= 0x45F) return char16_t(c - 0x50);
     return c;
 }
@@ -52,10 +59,12 @@ char16_t UpperUnit(char16_t c) {
 std::string AnsiUpperCase(std::string_view text) {
     if (ProcessCodePage() != codepage::Utf8) {
         std::string result(text);
-        for (char& c : result) c = char(AnsiUpperChar(static_cast<unsigned char>(c)));
+        for (char& c : result)
+            c = char(AnsiUpperChar(static_cast<unsigned char>(c)));
         return result;
     }
     std::u16string wide = ToUtf16(text, codepage::Utf8);
-    for (char16_t& c : wide) c = c < 0x80 ? char16_t(Tables().upper[c]) : UpperUnit(c);
+    for (char16_t& c : wide)
+        c = c < 0x80 ? char16_t(Tables().upper[c]) : UpperUnit(c);
     return FromUtf16(wide, codepage::Utf8);
 }

@@ -8,7 +8,9 @@
 #include <memory>
 #include <vector>
 
-TvxStringList::~TvxStringList() { Clear(); }
+TvxStringList::~TvxStringList() {
+    Clear();
+}
 
 int32_t TvxStringList::AddObject(std::string text, TvxObject* object) {
     auto item = std::make_unique<TvxStringListItem>(TvxStringListItem{std::move(text), object});
@@ -80,7 +82,7 @@ constexpr char EndOfFile = 26;
 // Cuts decoded text, arriving in pieces, into lines: a line ends at CR or CR LF, a lone LF
 // stays in the line, control-Z ends the file.
 class TLineSplitter {
-public:
+  public:
     explicit TLineSplitter(TvxStringList& list) : list_(list) {}
 
     // False once the end of the file was marked.
@@ -115,7 +117,7 @@ public:
         if (!pending_.empty()) list_.Add(std::move(pending_));
     }
 
-private:
+  private:
     TvxStringList& list_;
     std::string pending_;       // a line that runs on into the next piece
     bool skipLineFeed_ = false; // the previous piece ended with a carriage return
@@ -141,7 +143,7 @@ bool IsAscii(std::string_view text) {
 // UTF-16 arrives in pieces cut anywhere: an odd byte, or the first half of a surrogate
 // pair, waits for the next piece.
 class TUtf16Decoder {
-public:
+  public:
     explicit TUtf16Decoder(uint32_t codePage) : codePage_(codePage) {}
 
     std::string Decode(std::string_view bytes, bool last) {
@@ -152,12 +154,13 @@ public:
             const auto byte = static_cast<unsigned char>(carried_[high]);
             if (byte >= 0xD8 && byte <= 0xDB) take -= 2;
         }
-        std::string text = FromUtf16(ToUtf16(std::string_view(carried_).substr(0, take), codePage_), codepage::Utf8);
+        std::string text = FromUtf16(ToUtf16(std::string_view(carried_).substr(0, take), codePage_),
+                                     codepage::Utf8);
         carried_.erase(0, take);
         return text;
     }
 
-private:
+  private:
     uint32_t codePage_;
     std::string carried_;
 };
@@ -182,7 +185,8 @@ void TvxStringList::LoadFromText(std::string_view bytes, uint32_t codePage) {
 void TvxStringList::LoadLines(const std::function<size_t(char*, size_t)>& read, uint32_t codePage) {
     std::vector<char> chunk(ChunkSize);
     size_t size = Fill(read, chunk);
-    const TvxTextFormat format = DetectTextFormat(std::string_view(chunk.data(), size), size < chunk.size());
+    const TvxTextFormat format =
+        DetectTextFormat(std::string_view(chunk.data(), size), size < chunk.size());
     const int32_t first = Count();
     // A mark or the shape of UTF-16 decides; else the page the caller names; else the
     // whole text: valid UTF-8 is UTF-8, anything else the legacy ANSI page.
@@ -194,7 +198,8 @@ void TvxStringList::LoadLines(const std::function<size_t(char*, size_t)>& read, 
         size_t skip = format.markSize;
         for (bool more = true; more;) {
             const bool last = size < chunk.size();
-            const std::string text = decoder.Decode(std::string_view(chunk.data() + skip, size - skip), last);
+            const std::string text =
+                decoder.Decode(std::string_view(chunk.data() + skip, size - skip), last);
             more = lines.Feed(text.data(), text.data() + text.size()) && !last;
             skip = 0;
             if (more) size = Fill(read, chunk);
@@ -211,7 +216,8 @@ void TvxStringList::LoadLines(const std::function<size_t(char*, size_t)>& read, 
             if (!more || size < chunk.size()) break;
             size = Fill(read, chunk);
         }
-        if (linesCodePage == 0) linesCodePage = validator.Valid() ? codepage::Utf8 : LegacyAnsiCodePage();
+        if (linesCodePage == 0)
+            linesCodePage = validator.Valid() ? codepage::Utf8 : LegacyAnsiCodePage();
     }
     lines.Finish();
     ConvertLines(first, linesCodePage, validator.Valid());

@@ -14,7 +14,7 @@ struct TvxStringListItem {
 };
 
 class TvxStringList : public TvxList {
-public:
+  public:
     ~TvxStringList() override;
 
     int32_t AddObject(std::string text, TvxObject* object);
@@ -41,14 +41,16 @@ public:
     // The same for the bytes of a file held in memory.
     void LoadFromText(std::string_view bytes, uint32_t codePage = 0);
 
-protected:
+  protected:
     void Notify(void* item, TvxListNotification kind) override;
 
-private:
+  private:
     // Reads the text through read, which fills a buffer and gives 0 at the end.
     void LoadLines(const std::function<size_t(char*, size_t)>& read, uint32_t codePage);
     void ConvertLines(int32_t first, uint32_t codePage, bool validUtf8);
-    TvxStringListItem* Item(int32_t index) const { return static_cast<TvxStringListItem*>(Slot(index)); }
+    TvxStringListItem* Item(int32_t index) const {
+        return static_cast<TvxStringListItem*>(Slot(index));
+    }
 
     bool sorted_ = false;
 };

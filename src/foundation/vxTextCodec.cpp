@@ -74,7 +74,8 @@ void AppendUtf16(std::u16string& out, char32_t code) {
 std::u16string Utf8ToUtf16(std::string_view text) {
     std::u16string out;
     out.reserve(text.size());
-    for (size_t pos = 0; pos < text.size();) AppendUtf16(out, NextUtf8(text, pos));
+    for (size_t pos = 0; pos < text.size();)
+        AppendUtf16(out, NextUtf8(text, pos));
     return out;
 }
 
@@ -84,7 +85,8 @@ std::string Utf16ToUtf8(std::u16string_view text) {
     out.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
         char32_t code = text[i];
-        if (code >= 0xD800 && code <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
+        if (code >= 0xD800 && code <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF)
             code = 0x10000 + ((code - 0xD800) << 10) + (text[++i] - 0xDC00);
         else if (code >= 0xD800 && code <= 0xDFFF)
             code = Replacement;
@@ -104,8 +106,12 @@ std::u16string Utf16BytesToUtf16(std::string_view bytes, bool bigEndian) {
     return out;
 }
 
-bool IsUtf16(uint32_t codePage) { return codePage == codepage::Utf16LE || codePage == codepage::Utf16BE; }
-bool IsUnicode(uint32_t codePage) { return codePage == codepage::Utf8 || IsUtf16(codePage); }
+bool IsUtf16(uint32_t codePage) {
+    return codePage == codepage::Utf16LE || codePage == codepage::Utf16BE;
+}
+bool IsUnicode(uint32_t codePage) {
+    return codePage == codepage::Utf8 || IsUtf16(codePage);
+}
 } // namespace
 
 // The system part converts the legacy pages.
@@ -113,7 +119,9 @@ std::u16string LegacyToUtf16(std::string_view text, uint32_t codePage);
 std::string Utf16ToLegacy(std::u16string_view text, uint32_t codePage, bool* lost);
 bool IsLegacyCodePage(uint32_t codePage);
 
-bool IsConvertibleCodePage(uint32_t codePage) { return IsUnicode(codePage) || IsLegacyCodePage(codePage); }
+bool IsConvertibleCodePage(uint32_t codePage) {
+    return IsUnicode(codePage) || IsLegacyCodePage(codePage);
+}
 
 std::u16string ToUtf16(std::string_view text, uint32_t codePage) {
     if (codePage == codepage::Utf8) return Utf8ToUtf16(text);
@@ -136,18 +144,25 @@ std::string FromUtf16(std::u16string_view text, uint32_t codePage, bool* lost) {
     return Utf16ToLegacy(text, codePage, lost);
 }
 
-std::u16string ProcessToUtf16(std::string_view text) { return ToUtf16(text, ProcessCodePage()); }
-std::string ProcessFromUtf16(std::u16string_view text, bool* lost) { return FromUtf16(text, ProcessCodePage(), lost); }
+std::u16string ProcessToUtf16(std::string_view text) {
+    return ToUtf16(text, ProcessCodePage());
+}
+std::string ProcessFromUtf16(std::u16string_view text, bool* lost) {
+    return FromUtf16(text, ProcessCodePage(), lost);
+}
 
 namespace {
 // UTF-16 units of the UTF-8 character that starts with this byte; 0 for a continuation.
-size_t UnitsOfLead(unsigned char byte) { return (byte & 0xC0) == 0x80 ? 0 : byte >= 0xF0 ? 2 : 1; }
+size_t UnitsOfLead(unsigned char byte) {
+    return (byte & 0xC0) == 0x80 ? 0 : byte >= 0xF0 ? 2 : 1;
+}
 } // namespace
 
 size_t Utf16Length(std::string_view text) {
     if (ProcessCodePage() != codepage::Utf8) return ProcessToUtf16(text).size();
     size_t units = 0;
-    for (const char c : text) units += UnitsOfLead(static_cast<unsigned char>(c));
+    for (const char c : text)
+        units += UnitsOfLead(static_cast<unsigned char>(c));
     return units;
 }
 
@@ -187,8 +202,10 @@ bool SameAsciiText(std::string_view a, std::string_view b) {
 } // namespace
 
 bool ReadEncodingName(std::string_view name, uint32_t& codePage) {
-    while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
-    while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
+    while (!name.empty() && name.front() == ' ')
+        name.remove_prefix(1);
+    while (!name.empty() && name.back() == ' ')
+        name.remove_suffix(1);
     const struct {
         const char* name;
         uint32_t codePage;
@@ -228,7 +245,8 @@ void TvxUtf8Validator::Feed(std::string_view piece) {
         }
         if (byte < 0x80) {
             // The common case: skip a run of plain ASCII at once.
-            while (i + 1 < piece.size() && static_cast<unsigned char>(piece[i + 1]) < 0x80) ++i;
+            while (i + 1 < piece.size() && static_cast<unsigned char>(piece[i + 1]) < 0x80)
+                ++i;
             continue;
         }
         pending_ = Utf8Continuations(byte, low_, high_);
@@ -249,7 +267,8 @@ TvxTextFormat DetectTextFormat(std::string_view head, bool wholeFile) {
     // Checked before UTF-8 validity: zero bytes are valid UTF-8, but no list means them.
     if (head.size() >= 2 && !(wholeFile && head.size() % 2)) {
         size_t zeros = 0;
-        for (size_t i = 1; i < head.size(); i += 2) zeros += head[i] == '\0';
+        for (size_t i = 1; i < head.size(); i += 2)
+            zeros += head[i] == '\0';
         if (zeros * 2 > head.size() / 2) return {codepage::Utf16LE, 0};
     }
     return {};

@@ -59,14 +59,14 @@ bool IsValidUtf8(std::string_view text);
 
 // Checks UTF-8 validity over a text that arrives in pieces cut anywhere.
 class TvxUtf8Validator {
-public:
+  public:
     void Feed(std::string_view piece);
     // Whether everything fed so far, taken as the whole text, is valid.
     bool Valid() const { return valid_ && pending_ == 0; }
 
-private:
+  private:
     bool valid_ = true;
-    int pending_ = 0;       // continuation bytes still owed
+    int pending_ = 0;                        // continuation bytes still owed
     unsigned char low_ = 0x80, high_ = 0xBF; // range of the next continuation byte
 };
 

@@ -36,14 +36,21 @@ uint32_t ProcessCodePage() {
     const char* forced = std::getenv("ZEMRUN_CODEPAGE");
     return forced && std::atoi(forced) == int(Windows1252) ? Windows1252 : codepage::Utf8;
 }
-uint32_t LegacyAnsiCodePage() { return Windows1252; }
-uint32_t LegacyOemCodePage() { return Windows1252; }
+uint32_t LegacyAnsiCodePage() {
+    return Windows1252;
+}
+uint32_t LegacyOemCodePage() {
+    return Windows1252;
+}
 
-bool IsLegacyCodePage(uint32_t codePage) { return codePage == Windows1252; }
+bool IsLegacyCodePage(uint32_t codePage) {
+    return codePage == Windows1252;
+}
 
 std::u16string LegacyToUtf16(std::string_view text, uint32_t) {
     std::u16string out(text.size(), u'\0');
-    for (size_t i = 0; i < text.size(); ++i) out[i] = FromWindows1252(static_cast<unsigned char>(text[i]));
+    for (size_t i = 0; i < text.size(); ++i)
+        out[i] = FromWindows1252(static_cast<unsigned char>(text[i]));
     return out;
 }
 

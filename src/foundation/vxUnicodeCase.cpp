@@ -14,8 +14,9 @@ struct TFoldRun {
 #include "vxUnicodeCaseTable.inc"
 
 const TFoldRun* RunHolding(char32_t c) {
-    const auto after = std::upper_bound(std::begin(FoldRuns), std::end(FoldRuns), c,
-                                        [](char32_t value, const TFoldRun& run) { return value < run.first; });
+    const auto after =
+        std::upper_bound(std::begin(FoldRuns), std::end(FoldRuns), c,
+                         [](char32_t value, const TFoldRun& run) { return value < run.first; });
     if (after == std::begin(FoldRuns)) return nullptr;
     const TFoldRun* run = std::prev(after);
     return c <= run->last && (c - run->first) % char32_t(run->step) == 0 ? run : nullptr;
@@ -40,5 +41,6 @@ char32_t OtherCase(char32_t c) {
 
 void ForEachCaseFolding(const std::function<void(char32_t c, char32_t folded)>& visit) {
     for (const TFoldRun& run : FoldRuns)
-        for (char32_t c = run.first; c <= run.last; c += char32_t(run.step)) visit(c, char32_t(int32_t(c) + run.distance));
+        for (char32_t c = run.first; c <= run.last; c += char32_t(run.step))
+            visit(c, char32_t(int32_t(c) + run.distance));
 }

@@ -17,13 +17,17 @@ std::string WindowText(HWND window) {
     return ProcessFromUtf16(text);
 }
 
-std::string DialogItemText(HWND dialog, int id) { return WindowText(GetDlgItem(dialog, id)); }
+std::string DialogItemText(HWND dialog, int id) {
+    return WindowText(GetDlgItem(dialog, id));
+}
 
 bool SetDialogItemText(HWND dialog, int id, const std::string& text) {
     return SetDlgItemTextA(dialog, id, text.c_str()) != 0;
 }
 
-void AcceptDroppedFiles(HWND window) { DragAcceptFiles(window, TRUE); }
+void AcceptDroppedFiles(HWND window) {
+    DragAcceptFiles(window, TRUE);
+}
 
 std::vector<std::string> TakeDroppedFiles(WPARAM drop, POINT& point) {
     HDROP handle = reinterpret_cast<HDROP>(drop);
@@ -41,10 +45,13 @@ std::vector<std::string> TakeDroppedFiles(WPARAM drop, POINT& point) {
     return files;
 }
 
-bool IsLiveWindow(HWND window) { return window && IsWindow(window); }
+bool IsLiveWindow(HWND window) {
+    return window && IsWindow(window);
+}
 
 void RemoveProperties(HWND window, std::initializer_list<const char*> names) {
-    for (const char* name : names) RemovePropA(window, name);
+    for (const char* name : names)
+        RemovePropA(window, name);
 }
 
 void SetProgramIcon(HWND window) {
@@ -86,9 +93,8 @@ INT_PTR GuardedDialogBox(int templateId, HWND owner, DLGPROC procedure, void* da
     TDialogGuard guard{procedure, nullptr};
     TDialogGuard* const outer = pendingGuard;
     pendingGuard = &guard;
-    const INT_PTR result =
-        DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(templateId), owner, GuardedProcedure,
-                        reinterpret_cast<LPARAM>(data));
+    const INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(templateId),
+                                           owner, GuardedProcedure, reinterpret_cast<LPARAM>(data));
     pendingGuard = outer;
     if (guard.failure) std::rethrow_exception(guard.failure);
     return result;

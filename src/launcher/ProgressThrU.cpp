@@ -12,7 +12,9 @@ constexpr UINT_PTR RefreshTimerId = 1;
 constexpr UINT RefreshMilliseconds = 50;
 } // namespace
 
-TProgressWindow::~TProgressWindow() { Close(); }
+TProgressWindow::~TProgressWindow() {
+    Close();
+}
 
 void TProgressWindow::ShowLatestValues(HWND window) {
     TShownValues latest;
@@ -23,13 +25,15 @@ void TProgressWindow::ShowLatestValues(HWND window) {
     }
     // The 32-bit range message, so that lists beyond 65535 items show right.
     if (latest.rangeChanged)
-        SendDlgItemMessageA(window, IDC_PROGRESS_BAR, PBM_SETRANGE32, WPARAM(latest.low), LPARAM(latest.high));
+        SendDlgItemMessageA(window, IDC_PROGRESS_BAR, PBM_SETRANGE32, WPARAM(latest.low),
+                            LPARAM(latest.high));
     if (latest.positionChanged)
         SendDlgItemMessageA(window, IDC_PROGRESS_BAR, PBM_SETPOS, WPARAM(latest.position), 0);
     if (latest.textChanged) SetDialogItemText(window, IDC_PROGRESS_COMMAND, latest.text);
 }
 
-INT_PTR CALLBACK TProgressWindow::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR CALLBACK TProgressWindow::Procedure(HWND window, UINT message, WPARAM wParam,
+                                            LPARAM lParam) {
     TProgressWindow* self = DialogData<TProgressWindow>(window, message, lParam);
     if (!self) return FALSE;
     switch (message) {
@@ -65,7 +69,8 @@ INT_PTR CALLBACK TProgressWindow::Procedure(HWND window, UINT message, WPARAM wP
         RemoveProperties(window, {LocalizeMarkProperty});
         PostQuitMessage(0);
         return FALSE;
-    default: return FALSE;
+    default:
+        return FALSE;
     }
 }
 
@@ -88,8 +93,8 @@ DWORD WINAPI TProgressWindow::Thread(LPVOID parameter) {
     auto& self = *static_cast<TProgressWindow*>(parameter);
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
-    HWND window = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_PROGRESS), nullptr, Procedure,
-                                     LPARAM(&self));
+    HWND window = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_PROGRESS),
+                                     nullptr, Procedure, LPARAM(&self));
     if (window) {
         self.skipEvent_.Reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
         self.cancelEvent_.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));

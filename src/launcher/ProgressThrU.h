@@ -13,7 +13,7 @@
 #include <string>
 
 class TProgressWindow {
-public:
+  public:
     TProgressWindow() = default;
     // Closes the window and waits for its thread.
     ~TProgressWindow();
@@ -36,7 +36,7 @@ public:
     HANDLE SkipEvent() const { return skipEvent_.Get(); }     // resets itself when a wait takes it
     HANDLE CancelEvent() const { return cancelEvent_.Get(); } // stays set
 
-private:
+  private:
     // What the window is to show. The main thread only stores the latest values; the
     // progress thread puts them on the screen at most every RefreshMilliseconds, so that
     // a start never waits for the window to repaint.

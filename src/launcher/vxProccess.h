@@ -12,7 +12,7 @@ uint32_t IsProgramRunning(const std::string& name);
 // What the system tells of one running process, asked only as far as the decision needs:
 // a module snapshot is dear, and a 32-bit process cannot take one of a 64-bit process.
 class TRunningProcess {
-public:
+  public:
     virtual ~TRunningProcess() = default;
     // The executable's file name, as the process snapshot gives it.
     virtual std::string ExeFile() = 0;

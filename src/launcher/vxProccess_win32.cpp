@@ -3,6 +3,7 @@
 #include "../foundation/vxHandles.h"
 
 #include <windows.h>
+
 #include <tlhelp32.h>
 
 #include <vector>
@@ -12,8 +13,7 @@ using CreateSnapshotFn = HANDLE(WINAPI*)(DWORD, DWORD);
 using ProcessWalkFn = BOOL(WINAPI*)(HANDLE, PROCESSENTRY32*);
 using ModuleWalkFn = BOOL(WINAPI*)(HANDLE, MODULEENTRY32*);
 
-template <typename TFunction>
-TFunction Procedure(HMODULE module, const char* name) {
+template <typename TFunction> TFunction Procedure(HMODULE module, const char* name) {
     // Through a plain function pointer type: the one way to convert FARPROC without a warning.
     return reinterpret_cast<TFunction>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
 }
@@ -35,7 +35,9 @@ struct TToolhelp {
         moduleFirst = Procedure<ModuleWalkFn>(kernel, "Module32First");
         moduleNext = Procedure<ModuleWalkFn>(kernel, "Module32Next");
     }
-    bool Complete() const { return createSnapshot && processFirst && processNext && moduleFirst && moduleNext; }
+    bool Complete() const {
+        return createSnapshot && processFirst && processNext && moduleFirst && moduleNext;
+    }
 };
 
 const TToolhelp& Toolhelp() {
@@ -44,7 +46,7 @@ const TToolhelp& Toolhelp() {
 }
 
 class TSnapshotProcess : public TRunningProcess {
-public:
+  public:
     TSnapshotProcess(const TToolhelp& th, const PROCESSENTRY32& entry) : th_(th), entry_(entry) {}
 
     std::string ExeFile() override { return entry_.szExeFile; }
@@ -54,14 +56,16 @@ public:
         if (!modules) return false;
         MODULEENTRY32 module{};
         module.dwSize = sizeof(module);
-        for (BOOL more = th_.moduleFirst(modules.Get(), &module); more; more = th_.moduleNext(modules.Get(), &module))
+        for (BOOL more = th_.moduleFirst(modules.Get(), &module); more;
+             more = th_.moduleNext(modules.Get(), &module))
             paths.emplace_back(module.szExePath);
         return true;
     }
 
     // Works across 32 and 64 bits, where module snapshots do not.
     bool ImagePath(std::string& path) override {
-        const TvxHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry_.th32ProcessID));
+        const TvxHandle process(
+            OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry_.th32ProcessID));
         if (!process) return false;
         char buffer[MAX_PATH * 4];
         DWORD size = sizeof buffer;
@@ -70,7 +74,7 @@ public:
         return known;
     }
 
-private:
+  private:
     const TToolhelp& th_;
     const PROCESSENTRY32& entry_;
 };
@@ -83,7 +87,8 @@ uint32_t IsProgramRunning(const std::string& name) {
     if (!processes) return 0;
     PROCESSENTRY32 entry{};
     entry.dwSize = sizeof(entry);
-    for (BOOL more = th.processFirst(processes.Get(), &entry); more; more = th.processNext(processes.Get(), &entry)) {
+    for (BOOL more = th.processFirst(processes.Get(), &entry); more;
+         more = th.processNext(processes.Get(), &entry)) {
         TSnapshotProcess process(th, entry);
         if (IsProgram(name, process)) return entry.th32ProcessID;
     }

@@ -1,10 +1,10 @@
 // The program entry: module start-up, the switches, the run or the usage message, and
 // the finalization that runs on every orderly end, a text-file failure included.
+#include "../foundation/vxCommandLine.h"
 #include "../foundation/vxFileUtils.h"
 #include "../foundation/vxShellUtils.h"
 #include "../settings/zemrunOptions.h"
 #include "../settings/zemrunProjects.h"
-#include "../foundation/vxCommandLine.h"
 #include "zemrunGlobal.h"
 #include "zemrunU_win32.h"
 

@@ -31,21 +31,22 @@ bool SplitColumns(const std::string& line, std::string (&columns)[ColumnCount]) 
 
 std::string LocalTimeText(const TLocalTime& time) {
     char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", time.year, time.month, time.day, time.hour,
-                  time.minute, time.second, time.millisecond);
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", time.year, time.month,
+                  time.day, time.hour, time.minute, time.second, time.millisecond);
     return text;
 }
 
 std::string SecondsText(uint64_t milliseconds) {
     char text[32];
-    std::snprintf(text, sizeof text, "%llu.%03u", static_cast<unsigned long long>(milliseconds / 1000),
+    std::snprintf(text, sizeof text, "%llu.%03u",
+                  static_cast<unsigned long long>(milliseconds / 1000),
                   unsigned(milliseconds % 1000));
     return text;
 }
 
 std::string JobLogLine(const TJobRecord& record) {
-    return OneLine(record.item) + "\t" + record.start + "\t" + record.seconds + "\t" + record.exitCode + "\t" +
-           std::to_string(record.error) + "\t" + OneLine(record.command);
+    return OneLine(record.item) + "\t" + record.start + "\t" + record.seconds + "\t" +
+           record.exitCode + "\t" + std::to_string(record.error) + "\t" + OneLine(record.command);
 }
 
 TJobLog::TJobLog(const std::string& path, TUse use) {
@@ -54,7 +55,8 @@ TJobLog::TJobLog(const std::string& path, TUse use) {
     for (int32_t i = 1; i < lines.Count(); ++i) {
         std::string columns[ColumnCount];
         if (!SplitColumns(lines.Strings(i), columns)) continue;
-        if (columns[4] == "0" && (columns[3].empty() || columns[3] == "0")) done_.insert(columns[5]);
+        if (columns[4] == "0" && (columns[3].empty() || columns[3] == "0"))
+            done_.insert(columns[5]);
     }
     if (use == ReadOnly) return;
     file_ = std::make_unique<TvxFileWriter>(path, TvxFileWriter::Append);
@@ -65,4 +67,6 @@ void TJobLog::Write(const TJobRecord& record) {
     if (file_) file_->Write(JobLogLine(record) + "\r\n");
 }
 
-bool TJobLog::Done(const std::string& command) const { return done_.count(OneLine(command)) != 0; }
+bool TJobLog::Done(const std::string& command) const {
+    return done_.count(OneLine(command)) != 0;
+}

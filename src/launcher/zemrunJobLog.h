@@ -30,7 +30,7 @@ extern const char* const JobLogHeader;
 std::string JobLogLine(const TJobRecord& record);
 
 class TJobLog {
-public:
+  public:
     // Reads what the file holds and, to append, opens it; a new or empty file then gets
     // the header line. Failures throw TvxInOutError.
     enum TUse { ReadOnly, Append };
@@ -41,7 +41,7 @@ public:
     // waited for, ended with exit code 0.
     bool Done(const std::string& command) const;
 
-private:
+  private:
     std::unordered_set<std::string> done_;
     std::unique_ptr<TvxFileWriter> file_;
 };

@@ -17,44 +17,86 @@ char SwitchLetter(const std::string& arg) {
 }
 
 // Everything from the fourth character on; the third is not examined.
-std::string SwitchValue(const std::string& arg) { return arg.size() > 3 ? arg.substr(3) : std::string(); }
+std::string SwitchValue(const std::string& arg) {
+    return arg.size() > 3 ? arg.substr(3) : std::string();
+}
 
 void ApplySwitch(const std::string& arg, TOptions& settings) {
     const std::string value = SwitchValue(arg);
     switch (SwitchLetter(arg)) {
-    case 'B': settings.BParam = value; break;
-    case 'C': settings.Encoding = StripQuotes(value); break;
+    case 'B':
+        settings.BParam = value;
+        break;
+    case 'C':
+        settings.Encoding = StripQuotes(value);
+        break;
     case 'D':
         Preview = true;
         PreviewFile = StripQuotes(value);
         break;
-    case 'E': settings.Eparam = value; break;
-    case 'F': settings.FirstPause = ReadInteger(value); break;
-    case 'G': settings.GUI = ReadInteger(value); break;
-    case 'I': Interactive = true; break;
-    case 'J': Projects().LoadProject(value, settings); break;
-    case 'K': settings.JobLog = StripQuotes(value); break;
-    case 'L': settings.List = StripQuotes(value); break;
-    case 'M': settings.Window = ReadInteger(value); break;
-    case 'N': settings.Jobs = ReadInteger(value); break;
-    case 'O': settings.Priority = ReadInteger(value); break;
-    case 'P': settings.WaitClose = true; break;
-    case 'R': settings.RegExp = value; break;
-    case 'S': settings.ShellExecute = true; break;
-    case 'W': settings.WaitOpen = !settings.WaitOpen; break;
-    case 'X': settings.Exe = StripQuotes(value); break;
-    case 'Z': settings.Resume = true; break;
-    default: break; // other letters are ignored
+    case 'E':
+        settings.Eparam = value;
+        break;
+    case 'F':
+        settings.FirstPause = ReadInteger(value);
+        break;
+    case 'G':
+        settings.GUI = ReadInteger(value);
+        break;
+    case 'I':
+        Interactive = true;
+        break;
+    case 'J':
+        Projects().LoadProject(value, settings);
+        break;
+    case 'K':
+        settings.JobLog = StripQuotes(value);
+        break;
+    case 'L':
+        settings.List = StripQuotes(value);
+        break;
+    case 'M':
+        settings.Window = ReadInteger(value);
+        break;
+    case 'N':
+        settings.Jobs = ReadInteger(value);
+        break;
+    case 'O':
+        settings.Priority = ReadInteger(value);
+        break;
+    case 'P':
+        settings.WaitClose = true;
+        break;
+    case 'R':
+        settings.RegExp = value;
+        break;
+    case 'S':
+        settings.ShellExecute = true;
+        break;
+    case 'W':
+        settings.WaitOpen = !settings.WaitOpen;
+        break;
+    case 'X':
+        settings.Exe = StripQuotes(value);
+        break;
+    case 'Z':
+        settings.Resume = true;
+        break;
+    default:
+        break; // other letters are ignored
     }
 }
 
-bool IsSwitch(const std::string& arg) { return !arg.empty() && (arg[0] == '/' || arg[0] == '-'); }
+bool IsSwitch(const std::string& arg) {
+    return !arg.empty() && (arg[0] == '/' || arg[0] == '-');
+}
 
 // The association cache of one run: extension texts with their split templates.
 class TAssociationCache {
-public:
+  public:
     ~TAssociationCache() {
-        for (int32_t i = 0; i < entries_.Count(); ++i) delete entries_.Objects(i);
+        for (int32_t i = 0; i < entries_.Count(); ++i)
+            delete entries_.Objects(i);
     }
 
     // The cached parts for the extension, looked up in the registry on first need.
@@ -77,13 +119,14 @@ public:
         return association;
     }
 
-private:
+  private:
     TvxStringList entries_;
 };
 
-std::string BuildParameters(const TOptions& settings, const TAssociation& association, const std::string& item) {
-    return Trim(settings.BParam + " " + association.begin + " " + QuoteIfBlank(item) + " " + settings.Eparam +
-                " " + association.end);
+std::string BuildParameters(const TOptions& settings, const TAssociation& association,
+                            const std::string& item) {
+    return Trim(settings.BParam + " " + association.begin + " " + QuoteIfBlank(item) + " " +
+                settings.Eparam + " " + association.end);
 }
 
 // Every blank-separated piece of the parameters with its group references filled in.
@@ -99,11 +142,12 @@ std::string SubstitutedPart(const std::string& parameters, const TvxRegExpr& exp
 }
 
 // With an expression the parameters are not trimmed: the starter trims the command.
-std::string BuildParameters(const TOptions& settings, const TAssociation& association, const std::string& item,
-                            TvxRegExpr& expression) {
+std::string BuildParameters(const TOptions& settings, const TAssociation& association,
+                            const std::string& item, TvxRegExpr& expression) {
     expression.Exec(item); // without a match every group is empty
-    return SubstitutedPart(settings.BParam, expression) + " " + association.begin + " " + QuoteIfBlank(item) +
-           " " + SubstitutedPart(settings.Eparam, expression) + " " + association.end;
+    return SubstitutedPart(settings.BParam, expression) + " " + association.begin + " " +
+           QuoteIfBlank(item) + " " + SubstitutedPart(settings.Eparam, expression) + " " +
+           association.end;
 }
 
 // An item that was started, or whose start failed, until the loop is done with it.
@@ -129,10 +173,11 @@ std::unique_ptr<TJobLog> OpenJobLog(const TOptions& settings, TJobLog::TUse use)
 // One run over its settings and items: what it carries from item to item, the progress
 // window's state and the Skip and Cancel that the user gave.
 class TRun {
-public:
+  public:
     // With preview, the commands are collected there instead of started.
     TRun(TLauncherHost& host, const TOptions& settings, std::vector<std::string>* preview)
-        : host_(host), settings_(settings), preview_(preview), expression_(MakeExpression(settings)) {
+        : host_(host), settings_(settings), preview_(preview),
+          expression_(MakeExpression(settings)) {
         LoadItems(settings_, items_);
         log_ = OpenJobLog(settings_, preview ? TJobLog::ReadOnly : TJobLog::Append);
     }
@@ -144,7 +189,7 @@ public:
     // ended that, and closes the progress window.
     void RunItems(int32_t limit);
 
-private:
+  private:
     void PollProgress();
     static bool SearchStopRequested(void* context);
     void WaitUntilProgramRunning(TProcess process);
@@ -192,7 +237,8 @@ bool TRun::SearchStopRequested(void* context) {
 
 void TRun::ShowProgress() {
     const int32_t gui = settings_.GUI;
-    progressShown_ = !preview_ && (gui == 3 || (gui == 2 && settings_.WaitClose) || (gui == 1 && ItemCount() > 1));
+    progressShown_ = !preview_ && (gui == 3 || (gui == 2 && settings_.WaitClose) ||
+                                   (gui == 1 && ItemCount() > 1));
     // A window that cannot be shown lets the run go on without it.
     if (progressShown_ && !host_.ProgressStart()) progressShown_ = false;
     if (!progressShown_) return;
@@ -260,7 +306,8 @@ void TRun::FinishItem(TStartedItem& started) {
 // Waits until one of the running items has ended; false when Skip or Cancel ended the wait.
 bool TRun::WaitForOneEnd() {
     std::vector<TProcess> processes;
-    for (const TStartedItem& started : running_) processes.push_back(started.process);
+    for (const TStartedItem& started : running_)
+        processes.push_back(started.process);
     const int32_t ended = host_.WaitAnyProcessEnd(processes);
     PollProgress();
     if (ended < 0 || size_t(ended) >= running_.size()) return false;
@@ -274,13 +321,16 @@ void TRun::RunItem(int32_t index) {
     const TAssociation association = ProgramOf(item);
     const std::string parameters = Parameters(association, item);
     if (cancelled_) return; // cancelled during the search
-    const TStartCommand start{settings_.ShellExecute, association.program, parameters,
-                              settings_.Exe.empty() && association.program.empty(), settings_.Window,
+    const TStartCommand start{settings_.ShellExecute,
+                              association.program,
+                              parameters,
+                              settings_.Exe.empty() && association.program.empty(),
+                              settings_.Window,
                               settings_.Priority};
     // The command's text serves only the job log and the preview.
-    const std::string command =
-        log_ || preview_ ? StarterCommand(start.shellExecute, start.program, start.parameters, start.noProgram)
-                         : std::string();
+    const std::string command = log_ || preview_ ? StarterCommand(start.shellExecute, start.program,
+                                                                  start.parameters, start.noProgram)
+                                                 : std::string();
     if (settings_.Resume && log_ && log_->Done(command)) return;
     if (preview_) {
         preview_->push_back(command);
@@ -291,7 +341,8 @@ void TRun::RunItem(int32_t index) {
         if (!WaitForOneEnd()) break;
     if (cancelled_) return;
 
-    TStartedItem started{TProcess(), {item, LocalTimeText(host_.LocalTime()), "", "", 0, command},
+    TStartedItem started{TProcess(),
+                         {item, LocalTimeText(host_.LocalTime()), "", "", 0, command},
                          host_.Milliseconds()};
     started.process = host_.Start(start);
     if (!started.process) started.record.error = host_.StartError();
@@ -310,18 +361,21 @@ void TRun::RunItem(int32_t index) {
     }
     PollProgress();
     // A negative pause would be an endless sleep; it counts as none.
-    if (index == 0 && !skipped_ && !settings_.WaitClose && ItemCount() > 1 && settings_.FirstPause > 0)
+    if (index == 0 && !skipped_ && !settings_.WaitClose && ItemCount() > 1 &&
+        settings_.FirstPause > 0)
         host_.Sleep(uint32_t(settings_.FirstPause));
 }
 
 void TRun::RunItems(int32_t limit) {
     cancelled_ = false;
     skipped_ = false;
-    for (int32_t index = 0; index < ItemCount() && index < limit && !cancelled_; ++index) RunItem(index);
+    for (int32_t index = 0; index < ItemCount() && index < limit && !cancelled_; ++index)
+        RunItem(index);
     // The last starts are waited for; what Skip or Cancel leaves running is not.
     while (!running_.empty() && !cancelled_)
         if (!WaitForOneEnd()) break;
-    for (TStartedItem& started : running_) FinishItem(started);
+    for (TStartedItem& started : running_)
+        FinishItem(started);
     running_.clear();
     if (progressShown_) host_.ProgressClose();
     progressShown_ = false;
@@ -330,7 +384,8 @@ void TRun::RunItems(int32_t limit) {
 // The items' commands, one a line, to the preview file.
 void WritePreview(const std::string& path, const std::vector<std::string>& commands) {
     std::string text;
-    for (const std::string& command : commands) text += command + "\r\n";
+    for (const std::string& command : commands)
+        text += command + "\r\n";
     TvxFileWriter file(path);
     file.Write(text);
     file.Close();
@@ -346,7 +401,8 @@ bool ParseArguments(const TvxCommandLine& tokens, TLauncherHost& host) {
         // argument after /A is an item, whatever it looks like.
         if (IsSwitch(arg) && SwitchLetter(arg) == 'A') {
             ItemArguments = true;
-            for (++i; i <= count; ++i) RunSettings.Items.push_back(tokens.Strings(i));
+            for (++i; i <= count; ++i)
+                RunSettings.Items.push_back(tokens.Strings(i));
             return true;
         }
         if (IsSwitch(arg)) {
@@ -355,8 +411,8 @@ bool ParseArguments(const TvxCommandLine& tokens, TLauncherHost& host) {
         }
         if (count >= 2) {
             host.ShowUsage();
-        } else if (TProcess process = host.Start({true, std::string(), arg, true, RunSettings.Window,
-                                                  RunSettings.Priority})) {
+        } else if (TProcess process = host.Start({true, std::string(), arg, true,
+                                                  RunSettings.Window, RunSettings.Priority})) {
             host.CloseProcess(process);
         }
         return false;
@@ -368,10 +424,12 @@ void LoadItems(const TOptions& settings, TvxStringList& items) {
     uint32_t codePage = 0;
     ReadEncodingName(settings.Encoding, codePage); // a name unknown here ends the run before
     if (PathExists(settings.List)) items.LoadFromFile(settings.List, codePage);
-    for (const std::string& item : settings.Items) items.Add(item);
+    for (const std::string& item : settings.Items)
+        items.Add(item);
 }
 
-std::vector<std::string> PreviewCommands(TLauncherHost& host, const TOptions& settings, int32_t limit) {
+std::vector<std::string> PreviewCommands(TLauncherHost& host, const TOptions& settings,
+                                         int32_t limit) {
     std::vector<std::string> commands;
     TRun(host, settings, &commands).RunItems(limit);
     return commands;
@@ -385,7 +443,8 @@ uint32_t RunList(TLauncherHost& host) {
         return UnknownEncodingStatus;
     }
     // /D without a file: the commands are shown first, and Cancel ends here.
-    if (Preview && PreviewFile.empty() && !host.ConfirmCommands(PreviewCommands(host, RunSettings, INT32_MAX)))
+    if (Preview && PreviewFile.empty() &&
+        !host.ConfirmCommands(PreviewCommands(host, RunSettings, INT32_MAX)))
         return 0;
     RunSettings.GUI = std::clamp(RunSettings.GUI, 0, 3);
     RunSettings.Jobs = std::clamp(RunSettings.Jobs, 1, MaxJobs);
@@ -429,14 +488,17 @@ std::string SubstituteGroups(std::string_view pattern, const TvxRegExpr& express
 }
 
 namespace {
-bool HoldsBlank(std::string_view text) { return text.find_first_of(" \t") != std::string_view::npos; }
+bool HoldsBlank(std::string_view text) {
+    return text.find_first_of(" \t") != std::string_view::npos;
+}
 
 // The text in double quotes, read back as the one argument it is: backslashes before the
 // closing quote are doubled, or the started program's C runtime would take the last of
 // them for an escaped quote that swallows the rest of the command.
 std::string WrapInQuotes(std::string_view text) {
     size_t backslashes = 0;
-    while (backslashes < text.size() && text[text.size() - 1 - backslashes] == '\\') ++backslashes;
+    while (backslashes < text.size() && text[text.size() - 1 - backslashes] == '\\')
+        ++backslashes;
     std::string quoted = "\"";
     quoted += text;
     quoted.append(backslashes, '\\');
@@ -453,20 +515,24 @@ std::string QuoteIfBlank(std::string_view text) {
 }
 
 std::string QuoteProgram(std::string_view program) {
-    if (program.empty() || program.front() == '"' || !HoldsBlank(program)) return std::string(program);
+    if (program.empty() || program.front() == '"' || !HoldsBlank(program))
+        return std::string(program);
     return WrapInQuotes(program);
 }
 
 std::string CreateProcessCommand(const std::string& program, const std::string& parameters) {
-    return Trim(QuoteProgram(Trim(ExpandEnvironment(Trim(program)))) + " " + ExpandEnvironment(parameters));
+    return Trim(QuoteProgram(Trim(ExpandEnvironment(Trim(program)))) + " " +
+                ExpandEnvironment(parameters));
 }
 
-TShellCommand ShellCommand(const std::string& program, const std::string& parameters, bool noProgram) {
-    return {ExpandEnvironment(noProgram ? parameters : program), noProgram ? std::string() : ExpandEnvironment(parameters)};
-}
-
-std::string StarterCommand(bool shellExecute, const std::string& program, const std::string& parameters,
+TShellCommand ShellCommand(const std::string& program, const std::string& parameters,
                            bool noProgram) {
+    return {ExpandEnvironment(noProgram ? parameters : program),
+            noProgram ? std::string() : ExpandEnvironment(parameters)};
+}
+
+std::string StarterCommand(bool shellExecute, const std::string& program,
+                           const std::string& parameters, bool noProgram) {
     if (!shellExecute) return CreateProcessCommand(program, parameters);
     const TShellCommand shell = ShellCommand(program, parameters, noProgram);
     return shell.arguments.empty() ? shell.file : shell.file + " " + shell.arguments;

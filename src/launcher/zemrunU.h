@@ -3,9 +3,9 @@
 // reaches processes, waits, the registry and the progress window only through
 // TLauncherHost, so that its decisions can be followed without starting anything.
 
-#include "../regexpr/vxRegExpr.h"
 #include "../foundation/vxCommandLine.h"
 #include "../foundation/vxLocalTime.h"
+#include "../regexpr/vxRegExpr.h"
 #include "zemrunGlobal.h"
 
 #include <cstdint>
@@ -15,14 +15,14 @@
 
 // A started process, as the host identifies it; none when no process was obtained.
 class TProcess {
-public:
+  public:
     constexpr TProcess() = default;
     constexpr explicit TProcess(uintptr_t id) : id_(id) {}
     constexpr uintptr_t Id() const { return id_; }
     constexpr explicit operator bool() const { return id_ != 0; }
     friend constexpr bool operator==(TProcess, TProcess) = default;
 
-private:
+  private:
     uintptr_t id_ = 0;
 };
 
@@ -37,7 +37,7 @@ struct TStartCommand {
 };
 
 class TLauncherHost {
-public:
+  public:
     virtual ~TLauncherHost() = default;
 
     virtual void ShowUsage() = 0;
@@ -98,7 +98,8 @@ constexpr uint32_t UnknownEncodingStatus = 87; // the system's "The parameter is
 uint32_t RunList(TLauncherHost& host);
 // The commands that the settings would start, of at most limit items, built exactly as a
 // run builds them; nothing starts.
-std::vector<std::string> PreviewCommands(TLauncherHost& host, const TOptions& settings, int32_t limit);
+std::vector<std::string> PreviewCommands(TLauncherHost& host, const TOptions& settings,
+                                         int32_t limit);
 // The items of the settings: the list file's lines, then the items given besides.
 void LoadItems(const TOptions& settings, TvxStringList& items);
 
@@ -120,10 +121,11 @@ struct TShellCommand {
     std::string file;
     std::string arguments;
 };
-TShellCommand ShellCommand(const std::string& program, const std::string& parameters, bool noProgram);
-// The command as the chosen starter passes it on: the job log's and the preview's text.
-std::string StarterCommand(bool shellExecute, const std::string& program, const std::string& parameters,
+TShellCommand ShellCommand(const std::string& program, const std::string& parameters,
                            bool noProgram);
+// The command as the chosen starter passes it on: the job log's and the preview's text.
+std::string StarterCommand(bool shellExecute, const std::string& program,
+                           const std::string& parameters, bool noProgram);
 
 // Windows refuses longer command lines (in UTF-16 units); some of its emulations start
 // the program with a cut one instead, so they are refused on every system.

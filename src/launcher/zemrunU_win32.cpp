@@ -17,7 +17,9 @@
 
 namespace {
 // 1 shifted left by Priority + 5; the shift count wraps as the processor's does.
-DWORD PriorityClass(int32_t priority) { return DWORD(1) << ((uint32_t(priority) + 5u) & 31u); }
+DWORD PriorityClass(int32_t priority) {
+    return DWORD(1) << ((uint32_t(priority) + 5u) & 31u);
+}
 
 // A wait that keeps failing (an unusable handle) is given up after this many tries.
 constexpr int WaitFailureLimit = 1000;
@@ -45,7 +47,8 @@ HANDLE StartByCreateProcess(const TStartCommand& start) {
     std::vector<char> commandLine(command.begin(), command.end());
     commandLine.push_back('\0');
     if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE,
-                        CREATE_DEFAULT_ERROR_MODE | CREATE_NEW_PROCESS_GROUP, nullptr, nullptr, &startup, &info))
+                        CREATE_DEFAULT_ERROR_MODE | CREATE_NEW_PROCESS_GROUP, nullptr, nullptr,
+                        &startup, &info))
         return nullptr;
     SetPriorityClass(info.hProcess, PriorityClass(start.priority));
     const TvxHandle thread(info.hThread); // the loop needs the process only
@@ -73,20 +76,27 @@ HANDLE StartByShellExecute(const TStartCommand& start, HWND window) {
 }
 
 namespace {
-HANDLE Handle(TProcess process) { return reinterpret_cast<HANDLE>(process.Id()); }
-TProcess Process(HANDLE handle) { return TProcess(reinterpret_cast<uintptr_t>(handle)); }
+HANDLE Handle(TProcess process) {
+    return reinterpret_cast<HANDLE>(process.Id());
+}
+TProcess Process(HANDLE handle) {
+    return TProcess(reinterpret_cast<uintptr_t>(handle));
+}
 
 // Waits for the first of the processes to end, and for the two events where given:
 // the process's index, or -1.
-int32_t WaitAnyProcessEnd(const std::vector<TProcess>& processes, HANDLE skipEvent, HANDLE cancelEvent) {
+int32_t WaitAnyProcessEnd(const std::vector<TProcess>& processes, HANDLE skipEvent,
+                          HANDLE cancelEvent) {
     // The two events first: a Skip or Cancel is seen even while a process has ended. A Skip
     // that ends the wait is taken by it; a Cancel stays set for the next poll.
     std::vector<HANDLE> objects;
     if (skipEvent && cancelEvent) objects = {skipEvent, cancelEvent};
     const DWORD events = DWORD(objects.size());
-    for (TProcess process : processes) objects.push_back(Handle(process));
+    for (TProcess process : processes)
+        objects.push_back(Handle(process));
     for (int failures = 0; failures < WaitFailureLimit; ++failures) {
-        const DWORD result = WaitForMultipleObjects(DWORD(objects.size()), objects.data(), FALSE, INFINITE);
+        const DWORD result =
+            WaitForMultipleObjects(DWORD(objects.size()), objects.data(), FALSE, INFINITE);
         if (result >= WAIT_OBJECT_0 && result < WAIT_OBJECT_0 + objects.size()) {
             const DWORD index = result - WAIT_OBJECT_0;
             return index < events ? -1 : int32_t(index - events);
@@ -105,13 +115,19 @@ void ShowUsage() {
     MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_OK | MB_ICONINFORMATION);
 }
 
-void TWin32LauncherHost::ShowUsage() { ::ShowUsage(); }
+void TWin32LauncherHost::ShowUsage() {
+    ::ShowUsage();
+}
 
-void TWin32LauncherHost::ShowUnknownEncoding(const std::string& name) { ShowUnknownEncodingMessage(nullptr, name); }
+void TWin32LauncherHost::ShowUnknownEncoding(const std::string& name) {
+    ShowUnknownEncodingMessage(nullptr, name);
+}
 
 bool TWin32LauncherHost::EditSettingsDialog(TOptions& settings) {
     // The Preview button shows the first thousand items' commands.
-    return ::EditSettingsDialog(settings, [this](const TOptions& current) { return PreviewCommands(*this, current, 1000); });
+    return ::EditSettingsDialog(settings, [this](const TOptions& current) {
+        return PreviewCommands(*this, current, 1000);
+    });
 }
 
 bool TWin32LauncherHost::ConfirmCommands(const std::vector<std::string>& commands) {
@@ -119,8 +135,8 @@ bool TWin32LauncherHost::ConfirmCommands(const std::vector<std::string>& command
 }
 
 TProcess TWin32LauncherHost::Start(const TStartCommand& command) {
-    HANDLE process =
-        command.shellExecute ? StartByShellExecute(command, progress_.Window()) : StartByCreateProcess(command);
+    HANDLE process = command.shellExecute ? StartByShellExecute(command, progress_.Window())
+                                          : StartByCreateProcess(command);
     startError_ = process ? 0 : GetLastError();
     return Process(process);
 }
@@ -129,7 +145,9 @@ void TWin32LauncherHost::WaitForInputIdle(TProcess process, uint32_t millisecond
     ::WaitForInputIdle(Handle(process), milliseconds);
 }
 
-void TWin32LauncherHost::WaitProcessEnd(TProcess process) { WaitAnyProcessEnd({process}); }
+void TWin32LauncherHost::WaitProcessEnd(TProcess process) {
+    WaitAnyProcessEnd({process});
+}
 
 bool TWin32LauncherHost::ProcessEnded(TProcess process) {
     return WaitForSingleObject(Handle(process), 0) != WAIT_TIMEOUT;
@@ -148,25 +166,42 @@ uint32_t TWin32LauncherHost::ExitCode(TProcess process) {
 TLocalTime TWin32LauncherHost::LocalTime() {
     SYSTEMTIME now;
     GetLocalTime(&now);
-    return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds};
+    return {now.wYear,   now.wMonth,  now.wDay,         now.wHour,
+            now.wMinute, now.wSecond, now.wMilliseconds};
 }
 
-uint64_t TWin32LauncherHost::Milliseconds() { return GetTickCount64(); }
+uint64_t TWin32LauncherHost::Milliseconds() {
+    return GetTickCount64();
+}
 
-void TWin32LauncherHost::CloseProcess(TProcess process) { CloseHandle(Handle(process)); }
+void TWin32LauncherHost::CloseProcess(TProcess process) {
+    CloseHandle(Handle(process));
+}
 
-uint32_t TWin32LauncherHost::IsProgramRunning(const std::string& name) { return ::IsProgramRunning(name); }
+uint32_t TWin32LauncherHost::IsProgramRunning(const std::string& name) {
+    return ::IsProgramRunning(name);
+}
 
-void TWin32LauncherHost::Sleep(uint32_t milliseconds) { ::Sleep(milliseconds); }
+void TWin32LauncherHost::Sleep(uint32_t milliseconds) {
+    ::Sleep(milliseconds);
+}
 
 std::string TWin32LauncherHost::GetAssocCommand(const std::string& extension) {
     return ::GetAssocCommand(extension);
 }
 
-bool TWin32LauncherHost::ProgressStart() { return progress_.Start(Options().GetLanguageFile()); }
-void TWin32LauncherHost::ProgressSetRange(int32_t low, int32_t high) { progress_.SetRange(low, high); }
-void TWin32LauncherHost::ProgressSetPos(int32_t position) { progress_.SetPos(position); }
-void TWin32LauncherHost::ProgressSetText(const std::string& text) { progress_.SetText(text); }
+bool TWin32LauncherHost::ProgressStart() {
+    return progress_.Start(Options().GetLanguageFile());
+}
+void TWin32LauncherHost::ProgressSetRange(int32_t low, int32_t high) {
+    progress_.SetRange(low, high);
+}
+void TWin32LauncherHost::ProgressSetPos(int32_t position) {
+    progress_.SetPos(position);
+}
+void TWin32LauncherHost::ProgressSetText(const std::string& text) {
+    progress_.SetText(text);
+}
 
 bool TWin32LauncherHost::CancelSignalled() {
     HANDLE cancel = progress_.CancelEvent();
@@ -181,4 +216,6 @@ bool TWin32LauncherHost::TakeSkipSignal() {
     return taken;
 }
 
-void TWin32LauncherHost::ProgressClose() { progress_.Close(); }
+void TWin32LauncherHost::ProgressClose() {
+    progress_.Close();
+}

@@ -13,7 +13,7 @@ HANDLE StartByShellExecute(const TStartCommand& command, HWND window);
 void ShowUsage();
 
 class TWin32LauncherHost : public TLauncherHost {
-public:
+  public:
     void ShowUsage() override;
     void ShowUnknownEncoding(const std::string& name) override;
     bool EditSettingsDialog(TOptions& settings) override;
@@ -39,7 +39,7 @@ public:
     bool TakeSkipSignal() override;
     void ProgressClose() override;
 
-private:
+  private:
     uint32_t startError_ = 0;
     TProgressWindow progress_;
 };

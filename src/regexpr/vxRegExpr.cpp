@@ -24,7 +24,8 @@ unsigned char SystemFlipCase(void*, unsigned char c) {
 
 } // namespace
 
-TvxRegExpr::TvxRegExpr() : utf8Mode_(ProcessCodePage() == codepage::Utf8), stackLimit_(DefaultStackLimit) {
+TvxRegExpr::TvxRegExpr()
+    : utf8Mode_(ProcessCodePage() == codepage::Utf8), stackLimit_(DefaultStackLimit) {
     SwitchModifier(1, false); // i
     SwitchModifier(2, true);  // r
     SwitchModifier(3, true);  // s
@@ -32,10 +33,12 @@ TvxRegExpr::TvxRegExpr() : utf8Mode_(ProcessCodePage() == codepage::Utf8), stack
     SwitchModifier(5, false); // m
     blankLetters_ = std::string(" \t\n\r\f", 5);
     wordLetters_ = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ_";
-    for (unsigned char c : wordLetters_) wordSet_.set(c);
+    for (unsigned char c : wordLetters_)
+        wordSet_.set(c);
     SetFlipCase(SystemFlipCase, nullptr);
     lineBreakLetters_ = "\r\n";
-    for (unsigned char c : lineBreakLetters_) lineBreakSet_.set(c); // the letters never change
+    for (unsigned char c : lineBreakLetters_)
+        lineBreakSet_.set(c); // the letters never change
     SetLinePairedSeparator("\r\n");
 }
 
@@ -45,44 +48,81 @@ void TvxRegExpr::ReportError(int32_t) {}
 
 std::string TvxRegExpr::ErrorText(int32_t code) const {
     switch (code) {
-    case 0: return "No errors";
-    case 100: return "vxRegExpr(comp): Null Argument";
-    case 101: return "vxRegExpr(comp): Expression Too Big";
-    case 102: return "vxRegExpr(comp): Too Many Groups";
+    case 0:
+        return "No errors";
+    case 100:
+        return "vxRegExpr(comp): Null Argument";
+    case 101:
+        return "vxRegExpr(comp): Expression Too Big";
+    case 102:
+        return "vxRegExpr(comp): Too Many Groups";
     case 103:
-    case 104: return "vxRegExpr(comp): Unmatched Parentheses";
-    case 105: return "vxRegExpr(comp): Unexpected Text At End";
-    case 106: return "vxRegExpr(comp): Repeated Operand Could Be Empty";
-    case 107: return "vxRegExpr(comp): Nested Quantifier";
-    case 108: return "vxRegExpr(comp): Bad Hexadecimal Digit";
-    case 109: return "vxRegExpr(comp): Invalid Class Range";
-    case 110: return "vxRegExpr(comp): Backslash At End Of Class";
-    case 111: return "vxRegExpr(comp): Missing Hexadecimal Code After \\x";
-    case 112: return "vxRegExpr(comp): Hexadecimal Code After \\x Too Big";
-    case 113: return "vxRegExpr(comp): Unmatched Brackets";
-    case 114: return "vxRegExpr(comp): Atom Expected";
-    case 115: return "vxRegExpr(comp): Quantifier Follows Nothing";
-    case 116: return "vxRegExpr(comp): Backslash At End";
-    case 119: return "vxRegExpr(comp): Empty Literal Run";
-    case 122: return "vxRegExpr(comp): Repeat Count Too Big";
-    case 124: return "vxRegExpr(comp): Repeat Minimum Above Maximum";
-    case 125: return "vxRegExpr(comp): Unclosed Comment";
-    case 126: return "vxRegExpr(comp): Complex Repeats Disabled";
-    case 127: return "vxRegExpr(comp): Unrecognized Modifier";
-    case 128: return "vxRegExpr(comp): Paired Line Separator Must Hold Two Different Characters Or None";
-    case 1000: return "vxRegExpr(exec): Repeat Of Unsupported Operand";
-    case 1001: return "vxRegExpr(exec): Corrupted Opcode";
-    case 1002: return "vxRegExpr(exec): Corrupted Link";
-    case 1003: return "vxRegExpr(exec): No Expression Assigned";
-    case 1004: return "vxRegExpr(exec): Corrupted Program";
-    case 1005: return "vxRegExpr(exec): No Input Text";
-    case 1006: return "vxRegExpr(exec): Offset Must Be Greater Than 0";
-    case 1007: return "vxRegExpr(exec): Next Search Without A First Search";
-    case 1008: return "vxRegExpr(exec): Input Read Without Input";
-    case 1011: return "vxRegExpr(dump): Corrupted Opcode";
-    case 1014: return "vxRegExpr(exec): Loop Nesting Exceeded";
-    case 1015: return "vxRegExpr(exec): Loop Without Loop Entry";
-    default: return "Unknown error";
+    case 104:
+        return "vxRegExpr(comp): Unmatched Parentheses";
+    case 105:
+        return "vxRegExpr(comp): Unexpected Text At End";
+    case 106:
+        return "vxRegExpr(comp): Repeated Operand Could Be Empty";
+    case 107:
+        return "vxRegExpr(comp): Nested Quantifier";
+    case 108:
+        return "vxRegExpr(comp): Bad Hexadecimal Digit";
+    case 109:
+        return "vxRegExpr(comp): Invalid Class Range";
+    case 110:
+        return "vxRegExpr(comp): Backslash At End Of Class";
+    case 111:
+        return "vxRegExpr(comp): Missing Hexadecimal Code After \\x";
+    case 112:
+        return "vxRegExpr(comp): Hexadecimal Code After \\x Too Big";
+    case 113:
+        return "vxRegExpr(comp): Unmatched Brackets";
+    case 114:
+        return "vxRegExpr(comp): Atom Expected";
+    case 115:
+        return "vxRegExpr(comp): Quantifier Follows Nothing";
+    case 116:
+        return "vxRegExpr(comp): Backslash At End";
+    case 119:
+        return "vxRegExpr(comp): Empty Literal Run";
+    case 122:
+        return "vxRegExpr(comp): Repeat Count Too Big";
+    case 124:
+        return "vxRegExpr(comp): Repeat Minimum Above Maximum";
+    case 125:
+        return "vxRegExpr(comp): Unclosed Comment";
+    case 126:
+        return "vxRegExpr(comp): Complex Repeats Disabled";
+    case 127:
+        return "vxRegExpr(comp): Unrecognized Modifier";
+    case 128:
+        return "vxRegExpr(comp): Paired Line Separator Must Hold Two Different Characters Or None";
+    case 1000:
+        return "vxRegExpr(exec): Repeat Of Unsupported Operand";
+    case 1001:
+        return "vxRegExpr(exec): Corrupted Opcode";
+    case 1002:
+        return "vxRegExpr(exec): Corrupted Link";
+    case 1003:
+        return "vxRegExpr(exec): No Expression Assigned";
+    case 1004:
+        return "vxRegExpr(exec): Corrupted Program";
+    case 1005:
+        return "vxRegExpr(exec): No Input Text";
+    case 1006:
+        return "vxRegExpr(exec): Offset Must Be Greater Than 0";
+    case 1007:
+        return "vxRegExpr(exec): Next Search Without A First Search";
+    case 1008:
+        return "vxRegExpr(exec): Input Read Without Input";
+    case 1011:
+        return "vxRegExpr(dump): Corrupted Opcode";
+    case 1014:
+        return "vxRegExpr(exec): Loop Nesting Exceeded";
+    case 1015:
+        return "vxRegExpr(exec): Loop Without Loop Entry";
+    default:
+        return "Unknown error";
     }
 }
 
@@ -111,14 +151,35 @@ bool TvxRegExpr::ApplyModifierLetters(std::string_view letters, uint32_t& modifi
     for (char letter : letters) {
         uint32_t bit;
         switch (letter) {
-        case '-': clear = true; continue;
-        case 'i': case 'I': bit = ModI; break;
-        case 'r': case 'R': bit = ModR; break;
-        case 's': case 'S': bit = ModS; break;
-        case 'g': case 'G': bit = ModG; break;
-        case 'm': case 'M': bit = ModM; break;
-        case 'x': case 'X': bit = ModX; break;
-        default: return false;
+        case '-':
+            clear = true;
+            continue;
+        case 'i':
+        case 'I':
+            bit = ModI;
+            break;
+        case 'r':
+        case 'R':
+            bit = ModR;
+            break;
+        case 's':
+        case 'S':
+            bit = ModS;
+            break;
+        case 'g':
+        case 'G':
+            bit = ModG;
+            break;
+        case 'm':
+        case 'M':
+            bit = ModM;
+            break;
+        case 'x':
+        case 'X':
+            bit = ModX;
+            break;
+        default:
+            return false;
         }
         modifiers = clear ? (modifiers & ~bit) : (modifiers | bit);
     }
@@ -137,7 +198,8 @@ void TvxRegExpr::SetLinePairedSeparator(std::string_view pair) {
         ReportError(128);
         return;
     }
-    const auto head = static_cast<unsigned char>(pair[0]), tail = static_cast<unsigned char>(pair[1]);
+    const auto head = static_cast<unsigned char>(pair[0]),
+               tail = static_cast<unsigned char>(pair[1]);
     if (pairAssigned_ && head == pairHead_ && tail == pairTail_) return;
     pairAssigned_ = true;
     pairHead_ = head;
@@ -146,7 +208,8 @@ void TvxRegExpr::SetLinePairedSeparator(std::string_view pair) {
 }
 
 void TvxRegExpr::SetFlipCase(TFlipCase flipCase, void* context) {
-    for (int c = 0; c < 256; ++c) flipTable_[c] = flipCase(context, static_cast<unsigned char>(c));
+    for (int c = 0; c < 256; ++c)
+        flipTable_[c] = flipCase(context, static_cast<unsigned char>(c));
     DropProgram();
 }
 

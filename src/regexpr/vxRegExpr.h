@@ -14,7 +14,7 @@
 #include <vector>
 
 class TvxRegExpr {
-public:
+  public:
     // Modifier bits.
     static constexpr uint32_t ModI = 1, ModR = 2, ModS = 4, ModG = 8, ModM = 16, ModX = 32;
     static constexpr int32_t GroupSlots = 15;
@@ -90,7 +90,7 @@ public:
     bool Anchored() const { return anchored_; }
     std::string_view MustText() const;
 
-private:
+  private:
     // Compiler.
     bool CompileProgram(const char* text);
     int32_t ParseReg(bool group, uint32_t& flags);
@@ -157,8 +157,8 @@ private:
     };
     bool FindCharStar(const uint8_t* branch, TCharStar& star) const;
     bool EnterCharStar(const uint8_t* branch, const TCharStar& star, const uint8_t*& scan);
-    bool NextCharStarAttempt(const TCharStar& star, const char* save, int32_t& no, const char* oldStart,
-                             const char* oldEnd);
+    bool NextCharStarAttempt(const TCharStar& star, const char* save, int32_t& no,
+                             const char* oldStart, const char* oldEnd);
     int32_t MatchedCharWidth(const uint8_t* node, const char* p) const;
     const char* CharBefore(const uint8_t* node, const char* p, const char* floor) const;
     int32_t RegRepeat(const uint8_t* operand, int32_t max);
@@ -181,7 +181,7 @@ private:
     int32_t nextGroupNumber_ = 1;
     uint32_t activeModifiers_ = 0;
     uint32_t programModifiers_ = 0;
-    int32_t emitPos_ = 0;  // bytes counted (sizing) or written (emitting)
+    int32_t emitPos_ = 0;     // bytes counted (sizing) or written (emitting)
     uint8_t* code_ = nullptr; // null during the sizing pass
 
     // Settings.
@@ -192,7 +192,8 @@ private:
     std::string lineBreakLetters_;
     std::bitset<256> wordSet_;
     std::bitset<256> lineBreakSet_;
-    std::bitset<256> lineStops_; // the characters that may end a "." run: breaks and the pair's head
+    std::bitset<256>
+        lineStops_; // the characters that may end a "." run: breaks and the pair's head
     std::string lineStopLetters_; // the same as a list, searched with memchr when short
     bool pairAssigned_ = false;
     unsigned char pairHead_ = 0, pairTail_ = 0;
@@ -231,9 +232,8 @@ private:
         int32_t b;
     };
     // Grows in chunks, so that a deep stack never needs one huge block or a copy of it.
-    template <typename T>
-    class TChunkedStack {
-    public:
+    template <typename T> class TChunkedStack {
+      public:
         static constexpr size_t ChunkItems = 4096;
         bool empty() const { return size_ == 0; }
         size_t size() const { return size_; }
@@ -254,7 +254,7 @@ private:
             capacity_ = chunks_.size() * ChunkItems;
         }
 
-    private:
+      private:
         // Kept out of push_back, so that the common case stays small enough to inline.
         void Grow() {
             chunks_.push_back(std::make_unique<T[]>(ChunkItems));

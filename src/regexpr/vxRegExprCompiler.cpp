@@ -23,15 +23,21 @@ constexpr uint32_t RepeatsByLoop = 8;
 constexpr int32_t Failed = -1;
 constexpr const char* Metacharacters = "^$.[()|?+*\\{";
 
-bool IsQuantifier(char c) { return c == '*' || c == '+' || c == '?' || c == '{'; }
-bool IsFreeSpacingBlank(char c) { return c == 9 || c == 10 || c == 13 || c == 32; }
+bool IsQuantifier(char c) {
+    return c == '*' || c == '+' || c == '?' || c == '{';
+}
+bool IsFreeSpacingBlank(char c) {
+    return c == 9 || c == 10 || c == 13 || c == 32;
+}
 
-const unsigned char CyrLowerRun[33] = {0xE0, 0xE1, 0xE2, 0xE3, 0xE4, 0xE5, 0xB8, 0xE6, 0xE7, 0xE8, 0xE9,
-                                       0xEA, 0xEB, 0xEC, 0xED, 0xEE, 0xEF, 0xF0, 0xF1, 0xF2, 0xF3, 0xF4,
-                                       0xF5, 0xF6, 0xF7, 0xF8, 0xF9, 0xFA, 0xFB, 0xFC, 0xFD, 0xFE, 0xFF};
-const unsigned char CyrUpperRun[33] = {0xC0, 0xC1, 0xC2, 0xC3, 0xC4, 0xC5, 0xA8, 0xC6, 0xC7, 0xC8, 0xC9,
-                                       0xCA, 0xCB, 0xCC, 0xCD, 0xCE, 0xCF, 0xD0, 0xD1, 0xD2, 0xD3, 0xD4,
-                                       0xD5, 0xD6, 0xD7, 0xD8, 0xD9, 0xDA, 0xDB, 0xDC, 0xDD, 0xDE, 0xDF};
+const unsigned char CyrLowerRun[33] = {0xE0, 0xE1, 0xE2, 0xE3, 0xE4, 0xE5, 0xB8, 0xE6, 0xE7,
+                                       0xE8, 0xE9, 0xEA, 0xEB, 0xEC, 0xED, 0xEE, 0xEF, 0xF0,
+                                       0xF1, 0xF2, 0xF3, 0xF4, 0xF5, 0xF6, 0xF7, 0xF8, 0xF9,
+                                       0xFA, 0xFB, 0xFC, 0xFD, 0xFE, 0xFF};
+const unsigned char CyrUpperRun[33] = {0xC0, 0xC1, 0xC2, 0xC3, 0xC4, 0xC5, 0xA8, 0xC6, 0xC7,
+                                       0xC8, 0xC9, 0xCA, 0xCB, 0xCC, 0xCD, 0xCE, 0xCF, 0xD0,
+                                       0xD1, 0xD2, 0xD3, 0xD4, 0xD5, 0xD6, 0xD7, 0xD8, 0xD9,
+                                       0xDA, 0xDB, 0xDC, 0xDD, 0xDE, 0xDF};
 // The same alphabets in Unicode: а-я and А-Я, and the letters ё and Ё apart from them.
 constexpr char32_t CyrSmallA = 0x430, CyrSmallYa = 0x44F, CyrSmallYo = 0x451;
 constexpr char32_t CyrCapitalA = 0x410, CyrCapitalYa = 0x42F, CyrCapitalYo = 0x401;
@@ -44,9 +50,11 @@ namespace vxre {
 // A set of characters as ranges, ascending and disjoint once normalized. Code 0 is never a
 // member: it ends every text.
 class TCharSet {
-public:
+  public:
     using TRange = std::pair<char32_t, char32_t>;
-    void Add(char32_t first, char32_t last) { ranges_.emplace_back(std::max<char32_t>(first, 1), last); }
+    void Add(char32_t first, char32_t last) {
+        ranges_.emplace_back(std::max<char32_t>(first, 1), last);
+    }
     void Normalize() {
         std::sort(ranges_.begin(), ranges_.end());
         std::vector<TRange> merged;
@@ -60,8 +68,9 @@ public:
         ranges_ = std::move(merged);
     }
     bool Holds(char32_t c) const {
-        const auto after = std::upper_bound(ranges_.begin(), ranges_.end(), c,
-                                            [](char32_t value, const TRange& range) { return value < range.first; });
+        const auto after = std::upper_bound(
+            ranges_.begin(), ranges_.end(), c,
+            [](char32_t value, const TRange& range) { return value < range.first; });
         return after != ranges_.begin() && c <= std::prev(after)->second;
     }
     // Every character that is not a member, on a normalized set.
@@ -91,7 +100,7 @@ public:
     }
     const std::vector<TRange>& Ranges() const { return ranges_; }
 
-private:
+  private:
     std::vector<TRange> ranges_;
 };
 } // namespace vxre
@@ -173,7 +182,8 @@ void TvxRegExpr::InsertOp(uint8_t op, int32_t at, int32_t size) {
 void TvxRegExpr::LinkTail(int32_t node, int32_t target) {
     if (!code_) return;
     int32_t scan = node;
-    for (int32_t link; (link = ReadInt(code_ + scan + 1)) != 0;) scan += link;
+    for (int32_t link; (link = ReadInt(code_ + scan + 1)) != 0;)
+        scan += link;
     WriteInt(code_ + scan + 1, target - scan);
 }
 
@@ -210,7 +220,8 @@ int32_t TvxRegExpr::ParseReg(bool group, uint32_t& flags) {
     const int32_t closer = EmitOp(group ? uint8_t(opCloseBase + groupNumber) : uint8_t(opEnd));
     LinkTail(first, closer);
     if (code_)
-        for (int32_t scan = first; scan != closer; scan += ReadInt(code_ + scan + 1)) LinkBranchTail(scan, closer);
+        for (int32_t scan = first; scan != closer; scan += ReadInt(code_ + scan + 1))
+            LinkBranchTail(scan, closer);
     if (group) {
         if (*parsePos_ != ')') {
             ReportError(103);
@@ -267,13 +278,15 @@ int32_t TvxRegExpr::ParseQuantified(uint32_t& flags) {
         };
         if (!IsDigit(*p)) return fallBack();
         const char* digits = p;
-        while (IsDigit(*p)) ++p;
+        while (IsDigit(*p))
+            ++p;
         if (*p != '}' && *p != ',') return fallBack();
         const int32_t min = ParseBraceCount(digits, p);
         int32_t max = min;
         if (*p == ',') {
             digits = ++p;
-            while (IsDigit(*p)) ++p;
+            while (IsDigit(*p))
+                ++p;
             if (*p != '}') return fallBack();
             max = p == digits ? UnboundedCount : ParseBraceCount(digits, p);
         }
@@ -328,7 +341,8 @@ int32_t TvxRegExpr::ParseBraceCount(const char* first, const char* last) {
         return 0;
     }
     int32_t value = 0;
-    for (const char* p = first; p < last; ++p) value = value * 10 + (*p - '0');
+    for (const char* p = first; p < last; ++p)
+        value = value * 10 + (*p - '0');
     return value;
 }
 
@@ -380,16 +394,25 @@ void TvxRegExpr::EmitOptionalBranches(int32_t at) {
 int32_t TvxRegExpr::ParseAtom(uint32_t& flags) {
     flags = 0;
     const char c = *parsePos_;
-    const bool lineMode = (activeModifiers_ & ModM) && (!lineBreakLetters_.empty() || pairAssigned_);
+    const bool lineMode =
+        (activeModifiers_ & ModM) && (!lineBreakLetters_.empty() || pairAssigned_);
     switch (c) {
     case '\0':
     case ')':
-    case '|': ReportError(114); return Failed;
+    case '|':
+        ReportError(114);
+        return Failed;
     case '*':
     case '+':
-    case '?': ReportError(115); return Failed;
-    case '^': ++parsePos_; return EmitOp(lineMode ? opLineStart : opBeginText);
-    case '$': ++parsePos_; return EmitOp(lineMode ? opLineEnd : opEndText);
+    case '?':
+        ReportError(115);
+        return Failed;
+    case '^':
+        ++parsePos_;
+        return EmitOp(lineMode ? opLineStart : opBeginText);
+    case '$':
+        ++parsePos_;
+        return EmitOp(lineMode ? opLineEnd : opEndText);
     case '.':
         ++parsePos_;
         if (activeModifiers_ & ModS) {
@@ -398,7 +421,9 @@ int32_t TvxRegExpr::ParseAtom(uint32_t& flags) {
         }
         flags = HasWidth;
         return EmitOp(utf8Mode_ ? opAnyInLineU : opAnyInLine);
-    case '[': ++parsePos_; return ParseClass(flags);
+    case '[':
+        ++parsePos_;
+        return ParseClass(flags);
     case '(':
         if (parsePos_[1] == '?' && parsePos_[2] == '#') {
             const char* close = std::strchr(parsePos_ + 3, ')');
@@ -412,7 +437,8 @@ int32_t TvxRegExpr::ParseAtom(uint32_t& flags) {
         if (parsePos_[1] == '?') {
             const char* letters = parsePos_ + 2;
             const char* close = std::strchr(letters, ')');
-            const std::string_view text(letters, close ? size_t(close - letters) : std::strlen(letters));
+            const std::string_view text(letters,
+                                        close ? size_t(close - letters) : std::strlen(letters));
             if (!ApplyModifierLetters(text, activeModifiers_) || !close) {
                 ReportError(127);
                 return Failed;
@@ -439,17 +465,37 @@ int32_t TvxRegExpr::ParseAtom(uint32_t& flags) {
         int32_t node;
         flags = HasWidth | Simple;
         switch (e) {
-        case 'A': node = EmitOp(opBeginText); flags = 0; break;
-        case 'Z': node = EmitOp(opEndText); flags = 0; break;
-        case 'b': node = EmitOp(opWordEdge); flags = 0; break;
-        case 'B': node = EmitOp(opNotWordEdge); flags = 0; break;
-        case 'd': node = EmitOp(opDigit); break;
+        case 'A':
+            node = EmitOp(opBeginText);
+            flags = 0;
+            break;
+        case 'Z':
+            node = EmitOp(opEndText);
+            flags = 0;
+            break;
+        case 'b':
+            node = EmitOp(opWordEdge);
+            flags = 0;
+            break;
+        case 'B':
+            node = EmitOp(opNotWordEdge);
+            flags = 0;
+            break;
+        case 'd':
+            node = EmitOp(opDigit);
+            break;
         // A UTF-8 non-digit may be several bytes: a class of characters.
-        case 'D': node = utf8Mode_ ? EmitLetterClass("0123456789", true) : EmitOp(opNonDigit); break;
+        case 'D':
+            node = utf8Mode_ ? EmitLetterClass("0123456789", true) : EmitOp(opNonDigit);
+            break;
         case 's':
-        case 'S': node = EmitLetterClass(blankLetters_, e == 'S'); break;
+        case 'S':
+            node = EmitLetterClass(blankLetters_, e == 'S');
+            break;
         case 'w':
-        case 'W': node = EmitLetterClass(wordLetters_, e == 'W'); break;
+        case 'W':
+            node = EmitLetterClass(wordLetters_, e == 'W');
+            break;
         default:
             if (e >= '1' && e <= '9' && foldCase && utf8Mode_) {
                 // The text folds alike in another width: no fixed step to count repeats by.
@@ -474,16 +520,20 @@ int32_t TvxRegExpr::ParseAtom(uint32_t& flags) {
         ++parsePos_; // past the escape's last character
         return node;
     }
-    default: break;
+    default:
+        break;
     }
     if (activeModifiers_ & ModX) {
         if (IsFreeSpacingBlank(c)) {
-            while (IsFreeSpacingBlank(*parsePos_)) ++parsePos_;
+            while (IsFreeSpacingBlank(*parsePos_))
+                ++parsePos_;
             return EmitOp(opNoOp);
         }
         if (c == '#') {
-            while (*parsePos_ && *parsePos_ != '\r' && *parsePos_ != '\n') ++parsePos_;
-            while (*parsePos_ == '\r' || *parsePos_ == '\n') ++parsePos_;
+            while (*parsePos_ && *parsePos_ != '\r' && *parsePos_ != '\n')
+                ++parsePos_;
+            while (*parsePos_ == '\r' || *parsePos_ == '\n')
+                ++parsePos_;
             return EmitOp(opNoOp);
         }
     }
@@ -497,7 +547,8 @@ int32_t TvxRegExpr::ParseLiteralRun(uint32_t& flags) {
             ReportError(119);
             return Failed;
         }
-        length = 1 + std::strcspn(parsePos_ + 1, Metacharacters); // a brace that starts no quantifier
+        length =
+            1 + std::strcspn(parsePos_ + 1, Metacharacters); // a brace that starts no quantifier
     }
     // The quantifier takes the last character.
     const size_t lastStart = LastCharStart({parsePos_, length});
@@ -521,14 +572,18 @@ int32_t TvxRegExpr::ParseLiteralRun(uint32_t& flags) {
 // have forms beyond it (k and the Kelvin sign, s and the long s).
 int32_t TvxRegExpr::EmitLiteral(std::string_view text) {
     const bool foldCase = (activeModifiers_ & ModI) != 0;
-    const bool unicodeFolding = foldCase && utf8Mode_ && std::any_of(text.begin(), text.end(), [](char c) {
-        return static_cast<unsigned char>(c) >= 0x80 || std::string_view("kKsS").find(c) != std::string_view::npos;
-    });
+    const bool unicodeFolding =
+        foldCase && utf8Mode_ && std::any_of(text.begin(), text.end(), [](char c) {
+            return static_cast<unsigned char>(c) >= 0x80 ||
+                   std::string_view("kKsS").find(c) != std::string_view::npos;
+        });
     std::string folded;
     if (unicodeFolding)
-        for (size_t pos = 0; pos < text.size();) AppendUtf8(folded, FoldCase(NextUtf8(text, pos)));
+        for (size_t pos = 0; pos < text.size();)
+            AppendUtf8(folded, FoldCase(NextUtf8(text, pos)));
     const int32_t node = EmitOp(unicodeFolding ? opExactFold : foldCase ? opExactCI : opExact);
-    for (const char c : unicodeFolding ? std::string_view(folded) : text) EmitByte(uint8_t(c));
+    for (const char c : unicodeFolding ? std::string_view(folded) : text)
+        EmitByte(uint8_t(c));
     EmitByte(0);
     return node;
 }
@@ -540,7 +595,8 @@ char32_t TvxRegExpr::PatternCharAt(const char* p, int32_t& width) const {
         return static_cast<unsigned char>(*p);
     }
     size_t available = 0;
-    while (available < 4 && p[available]) ++available; // the text ends with a zero byte
+    while (available < 4 && p[available])
+        ++available; // the text ends with a zero byte
     return CharAt(p, p + available, width);
 }
 
@@ -561,13 +617,26 @@ int TvxRegExpr::HexDigitValue(char c) {
 // parsePos_ is on the character after the backslash and ends on the escape's last one.
 bool TvxRegExpr::DecodeEscape(char32_t& result) {
     switch (*parsePos_) {
-    case 't': result = 9; return true;
-    case 'n': result = 10; return true;
-    case 'r': result = 13; return true;
-    case 'f': result = 12; return true;
-    case 'a': result = 7; return true;
-    case 'e': result = 27; return true;
-    case 'x': break;
+    case 't':
+        result = 9;
+        return true;
+    case 'n':
+        result = 10;
+        return true;
+    case 'r':
+        result = 13;
+        return true;
+    case 'f':
+        result = 12;
+        return true;
+    case 'a':
+        result = 7;
+        return true;
+    case 'e':
+        result = 27;
+        return true;
+    case 'x':
+        break;
     default: {
         int32_t width;
         result = PatternCharAt(parsePos_, width);
@@ -646,7 +715,8 @@ void TvxRegExpr::AddClassRange(TClassBuilder& cls, char32_t first, char32_t last
         cls.characters.Add(first, last);
         return;
     }
-    for (char32_t c = first; c <= last; ++c) AddClassMember(cls, c);
+    for (char32_t c = first; c <= last; ++c)
+        AddClassMember(cls, c);
 }
 
 // The r modifier: a range from the first to the last letter of the Russian alphabet also
@@ -656,7 +726,8 @@ bool TvxRegExpr::AddAlphabetRange(TClassBuilder& cls, char32_t first, char32_t l
     bool small, capital;
     if (utf8Mode_) {
         const bool fromSmall = first == CyrSmallA, toSmall = last == CyrSmallYa;
-        if ((!fromSmall && first != CyrCapitalA) || (!toSmall && last != CyrCapitalYa)) return false;
+        if ((!fromSmall && first != CyrCapitalA) || (!toSmall && last != CyrCapitalYa))
+            return false;
         small = fromSmall || toSmall;
         capital = !fromSmall || !toSmall;
         if (small) {
@@ -673,9 +744,11 @@ bool TvxRegExpr::AddAlphabetRange(TClassBuilder& cls, char32_t first, char32_t l
     small = first == 0xE0 && (last == 0xFF || last == 0xDF);
     capital = last == 0xDF && (first == 0xC0 || first == 0xE0);
     if (small)
-        for (unsigned char m : CyrLowerRun) AddClassMember(cls, m);
+        for (unsigned char m : CyrLowerRun)
+            AddClassMember(cls, m);
     if (capital)
-        for (unsigned char m : CyrUpperRun) AddClassMember(cls, m);
+        for (unsigned char m : CyrUpperRun)
+            AddClassMember(cls, m);
     return small || capital;
 }
 
@@ -708,7 +781,8 @@ void TvxRegExpr::EmitByteClass(TClassBuilder& cls) {
                 EmitByte(uint8_t(c));
                 ++written;
             }
-        for (; written < 3; ++written) EmitByte(cls.rangeMax);
+        for (; written < 3; ++written)
+            EmitByte(cls.rangeMax);
     }
 }
 
@@ -726,7 +800,8 @@ bool TvxRegExpr::FinishCharacterClass(TClassBuilder& cls) {
     if (cls.negative) set.Complement();
     if (!cls.negative && set.Ranges().back().second < 0x80) {
         for (const auto& [first, last] : set.Ranges())
-            for (char32_t c = first; c <= last; ++c) cls.AddByte(static_cast<unsigned char>(c));
+            for (char32_t c = first; c <= last; ++c)
+                cls.AddByte(static_cast<unsigned char>(c));
         EmitByteClass(cls);
         return true;
     }
@@ -735,10 +810,12 @@ bool TvxRegExpr::FinishCharacterClass(TClassBuilder& cls) {
     uint8_t low[ClassSetBytes] = {};
     std::vector<TCharSet::TRange> high;
     for (const auto& [first, last] : set.Ranges()) {
-        for (char32_t c = first; c <= std::min<char32_t>(last, 255); ++c) low[c >> 3] |= uint8_t(1u << (c & 7));
+        for (char32_t c = first; c <= std::min<char32_t>(last, 255); ++c)
+            low[c >> 3] |= uint8_t(1u << (c & 7));
         if (last > 255) high.emplace_back(std::max<char32_t>(first, 256), last);
     }
-    for (const uint8_t bits : low) EmitByte(bits);
+    for (const uint8_t bits : low)
+        EmitByte(bits);
     EmitInt(int32_t(high.size()));
     for (const auto& [first, last] : high) {
         EmitInt(int32_t(first));
@@ -749,7 +826,8 @@ bool TvxRegExpr::FinishCharacterClass(TClassBuilder& cls) {
 
 int32_t TvxRegExpr::EmitLetterClass(const std::string& letters, bool negative) {
     TClassBuilder cls{EmitOp(negative ? opNotInTriple : opInTriple), emitPos_, negative, false};
-    for (unsigned char c : letters) AddClassMember(cls, c);
+    for (unsigned char c : letters)
+        AddClassMember(cls, c);
     return FinishClass(cls) ? cls.node : Failed;
 }
 
@@ -807,7 +885,9 @@ int32_t TvxRegExpr::ParseClass(uint32_t& flags) {
             ++parsePos_;
             const char e = *parsePos_;
             if (e == 'd' || e == 's' || e == 'w') {
-                for (unsigned char m : std::string(e == 'd' ? "0123456789" : e == 's' ? blankLetters_ : wordLetters_))
+                for (unsigned char m : std::string(e == 'd'   ? "0123456789"
+                                                   : e == 's' ? blankLetters_
+                                                              : wordLetters_))
                     AddClassMember(cls, m);
                 rangeMayFollow = false;
             } else {
@@ -836,7 +916,8 @@ void TvxRegExpr::ComputeHints(uint32_t topFlags) {
     CollectStartSet(program_.get() + 1);
     // A UTF-8 match starts with a whole character, never on a continuation byte.
     if (utf8Mode_)
-        for (int c = 0x80; c <= 0xBF; ++c) startSet_.reset(size_t(c));
+        for (int c = 0x80; c <= 0xBF; ++c)
+            startSet_.reset(size_t(c));
     firstLiteral_ = 0;
     anchored_ = false;
     mustOffset_ = -1;
@@ -852,7 +933,8 @@ void TvxRegExpr::ComputeHints(uint32_t topFlags) {
     if (!(topFlags & StartsWithRepeat)) return;
     for (; scan; scan = NextNode(scan)) {
         if (scan[0] != opExact) continue;
-        const int32_t length = int32_t(std::strlen(reinterpret_cast<const char*>(scan + NodeHeader)));
+        const int32_t length =
+            int32_t(std::strlen(reinterpret_cast<const char*>(scan + NodeHeader)));
         if (length >= mustLength_) {
             mustOffset_ = int32_t(scan + NodeHeader - program_.get());
             mustLength_ = length;
@@ -879,27 +961,48 @@ void TvxRegExpr::CollectStartSet(const uint8_t* start) {
 
 // Adds the first bytes of the UTF-8 forms of the characters first to last.
 void TvxRegExpr::AddLeadBytes(char32_t first, char32_t last) {
-    for (int byte = LeadByte(first); byte <= LeadByte(last); ++byte) startSet_.set(size_t(byte));
+    for (int byte = LeadByte(first); byte <= LeadByte(last); ++byte)
+        startSet_.set(size_t(byte));
 }
 
 // Adds what one node contributes; gives the node to go on with (null to stop) and puts
 // the other nodes to visit on pending.
-const uint8_t* TvxRegExpr::CollectFromNode(const uint8_t* scan, std::vector<const uint8_t*>& pending) {
+const uint8_t* TvxRegExpr::CollectFromNode(const uint8_t* scan,
+                                           std::vector<const uint8_t*>& pending) {
     const uint8_t op = scan[0];
     const uint8_t* operand = scan + NodeHeader;
     switch (op) {
-    case opEnd: return nullptr;
-    case opBeginText: case opEndText: case opBack: case opEmpty: case opNoOp: case opLineStart:
-    case opLineEnd: case opWordEdge: case opNotWordEdge: return NextNode(scan);
-    case opAnyChar: case opAnyInLine: case opBackRef: case opBackRefCI: case opAnyCharU: case opAnyInLineU:
-    case opBackRefFold: startSet_.set(); return nullptr;
+    case opEnd:
+        return nullptr;
+    case opBeginText:
+    case opEndText:
+    case opBack:
+    case opEmpty:
+    case opNoOp:
+    case opLineStart:
+    case opLineEnd:
+    case opWordEdge:
+    case opNotWordEdge:
+        return NextNode(scan);
+    case opAnyChar:
+    case opAnyInLine:
+    case opBackRef:
+    case opBackRefCI:
+    case opAnyCharU:
+    case opAnyInLineU:
+    case opBackRefFold:
+        startSet_.set();
+        return nullptr;
     case opBranch: {
         const uint8_t* next = NextNode(scan);
         if (!next || next[0] != opBranch) return operand;
-        for (const uint8_t* b = scan; b && b[0] == opBranch; b = NextNode(b)) pending.push_back(b + NodeHeader);
+        for (const uint8_t* b = scan; b && b[0] == opBranch; b = NextNode(b))
+            pending.push_back(b + NodeHeader);
         return nullptr;
     }
-    case opExact: startSet_.set(operand[0]); return nullptr;
+    case opExact:
+        startSet_.set(operand[0]);
+        return nullptr;
     case opExactCI:
         startSet_.set(operand[0]);
         startSet_.set(flipTable_[operand[0]]);
@@ -922,18 +1025,21 @@ const uint8_t* TvxRegExpr::CollectFromNode(const uint8_t* scan, std::vector<cons
                          char32_t(ReadInt(operand + ClassSetBytes + 8 + 8 * i)));
         return nullptr;
     case opDigit:
-        for (int c = '0'; c <= '9'; ++c) startSet_.set(size_t(c));
+        for (int c = '0'; c <= '9'; ++c)
+            startSet_.set(size_t(c));
         return nullptr;
     case opNonDigit:
         for (int c = 0; c < 256; ++c)
             if (!IsDigit(char(c))) startSet_.set(size_t(c));
         return nullptr;
     case opInTriple:
-        for (int i = 0; i < 3; ++i) startSet_.set(operand[i]);
+        for (int i = 0; i < 3; ++i)
+            startSet_.set(operand[i]);
         return nullptr;
     case opNotInTriple: {
         std::bitset<256> except;
-        for (int i = 0; i < 3; ++i) except.set(operand[i]);
+        for (int i = 0; i < 3; ++i)
+            except.set(operand[i]);
         startSet_ |= ~except;
         return nullptr;
     }
@@ -941,15 +1047,21 @@ const uint8_t* TvxRegExpr::CollectFromNode(const uint8_t* scan, std::vector<cons
         for (int c = 0; c < 256; ++c)
             if (operand[c / 8] & (1u << (c % 8))) startSet_.set(size_t(c));
         return nullptr;
-    case opStar: case opStarShort:
+    case opStar:
+    case opStarShort:
         pending.push_back(operand);
         return NextNode(scan);
-    case opPlus: case opPlusShort: return operand;
-    case opBraces: case opBracesShort:
+    case opPlus:
+    case opPlusShort:
+        return operand;
+    case opBraces:
+    case opBracesShort:
         pending.push_back(scan + BracesHeader);
         return ReadInt(operand) > 0 ? nullptr : NextNode(scan);
-    case opLoopEntry: return NextNode(scan);
-    case opLoop: case opLoopShort:
+    case opLoopEntry:
+        return NextNode(scan);
+    case opLoop:
+    case opLoopShort:
         pending.push_back(scan + ReadInt(operand + 8));
         return ReadInt(operand) == 0 ? NextNode(scan) : nullptr;
     default:

@@ -51,7 +51,8 @@ bool TvxRegExpr::SearchFrom(int32_t offset) {
     const char* end = input_.get() + inputSize_;
     if (mustOffset_ >= 0 && mustLength_ > 0) {
         const std::string_view must = MustText();
-        if (std::string_view(start, size_t(end - start)).find(must) == std::string_view::npos) return false;
+        if (std::string_view(start, size_t(end - start)).find(must) == std::string_view::npos)
+            return false;
     }
     inputStart_ = input_.get();
     inputEnd_ = end;
@@ -111,16 +112,19 @@ const char* TvxRegExpr::NextLineStop(const char* p) const {
     if (lineStopLetters_.size() <= 2) {
         const char* stop = inputEnd_;
         for (const char c : lineStopLetters_)
-            if (const void* found = std::memchr(p, c, size_t(stop - p))) stop = static_cast<const char*>(found);
+            if (const void* found = std::memchr(p, c, size_t(stop - p)))
+                stop = static_cast<const char*>(found);
         return stop;
     }
-    while (p < inputEnd_ && !lineStops_[static_cast<unsigned char>(*p)]) ++p;
+    while (p < inputEnd_ && !lineStops_[static_cast<unsigned char>(*p)])
+        ++p;
     return p;
 }
 
 bool TvxRegExpr::IsLineBreakAt(const char* p) const {
     const auto c = static_cast<unsigned char>(*p);
-    return (pairAssigned_ && c == pairHead_ && p + 1 < inputEnd_ && static_cast<unsigned char>(p[1]) == pairTail_) ||
+    return (pairAssigned_ && c == pairHead_ && p + 1 < inputEnd_ &&
+            static_cast<unsigned char>(p[1]) == pairTail_) ||
            lineBreakSet_[c];
 }
 
@@ -148,7 +152,8 @@ bool TvxRegExpr::MatchesBackRefFolded(int32_t n, const char*& cursor) const {
     while (g < to) {
         if (p >= inputEnd_) return false;
         int32_t groupWidth, inputWidth;
-        if (FoldCase(CharAt(g, to, groupWidth)) != FoldCase(CharAt(p, inputEnd_, inputWidth))) return false;
+        if (FoldCase(CharAt(g, to, groupWidth)) != FoldCase(CharAt(p, inputEnd_, inputWidth)))
+            return false;
         g += groupWidth;
         p += inputWidth;
     }
@@ -179,15 +184,19 @@ int32_t TvxRegExpr::RegRepeat(const uint8_t* operand, int32_t max) {
     const uint8_t* arg = operand + NodeHeader;
     int32_t count = 0;
     switch (operand[0]) {
-    case opAnyChar: p = stop; break;
+    case opAnyChar:
+        p = stop;
+        break;
     case opExact: {
         const size_t length = std::strlen(reinterpret_cast<const char*>(arg));
         if (length <= 1) {
-            while (p < stop && static_cast<unsigned char>(*p) == arg[0]) ++p;
+            while (p < stop && static_cast<unsigned char>(*p) == arg[0])
+                ++p;
             break;
         }
         // One character of several bytes.
-        while (count < limit && inputEnd_ - p >= ptrdiff_t(length) && std::memcmp(p, arg, length) == 0) {
+        while (count < limit && inputEnd_ - p >= ptrdiff_t(length) &&
+               std::memcmp(p, arg, length) == 0) {
             p += length;
             ++count;
         }
@@ -195,32 +204,41 @@ int32_t TvxRegExpr::RegRepeat(const uint8_t* operand, int32_t max) {
         return count;
     }
     case opExactCI: {
-        while (p < stop && static_cast<unsigned char>(*p) == arg[0]) ++p;
+        while (p < stop && static_cast<unsigned char>(*p) == arg[0])
+            ++p;
         const unsigned char other = flipTable_[arg[0]];
-        while (p < stop && (static_cast<unsigned char>(*p) == arg[0] || static_cast<unsigned char>(*p) == other)) ++p;
+        while (p < stop && (static_cast<unsigned char>(*p) == arg[0] ||
+                            static_cast<unsigned char>(*p) == other))
+            ++p;
         break;
     }
     case opDigit:
-        while (p < stop && IsDigit(*p)) ++p;
+        while (p < stop && IsDigit(*p))
+            ++p;
         break;
     case opNonDigit:
-        while (p < stop && !IsDigit(*p)) ++p;
+        while (p < stop && !IsDigit(*p))
+            ++p;
         break;
     case opInTriple:
-        while (p < stop && (*p == char(arg[0]) || *p == char(arg[1]) || *p == char(arg[2]))) ++p;
+        while (p < stop && (*p == char(arg[0]) || *p == char(arg[1]) || *p == char(arg[2])))
+            ++p;
         break;
     case opNotInTriple:
-        while (p < stop && *p != char(arg[0]) && *p != char(arg[1]) && *p != char(arg[2])) ++p;
+        while (p < stop && *p != char(arg[0]) && *p != char(arg[1]) && *p != char(arg[2]))
+            ++p;
         break;
     case opInSet:
-        while (p < stop && (arg[static_cast<unsigned char>(*p) >> 3] & (1u << (*p & 7)))) ++p;
+        while (p < stop && (arg[static_cast<unsigned char>(*p) >> 3] & (1u << (*p & 7))))
+            ++p;
         break;
     case opBackRef:
     case opBackRefCI: {
         const int32_t n = arg[0];
         // An empty group text repeats without moving: no whole repetition to count.
         if (!groupStart_[n] || !groupEnd_[n] || groupStart_[n] == groupEnd_[n]) return 0;
-        while (count < limit && MatchesBackRef(n, operand[0] == opBackRefCI, p)) ++count;
+        while (count < limit && MatchesBackRef(n, operand[0] == opBackRefCI, p))
+            ++count;
         cursor_ = p;
         return count;
     }
@@ -229,7 +247,8 @@ int32_t TvxRegExpr::RegRepeat(const uint8_t* operand, int32_t max) {
             ReportError(1000);
             return 0;
         }
-        for (int32_t width; count < limit && (width = MatchedCharWidth(operand, p)) > 0; ++count) p += width;
+        for (int32_t width; count < limit && (width = MatchedCharWidth(operand, p)) > 0; ++count)
+            p += width;
         cursor_ = p;
         return count;
     }
@@ -254,7 +273,8 @@ bool TvxRegExpr::Match(const uint8_t* start) {
 // stop request.
 bool TvxRegExpr::GoesOn() {
     nextCheck_ = steps_ + StepsBetweenChecks;
-    if ((stepLimit_ && steps_ > stepLimit_) || StackBytes() >= stackLimit_ || (stopCheck_ && stopCheck_(stopContext_)))
+    if ((stepLimit_ && steps_ > stepLimit_) || StackBytes() >= stackLimit_ ||
+        (stopCheck_ && stopCheck_(stopContext_)))
         abandoned_ = true;
     return !abandoned_;
 }
@@ -273,7 +293,8 @@ bool TvxRegExpr::RunForward(const uint8_t*& scan) {
         const auto c = static_cast<unsigned char>(*cursor_); // the zero after the text at its end
         const bool atEnd = cursor_ >= inputEnd_;
         switch (op) {
-        case opEnd: return true;
+        case opEnd:
+            return true;
         case opBeginText:
             if (cursor_ != inputStart_) return false;
             break;
@@ -305,19 +326,21 @@ bool TvxRegExpr::RunForward(const uint8_t*& scan) {
         case opLineStart:
             if (cursor_ != inputStart_) {
                 const auto before = static_cast<unsigned char>(cursor_[-1]);
-                const bool afterPair = pairAssigned_ && before == pairTail_ && cursor_ - 1 > inputStart_ &&
+                const bool afterPair = pairAssigned_ && before == pairTail_ &&
+                                       cursor_ - 1 > inputStart_ &&
                                        static_cast<unsigned char>(cursor_[-2]) == pairHead_;
                 if (!afterPair) {
-                    if (pairAssigned_ && before == pairHead_ && !atEnd && c == pairTail_) return false;
+                    if (pairAssigned_ && before == pairHead_ && !atEnd && c == pairTail_)
+                        return false;
                     if (!lineBreakSet_[before]) return false;
                 }
             }
             break;
         case opLineEnd:
             if (!atEnd) {
-                const bool beforePair =
-                    pairAssigned_ && c == pairHead_ && cursor_ + 1 < inputEnd_ &&
-                    static_cast<unsigned char>(cursor_[1]) == pairTail_;
+                const bool beforePair = pairAssigned_ && c == pairHead_ &&
+                                        cursor_ + 1 < inputEnd_ &&
+                                        static_cast<unsigned char>(cursor_[1]) == pairTail_;
                 if (!beforePair) {
                     if (pairAssigned_ && c == pairTail_ && cursor_ > inputStart_ &&
                         static_cast<unsigned char>(cursor_[-1]) == pairHead_)
@@ -359,7 +382,8 @@ bool TvxRegExpr::RunForward(const uint8_t*& scan) {
             }
             break;
         case opEmpty:
-        case opNoOp: break;
+        case opNoOp:
+            break;
         case opExact: {
             if (operand[0] == 0) { // a literal written as code 0: only the end
                 if (!atEnd) return false;
@@ -405,12 +429,18 @@ bool TvxRegExpr::RunForward(const uint8_t*& scan) {
             break;
         case opWordEdge:
         case opNotWordEdge: {
-            const bool previousIsWord = cursor_ > inputStart_ && wordSet_[static_cast<unsigned char>(cursor_[-1])];
+            const bool previousIsWord =
+                cursor_ > inputStart_ && wordSet_[static_cast<unsigned char>(cursor_[-1])];
             const bool boundary = previousIsWord != IsWordChar(cursor_);
             if (boundary != (op == opWordEdge)) return false;
             break;
         }
-        case opStar: case opPlus: case opBraces: case opStarShort: case opPlusShort: case opBracesShort:
+        case opStar:
+        case opPlus:
+        case opBraces:
+        case opStarShort:
+        case opPlusShort:
+        case opBracesShort:
             if (!EnterRepeat(scan, scan)) return false;
             continue;
         case opLoopEntry:
@@ -452,10 +482,14 @@ struct TRepeatLimits {
 
 TRepeatLimits RepeatLimits(const uint8_t* node) {
     switch (node[0]) {
-    case opStar: return {0, 0x7FFFFFFF, node + NodeHeader, false};
-    case opStarShort: return {0, 0x7FFFFFFF, node + NodeHeader, true};
-    case opPlus: return {1, 0x7FFFFFFF, node + NodeHeader, false};
-    case opPlusShort: return {1, 0x7FFFFFFF, node + NodeHeader, true};
+    case opStar:
+        return {0, 0x7FFFFFFF, node + NodeHeader, false};
+    case opStarShort:
+        return {0, 0x7FFFFFFF, node + NodeHeader, true};
+    case opPlus:
+        return {1, 0x7FFFFFFF, node + NodeHeader, false};
+    case opPlusShort:
+        return {1, 0x7FFFFFFF, node + NodeHeader, true};
     default:
         return {ReadInt(node + NodeHeader), ReadInt(node + NodeHeader + 4), node + BracesHeader,
                 node[0] == opBracesShort};
@@ -478,7 +512,8 @@ unsigned char LiteralAhead(const uint8_t* node) {
 int32_t TvxRegExpr::RepeatUnit(const uint8_t* operand) const {
     if (HasVariableWidth(operand[0])) return -1;
     if (operand[0] == opExact)
-        return std::max<int32_t>(1, int32_t(std::strlen(reinterpret_cast<const char*>(operand + NodeHeader))));
+        return std::max<int32_t>(
+            1, int32_t(std::strlen(reinterpret_cast<const char*>(operand + NodeHeader))));
     if (operand[0] != opBackRef && operand[0] != opBackRefCI) return 1;
     const int32_t n = operand[NodeHeader];
     return groupStart_[n] && groupEnd_[n] ? int32_t(groupEnd_[n] - groupStart_[n]) : 1;
@@ -495,7 +530,8 @@ const char* TvxRegExpr::StepRepeat(const uint8_t* operand, const char* p, bool f
 // Moves `no` and its position to the next count that fits the look-ahead, and sets the
 // cursor there. The greedy form counts down to the minimum, the non-greedy form up to what
 // RegRepeat found (maxCount).
-bool TvxRegExpr::NextRepeatAttempt(const uint8_t* node, const char*& pos, int32_t& no, int32_t maxCount) {
+bool TvxRegExpr::NextRepeatAttempt(const uint8_t* node, const char*& pos, int32_t& no,
+                                   int32_t maxCount) {
     const TRepeatLimits limits = RepeatLimits(node);
     if (limits.nonGreedy ? no > maxCount : no < limits.min) return false;
     const unsigned char nextch = LiteralAhead(NextNode(node));
@@ -518,12 +554,14 @@ bool TvxRegExpr::EnterRepeat(const uint8_t* node, const uint8_t*& scan) {
     const TRepeatLimits limits = RepeatLimits(node);
     const char* const save = cursor_;
     // A back-reference to an empty text matches in place as often as needed, once tried.
-    const int32_t count = RepeatUnit(limits.operand) ? RegRepeat(limits.operand, limits.max) : limits.min;
+    const int32_t count =
+        RepeatUnit(limits.operand) ? RegRepeat(limits.operand, limits.max) : limits.min;
     int32_t no = count;
     const char* pos = cursor_;
     if (limits.nonGreedy) {
         if (count < limits.min) return false;
-        for (no = 0, pos = save; no < limits.min; ++no) pos = StepRepeat(limits.operand, pos, true);
+        for (no = 0, pos = save; no < limits.min; ++no)
+            pos = StepRepeat(limits.operand, pos, true);
     }
     if (!NextRepeatAttempt(node, pos, no, count)) return false;
     frames_.push_back({node, pos, no, count});
@@ -610,16 +648,25 @@ bool TvxRegExpr::FindCharStar(const uint8_t* branch, TCharStar& star) const {
     }
     if (!afterX || afterX[0] != opBack || NextNode(afterX) != branch) return false;
     switch (star.x[0]) {
-    case opExact: case opExactCI: return star.x[NodeHeader] != 0 && star.x[NodeHeader + 1] == 0;
-    case opAnyChar: case opAnyInLine: case opDigit: case opNonDigit: case opInTriple: case opNotInTriple:
-    case opInSet: return true;
+    case opExact:
+    case opExactCI:
+        return star.x[NodeHeader] != 0 && star.x[NodeHeader + 1] == 0;
+    case opAnyChar:
+    case opAnyInLine:
+    case opDigit:
+    case opNonDigit:
+    case opInTriple:
+    case opNotInTriple:
+    case opInSet:
+        return true;
     case opExactFold: {
         size_t pos = 0;
         const std::string_view folded(reinterpret_cast<const char*>(star.x + NodeHeader));
         NextUtf8(folded, pos);
         return pos == folded.size();
     }
-    default: return HasVariableWidth(star.x[0]);
+    default:
+        return HasVariableWidth(star.x[0]);
     }
 }
 
@@ -630,17 +677,28 @@ int32_t TvxRegExpr::MatchedCharWidth(const uint8_t* node, const char* p) const {
     const auto c = static_cast<unsigned char>(*p);
     const uint8_t* arg = node + NodeHeader;
     switch (node[0]) {
-    case opAnyChar: return 1;
-    case opAnyInLine: return !IsLineBreakAt(p);
-    case opExact: return c == arg[0];
-    case opExactCI: return c == arg[0] || c == flipTable_[arg[0]];
-    case opDigit: return IsDigit(char(c));
-    case opNonDigit: return !IsDigit(char(c));
-    case opInTriple: return c == arg[0] || c == arg[1] || c == arg[2];
-    case opNotInTriple: return c != arg[0] && c != arg[1] && c != arg[2];
-    case opInSet: return (arg[c >> 3] >> (c & 7)) & 1;
-    case opAnyCharU: return CharWidth(p, inputEnd_);
-    case opAnyInLineU: return IsLineBreakAt(p) ? 0 : CharWidth(p, inputEnd_);
+    case opAnyChar:
+        return 1;
+    case opAnyInLine:
+        return !IsLineBreakAt(p);
+    case opExact:
+        return c == arg[0];
+    case opExactCI:
+        return c == arg[0] || c == flipTable_[arg[0]];
+    case opDigit:
+        return IsDigit(char(c));
+    case opNonDigit:
+        return !IsDigit(char(c));
+    case opInTriple:
+        return c == arg[0] || c == arg[1] || c == arg[2];
+    case opNotInTriple:
+        return c != arg[0] && c != arg[1] && c != arg[2];
+    case opInSet:
+        return (arg[c >> 3] >> (c & 7)) & 1;
+    case opAnyCharU:
+        return CharWidth(p, inputEnd_);
+    case opAnyInLineU:
+        return IsLineBreakAt(p) ? 0 : CharWidth(p, inputEnd_);
     case opClassU: {
         int32_t width;
         return ClassHolds(arg, CharAt(p, inputEnd_, width)) ? width : 0;
@@ -660,19 +718,21 @@ const char* TvxRegExpr::CharBefore(const uint8_t* node, const char* p, const cha
 // Moves `no`, the bytes that the iterations took, down to the next whole character whose
 // position fits a following literal, and sets the cursor and the group as the iterations
 // up to there left them.
-bool TvxRegExpr::NextCharStarAttempt(const TCharStar& star, const char* save, int32_t& no, const char* oldStart,
-                                     const char* oldEnd) {
+bool TvxRegExpr::NextCharStarAttempt(const TCharStar& star, const char* save, int32_t& no,
+                                     const char* oldStart, const char* oldEnd) {
     const unsigned char nextch = LiteralAhead(star.follow);
     if (nextch) {
         // Straight to the last count whose position holds the literal.
-        const char* last = FindLastByte(save, save + std::min<ptrdiff_t>(no + 1, inputEnd_ - save), nextch);
+        const char* last =
+            FindLastByte(save, save + std::min<ptrdiff_t>(no + 1, inputEnd_ - save), nextch);
         no = last ? int32_t(last - save) : -1;
     }
     if (no < 0) return false;
     cursor_ = save + no;
     if (star.open) {
         // After no iteration the group holds what it held before the star.
-        groupStart_[star.open[0] - opOpenBase] = no > 0 ? CharBefore(star.x, cursor_, save) : oldStart;
+        groupStart_[star.open[0] - opOpenBase] =
+            no > 0 ? CharBefore(star.x, cursor_, save) : oldStart;
         groupEnd_[star.close[0] - opCloseBase] = no > 0 ? cursor_ : oldEnd;
     }
     return true;
@@ -691,7 +751,8 @@ bool TvxRegExpr::EnterCharStar(const uint8_t* branch, const TCharStar& star, con
         }
         count = int32_t(p - save);
     } else {
-        for (int32_t width; (width = MatchedCharWidth(star.x, save + count)) > 0;) count += width;
+        for (int32_t width; (width = MatchedCharWidth(star.x, save + count)) > 0;)
+            count += width;
     }
     const char* oldStart = star.open ? groupStart_[star.open[0] - opOpenBase] : nullptr;
     const char* oldEnd = star.close ? groupEnd_[star.close[0] - opCloseBase] : nullptr;
@@ -718,7 +779,8 @@ bool TvxRegExpr::Backtrack(const uint8_t*& scan) {
             if (f.b == CharStarFrame) {
                 TCharStar star;
                 FindCharStar(f.node, star);
-                int32_t no = f.a > 0 ? int32_t(CharBefore(star.x, f.saved + f.a, f.saved) - f.saved) : -1;
+                int32_t no =
+                    f.a > 0 ? int32_t(CharBefore(star.x, f.saved + f.a, f.saved) - f.saved) : -1;
                 const size_t below = frames_.size() - 1;
                 const char* oldStart = star.open ? frames_.at(below - 2).saved : nullptr;
                 const char* oldEnd = star.open ? frames_.at(below - 1).saved : nullptr;
@@ -738,7 +800,12 @@ bool TvxRegExpr::Backtrack(const uint8_t*& scan) {
             }
             break;
         }
-        case opStar: case opPlus: case opBraces: case opStarShort: case opPlusShort: case opBracesShort: {
+        case opStar:
+        case opPlus:
+        case opBraces:
+        case opStarShort:
+        case opPlusShort:
+        case opBracesShort: {
             const TRepeatLimits limits = RepeatLimits(f.node);
             if (limits.nonGreedy ? f.a >= f.b : f.a <= limits.min) break;
             int32_t no = f.a + (limits.nonGreedy ? 1 : -1);
@@ -763,7 +830,9 @@ bool TvxRegExpr::Backtrack(const uint8_t*& scan) {
                 loopCounters_[size_t(loopDepth_)] = f.a;
                 loopStarts_[size_t(loopDepth_)] = f.saved;
                 break;
-            case LoopLeft: ++loopDepth_; break;
+            case LoopLeft:
+                ++loopDepth_;
+                break;
             case LoopGreedyExit:
                 cursor_ = f.saved;
                 f.b = LoopLeft;
@@ -784,8 +853,10 @@ bool TvxRegExpr::Backtrack(const uint8_t*& scan) {
             }
             break;
         default:
-            if (IsOpen(op)) groupStart_[op - opOpenBase] = f.saved;
-            else if (IsClose(op)) groupEnd_[op - opCloseBase] = f.saved;
+            if (IsOpen(op))
+                groupStart_[op - opOpenBase] = f.saved;
+            else if (IsClose(op))
+                groupEnd_[op - opCloseBase] = f.saved;
             break;
         }
         frames_.pop_back();

@@ -58,7 +58,8 @@ constexpr int32_t UnboundedCount = 0x7FFFFFFE;
 constexpr uint8_t ProgramSignature = 216;
 
 inline int32_t ReadInt(const uint8_t* p) {
-    return int32_t(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24);
+    return int32_t(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 |
+                   uint32_t(p[3]) << 24);
 }
 inline void WriteInt(uint8_t* p, int32_t value) {
     const uint32_t v = uint32_t(value);
@@ -74,7 +75,9 @@ inline const uint8_t* NextNode(const uint8_t* node) {
 // The characters that opClassU holds: code points 0-255 in a 32-byte set, then the count
 // of ranges above 255 and each range's first and last code point, in ascending order.
 constexpr int32_t ClassSetBytes = 32;
-inline int32_t ClassOperandSize(int32_t ranges) { return ClassSetBytes + 4 + 8 * ranges; }
+inline int32_t ClassOperandSize(int32_t ranges) {
+    return ClassSetBytes + 4 + 8 * ranges;
+}
 inline bool ClassHolds(const uint8_t* operand, char32_t c) {
     if (c < 256) return (operand[c >> 3] >> (c & 7)) & 1;
     const uint8_t* ranges = operand + ClassSetBytes + 4;
@@ -91,9 +94,13 @@ inline bool ClassHolds(const uint8_t* operand, char32_t c) {
 }
 
 // One-character nodes of UTF-8 programs, whose width in bytes varies.
-inline bool HasVariableWidth(uint8_t op) { return op >= opAnyCharU && op <= opExactFold; }
+inline bool HasVariableWidth(uint8_t op) {
+    return op >= opAnyCharU && op <= opExactFold;
+}
 
-inline bool IsContinuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+inline bool IsContinuation(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
 // The character at p (before end) and the bytes it takes; a byte that starts no valid
 // UTF-8 sequence is a character of its own, U+FFFD.
 inline char32_t CharAt(const char* p, const char* end, int32_t& width) {
@@ -115,13 +122,16 @@ inline int32_t CharWidth(const char* p, const char* end) {
 // CharAt steps forward, whatever the bytes.
 inline const char* PrevCharStart(const char* p, const char* floor) {
     const char* q = p - 1;
-    while (q > floor && IsContinuation(*q) && p - q < 4) --q;
+    while (q > floor && IsContinuation(*q) && p - q < 4)
+        --q;
     return q < p - 1 && CharWidth(q, p) != p - q ? p - 1 : q;
 }
 // The first byte of a code point's UTF-8 form.
 inline unsigned char LeadByte(char32_t c) {
-    return c < 0x80 ? uint8_t(c) : c < 0x800 ? uint8_t(0xC0 | c >> 6) : c < 0x10000 ? uint8_t(0xE0 | c >> 12)
-                                                                                  : uint8_t(0xF0 | c >> 18);
+    return c < 0x80      ? uint8_t(c)
+           : c < 0x800   ? uint8_t(0xC0 | c >> 6)
+           : c < 0x10000 ? uint8_t(0xE0 | c >> 12)
+                         : uint8_t(0xF0 | c >> 18);
 }
 
 // The last position in [first, last) that holds the byte c; null when none does. Eight
@@ -140,8 +150,14 @@ inline const char* FindLastByte(const char* first, const char* last, unsigned ch
     return nullptr;
 }
 
-inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-inline bool IsOpen(uint8_t op) { return op >= opOpenBase + 1 && op <= opOpenBase + 14; }
-inline bool IsClose(uint8_t op) { return op >= opCloseBase + 1 && op <= opCloseBase + 14; }
+inline bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+inline bool IsOpen(uint8_t op) {
+    return op >= opOpenBase + 1 && op <= opOpenBase + 14;
+}
+inline bool IsClose(uint8_t op) {
+    return op >= opCloseBase + 1 && op <= opCloseBase + 14;
+}
 
 } // namespace vxre

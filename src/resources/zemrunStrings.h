@@ -6,56 +6,60 @@
 #include "zemrunIds.h"
 
 /* X-macro over every text: X(id, text). */
-#define ZEMRUN_STRINGS(X) \
-    X(IDS_CANCEL, "Cancel") \
-    X(IDS_SKIP, "Skip") \
-    X(IDS_USAGE, "Usage: zemrun.exe <filename> or \nzemrun.exe /L:<listfile> [/X:<execute program>] [/B:<before param>] [/E:<end param>] [/W] [/S] [/P] [/R:<RegExp>] [/G:<gui mode>] [/I] [/F:<pause>] [/M:<window mode>] [/O:<priority>] [/J:<project>] [/N:<jobs>] [/K:<job log>] [/Z] [/D[:<preview file>]] [/C:<list encoding>] [/A <item>...]\nSee readme.txt for more information") \
-    X(IDS_UNKNOWN_ENCODING, "The list encoding is not known on this system:") \
-    X(IDS_ENCODING_NAMES, "Name OEM, ANSI, UTF-8, UTF-16 or the number of a code page.") \
-    X(IDS_LIST, "List") \
-    X(IDS_EXECUTABLE, "Executable") \
-    X(IDS_BEGIN_PARAMETERS, "Begin parameters") \
-    X(IDS_END_PARAMETERS, "End Parameters") \
-    X(IDS_REGEXP, "RegExp") \
-    X(IDS_WAIT_OPEN, "Wait open") \
-    X(IDS_WAIT_CLOSE, "Wait close") \
-    X(IDS_FIRST_PAUSE, "Pause after first file") \
-    X(IDS_MILLISECONDS, "ms") \
-    X(IDS_GUI_MODE, "GUI mode") \
-    X(IDS_EXECUTION_TYPE, "Execution type") \
-    X(IDS_WINDOW_MODE, "Window mode") \
-    X(IDS_PRIORITY, "Priority") \
-    X(IDS_PROJECTS, "Projects") \
-    X(IDS_LOAD, "Load") \
-    X(IDS_SAVE, "Save") \
-    X(IDS_LANGUAGE, "Language") \
-    X(IDS_PARALLEL, "Parallel") \
-    X(IDS_JOB_LOG, "Job log") \
-    X(IDS_RESUME, "Resume") \
-    X(IDS_PREVIEW, "Preview") \
-    X(IDS_LIST_ENCODING, "List encoding") \
-    X(IDS_DROPPED_ITEMS, "Dropped items:") \
-    X(IDS_SAVE_AS_PROJECT, "Save as project") \
-    X(IDS_PROJECT_NAME, "Name") \
-    X(IDS_SAVE_TO_PROJECT, "Save to project...") \
-    X(IDS_SELECT_ALL, "Select all") \
-    X(IDS_CLEAR_ALL, "Clear all") \
-    X(IDS_ADD_TO_SEND_TO, "Add to the Send To menu") \
-    X(IDS_COMMANDS_TO_RUN, "Commands to run") \
-    X(IDS_COPY, "Copy") \
-    X(IDS_RUN, "Run") \
-    X(IDS_GUI_NONE, "No progress dialog") \
-    X(IDS_GUI_MORE_THAN_ONE, "No progress dialog if only one file in list") \
-    X(IDS_GUI_WITH_WAIT_CLOSE, "Progress dialog only if /P key used") \
-    X(IDS_GUI_ALWAYS, "Show progress dialog anyway") \
-    X(IDS_START_CREATE_PROCESS, "CreateProcess") \
-    X(IDS_START_SHELL_EXECUTE, "ShellExecute") \
-    X(IDS_WINDOW_NORMAL, "Normal") \
-    X(IDS_WINDOW_MINIMIZED, "Minimized") \
-    X(IDS_WINDOW_MAXIMIZED, "Maximized") \
-    X(IDS_PRIORITY_NORMAL, "Normal") \
-    X(IDS_PRIORITY_IDLE, "Idle") \
-    X(IDS_PRIORITY_HIGH, "High") \
+#define ZEMRUN_STRINGS(X)                                                                          \
+    X(IDS_CANCEL, "Cancel")                                                                        \
+    X(IDS_SKIP, "Skip")                                                                            \
+    X(IDS_USAGE, "Usage: zemrun.exe <filename> or \nzemrun.exe /L:<listfile> [/X:<execute "        \
+                 "program>] [/B:<before param>] [/E:<end param>] [/W] [/S] [/P] [/R:<RegExp>] "    \
+                 "[/G:<gui mode>] [/I] [/F:<pause>] [/M:<window mode>] [/O:<priority>] "           \
+                 "[/J:<project>] [/N:<jobs>] [/K:<job log>] [/Z] [/D[:<preview file>]] [/C:<list " \
+                 "encoding>] [/A <item>...]\nSee readme.txt for more information")                 \
+    X(IDS_UNKNOWN_ENCODING, "The list encoding is not known on this system:")                      \
+    X(IDS_ENCODING_NAMES, "Name OEM, ANSI, UTF-8, UTF-16 or the number of a code page.")           \
+    X(IDS_LIST, "List")                                                                            \
+    X(IDS_EXECUTABLE, "Executable")                                                                \
+    X(IDS_BEGIN_PARAMETERS, "Begin parameters")                                                    \
+    X(IDS_END_PARAMETERS, "End Parameters")                                                        \
+    X(IDS_REGEXP, "RegExp")                                                                        \
+    X(IDS_WAIT_OPEN, "Wait open")                                                                  \
+    X(IDS_WAIT_CLOSE, "Wait close")                                                                \
+    X(IDS_FIRST_PAUSE, "Pause after first file")                                                   \
+    X(IDS_MILLISECONDS, "ms")                                                                      \
+    X(IDS_GUI_MODE, "GUI mode")                                                                    \
+    X(IDS_EXECUTION_TYPE, "Execution type")                                                        \
+    X(IDS_WINDOW_MODE, "Window mode")                                                              \
+    X(IDS_PRIORITY, "Priority")                                                                    \
+    X(IDS_PROJECTS, "Projects")                                                                    \
+    X(IDS_LOAD, "Load")                                                                            \
+    X(IDS_SAVE, "Save")                                                                            \
+    X(IDS_LANGUAGE, "Language")                                                                    \
+    X(IDS_PARALLEL, "Parallel")                                                                    \
+    X(IDS_JOB_LOG, "Job log")                                                                      \
+    X(IDS_RESUME, "Resume")                                                                        \
+    X(IDS_PREVIEW, "Preview")                                                                      \
+    X(IDS_LIST_ENCODING, "List encoding")                                                          \
+    X(IDS_DROPPED_ITEMS, "Dropped items:")                                                         \
+    X(IDS_SAVE_AS_PROJECT, "Save as project")                                                      \
+    X(IDS_PROJECT_NAME, "Name")                                                                    \
+    X(IDS_SAVE_TO_PROJECT, "Save to project...")                                                   \
+    X(IDS_SELECT_ALL, "Select all")                                                                \
+    X(IDS_CLEAR_ALL, "Clear all")                                                                  \
+    X(IDS_ADD_TO_SEND_TO, "Add to the Send To menu")                                               \
+    X(IDS_COMMANDS_TO_RUN, "Commands to run")                                                      \
+    X(IDS_COPY, "Copy")                                                                            \
+    X(IDS_RUN, "Run")                                                                              \
+    X(IDS_GUI_NONE, "No progress dialog")                                                          \
+    X(IDS_GUI_MORE_THAN_ONE, "No progress dialog if only one file in list")                        \
+    X(IDS_GUI_WITH_WAIT_CLOSE, "Progress dialog only if /P key used")                              \
+    X(IDS_GUI_ALWAYS, "Show progress dialog anyway")                                               \
+    X(IDS_START_CREATE_PROCESS, "CreateProcess")                                                   \
+    X(IDS_START_SHELL_EXECUTE, "ShellExecute")                                                     \
+    X(IDS_WINDOW_NORMAL, "Normal")                                                                 \
+    X(IDS_WINDOW_MINIMIZED, "Minimized")                                                           \
+    X(IDS_WINDOW_MAXIMIZED, "Maximized")                                                           \
+    X(IDS_PRIORITY_NORMAL, "Normal")                                                               \
+    X(IDS_PRIORITY_IDLE, "Idle")                                                                   \
+    X(IDS_PRIORITY_HIGH, "High")                                                                   \
     X(IDS_PRIORITY_REALTIME, "RealTime")
 
 #endif

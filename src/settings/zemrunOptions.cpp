@@ -44,7 +44,8 @@ int32_t TZemrunOptions::HistoryMaxCount() {
 std::unique_ptr<TvxStringList> TZemrunOptions::GetHistory(int32_t kind) {
     auto list = std::make_unique<TvxStringList>();
     const TvxIniFileSection* section = HistorySection(kind);
-    for (int32_t i = 0; i < section->KeyCount(); ++i) list->Add(section->Keys(i)->Name());
+    for (int32_t i = 0; i < section->KeyCount(); ++i)
+        list->Add(section->Keys(i)->Name());
     return list;
 }
 
@@ -76,12 +77,14 @@ void TZemrunOptions::SetLanguage(std::string_view language) {
 }
 
 void TZemrunOptions::ApplyChangesTo(TZemrunOptions& other) const {
-    for (const std::string& name : sectionsCreated_) other.FindSection(name, nullptr, true);
+    for (const std::string& name : sectionsCreated_)
+        other.FindSection(name, nullptr, true);
     if (languageSet_) other.SetLanguage(*languageSet_);
     for (int32_t kind = 0; kind < HistoryKindCount; ++kind) {
         if (!historiesSet_[size_t(kind)]) continue;
         TvxStringList list;
-        for (const std::string& entry : *historiesSet_[size_t(kind)]) list.Add(entry);
+        for (const std::string& entry : *historiesSet_[size_t(kind)])
+            list.Add(entry);
         other.SetHistory(kind, &list);
     }
 }
@@ -91,7 +94,9 @@ std::string SettingsFile(int folderId, const std::string& name) {
     return SpecialFolderPath(folderId) + d + "Orvane" + d + "Zemrun" + d + name;
 }
 
-TZemrunOptions& Options() { return *options; }
+TZemrunOptions& Options() {
+    return *options;
+}
 
 namespace {
 // The options as the three files give them now.
@@ -105,7 +110,9 @@ std::unique_ptr<TZemrunOptions> ReadOptions(const std::string& programFolder) {
 }
 } // namespace
 
-void InitializeOptions(const std::string& programPath) { options = ReadOptions(PathFolder(programPath)); }
+void InitializeOptions(const std::string& programPath) {
+    options = ReadOptions(PathFolder(programPath));
+}
 
 void FinalizeOptions() {
     if (!options) return;
@@ -115,7 +122,8 @@ void FinalizeOptions() {
     // files: they are read again, and only this run's own changes go over them.
     const std::unique_ptr<TZemrunOptions> current = ReadOptions(released->ProgramFolder());
     released->ApplyChangesTo(*current);
-    const std::string path = SettingsFile(CSIDL_LOCAL_APPDATA_ID | CSIDL_FLAG_CREATE_BIT, "options.ini");
+    const std::string path =
+        SettingsFile(CSIDL_LOCAL_APPDATA_ID | CSIDL_FLAG_CREATE_BIT, "options.ini");
     CreateFolderPath(path);
     current->SaveToFile(path); // leaves the document unmodified: its destruction writes nothing
 }

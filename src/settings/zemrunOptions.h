@@ -15,7 +15,7 @@ enum THistoryKind : int32_t { hkList, hkExe, hkBParam, hkEParam, hkRegExp };
 constexpr int32_t HistoryKindCount = 5;
 
 class TZemrunOptions : public TvxIniFile {
-public:
+  public:
     // fileName: the program folder's options file; programFolder ends with its separator.
     TZemrunOptions(std::string fileName, std::string programFolder);
     // The program folder's file is never written, whatever is left unsaved.
@@ -33,7 +33,7 @@ public:
     void ApplyChangesTo(TZemrunOptions& other) const;
     const std::string& ProgramFolder() const { return programFolder_; }
 
-private:
+  private:
     TvxIniFileSection* HistorySection(int32_t kind);
     TvxIniFileSection* SectionForUse(const char* name);
 

@@ -21,7 +21,8 @@ namespace {
 std::unique_ptr<TZemrunProjects> store;
 } // namespace
 
-TZemrunProjects::TZemrunProjects(const std::string& path) : document_(std::make_unique<TvxIniFile>(path)) {
+TZemrunProjects::TZemrunProjects(const std::string& path)
+    : document_(std::make_unique<TvxIniFile>(path)) {
     Rebuild();
 }
 
@@ -47,12 +48,14 @@ void TZemrunProjects::LoadProject(std::string_view name, TOptions& settings) con
         const TZemrunProject* project = Items(i);
         if (AnsiUpperCase(project->Name()) != wanted) continue;
         for (int32_t field = 0; field < ProjectFieldCount; ++field)
-            if (const TvxIniFileKey* key = project->Key(field)) ProjectFields[field].Read(*key, settings);
+            if (const TvxIniFileKey* key = project->Key(field))
+                ProjectFields[field].Read(*key, settings);
         return;
     }
 }
 
-void TZemrunProjects::SaveProject(std::string_view name, const TOptions& settings, uint32_t fields) {
+void TZemrunProjects::SaveProject(std::string_view name, const TOptions& settings,
+                                  uint32_t fields) {
     // Another instance may have saved projects since this one read the file: the one
     // section is replaced in the file as it is now, every other section stays as it is.
     CreateFolderPath(document_->FileName());
@@ -61,13 +64,18 @@ void TZemrunProjects::SaveProject(std::string_view name, const TOptions& setting
     section->Clear();
     for (int32_t field = 0; field < ProjectFieldCount; ++field)
         if (fields & (uint32_t(1) << field))
-            ProjectFields[field].Write(*section->FindKey(ProjectFields[field].key, nullptr, true), settings);
+            ProjectFields[field].Write(*section->FindKey(ProjectFields[field].key, nullptr, true),
+                                       settings);
     current.Save();
 }
 
 TZemrunProjects& Projects() {
-    if (!store) store = std::make_unique<TZemrunProjects>(SettingsFile(CSIDL_LOCAL_APPDATA_ID, "projects.ini"));
+    if (!store)
+        store =
+            std::make_unique<TZemrunProjects>(SettingsFile(CSIDL_LOCAL_APPDATA_ID, "projects.ini"));
     return *store;
 }
 
-void FinalizeProjects() { store.reset(); }
+void FinalizeProjects() {
+    store.reset();
+}

@@ -24,8 +24,12 @@ struct TProjectField {
     void Read(const TvxIniFileKey& key, TOptions& settings) const;
     void Write(TvxIniFileKey& key, const TOptions& settings) const;
 };
-constexpr TProjectField TextField(const char* key, int box, std::string TOptions::*text) { return {key, box, text}; }
-constexpr TProjectField FlagField(const char* key, int box, bool TOptions::*flag) { return {key, box, nullptr, flag}; }
+constexpr TProjectField TextField(const char* key, int box, std::string TOptions::*text) {
+    return {key, box, text};
+}
+constexpr TProjectField FlagField(const char* key, int box, bool TOptions::*flag) {
+    return {key, box, nullptr, flag};
+}
 constexpr TProjectField NumberField(const char* key, int box, int32_t TOptions::*number) {
     return {key, box, nullptr, nullptr, number};
 }
@@ -54,32 +58,35 @@ static_assert(ProjectFieldCount <= 32, "the fields to store are the bits of a 32
 constexpr uint32_t AllProjectFields = (uint32_t(1) << ProjectFieldCount) - 1;
 
 class TZemrunProject : public TvxObject {
-public:
-    TZemrunProject(std::string name, TvxIniFileSection* section) : name_(std::move(name)), section_(section) {}
+  public:
+    TZemrunProject(std::string name, TvxIniFileSection* section)
+        : name_(std::move(name)), section_(section) {}
     const std::string& Name() const { return name_; }
     TvxIniFileKey* Key(int32_t field) const { return section_->FindKey(ProjectFields[field].key); }
 
-private:
+  private:
     std::string name_;
     TvxIniFileSection* section_;
 };
 
 class TZemrunProjects : public TvxObject {
-public:
+  public:
     explicit TZemrunProjects(const std::string& path);
     ~TZemrunProjects() override;
 
     void Rebuild();
     void Refresh();
     int32_t Count() const { return projects_.Count(); }
-    TZemrunProject* Items(int32_t index) const { return static_cast<TZemrunProject*>(projects_.Items(index)); }
+    TZemrunProject* Items(int32_t index) const {
+        return static_cast<TZemrunProject*>(projects_.Items(index));
+    }
     // Loads the fields that the project of that name holds; nothing when there is none.
     void LoadProject(std::string_view name, TOptions& settings) const;
     // Stores the fields selected by bit i of fields (the field of ProjectFields[i]) under
     // the name and writes the file at once.
     void SaveProject(std::string_view name, const TOptions& settings, uint32_t fields);
 
-private:
+  private:
     std::unique_ptr<TvxIniFile> document_;
     TvxObjectList projects_;
 };

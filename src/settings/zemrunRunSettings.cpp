@@ -20,4 +20,6 @@ void SetDefaultOptions(TOptions& options) {
     options.Items.clear();
 }
 
-void CopyOptions(TOptions& dest, const TOptions& source) { dest = source; }
+void CopyOptions(TOptions& dest, const TOptions& source) {
+    dest = source;
+}

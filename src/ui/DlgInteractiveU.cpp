@@ -25,16 +25,21 @@ namespace {
 constexpr const char* EncodingNames[] = {"", "OEM", "ANSI", "UTF-8", "UTF-16"};
 
 // History index, its control; the field is chosen by HistoryField.
-constexpr int HistoryControls[HistoryKindCount] = {IDC_MAIN_LIST, IDC_MAIN_EXE, IDC_MAIN_BPARAM, IDC_MAIN_EPARAM,
-                                                   IDC_MAIN_REGEXP};
+constexpr int HistoryControls[HistoryKindCount] = {IDC_MAIN_LIST, IDC_MAIN_EXE, IDC_MAIN_BPARAM,
+                                                   IDC_MAIN_EPARAM, IDC_MAIN_REGEXP};
 
 std::string& HistoryField(TOptions& s, int kind) {
     switch (kind) {
-    case hkList: return s.List;
-    case hkExe: return s.Exe;
-    case hkBParam: return s.BParam;
-    case hkEParam: return s.Eparam;
-    default: return s.RegExp;
+    case hkList:
+        return s.List;
+    case hkExe:
+        return s.Exe;
+    case hkBParam:
+        return s.BParam;
+    case hkEParam:
+        return s.Eparam;
+    default:
+        return s.RegExp;
     }
 }
 
@@ -66,17 +71,22 @@ constexpr TChoiceRow ChoiceRows[] = {
     {IDS_GUI_NONE, IDS_GUI_ALWAYS, IDC_MAIN_GUI, [](const TOptions& s) { return int(s.GUI); }},
     {IDS_START_CREATE_PROCESS, IDS_START_SHELL_EXECUTE, IDC_MAIN_SHELL,
      [](const TOptions& s) { return s.ShellExecute ? 1 : 0; }},
-    {IDS_WINDOW_NORMAL, IDS_WINDOW_MAXIMIZED, IDC_MAIN_WINDOW, [](const TOptions& s) { return int(s.Window - 1); }},
-    {IDS_PRIORITY_NORMAL, IDS_PRIORITY_REALTIME, IDC_MAIN_PRIORITY, [](const TOptions& s) { return int(s.Priority); }},
+    {IDS_WINDOW_NORMAL, IDS_WINDOW_MAXIMIZED, IDC_MAIN_WINDOW,
+     [](const TOptions& s) { return int(s.Window - 1); }},
+    {IDS_PRIORITY_NORMAL, IDS_PRIORITY_REALTIME, IDC_MAIN_PRIORITY,
+     [](const TOptions& s) { return int(s.Priority); }},
 };
 
-HWND Item(HWND dialog, int id) { return GetDlgItem(dialog, id); }
+HWND Item(HWND dialog, int id) {
+    return GetDlgItem(dialog, id);
+}
 
 void AddLanguageFiles(HWND combo, const std::string& folder) {
     WIN32_FIND_DATAA data;
     const TvxFindHandle search(FindFirstFileA((folder + "*.lng").c_str(), &data));
     if (!search) return;
-    do ComboAdd(combo, data.cFileName);
+    do
+        ComboAdd(combo, data.cFileName);
     while (FindNextFileA(search.Get(), &data));
 }
 
@@ -99,7 +109,8 @@ void FillLanguageList(HWND dialog) {
 void FillProjectList(HWND dialog) {
     HWND combo = Item(dialog, IDC_MAIN_PROJECTS);
     ComboClear(combo);
-    for (int32_t i = 0; i < Projects().Count(); ++i) ComboAdd(combo, Projects().Items(i)->Name());
+    for (int32_t i = 0; i < Projects().Count(); ++i)
+        ComboAdd(combo, Projects().Items(i)->Name());
 }
 
 // The entry of the file that the setting names keeps the setting as it is, a full path
@@ -116,7 +127,9 @@ void ChooseLanguage(HWND dialog) {
     FillChoiceLists(dialog);
 }
 
-bool FoundAnywhere(const std::string& path) { return PathExists(path) || FindOnSearchPath(path); }
+bool FoundAnywhere(const std::string& path) {
+    return PathExists(path) || FindOnSearchPath(path);
+}
 
 bool ListStandsForItems(HWND dialog) {
     const std::string& itemsText = Data(dialog).itemsText;
@@ -126,15 +139,16 @@ bool ListStandsForItems(HWND dialog) {
 void UpdateOkButton(HWND dialog) {
     const std::string exe = ComboText(Item(dialog, IDC_MAIN_EXE));
     const bool exeAcceptable = exe.empty() || FoundAnywhere(exe);
-    const bool listAcceptable = ListStandsForItems(dialog) || FoundAnywhere(ComboText(Item(dialog, IDC_MAIN_LIST)));
+    const bool listAcceptable =
+        ListStandsForItems(dialog) || FoundAnywhere(ComboText(Item(dialog, IDC_MAIN_LIST)));
     EnableWindow(Item(dialog, IDOK), exeAcceptable && listAcceptable);
 }
 
 // The list field tells how many items the run has besides a list.
 void ShowItemCount(HWND dialog) {
     TMainDialogData& data = Data(dialog);
-    data.itemsText =
-        LangString(Options().GetLanguageFile(), IDS_DROPPED_ITEMS) + " " + IntToText(int32_t(data.settings.Items.size()));
+    data.itemsText = LangString(Options().GetLanguageFile(), IDS_DROPPED_ITEMS) + " " +
+                     IntToText(int32_t(data.settings.Items.size()));
     SendMessageA(Item(dialog, IDC_MAIN_LIST), CB_SETCURSEL, WPARAM(-1), 0);
     SetDialogItemText(dialog, IDC_MAIN_LIST, data.itemsText);
     UpdateOkButton(dialog);
@@ -164,7 +178,8 @@ void OnDropFiles(HWND dialog, WPARAM drop) {
     if (files.empty()) return;
     if (files.size() == 1 && DroppedOn(dialog, Item(dialog, IDC_MAIN_LIST), point)) {
         SendMessageA(Item(dialog, IDC_MAIN_LIST), CB_SETCURSEL, WPARAM(-1), 0);
-        if (SetDialogItemText(dialog, IDC_MAIN_LIST, files[0])) PostComboChange(Item(dialog, IDC_MAIN_LIST));
+        if (SetDialogItemText(dialog, IDC_MAIN_LIST, files[0]))
+            PostComboChange(Item(dialog, IDC_MAIN_LIST));
         return;
     }
     Data(dialog).settings.Items = files;
@@ -189,11 +204,12 @@ std::string ChooseFile(HWND dialog, const char16_t* filter, DWORD flags, bool sa
 
 void Browse(HWND dialog, int control) {
     const std::string path =
-        control == IDC_MAIN_LIST ? ChooseFile(dialog, u"All files (*.*)\0*.*\0", OFN_FILEMUSTEXIST, false)
-                          : ChooseFile(dialog,
-                                       u"Executable (*.exe;*.com;*.bat;*.cmd)\0*.exe;*.com;*.bat;*.cmd\0"
-                                       u"All files (*.*)\0*.*\0",
-                                       OFN_FILEMUSTEXIST, false);
+        control == IDC_MAIN_LIST
+            ? ChooseFile(dialog, u"All files (*.*)\0*.*\0", OFN_FILEMUSTEXIST, false)
+            : ChooseFile(dialog,
+                         u"Executable (*.exe;*.com;*.bat;*.cmd)\0*.exe;*.com;*.bat;*.cmd\0"
+                         u"All files (*.*)\0*.*\0",
+                         OFN_FILEMUSTEXIST, false);
     if (path.empty()) return;
     // The chosen path replaces the field as typing would: no entry stays selected, so
     // that the field's text is what counts.
@@ -263,10 +279,18 @@ void StoreChoice(HWND dialog, int control) {
     const int index = ComboSelection(Item(dialog, control));
     TOptions& settings = Data(dialog).settings;
     switch (control) {
-    case IDC_MAIN_SHELL: settings.ShellExecute = index != 0; break;
-    case IDC_MAIN_GUI: settings.GUI = index; break;
-    case IDC_MAIN_WINDOW: settings.Window = index + 1; break;
-    default: settings.Priority = index; break;
+    case IDC_MAIN_SHELL:
+        settings.ShellExecute = index != 0;
+        break;
+    case IDC_MAIN_GUI:
+        settings.GUI = index;
+        break;
+    case IDC_MAIN_WINDOW:
+        settings.Window = index + 1;
+        break;
+    default:
+        settings.Priority = index;
+        break;
     }
 }
 
@@ -293,10 +317,18 @@ INT_PTR CALLBACK MainProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
         const int code = HIWORD(wParam);
         const bool changed = code == CBN_SELCHANGE || code == CBN_EDITCHANGE;
         switch (id) {
-        case IDOK: OnOk(dialog); return TRUE;
-        case IDCANCEL: PostMessageA(dialog, WM_CLOSE, IDCANCEL, 0); return TRUE;
-        case IDC_MAIN_BROWSE_LIST: Browse(dialog, IDC_MAIN_LIST); return TRUE;
-        case IDC_MAIN_BROWSE_EXE: Browse(dialog, IDC_MAIN_EXE); return TRUE;
+        case IDOK:
+            OnOk(dialog);
+            return TRUE;
+        case IDCANCEL:
+            PostMessageA(dialog, WM_CLOSE, IDCANCEL, 0);
+            return TRUE;
+        case IDC_MAIN_BROWSE_LIST:
+            Browse(dialog, IDC_MAIN_LIST);
+            return TRUE;
+        case IDC_MAIN_BROWSE_EXE:
+            Browse(dialog, IDC_MAIN_EXE);
+            return TRUE;
         case IDC_MAIN_LIST:
             if (changed) OnListChange(dialog);
             return TRUE;
@@ -312,11 +344,20 @@ INT_PTR CALLBACK MainProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
         case IDC_MAIN_LANGUAGE:
             if (changed) ChooseLanguage(dialog);
             return TRUE;
-        case IDC_MAIN_LOAD: OnLoad(dialog); return TRUE;
-        case IDC_MAIN_SAVE: OnSave(dialog); return TRUE;
-        case IDC_MAIN_BROWSE_JOB_LOG: BrowseJobLog(dialog); return TRUE;
-        case IDC_MAIN_PREVIEW: OnPreview(dialog); return TRUE;
-        default: return FALSE;
+        case IDC_MAIN_LOAD:
+            OnLoad(dialog);
+            return TRUE;
+        case IDC_MAIN_SAVE:
+            OnSave(dialog);
+            return TRUE;
+        case IDC_MAIN_BROWSE_JOB_LOG:
+            BrowseJobLog(dialog);
+            return TRUE;
+        case IDC_MAIN_PREVIEW:
+            OnPreview(dialog);
+            return TRUE;
+        default:
+            return FALSE;
         }
     }
     case WM_DROPFILES:
@@ -326,7 +367,8 @@ INT_PTR CALLBACK MainProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
         RemoveProperties(dialog, {LocalizeMarkProperty});
         EndDialog(dialog, INT_PTR(wParam));
         return TRUE;
-    default: return FALSE;
+    default:
+        return FALSE;
     }
 }
 void SettingsToDialog(HWND dialog, const TOptions& settings) {
@@ -358,8 +400,10 @@ void SettingsToDialog(HWND dialog, const TOptions& settings) {
     CheckDlgButton(dialog, IDC_MAIN_RESUME, settings.Resume ? BST_CHECKED : BST_UNCHECKED);
     HWND encoding = Item(dialog, IDC_MAIN_ENCODING);
     ComboClear(encoding);
-    for (const char* name : EncodingNames) ComboAdd(encoding, name);
-    if (ComboSelectText(encoding, settings.Encoding) < 0) SetDialogItemText(dialog, IDC_MAIN_ENCODING, settings.Encoding);
+    for (const char* name : EncodingNames)
+        ComboAdd(encoding, name);
+    if (ComboSelectText(encoding, settings.Encoding) < 0)
+        SetDialogItemText(dialog, IDC_MAIN_ENCODING, settings.Encoding);
 }
 
 void DialogToSettings(HWND dialog, TOptions& settings) {
@@ -389,7 +433,8 @@ void FillChoiceLists(HWND dialog) {
     for (const TChoiceRow& row : ChoiceRows) {
         HWND combo = Item(dialog, row.control);
         ComboClear(combo);
-        for (int id = row.firstId; id <= row.lastId; ++id) ComboAdd(combo, LangString(languageFile, id));
+        for (int id = row.firstId; id <= row.lastId; ++id)
+            ComboAdd(combo, LangString(languageFile, id));
         ComboSelect(combo, row.selected(Data(dialog).settings));
     }
 }

@@ -14,7 +14,8 @@ std::string LangString(const std::string& languageFile, int32_t id) {
     return text;
 }
 
-std::string TranslateTokens(const std::string& text, const std::string& languageFile, int32_t& mark) {
+std::string TranslateTokens(const std::string& text, const std::string& languageFile,
+                            int32_t& mark) {
     std::string out;
     std::string_view rest = text;
     mark = 0;

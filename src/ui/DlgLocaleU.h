@@ -14,7 +14,8 @@ std::string LangString(const std::string& languageFile, int32_t id);
 
 // Replaces the "%id%" tokens of text by their texts ("%%" gives one "%"). mark receives
 // the number of the last token that was not "%%", 0 when there was none.
-std::string TranslateTokens(const std::string& text, const std::string& languageFile, int32_t& mark);
+std::string TranslateTokens(const std::string& text, const std::string& languageFile,
+                            int32_t& mark);
 
 // The window property that keeps the string id a window's text was translated from.
 constexpr const char* LocalizeMarkProperty = "%ID%";

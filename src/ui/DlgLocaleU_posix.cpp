@@ -5,10 +5,12 @@
 
 std::string BuiltinString(int32_t id) {
     switch (id) {
-#define ZEMRUN_STRING_CASE(id, text) \
-    case id: return text;
+#define ZEMRUN_STRING_CASE(id, text)                                                               \
+    case id:                                                                                       \
+        return text;
         ZEMRUN_STRINGS(ZEMRUN_STRING_CASE)
 #undef ZEMRUN_STRING_CASE
-    default: return {};
+    default:
+        return {};
     }
 }

@@ -23,7 +23,8 @@ bool HoldsUserText(HWND window) {
 
 void LocalizeOne(HWND window, const std::string& languageFile) {
     if (HoldsUserText(window)) return;
-    const auto mark = static_cast<int32_t>(reinterpret_cast<intptr_t>(GetPropA(window, LocalizeMarkProperty)));
+    const auto mark =
+        static_cast<int32_t>(reinterpret_cast<intptr_t>(GetPropA(window, LocalizeMarkProperty)));
     const std::string current = WindowText(window);
     std::string text;
     if (mark > 0) {
@@ -32,7 +33,8 @@ void LocalizeOne(HWND window, const std::string& languageFile) {
     } else {
         int32_t newMark = 0;
         text = TranslateTokens(current, languageFile, newMark);
-        if (newMark != 0) SetPropA(window, LocalizeMarkProperty, reinterpret_cast<HANDLE>(intptr_t(newMark)));
+        if (newMark != 0)
+            SetPropA(window, LocalizeMarkProperty, reinterpret_cast<HANDLE>(intptr_t(newMark)));
     }
     if (text != current) SetWindowTextA(window, text.c_str());
 }

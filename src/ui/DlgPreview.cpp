@@ -20,10 +20,13 @@ void LayOut(HWND dialog) {
     GetWindowRect(GetDlgItem(dialog, IDCANCEL), &button);
     const int width = button.right - button.left, height = button.bottom - button.top;
     const int buttonsTop = client.bottom - Margin - height;
-    MoveWindow(GetDlgItem(dialog, IDC_PREVIEW_COMMANDS), Margin, Margin, client.right - 2 * Margin, buttonsTop - 2 * Margin, TRUE);
+    MoveWindow(GetDlgItem(dialog, IDC_PREVIEW_COMMANDS), Margin, Margin, client.right - 2 * Margin,
+               buttonsTop - 2 * Margin, TRUE);
     MoveWindow(GetDlgItem(dialog, IDC_PREVIEW_COPY), Margin, buttonsTop, width, height, TRUE);
-    MoveWindow(GetDlgItem(dialog, IDCANCEL), client.right - Margin - width, buttonsTop, width, height, TRUE);
-    MoveWindow(GetDlgItem(dialog, IDOK), client.right - 2 * (Margin + width), buttonsTop, width, height, TRUE);
+    MoveWindow(GetDlgItem(dialog, IDCANCEL), client.right - Margin - width, buttonsTop, width,
+               height, TRUE);
+    MoveWindow(GetDlgItem(dialog, IDOK), client.right - 2 * (Margin + width), buttonsTop, width,
+               height, TRUE);
 }
 
 void CopyAll(HWND dialog) {
@@ -43,31 +46,43 @@ INT_PTR CALLBACK PreviewProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
     case WM_INITDIALOG:
         SetProgramIcon(dialog);
         LocalizeWindow(dialog, Options().GetLanguageFile());
-        SendDlgItemMessageA(dialog, IDC_PREVIEW_COMMANDS, EM_SETLIMITTEXT, 0, 0); // no limit but memory
+        SendDlgItemMessageA(dialog, IDC_PREVIEW_COMMANDS, EM_SETLIMITTEXT, 0,
+                            0); // no limit but memory
         SetDialogItemText(dialog, IDC_PREVIEW_COMMANDS, data->text);
         if (!data->offerRun) ShowWindow(GetDlgItem(dialog, IDOK), SW_HIDE);
         LayOut(dialog);
         // The focus on a button, so that the text opens without a selection.
         SetFocus(GetDlgItem(dialog, data->offerRun ? IDOK : IDCANCEL));
         return FALSE;
-    case WM_SIZE: LayOut(dialog); return TRUE;
+    case WM_SIZE:
+        LayOut(dialog);
+        return TRUE;
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
-        case IDC_PREVIEW_COPY: CopyAll(dialog); return TRUE;
+        case IDC_PREVIEW_COPY:
+            CopyAll(dialog);
+            return TRUE;
         case IDOK:
             if (data->offerRun) EndDialog(dialog, IDOK);
             return TRUE;
-        case IDCANCEL: EndDialog(dialog, IDCANCEL); return TRUE;
-        default: return FALSE;
+        case IDCANCEL:
+            EndDialog(dialog, IDCANCEL);
+            return TRUE;
+        default:
+            return FALSE;
         }
-    case WM_CLOSE: EndDialog(dialog, IDCANCEL); return TRUE;
-    default: return FALSE;
+    case WM_CLOSE:
+        EndDialog(dialog, IDCANCEL);
+        return TRUE;
+    default:
+        return FALSE;
     }
 }
 } // namespace
 
 bool PreviewDialog(HWND owner, const std::vector<std::string>& commands, bool withRun) {
     TPreviewData data{std::string(), withRun};
-    for (const std::string& command : commands) data.text += command + "\r\n";
+    for (const std::string& command : commands)
+        data.text += command + "\r\n";
     return GuardedDialogBox(IDD_PREVIEW, owner, PreviewProc, &data) == IDOK;
 }

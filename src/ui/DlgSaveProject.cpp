@@ -40,8 +40,7 @@ void StoreSendTo(HWND dialog, const std::string& name) {
     if (IsDlgButtonChecked(dialog, IDC_SAVE_SEND_TO) == BST_CHECKED) {
         CreateFolderPath(shortcut);
         WriteShortcut(shortcut, program, "\"/J:" + name + "\" /A", program);
-    }
-    else if (PathExists(shortcut))
+    } else if (PathExists(shortcut))
         RemoveFile(shortcut);
 }
 
@@ -70,23 +69,32 @@ INT_PTR CALLBACK SaveProjectProc(HWND dialog, UINT message, WPARAM wParam, LPARA
         switch (LOWORD(wParam)) {
         case IDC_SAVE_NAME:
             if (HIWORD(wParam) == EN_CHANGE) {
-                EnableWindow(GetDlgItem(dialog, IDOK), !Trim(DialogItemText(dialog, IDC_SAVE_NAME)).empty());
+                EnableWindow(GetDlgItem(dialog, IDOK),
+                             !Trim(DialogItemText(dialog, IDC_SAVE_NAME)).empty());
                 ShowSendToState(dialog);
             }
             return TRUE;
-        case IDOK: OnOk(dialog, *data); return TRUE;
+        case IDOK:
+            OnOk(dialog, *data);
+            return TRUE;
         case IDCANCEL:
             data->name.clear();
             PostMessageA(dialog, WM_CLOSE, IDCANCEL, 0);
             return TRUE;
-        case IDC_SAVE_SELECT_ALL: SetAllBoxes(dialog, true); return TRUE;
-        case IDC_SAVE_CLEAR_ALL: SetAllBoxes(dialog, false); return TRUE;
-        default: return FALSE;
+        case IDC_SAVE_SELECT_ALL:
+            SetAllBoxes(dialog, true);
+            return TRUE;
+        case IDC_SAVE_CLEAR_ALL:
+            SetAllBoxes(dialog, false);
+            return TRUE;
+        default:
+            return FALSE;
         }
     case WM_CLOSE:
         EndDialog(dialog, INT_PTR(wParam));
         return TRUE;
-    default: return FALSE;
+    default:
+        return FALSE;
     }
 }
 } // namespace

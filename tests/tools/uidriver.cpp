@@ -39,7 +39,8 @@ HWND WaitForTopWindow(DWORD processId, const std::string& className, DWORD timeo
     WaitUntil(
         [&] {
             for (HWND window : TopWindowsOf(processId))
-                if (IsWindowVisible(window) && (className.empty() || ClassName(window) == className)) {
+                if (IsWindowVisible(window) &&
+                    (className.empty() || ClassName(window) == className)) {
                     result = window;
                     return true;
                 }
@@ -64,11 +65,17 @@ HWND WaitForWindowTitled(DWORD processId, const std::string& title, DWORD timeou
     return result;
 }
 
-int Selection(HWND dialog, int id) { return int(SendMessageA(Item(dialog, id), CB_GETCURSEL, 0, 0)); }
+int Selection(HWND dialog, int id) {
+    return int(SendMessageA(Item(dialog, id), CB_GETCURSEL, 0, 0));
+}
 
-int EntryCount(HWND dialog, int id) { return int(SendMessageA(Item(dialog, id), CB_GETCOUNT, 0, 0)); }
+int EntryCount(HWND dialog, int id) {
+    return int(SendMessageA(Item(dialog, id), CB_GETCOUNT, 0, 0));
+}
 
-bool Checked(HWND dialog, int id) { return SendMessageA(Item(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+bool Checked(HWND dialog, int id) {
+    return SendMessageA(Item(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
 
 std::vector<HWND> Children(HWND parent) {
     std::vector<HWND> found;
@@ -80,7 +87,8 @@ std::vector<HWND> Children(HWND parent) {
 std::string Text(HWND window) {
     const LRESULT length = SendMessageA(window, WM_GETTEXTLENGTH, 0, 0);
     std::string text(size_t(length) + 1, '\0');
-    const LRESULT got = SendMessageA(window, WM_GETTEXT, WPARAM(text.size()), reinterpret_cast<LPARAM>(text.data()));
+    const LRESULT got = SendMessageA(window, WM_GETTEXT, WPARAM(text.size()),
+                                     reinterpret_cast<LPARAM>(text.data()));
     text.resize(size_t(got));
     return text;
 }
@@ -91,9 +99,13 @@ std::string ClassName(HWND window) {
     return name;
 }
 
-HWND Item(HWND dialog, int id) { return GetDlgItem(dialog, id); }
+HWND Item(HWND dialog, int id) {
+    return GetDlgItem(dialog, id);
+}
 
-std::string ItemText(HWND dialog, int id) { return Text(Item(dialog, id)); }
+std::string ItemText(HWND dialog, int id) {
+    return Text(Item(dialog, id));
+}
 
 namespace {
 std::string BitmapBits(HBITMAP bitmap) {
@@ -119,11 +131,17 @@ bool SameIconImage(HICON a, HICON b) {
     return bits.size() > 1 && bits == IconBits(b);
 }
 
-void Click(HWND button) { PostMessageA(button, BM_CLICK, 0, 0); }
+void Click(HWND button) {
+    PostMessageA(button, BM_CLICK, 0, 0);
+}
 
-void ClickItem(HWND dialog, int id) { Click(Item(dialog, id)); }
+void ClickItem(HWND dialog, int id) {
+    Click(Item(dialog, id));
+}
 
-void Close(HWND window) { PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0); }
+void Close(HWND window) {
+    PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+}
 
 void TypeText(HWND dialog, int id, const std::string& text) {
     HWND control = Item(dialog, id);
@@ -132,7 +150,8 @@ void TypeText(HWND dialog, int id, const std::string& text) {
         // and makes it report an edit change.
         SendMessageA(control, CB_SETCURSEL, WPARAM(-1), 0);
         SendMessageA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-        SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_EDITCHANGE), reinterpret_cast<LPARAM>(control));
+        SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_EDITCHANGE),
+                     reinterpret_cast<LPARAM>(control));
         return;
     }
     SendMessageA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
@@ -142,7 +161,8 @@ void TypeText(HWND dialog, int id, const std::string& text) {
 void SelectEntry(HWND dialog, int id, int index) {
     HWND control = Item(dialog, id);
     SendMessageA(control, CB_SETCURSEL, WPARAM(index), 0);
-    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(control));
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(control));
 }
 
 } // namespace uidriver

@@ -16,6 +16,7 @@
 //   ZPROBE_BUSY_MS            then keep one processor busy this long
 // A command line that holds "/exit:<n>" ends with exit code n.
 #include <windows.h>
+
 #include <shellapi.h>
 
 #include <cstdio>
@@ -80,7 +81,8 @@ void AppendToLog(const std::string& line) {
     if (n == 0 || n >= sizeof path) return;
     // Exclusive opens serialize concurrent probes; retry while another one writes.
     for (int attempt = 0; attempt < 2000; ++attempt) {
-        HANDLE file = CreateFileA(path, FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE file = CreateFileA(path, FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
             DWORD written = 0;
             WriteFile(file, line.data(), DWORD(line.size()), &written, nullptr);
@@ -113,8 +115,8 @@ HWND ShowProbeWindow(HINSTANCE instance, int showCommand) {
     wc.lpszClassName = "ZProbeWindow";
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     RegisterClassA(&wc);
-    HWND window = CreateWindowA("ZProbeWindow", "zprobe", WS_OVERLAPPEDWINDOW, 10, 10, 200, 100, nullptr,
-                                nullptr, instance, nullptr);
+    HWND window = CreateWindowA("ZProbeWindow", "zprobe", WS_OVERLAPPEDWINDOW, 10, 10, 200, 100,
+                                nullptr, nullptr, instance, nullptr);
     ShowWindow(window, showCommand);
     return window;
 }
@@ -135,11 +137,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
 
     const DWORD priorityDelay = EnvNumber("ZPROBE_PRIORITY_DELAY_MS", 0);
     if (priorityDelay) {
-        if (window) PumpMessagesFor(priorityDelay);
-        else Sleep(priorityDelay);
+        if (window)
+            PumpMessagesFor(priorityDelay);
+        else
+            Sleep(priorityDelay);
     }
     char line[512];
-    std::snprintf(line, sizeof line, "pid=%lu flags=%lx show=%u prio=%lx start=%llu ready=%llu image=",
+    std::snprintf(line, sizeof line,
+                  "pid=%lu flags=%lx show=%u prio=%lx start=%llu ready=%llu image=",
                   GetCurrentProcessId(), startup.dwFlags, unsigned(startup.wShowWindow),
                   GetPriorityClass(GetCurrentProcess()), started, ready);
     wchar_t image[MAX_PATH * 2] = L"";
@@ -147,12 +152,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     const char* arg0 = __argc > 0 ? __argv[0] : "";
     std::string args, found;
     SplitWideArguments(args, found);
-    AppendToLog(line + Escape(Utf8(image).c_str(), false) + " arg0=" + Escape(arg0, false) + " args=" + args +
-                " found=" + found + " cmd=" + Escape(Utf8(GetCommandLineW()).c_str()) + "\r\n");
+    AppendToLog(line + Escape(Utf8(image).c_str(), false) + " arg0=" + Escape(arg0, false) +
+                " args=" + args + " found=" + found +
+                " cmd=" + Escape(Utf8(GetCommandLineW()).c_str()) + "\r\n");
 
     const DWORD stay = EnvNumber("ZPROBE_STAY_MS", 0);
-    if (window) PumpMessagesFor(stay);
-    else Sleep(stay);
+    if (window)
+        PumpMessagesFor(stay);
+    else
+        Sleep(stay);
     if (probeWindow) DestroyWindow(probeWindow);
     const unsigned long long busyUntil = NowMs() + EnvNumber("ZPROBE_BUSY_MS", 0);
     while (NowMs() < busyUntil) {

@@ -11,19 +11,18 @@
 #include <vector>
 
 class TRecordingHost : public TLauncherHost {
-public:
+  public:
     // What the host answers.
     std::map<std::string, std::string> associations; // extension -> template
     bool startsFail = false;
-    uint32_t startError = 2;                // what a failed start reports
-    std::map<size_t, uint32_t> exitCodes;   // by start number (1, 2, ...); 0 otherwise
+    uint32_t startError = 2;              // what a failed start reports
+    std::map<size_t, uint32_t> exitCodes; // by start number (1, 2, ...); 0 otherwise
     // The position, among the processes waited for at once, of the one that ends first.
-    std::function<size_t(const std::vector<TProcess>&)> firstToEnd = [](const std::vector<TProcess>&) {
-        return size_t(0);
-    };
+    std::function<size_t(const std::vector<TProcess>&)> firstToEnd =
+        [](const std::vector<TProcess>&) { return size_t(0); };
     bool progressAvailable = true;
     bool dialogResult = true;
-    uint32_t programShowsAfterMs = 0;  // IsProgramRunning finds it from then on
+    uint32_t programShowsAfterMs = 0; // IsProgramRunning finds it from then on
     bool programNeverShows = false;
     uint32_t processEndsAfterMs = UINT32_MAX;
     // Called before every zero-time test of the events; may press the buttons.
@@ -46,7 +45,9 @@ public:
         ++usageShown;
         log.push_back("usage");
     }
-    void ShowUnknownEncoding(const std::string& name) override { log.push_back("unknown encoding " + name); }
+    void ShowUnknownEncoding(const std::string& name) override {
+        log.push_back("unknown encoding " + name);
+    }
     bool EditSettingsDialog(TOptions&) override {
         log.push_back("dialog");
         return dialogResult;
@@ -59,8 +60,8 @@ public:
     bool previewResult = true;
     std::vector<std::string> previewed;
     TProcess Start(const TStartCommand& c) override {
-        commands.push_back(std::string(c.shellExecute ? "shell" : "create") + "|" + c.program + "|" + c.parameters +
-                           "|" + (c.noProgram ? "noprog" : "prog"));
+        commands.push_back(std::string(c.shellExecute ? "shell" : "create") + "|" + c.program +
+                           "|" + c.parameters + "|" + (c.noProgram ? "noprog" : "prog"));
         modes.push_back({c.window, c.priority});
         log.push_back("start");
         if (startsFail) return TProcess();
@@ -68,7 +69,9 @@ public:
         startedAt_ = now;
         return TProcess(commands.size());
     }
-    void WaitForInputIdle(TProcess, uint32_t ms) override { log.push_back("idle " + std::to_string(ms)); }
+    void WaitForInputIdle(TProcess, uint32_t ms) override {
+        log.push_back("idle " + std::to_string(ms));
+    }
     void WaitProcessEnd(TProcess process) override {
         if (duringEndWait) duringEndWait(*this);
         if (WaitCutShort("end-wait")) return;
@@ -104,8 +107,10 @@ public:
     }
     void Sleep(uint32_t ms) override {
         now += ms;
-        if (ms != WaitOpenPollMilliseconds) log.push_back("sleep " + std::to_string(ms));
-        else ++polls100;
+        if (ms != WaitOpenPollMilliseconds)
+            log.push_back("sleep " + std::to_string(ms));
+        else
+            ++polls100;
     }
     std::string GetAssocCommand(const std::string& extension) override {
         ++assocLookups[extension];
@@ -120,7 +125,9 @@ public:
     void ProgressSetRange(int32_t low, int32_t high) override {
         log.push_back("range " + std::to_string(low) + ".." + std::to_string(high));
     }
-    void ProgressSetPos(int32_t position) override { log.push_back("pos " + std::to_string(position)); }
+    void ProgressSetPos(int32_t position) override {
+        log.push_back("pos " + std::to_string(position));
+    }
     void ProgressSetText(const std::string& text) override { log.push_back("text " + text); }
     bool CancelSignalled() override {
         if (beforeEveryPoll) beforeEveryPoll(*this);
@@ -139,7 +146,7 @@ public:
     int polls100 = 0;
     bool progressShown = false;
 
-private:
+  private:
     // With the progress window, Skip and Cancel end a wait for an end.
     bool WaitCutShort(const std::string& wait) {
         if (!progressShown || !(skipEvent || cancelEvent)) return false;

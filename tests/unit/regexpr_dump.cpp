@@ -8,17 +8,42 @@
 using namespace vxre;
 
 std::string DumpProgram(std::string_view bytes) {
-    static const std::pair<int, const char*> names[] = {
-        {opEnd, "End"}, {opBeginText, "BeginText"}, {opEndText, "EndText"}, {opAnyChar, "AnyChar"},
-        {opBranch, "Branch"}, {opBack, "Back"}, {opExact, "Exact"}, {opEmpty, "Empty"}, {opStar, "Star"},
-        {opPlus, "Plus"}, {opDigit, "Digit"}, {opNonDigit, "NonDigit"}, {opBraces, "Braces"},
-        {opNoOp, "NoOp"}, {opExactCI, "ExactCI"}, {opLoopEntry, "LoopEntry"}, {opLoop, "Loop"},
-        {opInTriple, "InTriple"}, {opNotInTriple, "NotInTriple"}, {opInSet, "InSet"}, {opBackRef, "BackRef"},
-        {opBackRefCI, "BackRefCI"}, {opStarShort, "StarShort"}, {opPlusShort, "PlusShort"},
-        {opBracesShort, "BracesShort"}, {opLoopShort, "LoopShort"}, {opLineStart, "LineStart"},
-        {opLineEnd, "LineEnd"}, {opAnyInLine, "AnyInLine"}, {opWordEdge, "WordEdge"},
-        {opNotWordEdge, "NotWordEdge"}, {opAnyCharU, "AnyCharU"}, {opAnyInLineU, "AnyInLineU"},
-        {opClassU, "ClassU"}, {opExactFold, "ExactFold"}, {opBackRefFold, "BackRefFold"}};
+    static const std::pair<int, const char*> names[] = {{opEnd, "End"},
+                                                        {opBeginText, "BeginText"},
+                                                        {opEndText, "EndText"},
+                                                        {opAnyChar, "AnyChar"},
+                                                        {opBranch, "Branch"},
+                                                        {opBack, "Back"},
+                                                        {opExact, "Exact"},
+                                                        {opEmpty, "Empty"},
+                                                        {opStar, "Star"},
+                                                        {opPlus, "Plus"},
+                                                        {opDigit, "Digit"},
+                                                        {opNonDigit, "NonDigit"},
+                                                        {opBraces, "Braces"},
+                                                        {opNoOp, "NoOp"},
+                                                        {opExactCI, "ExactCI"},
+                                                        {opLoopEntry, "LoopEntry"},
+                                                        {opLoop, "Loop"},
+                                                        {opInTriple, "InTriple"},
+                                                        {opNotInTriple, "NotInTriple"},
+                                                        {opInSet, "InSet"},
+                                                        {opBackRef, "BackRef"},
+                                                        {opBackRefCI, "BackRefCI"},
+                                                        {opStarShort, "StarShort"},
+                                                        {opPlusShort, "PlusShort"},
+                                                        {opBracesShort, "BracesShort"},
+                                                        {opLoopShort, "LoopShort"},
+                                                        {opLineStart, "LineStart"},
+                                                        {opLineEnd, "LineEnd"},
+                                                        {opAnyInLine, "AnyInLine"},
+                                                        {opWordEdge, "WordEdge"},
+                                                        {opNotWordEdge, "NotWordEdge"},
+                                                        {opAnyCharU, "AnyCharU"},
+                                                        {opAnyInLineU, "AnyInLineU"},
+                                                        {opClassU, "ClassU"},
+                                                        {opExactFold, "ExactFold"},
+                                                        {opBackRefFold, "BackRefFold"}};
     const auto* p = reinterpret_cast<const uint8_t*>(bytes.data());
     std::ostringstream out;
     out << int(p[0]);
@@ -34,27 +59,34 @@ std::string DumpProgram(std::string_view bytes) {
         if (link) out << "->" << int(at) + link;
         at += NodeHeader;
         switch (op) {
-        case opExact: case opExactCI: case opExactFold: {
+        case opExact:
+        case opExactCI:
+        case opExactFold: {
             const std::string text(reinterpret_cast<const char*>(p + at));
             out << " '" << text << "'";
             at += text.size() + 1;
             break;
         }
-        case opBraces: case opBracesShort:
+        case opBraces:
+        case opBracesShort:
             out << " {" << ReadInt(p + at) << "," << ReadInt(p + at + 4) << "}";
             at += 8;
             break;
-        case opLoop: case opLoopShort:
-            out << " {" << ReadInt(p + at) << "," << ReadInt(p + at + 4) << "} body " << int(at) - 5 + ReadInt(p + at + 8);
+        case opLoop:
+        case opLoopShort:
+            out << " {" << ReadInt(p + at) << "," << ReadInt(p + at + 4) << "} body "
+                << int(at) - 5 + ReadInt(p + at + 8);
             at += 12;
             break;
-        case opInTriple: case opNotInTriple:
+        case opInTriple:
+        case opNotInTriple:
             out << " [" << char(p[at]) << char(p[at + 1]) << char(p[at + 2]) << "]";
             at += 3;
             break;
         case opInSet: {
             int members = 0;
-            for (int c = 0; c < 256; ++c) members += p[at + c / 8] >> (c % 8) & 1;
+            for (int c = 0; c < 256; ++c)
+                members += p[at + c / 8] >> (c % 8) & 1;
             out << " set(" << members << ")";
             at += 32;
             break;
@@ -64,8 +96,14 @@ std::string DumpProgram(std::string_view bytes) {
             at += size_t(ClassOperandSize(ReadInt(p + at + ClassSetBytes)));
             break;
         }
-        case opBackRef: case opBackRefCI: case opBackRefFold: out << " \\" << int(p[at]); at += 1; break;
-        default: break;
+        case opBackRef:
+        case opBackRefCI:
+        case opBackRefFold:
+            out << " \\" << int(p[at]);
+            at += 1;
+            break;
+        default:
+            break;
         }
     }
     return out.str();

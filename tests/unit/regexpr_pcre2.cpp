@@ -37,15 +37,20 @@ struct TAlphabet {
     std::vector<std::string> literals, atoms, letters;
 };
 const TAlphabet& AlphabetOf(TTextKind kind) {
-    static const TAlphabet bytes{{"a", "b", "c", "ab", "\\."},
-                                 {".", "[ab]", "[^a]", "[a-c]", "\\d", "\\w", "\\s", "\\W", "\\b", "\\B", "^", "$"},
-                                 {"a", "b", "c", "1", " ", "_", "\r", "\n", ".", "A", "B", "-"}};
-    static const TAlphabet utf8{
-        {"a", "b", "c", "ab", "\\.", "é", "Жё", "東京", "🎵", "k", "ſ", "ß", "Σ", "ė", "\\x{e9}", "\\x{1F3B5}", "\\xE9"},
-        {".", "[ab]", "[^a]", "[a-c]", "\\d", "\\w", "\\s", "\\W", "\\b", "\\B", "^", "$", "\\D", "\\S", "[é-ж]",
-         "[^é]", "[а-е]", "[東京]", "[^東🎵]", "[\\x{100}-\\x{17F}]", "[k]", "[^s]", "[ßσ]", "[à-ÿ]", "[^\\x{1F000}-\\x{1FFFF}]"},
-        {"a", "b", "1", " ", "_", "\r", "\n", ".", "A", "-", "é", "É", "ж", "Ж", "ё", "東", "京", "🎵", "k", "K", "K", "s",
-         "S", "ſ", "ß", "ẞ", "σ", "ς", "Σ", "Ė", "ė"}};
+    static const TAlphabet bytes{
+        {"a", "b", "c", "ab", "\\."},
+        {".", "[ab]", "[^a]", "[a-c]", "\\d", "\\w", "\\s", "\\W", "\\b", "\\B", "^", "$"},
+        {"a", "b", "c", "1", " ", "_", "\r", "\n", ".", "A", "B", "-"}};
+    static const TAlphabet utf8{{"a", "b", "c", "ab", "\\.", "é", "Жё", "東京", "🎵", "k", "ſ", "ß",
+                                 "Σ", "ė", "\\x{e9}", "\\x{1F3B5}", "\\xE9"},
+                                {".",    "[ab]",  "[^a]",   "[a-c]",  "\\d",
+                                 "\\w",  "\\s",   "\\W",    "\\b",    "\\B",
+                                 "^",    "$",     "\\D",    "\\S",    "[é-ж]",
+                                 "[^é]", "[а-е]", "[東京]", "[^東🎵]", "[\\x{100}-\\x{17F}]",
+                                 "[k]",  "[^s]",  "[ßσ]",   "[à-ÿ]",  "[^\\x{1F000}-\\x{1FFFF}]"},
+                                {"a", "b", "1", " ", "_",  "\r", "\n", ".", "A", "-", "é",
+                                 "É", "ж", "Ж", "ё", "東", "京", "🎵",  "k", "K", "K", "s",
+                                 "S", "ſ", "ß", "ẞ", "σ",  "ς",  "Σ",  "Ė", "ė"}};
     return kind == TTextKind::Utf8 ? utf8 : bytes;
 }
 
@@ -54,7 +59,7 @@ const TAlphabet& AlphabetOf(TTextKind kind) {
 // part tells whether it always consumes a character, by the engine's rules; only such
 // operands get a quantifier other than `?`.
 class TGenerator {
-public:
+  public:
     TGenerator(const TChoices& choose, const TAlphabet& alphabet, bool ungreedy)
         : choose_(choose), alphabet_(alphabet), ungreedy_(ungreedy) {}
     bool Alternation(int depth) {
@@ -68,7 +73,7 @@ public:
     }
     std::string ours, pcre;
 
-private:
+  private:
     void Add(const std::string& text) {
         ours += text;
         pcre += text;
@@ -76,7 +81,8 @@ private:
     bool Sequence(int depth, bool nonEmpty) {
         const uint32_t pieces = (nonEmpty ? 1 : 0) + choose_(3);
         bool width = false;
-        for (uint32_t i = 0; i < pieces; ++i) width = Piece(depth) || width;
+        for (uint32_t i = 0; i < pieces; ++i)
+            width = Piece(depth) || width;
         return width;
     }
     bool Piece(int depth) {
@@ -93,7 +99,9 @@ private:
         assertion_ = false;
         switch (choose_(depth < 2 ? 6 : 4)) {
         case 0:
-        case 1: Add(Pick(alphabet_.literals)); return true;
+        case 1:
+            Add(Pick(alphabet_.literals));
+            return true;
         case 2: {
             const std::string atom = Pick(alphabet_.atoms);
             Add(atom);
@@ -124,7 +132,9 @@ private:
         }
     }
 
-    const std::string& Pick(const std::vector<std::string>& from) { return from[choose_(uint32_t(from.size()))]; }
+    const std::string& Pick(const std::vector<std::string>& from) {
+        return from[choose_(uint32_t(from.size()))];
+    }
 
     const TChoices& choose_;
     const TAlphabet& alphabet_;
@@ -135,7 +145,7 @@ private:
 };
 
 class TRecordingRegExpr : public TvxRegExpr {
-public:
+  public:
     bool reported = false;
     void ReportError(int32_t) override { reported = true; }
 };
@@ -160,7 +170,8 @@ uint32_t Pcre2Options(const std::string& modifiers) {
     if (mask & TvxRegExpr::ModI) options |= PCRE2_CASELESS;
     if (mask & TvxRegExpr::ModS) options |= PCRE2_DOTALL;
     if (!(mask & TvxRegExpr::ModG)) options |= PCRE2_UNGREEDY;
-    options |= (mask & TvxRegExpr::ModM) ? PCRE2_MULTILINE | PCRE2_ALT_CIRCUMFLEX : PCRE2_DOLLAR_ENDONLY;
+    options |=
+        (mask & TvxRegExpr::ModM) ? PCRE2_MULTILINE | PCRE2_ALT_CIRCUMFLEX : PCRE2_DOLLAR_ENDONLY;
     return options;
 }
 
@@ -186,7 +197,8 @@ std::vector<size_t> AttemptPositions(const TvxRegExpr& re, const std::string& in
     std::vector<size_t> positions;
     for (size_t p = 0; p < input.size(); ++p) {
         const auto c = static_cast<unsigned char>(input[p]);
-        if (re.FirstLiteral() ? c == re.FirstLiteral() : re.StartSet().test(c)) positions.push_back(p);
+        if (re.FirstLiteral() ? c == re.FirstLiteral() : re.StartSet().test(c))
+            positions.push_back(p);
     }
     return positions;
 }
@@ -204,7 +216,8 @@ std::string Describe(bool found, const std::vector<int>& groups) {
 TDifferentialCase GenerateDifferentialCase(const TChoices& choose, TTextKind kind) {
     TDifferentialCase c;
     const TAlphabet& alphabet = AlphabetOf(kind);
-    c.modifiers = std::string(kind == TTextKind::Utf8 ? "+u" : "-u") + ModifierSets[choose(std::size(ModifierSets))];
+    c.modifiers = std::string(kind == TTextKind::Utf8 ? "+u" : "-u") +
+                  ModifierSets[choose(std::size(ModifierSets))];
     TGenerator generator(choose, alphabet, c.modifiers.find("-g") != std::string::npos);
     generator.Alternation(0);
     c.pattern = generator.ours;
@@ -213,7 +226,8 @@ TDifferentialCase GenerateDifferentialCase(const TChoices& choose, TTextKind kin
     for (uint32_t i = 0; i < length; ++i) {
         const std::string& letter = alphabet.letters[choose(uint32_t(alphabet.letters.size()))];
         // With the m modifier, `$` between the CR and the LF of a pair differs.
-        if (!(letter == "\n" && !c.input.empty() && c.input.back() == '\r' && c.modifiers.find("+m") != std::string::npos))
+        if (!(letter == "\n" && !c.input.empty() && c.input.back() == '\r' &&
+              c.modifiers.find("+m") != std::string::npos))
             c.input += letter;
     }
     return c;
@@ -232,11 +246,13 @@ TVerdict CompareWithPcre2(const TDifferentialCase& c, std::string& detail) {
     bool pcreFound = false;
     for (const size_t p : AttemptPositions(ours, c.input)) {
         if (ours.Utf8Mode() && (static_cast<unsigned char>(c.input[p]) & 0xC0) == 0x80) {
-            detail = "pattern " + c.pattern + " on \"" + c.input + "\": an attempt inside a character";
+            detail =
+                "pattern " + c.pattern + " on \"" + c.input + "\": an attempt inside a character";
             return TVerdict::Differ;
         }
-        const int rc = pcre2_match(pcre.code, reinterpret_cast<PCRE2_SPTR>(c.input.data()), c.input.size(), p,
-                                   PCRE2_ANCHORED | PCRE2_NO_UTF_CHECK, pcre.data, pcre.context);
+        const int rc =
+            pcre2_match(pcre.code, reinterpret_cast<PCRE2_SPTR>(c.input.data()), c.input.size(), p,
+                        PCRE2_ANCHORED | PCRE2_NO_UTF_CHECK, pcre.data, pcre.context);
         if (rc > 0) {
             pcreFound = true;
             break;
@@ -255,7 +271,8 @@ TVerdict CompareWithPcre2(const TDifferentialCase& c, std::string& detail) {
         pcreGroups.push_back(set ? int(ovector[2 * n + 1]) : -1);
     }
     if (found == pcreFound && (!found || oursGroups == pcreGroups)) return TVerdict::Agree;
-    detail = "pattern " + c.pattern + " (PCRE2 " + c.pcrePattern + ") with \"" + c.modifiers + "\" on \"" + c.input +
-             "\": engine " + Describe(found, oursGroups) + "; PCRE2 " + Describe(pcreFound, pcreGroups);
+    detail = "pattern " + c.pattern + " (PCRE2 " + c.pcrePattern + ") with \"" + c.modifiers +
+             "\" on \"" + c.input + "\": engine " + Describe(found, oursGroups) + "; PCRE2 " +
+             Describe(pcreFound, pcreGroups);
     return TVerdict::Differ;
 }

@@ -9,7 +9,8 @@ namespace {
 std::vector<std::string> Tokens(const char* text) {
     TvxCommandLine line(text);
     std::vector<std::string> out;
-    for (int32_t i = 0; i < line.Count(); ++i) out.push_back(line.Strings(i));
+    for (int32_t i = 0; i < line.Count(); ++i)
+        out.push_back(line.Strings(i));
     return out;
 }
 
@@ -21,7 +22,9 @@ TEST(Tokenize, GroupsQuotesAndStripsLeadingQuotedTokens) {
     EXPECT_EQ(Tokens("\"/B:-a -b\""), (V{"/B:-a -b"}));
     EXPECT_EQ(Tokens("x \"open to the end"), (V{"x", "open to the en"}));
     EXPECT_EQ(Tokens("a \"\" b"), (V{"a", "", "b"}));
-    EXPECT_EQ(Tokens("\t a\x01" "b\x7f\xff  "), (V{"a", "b\x7f\xff"}));
+    EXPECT_EQ(Tokens("\t a\x01"
+                     "b\x7f\xff  "),
+              (V{"a", "b\x7f\xff"}));
     EXPECT_EQ(Tokens("   "), (V{}));
     EXPECT_EQ(Tokens("\""), (V{""}));
     EXPECT_EQ(Tokens("\"a\"b c"), (V{"a\"", "c"})); // first and last character go
@@ -36,15 +39,19 @@ TEST(StripQuotes, RemovesOneQuoteAtEachEnd) {
 }
 
 class Switches : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { InitializeGlobals(); }
-    bool Parse(const std::string& arguments) { return ParseArguments(TvxCommandLine("zemrun.exe " + arguments), host); }
+    bool Parse(const std::string& arguments) {
+        return ParseArguments(TvxCommandLine("zemrun.exe " + arguments), host);
+    }
     TRecordingHost host;
 };
 
 TEST_F(Switches, ApplyInOrderWithLaterOnesWinning) {
-    EXPECT_TRUE(Parse("-l:list.txt /X:\"C:\\t\\a b.exe\" /B:\"x y\" /e:-z /R:(\\w+) /F:250ms /G:7 /M:0 /O:9 "
-                      "/P /S /W /Lxother.txt /I /N:8 /K:\"D:\\logs\\run.tsv\" /Z /D:\"D:\\out\\preview.txt\" /C:OEM"));
+    EXPECT_TRUE(Parse(
+        "-l:list.txt /X:\"C:\\t\\a b.exe\" /B:\"x y\" /e:-z /R:(\\w+) /F:250ms /G:7 /M:0 /O:9 "
+        "/P /S /W /Lxother.txt /I /N:8 /K:\"D:\\logs\\run.tsv\" /Z /D:\"D:\\out\\preview.txt\" "
+        "/C:OEM"));
     const TOptions& s = RunSettings;
     EXPECT_EQ(s.List, "other.txt"); // the third character is not examined
     EXPECT_EQ(s.Exe, "C:\\t\\a b.exe");
@@ -72,7 +79,8 @@ TEST_F(Switches, EveryArgumentAfterTheItemSwitchIsAnItem) {
     // As Explorer appends selected files: quoted where they hold blanks, a drive root too.
     EXPECT_TRUE(Parse("/X:p.exe /a \"D:\\\" \"C:\\My Files\\a b.txt\" /L:x.txt plain"));
     EXPECT_TRUE(ItemArguments);
-    EXPECT_EQ(RunSettings.Items, (std::vector<std::string>{"D:\\", "C:\\My Files\\a b.txt", "/L:x.txt", "plain"}));
+    EXPECT_EQ(RunSettings.Items,
+              (std::vector<std::string>{"D:\\", "C:\\My Files\\a b.txt", "/L:x.txt", "plain"}));
     EXPECT_EQ(RunSettings.List, "");
     InitializeGlobals();
     EXPECT_TRUE(Parse("/A"));
@@ -96,7 +104,8 @@ TEST_F(Switches, FlagsIgnoreTrailingTextAndUnknownLettersAreSkipped) {
 }
 
 TEST_F(Switches, NumbersFollowTheReadingRule) {
-    const std::pair<const char*, int32_t> cases[] = {{"/F:abc", 0}, {"/F:$10", 16}, {"/F:-5", -5}, {"/F:-5x", 5}};
+    const std::pair<const char*, int32_t> cases[] = {
+        {"/F:abc", 0}, {"/F:$10", 16}, {"/F:-5", -5}, {"/F:-5x", 5}};
     for (const auto& [arg, value] : cases) {
         EXPECT_TRUE(Parse(arg));
         EXPECT_EQ(RunSettings.FirstPause, value) << arg;

@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <unistd.h>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -23,7 +23,8 @@ struct Tracked : TvxObject {
 
 std::string WriteTemp(const std::string& name, const std::string& bytes) {
     // Test processes run side by side: each writes files of its own.
-    const auto path = std::filesystem::temp_directory_path() / ("zemrun_unit_" + std::to_string(getpid()) + "_" + name);
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("zemrun_unit_" + std::to_string(getpid()) + "_" + name);
     std::ofstream(path, std::ios::binary) << bytes;
     return path.string();
 }
@@ -32,7 +33,8 @@ std::vector<std::string> LoadLines(const std::string& bytes, uint32_t codePage =
     TvxStringList list;
     list.LoadFromFile(WriteTemp("lines.txt", bytes), codePage);
     std::vector<std::string> lines;
-    for (int32_t i = 0; i < list.Count(); ++i) lines.push_back(list.Strings(i));
+    for (int32_t i = 0; i < list.Count(); ++i)
+        lines.push_back(list.Strings(i));
     return lines;
 }
 
@@ -70,7 +72,8 @@ TEST(ObjectList, DestroysRemovedObjectsLastFirst) {
     std::vector<int> destroyed;
     {
         TvxObjectList list;
-        for (int i = 0; i < 5; ++i) list.Add(new Tracked(destroyed, i));
+        for (int i = 0; i < 5; ++i)
+            list.Add(new Tracked(destroyed, i));
         list.SetCount(2);
         EXPECT_EQ(destroyed, (std::vector<int>{4, 3, 2}));
         list.Delete(0);
@@ -95,9 +98,10 @@ TEST(StringList, SearchesFromTheLastElementAndNeverOwnsObjects) {
 
 TEST(StringList, SortedFindAndAddClearsTheFlag) {
     TvxStringList list;
-    for (const char* t : {"pear", "apple", "fig", "Apple", "\xE9t\xE9"}) list.Add(t);
+    for (const char* t : {"pear", "apple", "fig", "Apple", "\xE9t\xE9"})
+        list.Add(t);
     list.SetSorted(true);
-    EXPECT_EQ(list.Strings(0), "Apple"); // byte order: upper case first
+    EXPECT_EQ(list.Strings(0), "Apple");     // byte order: upper case first
     EXPECT_EQ(list.Strings(4), "\xE9t\xE9"); // unsigned bytes sort above ASCII
     EXPECT_EQ(list.IndexOf("fig"), 2);
     EXPECT_EQ(list.Find("kiwi"), -1);
@@ -117,12 +121,15 @@ TEST(StringList, InsertOutsideTheRangeClearsSortedButAddsNothing) {
 
 TEST(LoadFromFile, FollowsTheLineRules) {
     EXPECT_EQ(LoadLines("x\r\ny\nz"), (std::vector<std::string>{"x", "y\nz"}));
-    EXPECT_EQ(LoadLines("a\r\n\x1a" "b"), (std::vector<std::string>{"a"}));
+    EXPECT_EQ(LoadLines("a\r\n\x1a"
+                        "b"),
+              (std::vector<std::string>{"a"}));
     EXPECT_EQ(LoadLines(""), (std::vector<std::string>{}));
     EXPECT_EQ(LoadLines("a\rb\r\r\nc\r\n"), (std::vector<std::string>{"a", "b", "", "c"}));
     EXPECT_EQ(LoadLines("\r"), (std::vector<std::string>{""}));
     EXPECT_EQ(LoadLines("one\ntwo\nthree\n"), (std::vector<std::string>{"one\ntwo\nthree\n"}));
-    EXPECT_EQ(LoadLines(std::string("n\0ul\r\n", 6)), (std::vector<std::string>{std::string("n\0ul", 4)}));
+    EXPECT_EQ(LoadLines(std::string("n\0ul\r\n", 6)),
+              (std::vector<std::string>{std::string("n\0ul", 4)}));
     EXPECT_EQ(LoadLines("end\x1a"), (std::vector<std::string>{"end"}));
 }
 
@@ -137,38 +144,55 @@ TEST(LoadFromFile, DecodesEveryEncodingIntoUtf8) {
     };
     const std::string u16le = std::string("c\0a\0f\0\xE9\0\r\0\n\0\x71\x67\x3C\xD8\xB5\xDF", 18);
     const Case cases[] = {
-        {"caf\xC3\xA9\r\n\xE6\x9D\xB1", 0, {"caf\xC3\xA9", "\xE6\x9D\xB1"}},                  // UTF-8
-        {"\xEF\xBB\xBF" "caf\xC3\xA9", 0, {"caf\xC3\xA9"}},                                   // with a mark
-        {"caf\xE9\r\n\x80", 0, {"caf\xC3\xA9", "\xE2\x82\xAC"}},                             // legacy ANSI
-        {"\xC3\xA9\x1A\xFF", 0, {"\xC3\xA9"}},                                                // after control-Z
-        {"ok\r\n\xC0\xAF", 0, {"ok", "\xC3\x80\xC2\xAF"}},                                // overlong: ANSI
-        {"\xED\xA0\x80", 0, {"\xC3\xAD\xC2\xA0\xE2\x82\xAC"}},                              // a surrogate: ANSI
-        {"\xFF\xFE" + u16le, 0, {"caf\xC3\xA9", "\xE6\x9D\xB1\xF0\x9F\x8E\xB5"}},            // UTF-16LE, mark
-        {u16le, 0, {"caf\xC3\xA9", "\xE6\x9D\xB1\xF0\x9F\x8E\xB5"}},                          // UTF-16LE, shape
-        {std::string("\xFE\xFF\0a\0\r\x04\x1A", 8), 0, {"a", "\xD0\x9A"}},                  // UTF-16BE; К is 041A
-        {std::string("a\0\x1A\0b\0", 6), 0, {"a"}},                                          // control-Z in UTF-16
-        {std::string("\xFF\xFE" "a\0\x3D\xD8", 6), 0, {"a\xEF\xBF\xBD"}},                      // a lone surrogate
-        {std::string("\xFF\xFE" "a\0b", 5), 0, {"a\xEF\xBF\xBD"}},                              // an odd last byte
-        {"\xEF\xBB\xBF" "a\xFF", 0, {"a\xEF\xBF\xBD"}},                                       // marked, yet invalid
-        {"caf\xC3\xA9", 1252, {"caf\xC3\x83\xC2\xA9"}},                                      // a named page
-        {"\xEF\xBB\xBF\xC3\xA9", 1252, {"\xC3\xA9"}},                                          // a mark wins
+        {"caf\xC3\xA9\r\n\xE6\x9D\xB1", 0, {"caf\xC3\xA9", "\xE6\x9D\xB1"}}, // UTF-8
+        {"\xEF\xBB\xBF"
+         "caf\xC3\xA9",
+         0,
+         {"caf\xC3\xA9"}},                                       // with a mark
+        {"caf\xE9\r\n\x80", 0, {"caf\xC3\xA9", "\xE2\x82\xAC"}}, // legacy ANSI
+        {"\xC3\xA9\x1A\xFF", 0, {"\xC3\xA9"}},                   // after control-Z
+        {"ok\r\n\xC0\xAF", 0, {"ok", "\xC3\x80\xC2\xAF"}},       // overlong: ANSI
+        {"\xED\xA0\x80", 0, {"\xC3\xAD\xC2\xA0\xE2\x82\xAC"}},   // a surrogate: ANSI
+        {"\xFF\xFE" + u16le, 0, {"caf\xC3\xA9", "\xE6\x9D\xB1\xF0\x9F\x8E\xB5"}}, // UTF-16LE, mark
+        {u16le, 0, {"caf\xC3\xA9", "\xE6\x9D\xB1\xF0\x9F\x8E\xB5"}},              // UTF-16LE, shape
+        {std::string("\xFE\xFF\0a\0\r\x04\x1A", 8), 0, {"a", "\xD0\x9A"}}, // UTF-16BE; К is 041A
+        {std::string("a\0\x1A\0b\0", 6), 0, {"a"}},                        // control-Z in UTF-16
+        {std::string("\xFF\xFE"
+                     "a\0\x3D\xD8",
+                     6),
+         0,
+         {"a\xEF\xBF\xBD"}}, // a lone surrogate
+        {std::string("\xFF\xFE"
+                     "a\0b",
+                     5),
+         0,
+         {"a\xEF\xBF\xBD"}}, // an odd last byte
+        {"\xEF\xBB\xBF"
+         "a\xFF",
+         0,
+         {"a\xEF\xBF\xBD"}},                            // marked, yet invalid
+        {"caf\xC3\xA9", 1252, {"caf\xC3\x83\xC2\xA9"}}, // a named page
+        {"\xEF\xBB\xBF\xC3\xA9", 1252, {"\xC3\xA9"}},   // a mark wins
         {"a", 0, {"a"}},
         {"", 0, {}},
     };
-    for (const Case& c : cases) EXPECT_EQ(LoadLines(c.bytes, c.named), c.lines) << c.bytes;
+    for (const Case& c : cases)
+        EXPECT_EQ(LoadLines(c.bytes, c.named), c.lines) << c.bytes;
 }
 
 TEST(LoadFromFile, KeepsThePageOfAProcessWithoutUtf8) {
     setenv("ZEMRUN_CODEPAGE", "1252", 1);
     // Legacy text stays as it is; a character that the page cannot hold refuses its line.
     EXPECT_EQ(LoadLines("caf\xE9"), Lines{"caf\xE9"});
-    EXPECT_EQ(LoadLines("caf\xC3\xA9\r\n\xE6\x9D\xB1.txt"), (Lines{"caf\xE9", std::string("?.txt\0", 6)}));
+    EXPECT_EQ(LoadLines("caf\xC3\xA9\r\n\xE6\x9D\xB1.txt"),
+              (Lines{"caf\xE9", std::string("?.txt\0", 6)}));
     unsetenv("ZEMRUN_CODEPAGE");
 }
 
 TEST(TextCodec, ValidatesUtf8AndCountsUtf16Units) {
     EXPECT_TRUE(IsValidUtf8("a\xC3\xA9\xE6\x9D\xB1\xF0\x9F\x8E\xB5\xF4\x8F\xBF\xBF"));
-    for (const char* bad : {"\xC0\x80", "\xE0\x80\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xC3", "\x80", "\xF8"})
+    for (const char* bad :
+         {"\xC0\x80", "\xE0\x80\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xC3", "\x80", "\xF8"})
         EXPECT_FALSE(IsValidUtf8(bad)) << bad;
     // A sequence cut between two pieces is still one character.
     TvxUtf8Validator pieces;
@@ -179,8 +203,14 @@ TEST(TextCodec, ValidatesUtf8AndCountsUtf16Units) {
     EXPECT_EQ(Utf16Length("a\xC3\xA9\xE6\x9D\xB1\xF0\x9F\x8E\xB5"), 5u);
     EXPECT_TRUE(FitsUtf16Units("\xE6\x9D\xB1\xE6\x9D\xB1", 2));
     EXPECT_FALSE(FitsUtf16Units("\xE6\x9D\xB1\xE6\x9D\xB1", 1));
-    EXPECT_EQ(FirstUtf16Units("a\xF0\x9F\x8E\xB5" "b", 2), "a"); // half a pair is no character
-    EXPECT_EQ(FirstUtf16Units("a\xF0\x9F\x8E\xB5" "b", 3), "a\xF0\x9F\x8E\xB5");
+    EXPECT_EQ(FirstUtf16Units("a\xF0\x9F\x8E\xB5"
+                              "b",
+                              2),
+              "a"); // half a pair is no character
+    EXPECT_EQ(FirstUtf16Units("a\xF0\x9F\x8E\xB5"
+                              "b",
+                              3),
+              "a\xF0\x9F\x8E\xB5");
     for (const auto& [name, page] : std::vector<std::pair<const char*, uint32_t>>{
              {"", 0}, {"utf-8", 65001}, {" UTF-16BE ", 1201}, {"Ansi", 1252}, {"1252", 1252}}) {
         uint32_t codePage = 7;
@@ -206,10 +236,12 @@ TEST(LoadFromFile, HandlesLinesAndLineEndsAcrossReadChunks) {
     // UTF-16 with a surrogate pair cut by the chunk's end, and UTF-8 whose first invalid
     // byte comes after the first chunk.
     std::string wide = "\xFF\xFE";
-    for (size_t i = 0; i < chunk / 2 - 2; ++i) wide += std::string("a\0", 2);
+    for (size_t i = 0; i < chunk / 2 - 2; ++i)
+        wide += std::string("a\0", 2);
     wide += std::string("\x3C\xD8\xB5\xDF\r\0", 6);
     EXPECT_EQ(LoadLines(wide), Lines{std::string(chunk / 2 - 2, 'a') + "\xF0\x9F\x8E\xB5"});
-    EXPECT_EQ(LoadLines(std::string(chunk, 'x') + "\r\n\xE9"), (Lines{std::string(chunk, 'x'), "\xC3\xA9"}));
+    EXPECT_EQ(LoadLines(std::string(chunk, 'x') + "\r\n\xE9"),
+              (Lines{std::string(chunk, 'x'), "\xC3\xA9"}));
 }
 
 TEST(LoadFromFile, AppendsToWhatTheListHolds) {
@@ -236,7 +268,8 @@ namespace {
 // The files a process holds open, as the system counts them.
 size_t OpenFileCount() {
     size_t count = 0;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) count += entry.exists() ? 1 : 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+        count += entry.exists() ? 1 : 0;
     return count;
 }
 } // namespace

@@ -1,5 +1,5 @@
-#include "resources/zemrunStrings.h"
 #include "foundation/vxIniFile.h"
+#include "resources/zemrunStrings.h"
 #include "ui/DlgLocaleU.h"
 
 #include <gtest/gtest.h>
@@ -11,14 +11,19 @@
 namespace {
 
 class Locale : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        file_ = (std::filesystem::temp_directory_path() / ("zemrun_lang_" + std::to_string(getpid()) + ".lng")).string();
-        std::ofstream(file_, std::ios::binary) << "[0]\r\n101=Liste\r\n102=\r\n103=eins\\nzwei\r\n-5=minus\r\n"
-                                                  "[1]\r\n104=andere\r\n";
+        file_ = (std::filesystem::temp_directory_path() /
+                 ("zemrun_lang_" + std::to_string(getpid()) + ".lng"))
+                    .string();
+        std::ofstream(file_, std::ios::binary)
+            << "[0]\r\n101=Liste\r\n102=\r\n103=eins\\nzwei\r\n-5=minus\r\n"
+               "[1]\r\n104=andere\r\n";
     }
     void TearDown() override { std::filesystem::remove(file_); }
-    std::string Translate(const std::string& text, int32_t& mark) { return TranslateTokens(text, file_, mark); }
+    std::string Translate(const std::string& text, int32_t& mark) {
+        return TranslateTokens(text, file_, mark);
+    }
     std::string file_;
 };
 
@@ -64,11 +69,13 @@ TEST_F(Locale, TokensFollowTheirRules) {
 
 TEST(GermanLanguageFile, TranslatesEveryBuiltInString) {
     const std::string file = std::string(ZEMRUN_SOURCE_DIR) + "/languages/deutsch.lng";
-#define ZEMRUN_CHECK_ID(id, text) EXPECT_NE(ReadProfileString(file, "0", std::to_string(id), ""), "") << id;
+#define ZEMRUN_CHECK_ID(id, text)                                                                  \
+    EXPECT_NE(ReadProfileString(file, "0", std::to_string(id), ""), "") << id;
     ZEMRUN_STRINGS(ZEMRUN_CHECK_ID)
 #undef ZEMRUN_CHECK_ID
     // The file is in the legacy page, Windows-1252; the text comes out in UTF-8.
-    EXPECT_EQ(LangString(file, 2), "\xC3\x9C" "berspringen");
+    EXPECT_EQ(LangString(file, 2), "\xC3\x9C"
+                                   "berspringen");
 }
 
 } // namespace

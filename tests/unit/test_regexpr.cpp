@@ -14,7 +14,7 @@ namespace {
 
 // Records the codes that the engine reports.
 class TRecordingRegExpr : public TvxRegExpr {
-public:
+  public:
     std::vector<int32_t> codes;
     void ReportError(int32_t code) override { codes.push_back(code); }
 };
@@ -31,7 +31,8 @@ void ExpectMatch(const MatchCase& c) {
     TvxRegExpr re;
     ApplyModifiers(re, c.modifiers);
     re.SetExpression(c.pattern);
-    SCOPED_TRACE(std::string("pattern ") + c.pattern + " on \"" + c.input + "\" with " + c.modifiers);
+    SCOPED_TRACE(std::string("pattern ") + c.pattern + " on \"" + c.input + "\" with " +
+                 c.modifiers);
     ASSERT_EQ(re.Exec(c.input), c.found);
     for (size_t n = 0; n < c.groups.size(); ++n) {
         if (c.groups[n] == "~")
@@ -67,7 +68,8 @@ TEST(RegExprMatch, LiteralsClassesAndEscapes) {
         {"[\\x41-\\x43]+", "", "ABCD", true, {"ABC"}},
         {"[\\D]", "", "aD", true, {"D"}}, // inside a class \D is the letter
     };
-    for (const auto& c : cases) ExpectMatch(c);
+    for (const auto& c : cases)
+        ExpectMatch(c);
 }
 
 TEST(RegExprMatch, CaseFoldingAndCyrillicRanges) {
@@ -85,7 +87,8 @@ TEST(RegExprMatch, CaseFoldingAndCyrillicRanges) {
         {"x[\xE0-\xDF]", "-u-r", "x\xE0", false, {}}, // a range that runs backwards
         {"\xE9+", "-u+i", "\xC9\xE9", true, {"\xC9\xE9"}},
     };
-    for (const auto& c : cases) ExpectMatch(c);
+    for (const auto& c : cases)
+        ExpectMatch(c);
 }
 
 // UTF-8 texts: characters of one to four bytes, Unicode's simple case folding, and the
@@ -107,7 +110,11 @@ TEST(RegExprMatch, Utf8CharactersClassesAndFolding) {
         {"(.)*x", "-s+u", "é東x", true, {"é東x", "東"}},
         {"é+?", "+u", "ééé", true, {"é"}},
         {"é{2}", "+u", "éé", true, {"éé"}},
-        {"^(.)(.*)\\.(\\w+)$", "-s+u", "東京 2026.txt", true, {"東京 2026.txt", "東", "京 2026", "txt"}},
+        {"^(.)(.*)\\.(\\w+)$",
+         "-s+u",
+         "東京 2026.txt",
+         true,
+         {"東京 2026.txt", "東", "京 2026", "txt"}},
         // The r modifier: а-я holds ё, А-я both alphabets with Ё and ё.
         {"[а-я]+", "+u", "Жёлтый", true, {"ёлтый"}},
         {"[а-я]+", "+u-r", "Жёлтый", true, {"лтый"}},
@@ -117,18 +124,19 @@ TEST(RegExprMatch, Utf8CharactersClassesAndFolding) {
         {"(?i)σ+", "+u", "ΣσςX", true, {"Σσς"}},
         {"(?i)[ж-ю]+", "+u", "ЖЮЯ", true, {"ЖЮ"}},
         {"(?i)łódź", "+u", "ŁÓDŹ", true, {"ŁÓDŹ"}},
-        {"(?i)k", "+u", "\u212A", true, {"\u212A"}},  // the Kelvin sign
+        {"(?i)k", "+u", "\u212A", true, {"\u212A"}}, // the Kelvin sign
         {"(?i)[^k]", "+u", "K\u212Ak", false, {}},
-        {"(?i)s+", "+u", "sſS", true, {"sſS"}},         // the long s
-        {"(?i)ß", "+u", "ẞ", true, {"ẞ"}},             // capital sharp s, one to one
-        {"(?i)ss", "+u", "ß", false, {}},               // full folding's "ss" is not simple folding
+        {"(?i)s+", "+u", "sſS", true, {"sſS"}}, // the long s
+        {"(?i)ß", "+u", "ẞ", true, {"ẞ"}},      // capital sharp s, one to one
+        {"(?i)ss", "+u", "ß", false, {}},       // full folding's "ss" is not simple folding
         {"(?i)(k)\\1", "+u", "k\u212A", true, {"k\u212A", "k"}},
         // Word letters, digits and blanks stay ASCII.
         {"\\w+", "+u", "émile", true, {"mile"}},
         {"\\bmile", "+u", "émile", true, {"mile"}},
         {"\\D\\S\\W", "+u", "1éжö", true, {"éжö"}},
     };
-    for (const auto& c : cases) ExpectMatch(c);
+    for (const auto& c : cases)
+        ExpectMatch(c);
 }
 
 // Where the process is not in UTF-8, texts are bytes of its ANSI code page.
@@ -137,7 +145,8 @@ TEST(RegExprMatch, BytesOfAnAnsiCodePage) {
         {"(.)", "-u", "\xE9mile", true, {"\xE9", "\xE9"}},
         {"(.)", "-u", "émile", true, {"\xC3", "\xC3"}}, // UTF-8 read as bytes: half a character
     };
-    for (const auto& c : cases) ExpectMatch(c);
+    for (const auto& c : cases)
+        ExpectMatch(c);
     // Which of the two a new object reads follows the process code page.
     setenv("ZEMRUN_CODEPAGE", "1252", 1);
     EXPECT_FALSE(TvxRegExpr().Utf8Mode());
@@ -163,7 +172,8 @@ TEST(RegExprMatch, GroupsAlternationAndBackReferences) {
         {"(a)*a+", "", "a1a", true, {"a", "~"}},
         {"(.)*\\.x", "-s", "ab.x", true, {"ab.x", "b"}},
     };
-    for (const auto& c : cases) ExpectMatch(c);
+    for (const auto& c : cases)
+        ExpectMatch(c);
 }
 
 TEST(RegExprMatch, GreedyNonGreedyAndLoops) {
@@ -190,7 +200,8 @@ TEST(RegExprMatch, GreedyNonGreedyAndLoops) {
         {"a??b", "", "ab", true, {"ab"}},
         {"(\\w+\\s?)*$", "-s", "one two three", true, {"one two three", "three"}},
     };
-    for (const auto& c : cases) ExpectMatch(c);
+    for (const auto& c : cases)
+        ExpectMatch(c);
 }
 
 // Former bugs of the loop rules, greedy and with every quantifier non-greedy (g off): a
@@ -211,7 +222,11 @@ TEST(RegExprMatch, LoopsGiveTheMatchOtherEnginesGive) {
         {"(a|ab)??x", "", "abx", true, {"abx", "ab"}},
         {"(a|ab)??x", "-g", "abx", true, {"abx", "ab"}},
         {eleven.c_str(), "", "aab", true, {"aab", "a", "a", "~"}},
-        {eleven.c_str(), "-g", "aab", true, {"aab", "~", "~", "~", "~", "~", "~", "~", "~", "~", "a", "a"}},
+        {eleven.c_str(),
+         "-g",
+         "aab",
+         true,
+         {"aab", "~", "~", "~", "~", "~", "~", "~", "~", "~", "a", "a"}},
         {"((a)+b){2}", "", "abab", true, {"abab", "ab", "a"}},
         {"((a)+b){2}", "-g", "abab", true, {"abab", "ab", "a"}},
         {"(ab)\\1*b", "", "ababab", false, {}},
@@ -225,7 +240,8 @@ TEST(RegExprMatch, LoopsGiveTheMatchOtherEnginesGive) {
         {"(a{0,1})*b", "-g", "bbc", true, {"b", "~"}},
         {"((d{0,})|\\2(\\w))+$", "", "A", false, {}},
     };
-    for (const auto& c : cases) ExpectMatch(c);
+    for (const auto& c : cases)
+        ExpectMatch(c);
 }
 
 TEST(RegExprMatch, AnchorsLinesAndWordEdges) {
@@ -255,7 +271,8 @@ TEST(RegExprMatch, AnchorsLinesAndWordEdges) {
         {"\\Aab\\Z", "+m", "ab", true, {"ab"}},
         {"^abc", "", "xabc", false, {}},
     };
-    for (const auto& c : cases) ExpectMatch(c);
+    for (const auto& c : cases)
+        ExpectMatch(c);
 }
 
 TEST(RegExprMatch, FreeSpacing) {
@@ -265,7 +282,8 @@ TEST(RegExprMatch, FreeSpacing) {
         {"[ ]x", "+x", " x", true, {" x"}}, // blanks are class members even here
         {"a b", "", "a b", true, {"a b"}},
     };
-    for (const auto& c : cases) ExpectMatch(c);
+    for (const auto& c : cases)
+        ExpectMatch(c);
 }
 
 struct CompileCase {
@@ -314,7 +332,9 @@ TEST(RegExprCompile, ReportsEveryErrorAndRecoversWhereItShould) {
         re.Exec("x");
         EXPECT_EQ(re.Compiled(), c.compiles) << c.pattern;
         // The sizing pass reports the same codes again on success: keep the first pass's.
-        std::vector<int32_t> firstPass(re.codes.begin(), re.codes.begin() + (c.compiles ? re.codes.size() / 2 : re.codes.size()));
+        std::vector<int32_t> firstPass(re.codes.begin(),
+                                       re.codes.begin() +
+                                           (c.compiles ? re.codes.size() / 2 : re.codes.size()));
         EXPECT_EQ(firstPass, c.codes) << c.pattern;
     }
 }
@@ -322,7 +342,8 @@ TEST(RegExprCompile, ReportsEveryErrorAndRecoversWhereItShould) {
 TEST(RegExprCompile, ManyOptionalPiecesCompileInLinearTime) {
     // Former bug: the start characters were collected once per path, 2^n for n optional pieces.
     std::string pattern;
-    for (int i = 0; i < 300; ++i) pattern += "x?a?\\b?";
+    for (int i = 0; i < 300; ++i)
+        pattern += "x?a?\\b?";
     TvxRegExpr re;
     re.SetExpression(pattern + "z");
     EXPECT_TRUE(re.Exec("aaz"));
@@ -340,11 +361,15 @@ void RunOnStack(size_t bytes, void (*function)(void*), void* argument) {
         void* argument;
     } call{function, argument};
     pthread_t thread;
-    ASSERT_EQ(pthread_create(&thread, &attributes, [](void* c) -> void* {
-        auto* call = static_cast<Call*>(c);
-        call->function(call->argument);
-        return nullptr;
-    }, &call), 0);
+    ASSERT_EQ(pthread_create(
+                  &thread, &attributes,
+                  [](void* c) -> void* {
+                      auto* call = static_cast<Call*>(c);
+                      call->function(call->argument);
+                      return nullptr;
+                  },
+                  &call),
+              0);
     pthread_join(thread, nullptr);
     pthread_attr_destroy(&attributes);
 }
@@ -352,20 +377,27 @@ void RunOnStack(size_t bytes, void (*function)(void*), void* argument) {
 TEST(RegExprCompile, PatternsAsLongAsACommandLineCompileOnASmallStack) {
     // Windows gives the main thread 1 MB; the compiler must not recurse per piece.
     std::string optional, groups;
-    while (optional.size() < 32000) optional += "a?";
-    for (int i = 0; i < 14; ++i) groups = "(" + groups + "a|b?)";
+    while (optional.size() < 32000)
+        optional += "a?";
+    for (int i = 0; i < 14; ++i)
+        groups = "(" + groups + "a|b?)";
     struct Case {
         std::string pattern;
         bool compiles;
-    } cases[] = {{optional + "z", true}, {groups, true}, {std::string(15, '(') + "a" + std::string(15, ')'), false}};
+    } cases[] = {{optional + "z", true},
+                 {groups, true},
+                 {std::string(15, '(') + "a" + std::string(15, ')'), false}};
     for (Case& c : cases) {
-        RunOnStack(256 * 1024, [](void* argument) {
-            Case& c = *static_cast<Case*>(argument);
-            TvxRegExpr re;
-            re.SetExpression(c.pattern);
-            re.Exec("aaz");
-            EXPECT_EQ(re.Compiled(), c.compiles) << c.pattern.substr(0, 40);
-        }, &c);
+        RunOnStack(
+            256 * 1024,
+            [](void* argument) {
+                Case& c = *static_cast<Case*>(argument);
+                TvxRegExpr re;
+                re.SetExpression(c.pattern);
+                re.Exec("aaz");
+                EXPECT_EQ(re.Compiled(), c.compiles) << c.pattern.substr(0, 40);
+            },
+            &c);
     }
 }
 
@@ -389,26 +421,32 @@ std::string Dump(const char* pattern, const char* modifiers = "") {
 
 TEST(RegExprProgram, LaysOutTheDocumentedNodes) {
     EXPECT_EQ(Dump("abc"), "216 | 1:Branch->15 | 6:Exact->15 'abc' | 15:End");
-    EXPECT_EQ(Dump("a|b"), "216 | 1:Branch->13 | 6:Exact->25 'a' | 13:Branch->25 | 18:Exact->25 'b' | 25:End");
-    EXPECT_EQ(Dump("(ab)*"),
-              "216 | 1:Branch->49 | 6:Branch->39 | 11:Open1->16 | 16:Branch->29 | 21:Exact->29 'ab' | "
-              "29:Close1->34 | 34:Back->6 | 39:Branch->44 | 44:Empty->49 | 49:End");
-    EXPECT_EQ(Dump("(ab)*", "-g"),
-              "216 | 1:Branch->51 | 6:LoopEntry->34 | 11:Open1->16 | 16:Branch->29 | 21:Exact->29 'ab' | "
-              "29:Close1->34 | 34:LoopShort->51 {0,2147483646} body 11 | 51:End");
+    EXPECT_EQ(Dump("a|b"),
+              "216 | 1:Branch->13 | 6:Exact->25 'a' | 13:Branch->25 | 18:Exact->25 'b' | 25:End");
+    EXPECT_EQ(
+        Dump("(ab)*"),
+        "216 | 1:Branch->49 | 6:Branch->39 | 11:Open1->16 | 16:Branch->29 | 21:Exact->29 'ab' | "
+        "29:Close1->34 | 34:Back->6 | 39:Branch->44 | 44:Empty->49 | 49:End");
+    EXPECT_EQ(
+        Dump("(ab)*", "-g"),
+        "216 | 1:Branch->51 | 6:LoopEntry->34 | 11:Open1->16 | 16:Branch->29 | 21:Exact->29 'ab' | "
+        "29:Close1->34 | 34:LoopShort->51 {0,2147483646} body 11 | 51:End");
     EXPECT_EQ(Dump("[0-9]"), "216 | 1:Branch->43 | 6:InSet->43 set(10) | 43:End");
     EXPECT_EQ(Dump("[ab]"), "216 | 1:Branch->14 | 6:InTriple->14 [abb] | 14:End");
     EXPECT_EQ(Dump("[a]", "+i"), "216 | 1:Branch->14 | 6:InTriple->14 [Aaa] | 14:End");
     EXPECT_EQ(Dump("[ab]", "+i"), "216 | 1:Branch->43 | 6:InSet->43 set(4) | 43:End");
     EXPECT_EQ(Dump("x{2,5}"), "216 | 1:Branch->26 | 6:Braces->26 {2,5} | 19:Exact 'x' | 26:End");
-    EXPECT_EQ(Dump("ab*"), "216 | 1:Branch->25 | 6:Exact->13 'a' | 13:Star->25 | 18:Exact 'b' | 25:End");
+    EXPECT_EQ(Dump("ab*"),
+              "216 | 1:Branch->25 | 6:Exact->13 'a' | 13:Star->25 | 18:Exact 'b' | 25:End");
     EXPECT_EQ(Dump("a+?"), "216 | 1:Branch->18 | 6:PlusShort->18 | 11:Exact 'a' | 18:End");
-    EXPECT_EQ(Dump("(a)+"),
-              "216 | 1:Branch->48 | 6:Open1->11 | 11:Branch->23 | 16:Exact->23 'a' | 23:Close1->28 | "
-              "28:Branch->38 | 33:Back->6 | 38:Branch->43 | 43:Empty->48 | 48:End");
-    EXPECT_EQ(Dump("(a)?"),
-              "216 | 1:Branch->43 | 6:Branch->33 | 11:Open1->16 | 16:Branch->28 | 21:Exact->28 'a' | "
-              "28:Close1->38 | 33:Branch->38 | 38:Empty->43 | 43:End");
+    EXPECT_EQ(
+        Dump("(a)+"),
+        "216 | 1:Branch->48 | 6:Open1->11 | 11:Branch->23 | 16:Exact->23 'a' | 23:Close1->28 | "
+        "28:Branch->38 | 33:Back->6 | 38:Branch->43 | 43:Empty->48 | 48:End");
+    EXPECT_EQ(
+        Dump("(a)?"),
+        "216 | 1:Branch->43 | 6:Branch->33 | 11:Open1->16 | 16:Branch->28 | 21:Exact->28 'a' | "
+        "28:Close1->38 | 33:Branch->38 | 38:Empty->43 | 43:End");
 }
 
 TEST(RegExprProgram, Utf8ProgramsKeepAsciiNodesAndStartOnWholeCharacters) {
@@ -561,8 +599,11 @@ TEST(RegExprSafety, LongLinesNeitherCrashNorChangeTheResult) {
 // Bytes that are no UTF-8 cannot come from a list, but the engine must still stay inside
 // the text with them.
 TEST(RegExprSafety, BytesThatAreNoUtf8StayInsideTheText) {
-    const std::string inputs[] = {"\xC3", "a\xE2\x82", "\x80\x80x", "\xF0\x9F\x8E", "\xED\xA0\x80z", "\xC3\xA9\xA9"};
-    const char* patterns[] = {".", "(.)*$", ".{2}", "[^a]+", "(?i)[\\xE9-\\x{436}]|k", "(.)\\1", "^(.*?)(.)$", "(?i)(.)\\1*"};
+    const std::string inputs[] = {"\xC3",         "a\xE2\x82",     "\x80\x80x",
+                                  "\xF0\x9F\x8E", "\xED\xA0\x80z", "\xC3\xA9\xA9"};
+    const char* patterns[] = {
+        ".",      "(.)*$",      ".{2}",       "[^a]+", "(?i)[\\xE9-\\x{436}]|k",
+        "(.)\\1", "^(.*?)(.)$", "(?i)(.)\\1*"};
     for (const char* pattern : patterns)
         for (const std::string& input : inputs) {
             TvxRegExpr re;
@@ -584,7 +625,8 @@ TEST(RegExprSafety, ASearchBeyondTheStackLimitEndsWithoutAMatch) {
     re.SetExpression("^(a|b)*c|(a)x");
     EXPECT_FALSE(re.Exec(line));
     EXPECT_TRUE(re.Abandoned());
-    for (int32_t n = 0; n < TvxRegExpr::GroupSlots; ++n) EXPECT_EQ(re.MatchPos(n), -1) << n;
+    for (int32_t n = 0; n < TvxRegExpr::GroupSlots; ++n)
+        EXPECT_EQ(re.MatchPos(n), -1) << n;
     re.SetStackLimit(64 << 20);
     EXPECT_TRUE(re.Exec(line));
     EXPECT_FALSE(re.Abandoned());

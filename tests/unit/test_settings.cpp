@@ -1,9 +1,9 @@
 #include "foundation/vxFileUtils.h"
 #include "foundation/vxIniFile.h"
+#include "foundation/vxShellUtils.h"
 #include "launcher/zemrunU.h"
 #include "recording_host.h"
 #include "settings/zemrunOptions.h"
-#include "foundation/vxShellUtils.h"
 #include "settings/zemrunProjects.h"
 
 #include <gtest/gtest.h>
@@ -23,7 +23,7 @@ namespace fs = std::filesystem;
 
 // A temporary folder with the two special folders of the settings pointed into it.
 class Settings : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         root_ = fs::temp_directory_path() / ("zemrun_settings_" + std::to_string(getpid()));
         fs::remove_all(root_);
@@ -44,7 +44,8 @@ protected:
     }
     std::string Read(const std::string& relative) const {
         std::ifstream file(Path(relative), std::ios::binary);
-        return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        return std::string((std::istreambuf_iterator<char>(file)),
+                           std::istreambuf_iterator<char>());
     }
     fs::path root_;
 };
@@ -60,8 +61,9 @@ std::string Dump(const TvxIniFile& ini) {
 }
 
 TEST_F(Settings, IniReadsCommentsSectionsAndKeysByItsRules) {
-    Write("a.ini", "ignored=before\r\n[Main]\r\nPath=D:\\My Files;old\r\n;comment\r\n[ A ]\r\nKey\r\n=x\r\n"
-                   "a = b\r\n[Main\r\nsecond=2\r\n[main] extra\r\nPATH=new\r\n[B]\r\n\x1a[C]\r\n");
+    Write("a.ini",
+          "ignored=before\r\n[Main]\r\nPath=D:\\My Files;old\r\n;comment\r\n[ A ]\r\nKey\r\n=x\r\n"
+          "a = b\r\n[Main\r\nsecond=2\r\n[main] extra\r\nPATH=new\r\n[B]\r\n\x1a[C]\r\n");
     TvxIniFile ini(Path("a.ini"));
     EXPECT_EQ(Dump(ini), "[Main]Path=new;second=2;[ A ]Key=;=x;a = b;[B]");
     EXPECT_FALSE(ini.IsModified());
@@ -88,7 +90,8 @@ TEST_F(Settings, IniReadsCommentsSectionsAndKeysByItsRules) {
 TEST_F(Settings, IniEscapingRoundTripsEveryCharacter) {
     // Every ASCII byte, and characters of two, three and four bytes in UTF-8.
     std::string every;
-    for (int c = 1; c < 128; ++c) every += char(c);
+    for (int c = 1; c < 128; ++c)
+        every += char(c);
     every += "caf\xC3\xA9 \xE6\x9D\xB1\xE4\xBA\xAC \xF0\x9F\x8E\xB5";
     {
         TvxIniFile ini(Path("esc.ini"));
@@ -129,7 +132,8 @@ TEST_F(Settings, IniReadsBooleansAndIntegers) {
         key->SetValue(text);
         EXPECT_TRUE(key->AsBoolean()) << text;
     }
-    const std::pair<const char*, int32_t> numbers[] = {{" 42", 42}, {"0x1F", 31}, {"7 days", 7}, {"-5", -5}, {"-5x", 5}};
+    const std::pair<const char*, int32_t> numbers[] = {
+        {" 42", 42}, {"0x1F", 31}, {"7 days", 7}, {"-5", -5}, {"-5x", 5}};
     for (const auto& [text, value] : numbers) {
         key->SetValue(text);
         EXPECT_EQ(key->AsInteger(), value) << text;
@@ -153,7 +157,8 @@ TEST_F(Settings, AFailedSaveLeavesThePreviousFileIntact) {
     // A save killed on the way left its temporary file: the next save removes it, but not
     // the one another instance is writing now.
     Write("keep.ini.4242.new~", "[K]\r\nhalf");
-    fs::last_write_time(Path("keep.ini.4242.new~"), fs::file_time_type::clock::now() - std::chrono::minutes(5));
+    fs::last_write_time(Path("keep.ini.4242.new~"),
+                        fs::file_time_type::clock::now() - std::chrono::minutes(5));
     Write("keep.ini.4343.new~", "[K]\r\nbeing written");
     ini.Save();
     EXPECT_EQ(Read("keep.ini"), "[K]\r\nold\r\nnew\r\n");
@@ -171,7 +176,8 @@ TEST_F(Settings, ProfileReaderFollowsTheSystemRules) {
 }
 
 TEST_F(Settings, OptionsMergeTheThreeFilesAndSaveOnlyTheUsersCopy) {
-    Write("program/options.ini", "[General]\r\nHistorymaxCount=5\r\n[ListHistory]\r\nD:\\a.txt\r\n");
+    Write("program/options.ini",
+          "[General]\r\nHistorymaxCount=5\r\n[ListHistory]\r\nD:\\a.txt\r\n");
     Write("local/Orvane/Zemrun/options.ini", "[general]\r\nhistorymaxcount=20\r\n");
     InitializeOptions(Path("program/zemrun.exe"));
     EXPECT_EQ(Options().HistoryMaxCount(), 20);
@@ -179,7 +185,8 @@ TEST_F(Settings, OptionsMergeTheThreeFilesAndSaveOnlyTheUsersCopy) {
     FinalizeOptions();
     EXPECT_EQ(Read("local/Orvane/Zemrun/options.ini"),
               "[General]\r\nHistorymaxCount=20\r\n[ListHistory]\r\nD:\\a.txt\r\n");
-    EXPECT_EQ(Read("program/options.ini"), "[General]\r\nHistorymaxCount=5\r\n[ListHistory]\r\nD:\\a.txt\r\n");
+    EXPECT_EQ(Read("program/options.ini"),
+              "[General]\r\nHistorymaxCount=5\r\n[ListHistory]\r\nD:\\a.txt\r\n");
 }
 
 TEST_F(Settings, OptionsFromTheProgramFolderAloneAreNotWritten) {
@@ -202,7 +209,8 @@ TEST_F(Settings, OptionsWithoutFilesWriteOnlyWhatUseCreated) {
 TEST_F(Settings, HistoriesKeepTheConfiguredNumberOfEntries) {
     InitializeOptions(Path("program/zemrun.exe"));
     TvxStringList twelve;
-    for (int i = 0; i < 12; ++i) twelve.Add("D:\\My Lists\\" + std::to_string(i) + ".txt");
+    for (int i = 0; i < 12; ++i)
+        twelve.Add("D:\\My Lists\\" + std::to_string(i) + ".txt");
     Options().SetHistory(hkList, &twelve);
     Options().SetHistory(hkList, nullptr); // nothing happens
     auto stored = Options().GetHistory(hkList);
@@ -215,7 +223,8 @@ TEST_F(Settings, HistoriesKeepTheConfiguredNumberOfEntries) {
     Options().SetHistory(hkBParam, &twelve);
     EXPECT_EQ(Options().GetHistory(hkBParam)->Count(), 0);
     FinalizeOptions();
-    EXPECT_NE(Read("local/Orvane/Zemrun/options.ini").find("\r\nD:\\My%20Lists\\0.txt\r\n"), std::string::npos);
+    EXPECT_NE(Read("local/Orvane/Zemrun/options.ini").find("\r\nD:\\My%20Lists\\0.txt\r\n"),
+              std::string::npos);
 }
 
 TEST_F(Settings, LanguageFilesResolveInTheirOrder) {
@@ -238,7 +247,8 @@ TEST_F(Settings, ProjectsStoreSubsetsAndLoadThemByNameWithoutCase) {
     settings.FirstPause = 250;
     settings.WaitOpen = false;
     Projects().SaveProject("Test", settings, (1 << 0) | (1 << 5) | (1 << 8));
-    EXPECT_EQ(Read("local/Orvane/Zemrun/projects.ini"), "[Test]\r\nList=D:\\l.txt\r\nWaitOpen=0\r\nFirstPause=250\r\n");
+    EXPECT_EQ(Read("local/Orvane/Zemrun/projects.ini"),
+              "[Test]\r\nList=D:\\l.txt\r\nWaitOpen=0\r\nFirstPause=250\r\n");
     EXPECT_EQ(Projects().Count(), 0); // until Refresh
     Projects().SaveProject("test", settings, 1 << 1);
     EXPECT_EQ(Read("local/Orvane/Zemrun/projects.ini"), "[Test]\r\nExe=E:\\conv.exe\r\n");
@@ -277,9 +287,9 @@ TEST_F(Settings, EveryProjectFieldIsStoredAndLoadedAloneByItsBox) {
         if (field.flag) expected.*field.flag = changed.*field.flag;
         if (field.number) expected.*field.number = changed.*field.number;
         for (const TProjectField& other : ProjectFields) {
-            const bool same = other.text     ? loaded.*other.text == expected.*other.text
-                              : other.flag   ? loaded.*other.flag == expected.*other.flag
-                                             : loaded.*other.number == expected.*other.number;
+            const bool same = other.text   ? loaded.*other.text == expected.*other.text
+                              : other.flag ? loaded.*other.flag == expected.*other.flag
+                                           : loaded.*other.number == expected.*other.number;
             EXPECT_TRUE(same) << "stored " << field.key << ", compared " << other.key;
         }
     }
@@ -287,7 +297,8 @@ TEST_F(Settings, EveryProjectFieldIsStoredAndLoadedAloneByItsBox) {
 
 TEST_F(Settings, ProjectValuesDecodeByTheirEncodings) {
     Write("local/Orvane/Zemrun/projects.ini",
-          "[Convert%20pictures]\r\nwaitclose=0\r\nWaitOpen\r\nGUI=7\r\nWindow=$2\r\nEPARAM=-z\r\nJobs=$8\r\n"
+          "[Convert%20pictures]\r\nwaitclose=0\r\nWaitOpen\r\nGUI=7\r\nWindow=$2\r\nEPARAM=-"
+          "z\r\nJobs=$8\r\n"
           "JobLog=D:\\run%20log.tsv\r\nResume=1\r\n");
     TOptions s;
     SetDefaultOptions(s);
@@ -312,16 +323,20 @@ TEST_F(Settings, TwoInstancesLoseNothingOfEachOther) {
     TvxStringList exe;
     exe.Add("E:\\t.exe");
     Options().SetHistory(hkExe, &exe);
-    Write("local/Orvane/Zemrun/options.ini", "[General]\r\nLanguage=deutsch.lng\r\n[ListHistory]\r\nD:\\o.txt\r\n");
+    Write("local/Orvane/Zemrun/options.ini",
+          "[General]\r\nLanguage=deutsch.lng\r\n[ListHistory]\r\nD:\\o.txt\r\n");
     FinalizeOptions();
     EXPECT_EQ(Read("local/Orvane/Zemrun/options.ini"),
-              "[General]\r\nLanguage=deutsch.lng\r\n[ListHistory]\r\nD:\\o.txt\r\n[ExeHistory]\r\nE:\\t.exe\r\n");
+              "[General]\r\nLanguage=deutsch.lng\r\n[ListHistory]\r\nD:\\o.txt\r\n[ExeHistory]"
+              "\r\nE:\\t.exe\r\n");
     // A language set here wins over the one on disk.
     InitializeOptions(Path("program/zemrun.exe"));
     Options().SetLanguage("english");
-    Write("local/Orvane/Zemrun/options.ini", "[General]\r\nLanguage=deutsch.lng\r\nHistorymaxCount=3\r\n");
+    Write("local/Orvane/Zemrun/options.ini",
+          "[General]\r\nLanguage=deutsch.lng\r\nHistorymaxCount=3\r\n");
     FinalizeOptions();
-    EXPECT_EQ(Read("local/Orvane/Zemrun/options.ini"), "[General]\r\nLanguage=english\r\nHistorymaxCount=3\r\n");
+    EXPECT_EQ(Read("local/Orvane/Zemrun/options.ini"),
+              "[General]\r\nLanguage=english\r\nHistorymaxCount=3\r\n");
 
     // Neither instance has read the other's project; both are kept.
     TOptions settings;
@@ -336,7 +351,8 @@ TEST_F(Settings, TwoInstancesLoseNothingOfEachOther) {
     EXPECT_EQ(reader.Items(1)->Name(), "Two");
     EXPECT_EQ(Read("local/Orvane/Zemrun/projects.ini"),
               "[One]\r\nList\r\nExe\r\nBParam\r\nEparam\r\nRegExp\r\nWaitOpen=1\r\nWaitClose=0\r\n"
-              "ShellExecute=0\r\nFirstPause=1000\r\nGUI=1\r\nWindow=1\r\nPriority=0\r\nJobs=1\r\nJobLog\r\nResume=0\r\nEncoding\r\n[Two]\r\nGUI=1\r\n");
+              "ShellExecute=0\r\nFirstPause=1000\r\nGUI=1\r\nWindow=1\r\nPriority=0\r\nJobs="
+              "1\r\nJobLog\r\nResume=0\r\nEncoding\r\n[Two]\r\nGUI=1\r\n");
 }
 
 TEST_F(Settings, ProjectSwitchLoadsAtItsPosition) {

@@ -16,12 +16,13 @@ TEST(ReadInteger, ReadsSignsPrefixesAndStopsEarlyWithoutTheSign) {
         int32_t value;
     };
     const Case cases[] = {
-        {"250ms", 250}, {"abc", 0},   {"$10", 16},     {"-5", -5},    {"-5x", 5},
-        {" 42", 42},    {"0x1F", 31}, {"7 days", 7},   {"", 0},       {"+12", 12},
-        {"x1f", 31},    {"X1F", 31},  {"0X10", 16},    {"-", 0},      {"$", 0},
+        {"250ms", 250}, {"abc", 0},   {"$10", 16},       {"-5", -5},   {"-5x", 5},
+        {" 42", 42},    {"0x1F", 31}, {"7 days", 7},     {"", 0},      {"+12", 12},
+        {"x1f", 31},    {"X1F", 31},  {"0X10", 16},      {"-", 0},     {"$", 0},
         {"-0x10", 0},   {"12ab", 12}, {"$FFFFFFFF", -1}, {"  -7", -7}, {"\t5", 0},
     };
-    for (const Case& c : cases) EXPECT_EQ(ReadInteger(c.text), c.value) << '"' << c.text << '"';
+    for (const Case& c : cases)
+        EXPECT_EQ(ReadInteger(c.text), c.value) << '"' << c.text << '"';
 }
 
 TEST(Trim, RemovesControlCharactersAndBlanksAtBothEnds) {
@@ -33,7 +34,8 @@ TEST(Trim, RemovesControlCharactersAndBlanksAtBothEnds) {
 TEST(AnsiCase, FoldsLettersOfTheProcessCodePage) {
     EXPECT_EQ(AnsiUpperCase("abc\xC3\xA9 \xD1\x84\xD0\xBE\xD1\x82\xD0\xBE \xC5\x93 \xE6\x9D\xB1"),
               "ABC\xC3\x89 \xD0\xA4\xD0\x9E\xD0\xA2\xD0\x9E \xC5\x92 \xE6\x9D\xB1"); // é фото œ 東
-    EXPECT_TRUE(SameTextAnsi("\xD0\xA4\xD0\x9E\xD0\xA2\xD0\x9E", "\xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE")); // ФОТО, Фото
+    EXPECT_TRUE(SameTextAnsi("\xD0\xA4\xD0\x9E\xD0\xA2\xD0\x9E",
+                             "\xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE")); // ФОТО, Фото
     setenv("ZEMRUN_CODEPAGE", "1252", 1);
     EXPECT_EQ(AnsiUpperCase("abc\xE9\xFF\x9A"), "ABC\xC9\x9F\x8A");
     unsetenv("ZEMRUN_CODEPAGE");
@@ -41,20 +43,27 @@ TEST(AnsiCase, FoldsLettersOfTheProcessCodePage) {
     EXPECT_FALSE(SameTextAnsi("Convert ", "Convert"));
     EXPECT_TRUE(SameTextAnsi("C:\\Tools\\Conv.EXE", "c:\\tools\\conv.exe"));
     EXPECT_FALSE(SameTextAnsi("a[", "A{")); // only letters fold
-    EXPECT_TRUE(SameTextAnsi("caf\xC3\xA9.exe", "CAF\xC3\x89.EXE")); // beyond ASCII, by the code page
-    EXPECT_EQ(AnsiUpperChar(0xDF), 0xDF); // sharp s has no single upper case
-    EXPECT_EQ(AnsiLowerChar(0xD7), 0xD7); // the multiplication sign is no letter
+    EXPECT_TRUE(
+        SameTextAnsi("caf\xC3\xA9.exe", "CAF\xC3\x89.EXE")); // beyond ASCII, by the code page
+    EXPECT_EQ(AnsiUpperChar(0xDF), 0xDF);                    // sharp s has no single upper case
+    EXPECT_EQ(AnsiLowerChar(0xD7), 0xD7);                    // the multiplication sign is no letter
 }
 
 TEST(Paths, SafeFileNamesReplaceWhatNoFileNameHolds) {
     const std::pair<const char*, const char*> cases[] = {
-        {"Convert pictures", "Convert pictures"}, {"a/b\\c:d*e?f\"g<h>i|j", "a_b_c_d_e_f_g_h_i_j"},
-        {"ends. . ", "ends____"},                 {"CON", "CON_"},
-        {"nul.txt", "nul_.txt"},                  {"com7", "com7_"},
-        {"COM0", "COM0"},                         {"CONSOLE", "CONSOLE"},
-        {"tab\there", "tab_here"},                {"\xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE", "\xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE"},
+        {"Convert pictures", "Convert pictures"},
+        {"a/b\\c:d*e?f\"g<h>i|j", "a_b_c_d_e_f_g_h_i_j"},
+        {"ends. . ", "ends____"},
+        {"CON", "CON_"},
+        {"nul.txt", "nul_.txt"},
+        {"com7", "com7_"},
+        {"COM0", "COM0"},
+        {"CONSOLE", "CONSOLE"},
+        {"tab\there", "tab_here"},
+        {"\xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE", "\xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE"},
     };
-    for (const auto& [name, file] : cases) EXPECT_EQ(SafeFileName(name), file) << name;
+    for (const auto& [name, file] : cases)
+        EXPECT_EQ(SafeFileName(name), file) << name;
 }
 
 TEST(Paths, SplitNameFolderAndExtension) {
@@ -126,16 +135,20 @@ TEST(CreateProcessCommand, QuotesAProgramWithBlanksSoThatWindowsFindsTheWholePat
         const char* command;
     };
     const Case cases[] = {
-        {"C:\\Program Files\\App\\app.exe", "-q  a.jpg", "\"C:\\Program Files\\App\\app.exe\" -q  a.jpg"},
+        {"C:\\Program Files\\App\\app.exe", "-q  a.jpg",
+         "\"C:\\Program Files\\App\\app.exe\" -q  a.jpg"},
         {"C:\\Tools\\app.exe", "-q  a.jpg", "C:\\Tools\\app.exe -q  a.jpg"},
         {"\"C:\\Program Files\\app.exe\"", "x", "\"C:\\Program Files\\app.exe\" x"},
-        {"%ZEMRUN_T_PF%\\app.exe", "x", "\"C:\\Program Files\\app.exe\" x"}, // blanks after expansion
+        {"%ZEMRUN_T_PF%\\app.exe", "x",
+         "\"C:\\Program Files\\app.exe\" x"}, // blanks after expansion
         {"C:\\Tab\tbed\\a.exe", "", "\"C:\\Tab\tbed\\a.exe\""},
         {"  C:\\a b\\x.exe ", " y ", "\"C:\\a b\\x.exe\"  y"},
-        {"", "\"C:\\My Tools\\x.exe\" -v", "\"C:\\My Tools\\x.exe\" -v"}, // the item is its own command
+        {"", "\"C:\\My Tools\\x.exe\" -v",
+         "\"C:\\My Tools\\x.exe\" -v"}, // the item is its own command
         {"", "", ""},
     };
-    for (const Case& c : cases) EXPECT_EQ(CreateProcessCommand(c.program, c.parameters), c.command) << c.program;
+    for (const Case& c : cases)
+        EXPECT_EQ(CreateProcessCommand(c.program, c.parameters), c.command) << c.program;
     unsetenv("ZEMRUN_T_PF");
 }
 
@@ -151,7 +164,8 @@ TEST(SplitQuoted, SplitsOutsideQuotesOnly) {
     auto split = [&](const char* text) {
         SplitQuoted(text, ' ', pieces);
         std::vector<std::string> out;
-        for (int32_t i = 0; i < pieces.Count(); ++i) out.push_back(pieces.Strings(i));
+        for (int32_t i = 0; i < pieces.Count(); ++i)
+            out.push_back(pieces.Strings(i));
         return out;
     };
     using V = std::vector<std::string>;

@@ -1,5 +1,4 @@
 // The main dialog (/I) and the save-as-project dialog, driven through their windows.
-#include "zemrunVersion.h"
 #include "foundation/vxFileUtils.h"
 #include "foundation/vxIniFile.h"
 #include "foundation/vxShellUtils.h"
@@ -10,6 +9,7 @@
 #include "ui/DlgInteractiveU.h"
 #include "uidriver.h"
 #include "wintest_support.h"
+#include "zemrunVersion.h"
 
 #include <gtest/gtest.h>
 
@@ -23,17 +23,23 @@ namespace {
 
 using namespace uidriver;
 
-std::string AnsiUpper(const std::string& text) { return AnsiUpperCase(text); }
-std::string TvxEscape(const std::string& text) { return TvxIniFile::Escape(text); }
+std::string AnsiUpper(const std::string& text) {
+    return AnsiUpperCase(text);
+}
+std::string TvxEscape(const std::string& text) {
+    return TvxIniFile::Escape(text);
+}
 
 class Dialogs : public ::testing::Test {
-protected:
+  protected:
     Dialogs() : log_("ZPROBE_LOG", temp_.File("probe.log")) { WriteBytes(list_, "a\r\n"); }
 
     // Starts zemrun with the switches and waits for its main dialog's first translation.
     HWND Open(TZemrunProcess& zemrun) {
         HWND dialog = WaitForWindowTitled(zemrun.Id(), "Zemrun " ZEMRUN_VERSION_TEXT, 20000);
-        if (dialog) WaitUntil([&] { return ItemText(dialog, 2) != "%1%" && EntryCount(dialog, 1019) == 4; }, 10000);
+        if (dialog)
+            WaitUntil([&] { return ItemText(dialog, 2) != "%1%" && EntryCount(dialog, 1019) == 4; },
+                      10000);
         return dialog;
     }
     static void WriteUserFile(const std::string& name, const std::string& bytes) {
@@ -65,9 +71,11 @@ protected:
 // by a zero and the list by another; the point in the dialog's client area.
 HGLOBAL MakeDrop(const std::vector<std::string>& files, POINT point) {
     std::u16string names;
-    for (const std::string& file : files) names += ToUtf16(file, codepage::Utf8) + u'\0';
+    for (const std::string& file : files)
+        names += ToUtf16(file, codepage::Utf8) + u'\0';
     names += u'\0';
-    HGLOBAL memory = GlobalAlloc(GHND | GMEM_SHARE, sizeof(DROPFILES) + names.size() * sizeof(char16_t));
+    HGLOBAL memory =
+        GlobalAlloc(GHND | GMEM_SHARE, sizeof(DROPFILES) + names.size() * sizeof(char16_t));
     auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
     header->pFiles = sizeof(DROPFILES);
     header->pt = point;
@@ -155,7 +163,9 @@ TEST_F(Dialogs, BrowsingForTheListPostsItsChange) {
     ASSERT_TRUE(WaitUntil(
         [&] {
             for (HWND window : TopWindowsOf(zemrun.Id()))
-                if (window != dialog && IsWindowVisible(window) && GetWindow(window, GW_OWNER) == dialog) open = window;
+                if (window != dialog && IsWindowVisible(window) &&
+                    GetWindow(window, GW_OWNER) == dialog)
+                    open = window;
             return open != nullptr;
         },
         20000));
@@ -186,8 +196,10 @@ TEST_F(Dialogs, EscapeAndTheCloseBoxStartNothing) {
 TEST_F(Dialogs, OkRunsWithTheSettingsAndUpdatesTheHistories) {
     const std::string upper = AnsiUpper(list_);
     // Entries in other alphabets come back from the list as they went in.
-    WriteUserFile("options.ini", "[ListHistory]\r\nD:\\\xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE\\first.txt\r\nD:\\\xE6\x9D\xB1\xE4\xBA\xAC.txt\r\n" +
-                                     TvxEscape(upper) + "\r\n[ExeHistory]\r\n" + TvxEscape(probe_) + "\r\n");
+    WriteUserFile("options.ini", "[ListHistory]\r\nD:\\\xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE\\first."
+                                 "txt\r\nD:\\\xE6\x9D\xB1\xE4\xBA\xAC.txt\r\n" +
+                                     TvxEscape(upper) + "\r\n[ExeHistory]\r\n" + TvxEscape(probe_) +
+                                     "\r\n");
     TZemrunProcess zemrun("/I /L:" + list_ + " /X:" + probe_ + " /W /G:7 /M:0 /O:9");
     HWND dialog = Open(zemrun);
     ASSERT_NE(dialog, nullptr);
@@ -200,10 +212,13 @@ TEST_F(Dialogs, OkRunsWithTheSettingsAndUpdatesTheHistories) {
     ASSERT_TRUE(WaitUntil([&] { return OkEnabled(dialog); }, 5000));
     ClickItem(dialog, 1);
     ExpectEnd(zemrun);
-    ASSERT_TRUE(WaitUntil([&] { return ReadProbeLog(temp_.File("probe.log")).size() == 1; }, 10000));
+    ASSERT_TRUE(
+        WaitUntil([&] { return ReadProbeLog(temp_.File("probe.log")).size() == 1; }, 10000));
     EXPECT_EQ(ReadProbeLog(temp_.File("probe.log"))[0].commandLine, probe_ + " a");
     const std::string options = ReadBytes(TSettingsBackup::UserFile("options.ini"));
-    EXPECT_NE(options.find("[ListHistory]\r\n" + TvxEscape(upper) + "\r\nD:\\\xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE\\first.txt\r\nD:\\\xE6\x9D\xB1\xE4\xBA\xAC.txt\r\n"),
+    EXPECT_NE(options.find("[ListHistory]\r\n" + TvxEscape(upper) +
+                           "\r\nD:\\\xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE\\first.txt\r\nD:"
+                           "\\\xE6\x9D\xB1\xE4\xBA\xAC.txt\r\n"),
               std::string::npos)
         << options;
     EXPECT_NE(options.find("[ExeHistory]\r\n" + TvxEscape(probe_) + "\r\n[BParamHistory]\r\n\r\n"),
@@ -225,7 +240,8 @@ TEST_F(Dialogs, ChoosingALanguageTranslatesAndIsKeptWhenCancelled) {
     EXPECT_EQ(Selection(dialog, 1012), 3);
     ClickItem(dialog, 2);
     ExpectEnd(zemrun);
-    EXPECT_NE(ReadBytes(TSettingsBackup::UserFile("options.ini")).find("Language=deutsch.lng"), std::string::npos);
+    EXPECT_NE(ReadBytes(TSettingsBackup::UserFile("options.ini")).find("Language=deutsch.lng"),
+              std::string::npos);
 }
 
 TEST_F(Dialogs, AFullLanguagePathIsKeptWhenTheDialogOpens) {
@@ -241,7 +257,8 @@ TEST_F(Dialogs, AFullLanguagePathIsKeptWhenTheDialogOpens) {
     EXPECT_EQ(ItemText(dialog, 2), "Abbrechen");
     ClickItem(dialog, 2);
     ExpectEnd(zemrun);
-    EXPECT_NE(ReadBytes(TSettingsBackup::UserFile("options.ini")).find(stored + "\r\n"), std::string::npos);
+    EXPECT_NE(ReadBytes(TSettingsBackup::UserFile("options.ini")).find(stored + "\r\n"),
+              std::string::npos);
 }
 
 TEST_F(Dialogs, AnUnknownListEncodingIsSaidAndTheDialogStays) {
@@ -281,11 +298,15 @@ TEST_F(Dialogs, FilesDroppedOnTheDialogBecomeTheListOrTheItems) {
     HWND dialog = WaitForWindowTitled(GetCurrentProcessId(), "Zemrun " ZEMRUN_VERSION_TEXT, 20000);
     ASSERT_NE(dialog, nullptr);
     // One file on the list field is the list.
-    PostMessageW(dialog, WM_DROPFILES, WPARAM(MakeDrop({list_}, CenterIn(dialog, Item(dialog, 1013)))), 0);
-    EXPECT_TRUE(WaitUntil([&] { return ItemText(dialog, 1013) == list_ && OkEnabled(dialog); }, 5000));
+    PostMessageW(dialog, WM_DROPFILES,
+                 WPARAM(MakeDrop({list_}, CenterIn(dialog, Item(dialog, 1013)))), 0);
+    EXPECT_TRUE(
+        WaitUntil([&] { return ItemText(dialog, 1013) == list_ && OkEnabled(dialog); }, 5000));
     // Several files, or any dropped elsewhere, are the items; the field tells how many.
-    PostMessageW(dialog, WM_DROPFILES, WPARAM(MakeDrop({first, second}, CenterIn(dialog, Item(dialog, 1015)))), 0);
-    EXPECT_TRUE(WaitUntil([&] { return ItemText(dialog, 1013) == "Dropped items: 2" && OkEnabled(dialog); }, 5000));
+    PostMessageW(dialog, WM_DROPFILES,
+                 WPARAM(MakeDrop({first, second}, CenterIn(dialog, Item(dialog, 1015)))), 0);
+    EXPECT_TRUE(WaitUntil(
+        [&] { return ItemText(dialog, 1013) == "Dropped items: 2" && OkEnabled(dialog); }, 5000));
     ClickItem(dialog, 1029);
     HWND preview = WaitForWindowTitled(GetCurrentProcessId(), "Commands to run", 10000);
     ASSERT_NE(preview, nullptr);
@@ -336,7 +357,8 @@ TEST_F(Dialogs, SavingAProjectPutsItInTheSendToMenuAndTakesItOut) {
     const std::string file = temp_.File("a b.txt");
     EXPECT_EQ(RunZemrun(written.arguments + " \"" + file + "\" \"D:\\\"").exitCode, 0u);
     EXPECT_EQ(ProbeCommands(temp_.File("probe.log")),
-              (std::vector<std::string>{probe_ + " \"from the list\"", probe_ + " \"" + file + "\"", probe_ + " D:\\"}));
+              (std::vector<std::string>{probe_ + " \"from the list\"", probe_ + " \"" + file + "\"",
+                                        probe_ + " D:\\"}));
 
     // The box shows the entry; cleared, the entry goes.
     save = OpenSaveDialog(zemrun, dialog, name);
@@ -366,11 +388,14 @@ TEST_F(Dialogs, SaveAsProjectStoresTheChosenKeys) {
     ASSERT_TRUE(WaitUntil([&] { return Checked(save, 1013); }, 2000));
     ClickItem(save, 1);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(save); }, 10000)); // its modal loop has ended
-    ASSERT_TRUE(WaitUntil([&] { return EntryCount(dialog, 1020) == 1; }, 10000)); // the list is refilled
+    ASSERT_TRUE(
+        WaitUntil([&] { return EntryCount(dialog, 1020) == 1; }, 10000)); // the list is refilled
     EXPECT_EQ(ReadBytes(TSettingsBackup::UserFile("projects.ini")),
               "[Test]\r\nList=" + TvxEscape(list_) +
-                  "\r\nExe\r\nBParam\r\nEparam\r\nRegExp\r\nWaitOpen=1\r\nWaitClose=0\r\nShellExecute=0\r\n"
-                  "FirstPause=100000\r\nGUI=1\r\nWindow=1\r\nPriority=0\r\nJobs=1\r\nJobLog\r\nResume=0\r\nEncoding=OEM\r\n");
+                  "\r\nExe\r\nBParam\r\nEparam\r\nRegExp\r\nWaitOpen=1\r\nWaitClose="
+                  "0\r\nShellExecute=0\r\n"
+                  "FirstPause=100000\r\nGUI=1\r\nWindow=1\r\nPriority=0\r\nJobs="
+                  "1\r\nJobLog\r\nResume=0\r\nEncoding=OEM\r\n");
 
     // The same name in other letters, with one box: the first name stays, one key is left.
     save = OpenSaveDialog(zemrun, dialog, "TEST");
@@ -379,8 +404,10 @@ TEST_F(Dialogs, SaveAsProjectStoresTheChosenKeys) {
     ASSERT_TRUE(WaitUntil([&] { return Checked(save, 1008); }, 2000));
     ClickItem(save, 1);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(save); }, 10000)); // its modal loop has ended
-    ASSERT_TRUE(WaitUntil([&] { return ReadBytes(TSettingsBackup::UserFile("projects.ini")).size() < 60; }, 10000));
-    EXPECT_EQ(ReadBytes(TSettingsBackup::UserFile("projects.ini")), "[Test]\r\nFirstPause=100000\r\n");
+    ASSERT_TRUE(WaitUntil(
+        [&] { return ReadBytes(TSettingsBackup::UserFile("projects.ini")).size() < 60; }, 10000));
+    EXPECT_EQ(ReadBytes(TSettingsBackup::UserFile("projects.ini")),
+              "[Test]\r\nFirstPause=100000\r\n");
 
     // The boxes of the execution type and the GUI mode store their own keys.
     save = OpenSaveDialog(zemrun, dialog, "test");
@@ -390,15 +417,22 @@ TEST_F(Dialogs, SaveAsProjectStoresTheChosenKeys) {
     ASSERT_TRUE(WaitUntil([&] { return Checked(save, 1010) && Checked(save, 1011); }, 2000));
     ClickItem(save, 1);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(save); }, 10000)); // its modal loop has ended
-    ASSERT_TRUE(WaitUntil([&] { return ReadBytes(TSettingsBackup::UserFile("projects.ini")).find("GUI") != std::string::npos; }, 10000));
-    EXPECT_EQ(ReadBytes(TSettingsBackup::UserFile("projects.ini")), "[Test]\r\nShellExecute=0\r\nGUI=1\r\n");
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return ReadBytes(TSettingsBackup::UserFile("projects.ini")).find("GUI") !=
+                   std::string::npos;
+        },
+        10000));
+    EXPECT_EQ(ReadBytes(TSettingsBackup::UserFile("projects.ini")),
+              "[Test]\r\nShellExecute=0\r\nGUI=1\r\n");
 
     // Cancel stores nothing.
     save = OpenSaveDialog(zemrun, dialog, "Other");
     ASSERT_NE(save, nullptr);
     ClickItem(save, 2);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(save); }, 5000));
-    EXPECT_EQ(ReadBytes(TSettingsBackup::UserFile("projects.ini")), "[Test]\r\nShellExecute=0\r\nGUI=1\r\n");
+    EXPECT_EQ(ReadBytes(TSettingsBackup::UserFile("projects.ini")),
+              "[Test]\r\nShellExecute=0\r\nGUI=1\r\n");
     ClickItem(dialog, 2);
     ExpectEnd(zemrun);
 }
@@ -422,7 +456,8 @@ TEST_F(Dialogs, JobsJobLogResumeAndPreviewAreInTheMainDialog) {
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(preview); }, 5000));
     ClickItem(dialog, 1);
     ExpectEnd(zemrun);
-    EXPECT_TRUE(WaitUntil([&] { return ProbeCommands(temp_.File("probe.log")).size() == 2; }, 10000));
+    EXPECT_TRUE(
+        WaitUntil([&] { return ProbeCommands(temp_.File("probe.log")).size() == 2; }, 10000));
     EXPECT_EQ(ReadBytes(log).rfind("Item\tStart", 0), 0u);
 }
 

@@ -1,11 +1,11 @@
 // zemrun.exe started for real with switches and list files against zprobe.exe.
-#include "zemrunVersion.h"
 #include "foundation/vxFileUtils.h"
 #include "foundation/vxIniFile.h"
 #include "foundation/vxTextCodec.h"
 #include "launcher/zemrunU_win32.h"
 #include "uidriver.h"
 #include "wintest_support.h"
+#include "zemrunVersion.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +23,7 @@ namespace {
 using V = std::vector<std::string>;
 
 class EndToEnd : public ::testing::Test {
-protected:
+  protected:
     EndToEnd() : log_("ZPROBE_LOG", temp_.File("probe.log")) {}
 
     std::string WriteList(const std::string& bytes, const std::string& name = "list.txt") {
@@ -60,12 +60,16 @@ void ExpectUsageBoxAndConfirm(TZemrunProcess& zemrun) {
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(uidriver::Text(box), "Zemrun  Ver." ZEMRUN_VERSION_TEXT);
     EXPECT_EQ(uidriver::ItemText(box, 0xFFFF),
-              "Usage: zemrun.exe <filename> or \nzemrun.exe /L:<listfile> [/X:<execute program>] [/B:<before "
-              "param>] [/E:<end param>] [/W] [/S] [/P] [/R:<RegExp>] [/G:<gui mode>] [/I] [/F:<pause>] [/M:<window "
-              "mode>] [/O:<priority>] [/J:<project>] [/N:<jobs>] [/K:<job log>] [/Z] [/D[:<preview file>]] [/C:<list encoding>] [/A <item>...]\nSee "
+              "Usage: zemrun.exe <filename> or \nzemrun.exe /L:<listfile> [/X:<execute program>] "
+              "[/B:<before "
+              "param>] [/E:<end param>] [/W] [/S] [/P] [/R:<RegExp>] [/G:<gui mode>] [/I] "
+              "[/F:<pause>] [/M:<window "
+              "mode>] [/O:<priority>] [/J:<project>] [/N:<jobs>] [/K:<job log>] [/Z] [/D[:<preview "
+              "file>]] [/C:<list encoding>] [/A <item>...]\nSee "
               "readme.txt for more information");
     // Icon handles belong to their process, so only the icon's presence can be seen here.
-    const HICON shown = reinterpret_cast<HICON>(SendMessageA(uidriver::Item(box, 0x440), STM_GETICON, 0, 0));
+    const HICON shown =
+        reinterpret_cast<HICON>(SendMessageA(uidriver::Item(box, 0x440), STM_GETICON, 0, 0));
     EXPECT_NE(shown, nullptr);
     HWND ok = nullptr;
     for (HWND child : uidriver::Children(box))
@@ -87,7 +91,8 @@ TEST_F(EndToEnd, StartedByBareNameTheProgramReadsNoFilesOfTheCurrentFolder) {
     // The current folder's options name a German language file; zemrun's own folder has
     // no options, so the usage message stays English.
     WriteBytes(temp_.File("x.lng"), ReadBytes(BuildFolder() + "\\deutsch.lng"));
-    WriteBytes(temp_.File("options.ini"), "[General]\r\nLanguage=" + TvxIniFile::Escape(temp_.File("x.lng")) + "\r\n");
+    WriteBytes(temp_.File("options.ini"),
+               "[General]\r\nLanguage=" + TvxIniFile::Escape(temp_.File("x.lng")) + "\r\n");
     TZemrunProcess zemrun("", temp_.Path());
     ExpectUsageBoxAndConfirm(zemrun);
 }
@@ -111,9 +116,10 @@ TEST_F(EndToEnd, ALoneArgumentIsOpenedThroughTheShell) {
 TEST_F(EndToEnd, CommandLinesAreByteExact) {
     RunOver("plain\r\nwith blank.txt\r\n\r\n\"quoted item\"\r\nlast\x1aignored\r\n",
             "/X:" + probe_ + " /B:-a /E:\"-z z\" /W /P");
-    EXPECT_EQ(AwaitCommands(5), (V{probe_ + " -a  plain \"-z z\"", probe_ + " -a  \"with blank.txt\" \"-z z\"",
-                             probe_ + " -a   \"-z z\"", probe_ + " -a  \"quoted item\" \"-z z\"",
-                             probe_ + " -a  last \"-z z\""}));
+    EXPECT_EQ(AwaitCommands(5),
+              (V{probe_ + " -a  plain \"-z z\"", probe_ + " -a  \"with blank.txt\" \"-z z\"",
+                 probe_ + " -a   \"-z z\"", probe_ + " -a  \"quoted item\" \"-z z\"",
+                 probe_ + " -a  last \"-z z\""}));
 }
 
 // Every example of readme.txt, with zprobe standing in for the programs it names.
@@ -126,7 +132,8 @@ TEST_F(EndToEnd, TheReadmeExamplesDoWhatTheReadmeSays) {
     TRegisteredExtension registered(".zdoc", "\"" + probe_ + "\" /open \"%1\"");
     CreateFolderPath(TSettingsBackup::UserFile("projects.ini"));
     WriteBytes(TSettingsBackup::UserFile("projects.ini"),
-               "[Convert%20pictures]\r\nExe=" + TvxIniFile::Escape(probe_) + "\r\nBParam=-q\r\nWaitClose=1\r\n");
+               "[Convert%20pictures]\r\nExe=" + TvxIniFile::Escape(probe_) +
+                   "\r\nBParam=-q\r\nWaitClose=1\r\n");
     struct Example {
         std::string switches, listName;
         V lines, commands; // the commands as the readme shows them, when it does
@@ -134,14 +141,25 @@ TEST_F(EndToEnd, TheReadmeExamplesDoWhatTheReadmeSays) {
     };
     const std::string conv = "D:\\tools\\conv.exe";
     const Example examples[] = {
-        {"/L:photos.txt /X:D:\\tools\\conv.exe /B:-q /P", "photos.txt", {"a.jpg", "b c.jpg"},
+        {"/L:photos.txt /X:D:\\tools\\conv.exe /B:-q /P",
+         "photos.txt",
+         {"a.jpg", "b c.jpg"},
          {conv + " -q  a.jpg", conv + " -q  \"b c.jpg\""}},
         {"/L:docs.txt /W", "docs.txt", {"a.zdoc", "b c.zdoc"}, {}},
-        {"/L:files.txt /X:D:\\tools\\conv.exe /R:(\\w+)\\.txt /B:/in:$1", "files.txt", {"report.txt"},
+        {"/L:files.txt /X:D:\\tools\\conv.exe /R:(\\w+)\\.txt /B:/in:$1",
+         "files.txt",
+         {"report.txt"},
          {conv + " /in:report  report.txt"}},
         {"/L:photos.txt \"/J:Convert pictures\"", "photos.txt", {"a.jpg"}, {}},
-        {"/L:photos.txt /X:D:\\tools\\conv.exe /P /N:4 /K:photos.log /Z", "photos.txt", {"a.jpg"}, {}, 2},
-        {"/L:dir.txt /X:D:\\tools\\conv.exe /C:OEM", "dir.txt", {FromUtf16(u"caf\u00E9.jpg", LegacyOemCodePage())}, {}},
+        {"/L:photos.txt /X:D:\\tools\\conv.exe /P /N:4 /K:photos.log /Z",
+         "photos.txt",
+         {"a.jpg"},
+         {},
+         2},
+        {"/L:dir.txt /X:D:\\tools\\conv.exe /C:OEM",
+         "dir.txt",
+         {FromUtf16(u"caf\u00E9.jpg", LegacyOemCodePage())},
+         {}},
         {"\"/J:Convert pictures\" /A \"D:\\Photos\\a.jpg\" D:\\Photos\\b.jpg", "", {}, {}},
     };
     const V expected[] = {{probe_ + " -q  a.jpg", probe_ + " -q  \"b c.jpg\""},
@@ -155,13 +173,17 @@ TEST_F(EndToEnd, TheReadmeExamplesDoWhatTheReadmeSays) {
         const Example& example = examples[i];
         SCOPED_TRACE(example.switches);
         EXPECT_NE(readme.find("    zemrun.exe " + example.switches + "\n"), std::string::npos);
-        for (const std::string& command : example.commands) EXPECT_NE(readme.find(command), std::string::npos);
+        for (const std::string& command : example.commands)
+            EXPECT_NE(readme.find(command), std::string::npos);
         std::string list;
-        for (const std::string& line : example.lines) list += line + "\r\n";
+        for (const std::string& line : example.lines)
+            list += line + "\r\n";
         std::string switches = example.switches;
         if (!example.listName.empty())
-            switches.replace(switches.find(example.listName), example.listName.size(), WriteList(list, example.listName));
-        if (switches.find(conv) != std::string::npos) switches.replace(switches.find(conv), conv.size(), probe_);
+            switches.replace(switches.find(example.listName), example.listName.size(),
+                             WriteList(list, example.listName));
+        if (switches.find(conv) != std::string::npos)
+            switches.replace(switches.find(conv), conv.size(), probe_);
         DeleteFileA(temp_.File("probe.log").c_str());
         for (int round = 0; round < example.runs; ++round) {
             // From the test's folder, where relative names such as a job log's land.
@@ -209,10 +231,11 @@ TEST_F(EndToEnd, ExpressionGroupsFillTheParameters) {
             "/X:" + probe_ + " /R:(\\w+)\\.txt /B:/in:$1 \"/E:$.$$.$10. %ZEMRUN_T_$1%\" /W /P");
     // A piece with a quoted blank that does not begin with a quote is quoted again.
     RunOver("x.txt", "/X:" + probe_ + " /R:x /E:/out:\"a b\" /W /P");
-    EXPECT_EQ(Commands(), (V{probe_ + " /in:report  report.txt report.txt.report.txtreport.txt.. REPORTVAR",
-                             probe_ + " /in:  notes.doc ... %ZEMRUN_T_%",
-                             probe_ + " /in:file  \"my file.txt\" file.txt.file.txtfile.txt.. %ZEMRUN_T_file%",
-                             probe_ + "   x.txt \"/out:\"a b\"\""})); // parameters untrimmed
+    EXPECT_EQ(Commands(),
+              (V{probe_ + " /in:report  report.txt report.txt.report.txtreport.txt.. REPORTVAR",
+                 probe_ + " /in:  notes.doc ... %ZEMRUN_T_%",
+                 probe_ + " /in:file  \"my file.txt\" file.txt.file.txtfile.txt.. %ZEMRUN_T_file%",
+                 probe_ + "   x.txt \"/out:\"a b\"\""})); // parameters untrimmed
 }
 
 TEST_F(EndToEnd, TheDocumentedExpressionExampleBuildsItsBeginPart) {
@@ -238,7 +261,8 @@ TEST_F(EndToEnd, AnInvalidExpressionStartsEveryItemAndShowsNothing) {
 
 TEST_F(EndToEnd, ProjectsLoadAtTheirPositionAmongTheSwitches) {
     CreateFolderPath(TSettingsBackup::UserFile("projects.ini"));
-    WriteBytes(TSettingsBackup::UserFile("projects.ini"), "[Convert%20it]\r\nExe=" + probe_ + "\r\nBParam=-p\r\n");
+    WriteBytes(TSettingsBackup::UserFile("projects.ini"),
+               "[Convert%20it]\r\nExe=" + probe_ + "\r\nBParam=-p\r\n");
     RunOver("a", "/X:C:\\no\\tool.exe \"/J:convert IT\" /W /P");
     RunOver("a", "\"/J:Convert it\" /B:-late /W /P");
     RunOver("a", "/X:" + probe_ + " /J:unknown /B:-own /W /P");
@@ -248,9 +272,11 @@ TEST_F(EndToEnd, ProjectsLoadAtTheirPositionAmongTheSwitches) {
 TEST_F(EndToEnd, OptionsAreMergedAndOnlyTheUsersCopyIsWritten) {
     WriteBytes(TSettingsBackup::ProgramOptions(), "[General]\r\nHistorymaxCount=5\r\n");
     CreateFolderPath(TSettingsBackup::UserFile("options.ini"));
-    WriteBytes(TSettingsBackup::UserFile("options.ini"), "; mine\r\n[general]\r\nhistorymaxcount=20\r\n");
+    WriteBytes(TSettingsBackup::UserFile("options.ini"),
+               "; mine\r\n[general]\r\nhistorymaxcount=20\r\n");
     RunOver("", "/X:" + probe_);
-    EXPECT_EQ(ReadBytes(TSettingsBackup::UserFile("options.ini")), "[General]\r\nHistorymaxCount=20\r\n");
+    EXPECT_EQ(ReadBytes(TSettingsBackup::UserFile("options.ini")),
+              "[General]\r\nHistorymaxCount=20\r\n");
     EXPECT_EQ(ReadBytes(TSettingsBackup::ProgramOptions()), "[General]\r\nHistorymaxCount=5\r\n");
 }
 
@@ -263,7 +289,8 @@ TEST_F(EndToEnd, ARunThatChangesNothingWritesNothing) {
     GetFileAttributesExA(TSettingsBackup::ProgramOptions().c_str(), GetFileExInfoStandard, &after);
     EXPECT_EQ(CompareFileTime(&before.ftLastWriteTime, &after.ftLastWriteTime), 0);
     EXPECT_EQ(ReadBytes(TSettingsBackup::ProgramOptions()), "[General]\r\nHistorymaxCount=5\r\n");
-    EXPECT_EQ(GetFileAttributesA(TSettingsBackup::UserFile("options.ini").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetFileAttributesA(TSettingsBackup::UserFile("options.ini").c_str()),
+              INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(EndToEnd, UnreadableSettingsEndTheProcessWithAFailureStatus) {
@@ -307,15 +334,16 @@ TEST_F(EndToEnd, RegisteredProgramsTakeTheTemplateArguments) {
     // An unregistered extension runs the item as its own command line; an item that
     // holds a blank is quoted unless it begins with a quote itself.
     RunOver("a.zq1\r\"" + probe_ + "\" direct.zunregistered", "/W /P /E:-e");
-    EXPECT_EQ(AwaitCommands(6), (V{probe_ + " -b /x a.zq1", probe_ + " -b  \"b c.zq2\"", probe_ + " -b %L d.zq3",
-                                   probe_ + " -b /file=%1 /p e.zq4", probe_ + " /x a.zq1 -e",
-                                   "\"" + probe_ + "\" direct.zunregistered -e"}));
+    EXPECT_EQ(AwaitCommands(6),
+              (V{probe_ + " -b /x a.zq1", probe_ + " -b  \"b c.zq2\"", probe_ + " -b %L d.zq3",
+                 probe_ + " -b /file=%1 /p e.zq4", probe_ + " /x a.zq1 -e",
+                 "\"" + probe_ + "\" direct.zunregistered -e"}));
 }
 
 // The launcher host of the program, counting what the loop asks of the registry and the
 // starts that the system refused.
 class TCountingHost : public TWin32LauncherHost {
-public:
+  public:
     std::map<std::string, int> lookups;
     int refused = 0;
     std::string GetAssocCommand(const std::string& extension) override {
@@ -356,7 +384,8 @@ TEST_F(EndToEnd, WaitCloseWaitsForEachEnd) {
     RunOver("a\rb\rc", "/X:" + probe_ + " /W /P");
     const auto starts = Starts();
     ASSERT_EQ(starts.size(), 3u);
-    for (size_t i = 1; i < starts.size(); ++i) EXPECT_GE(starts[i].start, starts[i - 1].ready + 300);
+    for (size_t i = 1; i < starts.size(); ++i)
+        EXPECT_GE(starts[i].start, starts[i - 1].ready + 300);
 }
 
 TEST_F(EndToEnd, WaitOpenWaitsUntilTheProgramIsReadyForInput) {
@@ -423,7 +452,8 @@ TEST_F(EndToEnd, AHugeSingleLineFailsToStartAndIsSkipped) {
     RunOver(std::string(50 * 1024 * 1024, 'x') + "\r\nsmall", "/X:" + probe_ + " /W /F:0");
     // The shell would start the program with the command's end cut off.
     RunOver(std::string(40000, 'y') + "\r\nshell", "/X:" + probe_ + " /S /W /P");
-    EXPECT_EQ(AwaitCommands(2), (V{probe_ + " small", "\"" + probe_ + "\" shell"})); // the shell quotes it
+    EXPECT_EQ(AwaitCommands(2),
+              (V{probe_ + " small", "\"" + probe_ + "\" shell"})); // the shell quotes it
 }
 
 TEST_F(EndToEnd, AProgramInAFolderWithBlanksRunsItselfAndNotADecoy) {
@@ -454,7 +484,8 @@ TEST_F(EndToEnd, TypesWithoutADefaultVerbUseOpenOrTheirFirstVerb) {
     // What the classes root does not lead to, the shell's association query may know.
     TRegisteredExtension shell(".zv3", "\"" + probe_ + "\" /shell \"%1\"", "open", false, true);
     RunOver("a.zv1\rb.zv2\rc.zv3", "/W /P");
-    EXPECT_EQ(Commands(), (V{probe_ + " /open a.zv1", probe_ + " /edit b.zv2", probe_ + " /shell c.zv3"}));
+    EXPECT_EQ(Commands(),
+              (V{probe_ + " /open a.zv1", probe_ + " /edit b.zv2", probe_ + " /shell c.zv3"}));
 }
 
 // The whole lines of a job log after its header, split into their six columns.
@@ -469,7 +500,8 @@ std::vector<V> JobLogLines(const std::string& path) {
         const std::string line = bytes.substr(pos, end - pos);
         V columns;
         size_t from = 0;
-        for (size_t tab; columns.size() < 5 && (tab = line.find('\t', from)) != std::string::npos; from = tab + 1)
+        for (size_t tab; columns.size() < 5 && (tab = line.find('\t', from)) != std::string::npos;
+             from = tab + 1)
             columns.push_back(line.substr(from, tab - from));
         columns.push_back(line.substr(from));
         lines.push_back(columns);
@@ -483,7 +515,8 @@ TEST_F(EndToEnd, ParallelJobsRunTogetherAndTheLogRecordsEachEnd) {
     const std::string log = temp_.File("jobs.tsv");
     RunOver("a\rb /exit:3\rc\rd", "/X:" + probe_ + " /N:2 /P /W /G:0 /K:" + log);
     std::vector<unsigned long long> startTimes;
-    for (const TProbeStart& start : AwaitStarts(4)) startTimes.push_back(start.start);
+    for (const TProbeStart& start : AwaitStarts(4))
+        startTimes.push_back(start.start);
     ASSERT_EQ(startTimes.size(), 4u);
     // Two at once: the second starts with the first, the third only once one has ended.
     // Started together, the second program may well be the first to read the clock.
@@ -494,7 +527,8 @@ TEST_F(EndToEnd, ParallelJobsRunTogetherAndTheLogRecordsEachEnd) {
     const std::vector<V> lines = JobLogLines(log);
     ASSERT_EQ(lines.size(), 4u);
     std::map<std::string, V> byItem;
-    for (const V& line : lines) byItem[line[0]] = line;
+    for (const V& line : lines)
+        byItem[line[0]] = line;
     for (const char* item : {"a", "b /exit:3", "c", "d"}) {
         const V& line = byItem[item];
         ASSERT_EQ(line.size(), 6u) << item;
@@ -502,7 +536,8 @@ TEST_F(EndToEnd, ParallelJobsRunTogetherAndTheLogRecordsEachEnd) {
         EXPECT_GE(std::atof(line[2].c_str()), 1.4) << item;
         EXPECT_EQ(line[3], std::string(item) == "b /exit:3" ? "3" : "0");
         EXPECT_EQ(line[4], "0");
-        EXPECT_EQ(line[5], probe_ + " " + (std::string(item) == "b /exit:3" ? "\"b /exit:3\"" : item));
+        EXPECT_EQ(line[5],
+                  probe_ + " " + (std::string(item) == "b /exit:3" ? "\"b /exit:3\"" : item));
     }
 }
 
@@ -515,7 +550,8 @@ TEST_F(EndToEnd, AResumedRunGoesOnAfterAFailureAKillAndCancel) {
     };
     const auto commandsOf = [&](const V& items) {
         V commands;
-        for (const std::string& item : items) commands.push_back(probe_ + " " + item);
+        for (const std::string& item : items)
+            commands.push_back(probe_ + " " + item);
         return commands;
     };
     // A failure: the item whose program ended with an error runs again, the others not.
@@ -529,7 +565,8 @@ TEST_F(EndToEnd, AResumedRunGoesOnAfterAFailureAKillAndCancel) {
         TScopedEnv stay("ZPROBE_STAY_MS", "3000");
         TZemrunProcess zemrun("/L:" + WriteList("a\rb\rc") + " " + switches + " /G:0");
         // Killed while it waits for the second item.
-        ASSERT_TRUE(uidriver::WaitUntil([&] { return JobLogLines(log).size() == 1 && Commands().size() == 2; }, 20000));
+        ASSERT_TRUE(uidriver::WaitUntil(
+            [&] { return JobLogLines(log).size() == 1 && Commands().size() == 2; }, 20000));
         TerminateProcess(zemrun.Handle(), 99);
     }
     RunOver("a\rb\rc", switches + " /G:0");
@@ -555,12 +592,15 @@ TEST_F(EndToEnd, AResumedRunGoesOnAfterAFailureAKillAndCancel) {
 
 TEST_F(EndToEnd, APreviewFileHoldsTheCommandsAndNothingStarts) {
     const std::string preview = temp_.File("preview.txt");
-    RunOver("report.txt\rmy notes.doc", "/X:" + probe_ + " /R:(\\w+)\\.txt /B:/in:$1 /D:" + preview);
-    EXPECT_EQ(ReadBytes(preview), probe_ + " /in:report  report.txt\r\n" + probe_ + " /in:  \"my notes.doc\"\r\n");
+    RunOver("report.txt\rmy notes.doc",
+            "/X:" + probe_ + " /R:(\\w+)\\.txt /B:/in:$1 /D:" + preview);
+    EXPECT_EQ(ReadBytes(preview),
+              probe_ + " /in:report  report.txt\r\n" + probe_ + " /in:  \"my notes.doc\"\r\n");
     Sleep(500);
     EXPECT_TRUE(Commands().empty());
     // A preview file that cannot be written ends with the system's error.
-    const TZemrunRun run = RunZemrun("/L:" + WriteList("a") + " /X:" + probe_ + " /D:" + temp_.File("no\\such\\p.txt"));
+    const TZemrunRun run = RunZemrun("/L:" + WriteList("a") + " /X:" + probe_ +
+                                     " /D:" + temp_.File("no\\such\\p.txt"));
     EXPECT_EQ(run.exitCode, DWORD(ERROR_PATH_NOT_FOUND));
 }
 
@@ -609,15 +649,18 @@ TEST_F(EndToEnd, ItemsAfterTheItemSwitchRunAfterTheListsOwn) {
     const std::string preview = temp_.File("many.txt");
     EXPECT_EQ(RunZemrun("/X:" + probe_ + " /D:" + preview + " /A" + many).exitCode, 0u);
     std::string lines;
-    for (const std::string& command : manyCommands) lines += command + "\r\n";
+    for (const std::string& command : manyCommands)
+        lines += command + "\r\n";
     EXPECT_EQ(ReadBytes(preview), lines);
 }
 
 // Points one of the user's shell folders elsewhere for the life of the object.
 class TScopedUserShellFolder {
-public:
-    TScopedUserShellFolder(const std::string& name, const std::string& path) : name_(ToUtf16(name, codepage::Utf8)) {
-        RegCreateKeyExW(HKEY_CURRENT_USER, KeyPath, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key_, nullptr);
+  public:
+    TScopedUserShellFolder(const std::string& name, const std::string& path)
+        : name_(ToUtf16(name, codepage::Utf8)) {
+        RegCreateKeyExW(HKEY_CURRENT_USER, KeyPath, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr,
+                        &key_, nullptr);
         DWORD size = 0;
         had_ = RegQueryValueExW(key_, Name(), nullptr, &type_, nullptr, &size) == ERROR_SUCCESS;
         old_.resize(size);
@@ -627,15 +670,18 @@ public:
                        DWORD((value.size() + 1) * sizeof(char16_t)));
     }
     ~TScopedUserShellFolder() {
-        if (had_) RegSetValueExW(key_, Name(), 0, type_, old_.data(), DWORD(old_.size()));
-        else RegDeleteValueW(key_, Name());
+        if (had_)
+            RegSetValueExW(key_, Name(), 0, type_, old_.data(), DWORD(old_.size()));
+        else
+            RegDeleteValueW(key_, Name());
         RegCloseKey(key_);
     }
     TScopedUserShellFolder(const TScopedUserShellFolder&) = delete;
     TScopedUserShellFolder& operator=(const TScopedUserShellFolder&) = delete;
 
-private:
-    static constexpr const wchar_t* KeyPath = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+  private:
+    static constexpr const wchar_t* KeyPath =
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
     LPCWSTR Name() const { return reinterpret_cast<LPCWSTR>(name_.c_str()); }
     std::u16string name_;
     HKEY key_ = nullptr;
@@ -651,7 +697,8 @@ private:
 TEST_F(EndToEnd, ListsInEveryEncodingReachTheProgramWithUnicodeNames) {
     std::vector<std::string> paths;
     std::u16string wideList;
-    for (const char16_t* name : {u"caf\u00E9.txt", u"\u6771\u4EAC 2026.txt", u"\U0001F3B5 Zo\u00EB.mp3"}) {
+    for (const char16_t* name :
+         {u"caf\u00E9.txt", u"\u6771\u4EAC 2026.txt", u"\U0001F3B5 Zo\u00EB.mp3"}) {
         paths.push_back(temp_.File(FromUtf16(name, codepage::Utf8)));
         WriteBytes(paths.back(), "x");
         wideList += ToUtf16(paths.back(), codepage::Utf8) + u"\r\n";
@@ -699,8 +746,9 @@ TEST_F(EndToEnd, ListsInEveryEncodingReachTheProgramWithUnicodeNames) {
     TZemrunProcess zemrun("/L:" + WriteList(utf8) + " /X:" + probe_ + " /C:klingon");
     HWND box = uidriver::WaitForTopWindow(zemrun.Id(), "#32770", 20000);
     ASSERT_NE(box, nullptr);
-    EXPECT_EQ(uidriver::ItemText(box, 0xFFFF), "The list encoding is not known on this system: klingon\r\n"
-                                               "Name OEM, ANSI, UTF-8, UTF-16 or the number of a code page.");
+    EXPECT_EQ(uidriver::ItemText(box, 0xFFFF),
+              "The list encoding is not known on this system: klingon\r\n"
+              "Name OEM, ANSI, UTF-8, UTF-16 or the number of a code page.");
     SendMessageA(box, WM_COMMAND, IDOK, 0);
     DWORD exitCode = 0;
     ASSERT_TRUE(zemrun.Wait(20000, &exitCode));
@@ -743,7 +791,8 @@ TEST_F(EndToEnd, UnicodeNamesServeAsProgramProjectJobLogAndPreview) {
     TScopedUserShellFolder localAppData("Local AppData", profile);
     CreateFolderPath(TSettingsBackup::UserFile("projects.ini"));
     ASSERT_EQ(TSettingsBackup::UserFile("projects.ini").rfind(profile, 0), 0u);
-    WriteBytes(TSettingsBackup::UserFile("projects.ini"), "[P]\r\nExe=" + TvxIniFile::Escape(program) + "\r\n");
+    WriteBytes(TSettingsBackup::UserFile("projects.ini"),
+               "[P]\r\nExe=" + TvxIniFile::Escape(program) + "\r\n");
     RunOver(item, "/J:P /P /G:0");
     starts = Starts();
     ASSERT_EQ(starts.size(), 2u);
@@ -755,7 +804,8 @@ TEST_F(EndToEnd, UnicodeNamesServeAsProgramProjectJobLogAndPreview) {
 TEST_F(EndToEnd, ManyStartsLeakNoHandles) {
     constexpr int starts = 300;
     std::string list;
-    for (int i = 0; i < starts; ++i) list += "item" + std::to_string(i) + "\r\n";
+    for (int i = 0; i < starts; ++i)
+        list += "item" + std::to_string(i) + "\r\n";
     InitializeGlobals();
     RunSettings.List = WriteList(list);
     RunSettings.Exe = probe_;
@@ -774,10 +824,13 @@ TEST_F(EndToEnd, ManyStartsLeakNoHandles) {
     std::string missing;
     for (int i = 0, next = 0; i < starts; ++i) {
         const std::string command = probe_ + " item" + std::to_string(i);
-        if (next < int(commands.size()) && commands[size_t(next)] == command) ++next;
-        else missing += " item" + std::to_string(i);
+        if (next < int(commands.size()) && commands[size_t(next)] == command)
+            ++next;
+        else
+            missing += " item" + std::to_string(i);
     }
-    EXPECT_LE(size_t(starts) - commands.size(), 3u) << "missing:" << missing << "; refused starts: " << host.refused;
+    EXPECT_LE(size_t(starts) - commands.size(), 3u)
+        << "missing:" << missing << "; refused starts: " << host.refused;
 }
 
 } // namespace

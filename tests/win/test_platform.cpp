@@ -1,5 +1,4 @@
 // The platform modules against the real Windows services (run under Wine).
-#include "zemrunVersion.h"
 #include "foundation/vxFileUtils.h"
 #include "foundation/vxRegistry.h"
 #include "foundation/vxShellUtils.h"
@@ -12,6 +11,7 @@
 #include "settings/zemrunProjects.h"
 #include "uidriver.h"
 #include "wintest_support.h"
+#include "zemrunVersion.h"
 
 #include <gtest/gtest.h>
 
@@ -38,7 +38,8 @@ INT_PTR CALLBACK OpensAFailingDialog(HWND dialog, UINT message, WPARAM, LPARAM) 
 TEST(GuardedDialogBox, AFailureInsideADialogIsRaisedAgainOnceTheDialogHasEnded) {
     // No exception may pass through the system's frames: a 32-bit program cannot unwind
     // through them and would end in terminate.
-    const std::pair<DLGPROC, int> cases[] = {{FailsWhenOpening, 123}, {FailsLater, 124}, {OpensAFailingDialog, 124}};
+    const std::pair<DLGPROC, int> cases[] = {
+        {FailsWhenOpening, 123}, {FailsLater, 124}, {OpensAFailingDialog, 124}};
     for (const auto& [procedure, code] : cases) {
         int raised = 0;
         try {
@@ -106,7 +107,8 @@ TEST(WinStrUtils, FoldsCaseByTheSystemRules) {
 // Runs in a test entry of its own with a Japanese locale, whose legacy ANSI page is 932:
 // files written in it before UTF-8 are decoded with their double-byte characters whole.
 TEST(DoubleByteCodePage, LegacyFilesAreDecodedAndNamesFoldAsWholeStrings) {
-    if (LegacyAnsiCodePage() != 932) GTEST_SKIP() << "needs the legacy page 932 (LC_ALL=ja_JP.UTF-8)";
+    if (LegacyAnsiCodePage() != 932)
+        GTEST_SKIP() << "needs the legacy page 932 (LC_ALL=ja_JP.UTF-8)";
     const TTempFolder folder;
     // ア, ヂ and 表, whose trail bytes are "A", "a" and a backslash.
     WriteBytes(folder.File("list.txt"), "\x83\x41.txt\r\n\x83\x61\r\n\x95\x5C\\x");

@@ -20,11 +20,16 @@ TEST(LocalizeWindow, TranslatesTokensAndLaterWalksFollowTheMarks) {
     TTempFolder temp;
     WriteBytes(temp.File("a.lng"), "[0]\r\n101=Liste\r\n102=Programm\r\n");
     WriteBytes(temp.File("b.lng"), "[0]\r\n101=Other list\r\n");
-    HWND parent = CreateWindowA("STATIC", "%101%", WS_POPUP, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
-    HWND label = CreateWindowA("STATIC", "Label %101%", WS_CHILD, 0, 0, 50, 10, parent, nullptr, nullptr, nullptr);
-    HWND both = CreateWindowA("STATIC", "%101%%102%", WS_CHILD, 0, 0, 50, 10, parent, nullptr, nullptr, nullptr);
-    HWND plain = CreateWindowA("STATIC", "100%% sure", WS_CHILD, 0, 0, 50, 10, label, nullptr, nullptr, nullptr);
-    HWND field = CreateWindowA("EDIT", "/in:%101%", WS_CHILD, 0, 0, 50, 10, parent, nullptr, nullptr, nullptr);
+    HWND parent = CreateWindowA("STATIC", "%101%", WS_POPUP, 0, 0, 100, 100, nullptr, nullptr,
+                                nullptr, nullptr);
+    HWND label = CreateWindowA("STATIC", "Label %101%", WS_CHILD, 0, 0, 50, 10, parent, nullptr,
+                               nullptr, nullptr);
+    HWND both = CreateWindowA("STATIC", "%101%%102%", WS_CHILD, 0, 0, 50, 10, parent, nullptr,
+                              nullptr, nullptr);
+    HWND plain = CreateWindowA("STATIC", "100%% sure", WS_CHILD, 0, 0, 50, 10, label, nullptr,
+                               nullptr, nullptr);
+    HWND field = CreateWindowA("EDIT", "/in:%101%", WS_CHILD, 0, 0, 50, 10, parent, nullptr,
+                               nullptr, nullptr);
     LocalizeWindow(parent, temp.File("a.lng"));
     EXPECT_EQ(uidriver::Text(parent), "Liste");
     EXPECT_EQ(uidriver::Text(label), "Label Liste");
@@ -40,7 +45,7 @@ TEST(LocalizeWindow, TranslatesTokensAndLaterWalksFollowTheMarks) {
 }
 
 class Progress : public ::testing::Test {
-protected:
+  protected:
     Progress() : log_("ZPROBE_LOG", temp_.File("probe.log")) {}
     std::string WriteList(const std::string& bytes) {
         WriteBytes(temp_.File("list.txt"), bytes);
@@ -74,11 +79,12 @@ TEST_F(Progress, GuiModesDecideWhetherTheWindowShows) {
         const char* switches;
         bool shown;
     };
-    const Case cases[] = {{"a", "/G:1", false}, {"a\rb", "/G:1", true}, {"a", "/G:2", false},
-                          {"a", "/G:2 /P", true}, {"a", "/G:3", true}, {"a", "/G:0 /P", false}};
+    const Case cases[] = {{"a", "/G:1", false},   {"a\rb", "/G:1", true}, {"a", "/G:2", false},
+                          {"a", "/G:2 /P", true}, {"a", "/G:3", true},    {"a", "/G:0 /P", false}};
     for (const Case& c : cases) {
         const ULONGLONG started = GetTickCount64();
-        TZemrunProcess zemrun("/L:" + WriteList(c.list) + " /X:%ZEMRUN_T_PROBEDIR%\\zprobe.exe /F:0 " + c.switches);
+        TZemrunProcess zemrun("/L:" + WriteList(c.list) +
+                              " /X:%ZEMRUN_T_PROBEDIR%\\zprobe.exe /F:0 " + c.switches);
         bool seen = false;
         ASSERT_TRUE(uidriver::WaitUntil(
             [&] {
@@ -86,8 +92,9 @@ TEST_F(Progress, GuiModesDecideWhetherTheWindowShows) {
                 return zemrun.Wait(0);
             },
             30000));
-        EXPECT_EQ(seen, c.shown) << c.list << " " << c.switches << ": run of " << GetTickCount64() - started
-                                 << " ms, " << Starts() << " starts so far";
+        EXPECT_EQ(seen, c.shown) << c.list << " " << c.switches << ": run of "
+                                 << GetTickCount64() - started << " ms, " << Starts()
+                                 << " starts so far";
     }
 }
 
@@ -100,20 +107,23 @@ TEST_F(Progress, AnEmptyListWithModeThreeOpensAndClosesTheWindow) {
 
 TEST_F(Progress, ShowsCaptionButtonsCommandAndPosition) {
     TScopedEnv stay("ZPROBE_STAY_MS", "20000");
-    TZemrunProcess zemrun("/L:" + WriteList("first\rsecond item\rthird") + " /X:" + probe_ + " /B:-v /W /P");
+    TZemrunProcess zemrun("/L:" + WriteList("first\rsecond item\rthird") + " /X:" + probe_ +
+                          " /B:-v /W /P");
     HWND window = FindProgress(zemrun, 20000);
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(uidriver::Text(window), "Zemrun");
     EXPECT_EQ(uidriver::ItemText(window, 1000), "Skip");
     EXPECT_EQ(uidriver::ItemText(window, 1002), "Cancel");
-    ASSERT_TRUE(uidriver::WaitUntil([&] { return uidriver::ItemText(window, 111) == "-v  first"; }, 10000));
+    ASSERT_TRUE(
+        uidriver::WaitUntil([&] { return uidriver::ItemText(window, 111) == "-v  first"; }, 10000));
     EXPECT_EQ(BarMessage(window, PBM_GETRANGE, TRUE), 0);
     EXPECT_EQ(BarMessage(window, PBM_GETRANGE, FALSE), 3);
     EXPECT_EQ(BarMessage(window, PBM_GETPOS), 0);
 
     // Skip ends the wait for the first end; the second item starts.
     uidriver::ClickItem(window, 1000);
-    ASSERT_TRUE(uidriver::WaitUntil([&] { return uidriver::ItemText(window, 111) == "-v  \"second item\""; }, 10000));
+    ASSERT_TRUE(uidriver::WaitUntil(
+        [&] { return uidriver::ItemText(window, 111) == "-v  \"second item\""; }, 10000));
     EXPECT_EQ(BarMessage(window, PBM_GETPOS), 1);
     EXPECT_TRUE(uidriver::WaitUntil([&] { return Starts() == 2; }, 10000));
 
@@ -161,7 +171,8 @@ TEST_F(Progress, TheWindowSpeaksTheChosenLanguage) {
     TZemrunProcess zemrun("/L:" + WriteList("a") + " /X:" + probe_ + " /W /P /G:3");
     HWND window = FindProgress(zemrun, 20000);
     ASSERT_NE(window, nullptr);
-    EXPECT_EQ(uidriver::ItemText(window, 1000), "\xC3\x9C" "berspringen");
+    EXPECT_EQ(uidriver::ItemText(window, 1000), "\xC3\x9C"
+                                                "berspringen");
     EXPECT_EQ(uidriver::ItemText(window, 1002), "Abbrechen");
     uidriver::ClickItem(window, 1002);
     EXPECT_TRUE(zemrun.Wait(10000));
@@ -175,13 +186,14 @@ TEST_F(Progress, ListsBeyondSixteenBitsShowTheRightPosition) {
     progress.SetPos(69999);
     progress.SetText("70,000 items");
     // The window shows the latest values within its refresh time.
-    EXPECT_TRUE(uidriver::WaitUntil([&] { return uidriver::ItemText(progress.Window(), 111) == "70,000 items"; }, 5000));
+    EXPECT_TRUE(uidriver::WaitUntil(
+        [&] { return uidriver::ItemText(progress.Window(), 111) == "70,000 items"; }, 5000));
     EXPECT_EQ(BarMessage(progress.Window(), PBM_GETRANGE, FALSE), 70000);
     EXPECT_EQ(BarMessage(progress.Window(), PBM_GETPOS), 69999);
     progress.SetText(std::string(40000, 'x')); // a huge line shows its beginning
     // The edit box lays out so long a text in some seconds where 32-bit code runs emulated.
-    EXPECT_TRUE(
-        uidriver::WaitUntil([&] { return uidriver::ItemText(progress.Window(), 111).size() == 32767u; }, 60000));
+    EXPECT_TRUE(uidriver::WaitUntil(
+        [&] { return uidriver::ItemText(progress.Window(), 111).size() == 32767u; }, 60000));
     progress.Close();
     EXPECT_EQ(progress.Window(), nullptr);
     progress.SetPos(5); // after the window is gone: ignored

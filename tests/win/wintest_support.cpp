@@ -54,9 +54,12 @@ std::string TSettingsBackup::UserFile(const std::string& name) {
     return SpecialFolderPath(CSIDL_LOCAL_APPDATA_ID) + "\\Orvane\\Zemrun\\" + name;
 }
 
-std::string TSettingsBackup::ProgramOptions() { return BuildFolder() + "\\options.ini"; }
+std::string TSettingsBackup::ProgramOptions() {
+    return BuildFolder() + "\\options.ini";
+}
 
-TSettingsBackup::TSettingsBackup() : files_{UserFile("options.ini"), UserFile("projects.ini"), ProgramOptions()} {
+TSettingsBackup::TSettingsBackup()
+    : files_{UserFile("options.ini"), UserFile("projects.ini"), ProgramOptions()} {
     for (const std::string& file : files_) {
         RemoveTree(file + ".testsaved"); // left by an interrupted run
         MoveFileA(file.c_str(), (file + ".testsaved").c_str());
@@ -77,12 +80,15 @@ TTempFolder::TTempFolder() {
     GetTempPathA(MAX_PATH, base);
     static LONG counter = 0;
     char name[64];
-    std::snprintf(name, sizeof name, "zemrun_test_%lu_%ld", GetCurrentProcessId(), InterlockedIncrement(&counter));
+    std::snprintf(name, sizeof name, "zemrun_test_%lu_%ld", GetCurrentProcessId(),
+                  InterlockedIncrement(&counter));
     path_ = std::string(base) + name;
     CreateDirectoryA(path_.c_str(), nullptr);
 }
 
-TTempFolder::~TTempFolder() { RemoveTree(path_); }
+TTempFolder::~TTempFolder() {
+    RemoveTree(path_);
+}
 
 std::string BuildFolder() {
     char path[MAX_PATH];
@@ -91,7 +97,9 @@ std::string BuildFolder() {
     return full.substr(0, full.find_last_of('\\'));
 }
 
-std::string ZemrunPath() { return BuildFolder() + "\\zemrun.exe"; }
+std::string ZemrunPath() {
+    return BuildFolder() + "\\zemrun.exe";
+}
 std::string ProbePath() {
     // The 32-bit lane runs its end-to-end suite once more with the 64-bit probe: most
     // programs a 32-bit zemrun.exe starts on a 64-bit Windows are 64-bit programs.
@@ -118,22 +126,28 @@ TScopedEnv::TScopedEnv(const std::string& name, const std::string& value) : name
     SetEnvironmentVariableA(name.c_str(), value.c_str());
 }
 
-TScopedEnv::~TScopedEnv() { SetEnvironmentVariableA(name_.c_str(), had_ ? old_.c_str() : nullptr); }
+TScopedEnv::~TScopedEnv() {
+    SetEnvironmentVariableA(name_.c_str(), had_ ? old_.c_str() : nullptr);
+}
 
 namespace {
 void SetDefaultValue(const std::string& path, const std::string& value) {
     HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) ==
-        ERROR_SUCCESS) {
-        RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), DWORD(value.size() + 1));
+    if (RegCreateKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key,
+                        nullptr) == ERROR_SUCCESS) {
+        RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                       DWORD(value.size() + 1));
         RegCloseKey(key);
     }
 }
 } // namespace
 
-TRegisteredExtension::TRegisteredExtension(const std::string& extension, const std::string& commandTemplate,
-                                           const std::string& verb, bool namedAsDefault, bool onExtensionKey)
-    : extension_(extension), fileType_(onExtensionKey ? extension : "ZemrunTest" + extension.substr(1) + "File") {
+TRegisteredExtension::TRegisteredExtension(const std::string& extension,
+                                           const std::string& commandTemplate,
+                                           const std::string& verb, bool namedAsDefault,
+                                           bool onExtensionKey)
+    : extension_(extension),
+      fileType_(onExtensionKey ? extension : "ZemrunTest" + extension.substr(1) + "File") {
     if (!onExtensionKey) SetDefaultValue(extension_, fileType_);
     if (namedAsDefault) SetDefaultValue(fileType_ + "\\shell", verb);
     SetDefaultValue(fileType_ + "\\shell\\" + verb + "\\command", commandTemplate);
@@ -163,7 +177,8 @@ std::vector<TProbeStart> ReadProbeLog(const std::string& path) {
         s.image = Unescape(Field(line, "image"));
         s.arg0 = Unescape(Field(line, "arg0"));
         std::istringstream args(Field(line, "args"));
-        for (std::string arg; std::getline(args, arg, '|');) s.args.push_back(Unescape(arg));
+        for (std::string arg; std::getline(args, arg, '|');)
+            s.args.push_back(Unescape(arg));
         s.found = Field(line, "found");
         s.commandLine = Unescape(line.substr(cmd + 5));
         starts.push_back(s);
@@ -173,7 +188,8 @@ std::vector<TProbeStart> ReadProbeLog(const std::string& path) {
 
 std::vector<std::string> ProbeCommands(const std::string& logPath) {
     std::vector<std::string> commands;
-    for (const TProbeStart& s : ReadProbeLog(logPath)) commands.push_back(s.commandLine);
+    for (const TProbeStart& s : ReadProbeLog(logPath))
+        commands.push_back(s.commandLine);
     return commands;
 }
 
@@ -212,7 +228,8 @@ TZemrunProcess::TZemrunProcess(const std::string& arguments) {
     std::string command = ZemrunCommand(arguments);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
-    if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info_))
+    if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                       &startup, &info_))
         CloseHandle(info_.hThread);
 }
 
@@ -221,19 +238,21 @@ TZemrunProcess::TZemrunProcess(const std::string& arguments, const std::string& 
     if (!arguments.empty()) command += " " + arguments;
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
-    if (CreateProcessA(ZemrunPath().c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
-                       &startup, &info_))
+    if (CreateProcessA(ZemrunPath().c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                       folder.c_str(), &startup, &info_))
         CloseHandle(info_.hThread);
 }
 
 TZemrunProcess::~TZemrunProcess() {
     if (!info_.hProcess) return;
-    if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(info_.hProcess, 99);
+    if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT)
+        TerminateProcess(info_.hProcess, 99);
     CloseHandle(info_.hProcess);
 }
 
 bool TZemrunProcess::Wait(DWORD timeoutMs, DWORD* exitCode) {
-    if (!info_.hProcess || WaitForSingleObject(info_.hProcess, timeoutMs) != WAIT_OBJECT_0) return false;
+    if (!info_.hProcess || WaitForSingleObject(info_.hProcess, timeoutMs) != WAIT_OBJECT_0)
+        return false;
     if (exitCode) GetExitCodeProcess(info_.hProcess, exitCode);
     return true;
 }

@@ -9,7 +9,7 @@
 
 // A fresh folder under the user's temporary folder, removed with everything in it.
 class TTempFolder {
-public:
+  public:
     TTempFolder();
     ~TTempFolder();
     TTempFolder(const TTempFolder&) = delete;
@@ -17,7 +17,7 @@ public:
     const std::string& Path() const { return path_; }
     std::string File(const std::string& name) const { return path_ + "\\" + name; }
 
-private:
+  private:
     std::string path_;
 };
 
@@ -33,13 +33,13 @@ std::string ReadBytes(const std::string& path);
 // Sets an environment variable for this process and the ones it starts, restoring the
 // earlier value at the end of the scope.
 class TScopedEnv {
-public:
+  public:
     TScopedEnv(const std::string& name, const std::string& value);
     ~TScopedEnv();
     TScopedEnv(const TScopedEnv&) = delete;
     TScopedEnv& operator=(const TScopedEnv&) = delete;
 
-private:
+  private:
     std::string name_;
     std::string old_;
     bool had_;
@@ -52,14 +52,15 @@ private:
 // onExtensionKey puts the verbs under the extension's own key, which names no file type:
 // only the shell's association query reads that.
 class TRegisteredExtension {
-public:
+  public:
     TRegisteredExtension(const std::string& extension, const std::string& commandTemplate,
-                         const std::string& verb = "open", bool namedAsDefault = true, bool onExtensionKey = false);
+                         const std::string& verb = "open", bool namedAsDefault = true,
+                         bool onExtensionKey = false);
     ~TRegisteredExtension();
     TRegisteredExtension(const TRegisteredExtension&) = delete;
     TRegisteredExtension& operator=(const TRegisteredExtension&) = delete;
 
-private:
+  private:
     std::string extension_;
     std::string fileType_;
 };
@@ -67,7 +68,7 @@ private:
 // Moves the settings files of the prefix's user (options.ini, projects.ini) and the
 // program folder's options.ini aside, and puts them back at the end of the scope.
 class TSettingsBackup {
-public:
+  public:
     TSettingsBackup();
     ~TSettingsBackup();
     TSettingsBackup(const TSettingsBackup&) = delete;
@@ -75,7 +76,7 @@ public:
     static std::string UserFile(const std::string& name);
     static std::string ProgramOptions();
 
-private:
+  private:
     std::vector<std::string> files_;
 };
 
@@ -86,8 +87,8 @@ struct TProbeStart {
     DWORD priority = 0;
     unsigned long long start = 0;
     unsigned long long ready = 0;
-    std::string image; // the program file that ran
-    std::string arg0;  // the first argument as the C runtime reads it
+    std::string image;             // the program file that ran
+    std::string arg0;              // the first argument as the C runtime reads it
     std::vector<std::string> args; // the later ones as the system splits the wide command line
     std::string found;             // '1' for each of them that names an existing file
     std::string commandLine;       // in UTF-8, from the wide command line
@@ -100,11 +101,12 @@ struct TZemrunRun {
     bool finished = false;
 };
 // Starts zemrun.exe with the arguments, from the given current folder, and waits for it.
-TZemrunRun RunZemrun(const std::string& arguments, DWORD timeoutMs = 60000, const std::string& folder = "");
+TZemrunRun RunZemrun(const std::string& arguments, DWORD timeoutMs = 60000,
+                     const std::string& folder = "");
 
 // A started zemrun.exe that the test drives while it runs; killed if still running.
 class TZemrunProcess {
-public:
+  public:
     explicit TZemrunProcess(const std::string& arguments);
     // Started by its bare file name from the folder, as from a command prompt there.
     TZemrunProcess(const std::string& arguments, const std::string& folder);
@@ -116,6 +118,6 @@ public:
     // Waits for the end; false on timeout.
     bool Wait(DWORD timeoutMs, DWORD* exitCode = nullptr);
 
-private:
+  private:
     PROCESS_INFORMATION info_{};
 };
