@@ -19,6 +19,7 @@ struct TIniLine {
 
 // The parse that every INI reading shares: lines are trimmed, and empty lines and lines
 // that begin with ";" are passed over; with inlineComments a ";" anywhere begins a comment.
+// The walk ends where visit returns true.
 template <typename TVisit>
 void ForEachIniLine(const TvxStringList& lines, bool inlineComments, TVisit visit) {
     for (int32_t i = 0; i < lines.Count(); ++i) {
@@ -27,18 +28,20 @@ void ForEachIniLine(const TvxStringList& lines, bool inlineComments, TVisit visi
         const std::string trimmed = Trim(line);
         if (trimmed.empty() || trimmed[0] == ';') continue;
         const std::string_view text = trimmed;
+        TIniLine parsed{false, {}, {}, false};
         if (text[0] == '[') {
             const size_t close = text.find(']', 1);
-            visit(TIniLine{true,
-                           text.substr(1, close == std::string_view::npos ? close : close - 1),
-                           {},
-                           false});
-            continue;
+            parsed = {true,
+                      text.substr(1, close == std::string_view::npos ? close : close - 1),
+                      {},
+                      false};
+        } else {
+            const size_t equals = text.find('=');
+            const bool hasValue = equals != std::string_view::npos;
+            parsed = {false, text.substr(0, equals),
+                      hasValue ? text.substr(equals + 1) : std::string_view(), hasValue};
         }
-        const size_t equals = text.find('=');
-        const bool hasValue = equals != std::string_view::npos;
-        visit(TIniLine{false, text.substr(0, equals),
-                       hasValue ? text.substr(equals + 1) : std::string_view(), hasValue});
+        if (visit(parsed)) return;
     }
 }
 
@@ -169,6 +172,7 @@ void TvxIniFile::LoadLines(const TvxStringList& lines) {
             current = FindSection(Unescape(line.name), nullptr, true);
         else if (current)
             current->FindKey(Unescape(line.name), nullptr, true)->SetValue(Unescape(line.value));
+        return false; // every line counts
     });
     modified_ = true;
 }
@@ -287,18 +291,19 @@ std::string ReadProfileString(const std::string& file, const std::string& sectio
     bool inSection = false;
     std::string found;
     bool isFound = false;
+    // The first match is taken: the walk ends there.
     ForEachIniLine(lines, false, [&](const TIniLine& line) {
-        if (isFound) return;
         if (line.section) {
             inSection = SameTextAnsi(Trim(line.name), section);
-            return;
+            return false;
         }
-        if (!inSection || !line.hasValue || !SameTextAnsi(Trim(line.name), key)) return;
+        if (!inSection || !line.hasValue || !SameTextAnsi(Trim(line.name), key)) return false;
         found = Trim(line.value);
         if (found.size() >= 2 && (found.front() == '"' || found.front() == '\'') &&
             found.back() == found.front())
             found = found.substr(1, found.size() - 2);
         isFound = true;
+        return true;
     });
     if (isFound) return FirstUtf16Units(found, 4095);
     return FirstUtf16Units(defaultValue, 4095);

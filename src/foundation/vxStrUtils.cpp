@@ -57,13 +57,13 @@ std::string IntToText(int32_t value) {
     return std::to_string(value);
 }
 
-namespace {
 bool IsAsciiText(std::string_view text) {
     for (const char c : text)
         if (static_cast<unsigned char>(c) >= 0x80) return false;
     return true;
 }
 
+namespace {
 char AsciiUpper(char c) {
     return c >= 'a' && c <= 'z' ? char(c - 32) : c;
 }

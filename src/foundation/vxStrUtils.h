@@ -25,3 +25,5 @@ unsigned char AnsiUpperChar(unsigned char c);
 unsigned char AnsiLowerChar(unsigned char c);
 std::string AnsiUpperCase(std::string_view text);
 bool SameTextAnsi(std::string_view a, std::string_view b);
+// Whether every byte of the text is below 0x80.
+bool IsAsciiText(std::string_view text);

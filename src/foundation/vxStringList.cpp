@@ -1,6 +1,7 @@
 #include "vxStringList.h"
 
 #include "vxFileUtils.h"
+#include "vxStrUtils.h"
 #include "vxTextCodec.h"
 
 #include <algorithm>
@@ -134,12 +135,6 @@ size_t Fill(const std::function<size_t(char*, size_t)>& read, std::vector<char>&
     return size;
 }
 
-bool IsAscii(std::string_view text) {
-    for (const char c : text)
-        if (static_cast<unsigned char>(c) >= 0x80) return false;
-    return true;
-}
-
 // UTF-16 arrives in pieces cut anywhere: an odd byte, or the first half of a surrogate
 // pair, waits for the next piece.
 class TUtf16Decoder {
@@ -231,7 +226,7 @@ void TvxStringList::ConvertLines(int32_t first, uint32_t codePage, bool validUtf
     if (codePage == process && (codePage != codepage::Utf8 || validUtf8)) return;
     for (int32_t i = first; i < Count(); ++i) {
         std::string& text = Item(i)->text;
-        if (!named && IsAscii(text)) continue;
+        if (!named && IsAsciiText(text)) continue;
         // Through UTF-16 even from UTF-8 to UTF-8: bytes that form no character become U+FFFD.
         bool lost = false;
         text = FromUtf16(ToUtf16(text, codePage), process, &lost);
