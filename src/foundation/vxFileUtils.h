@@ -24,7 +24,11 @@ std::string PathExtension(std::string_view path);
 std::string ExpandEnvironment(const std::string& text);
 bool PathExists(const std::string& path);
 bool FindOnSearchPath(const std::string& name);
+// Creates the folders that lead to the file path.
 void CreateFolderPath(const std::string& path);
+// Creates the folder with the folders that lead to it; throws TvxInOutError when it is
+// not a folder then (a file or a device of that name, a folder that cannot be made).
+void MakeFolder(const std::string& folder);
 std::string FileVersionText(const std::string& path);
 
 // A file name for the text: the characters that no file name may hold (\ / : * ? " < > |

@@ -74,6 +74,13 @@ void CreateFolderPath(const std::string& path) {
         if (path[i] == '\\' || path[i] == '/') mkdir(path.substr(0, i).c_str(), 0777);
 }
 
+void MakeFolder(const std::string& folder) {
+    CreateFolderPath(folder + "/");
+    struct stat info;
+    if (stat(folder.c_str(), &info) != 0) throw TvxInOutError{errno ? errno : EIO};
+    if (!S_ISDIR(info.st_mode)) throw TvxInOutError{ENOTDIR};
+}
+
 std::string FileVersionText(const std::string&) {
     return {};
 } // no version resources here

@@ -53,6 +53,14 @@ void CreateFolderPath(const std::string& path) {
                              nullptr); // existing folders and drives fail harmlessly
 }
 
+void MakeFolder(const std::string& folder) {
+    CreateFolderPath(folder + "\\");
+    const DWORD attributes = GetFileAttributesA(folder.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        throw TvxInOutError{
+            int(attributes == INVALID_FILE_ATTRIBUTES ? GetLastError() : ERROR_DIRECTORY)};
+}
+
 std::string FileVersionText(const std::string& path) {
     DWORD ignored = 0;
     const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);

@@ -21,7 +21,7 @@ void TProgressWindow::ShowLatestValues(HWND window) {
     {
         const std::lock_guard<std::mutex> lock(shownLock_);
         latest = std::move(shown_);
-        shown_ = {latest.low, latest.high, latest.position, std::string(), false, false, false};
+        shown_ = {latest.low, latest.high, latest.position};
     }
     // The 32-bit range message, so that lists beyond 65535 items show right.
     if (latest.rangeChanged)
@@ -30,6 +30,7 @@ void TProgressWindow::ShowLatestValues(HWND window) {
     if (latest.positionChanged)
         SendDlgItemMessageA(window, IDC_PROGRESS_BAR, PBM_SETPOS, WPARAM(latest.position), 0);
     if (latest.textChanged) SetDialogItemText(window, IDC_PROGRESS_COMMAND, latest.text);
+    if (latest.statusChanged) SetDialogItemText(window, IDC_PROGRESS_STATUS, latest.status);
 }
 
 INT_PTR CALLBACK TProgressWindow::Procedure(HWND window, UINT message, WPARAM wParam,
@@ -154,6 +155,12 @@ void TProgressWindow::SetText(const std::string& text) {
     const std::lock_guard<std::mutex> lock(shownLock_);
     shown_.text = FirstUtf16Units(text, ShownCharacters);
     shown_.textChanged = true;
+}
+
+void TProgressWindow::SetStatus(const std::string& status) {
+    const std::lock_guard<std::mutex> lock(shownLock_);
+    shown_.status = status;
+    shown_.statusChanged = true;
 }
 
 void TProgressWindow::Close() {

@@ -1,7 +1,7 @@
 #pragma once
-// The progress window: a dialog on a thread of its own with the current command, a
-// progress bar, Skip and Cancel. The main thread stores the values to show and reads
-// the two events; the window and its thread live as long as the object.
+// The progress window: a dialog on a thread of its own with the current command, the
+// batch's status, a progress bar, Skip and Cancel. The main thread stores the values to show and
+// reads the two events; the window and its thread live as long as the object.
 
 #include "../foundation/vxHandles.h"
 
@@ -28,6 +28,8 @@ class TProgressWindow {
     void SetRange(int32_t low, int32_t high);
     void SetPos(int32_t position);
     void SetText(const std::string& text);
+    // The line under the command that tells how far the batch is.
+    void SetStatus(const std::string& status);
     // Closes the window, waits for its thread and releases both events.
     void Close();
 
@@ -42,8 +44,9 @@ class TProgressWindow {
     // a start never waits for the window to repaint.
     struct TShownValues {
         int32_t low = 0, high = 100, position = 0;
-        std::string text;
-        bool rangeChanged = false, positionChanged = false, textChanged = false;
+        std::string text, status;
+        bool rangeChanged = false, positionChanged = false, textChanged = false,
+             statusChanged = false;
     };
 
     static DWORD WINAPI Thread(LPVOID self);

@@ -42,19 +42,23 @@ int Main() {
 } // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    int status;
+    int status = 0;
+    int failure = 0; // the run could not be done
     try {
         status = Main();
-    } catch (const TvxInOutError& failure) {
-        status = failure.code ? failure.code : 1;
+    } catch (const TvxInOutError& error) {
+        failure = error.code ? error.code : 1;
     } catch (const std::bad_alloc&) {
         // A list without line ends (a device that never ends, a huge file in a 32-bit
         // process): the end is orderly all the same, the options saved.
-        status = ERROR_NOT_ENOUGH_MEMORY;
+        failure = ERROR_NOT_ENOUGH_MEMORY;
     } catch (const std::length_error&) {
         // A text longer than a string can hold in this address space.
-        status = ERROR_NOT_ENOUGH_MEMORY;
+        failure = ERROR_NOT_ENOUGH_MEMORY;
     }
     const int finalStatus = FinalizeModules();
+    // A batch that counts its failures tells a run that could not be done by one status.
+    if ((failure || finalStatus) && RunSettings.Halt != NoHalt) return int(RunNotDoneStatus);
+    if (failure) return failure;
     return status ? status : finalStatus;
 }

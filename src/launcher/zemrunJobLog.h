@@ -17,6 +17,7 @@ struct TJobRecord {
     std::string exitCode; // when the end was waited for, else empty
     uint32_t error = 0;   // the system's error number when the start failed
     std::string command;
+    std::string output; // the file of the program's output, where it is kept
 };
 
 // "2026-12-07T19:55:01.123".
@@ -25,16 +26,18 @@ std::string LocalTimeText(const TLocalTime& time);
 std::string SecondsText(uint64_t milliseconds);
 
 // The columns, and a record as one line without its line end. Line breaks and tabs in
-// the texts become blanks, so that a line stays one line of six columns.
+// the texts become blanks, so that a line stays one line of six columns, or of seven
+// with the output column after the others, which only a run that keeps output writes.
 extern const char* const JobLogHeader;
-std::string JobLogLine(const TJobRecord& record);
+extern const char* const JobLogOutputColumn;
+std::string JobLogLine(const TJobRecord& record, bool outputColumn = false);
 
 class TJobLog {
   public:
     // Reads what the file holds and, to append, opens it; a new or empty file then gets
-    // the header line. Failures throw TvxInOutError.
+    // the header line, with the output column where asked. Failures throw TvxInOutError.
     enum TUse { ReadOnly, Append };
-    TJobLog(const std::string& path, TUse use);
+    TJobLog(const std::string& path, TUse use, bool outputColumn = false);
     // Appends the record's line with one write, so that no line is ever half there.
     void Write(const TJobRecord& record);
     // Whether the log holds the command as started without error and, where its end was
@@ -44,4 +47,5 @@ class TJobLog {
   private:
     std::unordered_set<std::string> done_;
     std::unique_ptr<TvxFileWriter> file_;
+    bool outputColumn_;
 };

@@ -7,6 +7,7 @@
 #include "zemrunJobLog.h"
 
 #include <algorithm>
+#include <deque>
 #include <memory>
 
 namespace {
@@ -43,6 +44,9 @@ void ApplySwitch(const std::string& arg, TOptions& settings) {
     case 'G':
         settings.GUI = ReadInteger(value);
         break;
+    case 'H':
+        settings.Halt = std::max(ReadInteger(value), 0); // /H alone, or less than 0: never stops
+        break;
     case 'I':
         Interactive = true;
         break;
@@ -73,11 +77,20 @@ void ApplySwitch(const std::string& arg, TOptions& settings) {
     case 'S':
         settings.ShellExecute = true;
         break;
+    case 'T':
+        settings.TimeLimit = ReadInteger(value);
+        break;
+    case 'U':
+        settings.OutputFolder = StripQuotes(value);
+        break;
     case 'W':
         settings.WaitOpen = !settings.WaitOpen;
         break;
     case 'X':
         settings.Exe = StripQuotes(value);
+        break;
+    case 'Y':
+        settings.Retries = ReadInteger(value);
         break;
     case 'Z':
         settings.Resume = true;
@@ -150,11 +163,22 @@ std::string BuildParameters(const TOptions& settings, const TAssociation& associ
            association.end;
 }
 
-// An item that was started, or whose start failed, until the loop is done with it.
+// One try of an item: what is started, and the texts that tell it.
+struct TItemTry {
+    int32_t index = 0;
+    int32_t attempt = 1; // 1 for the first try
+    TStartCommand start;
+    std::string command;    // the job log's and the preview's text
+    std::string parameters; // the progress window's text
+};
+
+// A try that was started, or whose start failed, until the loop is done with it.
 struct TStartedItem {
+    TItemTry item;
     TProcess process;
     TJobRecord record;
     uint64_t startedAt;
+    bool timedOut = false;
 };
 
 // The expression of the settings, compiled at its first search; none without one.
@@ -167,22 +191,34 @@ std::unique_ptr<TvxRegExpr> MakeExpression(const TOptions& settings) {
 }
 
 std::unique_ptr<TJobLog> OpenJobLog(const TOptions& settings, TJobLog::TUse use) {
-    return settings.JobLog.empty() ? nullptr : std::make_unique<TJobLog>(settings.JobLog, use);
+    if (settings.JobLog.empty()) return nullptr;
+    // The output column is there only where output is kept.
+    const bool output = !settings.OutputFolder.empty();
+    return std::make_unique<TJobLog>(settings.JobLog, use, output);
+}
+
+// The settings as a run takes them: a time limit waits for every end.
+TOptions RunSettingsOf(const TOptions& settings) {
+    TOptions run = settings;
+    if (run.TimeLimit > 0) run.WaitClose = true;
+    return run;
 }
 
 // One run over its settings and items: what it carries from item to item, the progress
-// window's state and the Skip and Cancel that the user gave.
+// window's state, the Skip and Cancel that the user gave and the count of what failed.
 class TRun {
   public:
     // With preview, the commands are collected there instead of started.
     TRun(TLauncherHost& host, const TOptions& settings, std::vector<std::string>* preview)
-        : host_(host), settings_(settings), preview_(preview),
+        : host_(host), settings_(RunSettingsOf(settings)), preview_(preview),
           expression_(MakeExpression(settings)) {
         LoadItems(settings_, items_);
         log_ = OpenJobLog(settings_, preview ? TJobLog::ReadOnly : TJobLog::Append);
     }
 
     int32_t ItemCount() const { return items_.Count(); }
+    // Items whose last try failed, those whose retries never started included.
+    int32_t Failed() const { return failed_ + int32_t(retries_.size()); }
     // Shows the progress window where the progress mode asks for it and one can be shown.
     void ShowProgress();
     // Runs the first limit items, then waits for what still runs unless Skip or Cancel
@@ -192,12 +228,23 @@ class TRun {
   private:
     void PollProgress();
     static bool SearchStopRequested(void* context);
+    void ShowStatus();
     void WaitUntilProgramRunning(TProcess process);
     void WaitOpenAfterStart(TProcess process);
     TAssociation ProgramOf(const std::string& item);
     std::string Parameters(const TAssociation& association, const std::string& item);
+    uint32_t TimeLeft(const TStartedItem& started);
+    void EndForTimeLimit(TStartedItem& started);
+    bool Succeeded(const TStartedItem& started) const;
     void FinishItem(TStartedItem& started);
+    bool EndOverdue();
     bool WaitForOneEnd();
+    bool Halted() const { return settings_.Halt > 0 && failed_ >= settings_.Halt; }
+    bool StopStarting() const { return cancelled_ || Halted(); }
+    bool PrepareItem(int32_t index, TItemTry& item);
+    void StartTry(TItemTry item);
+    bool StartWhenFree(TItemTry item);
+    void StartRetries();
     void RunItem(int32_t index);
 
     TLauncherHost& host_;
@@ -208,9 +255,14 @@ class TRun {
     std::unique_ptr<TJobLog> log_;
     TAssociationCache cache_;
     std::vector<TStartedItem> running_; // started with more than one job, end not yet seen
+    std::deque<TItemTry> retries_;      // the next tries of failed items, in order of failure
     bool progressShown_ = false;
     bool cancelled_ = false;
     bool skipped_ = false;
+    int32_t done_ = 0;               // items whose last try ended, or that the job log has as done
+    int32_t failed_ = 0;             // items whose last try failed
+    int32_t ended_ = 0;              // items whose tries ran, for the estimate
+    uint64_t endedMilliseconds_ = 0; // the run time of their tries
 };
 
 // Reads the progress window's events into the Cancel and Skip of the run.
@@ -235,6 +287,14 @@ bool TRun::SearchStopRequested(void* context) {
     return run.host_.TakeSkipSignal();
 }
 
+void TRun::ShowStatus() {
+    if (!progressShown_) return;
+    const int32_t jobs = settings_.WaitClose ? settings_.Jobs : 1;
+    host_.ProgressSetStatus(
+        {done_, ItemCount(), failed_,
+         EstimateSecondsLeft(endedMilliseconds_, ended_, ItemCount() - done_, jobs)});
+}
+
 void TRun::ShowProgress() {
     const int32_t gui = settings_.GUI;
     progressShown_ = !preview_ && (gui == 3 || (gui == 2 && settings_.WaitClose) ||
@@ -245,6 +305,7 @@ void TRun::ShowProgress() {
     host_.ProgressSetRange(0, ItemCount());
     host_.ProgressSetPos(0);
     host_.ProgressSetText(std::string());
+    ShowStatus();
     PollProgress();
     // With Skip and Cancel at hand a search may take as long as the user lets it;
     // without them the step bound ends it.
@@ -290,90 +351,191 @@ std::string TRun::Parameters(const TAssociation& association, const std::string&
                        : BuildParameters(settings_, association, item);
 }
 
-// The loop is done with the item: its line goes to the job log, with its run time and
-// exit code when its end was waited for and came, and its process handle is closed.
-void TRun::FinishItem(TStartedItem& started) {
-    if (log_) {
-        if (started.process && settings_.WaitClose && host_.ProcessEnded(started.process)) {
-            started.record.seconds = SecondsText(host_.Milliseconds() - started.startedAt);
-            started.record.exitCode = std::to_string(host_.ExitCode(started.process));
-        }
-        log_->Write(started.record);
-    }
-    if (started.process) host_.CloseProcess(started.process);
+// What the try's time limit still allows; NoTimeout without one.
+uint32_t TRun::TimeLeft(const TStartedItem& started) {
+    if (settings_.TimeLimit <= 0) return NoTimeout;
+    const uint64_t limit = uint64_t(settings_.TimeLimit) * 1000;
+    const uint64_t spent = host_.Milliseconds() - started.startedAt;
+    return spent >= limit ? 0 : uint32_t(std::min<uint64_t>(limit - spent, NoTimeout - 1));
 }
 
-// Waits until one of the running items has ended; false when Skip or Cancel ended the wait.
+void TRun::EndForTimeLimit(TStartedItem& started) {
+    host_.EndProgram(started.process);
+    started.timedOut = true;
+}
+
+// A try fails when its start failed, when its time limit ended it, or when it ended with
+// an exit code other than 0.
+bool TRun::Succeeded(const TStartedItem& started) const {
+    const std::string& exitCode = started.record.exitCode;
+    return started.record.error == 0 && (exitCode.empty() || exitCode == "0");
+}
+
+// The loop is done with the try: its line goes to the job log, with its run time and exit
+// code when its end was waited for and came, and its process handle is closed. A failed
+// try is followed by the item's next while retries are left.
+void TRun::FinishItem(TStartedItem& started) {
+    if (started.process && settings_.WaitClose && host_.ProcessEnded(started.process)) {
+        started.record.seconds = SecondsText(host_.Milliseconds() - started.startedAt);
+        started.record.exitCode = std::to_string(host_.ExitCode(started.process));
+    }
+    if (started.timedOut) started.record.error = TimeLimitError;
+    if (log_) log_->Write(started.record);
+    if (started.process) host_.CloseProcess(started.process);
+    endedMilliseconds_ += host_.Milliseconds() - started.startedAt;
+    if (!Succeeded(started)) {
+        if (started.item.attempt <= settings_.Retries) {
+            TItemTry next = std::move(started.item);
+            ++next.attempt;
+            retries_.push_back(std::move(next));
+            return;
+        }
+        ++failed_;
+    }
+    ++done_;
+    ++ended_;
+    ShowStatus();
+}
+
+// Ends the running tries whose time is up; true when there was one.
+bool TRun::EndOverdue() {
+    bool ended = false;
+    for (size_t i = 0; i < running_.size();) {
+        if (TimeLeft(running_[i]) > 0) {
+            ++i;
+            continue;
+        }
+        EndForTimeLimit(running_[i]);
+        FinishItem(running_[i]);
+        running_.erase(running_.begin() + ptrdiff_t(i));
+        ended = true;
+    }
+    return ended;
+}
+
+// Waits until one of the running items has ended, or its time limit ended it; false when
+// Skip or Cancel ended the wait.
 bool TRun::WaitForOneEnd() {
     std::vector<TProcess> processes;
-    for (const TStartedItem& started : running_)
+    uint32_t timeout = NoTimeout;
+    for (const TStartedItem& started : running_) {
         processes.push_back(started.process);
-    const int32_t ended = host_.WaitAnyProcessEnd(processes);
+        timeout = std::min(timeout, TimeLeft(started));
+    }
+    const int32_t ended = host_.WaitAnyProcessEnd(processes, timeout);
     PollProgress();
+    if (ended == WaitTimedOut) return EndOverdue();
     if (ended < 0 || size_t(ended) >= running_.size()) return false;
     FinishItem(running_[size_t(ended)]);
     running_.erase(running_.begin() + ended);
     return true;
 }
 
-void TRun::RunItem(int32_t index) {
-    const std::string& item = items_.Strings(index);
-    const TAssociation association = ProgramOf(item);
-    const std::string parameters = Parameters(association, item);
-    if (cancelled_) return; // cancelled during the search
-    const TStartCommand start{settings_.ShellExecute,
-                              association.program,
-                              parameters,
-                              settings_.Exe.empty() && association.program.empty(),
-                              settings_.Window,
-                              settings_.Priority};
+// The first try of the item; false when it is not to start: the search was cancelled,
+// the job log has it as done, or it went to the preview.
+bool TRun::PrepareItem(int32_t index, TItemTry& item) {
+    const std::string& text = items_.Strings(index);
+    const TAssociation association = ProgramOf(text);
+    item.index = index;
+    item.parameters = Parameters(association, text);
+    if (cancelled_) return false; // cancelled during the search
+    item.start = {settings_.ShellExecute,  association.program,
+                  item.parameters,         settings_.Exe.empty() && association.program.empty(),
+                  settings_.Window,        settings_.Priority,
+                  settings_.TimeLimit > 0, std::string()};
+    const TStartCommand& start = item.start;
     // The command's text serves only the job log and the preview.
-    const std::string command = log_ || preview_ ? StarterCommand(start.shellExecute, start.program,
-                                                                  start.parameters, start.noProgram)
-                                                 : std::string();
-    if (settings_.Resume && log_ && log_->Done(command)) return;
-    if (preview_) {
-        preview_->push_back(command);
-        return;
+    if (log_ || preview_)
+        item.command =
+            StarterCommand(start.shellExecute, start.program, start.parameters, start.noProgram);
+    if (settings_.Resume && log_ && log_->Done(item.command)) {
+        ++done_;
+        return false;
     }
-    // With more than one job, a start waits for a free slot; Skip lets it start at once.
-    while (settings_.WaitClose && running_.size() >= size_t(settings_.Jobs) && !cancelled_)
-        if (!WaitForOneEnd()) break;
-    if (cancelled_) return;
+    if (preview_) {
+        preview_->push_back(item.command);
+        return false;
+    }
+    return true;
+}
 
-    TStartedItem started{TProcess(),
-                         {item, LocalTimeText(host_.LocalTime()), "", "", 0, command},
+void TRun::StartTry(TItemTry item) {
+    // The shell starter has no handles to give a program.
+    if (!settings_.OutputFolder.empty() && !item.start.shellExecute)
+        item.start.output =
+            OutputFileName(settings_.OutputFolder, item.index + 1, item.attempt, ItemCount());
+    TStartedItem started{item,
+                         TProcess(),
+                         {items_.Strings(item.index), LocalTimeText(host_.LocalTime()), "", "", 0,
+                          item.command, item.start.output},
                          host_.Milliseconds()};
-    started.process = host_.Start(start);
+    started.process = host_.Start(item.start);
     if (!started.process) started.record.error = host_.StartError();
 
     if (progressShown_) {
-        host_.ProgressSetText(parameters);
-        host_.ProgressSetPos(index);
+        host_.ProgressSetText(item.parameters);
+        host_.ProgressSetPos(item.index);
         PollProgress();
     }
     if (started.process) WaitOpenAfterStart(started.process);
     if (started.process && settings_.WaitClose && settings_.Jobs > 1) {
         running_.push_back(std::move(started));
     } else {
-        if (started.process && settings_.WaitClose) host_.WaitProcessEnd(started.process);
+        if (started.process && settings_.WaitClose &&
+            host_.WaitProcessEnd(started.process, TimeLeft(started)) == WaitTimedOut)
+            EndForTimeLimit(started);
         FinishItem(started);
     }
     PollProgress();
     // A negative pause would be an endless sleep; it counts as none.
-    if (index == 0 && !skipped_ && !settings_.WaitClose && ItemCount() > 1 &&
-        settings_.FirstPause > 0)
+    if (item.index == 0 && item.attempt == 1 && !skipped_ && !settings_.WaitClose &&
+        ItemCount() > 1 && settings_.FirstPause > 0)
         host_.Sleep(uint32_t(settings_.FirstPause));
+}
+
+// Starts the try once a slot is free; the retries that the wait brought take the slots
+// before a first try. False when nothing is to start any more.
+bool TRun::StartWhenFree(TItemTry item) {
+    for (;;) {
+        // With more than one job, a start waits for a free slot; Skip lets it start at once.
+        while (settings_.WaitClose && running_.size() >= size_t(settings_.Jobs) && !StopStarting())
+            if (!WaitForOneEnd()) break;
+        if (StopStarting()) return false;
+        if (item.attempt > 1 || retries_.empty()) break;
+        StartRetries();
+    }
+    StartTry(std::move(item));
+    return true;
+}
+
+void TRun::StartRetries() {
+    while (!retries_.empty() && !StopStarting()) {
+        TItemTry retry = std::move(retries_.front());
+        retries_.pop_front();
+        if (!StartWhenFree(retry)) retries_.push_front(std::move(retry));
+    }
+}
+
+void TRun::RunItem(int32_t index) {
+    TItemTry item;
+    if (!PrepareItem(index, item)) return;
+    StartWhenFree(std::move(item));
+    StartRetries();
 }
 
 void TRun::RunItems(int32_t limit) {
     cancelled_ = false;
     skipped_ = false;
-    for (int32_t index = 0; index < ItemCount() && index < limit && !cancelled_; ++index)
+    for (int32_t index = 0; index < ItemCount() && index < limit && !StopStarting(); ++index)
         RunItem(index);
-    // The last starts are waited for; what Skip or Cancel leaves running is not.
-    while (!running_.empty() && !cancelled_)
-        if (!WaitForOneEnd()) break;
+    // The last starts are waited for and their retries started; what Skip or Cancel leaves
+    // running is not.
+    while (!cancelled_ && (!running_.empty() || (!retries_.empty() && !Halted()))) {
+        if (!retries_.empty() && !Halted())
+            StartRetries();
+        else if (!WaitForOneEnd())
+            break;
+    }
     for (TStartedItem& started : running_)
         FinishItem(started);
     running_.clear();
@@ -411,9 +573,14 @@ bool ParseArguments(const TvxCommandLine& tokens, TLauncherHost& host) {
         }
         if (count >= 2) {
             host.ShowUsage();
-        } else if (TProcess process = host.Start({true, std::string(), arg, true,
-                                                  RunSettings.Window, RunSettings.Priority})) {
-            host.CloseProcess(process);
+        } else {
+            TStartCommand open;
+            open.shellExecute = true;
+            open.parameters = arg;
+            open.noProgram = true;
+            open.window = RunSettings.Window;
+            open.priority = RunSettings.Priority;
+            if (TProcess process = host.Start(open)) host.CloseProcess(process);
         }
         return false;
     }
@@ -437,10 +604,11 @@ std::vector<std::string> PreviewCommands(TLauncherHost& host, const TOptions& se
 
 uint32_t RunList(TLauncherHost& host) {
     if (Interactive && !host.EditSettingsDialog(RunSettings)) return 0;
+    const bool countsFailures = RunSettings.Halt != NoHalt;
     uint32_t codePage = 0;
     if (!ReadEncodingName(RunSettings.Encoding, codePage)) {
         host.ShowUnknownEncoding(RunSettings.Encoding);
-        return UnknownEncodingStatus;
+        return countsFailures ? RunNotDoneStatus : UnknownEncodingStatus;
     }
     // /D without a file: the commands are shown first, and Cancel ends here.
     if (Preview && PreviewFile.empty() &&
@@ -448,13 +616,29 @@ uint32_t RunList(TLauncherHost& host) {
         return 0;
     RunSettings.GUI = std::clamp(RunSettings.GUI, 0, 3);
     RunSettings.Jobs = std::clamp(RunSettings.Jobs, 1, MaxJobs);
+    RunSettings.Retries = std::clamp(RunSettings.Retries, 0, MaxRetries);
     std::vector<std::string> preview;
     const bool previewing = !PreviewFile.empty();
+    if (!previewing && !RunSettings.OutputFolder.empty()) MakeFolder(RunSettings.OutputFolder);
     TRun run(host, RunSettings, previewing ? &preview : nullptr);
     run.ShowProgress();
     run.RunItems(INT32_MAX);
     if (previewing) WritePreview(PreviewFile, preview);
-    return 0;
+    return countsFailures ? BatchExitStatus(run.Failed()) : 0;
+}
+
+std::string OutputFileName(const std::string& folder, int32_t item, int32_t attempt,
+                           int32_t itemCount) {
+    const int width = std::max<int>(5, int(std::to_string(itemCount).size()));
+    std::string name = std::to_string(item);
+    name.insert(0, size_t(std::max<int>(0, width - int(name.size()))), '0');
+    if (attempt > 1) {
+        name += '-';
+        name += std::to_string(attempt);
+    }
+    std::string path = folder;
+    if (!path.empty() && path.back() != '\\' && path.back() != '/') path += PathDelimiter;
+    return path + name + ".txt";
 }
 
 void SplitQuoted(std::string_view text, char separator, TvxStringList& list) {

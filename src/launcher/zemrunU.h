@@ -6,6 +6,7 @@
 #include "../foundation/vxCommandLine.h"
 #include "../foundation/vxLocalTime.h"
 #include "../regexpr/vxRegExpr.h"
+#include "zemrunBatchStatus.h"
 #include "zemrunGlobal.h"
 
 #include <cstdint>
@@ -34,7 +35,17 @@ struct TStartCommand {
     bool noProgram = false; // the shell opens the item itself
     int32_t window = 1;     // the show command
     int32_t priority = 0;   // the priority class: 1 shifted left by priority + 5
+    // In a job of its own, so that ending it ends every process it started.
+    bool contained = false;
+    // The file that gets its standard output and error, with the null device as its
+    // input; empty: it inherits nothing. Process creation only.
+    std::string output;
 };
+
+// How a wait for an end came out, besides the index of the process that ended.
+constexpr int32_t WaitInterrupted = -1; // Skip or Cancel, with the progress window
+constexpr int32_t WaitTimedOut = -2;
+constexpr uint32_t NoTimeout = UINT32_MAX;
 
 class TLauncherHost {
   public:
@@ -51,13 +62,16 @@ class TLauncherHost {
     // Starts one command through process creation or the shell.
     virtual TProcess Start(const TStartCommand& command) = 0;
     virtual void WaitForInputIdle(TProcess process, uint32_t milliseconds) = 0;
-    // Returns when the process has ended, or, while the progress window is shown, on Skip
-    // or Cancel.
-    virtual void WaitProcessEnd(TProcess process) = 0;
+    // Waits at most milliseconds (NoTimeout: without end) for the first of the processes
+    // to end: its index, WaitTimedOut, or WaitInterrupted when, while the progress window
+    // is shown, Skip or Cancel ended the wait. WaitProcessEnd is the wait for one.
+    virtual int32_t WaitProcessEnd(TProcess process, uint32_t milliseconds) = 0;
+    virtual int32_t WaitAnyProcessEnd(const std::vector<TProcess>& processes,
+                                      uint32_t milliseconds) = 0;
     virtual bool ProcessEnded(TProcess process) = 0;
-    // Returns the index of a process that has ended, or -1 when, while the progress window
-    // is shown, Skip or Cancel ended the wait.
-    virtual int32_t WaitAnyProcessEnd(const std::vector<TProcess>& processes) = 0;
+    // Ends the program, with every process of its job where it has one, and returns once
+    // it has ended or after a few seconds.
+    virtual void EndProgram(TProcess process) = 0;
     virtual uint32_t ExitCode(TProcess process) = 0;
     // The system's error number of the last Start that gave no process (0 when the shell
     // started the item without giving a process).
@@ -75,6 +89,7 @@ class TLauncherHost {
     virtual void ProgressSetRange(int32_t low, int32_t high) = 0;
     virtual void ProgressSetPos(int32_t position) = 0;
     virtual void ProgressSetText(const std::string& text) = 0;
+    virtual void ProgressSetStatus(const TBatchStatus& status) = 0;
     // Zero-time tests of the window's two events; taking Skip resets it.
     virtual bool CancelSignalled() = 0;
     virtual bool TakeSkipSignal() = 0;
@@ -93,9 +108,17 @@ constexpr uint32_t InputIdleMilliseconds = 5000;
 bool ParseArguments(const TvxCommandLine& tokens, TLauncherHost& host);
 
 // The whole run over the run settings; the process's exit status: 0, or
-// UnknownEncodingStatus when the list's encoding is not known here (nothing starts).
+// UnknownEncodingStatus when the list's encoding is not known here (nothing starts). With
+// a halt count (/H) it is the batch's status instead (BatchExitStatus).
 constexpr uint32_t UnknownEncodingStatus = 87; // the system's "The parameter is incorrect."
 uint32_t RunList(TLauncherHost& host);
+// The system's time-out error: the job log's error of a program that its time limit ended.
+constexpr uint32_t TimeLimitError = 1460;
+// The file that keeps the output of the item's try (both from 1) in the folder: the item
+// number with at least five digits, the try from the second on, so that the names sort in
+// list order.
+std::string OutputFileName(const std::string& folder, int32_t item, int32_t attempt,
+                           int32_t itemCount);
 // The commands that the settings would start, of at most limit items, built exactly as a
 // run builds them; nothing starts.
 std::vector<std::string> PreviewCommands(TLauncherHost& host, const TOptions& settings,

@@ -9,6 +9,7 @@
 #include "../ui/DlgInteractiveU.h"
 #include "../ui/DlgLocaleU.h"
 #include "../ui/DlgPreview.h"
+#include "vxChildProcess_win32.h"
 #include "vxProccess.h"
 
 #include <shellapi.h>
@@ -25,43 +26,31 @@ DWORD PriorityClass(int32_t priority) {
 constexpr int WaitFailureLimit = 1000;
 } // namespace
 
-namespace {
-// A command that cannot reach its program whole is not started.
-HANDLE Refused() {
-    SetLastError(ERROR_FILENAME_EXCED_RANGE);
-    return nullptr;
-}
-} // namespace
-
-HANDLE StartByCreateProcess(const TStartCommand& start) {
+DWORD StartByCreateProcess(const TStartCommand& start, TvxChild& child) {
     // A zero byte would cut the command before the expansion could see it.
-    if (!CanPassWhole(start.program) || !CanPassWhole(start.parameters)) return Refused();
+    if (!CanPassWhole(start.program) || !CanPassWhole(start.parameters))
+        return ERROR_FILENAME_EXCED_RANGE;
     const std::string command = CreateProcessCommand(start.program, start.parameters);
-    if (!CanPassWhole(command)) return Refused();
-    STARTUPINFOA startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_FORCEONFEEDBACK;
-    startup.wShowWindow = WORD(start.window & 0xFFFF);
-    PROCESS_INFORMATION info{};
-    // CreateProcessA may write into the command line, so it gets a copy of its own.
-    std::vector<char> commandLine(command.begin(), command.end());
-    commandLine.push_back('\0');
-    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE,
-                        CREATE_DEFAULT_ERROR_MODE | CREATE_NEW_PROCESS_GROUP, nullptr, nullptr,
-                        &startup, &info))
-        return nullptr;
-    SetPriorityClass(info.hProcess, PriorityClass(start.priority));
-    const TvxHandle thread(info.hThread); // the loop needs the process only
-    return info.hProcess;
+    if (!CanPassWhole(command)) return ERROR_FILENAME_EXCED_RANGE;
+    TvxChildStart how;
+    how.flags = CREATE_DEFAULT_ERROR_MODE | CREATE_NEW_PROCESS_GROUP;
+    how.startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_FORCEONFEEDBACK;
+    how.startup.wShowWindow = WORD(start.window & 0xFFFF);
+    how.contained = start.contained;
+    how.output = start.output;
+    if (const DWORD error = CreateChild(command, std::move(how), child)) return error;
+    SetPriorityClass(child.process.Get(), PriorityClass(start.priority));
+    return ERROR_SUCCESS;
 }
 
-HANDLE StartByShellExecute(const TStartCommand& start, HWND window) {
-    if (!CanPassWhole(start.program) || !CanPassWhole(start.parameters)) return Refused();
+DWORD StartByShellExecute(const TStartCommand& start, HWND window, TvxChild& child) {
+    if (!CanPassWhole(start.program) || !CanPassWhole(start.parameters))
+        return ERROR_FILENAME_EXCED_RANGE;
     const TShellCommand shell = ShellCommand(start.program, start.parameters, start.noProgram);
     const std::string& file = shell.file;
     const std::string& arguments = shell.arguments;
     // The shell joins the two into one command line, which has the same limit.
-    if (!CanPassWhole(file + " " + arguments)) return Refused();
+    if (!CanPassWhole(file + " " + arguments)) return ERROR_FILENAME_EXCED_RANGE;
     SHELLEXECUTEINFOA info{};
     info.cbSize = sizeof(info);
     info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_CONNECTNETDRV | SEE_MASK_DOENVSUBST;
@@ -69,10 +58,11 @@ HANDLE StartByShellExecute(const TStartCommand& start, HWND window) {
     info.lpFile = file.c_str();
     info.lpParameters = start.noProgram ? nullptr : arguments.c_str();
     info.nShow = start.window;
-    if (!ShellExecuteExA(&info)) return nullptr;
-    if (info.hProcess) SetPriorityClass(info.hProcess, PriorityClass(start.priority));
-    SetLastError(0); // started, though perhaps without a process to wait for
-    return info.hProcess;
+    if (!ShellExecuteExA(&info)) return GetLastError();
+    // Started, though perhaps without a process to wait for or to end.
+    child.process.Reset(info.hProcess);
+    if (child.process) SetPriorityClass(info.hProcess, PriorityClass(start.priority));
+    return ERROR_SUCCESS;
 }
 
 namespace {
@@ -83,10 +73,10 @@ TProcess Process(HANDLE handle) {
     return TProcess(reinterpret_cast<uintptr_t>(handle));
 }
 
-// Waits for the first of the processes to end, and for the two events where given:
-// the process's index, or -1.
-int32_t WaitAnyProcessEnd(const std::vector<TProcess>& processes, HANDLE skipEvent,
-                          HANDLE cancelEvent) {
+// Waits at most milliseconds for the first of the processes to end, and for the two
+// events where given: the process's index, WaitInterrupted or WaitTimedOut.
+int32_t WaitAnyProcessEnd(const std::vector<TProcess>& processes, uint32_t milliseconds,
+                          HANDLE skipEvent, HANDLE cancelEvent) {
     // The two events first: a Skip or Cancel is seen even while a process has ended. A Skip
     // that ends the wait is taken by it; a Cancel stays set for the next poll.
     std::vector<HANDLE> objects;
@@ -96,14 +86,16 @@ int32_t WaitAnyProcessEnd(const std::vector<TProcess>& processes, HANDLE skipEve
         objects.push_back(Handle(process));
     for (int failures = 0; failures < WaitFailureLimit; ++failures) {
         const DWORD result =
-            WaitForMultipleObjects(DWORD(objects.size()), objects.data(), FALSE, INFINITE);
+            WaitForMultipleObjects(DWORD(objects.size()), objects.data(), FALSE,
+                                   milliseconds == NoTimeout ? INFINITE : milliseconds);
         if (result >= WAIT_OBJECT_0 && result < WAIT_OBJECT_0 + objects.size()) {
             const DWORD index = result - WAIT_OBJECT_0;
-            return index < events ? -1 : int32_t(index - events);
+            return index < events ? WaitInterrupted : int32_t(index - events);
         }
+        if (result == WAIT_TIMEOUT) return WaitTimedOut;
         ::Sleep(0);
     }
-    return -1;
+    return WaitInterrupted;
 }
 } // namespace
 
@@ -135,26 +127,36 @@ bool TWin32LauncherHost::ConfirmCommands(const std::vector<std::string>& command
 }
 
 TProcess TWin32LauncherHost::Start(const TStartCommand& command) {
-    HANDLE process = command.shellExecute ? StartByShellExecute(command, progress_.Window())
-                                          : StartByCreateProcess(command);
-    startError_ = process ? 0 : GetLastError();
-    return Process(process);
+    TvxChild child;
+    startError_ = command.shellExecute ? StartByShellExecute(command, progress_.Window(), child)
+                                       : StartByCreateProcess(command, child);
+    if (!child.process) return TProcess();
+    const TProcess process = Process(child.process.Release());
+    if (child.job) jobs_[process.Id()] = std::move(child.job);
+    return process;
 }
 
 void TWin32LauncherHost::WaitForInputIdle(TProcess process, uint32_t milliseconds) {
     ::WaitForInputIdle(Handle(process), milliseconds);
 }
 
-void TWin32LauncherHost::WaitProcessEnd(TProcess process) {
-    WaitAnyProcessEnd({process});
+int32_t TWin32LauncherHost::WaitProcessEnd(TProcess process, uint32_t milliseconds) {
+    return WaitAnyProcessEnd({process}, milliseconds);
 }
 
 bool TWin32LauncherHost::ProcessEnded(TProcess process) {
     return WaitForSingleObject(Handle(process), 0) != WAIT_TIMEOUT;
 }
 
-int32_t TWin32LauncherHost::WaitAnyProcessEnd(const std::vector<TProcess>& processes) {
-    return ::WaitAnyProcessEnd(processes, progress_.SkipEvent(), progress_.CancelEvent());
+int32_t TWin32LauncherHost::WaitAnyProcessEnd(const std::vector<TProcess>& processes,
+                                              uint32_t milliseconds) {
+    return ::WaitAnyProcessEnd(processes, milliseconds, progress_.SkipEvent(),
+                               progress_.CancelEvent());
+}
+
+void TWin32LauncherHost::EndProgram(TProcess process) {
+    const auto job = jobs_.find(process.Id());
+    EndChild(Handle(process), job == jobs_.end() ? nullptr : job->second.Get(), TimeLimitError);
 }
 
 uint32_t TWin32LauncherHost::ExitCode(TProcess process) {
@@ -175,6 +177,11 @@ uint64_t TWin32LauncherHost::Milliseconds() {
 }
 
 void TWin32LauncherHost::CloseProcess(TProcess process) {
+    // What the program started keeps running, as the program itself would.
+    if (const auto job = jobs_.find(process.Id()); job != jobs_.end()) {
+        ReleaseJob(job->second);
+        jobs_.erase(job);
+    }
     CloseHandle(Handle(process));
 }
 
@@ -201,6 +208,9 @@ void TWin32LauncherHost::ProgressSetPos(int32_t position) {
 }
 void TWin32LauncherHost::ProgressSetText(const std::string& text) {
     progress_.SetText(text);
+}
+void TWin32LauncherHost::ProgressSetStatus(const TBatchStatus& status) {
+    progress_.SetStatus(BatchStatusText(status, Options().GetLanguageFile()));
 }
 
 bool TWin32LauncherHost::CancelSignalled() {

@@ -3,13 +3,18 @@
 // the host that the switches and the launch loop run against.
 
 #include "ProgressThrU.h"
+#include "vxChildProcess_win32.h"
 #include "zemrunU.h"
 
 #include <windows.h>
 
-HANDLE StartByCreateProcess(const TStartCommand& command);
+#include <unordered_map>
+
+// The starters: the system's error number, 0 when the command started; the child then
+// holds the process, where the shell gave one.
+DWORD StartByCreateProcess(const TStartCommand& command, TvxChild& child);
 // The shell's messages are owned by the window, which may be null.
-HANDLE StartByShellExecute(const TStartCommand& command, HWND window);
+DWORD StartByShellExecute(const TStartCommand& command, HWND window, TvxChild& child);
 void ShowUsage();
 
 class TWin32LauncherHost : public TLauncherHost {
@@ -20,9 +25,11 @@ class TWin32LauncherHost : public TLauncherHost {
     bool ConfirmCommands(const std::vector<std::string>& commands) override;
     TProcess Start(const TStartCommand& command) override;
     void WaitForInputIdle(TProcess process, uint32_t milliseconds) override;
-    void WaitProcessEnd(TProcess process) override;
+    int32_t WaitProcessEnd(TProcess process, uint32_t milliseconds) override;
+    int32_t WaitAnyProcessEnd(const std::vector<TProcess>& processes,
+                              uint32_t milliseconds) override;
     bool ProcessEnded(TProcess process) override;
-    int32_t WaitAnyProcessEnd(const std::vector<TProcess>& processes) override;
+    void EndProgram(TProcess process) override;
     uint32_t ExitCode(TProcess process) override;
     uint32_t StartError() override { return startError_; }
     TLocalTime LocalTime() override;
@@ -35,6 +42,7 @@ class TWin32LauncherHost : public TLauncherHost {
     void ProgressSetRange(int32_t low, int32_t high) override;
     void ProgressSetPos(int32_t position) override;
     void ProgressSetText(const std::string& text) override;
+    void ProgressSetStatus(const TBatchStatus& status) override;
     bool CancelSignalled() override;
     bool TakeSkipSignal() override;
     void ProgressClose() override;
@@ -42,4 +50,5 @@ class TWin32LauncherHost : public TLauncherHost {
   private:
     uint32_t startError_ = 0;
     TProgressWindow progress_;
+    std::unordered_map<uintptr_t, TvxHandle> jobs_; // of the contained programs, by process
 };

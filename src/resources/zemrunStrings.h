@@ -13,7 +13,8 @@
                  "program>] [/B:<before param>] [/E:<end param>] [/W] [/S] [/P] [/R:<RegExp>] "    \
                  "[/G:<gui mode>] [/I] [/F:<pause>] [/M:<window mode>] [/O:<priority>] "           \
                  "[/J:<project>] [/N:<jobs>] [/K:<job log>] [/Z] [/D[:<preview file>]] [/C:<list " \
-                 "encoding>] [/A <item>...]\nSee readme.txt for more information")                 \
+                 "encoding>] [/T:<seconds>] [/Y:<retries>] [/H[:<failures>]] [/U:<output "         \
+                 "folder>] [/A <item>...]\nSee readme.txt for more information")                   \
     X(IDS_UNKNOWN_ENCODING, "The list encoding is not known on this system:")                      \
     X(IDS_ENCODING_NAMES, "Name OEM, ANSI, UTF-8, UTF-16 or the number of a code page.")           \
     X(IDS_LIST, "List")                                                                            \
@@ -39,6 +40,20 @@
     X(IDS_PREVIEW, "Preview")                                                                      \
     X(IDS_LIST_ENCODING, "List encoding")                                                          \
     X(IDS_DROPPED_ITEMS, "Dropped items:")                                                         \
+    X(IDS_UNATTENDED, "Unattended batches")                                                        \
+    X(IDS_TIME_LIMIT, "Time limit")                                                                \
+    X(IDS_SECONDS, "s")                                                                            \
+    X(IDS_RETRIES, "Retries")                                                                      \
+    X(IDS_COUNT_FAILURES, "Count failures in the exit status")                                     \
+    X(IDS_STOP_AFTER, "Stop after")                                                                \
+    X(IDS_FAILURES, "failures")                                                                    \
+    X(IDS_OUTPUT_FOLDER, "Output folder")                                                          \
+    X(IDS_HALT, "Failures in the exit status")                                                     \
+    X(IDS_BATCH_DONE, "%1 of %2 done, %3 failed")                                                  \
+    X(IDS_BATCH_LEFT, ", about %1 left")                                                           \
+    X(IDS_SECONDS_LEFT, "%1 seconds")                                                              \
+    X(IDS_MINUTES_LEFT, "%1 minutes")                                                              \
+    X(IDS_HOURS_LEFT, "%1 hours")                                                                  \
     X(IDS_SAVE_AS_PROJECT, "Save as project")                                                      \
     X(IDS_PROJECT_NAME, "Name")                                                                    \
     X(IDS_SAVE_TO_PROJECT, "Save to project...")                                                   \

@@ -63,7 +63,7 @@ void TZemrunProjects::SaveProject(std::string_view name, const TOptions& setting
     TvxIniFileSection* section = current.FindSection(name, nullptr, true);
     section->Clear();
     for (int32_t field = 0; field < ProjectFieldCount; ++field)
-        if (fields & (uint32_t(1) << field))
+        if ((fields & (uint32_t(1) << field)) && ProjectFields[field].Present(settings))
             ProjectFields[field].Write(*section->FindKey(ProjectFields[field].key, nullptr, true),
                                        settings);
     current.Save();

@@ -20,7 +20,10 @@ struct TProjectField {
     std::string TOptions::*text = nullptr;
     bool TOptions::*flag = nullptr;
     int32_t TOptions::*number = nullptr;
+    bool optional = false; // a number below 0 stands for a key that is not there
 
+    // Whether the settings have a value for the key: optional numbers may have none.
+    bool Present(const TOptions& settings) const { return !optional || settings.*number >= 0; }
     void Read(const TvxIniFileKey& key, TOptions& settings) const;
     void Write(TvxIniFileKey& key, const TOptions& settings) const;
 };
@@ -32,6 +35,9 @@ constexpr TProjectField FlagField(const char* key, int box, bool TOptions::*flag
 }
 constexpr TProjectField NumberField(const char* key, int box, int32_t TOptions::*number) {
     return {key, box, nullptr, nullptr, number};
+}
+constexpr TProjectField OptionalNumberField(const char* key, int box, int32_t TOptions::*number) {
+    return {key, box, nullptr, nullptr, number, true};
 }
 
 inline constexpr TProjectField ProjectFields[] = {
@@ -51,6 +57,10 @@ inline constexpr TProjectField ProjectFields[] = {
     TextField("JobLog", IDC_SAVE_JOB_LOG, &TOptions::JobLog),
     FlagField("Resume", IDC_SAVE_RESUME, &TOptions::Resume),
     TextField("Encoding", IDC_SAVE_ENCODING, &TOptions::Encoding),
+    NumberField("TimeLimit", IDC_SAVE_TIME_LIMIT, &TOptions::TimeLimit),
+    NumberField("Retries", IDC_SAVE_RETRIES, &TOptions::Retries),
+    OptionalNumberField("Halt", IDC_SAVE_HALT, &TOptions::Halt),
+    TextField("OutputFolder", IDC_SAVE_OUTPUT_FOLDER, &TOptions::OutputFolder),
 };
 constexpr int32_t ProjectFieldCount = int32_t(std::size(ProjectFields));
 static_assert(ProjectFieldCount <= 32, "the fields to store are the bits of a 32-bit set");

@@ -17,6 +17,10 @@ void SetDefaultOptions(TOptions& options) {
     options.JobLog.clear();
     options.Resume = false;
     options.Encoding.clear();
+    options.TimeLimit = 0;
+    options.Retries = 0;
+    options.Halt = NoHalt;
+    options.OutputFolder.clear();
     options.Items.clear();
 }
 

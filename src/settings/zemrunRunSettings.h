@@ -19,10 +19,15 @@ struct TOptions {
     int32_t GUI;
     int32_t Window;
     int32_t Priority;
-    int32_t Jobs;         // programs waited for at once (with wait close), 1..MaxJobs in a run
-    std::string JobLog;   // the file that gets a line per item; empty = none
-    bool Resume;          // leave out the items the job log has as done
-    std::string Encoding; // the list's encoding where no mark tells it; empty = detected
+    int32_t Jobs;             // programs waited for at once (with wait close), 1..MaxJobs in a run
+    std::string JobLog;       // the file that gets a line per item; empty = none
+    bool Resume;              // leave out the items the job log has as done
+    std::string Encoding;     // the list's encoding where no mark tells it; empty = detected
+    int32_t TimeLimit;        // seconds a program may run before it is ended; 0 or less = none
+    int32_t Retries;          // more tries of a failed item, 0..MaxRetries in a run
+    int32_t Halt;             // failed items after which nothing more starts, 0 = never;
+                              // NoHalt: the exit status is not the count of failures
+    std::string OutputFolder; // where each program's output is kept; empty = nowhere
     // Items given on the command line after /A, or dropped on the main dialog: run after
     // the list file's, never stored in a project.
     std::vector<std::string> Items;
@@ -30,6 +35,8 @@ struct TOptions {
 
 // 62 programs and the Skip and Cancel events fill one wait for many objects.
 constexpr int32_t MaxJobs = 62;
+constexpr int32_t MaxRetries = 100;
+constexpr int32_t NoHalt = -1;
 
 void SetDefaultOptions(TOptions& options);
 void CopyOptions(TOptions& dest, const TOptions& source);

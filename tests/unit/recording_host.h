@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,10 @@ class TRecordingHost : public TLauncherHost {
     bool startsFail = false;
     uint32_t startError = 2;              // what a failed start reports
     std::map<size_t, uint32_t> exitCodes; // by start number (1, 2, ...); 0 otherwise
+    std::set<size_t> failedStarts;        // by start number, besides startsFail
+    // How long a process runs, by start number: its end comes that long after its start
+    // when a wait with a time limit (or any wait once this holds an entry) is for it.
+    std::map<size_t, uint32_t> runsForMs;
     // The position, among the processes waited for at once, of the one that ends first.
     std::function<size_t(const std::vector<TProcess>&)> firstToEnd =
         [](const std::vector<TProcess>&) { return size_t(0); };
@@ -36,6 +41,9 @@ class TRecordingHost : public TLauncherHost {
     std::vector<std::string> log;
     std::vector<std::string> commands;
     std::vector<std::pair<int32_t, int32_t>> modes; // the window mode and priority of each start
+    std::vector<std::string> outputs;               // the output file of each start
+    std::vector<bool> contained;                    // whether each start is in a job
+    std::vector<std::string> statuses;              // "done/all failed left" of each update
     std::map<std::string, int> assocLookups;
     uint32_t now = 0;
     int openProcesses = 0;
@@ -63,39 +71,66 @@ class TRecordingHost : public TLauncherHost {
         commands.push_back(std::string(c.shellExecute ? "shell" : "create") + "|" + c.program +
                            "|" + c.parameters + "|" + (c.noProgram ? "noprog" : "prog"));
         modes.push_back({c.window, c.priority});
+        outputs.push_back(c.output);
+        contained.push_back(c.contained);
         log.push_back("start");
-        if (startsFail) return TProcess();
+        if (startsFail || failedStarts.count(commands.size())) return TProcess();
         ++openProcesses;
         startedAt_ = now;
+        startTimes_[commands.size()] = now;
         return TProcess(commands.size());
     }
     void WaitForInputIdle(TProcess, uint32_t ms) override {
         log.push_back("idle " + std::to_string(ms));
     }
-    void WaitProcessEnd(TProcess process) override {
+    int32_t WaitProcessEnd(TProcess process, uint32_t ms) override {
         if (duringEndWait) duringEndWait(*this);
-        if (WaitCutShort("end-wait")) return;
+        if (WaitCutShort("end-wait")) return WaitInterrupted;
+        if (!runsForMs.empty() && EndTime(process) > uint64_t(now) + ms) {
+            now += ms;
+            log.push_back("end-wait timed out");
+            return WaitTimedOut;
+        }
+        if (!runsForMs.empty()) now = std::max<uint64_t>(now, EndTime(process));
         log.push_back("end-wait");
         ended_.push_back(process);
+        return 0;
     }
     bool ProcessEnded(TProcess process) override {
+        const size_t id = size_t(process.Id());
+        if (!runsForMs.empty() && startTimes_.count(id) && now >= EndTime(process)) return true;
         return now - startedAt_ >= processEndsAfterMs ||
                std::find(ended_.begin(), ended_.end(), process) != ended_.end();
     }
-    int32_t WaitAnyProcessEnd(const std::vector<TProcess>& processes) override {
+    int32_t WaitAnyProcessEnd(const std::vector<TProcess>& processes, uint32_t ms) override {
         if (duringEndWait) duringEndWait(*this);
-        if (WaitCutShort("any-wait")) return -1;
-        const size_t first = firstToEnd(processes);
+        if (WaitCutShort("any-wait")) return WaitInterrupted;
+        size_t first = firstToEnd(processes);
+        if (!runsForMs.empty()) {
+            for (size_t i = 0; i < processes.size(); ++i)
+                if (EndTime(processes[i]) < EndTime(processes[first])) first = i;
+            if (EndTime(processes[first]) > uint64_t(now) + ms) {
+                now += ms;
+                log.push_back("any-wait " + std::to_string(processes.size()) + " timed out");
+                return WaitTimedOut;
+            }
+            now = std::max<uint64_t>(now, EndTime(processes[first]));
+        }
         log.push_back("any-wait " + std::to_string(processes.size()) + " ends " +
                       std::to_string(processes[first].Id()));
         ended_.push_back(processes[first]);
         return int32_t(first);
     }
+    void EndProgram(TProcess process) override {
+        log.push_back("end " + std::to_string(process.Id()));
+        ended_.push_back(process);
+        exitCodes[size_t(process.Id())] = TimeLimitError;
+    }
     uint32_t ExitCode(TProcess process) override {
         const auto found = exitCodes.find(size_t(process.Id()));
         return found == exitCodes.end() ? 0 : found->second;
     }
-    uint32_t StartError() override { return startsFail ? startError : 0; }
+    uint32_t StartError() override { return startError; }
     TLocalTime LocalTime() override { return {2026, 12, 7, 10, 0, 0, 0}; }
     uint64_t Milliseconds() override { return now; }
     void CloseProcess(TProcess) override {
@@ -129,6 +164,10 @@ class TRecordingHost : public TLauncherHost {
         log.push_back("pos " + std::to_string(position));
     }
     void ProgressSetText(const std::string& text) override { log.push_back("text " + text); }
+    void ProgressSetStatus(const TBatchStatus& s) override {
+        statuses.push_back(std::to_string(s.done) + "/" + std::to_string(s.all) + " " +
+                           std::to_string(s.failed) + " " + std::to_string(s.secondsLeft));
+    }
     bool CancelSignalled() override {
         if (beforeEveryPoll) beforeEveryPoll(*this);
         return cancelEvent;
@@ -154,6 +193,12 @@ class TRecordingHost : public TLauncherHost {
         skipEvent = false; // the wait takes the skip signal
         return true;
     }
+    uint64_t EndTime(TProcess process) const {
+        const size_t start = size_t(process.Id());
+        const auto duration = runsForMs.find(start);
+        return startTimes_.at(start) + (duration == runsForMs.end() ? 0 : duration->second);
+    }
     uint32_t startedAt_ = 0;
+    std::map<size_t, uint32_t> startTimes_;
     std::vector<TProcess> ended_;
 };

@@ -112,6 +112,28 @@ TEST_F(Switches, NumbersFollowTheReadingRule) {
     }
 }
 
+TEST_F(Switches, BatchSwitchesTakeEveryValueAsANumberOrAFolder) {
+    struct Case {
+        const char* args;
+        int32_t timeLimit, retries, halt;
+        const char* folder;
+    } cases[] = {
+        {"", 0, 0, NoHalt, ""},
+        {"/T:60 /Y:2 /H:3 /U:\"D:\\out dir\"", 60, 2, 3, "D:\\out dir"},
+        {"/T:abc /Y:-1 /H /U:", 0, -1, 0, ""}, // the run clamps the retries into 0..100
+        {"/T:-5 /Y:100000 /H:-2", -5, 100000, 0, ""},
+        {"/Hx /U:NUL", 0, 0, 0, "NUL"}, // a device is refused when the run makes the folder
+    };
+    for (const Case& c : cases) {
+        InitializeGlobals();
+        EXPECT_TRUE(Parse(c.args));
+        EXPECT_EQ(RunSettings.TimeLimit, c.timeLimit) << c.args;
+        EXPECT_EQ(RunSettings.Retries, c.retries) << c.args;
+        EXPECT_EQ(RunSettings.Halt, c.halt) << c.args;
+        EXPECT_EQ(RunSettings.OutputFolder, c.folder) << c.args;
+    }
+}
+
 TEST_F(Switches, QuotedWholeSwitchGivesTheSameList) {
     EXPECT_TRUE(Parse("\"/L:D:\\My Lists\\a.txt\""));
     EXPECT_EQ(RunSettings.List, "D:\\My Lists\\a.txt");

@@ -1,5 +1,6 @@
 #include "foundation/vxFileUtils.h"
 #include "launcher/vxProccess.h"
+#include "launcher/zemrunJobLog.h"
 #include "launcher/zemrunU.h"
 #include "recording_host.h"
 
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <unistd.h>
 
 namespace {
@@ -29,7 +31,7 @@ class LaunchLoop : public ::testing::Test {
     void Run(const std::string& listBytes) {
         std::ofstream(listPath_, std::ios::binary) << listBytes;
         RunSettings.List = listPath_;
-        RunList(host);
+        status = RunList(host);
     }
     int Count(const std::string& entry) const {
         return int(std::count(host.log.begin(), host.log.end(), entry));
@@ -51,6 +53,7 @@ class LaunchLoop : public ::testing::Test {
 
     TRecordingHost host;
     std::string listPath_;
+    uint32_t status = 0;
 };
 
 TEST_F(LaunchLoop, BuildsCommandsWithBlanksForEmptyPartsAndQuotedItems) {
@@ -661,6 +664,204 @@ TEST_F(LaunchLoop, AnInvalidExpressionStartsEveryItemWithEmptyGroups) {
     RunSettings.FirstPause = 0;
     Run("a\rb");
     EXPECT_EQ(host.commands, (V{"create|p.exe|--  a  |prog", "create|p.exe|--  b  |prog"}));
+}
+
+TEST_F(LaunchLoop, ATimeLimitEndsTheProgramAndWaitsForEveryEnd) {
+    // Item a runs 5 s, b 1 s, c 9 s; the limit is 3 s.
+    struct Case {
+        int32_t jobs;
+        int32_t limit;
+        V log;
+        uint32_t endedAt; // the simulated clock at the run's end
+    } cases[] = {
+        {1,
+         3,
+         {"start", "end-wait timed out", "end 1", "close", "start", "end-wait", "close", "start",
+          "end-wait timed out", "end 3", "close"},
+         7000},
+        {2,
+         3,
+         {"start", "start", "any-wait 2 ends 2", "close", "start", "any-wait 2 timed out", "end 1",
+          "close", "any-wait 1 timed out", "end 3", "close"},
+         4000},
+        {1,
+         10,
+         {"start", "end-wait", "close", "start", "end-wait", "close", "start", "end-wait", "close"},
+         15000},
+    };
+    const std::string logPath = listPath_ + ".log";
+    for (const Case& c : cases) {
+        StartOver();
+        std::filesystem::remove(logPath);
+        RunSettings.Jobs = c.jobs;
+        RunSettings.TimeLimit = c.limit; // waits without /P
+        RunSettings.JobLog = logPath;
+        RunSettings.Halt = 0;
+        host.runsForMs = {{1, 5000}, {2, 1000}, {3, 9000}};
+        Run("a\rb\rc");
+        EXPECT_EQ(host.log, c.log) << c.jobs << " jobs, " << c.limit << " s";
+        EXPECT_EQ(host.now, c.endedAt) << c.jobs << " jobs, " << c.limit << " s";
+        EXPECT_EQ(host.contained, std::vector<bool>(3, true));
+        const bool ends = c.limit < 5;
+        EXPECT_EQ(status, ends ? 2u : 0u);
+        EXPECT_EQ(ReadAll(logPath).find("\t1460\t1460\tp.exe a") != std::string::npos, ends);
+    }
+    std::filesystem::remove(logPath);
+}
+
+TEST_F(LaunchLoop, FailedItemsAreTriedAgainBeforeLaterItems) {
+    const auto triesOfC = [](size_t tries) {
+        V items = {"a", "a", "a", "b"};
+        items.insert(items.end(), tries, "c");
+        return items;
+    };
+    struct Case {
+        int32_t jobs;
+        int32_t retries;
+        V commands;
+        uint32_t status;
+    } cases[] = {
+        // Starts 1 and 2 (item a) fail, start 3 succeeds; b's first start (4) succeeds.
+        {1, 2, triesOfC(3), 1},
+        {1, 0, {"a", "b", "c"}, 2},
+        {1, -1, {"a", "b", "c"}, 2}, // clamped into 0..100
+        {1, 100000, triesOfC(101), 1},
+        // With two jobs, the second tries of a and b (start 2) take the slots their first
+        // tries freed.
+        {2, 1, {"a", "b", "a", "b", "c", "c"}, 1},
+    };
+    for (const Case& c : cases) {
+        StartOver();
+        RunSettings.Exe = "";
+        RunSettings.Jobs = c.jobs;
+        RunSettings.Retries = c.retries;
+        RunSettings.WaitClose = true;
+        RunSettings.Halt = 0;
+        host.firstToEnd = [](const std::vector<TProcess>&) { return size_t(0); };
+        host.exitCodes = {{1, 1}, {2, 1}};
+        // c never succeeds: its starts fail, from the fifth on.
+        for (size_t start = 5; start <= 200; ++start)
+            host.failedStarts.insert(start);
+        Run("a\rb\rc");
+        V items;
+        for (const std::string& command : host.commands)
+            items.push_back(command.substr(8, 1));
+        EXPECT_EQ(items, c.commands) << c.jobs << " jobs, " << c.retries << " retries";
+        EXPECT_EQ(status, c.status) << c.jobs << " jobs, " << c.retries << " retries";
+    }
+}
+
+TEST_F(LaunchLoop, TheExitStatusCountsFailedItemsAndHaltStopsStarting) {
+    struct Case {
+        int32_t halt; // NoHalt: today's status
+        int32_t jobs;
+        size_t items;
+        std::set<size_t> failing; // exit code 1, by start number
+        size_t starts;
+        uint32_t status;
+    } cases[] = {
+        {NoHalt, 1, 3, {1, 2}, 3, 0}, {0, 1, 3, {}, 3, 0},    {0, 1, 3, {1, 3}, 3, 2},
+        {2, 1, 5, {1, 3}, 3, 2}, // nothing starts after the second failure
+        {2, 2, 5, {1, 2}, 3, 2}, // the one still running is waited for
+        {0, 1, 300, {}, 300, 0},      {1, 1, 300, {5}, 5, 1},
+    };
+    for (const Case& c : cases) {
+        StartOver();
+        RunSettings.Halt = c.halt;
+        RunSettings.Jobs = c.jobs;
+        RunSettings.WaitClose = true;
+        host.exitCodes.clear();
+        for (size_t start : c.failing)
+            host.exitCodes[start] = 1;
+        std::string list;
+        for (size_t i = 0; i < c.items; ++i)
+            list += "x\r";
+        list.pop_back();
+        Run(list);
+        EXPECT_EQ(host.commands.size(), c.starts) << "halt " << c.halt;
+        EXPECT_EQ(status, c.status) << "halt " << c.halt;
+        EXPECT_EQ(host.openProcesses, 0);
+    }
+    // Every failure counts, up to 253; more say 254.
+    const std::pair<int32_t, uint32_t> counts[] = {
+        {0, 0}, {1, 1}, {253, 253}, {254, 254}, {9999, 254}};
+    for (const auto& [failed, expected] : counts)
+        EXPECT_EQ(BatchExitStatus(failed), expected) << failed;
+    StartOver();
+    RunSettings.Halt = 0;
+    RunSettings.Encoding = "no such encoding";
+    Run("a");
+    EXPECT_EQ(status, RunNotDoneStatus);
+}
+
+TEST_F(LaunchLoop, TheProgressWindowTellsWhatIsDoneFailedAndLeft) {
+    StartOver();
+    RunSettings.GUI = 3;
+    RunSettings.WaitClose = true;
+    RunSettings.Jobs = 2;
+    host.runsForMs = {{1, 10000}, {2, 20000}, {3, 10000}, {4, 10000}, {5, 10000}};
+    host.exitCodes = {{2, 1}};
+    Run("a\rb\rc\rd\re");
+    // Item a ends at 10 s: 10 s per item, 4 to go two at a time; b at 20 s with 15 s each.
+    EXPECT_EQ(host.statuses,
+              (V{"0/5 0 -1", "1/5 0 20", "2/5 1 23", "3/5 1 13", "4/5 1 6", "5/5 1 0"}));
+    const std::pair<TBatchStatus, const char*> texts[] = {
+        {{0, 1000, 0, -1}, "0 of 1000 done, 0 failed"},
+        {{3, 10, 1, 59}, "3 of 10 done, 1 failed, about 59 seconds left"},
+        {{3, 10, 1, 90}, "3 of 10 done, 1 failed, about 2 minutes left"},
+        {{3, 10, 1, 7199}, "3 of 10 done, 1 failed, about 120 minutes left"},
+        {{3, 10, 1, 7200}, "3 of 10 done, 1 failed, about 2 hours left"},
+    };
+    for (const auto& [batch, text] : texts)
+        EXPECT_EQ(BatchStatusText(batch, ""), text);
+}
+
+TEST_F(LaunchLoop, EveryTryKeepsItsOutputInAFileOfItsOwn) {
+    const std::string logPath = listPath_ + ".log";
+    for (bool shell : {false, true}) {
+        StartOver();
+        std::filesystem::remove(logPath);
+        RunSettings.OutputFolder = listPath_ + ".out";
+        RunSettings.ShellExecute = shell;
+        RunSettings.WaitClose = true;
+        RunSettings.Retries = 1;
+        RunSettings.JobLog = logPath;
+        host.exitCodes = {{1, 1}};
+        Run("a\rb");
+        const std::string out = listPath_ + ".out" + PathDelimiter;
+        const V files = {out + "00001.txt", out + "00001-2.txt", out + "00002.txt"};
+        EXPECT_EQ(host.outputs, shell ? V(3) : files);
+        const std::string bytes = ReadAll(logPath);
+        EXPECT_EQ(bytes.substr(0, bytes.find('\r')), std::string(JobLogHeader) + "\tOutput");
+        EXPECT_NE(bytes.find("p.exe a\t" + (shell ? "" : files[1]) + "\r\n"), std::string::npos);
+        // A resumed run reads the log with its output column: a succeeded on its second try.
+        host = TRecordingHost();
+        RunSettings.Resume = true;
+        Run("a\rb");
+        EXPECT_TRUE(host.commands.empty());
+    }
+    std::filesystem::remove(logPath);
+    std::filesystem::remove_all(listPath_ + ".out");
+    EXPECT_EQ(OutputFileName("out/", 7, 1, 123456), "out/000007.txt");
+    EXPECT_EQ(OutputFileName("out", 12, 3, 99), std::string("out") + PathDelimiter + "00012-3.txt");
+}
+
+TEST_F(LaunchLoop, AnOutputFolderThatCannotBeMadeStartsNothing) {
+    const std::string file = listPath_ + ".file";
+    std::ofstream(file) << "x";
+    for (const std::string& folder : {file, std::string("/dev/null"), file + "/below"}) {
+        StartOver();
+        RunSettings.OutputFolder = folder;
+        EXPECT_THROW(Run("a"), TvxInOutError) << folder;
+        EXPECT_TRUE(host.commands.empty());
+    }
+    std::filesystem::remove(file);
+    StartOver();
+    const std::string folder = listPath_ + ".out/deeper";
+    RunSettings.OutputFolder = folder;
+    Run("a");
+    EXPECT_TRUE(std::filesystem::is_directory(folder));
+    std::filesystem::remove_all(listPath_ + ".out");
 }
 
 } // namespace

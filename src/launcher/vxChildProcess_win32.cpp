@@ -1,0 +1,129 @@
+#include "vxChildProcess_win32.h"
+
+#include <memory>
+#include <vector>
+
+namespace {
+constexpr DWORD EndWaitMilliseconds = 5000;
+
+// A job that ends every process in it when its last handle closes: should this process
+// itself be ended, nothing it contained keeps running.
+TvxHandle MakeKillOnCloseJob() {
+    TvxHandle job(CreateJobObjectA(nullptr, nullptr));
+    if (!job) return job;
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!SetInformationJobObject(job.Get(), JobObjectExtendedLimitInformation, &limits,
+                                 sizeof(limits)))
+        job.Reset();
+    return job;
+}
+
+// An inheritable handle for the child, whose copy in this process is closed right after
+// the start, so that no later child can inherit it.
+HANDLE OpenInheritable(const std::string& path, DWORD access, DWORD disposition) {
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    // Others may read the output while it is written, and delete or rename it.
+    return CreateFileA(path.c_str(), access,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inherit,
+                       disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// The standard handles of a child whose output goes to a file.
+struct TStreams {
+    TvxHandle input;
+    TvxHandle output;
+};
+
+bool OpenStreams(const std::string& outputPath, TStreams& streams) {
+    streams.output.Reset(OpenInheritable(outputPath, GENERIC_WRITE, CREATE_ALWAYS));
+    if (!streams.output) return false;
+    streams.input.Reset(OpenInheritable("NUL", GENERIC_READ, OPEN_EXISTING));
+    return bool(streams.input);
+}
+
+// The attribute list that names the only handles a child inherits.
+class THandleList {
+  public:
+    explicit THandleList(std::vector<HANDLE> handles) : handles_(std::move(handles)) {
+        SIZE_T size = 0;
+        InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+        buffer_.resize(size);
+        auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(buffer_.data());
+        if (size == 0 || !InitializeProcThreadAttributeList(list, 1, 0, &size)) return;
+        if (UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles_.data(),
+                                      handles_.size() * sizeof(HANDLE), nullptr, nullptr))
+            list_ = list;
+        else
+            DeleteProcThreadAttributeList(list);
+    }
+    ~THandleList() {
+        if (list_) DeleteProcThreadAttributeList(list_);
+    }
+    THandleList(const THandleList&) = delete;
+    THandleList& operator=(const THandleList&) = delete;
+    // Null where the system cannot make the list: the handles are then the only
+    // inheritable ones all the same, as no other child's outlive their start.
+    LPPROC_THREAD_ATTRIBUTE_LIST Get() const { return list_; }
+
+  private:
+    std::vector<HANDLE> handles_;
+    std::vector<char> buffer_;
+    LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
+};
+
+// Puts the suspended child into a job of its own and lets it run.
+void ContainAndResume(const PROCESS_INFORMATION& info, TvxChild& child) {
+    child.job = MakeKillOnCloseJob();
+    // Windows before 8 cannot nest jobs: a child of a process in a job then runs without
+    // one, and ending it ends the process alone.
+    if (child.job && !AssignProcessToJobObject(child.job.Get(), info.hProcess))
+        ReleaseJob(child.job);
+    ResumeThread(info.hThread);
+}
+} // namespace
+
+DWORD CreateChild(std::string commandLine, TvxChildStart start, TvxChild& child) {
+    STARTUPINFOEXA startup{};
+    startup.StartupInfo = start.startup;
+    startup.StartupInfo.cb = sizeof(STARTUPINFOA);
+    DWORD flags = start.flags | (start.contained ? CREATE_SUSPENDED : 0);
+    TStreams streams;
+    std::unique_ptr<THandleList> inherited;
+    if (!start.output.empty()) {
+        if (!OpenStreams(start.output, streams)) return GetLastError();
+        startup.StartupInfo.dwFlags |= STARTF_USESTDHANDLES;
+        startup.StartupInfo.hStdInput = streams.input.Get();
+        startup.StartupInfo.hStdOutput = startup.StartupInfo.hStdError = streams.output.Get();
+        inherited = std::make_unique<THandleList>(
+            std::vector<HANDLE>{streams.input.Get(), streams.output.Get()});
+        if (inherited->Get()) {
+            startup.StartupInfo.cb = sizeof(startup);
+            startup.lpAttributeList = inherited->Get();
+            flags |= EXTENDED_STARTUPINFO_PRESENT;
+        }
+    }
+    PROCESS_INFORMATION info{};
+    // CreateProcessA may write into the command line, so it gets a copy of its own.
+    commandLine.push_back('\0');
+    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, !start.output.empty(),
+                        flags, nullptr, nullptr, &startup.StartupInfo, &info))
+        return GetLastError();
+    const TvxHandle thread(info.hThread); // the loop needs the process only
+    child.process.Reset(info.hProcess);
+    if (start.contained) ContainAndResume(info, child);
+    return ERROR_SUCCESS;
+}
+
+void EndChild(HANDLE process, HANDLE job, UINT exitCode) {
+    if (!job || !TerminateJobObject(job, exitCode)) TerminateProcess(process, exitCode);
+    WaitForSingleObject(process, EndWaitMilliseconds);
+}
+
+void ReleaseJob(TvxHandle& job) {
+    if (!job) return;
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    SetInformationJobObject(job.Get(), JobObjectExtendedLimitInformation, &limits,
+                            sizeof(limits));
+    job.Reset();
+}

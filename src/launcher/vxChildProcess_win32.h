@@ -1,0 +1,37 @@
+#pragma once
+// Child processes that can be ended with everything they started, and that write their
+// output to a file of their own: the job objects and the inherited handles of a start.
+
+#include "../foundation/vxHandles.h"
+
+#include <windows.h>
+
+#include <string>
+
+// A started child: its process and, where it runs in a job of its own, that job.
+struct TvxChild {
+    TvxHandle process;
+    TvxHandle job;
+};
+
+// How a child is made.
+struct TvxChildStart {
+    DWORD flags = 0;                // the creation flags besides those given here
+    STARTUPINFOA startup{};         // the window's settings
+    bool contained = false;         // in a job of its own
+    std::string output;             // the file of its standard output and error; empty: none
+};
+
+// Creates the process of the command line. A contained child starts suspended, goes into
+// a new job that ends its processes when the last handle to it closes, and then runs;
+// where no job can be made or joined it runs without one. With an output file the child
+// inherits that file, created anew, and the null device as its input, and no other
+// handle. The system's error number when nothing started, else 0.
+DWORD CreateChild(std::string commandLine, TvxChildStart start, TvxChild& child);
+
+// Ends every process of the job, else the process, with the exit code, and waits a few
+// seconds at most for the process to have ended.
+void EndChild(HANDLE process, HANDLE job, UINT exitCode);
+
+// Lets go of the job without ending what still runs in it.
+void ReleaseJob(TvxHandle& job);

@@ -1,0 +1,55 @@
+#include "zemrunBatchStatus.h"
+
+#include "../resources/zemrunIds.h"
+#include "../ui/DlgLocaleU.h"
+
+#include <algorithm>
+
+namespace {
+// The text with %1, %2, ... replaced by the values, in any order the language puts them.
+std::string FillIn(std::string text, std::initializer_list<std::string> values) {
+    int32_t number = 1;
+    for (const std::string& value : values) {
+        std::string mark(1, '%');
+        mark += std::to_string(number++);
+        for (size_t at = text.find(mark); at != std::string::npos;
+             at = text.find(mark, at + value.size()))
+            text.replace(at, mark.size(), value);
+    }
+    return text;
+}
+
+std::string DurationText(int64_t seconds, const std::string& languageFile) {
+    constexpr int64_t Minute = 60, TwoHours = 2 * 60 * 60;
+    if (seconds < Minute)
+        return FillIn(LangString(languageFile, IDS_SECONDS_LEFT), {std::to_string(seconds)});
+    if (seconds < TwoHours)
+        return FillIn(LangString(languageFile, IDS_MINUTES_LEFT),
+                      {std::to_string((seconds + Minute / 2) / Minute)});
+    return FillIn(LangString(languageFile, IDS_HOURS_LEFT),
+                  {std::to_string((seconds + 30 * Minute) / (60 * Minute))});
+}
+} // namespace
+
+int64_t EstimateSecondsLeft(uint64_t endedMilliseconds, int32_t ended, int32_t remaining,
+                            int32_t jobs) {
+    if (ended <= 0) return -1;
+    const double perItem = double(endedMilliseconds) / ended;
+    const double rounds = double(std::max(remaining, 0)) / std::max(jobs, 1);
+    return int64_t(perItem * rounds / 1000.0 + 0.5);
+}
+
+std::string BatchStatusText(const TBatchStatus& status, const std::string& languageFile) {
+    std::string text = FillIn(LangString(languageFile, IDS_BATCH_DONE),
+                              {std::to_string(status.done), std::to_string(status.all),
+                               std::to_string(status.failed)});
+    if (status.secondsLeft >= 0)
+        text += FillIn(LangString(languageFile, IDS_BATCH_LEFT),
+                       {DurationText(status.secondsLeft, languageFile)});
+    return text;
+}
+
+uint32_t BatchExitStatus(int32_t failed) {
+    if (failed <= 0) return 0;
+    return failed <= int32_t(MaxCountedFailures) ? uint32_t(failed) : MaxCountedFailures + 1;
+}
