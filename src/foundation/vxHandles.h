@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <shtypes.h>
+
 #include <type_traits>
 #include <utility>
 
@@ -69,6 +71,15 @@ struct TvxRegKeyTraits {
     static void Close(HKEY key) { RegCloseKey(key); }
 };
 using TvxRegKey = TvxScoped<TvxRegKeyTraits>;
+
+// A list of shell items that the shell allocated for the caller.
+struct TvxItemIdListTraits {
+    using THandle = LPITEMIDLIST;
+    static LPITEMIDLIST Null() { return nullptr; }
+    static bool Valid(LPITEMIDLIST list) { return list != nullptr; }
+    static void Close(LPITEMIDLIST list) { CoTaskMemFree(list); }
+};
+using TvxItemIdList = TvxScoped<TvxItemIdListTraits>;
 
 // A COM interface pointer, released once.
 template <typename TInterface> struct TvxComTraits {

@@ -21,7 +21,10 @@ void TProgressWindow::ShowLatestValues(HWND window) {
     {
         const std::lock_guard<std::mutex> lock(shownLock_);
         latest = std::move(shown_);
-        shown_ = {latest.low, latest.high, latest.position};
+        shown_ = TShownValues();
+        shown_.low = latest.low;
+        shown_.high = latest.high;
+        shown_.position = latest.position;
     }
     // The 32-bit range message, so that lists beyond 65535 items show right.
     if (latest.rangeChanged)

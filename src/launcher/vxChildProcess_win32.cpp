@@ -24,9 +24,8 @@ TvxHandle MakeKillOnCloseJob() {
 HANDLE OpenInheritable(const std::string& path, DWORD access, DWORD disposition) {
     SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
     // Others may read the output while it is written, and delete or rename it.
-    return CreateFileA(path.c_str(), access,
-                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inherit,
-                       disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       &inherit, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 // The standard handles of a child whose output goes to a file.
@@ -106,8 +105,8 @@ DWORD CreateChild(std::string commandLine, TvxChildStart start, TvxChild& child)
     PROCESS_INFORMATION info{};
     // CreateProcessA may write into the command line, so it gets a copy of its own.
     commandLine.push_back('\0');
-    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, !start.output.empty(),
-                        flags, nullptr, nullptr, &startup.StartupInfo, &info))
+    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, !start.output.empty(), flags,
+                        nullptr, nullptr, &startup.StartupInfo, &info))
         return GetLastError();
     const TvxHandle thread(info.hThread); // the loop needs the process only
     child.process.Reset(info.hProcess);
@@ -123,7 +122,6 @@ void EndChild(HANDLE process, HANDLE job, UINT exitCode) {
 void ReleaseJob(TvxHandle& job) {
     if (!job) return;
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-    SetInformationJobObject(job.Get(), JobObjectExtendedLimitInformation, &limits,
-                            sizeof(limits));
+    SetInformationJobObject(job.Get(), JobObjectExtendedLimitInformation, &limits, sizeof(limits));
     job.Reset();
 }

@@ -16,10 +16,10 @@ struct TvxChild {
 
 // How a child is made.
 struct TvxChildStart {
-    DWORD flags = 0;                // the creation flags besides those given here
-    STARTUPINFOA startup{};         // the window's settings
-    bool contained = false;         // in a job of its own
-    std::string output;             // the file of its standard output and error; empty: none
+    DWORD flags = 0;        // the creation flags besides those given here
+    STARTUPINFOA startup{}; // the window's settings
+    bool contained = false; // in a job of its own
+    std::string output;     // the file of its standard output and error; empty: none
 };
 
 // Creates the process of the command line. A contained child starts suspended, goes into

@@ -40,9 +40,9 @@ int64_t EstimateSecondsLeft(uint64_t endedMilliseconds, int32_t ended, int32_t r
 }
 
 std::string BatchStatusText(const TBatchStatus& status, const std::string& languageFile) {
-    std::string text = FillIn(LangString(languageFile, IDS_BATCH_DONE),
-                              {std::to_string(status.done), std::to_string(status.all),
-                               std::to_string(status.failed)});
+    std::string text = FillIn(
+        LangString(languageFile, IDS_BATCH_DONE),
+        {std::to_string(status.done), std::to_string(status.all), std::to_string(status.failed)});
     if (status.secondsLeft >= 0)
         text += FillIn(LangString(languageFile, IDS_BATCH_LEFT),
                        {DurationText(status.secondsLeft, languageFile)});

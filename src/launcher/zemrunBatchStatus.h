@@ -6,9 +6,9 @@
 #include <string>
 
 struct TBatchStatus {
-    int32_t done = 0;   // items whose last try has ended, or that a resumed run left out
-    int32_t all = 0;    // items of the run
-    int32_t failed = 0; // items whose last try failed
+    int32_t done = 0;         // items whose last try has ended, or that a resumed run left out
+    int32_t all = 0;          // items of the run
+    int32_t failed = 0;       // items whose last try failed
     int64_t secondsLeft = -1; // the estimate; less than 0 until an item has ended
 };
 

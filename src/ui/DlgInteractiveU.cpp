@@ -17,6 +17,7 @@
 
 #include <commctrl.h>
 #include <commdlg.h>
+#include <shlobj.h>
 
 #include <algorithm>
 
@@ -224,6 +225,23 @@ void BrowseJobLog(HWND dialog) {
     if (!path.empty()) SetDialogItemText(dialog, IDC_MAIN_JOB_LOG, path);
 }
 
+// The folder the user picks for the programs' output, the wide dialog as for files.
+void BrowseOutputFolder(HWND dialog) {
+    BROWSEINFOW browse{};
+    browse.hwndOwner = dialog;
+    browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+    const TvxItemIdList folder(SHBrowseForFolderW(&browse));
+    char16_t path[MAX_PATH] = u"";
+    if (folder && SHGetPathFromIDListW(folder.Get(), reinterpret_cast<LPWSTR>(path)))
+        SetDialogItemText(dialog, IDC_MAIN_OUTPUT_FOLDER, ProcessFromUtf16(path));
+}
+
+// The stop count belongs to the failures that the exit status counts.
+void EnableHaltCount(HWND dialog) {
+    EnableWindow(Item(dialog, IDC_MAIN_HALT),
+                 IsDlgButtonChecked(dialog, IDC_MAIN_COUNT_FAILURES) == BST_CHECKED);
+}
+
 // A list encoding unknown here is said at once, and the dialog stays.
 bool EncodingKnown(HWND dialog, const TOptions& settings) {
     uint32_t codePage = 0;
@@ -353,6 +371,12 @@ INT_PTR CALLBACK MainProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
         case IDC_MAIN_BROWSE_JOB_LOG:
             BrowseJobLog(dialog);
             return TRUE;
+        case IDC_MAIN_BROWSE_OUTPUT:
+            BrowseOutputFolder(dialog);
+            return TRUE;
+        case IDC_MAIN_COUNT_FAILURES:
+            EnableHaltCount(dialog);
+            return TRUE;
         case IDC_MAIN_PREVIEW:
             OnPreview(dialog);
             return TRUE;
@@ -371,6 +395,11 @@ INT_PTR CALLBACK MainProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
         return FALSE;
     }
 }
+void SetUpDown(HWND dialog, int upDown, int32_t low, int32_t high, int32_t value) {
+    SendMessageA(Item(dialog, upDown), UDM_SETRANGE32, WPARAM(low), LPARAM(high));
+    SendMessageA(Item(dialog, upDown), UDM_SETPOS32, 0, std::clamp(value, low, high));
+}
+
 void SettingsToDialog(HWND dialog, const TOptions& settings) {
     TOptions values = settings;
     for (int kind = 0; kind < HistoryKindCount; ++kind) {
@@ -398,6 +427,13 @@ void SettingsToDialog(HWND dialog, const TOptions& settings) {
     SendMessageA(jobs, UDM_SETPOS32, 0, std::clamp(settings.Jobs, 1, MaxJobs));
     SetDialogItemText(dialog, IDC_MAIN_JOB_LOG, settings.JobLog);
     CheckDlgButton(dialog, IDC_MAIN_RESUME, settings.Resume ? BST_CHECKED : BST_UNCHECKED);
+    SetUpDown(dialog, IDC_MAIN_TIME_LIMIT_UPDOWN, 0, INT32_MAX, settings.TimeLimit);
+    SetUpDown(dialog, IDC_MAIN_RETRIES_UPDOWN, 0, MaxRetries, settings.Retries);
+    CheckDlgButton(dialog, IDC_MAIN_COUNT_FAILURES,
+                   settings.Halt != NoHalt ? BST_CHECKED : BST_UNCHECKED);
+    SetDlgItemInt(dialog, IDC_MAIN_HALT, UINT(std::max(settings.Halt, 0)), FALSE);
+    EnableHaltCount(dialog);
+    SetDialogItemText(dialog, IDC_MAIN_OUTPUT_FOLDER, settings.OutputFolder);
     HWND encoding = Item(dialog, IDC_MAIN_ENCODING);
     ComboClear(encoding);
     for (const char* name : EncodingNames)
@@ -426,6 +462,16 @@ void DialogToSettings(HWND dialog, TOptions& settings) {
     settings.JobLog = DialogItemText(dialog, IDC_MAIN_JOB_LOG);
     settings.Resume = IsDlgButtonChecked(dialog, IDC_MAIN_RESUME) == BST_CHECKED;
     settings.Encoding = Trim(ComboText(Item(dialog, IDC_MAIN_ENCODING)));
+    settings.TimeLimit =
+        int32_t(SendMessageA(Item(dialog, IDC_MAIN_TIME_LIMIT_UPDOWN), UDM_GETPOS32, 0, 0));
+    settings.Retries =
+        int32_t(SendMessageA(Item(dialog, IDC_MAIN_RETRIES_UPDOWN), UDM_GETPOS32, 0, 0));
+    // The field holds digits only; a count beyond the numbers' range stops never.
+    const UINT halt = GetDlgItemInt(dialog, IDC_MAIN_HALT, nullptr, FALSE);
+    settings.Halt = IsDlgButtonChecked(dialog, IDC_MAIN_COUNT_FAILURES) == BST_CHECKED
+                        ? int32_t(std::min<UINT>(halt, INT32_MAX))
+                        : NoHalt;
+    settings.OutputFolder = Trim(DialogItemText(dialog, IDC_MAIN_OUTPUT_FOLDER));
 }
 
 void FillChoiceLists(HWND dialog) {

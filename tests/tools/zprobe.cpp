@@ -14,7 +14,16 @@
 //   ZPROBE_IDLE_DELAY_MS      wait this long before the window and the message loop
 //   ZPROBE_STAY_MS            stay alive this long after getting ready
 //   ZPROBE_BUSY_MS            then keep one processor busy this long
-// A command line that holds "/exit:<n>" ends with exit code n.
+// Behaviour from the command line, after the log line is written:
+//   /child:<ms>     start a copy of itself that stays that long (and logs its own line)
+//   /out            write "out1", "err1", "out2" to standard output, error, output, then
+//                   "in=<bytes>" with what one read of standard input gave ("in=none" when
+//                   it cannot be read)
+//   /stay:<ms>      stay alive that long, instead of ZPROBE_STAY_MS
+//   /failtimes:<n>  end with exit code 1 while the log holds at most n starts of this
+//                   very command line
+//   /exit:<n>       end with exit code n
+// Built as zprobec it is a console program.
 #include <windows.h>
 
 #include <shellapi.h>
@@ -108,6 +117,63 @@ void PumpMessagesFor(DWORD milliseconds) {
     }
 }
 
+const char* Option(const char* name) {
+    const char* at = std::strstr(GetCommandLineA(), name);
+    return at ? at + std::strlen(name) : nullptr;
+}
+
+// Starts a copy of this program that outlives this one by staying the time given.
+void StartChild(const char* stay) {
+    char image[MAX_PATH];
+    GetModuleFileNameA(nullptr, image, MAX_PATH);
+    std::string command =
+        std::string("\"") + image + "\" /grandchild /stay:" + std::to_string(std::atoi(stay));
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                       &startup, &info)) {
+        CloseHandle(info.hThread);
+        CloseHandle(info.hProcess);
+    }
+}
+
+void WriteTo(DWORD stream, const char* text) {
+    DWORD written = 0;
+    WriteFile(GetStdHandle(stream), text, DWORD(std::strlen(text)), &written, nullptr);
+}
+
+void WriteStreams() {
+    WriteTo(STD_OUTPUT_HANDLE, "out1\r\n");
+    WriteTo(STD_ERROR_HANDLE, "err1\r\n");
+    WriteTo(STD_OUTPUT_HANDLE, "out2\r\n");
+    char buffer[16];
+    DWORD read = 0;
+    const bool readable =
+        ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer, sizeof buffer, &read, nullptr);
+    WriteTo(STD_OUTPUT_HANDLE,
+            readable ? ("in=" + std::to_string(read) + "\r\n").c_str() : "in=none\r\n");
+}
+
+// How many starts of the command line the log holds.
+int StartsOfThisCommand(const std::string& commandField) {
+    char path[MAX_PATH];
+    const DWORD n = GetEnvironmentVariableA("ZPROBE_LOG", path, sizeof path);
+    if (n == 0 || n >= sizeof path) return 0;
+    std::string log;
+    if (FILE* file = std::fopen(path, "rb")) {
+        char chunk[4096];
+        for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;)
+            log.append(chunk, got);
+        std::fclose(file);
+    }
+    int count = 0;
+    for (size_t at = log.find(commandField); at != std::string::npos;
+         at = log.find(commandField, at + 1))
+        ++count;
+    return count;
+}
+
 HWND ShowProbeWindow(HINSTANCE instance, int showCommand) {
     WNDCLASSA wc{};
     wc.lpfnWndProc = DefWindowProcA;
@@ -152,11 +218,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     const char* arg0 = __argc > 0 ? __argv[0] : "";
     std::string args, found;
     SplitWideArguments(args, found);
+    const std::string commandField = " cmd=" + Escape(Utf8(GetCommandLineW()).c_str()) + "\r\n";
     AppendToLog(line + Escape(Utf8(image).c_str(), false) + " arg0=" + Escape(arg0, false) +
-                " args=" + args + " found=" + found +
-                " cmd=" + Escape(Utf8(GetCommandLineW()).c_str()) + "\r\n");
+                " args=" + args + " found=" + found + commandField);
+    if (const char* stay = Option("/child:")) StartChild(stay);
+    if (Option("/out")) WriteStreams();
 
-    const DWORD stay = EnvNumber("ZPROBE_STAY_MS", 0);
+    const char* stayOption = Option("/stay:");
+    const DWORD stay = stayOption ? DWORD(std::atoi(stayOption)) : EnvNumber("ZPROBE_STAY_MS", 0);
     if (window)
         PumpMessagesFor(stay);
     else
@@ -166,6 +235,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     while (NowMs() < busyUntil) {
         // asking the clock keeps the processor busy
     }
-    const char* exitCode = std::strstr(GetCommandLineA(), "/exit:");
-    return exitCode ? std::atoi(exitCode + 6) : 0;
+    if (const char* times = Option("/failtimes:"))
+        if (StartsOfThisCommand(commandField) <= std::atoi(times)) return 1;
+    const char* exitCode = Option("/exit:");
+    return exitCode ? std::atoi(exitCode) : 0;
 }
+
+#ifdef ZPROBE_CONSOLE
+int main() {
+    return WinMain(GetModuleHandleA(nullptr), nullptr, GetCommandLineA(), SW_SHOWNORMAL);
+}
+#endif

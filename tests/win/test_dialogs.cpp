@@ -395,7 +395,8 @@ TEST_F(Dialogs, SaveAsProjectStoresTheChosenKeys) {
                   "\r\nExe\r\nBParam\r\nEparam\r\nRegExp\r\nWaitOpen=1\r\nWaitClose="
                   "0\r\nShellExecute=0\r\n"
                   "FirstPause=100000\r\nGUI=1\r\nWindow=1\r\nPriority=0\r\nJobs="
-                  "1\r\nJobLog\r\nResume=0\r\nEncoding=OEM\r\n");
+                  "1\r\nJobLog\r\nResume=0\r\nEncoding=OEM\r\nTimeLimit=0\r\nRetries=0\r\n"
+                  "OutputFolder\r\n"); // no Halt: /H was not given
 
     // The same name in other letters, with one box: the first name stays, one key is left.
     save = OpenSaveDialog(zemrun, dialog, "TEST");
@@ -459,6 +460,31 @@ TEST_F(Dialogs, JobsJobLogResumeAndPreviewAreInTheMainDialog) {
     EXPECT_TRUE(
         WaitUntil([&] { return ProbeCommands(temp_.File("probe.log")).size() == 2; }, 10000));
     EXPECT_EQ(ReadBytes(log).rfind("Item\tStart", 0), 0u);
+}
+
+TEST_F(Dialogs, TheBatchSettingsAreInTheMainDialog) {
+    const std::string folder = temp_.File("out");
+    WriteBytes(list_, "/exit:1\r\n");
+    TZemrunProcess zemrun("/I /L:" + list_ + " /X:" + probe_ + " /T:60 /Y:2 /H:3 /U:" + folder +
+                          " /W");
+    HWND dialog = Open(zemrun);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(ItemText(dialog, 1031), "60");
+    EXPECT_EQ(ItemText(dialog, 1033), "2");
+    EXPECT_TRUE(Checked(dialog, 1035));
+    EXPECT_EQ(ItemText(dialog, 1036), "3");
+    EXPECT_EQ(ItemText(dialog, 1037), folder);
+    // The stop count goes with the box that counts failures.
+    ClickItem(dialog, 1035);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindowEnabled(Item(dialog, 1036)); }, 2000));
+    ClickItem(dialog, 1035);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(Item(dialog, 1036)) != 0; }, 2000));
+    ClickItem(dialog, 1);
+    DWORD exitCode = 0;
+    ASSERT_TRUE(zemrun.Wait(60000, &exitCode));
+    EXPECT_EQ(exitCode, 1u); // its three tries failed: one failed item
+    EXPECT_EQ(ProbeCommands(temp_.File("probe.log")).size(), 3u);
+    EXPECT_NE(GetFileAttributesA((folder + "\\00001-3.txt").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(Dialogs, ThePreviewWindowRunsOrCancelsTheRun) {

@@ -65,7 +65,8 @@ void ExpectUsageBoxAndConfirm(TZemrunProcess& zemrun) {
               "param>] [/E:<end param>] [/W] [/S] [/P] [/R:<RegExp>] [/G:<gui mode>] [/I] "
               "[/F:<pause>] [/M:<window "
               "mode>] [/O:<priority>] [/J:<project>] [/N:<jobs>] [/K:<job log>] [/Z] [/D[:<preview "
-              "file>]] [/C:<list encoding>] [/A <item>...]\nSee "
+              "file>]] [/C:<list encoding>] [/T:<seconds>] [/Y:<retries>] [/H[:<failures>]] "
+              "[/U:<output folder>] [/A <item>...]\nSee "
               "readme.txt for more information");
     // Icon handles belong to their process, so only the icon's presence can be seen here.
     const HICON shown =
@@ -161,6 +162,10 @@ TEST_F(EndToEnd, TheReadmeExamplesDoWhatTheReadmeSays) {
          {FromUtf16(u"caf\u00E9.jpg", LegacyOemCodePage())},
          {}},
         {"\"/J:Convert pictures\" /A \"D:\\Photos\\a.jpg\" D:\\Photos\\b.jpg", "", {}, {}},
+        {"/L:night.txt /X:D:\\tools\\conv.exe /T:600 /Y:2 /H /U:out /K:night.log",
+         "night.txt",
+         {"a.jpg"},
+         {}},
     };
     const V expected[] = {{probe_ + " -q  a.jpg", probe_ + " -q  \"b c.jpg\""},
                           {probe_ + " /open a.zdoc", probe_ + " /open \"b c.zdoc\""},
@@ -168,7 +173,8 @@ TEST_F(EndToEnd, TheReadmeExamplesDoWhatTheReadmeSays) {
                           {probe_ + " -q  a.jpg"},
                           {probe_ + " a.jpg"}, // the second run finds it done
                           {probe_ + " caf\xC3\xA9.jpg"},
-                          {probe_ + " -q  D:\\Photos\\a.jpg", probe_ + " -q  D:\\Photos\\b.jpg"}};
+                          {probe_ + " -q  D:\\Photos\\a.jpg", probe_ + " -q  D:\\Photos\\b.jpg"},
+                          {probe_ + " a.jpg"}};
     for (size_t i = 0; i < std::size(examples); ++i) {
         const Example& example = examples[i];
         SCOPED_TRACE(example.switches);
@@ -831,6 +837,126 @@ TEST_F(EndToEnd, ManyStartsLeakNoHandles) {
     }
     EXPECT_LE(size_t(starts) - commands.size(), 3u)
         << "missing:" << missing << "; refused starts: " << host.refused;
+}
+
+// Whether the process of that id has ended (or never was).
+bool ProcessGone(DWORD pid) {
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+    if (!process) return true;
+    const bool gone = WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+    CloseHandle(process);
+    return gone;
+}
+
+TEST_F(EndToEnd, ATimeLimitEndsTheProgramWithWhatItStartedAndTheNextItemStarts) {
+    const std::string logPath = temp_.File("run.log");
+    const TZemrunRun run = RunZemrun("/L:" + WriteList("/child:60000 /stay:60000\r\nnext\r\n") +
+                                     " /X:" + probe_ + " /T:2 /W /G:0 /H /K:" + logPath);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 1u); // the ended program failed
+    const std::vector<TProbeStart> starts = AwaitStarts(3);
+    ASSERT_EQ(starts.size(), 3u);
+    const TProbeStart& limited = starts[0];
+    const auto child = std::find_if(starts.begin(), starts.end(), [](const TProbeStart& s) {
+        return s.commandLine.find("/grandchild") != std::string::npos;
+    });
+    const auto next = std::find_if(starts.begin(), starts.end(),
+                                   [](const TProbeStart& s) { return s.args == V{"next"}; });
+    ASSERT_NE(child, starts.end());
+    ASSERT_NE(next, starts.end());
+    // Each probe's own start comes a little after zemrun started it.
+    EXPECT_GE(next->start - limited.start, 1500u);
+    EXPECT_LE(next->start - limited.start, 4000u);
+    EXPECT_TRUE(ProcessGone(limited.pid));
+    EXPECT_TRUE(ProcessGone(child->pid)) << "the child outlived its time-limited parent";
+    const std::string log = ReadBytes(logPath);
+    EXPECT_NE(log.find("\t1460\t1460\t" + probe_ + " \"/child:60000 /stay:60000\""),
+              std::string::npos)
+        << log;
+}
+
+TEST_F(EndToEnd, RetriesAndTheExitStatusCountWhatFailed) {
+    struct Case {
+        std::string list, switches;
+        size_t starts;
+        DWORD exitCode;
+    } cases[] = {
+        {"/failtimes:2", "/Y:2 /H", 3, 0},        {"/failtimes:2", "/Y:1 /H", 2, 1},
+        {"/failtimes:2", "/Y:1", 2, 0}, // without /H the status stays 0
+        {"/exit:3\r\nok\r\n/exit:1", "/H", 3, 2}, {"/exit:1\r\nb\r\nc", "/H:1", 1, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.list + " " + c.switches);
+        DeleteFileA(temp_.File("probe.log").c_str());
+        const TZemrunRun run =
+            RunZemrun("/L:" + WriteList(c.list) + " /X:" + probe_ + " /P /W /G:0 " + c.switches);
+        ASSERT_TRUE(run.finished);
+        EXPECT_EQ(run.exitCode, c.exitCode);
+        EXPECT_EQ(Starts().size(), c.starts);
+    }
+    // Starts that fail count too; a folder that cannot be made starts nothing.
+    DeleteFileA(temp_.File("probe.log").c_str());
+    const std::string list = WriteList("a\r\nb");
+    const std::pair<std::string, DWORD> runs[] = {
+        {"/X:" + temp_.File("nosuch.exe") + " /H", 2},
+        {"/X:" + probe_ + " /U:NUL", DWORD(ERROR_DIRECTORY)},
+        {"/X:" + probe_ + " /U:NUL /H", 255},
+    };
+    for (const auto& [switches, exitCode] : runs) {
+        const TZemrunRun run = RunZemrun("/L:" + list + " /G:0 /W /P " + switches);
+        ASSERT_TRUE(run.finished);
+        EXPECT_EQ(run.exitCode, exitCode) << switches;
+    }
+    EXPECT_TRUE(Starts().empty());
+}
+
+TEST_F(EndToEnd, EachProgramsOutputIsKeptInAFileOfItsOwn) {
+    const std::string console = BuildFolder() + "\\zprobec.exe";
+    const std::string folder = temp_.File("out put");
+    const std::string expected = "out1\r\nerr1\r\nout2\r\nin=0\r\n";
+    RunOver("/out a\r\n/out b",
+            "/X:" + console + " /P /W /G:0 \"/U:" + folder + "\" /K:" + temp_.File("run.log"));
+    EXPECT_EQ(ReadBytes(folder + "\\00001.txt"), expected);
+    EXPECT_EQ(ReadBytes(folder + "\\00002.txt"), expected);
+    EXPECT_NE(ReadBytes(temp_.File("run.log")).find("\t" + folder + "\\00002.txt\r\n"),
+              std::string::npos);
+
+    // In a parallel run the second program must not hold the first one's file: once the
+    // first has ended, nobody has its file open.
+    DeleteFileA(temp_.File("probe.log").c_str());
+    TZemrunProcess zemrun("/L:" + WriteList("/out /stay:0\r\n/out /stay:8000") + " /X:" + console +
+                          " /P /N:2 /W /G:0 \"/U:" + folder + "2\"");
+    const std::vector<TProbeStart> starts = AwaitStarts(2);
+    ASSERT_EQ(starts.size(), 2u);
+    const TProbeStart& quick =
+        starts[0].commandLine.find("/stay:0") != std::string::npos ? starts[0] : starts[1];
+    ASSERT_TRUE(uidriver::WaitUntil([&] { return ProcessGone(quick.pid); }, 10000));
+    HANDLE file = CreateFileA((folder + "2\\00001.txt").c_str(), GENERIC_READ, 0, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(file, INVALID_HANDLE_VALUE) << "error " << GetLastError();
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    DWORD exitCode = 1;
+    ASSERT_TRUE(zemrun.Wait(20000, &exitCode));
+    EXPECT_EQ(exitCode, 0u);
+    EXPECT_EQ(ReadBytes(folder + "2\\00001.txt"), expected);
+    EXPECT_EQ(ReadBytes(folder + "2\\00002.txt"), expected);
+}
+
+TEST_F(EndToEnd, AProjectHoldsTheFourBatchSettings) {
+    const std::string folder = temp_.File("night");
+    CreateFolderPath(TSettingsBackup::UserFile("projects.ini"));
+    WriteBytes(TSettingsBackup::UserFile("projects.ini"),
+               "[Night]\r\nExe=" + TvxIniFile::Escape(probe_) +
+                   "\r\nTimeLimit=1\r\nRetries=1\r\nHalt=0\r\nOutputFolder=" +
+                   TvxIniFile::Escape(folder) + "\r\n");
+    const TZemrunRun run = RunZemrun("/L:" + WriteList("/stay:30000") + " /J:Night /W /G:0");
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 1u); // ended twice by its limit, and counted
+    EXPECT_EQ(Starts().size(), 2u);
+    EXPECT_EQ(GetFileAttributesA((folder + "\\00001.txt").c_str()) != INVALID_FILE_ATTRIBUTES,
+              true);
+    EXPECT_EQ(GetFileAttributesA((folder + "\\00001-2.txt").c_str()) != INVALID_FILE_ATTRIBUTES,
+              true);
 }
 
 } // namespace

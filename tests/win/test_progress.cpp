@@ -136,6 +136,27 @@ TEST_F(Progress, ShowsCaptionButtonsCommandAndPosition) {
     EXPECT_EQ(Starts(), 2u);
 }
 
+TEST_F(Progress, TheStatusLineTellsWhatIsDoneFailedAndLeft) {
+    TZemrunProcess zemrun("/L:" + WriteList("/stay:1500 /exit:1\r/stay:4000\rc") + " /X:" + probe_ +
+                          " /W /P /G:3");
+    HWND window = FindProgress(zemrun, 20000);
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(uidriver::WaitUntil(
+        [&] { return uidriver::ItemText(window, 112) == "0 of 3 done, 0 failed"; }, 10000))
+        << uidriver::ItemText(window, 112);
+    // The first ends after 1.5 s with exit code 1: two more of about 2 s each.
+    ASSERT_TRUE(uidriver::WaitUntil(
+        [&] {
+            const std::string status = uidriver::ItemText(window, 112);
+            return status.rfind("1 of 3 done, 1 failed, about ", 0) == 0 &&
+                   status.find(" seconds left") != std::string::npos;
+        },
+        10000))
+        << uidriver::ItemText(window, 112);
+    uidriver::ClickItem(window, 1002);
+    ASSERT_TRUE(zemrun.Wait(10000));
+}
+
 TEST_F(Progress, TwoSkipsInARowCountOnce) {
     TScopedEnv stay("ZPROBE_STAY_MS", "20000");
     TZemrunProcess zemrun("/L:" + WriteList("a\rb\rc") + " /X:" + probe_ + " /W /P");
