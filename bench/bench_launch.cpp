@@ -1,9 +1,12 @@
 // Launch overhead under Wine: zemrun.exe over a list of N items of zprobe with
 // /W /P /F:0, with its progress window and without it (/G:0), against a bare
 // CreateProcessA + WaitForSingleObject loop over the same command lines, the three
-// taking turns in the same Wine.
-//   bench_launch ZEMRUN ZPROBE ITEMS ROUNDS
-// prints one line per round and the medians with their ratio.
+// taking turns in every round, so that the machine's drift cancels out of each round's
+// ratios.
+//   bench_launch ZEMRUN ZPROBE ITEMS ROUNDS [batch]
+// prints one line per round, the medians, and the median and spread of the per-round
+// ratios. With batch zemrun also gets /T:60 /U:<folder>, and the loop starts each process
+// suspended in a job object of its own with its output redirected to a new file.
 //   bench_launch jobs ZEMRUN ZPROBE
 // times parallel jobs instead: 64 items of a program that sleeps 200 ms with /N:1 and
 // /N:8, and 8 items of one that keeps a core busy for 200 ms with /N:1 and /N:2.
@@ -37,11 +40,50 @@ bool StartAndWait(std::string command) {
     return true;
 }
 
-double TimeLoop(const std::vector<std::string>& commands, int& failed) {
+// The same in a kill-on-close job of its own, started suspended, with its output and error
+// in a new file and the null device as its input.
+bool StartContainedAndWait(std::string command, const std::string& output) {
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    HANDLE out = CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE in = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                            OPEN_EXISTING, 0, nullptr);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = in;
+    startup.hStdOutput = startup.hStdError = out;
+    PROCESS_INFORMATION info{};
+    const bool started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE,
+                                        CREATE_SUSPENDED, nullptr, nullptr, &startup, &info);
+    CloseHandle(out);
+    CloseHandle(in);
+    if (!started) return false;
+    HANDLE job = CreateJobObjectA(nullptr, nullptr);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    AssignProcessToJobObject(job, info.hProcess);
+    ResumeThread(info.hThread);
+    WaitForSingleObject(info.hProcess, INFINITE);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    CloseHandle(job);
+    return true;
+}
+
+double TimeLoop(const std::vector<std::string>& commands, const std::string& outputFolder,
+                int& failed) {
     LARGE_INTEGER from, to;
     QueryPerformanceCounter(&from);
-    for (const std::string& command : commands)
-        failed += StartAndWait(command) ? 0 : 1;
+    for (size_t i = 0; i < commands.size(); ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "\\%05u.txt", unsigned(i + 1));
+        const bool started = outputFolder.empty()
+                                 ? StartAndWait(commands[i])
+                                 : StartContainedAndWait(commands[i], outputFolder + name);
+        failed += started ? 0 : 1;
+    }
     QueryPerformanceCounter(&to);
     return Seconds(from, to);
 }
@@ -58,6 +100,18 @@ double TimeZemrun(const std::string& zemrun, const std::string& probe, const std
 double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
+}
+
+// The median of the rounds' ratios of the times to the loop's, and their spread.
+std::string RatioText(const std::vector<double>& times, const std::vector<double>& loops) {
+    std::vector<double> ratios;
+    for (size_t i = 0; i < times.size(); ++i)
+        ratios.push_back(times[i] / loops[i]);
+    const auto [low, high] = std::minmax_element(ratios.begin(), ratios.end());
+    char text[96];
+    std::snprintf(text, sizeof text, "ratio %.3f (rounds %.3f to %.3f)", Median(ratios), *low,
+                  *high);
+    return text;
 }
 } // namespace
 
@@ -90,10 +144,10 @@ int main(int argc, char** argv) {
         CompareJobs(argv[2], argv[3], "ZPROBE_BUSY_MS", 8, 2, 1.6);
         return 0;
     }
-    if (argc != 5) {
-        std::fprintf(
-            stderr,
-            "usage: bench_launch ZEMRUN ZPROBE ITEMS ROUNDS | bench_launch jobs ZEMRUN ZPROBE\n");
+    const bool batch = argc == 6 && std::string(argv[5]) == "batch";
+    if (argc != 5 && !batch) {
+        std::fprintf(stderr, "usage: bench_launch ZEMRUN ZPROBE ITEMS ROUNDS [batch] | "
+                             "bench_launch jobs ZEMRUN ZPROBE\n");
         return 2;
     }
     const std::string zemrun = argv[1], probe = argv[2];
@@ -101,6 +155,12 @@ int main(int argc, char** argv) {
     char temp[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
     const std::string list = std::string(temp) + "zemrun_bench_list.txt";
+    std::string outputFolder, switches;
+    if (batch) {
+        outputFolder = std::string(temp) + "zemrun_bench_output";
+        CreateDirectoryA(outputFolder.c_str(), nullptr);
+        switches = " /T:60 /U:" + outputFolder;
+    }
     std::vector<std::string> commands;
     {
         std::ofstream file(list, std::ios::binary);
@@ -113,20 +173,20 @@ int main(int argc, char** argv) {
     std::vector<double> windowTimes, plainTimes, loopTimes;
     int failed = 0;
     for (int round = 0; round < rounds; ++round) {
-        loopTimes.push_back(TimeLoop(commands, failed));
-        windowTimes.push_back(TimeZemrun(zemrun, probe, list, ""));
-        plainTimes.push_back(TimeZemrun(zemrun, probe, list, " /G:0"));
+        loopTimes.push_back(TimeLoop(commands, outputFolder, failed));
+        windowTimes.push_back(TimeZemrun(zemrun, probe, list, switches));
+        plainTimes.push_back(TimeZemrun(zemrun, probe, list, switches + " /G:0"));
         std::printf("round %d: loop %.3f s, zemrun %.3f s, zemrun /G:0 %.3f s\n", round + 1,
                     loopTimes.back(), windowTimes.back(), plainTimes.back());
     }
     DeleteFileA(list.c_str());
     const double loop = Median(loopTimes), window = Median(windowTimes), plain = Median(plainTimes);
-    std::printf("launch overhead, %d items: loop median %.3f s (%.1f ms/start); zemrun with the "
-                "progress window "
-                "%.3f s (%.1f ms/start), ratio %.3f (target <= 1.10); without it %.3f s, ratio "
-                "%.3f; failed loop "
-                "starts %d\n",
-                items, loop, 1000 * loop / items, window, 1000 * window / items, window / loop,
-                plain, plain / loop, failed);
+    std::printf("%s, %d items: loop median %.3f s (%.1f ms/start); zemrun with the progress "
+                "window %.3f s (%.1f ms/start), %s, target <= 1.10; without it %.3f s, %s; "
+                "failed loop starts %d\n",
+                batch ? "batch overhead (/T:60 /U:)" : "launch overhead", items, loop,
+                1000 * loop / items, window, 1000 * window / items,
+                RatioText(windowTimes, loopTimes).c_str(), plain,
+                RatioText(plainTimes, loopTimes).c_str(), failed);
     return 0;
 }

@@ -50,7 +50,10 @@ std::string JobLogLine(const TJobRecord& record, bool outputColumn) {
     std::string line = OneLine(record.item) + "\t" + record.start + "\t" + record.seconds + "\t" +
                        record.exitCode + "\t" + std::to_string(record.error) + "\t" +
                        OneLine(record.command);
-    if (outputColumn) line += "\t" + OneLine(record.output);
+    if (outputColumn) {
+        line += '\t';
+        line += OneLine(record.output);
+    }
     return line;
 }
 
