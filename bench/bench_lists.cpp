@@ -3,8 +3,10 @@
 //   bench_lists generate FILE   writes 1,000,000 list-like lines (~50 MB, CR LF)
 //   bench_lists generate-utf8 FILE    the same with non-ASCII names in one line of four
 //   bench_lists generate-utf16 FILE   those lines in UTF-16LE with a byte-order mark
+//   bench_lists generate-lf FILE      the ASCII lines with Unix line ends
 //   bench_lists load FILE       loads with TvxStringList
-//   bench_lists plain FILE      reads the whole file and splits it into std::strings
+//   bench_lists plain FILE      reads the whole file and splits it into std::strings at
+//                               the line end of its first line
 // The two measuring modes print: seconds=<s> peak_kb=<kB over the idle process> lines=<n>
 #include "bench_corpus.h"
 #include "foundation/vxStringList.h"
@@ -41,10 +43,11 @@ long PeakKb() {
 }
 
 void Generate(const char* kind, const char* path) {
-    const bool ascii = std::strcmp(kind, "generate") == 0;
+    const bool ascii = std::strcmp(kind, "generate") == 0 || std::strcmp(kind, "generate-lf") == 0;
     std::string out = GenerateListCorpus(1000000, !ascii);
     if (std::strcmp(kind, "generate-utf16") == 0)
         out = "\xFF\xFE" + FromUtf16(ToUtf16(out, codepage::Utf8), codepage::Utf16LE);
+    if (std::strcmp(kind, "generate-lf") == 0) std::erase(out, '\r');
     std::ofstream(path, std::ios::binary) << out;
     std::printf("bytes=%zu\n", out.size());
 }
@@ -59,13 +62,16 @@ size_t LoadPlain(const char* path) {
     std::ifstream file(path, std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(file)),
                             std::istreambuf_iterator<char>());
+    const size_t first = bytes.find('\n');
+    const std::string lineEnd =
+        first != std::string::npos && first > 0 && bytes[first - 1] == '\r' ? "\r\n" : "\n";
     std::vector<std::string> lines;
     size_t start = 0;
     while (start < bytes.size()) {
-        size_t end = bytes.find("\r\n", start);
+        size_t end = bytes.find(lineEnd, start);
         if (end == std::string::npos) end = bytes.size();
         lines.emplace_back(bytes, start, end - start);
-        start = end + 2;
+        start = end + lineEnd.size();
     }
     return lines.size();
 }
@@ -73,8 +79,8 @@ size_t LoadPlain(const char* path) {
 
 int main(int argc, char** argv) {
     if (argc != 3) {
-        std::fprintf(stderr,
-                     "usage: bench_lists generate|generate-utf8|generate-utf16|load|plain FILE\n");
+        std::fprintf(stderr, "usage: bench_lists "
+                             "generate|generate-utf8|generate-utf16|generate-lf|load|plain FILE\n");
         return 2;
     }
     if (std::strncmp(argv[1], "generate", 8) == 0) {

@@ -2,6 +2,8 @@
 
 #include "vxStrUtils.h"
 
+#include <algorithm>
+
 namespace {
 bool IsPathSeparator(char c) {
     return c == '\\' || c == '/' || c == ':';
@@ -26,6 +28,20 @@ std::string PathFolder(std::string_view path) {
     // A separator that is the first character gives no folder either.
     if (sep == std::string_view::npos || sep == 0) return {};
     return std::string(path.substr(0, sep + 1));
+}
+
+std::vector<std::string> ExpandWildcards(const std::string& pattern) {
+    const size_t sep = LastSeparator(pattern);
+    const std::string folder =
+        sep == std::string::npos ? std::string() : pattern.substr(0, sep + 1);
+    if (pattern.find_first_of("*?", folder.size()) == std::string::npos) return {pattern};
+    std::vector<std::string> names = MatchingNames(pattern);
+    if (names.empty()) return {pattern};
+    std::sort(names.begin(), names.end(),
+              [](const std::string& a, const std::string& b) { return CompareLogical(a, b) < 0; });
+    for (std::string& name : names)
+        name.insert(0, folder);
+    return names;
 }
 
 std::string SafeFileName(std::string_view text) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 // A text file that exists but cannot be opened, read, created or written. It unwinds
 // to the program entry, which finalizes every module and exits with `code`.
@@ -24,6 +25,14 @@ std::string PathExtension(std::string_view path);
 std::string ExpandEnvironment(const std::string& text);
 bool PathExists(const std::string& path);
 bool FindOnSearchPath(const std::string& name);
+// The names that the last component of pattern matches with * and ? in its folder, each
+// after the folder as written, in Explorer's order; "." and "..", hidden and system
+// entries are left out, as "dir" leaves them. A pattern without wildcards in its last
+// component, or one that matches nothing, is its own only result.
+std::vector<std::string> ExpandWildcards(const std::string& pattern);
+// The matching names of a pattern's folder, without the folder, in any order.
+std::vector<std::string> MatchingNames(const std::string& pattern);
+
 // Creates the folders that lead to the file path.
 void CreateFolderPath(const std::string& path);
 // Creates the folder with the folders that lead to it; throws TvxInOutError when it is

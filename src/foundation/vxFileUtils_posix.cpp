@@ -51,6 +51,17 @@ bool PathExists(const std::string& path) {
     return any;
 }
 
+std::vector<std::string> MatchingNames(const std::string& pattern) {
+    std::vector<std::string> names;
+    glob_t found{};
+    // Names that begin with a dot are this system's hidden ones: glob leaves them out.
+    if (glob(pattern.c_str(), GLOB_NOSORT | GLOB_NOESCAPE, nullptr, &found) == 0)
+        for (size_t i = 0; i < found.gl_pathc; ++i)
+            names.push_back(PathFileName(found.gl_pathv[i]));
+    globfree(&found);
+    return names;
+}
+
 bool FindOnSearchPath(const std::string& name) {
     if (name.empty()) return false;
     struct stat info;

@@ -46,6 +46,22 @@ bool FindOnSearchPath(const std::string& name) {
     return SearchPathA(nullptr, name.c_str(), nullptr, MAX_PATH, found, &filePart) != 0;
 }
 
+std::vector<std::string> MatchingNames(const std::string& pattern) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA entry;
+    const TvxFindHandle search(FindFirstFileExA(pattern.c_str(), FindExInfoBasic, &entry,
+                                                FindExSearchNameMatch, nullptr, 0));
+    if (!search) return names;
+    do {
+        const std::string name = entry.cFileName;
+        if (name == "." || name == ".." ||
+            (entry.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)))
+            continue;
+        names.push_back(name);
+    } while (FindNextFileA(search.Get(), &entry));
+    return names;
+}
+
 void CreateFolderPath(const std::string& path) {
     for (size_t i = 0; i < path.size(); ++i)
         if (path[i] == '\\' || path[i] == '/')

@@ -27,3 +27,6 @@ std::string AnsiUpperCase(std::string_view text);
 bool SameTextAnsi(std::string_view a, std::string_view b);
 // Whether every byte of the text is below 0x80.
 bool IsAsciiText(std::string_view text);
+// Compares two names as Explorer orders them: runs of digits by their value, the rest
+// without case ("p2.jpg" before "p10.jpg"); less than, equal to or greater than 0.
+int CompareLogical(std::string_view a, std::string_view b);

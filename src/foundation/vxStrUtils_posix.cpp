@@ -68,3 +68,40 @@ std::string AnsiUpperCase(std::string_view text) {
         c = c < 0x80 ? char16_t(Tables().upper[c]) : UpperUnit(c);
     return FromUtf16(wide, codepage::Utf8);
 }
+
+namespace {
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+char LowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? char(c + 32) : c;
+}
+} // namespace
+
+int CompareLogical(std::string_view a, std::string_view b) {
+    size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (IsDigit(a[i]) && IsDigit(b[j])) {
+            // Numbers by value: leading zeros left out, then the longer is the greater.
+            while (i < a.size() && a[i] == '0')
+                ++i;
+            while (j < b.size() && b[j] == '0')
+                ++j;
+            const size_t startA = i, startB = j;
+            while (i < a.size() && IsDigit(a[i]))
+                ++i;
+            while (j < b.size() && IsDigit(b[j]))
+                ++j;
+            const std::string_view numberA = a.substr(startA, i - startA);
+            const std::string_view numberB = b.substr(startB, j - startB);
+            if (numberA.size() != numberB.size()) return numberA.size() < numberB.size() ? -1 : 1;
+            if (const int order = numberA.compare(numberB)) return order < 0 ? -1 : 1;
+            continue;
+        }
+        const char x = LowerAscii(a[i++]), y = LowerAscii(b[j++]);
+        if (x != y) return (unsigned char)x < (unsigned char)y ? -1 : 1;
+    }
+    if (i < a.size()) return 1;
+    if (j < b.size()) return -1;
+    return 0;
+}

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <shlwapi.h>
+
 unsigned char AnsiUpperChar(unsigned char c) {
     char buffer[2] = {char(c), 0};
     CharUpperBuffA(buffer, 1);
@@ -24,4 +26,10 @@ std::string AnsiUpperCase(std::string_view text) {
     std::u16string wide = ToUtf16(text, codePage);
     if (!wide.empty()) CharUpperBuffW(reinterpret_cast<LPWSTR>(wide.data()), DWORD(wide.size()));
     return FromUtf16(wide, codePage);
+}
+
+int CompareLogical(std::string_view a, std::string_view b) {
+    const std::u16string wideA = ProcessToUtf16(a), wideB = ProcessToUtf16(b);
+    return StrCmpLogicalW(reinterpret_cast<LPCWSTR>(wideA.c_str()),
+                          reinterpret_cast<LPCWSTR>(wideB.c_str()));
 }

@@ -82,30 +82,53 @@ constexpr char EndOfFile = 26;
 
 // Cuts decoded text, arriving in pieces, into lines: a line ends at CR or CR LF, a lone LF
 // stays in the line, control-Z ends the file.
+// The next carriage return or line feed of a piece: each is searched for once per run
+// of text without it, so that a file with one kind of line end is scanned once.
+class TBreakFinder {
+  public:
+    explicit TBreakFinder(const char* end) : end_(end) {}
+    const char* Next(const char* from) {
+        if (!nextCr_ || nextCr_ < from) nextCr_ = Find(from, '\r');
+        if (!nextLf_ || nextLf_ < from) nextLf_ = Find(from, '\n');
+        return std::min(nextCr_, nextLf_);
+    }
+
+  private:
+    const char* Find(const char* from, char c) const {
+        const auto* found = static_cast<const char*>(std::memchr(from, c, size_t(end_ - from)));
+        return found ? found : end_;
+    }
+    const char* end_;
+    const char* nextCr_ = nullptr;
+    const char* nextLf_ = nullptr;
+};
+
 class TLineSplitter {
   public:
     explicit TLineSplitter(TvxStringList& list) : list_(list) {}
 
-    // False once the end of the file was marked.
+    // False once the end of the file was marked. A line ends at CR LF, at CR or at LF.
     bool Feed(const char* p, const char* end) {
         const auto* mark = static_cast<const char*>(std::memchr(p, EndOfFile, size_t(end - p)));
         if (mark) end = mark;
         if (skipLineFeed_ && p < end && *p == '\n') ++p;
         skipLineFeed_ = false;
+        TBreakFinder breaks(end);
         while (p < end) {
-            const char* cr = static_cast<const char*>(std::memchr(p, '\r', size_t(end - p)));
-            if (!cr) {
+            const char* lineEnd = breaks.Next(p);
+            if (lineEnd == end) {
                 pending_.append(p, end);
                 break;
             }
             if (pending_.empty()) {
-                list_.Add(std::string(p, cr));
+                list_.Add(std::string(p, lineEnd));
             } else {
-                pending_.append(p, cr);
+                pending_.append(p, lineEnd);
                 list_.Add(std::move(pending_));
                 pending_.clear();
             }
-            p = cr + 1;
+            p = lineEnd + 1;
+            if (*lineEnd != '\r') continue;
             if (p < end && *p == '\n')
                 ++p;
             else if (p == end)

@@ -25,6 +25,11 @@ class TvxStringList : public TvxList {
     // The index must lie in 0..Count-1.
     const std::string& Strings(int32_t index) const { return Item(index)->text; }
     TvxObject* Objects(int32_t index) const { return Item(index)->object; }
+    // Replaces the text at the index; a sorted list is no longer taken as sorted.
+    void Put(int32_t index, std::string text) {
+        Item(index)->text = std::move(text);
+        sorted_ = false;
+    }
 
     int32_t IndexOf(std::string_view text) const;
     int32_t Find(std::string_view text) const;
@@ -34,9 +39,8 @@ class TvxStringList : public TvxList {
     // Appends the lines of a text file, decoded into the process code page: a byte-order
     // mark or the shape of UTF-16LE decides the encoding, else the code page given (0 for
     // none), else the whole text (valid UTF-8 is UTF-8, anything else the legacy ANSI
-    // page). A line ends at CR or CR LF, a lone LF stays in the line, control-Z ends the
-    // file. A line that the process code page cannot hold ends in a zero character. Read
-    // failures throw TvxInOutError.
+    // page). A line ends at CR LF, at CR or at LF; control-Z ends the file. A line that the process
+    // code page cannot hold ends in a zero character. Read failures throw TvxInOutError.
     void LoadFromFile(const std::string& path, uint32_t codePage = 0);
     // The same for the bytes of a file held in memory.
     void LoadFromText(std::string_view bytes, uint32_t codePage = 0);

@@ -587,12 +587,26 @@ bool ParseArguments(const TvxCommandLine& tokens, TLauncherHost& host) {
     return true;
 }
 
+std::string UnquoteItem(const std::string& item) {
+    const std::string trimmed = Trim(item);
+    if (trimmed.size() < 2 || trimmed.front() != '"' || trimmed.back() != '"' ||
+        trimmed.find('"', 1) != trimmed.size() - 1)
+        return item;
+    return trimmed.substr(1, trimmed.size() - 2);
+}
+
 void LoadItems(const TOptions& settings, TvxStringList& items) {
     uint32_t codePage = 0;
     ReadEncodingName(settings.Encoding, codePage); // a name unknown here ends the run before
     if (PathExists(settings.List)) items.LoadFromFile(settings.List, codePage);
+    for (int32_t i = 0; i < items.Count(); ++i)
+        if (items.Strings(i).find('"') != std::string::npos)
+            items.Put(i, UnquoteItem(items.Strings(i)));
+    // A list is taken as written; the shell leaves wildcards on the command line to the
+    // program.
     for (const std::string& item : settings.Items)
-        items.Add(item);
+        for (std::string& name : ExpandWildcards(UnquoteItem(item)))
+            items.Add(std::move(name));
 }
 
 std::vector<std::string> PreviewCommands(TLauncherHost& host, const TOptions& settings,

@@ -123,8 +123,13 @@ std::string OutputFileName(const std::string& folder, int32_t item, int32_t atte
 // run builds them; nothing starts.
 std::vector<std::string> PreviewCommands(TLauncherHost& host, const TOptions& settings,
                                          int32_t limit);
-// The items of the settings: the list file's lines, then the items given besides.
+// The items of the settings: the list file's lines, then the items given besides, whose
+// wildcards are expanded; each without the quotes around it (UnquoteItem).
 void LoadItems(const TOptions& settings, TvxStringList& items);
+// The item without the one pair of double quotes that encloses it, after its outer blanks
+// and controls, where it holds no other quote (as Explorer's "Copy as path" writes names);
+// any other item as it is.
+std::string UnquoteItem(const std::string& item);
 
 void SplitQuoted(std::string_view text, char separator, TvxStringList& list);
 // Replaces every $N by the text of group N of the expression's last match.

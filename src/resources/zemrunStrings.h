@@ -14,7 +14,7 @@
                  "[/G:<gui mode>] [/I] [/F:<pause>] [/M:<window mode>] [/O:<priority>] "           \
                  "[/J:<project>] [/N:<jobs>] [/K:<job log>] [/Z] [/D[:<preview file>]] [/C:<list " \
                  "encoding>] [/T:<seconds>] [/Y:<retries>] [/H[:<failures>]] [/U:<output "         \
-                 "folder>] [/A <item>...]\nSee readme.txt for more information")                   \
+                 "folder>] [/A <item or pattern>...]\nSee readme.txt for more information")        \
     X(IDS_UNKNOWN_ENCODING, "The list encoding is not known on this system:")                      \
     X(IDS_ENCODING_NAMES, "Name OEM, ANSI, UTF-8, UTF-16 or the number of a code page.")           \
     X(IDS_LIST, "List")                                                                            \

@@ -105,6 +105,22 @@ TEST_F(LaunchLoop, RegisteredProgramsAreSplitOncePerExtensionText) {
     EXPECT_EQ(host.assocLookups[""], 1);
 }
 
+TEST_F(LaunchLoop, NamesCopiedAsPathLoseTheirQuotesBeforeAnythingSeesThem) {
+    host.associations[".zqt"] = "\"C:\\ed.exe\" \"%1\"";
+    RunSettings.WaitOpen = false;
+    RunSettings.FirstPause = 0;
+    RunSettings.GUI = 0;
+    Run("\"D:\\My Files\\a.zqt\"\n\"D:\\b.zqt\"\n\"a b\" -x\n");
+    EXPECT_EQ(host.commands, (V{"create|C:\\ed.exe|\"D:\\My Files\\a.zqt\"|prog",
+                                "create|C:\\ed.exe|D:\\b.zqt|prog", "create||\"a b\" -x|noprog"}));
+    StartOver();
+    RunSettings.RegExp = "^(.*)\\.zqt$";
+    RunSettings.Eparam = "$1.out";
+    Run("\"D:\\My Files\\a.zqt\"\r\n");
+    EXPECT_EQ(host.commands,
+              (V{"create|p.exe|  \"D:\\My Files\\a.zqt\" \"D:\\My Files\\a.out\" |prog"}));
+}
+
 TEST_F(LaunchLoop, NoLookupWithAProgramOrThroughTheShell) {
     host.associations[".txt"] = "ed.exe %1";
     RunSettings.ShellExecute = true;

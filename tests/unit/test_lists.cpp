@@ -120,14 +120,18 @@ TEST(StringList, InsertOutsideTheRangeClearsSortedButAddsNothing) {
 }
 
 TEST(LoadFromFile, FollowsTheLineRules) {
-    EXPECT_EQ(LoadLines("x\r\ny\nz"), (std::vector<std::string>{"x", "y\nz"}));
+    EXPECT_EQ(LoadLines("x\r\ny\nz"), (std::vector<std::string>{"x", "y", "z"}));
     EXPECT_EQ(LoadLines("a\r\n\x1a"
                         "b"),
               (std::vector<std::string>{"a"}));
     EXPECT_EQ(LoadLines(""), (std::vector<std::string>{}));
     EXPECT_EQ(LoadLines("a\rb\r\r\nc\r\n"), (std::vector<std::string>{"a", "b", "", "c"}));
     EXPECT_EQ(LoadLines("\r"), (std::vector<std::string>{""}));
-    EXPECT_EQ(LoadLines("one\ntwo\nthree\n"), (std::vector<std::string>{"one\ntwo\nthree\n"}));
+    EXPECT_EQ(LoadLines("one\ntwo\nthree\n"), (std::vector<std::string>{"one", "two", "three"}));
+    EXPECT_EQ(LoadLines("a\n\nb\n\rc\r\n\nd"),
+              (std::vector<std::string>{"a", "", "b", "", "c", "", "d"}));
+    EXPECT_EQ(LoadLines("a\n\x1a\nb"), (std::vector<std::string>{"a"}));
+    EXPECT_EQ(LoadLines("\n"), (std::vector<std::string>{""}));
     EXPECT_EQ(LoadLines(std::string("n\0ul\r\n", 6)),
               (std::vector<std::string>{std::string("n\0ul", 4)}));
     EXPECT_EQ(LoadLines("end\x1a"), (std::vector<std::string>{"end"}));
@@ -157,6 +161,10 @@ TEST(LoadFromFile, DecodesEveryEncodingIntoUtf8) {
         {u16le, 0, {"caf\xC3\xA9", "\xE6\x9D\xB1\xF0\x9F\x8E\xB5"}},              // UTF-16LE, shape
         {std::string("\xFE\xFF\0a\0\r\x04\x1A", 8), 0, {"a", "\xD0\x9A"}}, // UTF-16BE; К is 041A
         {std::string("a\0\x1A\0b\0", 6), 0, {"a"}},                        // control-Z in UTF-16
+        {std::string("\xFF\xFE\xE9\0\n\0\x71\x67\n\0", 10),
+         0,
+         {"\xC3\xA9", "\xE6\x9D\xB1"}},                                            // LF in UTF-16
+        {"\xEF\xBB\xBF\xC3\xA9\n\xE6\x9D\xB1\n", 0, {"\xC3\xA9", "\xE6\x9D\xB1"}}, // LF in UTF-8
         {std::string("\xFF\xFE"
                      "a\0\x3D\xD8",
                      6),

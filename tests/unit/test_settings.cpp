@@ -122,6 +122,14 @@ TEST_F(Settings, IniWritesExactlyItsFormatAndOnlyWhenModified) {
         EXPECT_TRUE(ini.IsModified());
     }
     EXPECT_EQ(Read("w.ini"), "[A]\r\nx=2\r\ny\r\n");
+    // A file edited with Unix line ends reads the same and is written back with CR LF.
+    Write("lf.ini", "[A]\nx=1\n[B]\ny=2\n");
+    {
+        TvxIniFile ini(Path("lf.ini"));
+        EXPECT_EQ(ini.FindSection("b")->FindKey("y")->Value(), "2");
+        ini.Sections(0)->FindKey("x")->SetValue("3");
+    }
+    EXPECT_EQ(Read("lf.ini"), "[A]\r\nx=3\r\n[B]\r\ny=2\r\n");
 }
 
 TEST_F(Settings, IniReadsBooleansAndIntegers) {

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 
 namespace {
 
@@ -108,6 +109,36 @@ TEST(FileSystem, ExistsFindsWildcardsAndCreateFolderPathStopsAtTheFileName) {
     std::filesystem::remove_all(root);
 }
 
+TEST(FileSystem, WildcardsExpandInTheLastComponentInExplorersOrder) {
+    const auto root = std::filesystem::temp_directory_path() / "zemrun_unit_wild";
+    std::filesystem::remove_all(root);
+    std::filesystem::create_directories(root / "sub dir");
+    for (const char* name : {"p10.jpg", "p2.jpg", "P1.JPG", ".hidden.jpg", "x.txt"})
+        std::ofstream(root / "sub dir" / name) << "x";
+    const std::string folder = (root / "sub dir").string() + "/";
+    struct Case {
+        std::string pattern;
+        std::vector<std::string> names;
+    } cases[] = {
+        {folder + "*.jpg", {folder + "p2.jpg", folder + "p10.jpg"}}, // glob's case counts here
+        {folder + "?1*", {folder + "P1.JPG", folder + "p10.jpg"}},
+        {folder + "*.none", {folder + "*.none"}}, // nothing matches: as written
+        {folder + "x.txt", {folder + "x.txt"}},
+        {root.string() + "/sub*/x.txt", {root.string() + "/sub*/x.txt"}}, // the folder part
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ExpandWildcards(c.pattern), c.names) << c.pattern;
+    std::filesystem::remove_all(root);
+
+    const std::tuple<const char*, const char*, int> orders[] = {
+        {"p2.jpg", "p10.jpg", -1}, {"P1.JPG", "p2.jpg", -1}, {"a", "B", -1},
+        {"img007", "img7", 0},     {"x9y", "x10", -1},       {"ab", "a", 1}};
+    for (const auto& [a, b, order] : orders) {
+        EXPECT_EQ(CompareLogical(a, b), order) << a << " " << b;
+        EXPECT_EQ(CompareLogical(b, a), -order) << b << " " << a;
+    }
+}
+
 TEST(QuoteIfBlank, QuotesTextsWithBlanksUnlessAlreadyQuoted) {
     EXPECT_EQ(QuoteIfBlank("a b"), "\"a b\"");
     EXPECT_EQ(QuoteIfBlank("\"a b\""), "\"a b\"");
@@ -125,6 +156,23 @@ TEST(QuoteIfBlank, QuotesTextsWithBlanksUnlessAlreadyQuoted) {
     EXPECT_EQ(QuoteIfBlank("   "), "");
     EXPECT_EQ(QuoteIfBlank(""), "");
     EXPECT_EQ(QuoteIfBlank("/out:\"a b\""), "\"/out:\"a b\"\"");
+}
+
+TEST(UnquoteItem, TakesOffOnePairAroundAWholeName) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"\"D:\\My Photos\\a.jpg\"", "D:\\My Photos\\a.jpg"},
+        {"  \"a.jpg\"\t", "a.jpg"},
+        {"\"\"", ""},
+        {"\"a.jpg", "\"a.jpg"}, // one end only
+        {"a.jpg\"", "a.jpg\""},
+        {"\"a b\" -x", "\"a b\" -x"},   // quoted on purpose
+        {"\"a\" \"b\"", "\"a\" \"b\""}, // two quoted names
+        {"\"a\"b\"", "\"a\"b\""},       // a quote inside
+        {"\"", "\""},
+        {"plain", "plain"},
+    };
+    for (const auto& [item, unquoted] : cases)
+        EXPECT_EQ(UnquoteItem(item), unquoted) << item;
 }
 
 TEST(CreateProcessCommand, QuotesAProgramWithBlanksSoThatWindowsFindsTheWholePath) {

@@ -66,7 +66,7 @@ void ExpectUsageBoxAndConfirm(TZemrunProcess& zemrun) {
               "[/F:<pause>] [/M:<window "
               "mode>] [/O:<priority>] [/J:<project>] [/N:<jobs>] [/K:<job log>] [/Z] [/D[:<preview "
               "file>]] [/C:<list encoding>] [/T:<seconds>] [/Y:<retries>] [/H[:<failures>]] "
-              "[/U:<output folder>] [/A <item>...]\nSee "
+              "[/U:<output folder>] [/A <item or pattern>...]\nSee "
               "readme.txt for more information");
     // Icon handles belong to their process, so only the icon's presence can be seen here.
     const HICON shown =
@@ -131,6 +131,7 @@ TEST_F(EndToEnd, TheReadmeExamplesDoWhatTheReadmeSays) {
     std::string readme = ReadBytes(sourceFolder + "\\docs\\readme.txt");
     readme.erase(std::remove(readme.begin(), readme.end(), '\r'), readme.end());
     TRegisteredExtension registered(".zdoc", "\"" + probe_ + "\" /open \"%1\"");
+    TRegisteredExtension copied(".zqt", "\"" + probe_ + "\" /open \"%1\"");
     CreateFolderPath(TSettingsBackup::UserFile("projects.ini"));
     WriteBytes(TSettingsBackup::UserFile("projects.ini"),
                "[Convert%20pictures]\r\nExe=" + TvxIniFile::Escape(probe_) +
@@ -162,6 +163,8 @@ TEST_F(EndToEnd, TheReadmeExamplesDoWhatTheReadmeSays) {
          {FromUtf16(u"caf\u00E9.jpg", LegacyOemCodePage())},
          {}},
         {"\"/J:Convert pictures\" /A \"D:\\Photos\\a.jpg\" D:\\Photos\\b.jpg", "", {}, {}},
+        {"/L:paths.txt /R:^(.*)\\.zqt$ /E:$1.out", "paths.txt", {"\"D:\\My Files\\a.zqt\""}, {}},
+        {"/X:D:\\tools\\conv.exe /A D:\\Photos\\*.jpg", "", {}, {}},
         {"/L:night.txt /X:D:\\tools\\conv.exe /T:600 /Y:2 /H /U:out /K:night.log",
          "night.txt",
          {"a.jpg"},
@@ -174,6 +177,8 @@ TEST_F(EndToEnd, TheReadmeExamplesDoWhatTheReadmeSays) {
                           {probe_ + " a.jpg"}, // the second run finds it done
                           {probe_ + " caf\xC3\xA9.jpg"},
                           {probe_ + " -q  D:\\Photos\\a.jpg", probe_ + " -q  D:\\Photos\\b.jpg"},
+                          {probe_ + " /open \"D:\\My Files\\a.zqt\" \"D:\\My Files\\a.out\""},
+                          {probe_ + " D:\\Photos\\*.jpg"}, // here no such folder: as written
                           {probe_ + " a.jpg"}};
     for (size_t i = 0; i < std::size(examples); ++i) {
         const Example& example = examples[i];
@@ -957,6 +962,41 @@ TEST_F(EndToEnd, AProjectHoldsTheFourBatchSettings) {
               true);
     EXPECT_EQ(GetFileAttributesA((folder + "\\00001-2.txt").c_str()) != INVALID_FILE_ATTRIBUTES,
               true);
+}
+
+TEST_F(EndToEnd, ListsWithUnixLineEndsQuotedNamesAndPatternsAfterTheItemSwitch) {
+    RunOver("caf\xC3\xA9.txt\n\xE6\x9D\xB1 x.txt\n", "/X:" + probe_ + " /W /P");
+    EXPECT_EQ(AwaitCommands(2),
+              (V{probe_ + " caf\xC3\xA9.txt", probe_ + " \"\xE6\x9D\xB1 x.txt\""}));
+
+    CreateFolderPath(TSettingsBackup::UserFile("projects.ini"));
+    WriteBytes(TSettingsBackup::UserFile("projects.ini"),
+               "[Unix]\nExe=" + TvxIniFile::Escape(probe_) + "\nBParam=-lf\n");
+    DeleteFileA(temp_.File("probe.log").c_str());
+    RunOver("a\n", "/J:Unix /W /P");
+    EXPECT_EQ(AwaitCommands(1), (V{probe_ + " -lf  a"}));
+
+    // As Explorer's "Copy as path" writes names: the registered program of the name's type.
+    TRegisteredExtension copied(".zqt", "\"" + probe_ + "\" /open \"%1\"");
+    DeleteFileA(temp_.File("probe.log").c_str());
+    RunOver("\"" + temp_.File("my a.zqt") + "\"\r\n\"" + temp_.File("b.zqt") + "\"\r\n", "/W /P");
+    EXPECT_EQ(AwaitCommands(2), (V{probe_ + " /open \"" + temp_.File("my a.zqt") + "\"",
+                                   probe_ + " /open " + temp_.File("b.zqt")}));
+
+    // Patterns after /A, in a folder with blanks: Explorer's order, hidden files left out.
+    const std::string folder = temp_.File("pic folder");
+    CreateDirectoryA(folder.c_str(), nullptr);
+    for (const char* name : {"p10.jpg", "p2.jpg", "x.txt", "hidden.jpg"})
+        WriteBytes(folder + "\\" + name, "x");
+    SetFileAttributesA((folder + "\\hidden.jpg").c_str(), FILE_ATTRIBUTE_HIDDEN);
+    DeleteFileA(temp_.File("probe.log").c_str());
+    const TZemrunRun run =
+        RunZemrun("/X:" + probe_ + " /W /P /A \"" + folder + "\\*.jpg\" " + temp_.File("*.none"));
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(AwaitCommands(3),
+              (V{probe_ + " \"" + folder + "\\p2.jpg\"", probe_ + " \"" + folder + "\\p10.jpg\"",
+                 probe_ + " " + temp_.File("*.none")}));
 }
 
 } // namespace
