@@ -177,7 +177,7 @@ TEST_F(EndToEnd, TheReadmeExamplesDoWhatTheReadmeSays) {
                           {probe_ + " a.jpg"}, // the second run finds it done
                           {probe_ + " caf\xC3\xA9.jpg"},
                           {probe_ + " -q  D:\\Photos\\a.jpg", probe_ + " -q  D:\\Photos\\b.jpg"},
-                          {probe_ + " /open \"D:\\My Files\\a.zqt\" \"D:\\My Files\\a.out\""},
+                          {probe_ + "  /open \"D:\\My Files\\a.zqt\" \"D:\\My Files\\a.out\""},
                           {probe_ + " D:\\Photos\\*.jpg"}, // here no such folder: as written
                           {probe_ + " a.jpg"}};
     for (size_t i = 0; i < std::size(examples); ++i) {
