@@ -229,10 +229,10 @@ TEST_F(EndToEnd, AnItemEqualToTheProgramIsItsOwnCommand) {
     EXPECT_EQ(AwaitCommands(2), (V{probe_ + " -z", probe_ + " other -z"}));
 }
 
-TEST_F(EndToEnd, LineFeedsAloneKeepTheFileOneItem) {
-    RunOver("one\ntwo\nthree", "/X:" + probe_ + " /W /P");
-    // Line feeds are characters up to 32: the item is trimmed at its ends only, not quoted.
-    EXPECT_EQ(Commands(), (V{probe_ + " one\ntwo\nthree"}));
+TEST_F(EndToEnd, EveryKindOfLineEndEndsALine) {
+    RunOver("one\ntwo\r\nthree\rfour\n", "/X:" + probe_ + " /W /P");
+    EXPECT_EQ(Commands(),
+              (V{probe_ + " one", probe_ + " two", probe_ + " three", probe_ + " four"}));
 }
 
 TEST_F(EndToEnd, ExpressionGroupsFillTheParameters) {
