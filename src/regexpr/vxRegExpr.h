@@ -19,6 +19,8 @@ class TvxRegExpr {
     static constexpr uint32_t ModI = 1, ModR = 2, ModS = 4, ModG = 8, ModM = 16, ModX = 32;
     static constexpr int32_t GroupSlots = 15;
     static constexpr int32_t MaxLoopDepth = 10;
+    // Parenthesised parts inside one another, so that parsing never runs out of stack.
+    static constexpr int32_t MaxNesting = 100;
 
     using TFlipCase = unsigned char (*)(void* context, unsigned char c);
     // Asked every few thousand steps of a search; true ends the search without a match.
@@ -93,7 +95,15 @@ class TvxRegExpr {
   private:
     // Compiler.
     bool CompileProgram(const char* text);
-    int32_t ParseReg(bool group, uint32_t& flags);
+    // What a parenthesised part compiles to: the whole expression, a group that captures,
+    // one that does not, or the body of an atomic group or look-ahead.
+    enum class TRegKind { Whole, Capturing, Plain, AssertionBody };
+    int32_t ParseReg(TRegKind kind, uint32_t& flags);
+    int32_t ParseGroupExtension(uint32_t& flags);
+    int32_t ParseAssertion(uint8_t op, uint32_t& flags);
+    int32_t ParseLookBehind(bool negative, uint32_t& flags);
+    int32_t FixedLength(const uint8_t* scan, const uint8_t* stop) const;
+    void MakePossessive(int32_t at);
     int32_t ParseAlternative(uint32_t& flags);
     int32_t ParseQuantified(uint32_t& flags);
     int32_t ParseAtom(uint32_t& flags);
@@ -127,6 +137,7 @@ class TvxRegExpr {
     struct TClassBuilder;
     void AddClassMember(TClassBuilder& cls, char32_t c);
     void AddClassRange(TClassBuilder& cls, char32_t first, char32_t last);
+    void AddComplementMembers(TClassBuilder& cls, const std::string& letters);
     bool AddAlphabetRange(TClassBuilder& cls, char32_t first, char32_t last);
     bool FinishClass(TClassBuilder& cls);
     bool FinishCharacterClass(TClassBuilder& cls);
@@ -148,6 +159,9 @@ class TvxRegExpr {
     bool EnterLoop(const uint8_t* node, const uint8_t*& scan);
     void LeaveLoop(const uint8_t* node, const uint8_t*& scan);
     bool IterationWasEmpty(const uint8_t* operand) const;
+    bool RunAssertion(const uint8_t* node);
+    bool SubMatch(const uint8_t* body);
+    const char* StepBack(const char* p, int32_t characters) const;
     // A greedy star of one character written with branches ("X*" or "(X)*").
     struct TCharStar {
         const uint8_t* x;      // the one-character node
@@ -182,6 +196,7 @@ class TvxRegExpr {
     uint32_t activeModifiers_ = 0;
     uint32_t programModifiers_ = 0;
     int32_t emitPos_ = 0;     // bytes counted (sizing) or written (emitting)
+    int32_t nesting_ = 0;     // of the parenthesised parts being parsed
     uint8_t* code_ = nullptr; // null during the sizing pass
 
     // Settings.
@@ -218,6 +233,9 @@ class TvxRegExpr {
     const char* inputEnd_ = nullptr;
     std::array<const char*, GroupSlots> groupStart_{};
     std::array<const char*, GroupSlots> groupEnd_{};
+    // Where each group's last complete capture began: a back-reference inside the group's
+    // next iteration refers to it, as Perl's do.
+    std::array<const char*, GroupSlots> closedStart_{};
     std::array<int32_t, MaxLoopDepth + 1> loopCounters_{};
     std::array<const char*, MaxLoopDepth + 1> loopStarts_{}; // where each loop's iteration began
     int32_t loopDepth_ = 0;
@@ -247,6 +265,7 @@ class TvxRegExpr {
             ++size_;
         }
         void pop_back() { --size_; }
+        void truncate(size_t size) { size_ = size; }
         // Empties the stack, keeping a few chunks for the next search.
         void clear() {
             size_ = 0;
@@ -265,7 +284,22 @@ class TvxRegExpr {
         size_t capacity_ = 0;
     };
     TChunkedStack<TFrame> frames_;
-    size_t StackBytes() const { return frames_.size() * sizeof(TFrame); }
+    // Backtracking ends at this frame: the bottom of the body of an assertion being run.
+    size_t frameFloor_ = 0;
+    // The group and loop state before an assertion or atomic group that matched, whose
+    // frames were given up: backtracking past it puts that state back.
+    struct TSnapshot {
+        std::array<const char*, GroupSlots> groupStart, groupEnd, closedStart;
+        std::array<int32_t, MaxLoopDepth + 1> loopCounters;
+        std::array<const char*, MaxLoopDepth + 1> loopStarts;
+        int32_t loopDepth;
+    };
+    TSnapshot TakeSnapshot() const;
+    void RestoreSnapshot(const TSnapshot& snapshot);
+    std::vector<TSnapshot> snapshots_;
+    size_t StackBytes() const {
+        return frames_.size() * sizeof(TFrame) + snapshots_.size() * sizeof(TSnapshot);
+    }
     size_t stackLimit_;
     uint64_t stepLimit_ = DefaultStepLimit;
     uint64_t steps_ = 0;

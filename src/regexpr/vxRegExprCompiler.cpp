@@ -19,6 +19,8 @@ constexpr uint32_t Simple = 2;
 constexpr uint32_t StartsWithRepeat = 4;
 // Repeated by loop nodes only: its width varies, and it may match the empty text.
 constexpr uint32_t RepeatsByLoop = 8;
+// A look-ahead or look-behind: it consumes nothing and takes no quantifier.
+constexpr uint32_t LookAround = 16;
 
 constexpr int32_t Failed = -1;
 constexpr const char* Metacharacters = "^$.[()|?+*\\{";
@@ -121,7 +123,8 @@ bool TvxRegExpr::CompileProgram(const char* text) {
     emitPos_ = 0;
     code_ = nullptr;
     EmitByte(ProgramSignature);
-    if (ParseReg(false, flags) == Failed) return false;
+    nesting_ = 0;
+    if (ParseReg(TRegKind::Whole, flags) == Failed) return false;
     const int32_t measured = emitPos_;
 
     // Emitting pass into one block of exactly the measured size.
@@ -132,7 +135,8 @@ bool TvxRegExpr::CompileProgram(const char* text) {
     nextGroupNumber_ = 1;
     emitPos_ = 0;
     EmitByte(ProgramSignature);
-    const bool emitted = ParseReg(false, flags) != Failed;
+    nesting_ = 0;
+    const bool emitted = ParseReg(TRegKind::Whole, flags) != Failed;
     code_ = nullptr;
     if (!emitted) return false;
 #ifndef NDEBUG
@@ -191,12 +195,17 @@ void TvxRegExpr::LinkBranchTail(int32_t node, int32_t target) {
     if (code_ && code_[node] == opBranch) LinkTail(node + NodeHeader, target);
 }
 
-int32_t TvxRegExpr::ParseReg(bool group, uint32_t& flags) {
+int32_t TvxRegExpr::ParseReg(TRegKind kind, uint32_t& flags) {
     const uint32_t savedModifiers = activeModifiers_;
     flags = HasWidth;
     int32_t first = Failed;
     int32_t groupNumber = 0;
-    if (group) {
+    const bool inParentheses = kind != TRegKind::Whole;
+    if (inParentheses && ++nesting_ > MaxNesting) {
+        ReportError(131);
+        return Failed;
+    }
+    if (kind == TRegKind::Capturing) {
         if (nextGroupNumber_ >= GroupSlots) {
             ReportError(102);
             return Failed;
@@ -217,23 +226,226 @@ int32_t TvxRegExpr::ParseReg(bool group, uint32_t& flags) {
         flags |= branchFlags & StartsWithRepeat;
         if (*parsePos_ != '|') break;
     }
-    const int32_t closer = EmitOp(group ? uint8_t(opCloseBase + groupNumber) : uint8_t(opEnd));
+    const uint8_t closerOp = kind == TRegKind::Capturing       ? uint8_t(opCloseBase + groupNumber)
+                             : kind == TRegKind::Plain         ? opNoOp
+                             : kind == TRegKind::AssertionBody ? opAssertEnd
+                                                               : opEnd;
+    const int32_t closer = EmitOp(closerOp);
     LinkTail(first, closer);
     if (code_)
         for (int32_t scan = first; scan != closer; scan += ReadInt(code_ + scan + 1))
             LinkBranchTail(scan, closer);
-    if (group) {
+    if (inParentheses) {
         if (*parsePos_ != ')') {
             ReportError(103);
             return Failed;
         }
         ++parsePos_;
+        --nesting_;
     } else if (*parsePos_ != '\0') {
         ReportError(*parsePos_ == ')' ? 104 : 105);
         return Failed;
     }
     activeModifiers_ = savedModifiers;
     return first;
+}
+
+// "(?" and what follows: a group without a number, modifiers for the rest of the group or
+// for a group of their own, an atomic group, a look-ahead or a look-behind.
+int32_t TvxRegExpr::ParseGroupExtension(uint32_t& flags) {
+    const char kind = parsePos_[2];
+    if (kind == ':' || kind == '>' || kind == '=' || kind == '!') {
+        parsePos_ += 3;
+        if (kind != ':')
+            return ParseAssertion(kind == '>'   ? opAtomic
+                                  : kind == '=' ? opAhead
+                                                : opNotAhead,
+                                  flags);
+        const int32_t group = ParseReg(TRegKind::Plain, flags);
+        flags = (flags & (HasWidth | StartsWithRepeat)) | RepeatsByLoop;
+        return group;
+    }
+    if (kind == '<' && (parsePos_[3] == '=' || parsePos_[3] == '!')) {
+        const bool negative = parsePos_[3] == '!';
+        parsePos_ += 4;
+        return ParseLookBehind(negative, flags);
+    }
+    const char* letters = parsePos_ + 2;
+    const char* close = std::strpbrk(letters, ":)");
+    const std::string_view text(letters, close ? size_t(close - letters) : std::strlen(letters));
+    uint32_t modifiers = activeModifiers_;
+    if (!ApplyModifierLetters(text, modifiers) || !close) {
+        ReportError(127);
+        return Failed;
+    }
+    parsePos_ = close + 1;
+    if (*close == ')') {
+        activeModifiers_ = modifiers; // up to the end of the enclosing group
+        return EmitOp(opNoOp);
+    }
+    const uint32_t outside = activeModifiers_;
+    activeModifiers_ = modifiers;
+    const int32_t group = ParseReg(TRegKind::Plain, flags);
+    activeModifiers_ = outside;
+    flags = (flags & (HasWidth | StartsWithRepeat)) | RepeatsByLoop;
+    return group;
+}
+
+// An atomic group or a look-ahead: the node, then its body.
+int32_t TvxRegExpr::ParseAssertion(uint8_t op, uint32_t& flags) {
+    const int32_t node = EmitOp(op);
+    uint32_t bodyFlags = 0;
+    if (ParseReg(TRegKind::AssertionBody, bodyFlags) == Failed) return Failed;
+    flags = op == opAtomic ? (bodyFlags & HasWidth) | RepeatsByLoop : LookAround;
+    return node;
+}
+
+// Each alternative on its own, with the length in characters that every match of it has:
+// the search steps back that far and matches forward.
+int32_t TvxRegExpr::ParseLookBehind(bool negative, uint32_t& flags) {
+    if (++nesting_ > MaxNesting) {
+        ReportError(131);
+        return Failed;
+    }
+    const uint32_t savedModifiers = activeModifiers_;
+    const int32_t node = EmitOp(negative ? opNotBehind : opBehind);
+    for (;;) {
+        const int32_t header = emitPos_;
+        EmitInt(0);
+        EmitInt(0);
+        uint32_t branchFlags = 0;
+        const int32_t branch = ParseAlternative(branchFlags);
+        if (branch == Failed) return Failed;
+        const int32_t end = EmitOp(opAssertEnd);
+        LinkTail(branch, end);
+        LinkBranchTail(branch, end);
+        if (code_) {
+            const int32_t length = FixedLength(code_ + branch, code_ + end);
+            if (length < 0) {
+                ReportError(129);
+                return Failed;
+            }
+            WriteInt(code_ + header, length);
+            WriteInt(code_ + header + 4, emitPos_ - header);
+        }
+        if (*parsePos_ != '|') break;
+        ++parsePos_;
+    }
+    EmitInt(-1);
+    if (*parsePos_ != ')') {
+        ReportError(103);
+        return Failed;
+    }
+    ++parsePos_;
+    --nesting_;
+    activeModifiers_ = savedModifiers;
+    flags = LookAround;
+    return node;
+}
+
+namespace {
+size_t CodePoints(const uint8_t* text, bool utf8) {
+    size_t count = 0;
+    for (; *text; ++text)
+        count += !utf8 || !IsContinuation(char(*text));
+    return count;
+}
+} // namespace
+
+// The characters that every match from scan up to stop takes, -1 when that varies: a
+// look-behind can only be matched backward by that fixed step.
+int32_t TvxRegExpr::FixedLength(const uint8_t* scan, const uint8_t* stop) const {
+    int64_t total = 0;
+    while (scan && scan != stop && scan[0] != opAssertEnd && scan[0] != opEnd) {
+        const uint8_t op = scan[0];
+        const uint8_t* operand = scan + NodeHeader;
+        const uint8_t* next = NextNode(scan);
+        switch (op) {
+        case opBranch: {
+            // An alternation: every alternative alike, up to where they meet.
+            const uint8_t* joint = scan;
+            while (joint && joint[0] == opBranch)
+                joint = NextNode(joint);
+            int32_t length = -1;
+            for (const uint8_t* b = scan; b != joint; b = NextNode(b)) {
+                const int32_t alternative = FixedLength(b + NodeHeader, joint);
+                if (alternative < 0 || (length >= 0 && alternative != length)) return -1;
+                length = alternative;
+            }
+            total += length;
+            next = joint;
+            break;
+        }
+        case opExact:
+        case opExactCI:
+        case opExactFold:
+            total += int64_t(CodePoints(operand, utf8Mode_));
+            break;
+        case opAnyChar:
+        case opAnyInLine:
+        case opDigit:
+        case opNonDigit:
+        case opInTriple:
+        case opNotInTriple:
+        case opInSet:
+        case opAnyCharU:
+        case opAnyInLineU:
+        case opClassU:
+            ++total;
+            break;
+        case opBraces:
+        case opBracesShort: {
+            const int32_t min = ReadInt(operand);
+            const uint8_t* unit = scan + BracesHeader;
+            const int32_t width = FixedLength(unit, nullptr); // one node, linked to nothing
+            if (min != ReadInt(operand + 4) || unit[0] == opBackRef || unit[0] == opBackRefCI ||
+                width < 0)
+                return -1;
+            total += int64_t(min) * width;
+            break;
+        }
+        case opLoopEntry: {
+            const uint8_t* loop = next;
+            const int32_t min = ReadInt(loop + NodeHeader);
+            const int32_t body = FixedLength(operand, loop);
+            if (min != ReadInt(loop + NodeHeader + 4) || body < 0) return -1;
+            total += int64_t(min) * body;
+            next = NextNode(loop);
+            break;
+        }
+        case opAtomic: {
+            const int32_t body = FixedLength(operand, nullptr);
+            if (body < 0) return -1;
+            total += body;
+            break;
+        }
+        case opBeginText:
+        case opEndText:
+        case opLineStart:
+        case opLineEnd:
+        case opWordEdge:
+        case opNotWordEdge:
+        case opNoOp:
+        case opEmpty:
+        case opAhead:
+        case opNotAhead:
+        case opBehind:
+        case opNotBehind:
+            break;
+        default:
+            if (!IsOpen(op) && !IsClose(op)) return -1;
+            break;
+        }
+        if (total > UnboundedCount) return -1;
+        scan = next;
+    }
+    return int32_t(total);
+}
+
+// X*+, X++, X?+ and X{n,m}+: the repeat as an atomic group, which gives back nothing.
+void TvxRegExpr::MakePossessive(int32_t at) {
+    InsertOp(opAtomic, at, NodeHeader);
+    LinkTail(at + NodeHeader, EmitOp(opAssertEnd));
 }
 
 int32_t TvxRegExpr::ParseAlternative(uint32_t& flags) {
@@ -262,6 +474,10 @@ int32_t TvxRegExpr::ParseQuantified(uint32_t& flags) {
     flags = atomFlags;
     const char op = *parsePos_;
     if (!IsQuantifier(op)) return atom;
+    if (atomFlags & LookAround) {
+        ReportError(130);
+        return Failed;
+    }
     if (!(atomFlags & HasWidth) && op != '?') {
         ReportError(106);
         return atom;
@@ -330,7 +546,13 @@ int32_t TvxRegExpr::ParseQuantified(uint32_t& flags) {
         }
     }
     ++parsePos_; // the operator, or the closing brace
-    if (*parsePos_ == '?') ++parsePos_;
+    if (*parsePos_ == '?') {
+        ++parsePos_;
+    } else if (*parsePos_ == '+') {
+        ++parsePos_;
+        MakePossessive(atom);
+        flags = (flags & HasWidth) | RepeatsByLoop;
+    }
     if (IsQuantifier(*parsePos_)) ReportError(107);
     return atom;
 }
@@ -434,22 +656,11 @@ int32_t TvxRegExpr::ParseAtom(uint32_t& flags) {
             parsePos_ = close + 1;
             return EmitOp(opNoOp);
         }
-        if (parsePos_[1] == '?') {
-            const char* letters = parsePos_ + 2;
-            const char* close = std::strchr(letters, ')');
-            const std::string_view text(letters,
-                                        close ? size_t(close - letters) : std::strlen(letters));
-            if (!ApplyModifierLetters(text, activeModifiers_) || !close) {
-                ReportError(127);
-                return Failed;
-            }
-            parsePos_ = close + 1;
-            return EmitOp(opNoOp);
-        }
+        if (parsePos_[1] == '?') return ParseGroupExtension(flags);
         {
             ++parsePos_;
             uint32_t groupFlags = 0;
-            const int32_t group = ParseReg(true, groupFlags);
+            const int32_t group = ParseReg(TRegKind::Capturing, groupFlags);
             if (group == Failed) return Failed;
             flags = groupFlags & (HasWidth | StartsWithRepeat);
             return group;
@@ -824,6 +1035,17 @@ bool TvxRegExpr::FinishCharacterClass(TClassBuilder& cls) {
     return true;
 }
 
+// \D, \S and \W in a class: every character but the letters, bytes or code points.
+void TvxRegExpr::AddComplementMembers(TClassBuilder& cls, const std::string& letters) {
+    std::bitset<256> left;
+    for (unsigned char c : letters)
+        left.set(c);
+    const char32_t lastByte = utf8Mode_ ? 0x7F : 0xFF;
+    for (char32_t c = 1; c <= lastByte; ++c)
+        if (!left[c]) AddClassMember(cls, c);
+    if (utf8Mode_) AddClassRange(cls, 0x80, 0x10FFFF);
+}
+
 int32_t TvxRegExpr::EmitLetterClass(const std::string& letters, bool negative) {
     TClassBuilder cls{EmitOp(negative ? opNotInTriple : opInTriple), emitPos_, negative, false};
     for (unsigned char c : letters)
@@ -884,11 +1106,17 @@ int32_t TvxRegExpr::ParseClass(uint32_t& flags) {
             }
             ++parsePos_;
             const char e = *parsePos_;
-            if (e == 'd' || e == 's' || e == 'w') {
-                for (unsigned char m : std::string(e == 'd'   ? "0123456789"
-                                                   : e == 's' ? blankLetters_
-                                                              : wordLetters_))
-                    AddClassMember(cls, m);
+            if (std::strchr("dswDSW", e)) {
+                const char lower = char(e | 0x20);
+                const std::string letters = lower == 'd'   ? std::string("0123456789")
+                                            : lower == 's' ? blankLetters_
+                                                           : wordLetters_;
+                if (e == lower) {
+                    for (unsigned char m : letters)
+                        AddClassMember(cls, m);
+                } else {
+                    AddComplementMembers(cls, letters);
+                }
                 rangeMayFollow = false;
             } else {
                 char32_t decoded;
@@ -973,7 +1201,17 @@ const uint8_t* TvxRegExpr::CollectFromNode(const uint8_t* scan,
     const uint8_t* operand = scan + NodeHeader;
     switch (op) {
     case opEnd:
+    case opAssertEnd:
         return nullptr;
+    case opAtomic:
+    case opAhead:
+        // Either may start the match: a superset of the characters it can start with.
+        pending.push_back(operand);
+        return NextNode(scan);
+    case opNotAhead:
+    case opBehind:
+    case opNotBehind:
+        return NextNode(scan);
     case opBeginText:
     case opEndText:
     case opBack:

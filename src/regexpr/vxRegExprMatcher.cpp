@@ -92,6 +92,7 @@ bool TvxRegExpr::SearchPositions(const char* start, const char* end) {
 void TvxRegExpr::ClearGroups() {
     groupStart_.fill(nullptr);
     groupEnd_.fill(nullptr);
+    closedStart_.fill(nullptr);
 }
 
 // A failed attempt undoes every group step it took, so each attempt starts with no group.
@@ -129,7 +130,7 @@ bool TvxRegExpr::IsLineBreakAt(const char* p) const {
 }
 
 bool TvxRegExpr::MatchesBackRef(int32_t n, bool foldCase, const char*& cursor) const {
-    const char* from = groupStart_[n];
+    const char* from = closedStart_[n];
     const char* to = groupEnd_[n];
     if (!from || !to) return false;
     const char* p = cursor;
@@ -145,7 +146,7 @@ bool TvxRegExpr::MatchesBackRef(int32_t n, bool foldCase, const char*& cursor) c
 // The group's text again, character by character as Unicode folds them: the two may differ
 // in bytes (k and the Kelvin sign).
 bool TvxRegExpr::MatchesBackRefFolded(int32_t n, const char*& cursor) const {
-    const char* g = groupStart_[n];
+    const char* g = closedStart_[n];
     const char* const to = groupEnd_[n];
     if (!g || !to) return false;
     const char* p = cursor;
@@ -236,7 +237,7 @@ int32_t TvxRegExpr::RegRepeat(const uint8_t* operand, int32_t max) {
     case opBackRefCI: {
         const int32_t n = arg[0];
         // An empty group text repeats without moving: no whole repetition to count.
-        if (!groupStart_[n] || !groupEnd_[n] || groupStart_[n] == groupEnd_[n]) return 0;
+        if (!closedStart_[n] || !groupEnd_[n] || closedStart_[n] == groupEnd_[n]) return 0;
         while (count < limit && MatchesBackRef(n, operand[0] == opBackRefCI, p))
             ++count;
         cursor_ = p;
@@ -261,6 +262,8 @@ int32_t TvxRegExpr::RegRepeat(const uint8_t* operand, int32_t max) {
 // return false, Backtrack takes the frames off again doing what the caller does then.
 bool TvxRegExpr::Match(const uint8_t* start) {
     frames_.clear();
+    snapshots_.clear();
+    frameFloor_ = 0;
     const uint8_t* scan = start;
     for (;;) {
         if (RunForward(scan)) return true;
@@ -454,6 +457,15 @@ bool TvxRegExpr::RunForward(const uint8_t*& scan) {
         case opLoopShort:
             if (!EnterLoop(scan, scan)) return false;
             continue;
+        case opAtomic:
+        case opAhead:
+        case opNotAhead:
+        case opBehind:
+        case opNotBehind:
+            if (!RunAssertion(scan)) return false;
+            break;
+        case opAssertEnd:
+            return true;
         default:
             if (IsOpen(op)) {
                 frames_.push_back({scan, groupStart_[op - opOpenBase], 0, 0});
@@ -461,8 +473,14 @@ bool TvxRegExpr::RunForward(const uint8_t*& scan) {
                 break;
             }
             if (IsClose(op)) {
-                frames_.push_back({scan, groupEnd_[op - opCloseBase], 0, 0});
-                groupEnd_[op - opCloseBase] = cursor_;
+                const int32_t n = op - opCloseBase;
+                // The capture before this one, for the undo: held as its offset plus 1.
+                const uint64_t closed =
+                    closedStart_[n] ? uint64_t(closedStart_[n] - inputStart_) + 1 : 0;
+                frames_.push_back({scan, groupEnd_[n], int32_t(uint32_t(closed)),
+                                   int32_t(uint32_t(closed >> 32))});
+                groupEnd_[n] = cursor_;
+                closedStart_[n] = groupStart_[n];
                 break;
             }
             ReportError(1001);
@@ -516,7 +534,7 @@ int32_t TvxRegExpr::RepeatUnit(const uint8_t* operand) const {
             1, int32_t(std::strlen(reinterpret_cast<const char*>(operand + NodeHeader))));
     if (operand[0] != opBackRef && operand[0] != opBackRefCI) return 1;
     const int32_t n = operand[NodeHeader];
-    return groupStart_[n] && groupEnd_[n] ? int32_t(groupEnd_[n] - groupStart_[n]) : 1;
+    return closedStart_[n] && groupEnd_[n] ? int32_t(groupEnd_[n] - closedStart_[n]) : 1;
 }
 
 // The position one repetition after p, or before it; the repetitions from the start of a
@@ -731,9 +749,9 @@ bool TvxRegExpr::NextCharStarAttempt(const TCharStar& star, const char* save, in
     cursor_ = save + no;
     if (star.open) {
         // After no iteration the group holds what it held before the star.
-        groupStart_[star.open[0] - opOpenBase] =
-            no > 0 ? CharBefore(star.x, cursor_, save) : oldStart;
-        groupEnd_[star.close[0] - opCloseBase] = no > 0 ? cursor_ : oldEnd;
+        const int32_t n = star.open[0] - opOpenBase;
+        groupStart_[n] = closedStart_[n] = no > 0 ? CharBefore(star.x, cursor_, save) : oldStart;
+        groupEnd_[n] = no > 0 ? cursor_ : oldEnd;
     }
     return true;
 }
@@ -771,7 +789,7 @@ bool TvxRegExpr::EnterCharStar(const uint8_t* branch, const TCharStar& star, con
 
 // Undoes frames until one offers another way forward (true, with scan set) or none is left.
 bool TvxRegExpr::Backtrack(const uint8_t*& scan) {
-    while (!frames_.empty()) {
+    while (frames_.size() > frameFloor_) {
         TFrame& f = frames_.back();
         const uint8_t op = f.node[0];
         switch (op) {
@@ -852,14 +870,103 @@ bool TvxRegExpr::Backtrack(const uint8_t*& scan) {
             }
             }
             break;
+        case opAtomic:
+        case opAhead:
+        case opBehind:
+            RestoreSnapshot(snapshots_.back());
+            snapshots_.pop_back();
+            break;
         default:
-            if (IsOpen(op))
-                groupStart_[op - opOpenBase] = f.saved;
-            else if (IsClose(op))
+            // Before its open the group was closed: its capture began where its start was.
+            if (IsOpen(op)) {
+                groupStart_[op - opOpenBase] = closedStart_[op - opOpenBase] = f.saved;
+            } else if (IsClose(op)) {
+                const uint64_t closed = uint64_t(uint32_t(f.a)) | uint64_t(uint32_t(f.b)) << 32;
                 groupEnd_[op - opCloseBase] = f.saved;
+                closedStart_[op - opCloseBase] = closed ? inputStart_ + (closed - 1) : nullptr;
+            }
             break;
         }
         frames_.pop_back();
     }
     return false;
+}
+
+TvxRegExpr::TSnapshot TvxRegExpr::TakeSnapshot() const {
+    return {groupStart_, groupEnd_, closedStart_, loopCounters_, loopStarts_, loopDepth_};
+}
+
+void TvxRegExpr::RestoreSnapshot(const TSnapshot& snapshot) {
+    groupStart_ = snapshot.groupStart;
+    groupEnd_ = snapshot.groupEnd;
+    closedStart_ = snapshot.closedStart;
+    loopCounters_ = snapshot.loopCounters;
+    loopStarts_ = snapshot.loopStarts;
+    loopDepth_ = snapshot.loopDepth;
+}
+
+// Runs a body on its own from the cursor: true at its first match, with the frames of its
+// choices above those of the caller; false when every way failed, the state as before.
+bool TvxRegExpr::SubMatch(const uint8_t* body) {
+    const size_t outerFloor = frameFloor_;
+    frameFloor_ = frames_.size();
+    const uint8_t* scan = body;
+    bool matched = false;
+    for (;;) {
+        if (RunForward(scan)) {
+            matched = true;
+            break;
+        }
+        if (abandoned_ || !Backtrack(scan)) break;
+    }
+    frameFloor_ = outerFloor;
+    return matched;
+}
+
+// The position the given number of characters before p; null before the input's start.
+const char* TvxRegExpr::StepBack(const char* p, int32_t characters) const {
+    if (!utf8Mode_) return p - inputStart_ >= characters ? p - characters : nullptr;
+    for (int32_t i = 0; i < characters; ++i) {
+        if (p <= inputStart_) return nullptr;
+        p = PrevCharStart(p, inputStart_);
+    }
+    return p;
+}
+
+// An atomic group or an assertion at the cursor. What matched positively keeps its groups
+// and gives up its other ways; one frame puts the state back should the match backtrack
+// past it. A negative one leaves no group set.
+bool TvxRegExpr::RunAssertion(const uint8_t* node) {
+    const uint8_t op = node[0];
+    const char* const at = cursor_;
+    const size_t base = frames_.size();
+    const TSnapshot before = TakeSnapshot();
+    bool matched = false;
+    if (op == opBehind || op == opNotBehind) {
+        for (const uint8_t* alternative = node + NodeHeader; ReadInt(alternative) >= 0 && !matched;
+             alternative += ReadInt(alternative + 4)) {
+            const char* start = StepBack(at, ReadInt(alternative));
+            if (!start) continue;
+            cursor_ = start;
+            matched = SubMatch(alternative + 8);
+            if (abandoned_) return false;
+        }
+    } else {
+        matched = SubMatch(node + NodeHeader);
+    }
+    if (abandoned_) return false;
+    const bool positive = op == opAtomic || op == opAhead || op == opBehind;
+    if (matched && positive) {
+        frames_.truncate(base);
+        snapshots_.push_back(before);
+        frames_.push_back({node, at, 0, 0});
+        if (op != opAtomic) cursor_ = at;
+        return true;
+    }
+    if (matched) { // a negative assertion whose body matched
+        frames_.truncate(base);
+        RestoreSnapshot(before);
+    }
+    cursor_ = at;
+    return !positive && !matched;
 }

@@ -66,7 +66,52 @@ TEST(RegExprMatch, LiteralsClassesAndEscapes) {
         {"\\t\\n\\r\\f\\a\\e", "", "\t\n\r\f\a\x1b", true, {"\t\n\r\f\a\x1b"}},
         {"\\.\\\\\\[\\{\\)\\g", "", ".\\[{)g", true, {".\\[{)g"}},
         {"[\\x41-\\x43]+", "", "ABCD", true, {"ABC"}},
-        {"[\\D]", "", "aD", true, {"D"}}, // inside a class \D is the letter
+        // Inside a class \D, \S and \W are the complements, as everywhere else.
+        {"[\\D]", "", "aD", true, {"a"}},
+        {"[\\W]+", "", "ab--cd", true, {"--"}},
+        {"^[\\s\\S]+$", "", "a b\n", true, {"a b\n"}},
+        {"[\\W\\d]+", "+u", "ab\xC3\xA9-1c", true, {"\xC3\xA9-1"}},
+        {"[a-\\W]+", "", "a-!b", true, {"a-!"}}, // no range: the dash is a member
+    };
+    for (const auto& c : cases)
+        ExpectMatch(c);
+}
+
+TEST(RegExprMatch, GroupsWithoutNumbersLookAroundAndAtomicGroups) {
+    const MatchCase cases[] = {
+        {"^(.*)\\.(?:jpe?g|png)$",
+         "",
+         "holiday 2026.jpeg",
+         true,
+         {"holiday 2026.jpeg", "holiday 2026", "~"}},
+        {"(?:ab)+(c)", "", "ababc", true, {"ababc", "c"}},
+        {"(?:a|b)*c", "", "xabac", true, {"abac"}},
+        {"(?i:IMG)_(\\d+)", "", "img_0042.jpg", true, {"img_0042", "0042"}},
+        {"(?i:a)b", "", "AB", false, {}},
+        {"(?i:a(?-i:b))c", "", "Abc", true, {"Abc"}},
+        {"(\\d+)(?=\\.jpg$)", "", "a12b345.jpg", true, {"345", "345"}},
+        {"(?<=_)(\\d+)", "", "IMG_0042", true, {"0042", "0042"}},
+        {"(?<!\\d)(\\d{2})(?!\\d)", "", "x123y45z", true, {"45", "45"}},
+        {"(?<=ab|c)(\\d)", "", "xc2ab1", true, {"2", "2"}},
+        {"(?<=a|bc)x", "", "bcx", true, {"x"}},
+        {"(?<=\\x{e9})x", "+u", "\xC3\xA9x", true, {"x"}},
+        {"(?<=^.{2})x", "+u", "\xC3\xA9\xC3\xA9x", true, {"x"}},
+        {"^(?<=a)", "", "a", false, {}},               // look-behind at the text's start
+        {"a(?=$)", "", "aba", true, {"a"}},            // look-ahead at its end
+        {"(?<=a(?=b))b", "", "ab", true, {"b"}},       // nested
+        {"(?=(a))a\\1", "", "aab", true, {"aa", "a"}}, // a group of a look-ahead
+        {"(?!(a))b", "", "b", true, {"b", "~"}},
+        {"^((?>a+))b", "", "aaab", true, {"aaab", "aaa"}},
+        {"^(?>a+)ab", "", "aaab", false, {}},
+        {"a*+a", "", "aaa", false, {}},
+        {"a++b", "", "aab", true, {"aab"}},
+        {"x?+x", "", "x", false, {}},
+        {"a{1,3}+a", "", "aaaa", true, {"aaaa"}},
+        {"(?:a|ab)++c", "", "abc", false, {}},
+        // A back-reference inside its own group: the last completed capture.
+        {"^(a\\1?){4}$", "", "aaaaa", true, {"aaaaa", "a"}},
+        {"^((\\1+)|\\d)+133X$", "", "111133X", true, {"111133X", "11", "11"}},
+        {"(a\\1)", "", "aa", false, {}},
     };
     for (const auto& c : cases)
         ExpectMatch(c);
@@ -324,6 +369,16 @@ TEST(RegExprCompile, ReportsEveryErrorAndRecoversWhereItShould) {
         {"(((((((((((((((a)))))))))))))))", "", false, {102}},
         {"((((((((((((((a))))))))))))))", "", true, {}},
         {"(?)a", "", true, {}},
+        {"(?<=a+)b", "", false, {129}},
+        {"(?<=a|b*)c", "", false, {129}},
+        {"(?<=(a)\\1)c", "", false, {129}},
+        {"(?=a)*b", "", false, {130}},
+        {"(?<=a){2}b", "", false, {130}},
+        {"(?:a", "", false, {103}},
+        {"(?<=a", "", false, {103}},
+        {"(?i:a", "", false, {103}},
+        {"(?<n>a)", "", false, {127}},
+        {"a*?+", "", false, {107, 115}},
     };
     for (const auto& c : cases) {
         TRecordingRegExpr re;
@@ -336,6 +391,17 @@ TEST(RegExprCompile, ReportsEveryErrorAndRecoversWhereItShould) {
                                        re.codes.begin() +
                                            (c.compiles ? re.codes.size() / 2 : re.codes.size()));
         EXPECT_EQ(firstPass, c.codes) << c.pattern;
+    }
+    // Groups inside groups, up to a depth that parsing can always take.
+    for (const auto& [depth, compiles] : {std::pair{100, true}, std::pair{101, false}}) {
+        std::string nested;
+        for (int i = 0; i < depth; ++i)
+            nested += i % 2 ? "(?>" : "(?:";
+        nested += "a" + std::string(size_t(depth), ')');
+        TRecordingRegExpr re;
+        re.SetExpression(nested);
+        EXPECT_EQ(re.Exec("a"), compiles) << depth;
+        EXPECT_EQ(std::count(re.codes.begin(), re.codes.end(), 131) > 0, !compiles) << depth;
     }
 }
 
