@@ -137,7 +137,7 @@ class TvxRegExpr {
     struct TClassBuilder;
     void AddClassMember(TClassBuilder& cls, char32_t c);
     void AddClassRange(TClassBuilder& cls, char32_t first, char32_t last);
-    void AddComplementMembers(TClassBuilder& cls, const std::string& letters);
+    void AddEscapeMembers(TClassBuilder& cls, const std::string& letters, bool complement);
     bool AddAlphabetRange(TClassBuilder& cls, char32_t first, char32_t last);
     bool FinishClass(TClassBuilder& cls);
     bool FinishCharacterClass(TClassBuilder& cls);

@@ -512,13 +512,14 @@ int32_t TvxRegExpr::ParseQuantified(uint32_t& flags) {
             return atom;
         }
         flags = max > 0 ? HasWidth | StartsWithRepeat : 0;
-        const bool nonGreedy = parsePos_[1] == '?' || !greedyMode;
+        // A possessive repeat takes all it can, in either mode.
+        const bool nonGreedy = parsePos_[1] != '+' && (parsePos_[1] == '?' || !greedyMode);
         if (simple)
             EmitBracesOp(atom, min, max, nonGreedy);
         else
             EmitLoopOps(atom, min, max, nonGreedy);
     } else {
-        const bool nonGreedy = parsePos_[1] == '?' || !greedyMode;
+        const bool nonGreedy = parsePos_[1] != '+' && (parsePos_[1] == '?' || !greedyMode);
         if (op == '*') {
             flags = StartsWithRepeat;
             if (simple)
@@ -900,8 +901,10 @@ struct TvxRegExpr::TClassBuilder {
     int count = 0;
     unsigned char rangeMin = 255;
     unsigned char rangeMax = 0;
-    // The members of a class of UTF-8 characters.
+    // The members of a class of UTF-8 characters, and those of \d, \s, \w and their
+    // complements, which keep their case.
     TCharSet characters;
+    TCharSet escapes;
 
     void AddByte(unsigned char m) {
         if (m == 0 || members.test(m)) return; // code 0 is never a member
@@ -1003,11 +1006,15 @@ void TvxRegExpr::EmitByteClass(TClassBuilder& cls) {
 bool TvxRegExpr::FinishCharacterClass(TClassBuilder& cls) {
     TCharSet& set = cls.characters;
     set.Normalize();
+    if (cls.foldCase && !set.Ranges().empty()) set.CloseUnderCaseFolding();
+    cls.escapes.Normalize();
+    for (const auto& [first, last] : cls.escapes.Ranges())
+        set.Add(first, last);
+    set.Normalize();
     if (set.Ranges().empty()) {
         ReportError(109);
         return false;
     }
-    if (cls.foldCase) set.CloseUnderCaseFolding();
     if (cls.negative) set.Complement();
     if (!cls.negative && set.Ranges().back().second < 0x80) {
         for (const auto& [first, last] : set.Ranges())
@@ -1035,15 +1042,22 @@ bool TvxRegExpr::FinishCharacterClass(TClassBuilder& cls) {
     return true;
 }
 
-// \D, \S and \W in a class: every character but the letters, bytes or code points.
-void TvxRegExpr::AddComplementMembers(TClassBuilder& cls, const std::string& letters) {
-    std::bitset<256> left;
+// \d, \s and \w in a class, or with complement \D, \S and \W: their letters, or every
+// character but them, bytes or code points. As outside a class, the i modifier does not
+// add the other case of what they hold.
+void TvxRegExpr::AddEscapeMembers(TClassBuilder& cls, const std::string& letters, bool complement) {
+    std::bitset<256> held;
     for (unsigned char c : letters)
-        left.set(c);
+        held.set(c);
     const char32_t lastByte = utf8Mode_ ? 0x7F : 0xFF;
-    for (char32_t c = 1; c <= lastByte; ++c)
-        if (!left[c]) AddClassMember(cls, c);
-    if (utf8Mode_) AddClassRange(cls, 0x80, 0x10FFFF);
+    for (char32_t c = 1; c <= lastByte; ++c) {
+        if (held[c] == complement) continue;
+        if (utf8Mode_)
+            cls.escapes.Add(c, c);
+        else
+            cls.AddByte(static_cast<unsigned char>(c));
+    }
+    if (utf8Mode_ && complement) cls.escapes.Add(0x80, 0x10FFFF);
 }
 
 int32_t TvxRegExpr::EmitLetterClass(const std::string& letters, bool negative) {
@@ -1111,12 +1125,7 @@ int32_t TvxRegExpr::ParseClass(uint32_t& flags) {
                 const std::string letters = lower == 'd'   ? std::string("0123456789")
                                             : lower == 's' ? blankLetters_
                                                            : wordLetters_;
-                if (e == lower) {
-                    for (unsigned char m : letters)
-                        AddClassMember(cls, m);
-                } else {
-                    AddComplementMembers(cls, letters);
-                }
+                AddEscapeMembers(cls, letters, e != lower);
                 rangeMayFollow = false;
             } else {
                 char32_t decoded;

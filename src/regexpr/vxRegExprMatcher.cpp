@@ -873,8 +873,8 @@ bool TvxRegExpr::Backtrack(const uint8_t*& scan) {
         case opAtomic:
         case opAhead:
         case opBehind:
-            RestoreSnapshot(snapshots_.back());
-            snapshots_.pop_back();
+            RestoreSnapshot(snapshots_[size_t(f.a)]);
+            snapshots_.resize(size_t(f.a));
             break;
         default:
             // Before its open the group was closed: its capture began where its start was.
@@ -940,6 +940,7 @@ bool TvxRegExpr::RunAssertion(const uint8_t* node) {
     const uint8_t op = node[0];
     const char* const at = cursor_;
     const size_t base = frames_.size();
+    const size_t snapshotBase = snapshots_.size();
     const TSnapshot before = TakeSnapshot();
     bool matched = false;
     if (op == opBehind || op == opNotBehind) {
@@ -956,17 +957,18 @@ bool TvxRegExpr::RunAssertion(const uint8_t* node) {
     }
     if (abandoned_) return false;
     const bool positive = op == opAtomic || op == opAhead || op == opBehind;
-    if (matched && positive) {
+    // The frames of the body go, and with them the snapshots of what matched inside it.
+    if (matched) {
         frames_.truncate(base);
+        snapshots_.resize(snapshotBase);
+    }
+    if (matched && positive) {
         snapshots_.push_back(before);
-        frames_.push_back({node, at, 0, 0});
+        frames_.push_back({node, at, int32_t(snapshotBase), 0});
         if (op != opAtomic) cursor_ = at;
         return true;
     }
-    if (matched) { // a negative assertion whose body matched
-        frames_.truncate(base);
-        RestoreSnapshot(before);
-    }
+    if (matched) RestoreSnapshot(before); // a negative assertion whose body matched
     cursor_ = at;
     return !positive && !matched;
 }

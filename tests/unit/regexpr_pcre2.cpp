@@ -34,23 +34,26 @@ constexpr uint32_t MaxGroups = 9;
 // What patterns and inputs are made of; the first four literals and the first atoms are
 // the same for both.
 struct TAlphabet {
-    std::vector<std::string> literals, atoms, letters;
+    std::vector<std::string> literals, atoms, letters, fixed; // fixed: one character each
 };
 const TAlphabet& AlphabetOf(TTextKind kind) {
     static const TAlphabet bytes{
         {"a", "b", "c", "ab", "\\."},
-        {".", "[ab]", "[^a]", "[a-c]", "\\d", "\\w", "\\s", "\\W", "\\b", "\\B", "^", "$"},
-        {"a", "b", "c", "1", " ", "_", "\r", "\n", ".", "A", "B", "-"}};
-    static const TAlphabet utf8{{"a", "b", "c", "ab", "\\.", "é", "Жё", "東京", "🎵", "k", "ſ", "ß",
-                                 "Σ", "ė", "\\x{e9}", "\\x{1F3B5}", "\\xE9"},
-                                {".",    "[ab]",  "[^a]",   "[a-c]",  "\\d",
-                                 "\\w",  "\\s",   "\\W",    "\\b",    "\\B",
-                                 "^",    "$",     "\\D",    "\\S",    "[é-ж]",
-                                 "[^é]", "[а-е]", "[東京]", "[^東🎵]", "[\\x{100}-\\x{17F}]",
-                                 "[k]",  "[^s]",  "[ßσ]",   "[à-ÿ]",  "[^\\x{1F000}-\\x{1FFFF}]"},
-                                {"a", "b", "1", " ", "_",  "\r", "\n", ".", "A", "-", "é",
-                                 "É", "ж", "Ж", "ё", "東", "京", "🎵",  "k", "K", "K", "s",
-                                 "S", "ſ", "ß", "ẞ", "σ",  "ς",  "Σ",  "Ė", "ė"}};
+        {".", "[ab]", "[^a]", "[a-c]", "\\d", "\\w", "\\s", "\\W", "\\b", "\\B", "^", "$", "[\\W]",
+         "[\\S\\d]"},
+        {"a", "b", "c", "1", " ", "_", "\r", "\n", ".", "A", "B", "-"},
+        {".", "[ab]", "[^a]", "\\d", "\\w", "\\W", "[\\D]", "[\\s\\S]", "[\\W1]"}};
+    static const TAlphabet utf8{
+        {"a", "b", "c", "ab", "\\.", "é", "Жё", "東京", "🎵", "k", "ſ", "ß", "Σ", "ė", "\\x{e9}",
+         "\\x{1F3B5}", "\\xE9"},
+        {".",    "[ab]",  "[^a]",   "[a-c]",  "\\d",
+         "\\w",  "\\s",   "\\W",    "\\b",    "\\B",
+         "^",    "$",     "\\D",    "\\S",    "[é-ж]",
+         "[^é]", "[а-е]", "[東京]", "[^東🎵]", "[\\x{100}-\\x{17F}]",
+         "[k]",  "[^s]",  "[ßσ]",   "[à-ÿ]",  "[^\\x{1F000}-\\x{1FFFF}]"},
+        {"a",  "b", "1", " ", "_", "\r", "\n", ".", "A", "-", "é", "É", "ж", "Ж", "ё", "東",
+         "京", "🎵", "k", "K", "K", "s",  "S",  "ſ", "ß", "ẞ", "σ", "ς", "Σ", "Ė", "ė"},
+        {".", "[ab]", "[^é]", "\\d", "\\w", "\\S", "[東京]", "[\\D]", "[\\Wa]", "[\\s\\S]"}};
     return kind == TTextKind::Utf8 ? utf8 : bytes;
 }
 
@@ -91,13 +94,15 @@ class TGenerator {
         if (choose_(3) == 0 || assertion_) return width;
         const char* quantifier = width ? Quantifiers[choose_(std::size(Quantifiers))] : "?";
         Add(quantifier);
-        if (choose_(3) == 0) ours += "?", pcre += ungreedy_ ? "" : "?";
+        const uint32_t mode = choose_(4);
+        if (mode == 0) ours += "?", pcre += ungreedy_ ? "" : "?";
+        if (mode == 1) Add("+"); // possessive
         // The engine's rule: braces whose maximum is above 0 count as consuming.
         return quantifier[0] == '+' || (quantifier[0] == '{' && width);
     }
     bool Atom(int depth) {
         assertion_ = false;
-        switch (choose_(depth < 2 ? 6 : 4)) {
+        switch (choose_(depth < 2 ? 8 : 4)) {
         case 0:
         case 1:
             Add(Pick(alphabet_.literals));
@@ -109,27 +114,54 @@ class TGenerator {
             return !assertion_;
         }
         case 3:
-            // Only to a group already closed: inside its own group the two engines read
-            // a back-reference differently.
-            if (!closed_.empty()) {
-                Add("\\" + std::to_string(closed_[choose_(uint32_t(closed_.size()))]));
+            // To any group begun so far, its own included.
+            if (opened_ > 0) {
+                Add("\\" + std::to_string(1 + choose_(opened_)));
                 return true;
             }
             Add(alphabet_.literals[0]);
             return true;
-        default: {
-            if (opened_ >= MaxGroups) {
-                Add(alphabet_.literals[1]);
-                return true;
+        case 4:
+        case 5:
+            return Group(depth);
+        case 6:
+            return LookAround(depth);
+        default:
+            return Group(depth);
+        }
+    }
+    // A group that captures, or one without a number, with modifiers, or atomic.
+    bool Group(int depth) {
+        static const char* const openers[] = {"(", "(", "(?:", "(?i:", "(?-i:", "(?>"};
+        const std::string opener = openers[choose_(std::size(openers))];
+        if (opener == "(" && opened_ >= MaxGroups) {
+            Add(alphabet_.literals[1]);
+            return true;
+        }
+        if (opener == "(") ++opened_;
+        Add(opener);
+        const bool width = Alternation(depth + 1);
+        Add(")");
+        assertion_ = false;
+        return width;
+    }
+    bool LookAround(int depth) {
+        static const char* const openers[] = {"(?=", "(?!", "(?<=", "(?<!"};
+        const std::string opener = openers[choose_(std::size(openers))];
+        Add(opener);
+        if (opener[2] == '<') {
+            // Each alternative of a fixed length: literals and one-character atoms.
+            for (uint32_t i = 0, count = 1 + choose_(2); i < count; ++i) {
+                if (i) Add("|");
+                for (uint32_t j = 0, pieces = 1 + choose_(3); j < pieces; ++j)
+                    Add(choose_(2) ? Pick(alphabet_.literals) : Pick(alphabet_.fixed));
             }
-            const uint32_t number = ++opened_;
-            Add("(");
-            const bool width = Alternation(depth + 1);
-            Add(")");
-            closed_.push_back(number);
-            return width;
+        } else {
+            Alternation(depth + 1);
         }
-        }
+        Add(")");
+        assertion_ = true;
+        return false;
     }
 
     const std::string& Pick(const std::vector<std::string>& from) {
@@ -140,7 +172,6 @@ class TGenerator {
     const TAlphabet& alphabet_;
     const bool ungreedy_;
     uint32_t opened_ = 0;
-    std::vector<uint32_t> closed_;
     bool assertion_ = false; // the last atom was one
 };
 
@@ -165,7 +196,10 @@ uint32_t Pcre2Options(const std::string& modifiers) {
     TvxRegExpr probe;
     ApplyModifiers(probe, modifiers);
     const uint32_t mask = probe.ModifierMask();
-    uint32_t options = 0;
+    // Without the optimizations that, in some patterns with possessive repeats or with a
+    // back-reference inside its own group, lose matches that Perl finds (c*((b)?+)^ on "c",
+    // (b|\1*)\d on "1").
+    uint32_t options = PCRE2_NO_AUTO_POSSESS | PCRE2_NO_START_OPTIMIZE;
     if (probe.Utf8Mode()) options |= PCRE2_UTF;
     if (mask & TvxRegExpr::ModI) options |= PCRE2_CASELESS;
     if (mask & TvxRegExpr::ModS) options |= PCRE2_DOTALL;

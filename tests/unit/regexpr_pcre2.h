@@ -21,8 +21,12 @@
 //   valid UTF-8 by construction. The r modifier's ranges of the Russian alphabet, which
 //   also hold ё and Ё, are not generated.
 // - `\s`: PCRE2 also counts the vertical tab; inputs hold none.
-// - `{,n}`, `\A`, `\Z`, `(?...)`, free spacing and code 0 are not generated, nor `\x`
-//   in texts of bytes, where it names a byte.
+// - `{,n}`, `\A`, `\Z`, `(?#...)`, `(?letters)`, free spacing and code 0 are not
+//   generated, nor `\x` in texts of bytes, where it names a byte.
+// - Look-behind holds no back-reference, which PCRE2 takes where its group has a fixed
+//   length and the engine never does.
+// - PCRE2 runs without its auto-possessification and start optimizations, which in
+//   some patterns lose matches that Perl finds.
 // - The g modifier off makes every quantifier non-greedy and ignores a `?` after it;
 //   PCRE2 runs such patterns with PCRE2_UNGREEDY and without the `?`.
 // - Patterns that the engine compiles with a reported error (a quantifier on an operand
