@@ -97,6 +97,12 @@ std::string TvxRegExpr::ErrorText(int32_t code) const {
         return "vxRegExpr(comp): Unrecognized Modifier";
     case 128:
         return "vxRegExpr(comp): Paired Line Separator Must Hold Two Different Characters Or None";
+    case 129:
+        return "vxRegExpr(comp): Look-Behind Alternative Without A Fixed Length";
+    case 130:
+        return "vxRegExpr(comp): Look-Around Cannot Be Repeated";
+    case 131:
+        return "vxRegExpr(comp): Groups Nested Too Deeply";
     case 1000:
         return "vxRegExpr(exec): Repeat Of Unsupported Operand";
     case 1001:

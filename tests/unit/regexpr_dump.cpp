@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <sstream>
+#include <vector>
 
 using namespace vxre;
 
@@ -43,10 +44,17 @@ std::string DumpProgram(std::string_view bytes) {
                                                         {opAnyInLineU, "AnyInLineU"},
                                                         {opClassU, "ClassU"},
                                                         {opExactFold, "ExactFold"},
-                                                        {opBackRefFold, "BackRefFold"}};
+                                                        {opBackRefFold, "BackRefFold"},
+                                                        {opAtomic, "Atomic"},
+                                                        {opAhead, "Ahead"},
+                                                        {opNotAhead, "NotAhead"},
+                                                        {opBehind, "Behind"},
+                                                        {opNotBehind, "NotBehind"},
+                                                        {opAssertEnd, "AssertEnd"}};
     const auto* p = reinterpret_cast<const uint8_t*>(bytes.data());
     std::ostringstream out;
     out << int(p[0]);
+    std::vector<bool> bodies; // of the assertions open here: true for a look-behind
     for (size_t at = 1; at < bytes.size();) {
         const uint8_t op = p[at];
         std::string name = "?" + std::to_string(op);
@@ -101,6 +109,27 @@ std::string DumpProgram(std::string_view bytes) {
         case opBackRefFold:
             out << " \\" << int(p[at]);
             at += 1;
+            break;
+        case opAtomic:
+        case opAhead:
+        case opNotAhead:
+            bodies.push_back(false);
+            break;
+        case opBehind:
+        case opNotBehind:
+            // Each alternative's length; its body follows as nodes of their own.
+            bodies.push_back(true);
+            out << " length " << ReadInt(p + at);
+            at += 8;
+            break;
+        case opAssertEnd:
+            if (!bodies.empty() && bodies.back() && ReadInt(p + at) >= 0) {
+                out << " | length " << ReadInt(p + at);
+                at += 8;
+                break;
+            }
+            if (!bodies.empty() && bodies.back()) at += 4; // the end of the alternatives
+            if (!bodies.empty()) bodies.pop_back();
             break;
         default:
             break;

@@ -498,6 +498,14 @@ TEST(RegExprProgram, LaysOutTheDocumentedNodes) {
         "216 | 1:Branch->51 | 6:LoopEntry->34 | 11:Open1->16 | 16:Branch->29 | 21:Exact->29 'ab' | "
         "29:Close1->34 | 34:LoopShort->51 {0,2147483646} body 11 | 51:End");
     EXPECT_EQ(Dump("[0-9]"), "216 | 1:Branch->43 | 6:InSet->43 set(10) | 43:End");
+    EXPECT_EQ(Dump("(?:a)(?>b)(?=c)"),
+              "216 | 1:Branch->67 | 6:Branch->18 | 11:Exact->18 'a' | 18:NoOp->23 | "
+              "23:Atomic->45 | 28:Branch->40 | 33:Exact->40 'b' | 40:AssertEnd | 45:Ahead->67 | "
+              "50:Branch->62 | 55:Exact->62 'c' | 62:AssertEnd | 67:End");
+    EXPECT_EQ(Dump("(?<=ab|c)x"),
+              "216 | 1:Branch->73 | 6:Behind->66 length 2 | 19:Branch->32 | 24:Exact->32 'ab' | "
+              "32:AssertEnd | length 1 | 45:Branch->57 | 50:Exact->57 'c' | 57:AssertEnd | "
+              "66:Exact->73 'x' | 73:End");
     EXPECT_EQ(Dump("[ab]"), "216 | 1:Branch->14 | 6:InTriple->14 [abb] | 14:End");
     EXPECT_EQ(Dump("[a]", "+i"), "216 | 1:Branch->14 | 6:InTriple->14 [Aaa] | 14:End");
     EXPECT_EQ(Dump("[ab]", "+i"), "216 | 1:Branch->43 | 6:InSet->43 set(4) | 43:End");
@@ -702,6 +710,22 @@ TEST(RegExprSafety, ASearchBeyondTheStackLimitEndsWithoutAMatch) {
     byDefault.SetExpression("^(a|b)*c|(a)x");
     EXPECT_FALSE(byDefault.Exec(std::string(8 << 20, 'a') + "x"));
     EXPECT_TRUE(byDefault.Abandoned());
+}
+
+TEST(RegExprSafety, BoundsAndStopRequestsReachIntoLookAroundAndAtomicGroups) {
+    const std::string line = std::string(30, 'a') + "x";
+    for (const char* pattern : {"(?=(a+)+b)", "(?!(a+)+b)a", "(?<=a)(a+)+b", "(?>(a+)+b)"}) {
+        TvxRegExpr re;
+        re.SetStepLimit(100000);
+        re.SetExpression(pattern);
+        EXPECT_FALSE(re.Exec(line)) << pattern;
+        EXPECT_TRUE(re.Abandoned()) << pattern;
+        int asked = 0;
+        re.SetStepLimit(0);
+        re.SetStopCheck([](void* n) { return ++*static_cast<int*>(n) > 3; }, &asked);
+        EXPECT_FALSE(re.Exec(line)) << pattern;
+        EXPECT_TRUE(re.Abandoned()) << pattern;
+    }
 }
 
 // Generated patterns of the dialect both engines share, searched by both: every
