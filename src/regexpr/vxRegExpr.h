@@ -104,6 +104,7 @@ class TvxRegExpr {
     int32_t ParseLookBehind(bool negative, uint32_t& flags);
     int32_t FixedLength(const uint8_t* scan, const uint8_t* stop) const;
     void MakePossessive(int32_t at);
+    void MarkStateBody(int32_t node, int32_t groupsBefore, int32_t loopsBefore);
     int32_t ParseAlternative(uint32_t& flags);
     int32_t ParseQuantified(uint32_t& flags);
     int32_t ParseAtom(uint32_t& flags);
@@ -195,8 +196,9 @@ class TvxRegExpr {
     int32_t nextGroupNumber_ = 1;
     uint32_t activeModifiers_ = 0;
     uint32_t programModifiers_ = 0;
-    int32_t emitPos_ = 0;     // bytes counted (sizing) or written (emitting)
-    int32_t nesting_ = 0;     // of the parenthesised parts being parsed
+    int32_t emitPos_ = 0; // bytes counted (sizing) or written (emitting)
+    int32_t nesting_ = 0; // of the parenthesised parts being parsed
+    int32_t loopsEmitted_ = 0;
     uint8_t* code_ = nullptr; // null during the sizing pass
 
     // Settings.

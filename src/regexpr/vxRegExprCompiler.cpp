@@ -123,7 +123,7 @@ bool TvxRegExpr::CompileProgram(const char* text) {
     emitPos_ = 0;
     code_ = nullptr;
     EmitByte(ProgramSignature);
-    nesting_ = 0;
+    nesting_ = loopsEmitted_ = 0;
     if (ParseReg(TRegKind::Whole, flags) == Failed) return false;
     const int32_t measured = emitPos_;
 
@@ -135,7 +135,7 @@ bool TvxRegExpr::CompileProgram(const char* text) {
     nextGroupNumber_ = 1;
     emitPos_ = 0;
     EmitByte(ProgramSignature);
-    nesting_ = 0;
+    nesting_ = loopsEmitted_ = 0;
     const bool emitted = ParseReg(TRegKind::Whole, flags) != Failed;
     code_ = nullptr;
     if (!emitted) return false;
@@ -227,9 +227,9 @@ int32_t TvxRegExpr::ParseReg(TRegKind kind, uint32_t& flags) {
         if (*parsePos_ != '|') break;
     }
     const uint8_t closerOp = kind == TRegKind::Capturing       ? uint8_t(opCloseBase + groupNumber)
-                             : kind == TRegKind::Plain         ? opNoOp
-                             : kind == TRegKind::AssertionBody ? opAssertEnd
-                                                               : opEnd;
+                             : kind == TRegKind::Plain         ? uint8_t(opNoOp)
+                             : kind == TRegKind::AssertionBody ? uint8_t(opAssertEnd)
+                                                               : uint8_t(opEnd);
     const int32_t closer = EmitOp(closerOp);
     LinkTail(first, closer);
     if (code_)
@@ -291,11 +291,22 @@ int32_t TvxRegExpr::ParseGroupExtension(uint32_t& flags) {
     return group;
 }
 
+// Whether the body of the assertion node sets groups or runs loops: only then does the
+// matcher keep the state from before it.
+void TvxRegExpr::MarkStateBody(int32_t node, int32_t groupsBefore, int32_t loopsBefore) {
+    if (code_)
+        code_[node + NodeHeader] =
+            nextGroupNumber_ != groupsBefore || loopsEmitted_ != loopsBefore ? 1 : 0;
+}
+
 // An atomic group or a look-ahead: the node, then its body.
 int32_t TvxRegExpr::ParseAssertion(uint8_t op, uint32_t& flags) {
     const int32_t node = EmitOp(op);
+    EmitByte(0);
+    const int32_t groupsBefore = nextGroupNumber_, loopsBefore = loopsEmitted_;
     uint32_t bodyFlags = 0;
     if (ParseReg(TRegKind::AssertionBody, bodyFlags) == Failed) return Failed;
+    MarkStateBody(node, groupsBefore, loopsBefore);
     flags = op == opAtomic ? (bodyFlags & HasWidth) | RepeatsByLoop : LookAround;
     return node;
 }
@@ -309,6 +320,8 @@ int32_t TvxRegExpr::ParseLookBehind(bool negative, uint32_t& flags) {
     }
     const uint32_t savedModifiers = activeModifiers_;
     const int32_t node = EmitOp(negative ? opNotBehind : opBehind);
+    EmitByte(0);
+    const int32_t groupsBefore = nextGroupNumber_, loopsBefore = loopsEmitted_;
     for (;;) {
         const int32_t header = emitPos_;
         EmitInt(0);
@@ -332,6 +345,7 @@ int32_t TvxRegExpr::ParseLookBehind(bool negative, uint32_t& flags) {
         ++parsePos_;
     }
     EmitInt(-1);
+    MarkStateBody(node, groupsBefore, loopsBefore);
     if (*parsePos_ != ')') {
         ReportError(103);
         return Failed;
@@ -414,7 +428,7 @@ int32_t TvxRegExpr::FixedLength(const uint8_t* scan, const uint8_t* stop) const 
             break;
         }
         case opAtomic: {
-            const int32_t body = FixedLength(operand, nullptr);
+            const int32_t body = FixedLength(scan + AssertionHeader, nullptr);
             if (body < 0) return -1;
             total += body;
             break;
@@ -444,8 +458,10 @@ int32_t TvxRegExpr::FixedLength(const uint8_t* scan, const uint8_t* stop) const 
 
 // X*+, X++, X?+ and X{n,m}+: the repeat as an atomic group, which gives back nothing.
 void TvxRegExpr::MakePossessive(int32_t at) {
-    InsertOp(opAtomic, at, NodeHeader);
-    LinkTail(at + NodeHeader, EmitOp(opAssertEnd));
+    InsertOp(opAtomic, at, AssertionHeader);
+    // The repeat may hold groups or loops: the state is kept.
+    if (code_) code_[at + NodeHeader] = 1;
+    LinkTail(at + AssertionHeader, EmitOp(opAssertEnd));
 }
 
 int32_t TvxRegExpr::ParseAlternative(uint32_t& flags) {
@@ -578,6 +594,7 @@ void TvxRegExpr::EmitBracesOp(int32_t at, int32_t min, int32_t max, bool nonGree
 }
 
 void TvxRegExpr::EmitLoopOps(int32_t at, int32_t min, int32_t max, bool nonGreedy) {
+    ++loopsEmitted_;
     InsertOp(opLoopEntry, at, NodeHeader);
     const int32_t loop = EmitOp(nonGreedy ? opLoopShort : opLoop);
     EmitInt(min);
@@ -1215,7 +1232,7 @@ const uint8_t* TvxRegExpr::CollectFromNode(const uint8_t* scan,
     case opAtomic:
     case opAhead:
         // Either may start the match: a superset of the characters it can start with.
-        pending.push_back(operand);
+        pending.push_back(scan + AssertionHeader);
         return NextNode(scan);
     case opNotAhead:
     case opBehind:

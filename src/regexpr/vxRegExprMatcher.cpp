@@ -941,11 +941,13 @@ bool TvxRegExpr::RunAssertion(const uint8_t* node) {
     const char* const at = cursor_;
     const size_t base = frames_.size();
     const size_t snapshotBase = snapshots_.size();
-    const TSnapshot before = TakeSnapshot();
+    const bool keepsState = node[NodeHeader] != 0;
+    TSnapshot before;
+    if (keepsState) before = TakeSnapshot();
     bool matched = false;
     if (op == opBehind || op == opNotBehind) {
-        for (const uint8_t* alternative = node + NodeHeader; ReadInt(alternative) >= 0 && !matched;
-             alternative += ReadInt(alternative + 4)) {
+        for (const uint8_t* alternative = node + AssertionHeader;
+             ReadInt(alternative) >= 0 && !matched; alternative += ReadInt(alternative + 4)) {
             const char* start = StepBack(at, ReadInt(alternative));
             if (!start) continue;
             cursor_ = start;
@@ -953,7 +955,7 @@ bool TvxRegExpr::RunAssertion(const uint8_t* node) {
             if (abandoned_) return false;
         }
     } else {
-        matched = SubMatch(node + NodeHeader);
+        matched = SubMatch(node + AssertionHeader);
     }
     if (abandoned_) return false;
     const bool positive = op == opAtomic || op == opAhead || op == opBehind;
@@ -963,12 +965,14 @@ bool TvxRegExpr::RunAssertion(const uint8_t* node) {
         snapshots_.resize(snapshotBase);
     }
     if (matched && positive) {
-        snapshots_.push_back(before);
-        frames_.push_back({node, at, int32_t(snapshotBase), 0});
+        if (keepsState) {
+            snapshots_.push_back(before);
+            frames_.push_back({node, at, int32_t(snapshotBase), 0});
+        }
         if (op != opAtomic) cursor_ = at;
         return true;
     }
-    if (matched) RestoreSnapshot(before); // a negative assertion whose body matched
+    if (matched && keepsState) RestoreSnapshot(before); // a negative one whose body matched
     cursor_ = at;
     return !positive && !matched;
 }

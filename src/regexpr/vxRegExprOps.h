@@ -50,11 +50,12 @@ enum : uint8_t {
     opClassU = 71,      // one character of a class: a 32-byte set of 0-255, a count, ranges
     opExactFold = 72,   // a zero-terminated folded text: any text that folds to it
     opBackRefFold = 73, // 1 byte: group number; the group's text, compared folded
-    // Assertions and atomic groups: a body run on its own, which ends at opAssertEnd.
-    opAtomic = 74,    // the body at 5 matched once, its other ways given up
-    opAhead = 75,     // empty, where the body at 5 matches
-    opNotAhead = 76,  // empty, where the body at 5 does not match
-    opBehind = 77,    // empty, where an alternative matches that ends here: from 5 on,
+    // Assertions and atomic groups: a body run on its own, which ends at opAssertEnd. The
+    // byte at 5 tells whether the body sets groups or runs loops (StateBodyFlag).
+    opAtomic = 74,    // the body at 6 matched once, its other ways given up
+    opAhead = 75,     // empty, where the body at 6 matches
+    opNotAhead = 76,  // empty, where the body at 6 does not match
+    opBehind = 77,    // empty, where an alternative matches that ends here: from 6 on,
                       // each alternative's length in characters, its block size, its body;
                       // a length of -1 ends the list
     opNotBehind = 78, // empty, where no such alternative matches
@@ -62,6 +63,8 @@ enum : uint8_t {
 };
 
 constexpr int32_t NodeHeader = 5;
+// Where an assertion's body, or its first look-behind alternative, begins.
+constexpr int32_t AssertionHeader = NodeHeader + 1;
 constexpr int32_t BracesHeader = 13;
 constexpr int32_t UnboundedCount = 0x7FFFFFFE;
 constexpr uint8_t ProgramSignature = 216;

@@ -114,13 +114,16 @@ std::string DumpProgram(std::string_view bytes) {
         case opAhead:
         case opNotAhead:
             bodies.push_back(false);
+            if (p[at]) out << " keeps state";
+            at += 1;
             break;
         case opBehind:
         case opNotBehind:
             // Each alternative's length; its body follows as nodes of their own.
             bodies.push_back(true);
-            out << " length " << ReadInt(p + at);
-            at += 8;
+            if (p[at]) out << " keeps state";
+            out << " length " << ReadInt(p + at + 1);
+            at += 9;
             break;
         case opAssertEnd:
             if (!bodies.empty() && bodies.back() && ReadInt(p + at) >= 0) {

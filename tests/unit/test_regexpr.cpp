@@ -498,14 +498,15 @@ TEST(RegExprProgram, LaysOutTheDocumentedNodes) {
         "216 | 1:Branch->51 | 6:LoopEntry->34 | 11:Open1->16 | 16:Branch->29 | 21:Exact->29 'ab' | "
         "29:Close1->34 | 34:LoopShort->51 {0,2147483646} body 11 | 51:End");
     EXPECT_EQ(Dump("[0-9]"), "216 | 1:Branch->43 | 6:InSet->43 set(10) | 43:End");
-    EXPECT_EQ(Dump("(?:a)(?>b)(?=c)"),
-              "216 | 1:Branch->67 | 6:Branch->18 | 11:Exact->18 'a' | 18:NoOp->23 | "
-              "23:Atomic->45 | 28:Branch->40 | 33:Exact->40 'b' | 40:AssertEnd | 45:Ahead->67 | "
-              "50:Branch->62 | 55:Exact->62 'c' | 62:AssertEnd | 67:End");
+    EXPECT_EQ(Dump("(?:a)(?>b)(?=(c))"),
+              "216 | 1:Branch->84 | 6:Branch->18 | 11:Exact->18 'a' | 18:NoOp->23 | "
+              "23:Atomic->46 | 29:Branch->41 | 34:Exact->41 'b' | 41:AssertEnd | 46:Ahead->84 "
+              "keeps state | 52:Branch->79 | 57:Open1->62 | 62:Branch->74 | 67:Exact->74 'c' | "
+              "74:Close1->79 | 79:AssertEnd | 84:End");
     EXPECT_EQ(Dump("(?<=ab|c)x"),
-              "216 | 1:Branch->73 | 6:Behind->66 length 2 | 19:Branch->32 | 24:Exact->32 'ab' | "
-              "32:AssertEnd | length 1 | 45:Branch->57 | 50:Exact->57 'c' | 57:AssertEnd | "
-              "66:Exact->73 'x' | 73:End");
+              "216 | 1:Branch->74 | 6:Behind->67 length 2 | 20:Branch->33 | 25:Exact->33 'ab' | "
+              "33:AssertEnd | length 1 | 46:Branch->58 | 51:Exact->58 'c' | 58:AssertEnd | "
+              "67:Exact->74 'x' | 74:End");
     EXPECT_EQ(Dump("[ab]"), "216 | 1:Branch->14 | 6:InTriple->14 [abb] | 14:End");
     EXPECT_EQ(Dump("[a]", "+i"), "216 | 1:Branch->14 | 6:InTriple->14 [Aaa] | 14:End");
     EXPECT_EQ(Dump("[ab]", "+i"), "216 | 1:Branch->43 | 6:InSet->43 set(4) | 43:End");
