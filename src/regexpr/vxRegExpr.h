@@ -196,9 +196,7 @@ class TvxRegExpr {
     int32_t nextGroupNumber_ = 1;
     uint32_t activeModifiers_ = 0;
     uint32_t programModifiers_ = 0;
-    int32_t emitPos_ = 0; // bytes counted (sizing) or written (emitting)
-    int32_t nesting_ = 0; // of the parenthesised parts being parsed
-    int32_t loopsEmitted_ = 0;
+    int32_t emitPos_ = 0;     // bytes counted (sizing) or written (emitting)
     uint8_t* code_ = nullptr; // null during the sizing pass
 
     // Settings.
@@ -235,9 +233,6 @@ class TvxRegExpr {
     const char* inputEnd_ = nullptr;
     std::array<const char*, GroupSlots> groupStart_{};
     std::array<const char*, GroupSlots> groupEnd_{};
-    // Where each group's last complete capture began: a back-reference inside the group's
-    // next iteration refers to it, as Perl's do.
-    std::array<const char*, GroupSlots> closedStart_{};
     std::array<int32_t, MaxLoopDepth + 1> loopCounters_{};
     std::array<const char*, MaxLoopDepth + 1> loopStarts_{}; // where each loop's iteration began
     int32_t loopDepth_ = 0;
@@ -286,8 +281,6 @@ class TvxRegExpr {
         size_t capacity_ = 0;
     };
     TChunkedStack<TFrame> frames_;
-    // Backtracking ends at this frame: the bottom of the body of an assertion being run.
-    size_t frameFloor_ = 0;
     // The group and loop state before an assertion or atomic group that matched, whose
     // frames were given up: backtracking past it puts that state back.
     struct TSnapshot {
@@ -309,4 +302,14 @@ class TvxRegExpr {
     TStopCheck stopCheck_ = nullptr;
     void* stopContext_ = nullptr;
     bool abandoned_ = false; // the search ended early: memory, steps or a stop request
+
+    // Kept after the rest, so that the members that every search reads keep their places.
+    int32_t nesting_ = 0; // of the parenthesised parts being parsed
+    int32_t loopsEmitted_ = 0;
+    bool usesBackRefs_ = false; // only then do groups keep where their last capture began
+    // Where each group's last complete capture began: a back-reference inside the group's
+    // next iteration refers to it, as Perl's do.
+    std::array<const char*, GroupSlots> closedStart_{};
+    // Backtracking ends at this frame: the bottom of the body of an assertion being run.
+    size_t frameFloor_ = 0;
 };

@@ -124,6 +124,7 @@ bool TvxRegExpr::CompileProgram(const char* text) {
     code_ = nullptr;
     EmitByte(ProgramSignature);
     nesting_ = loopsEmitted_ = 0;
+    usesBackRefs_ = false;
     if (ParseReg(TRegKind::Whole, flags) == Failed) return false;
     const int32_t measured = emitPos_;
 
@@ -726,6 +727,7 @@ int32_t TvxRegExpr::ParseAtom(uint32_t& flags) {
             node = EmitLetterClass(wordLetters_, e == 'W');
             break;
         default:
+            if (e >= '1' && e <= '9') usesBackRefs_ = true;
             if (e >= '1' && e <= '9' && foldCase && utf8Mode_) {
                 // The text folds alike in another width: no fixed step to count repeats by.
                 node = EmitOp(opBackRefFold);

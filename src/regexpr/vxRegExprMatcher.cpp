@@ -70,6 +70,8 @@ bool TvxRegExpr::SearchFrom(int32_t offset) {
     }
     // Gives back what a long line took, but for a few chunks kept for the next search.
     frames_.clear();
+    snapshots_.clear(); // a failed attempt leaves none; a match or a bound may
+    frameFloor_ = 0;
     if (abandoned_) ClearGroups(); // the attempt ended without undoing its steps
     return found;
 }
@@ -262,8 +264,6 @@ int32_t TvxRegExpr::RegRepeat(const uint8_t* operand, int32_t max) {
 // return false, Backtrack takes the frames off again doing what the caller does then.
 bool TvxRegExpr::Match(const uint8_t* start) {
     frames_.clear();
-    snapshots_.clear();
-    frameFloor_ = 0;
     const uint8_t* scan = start;
     for (;;) {
         if (RunForward(scan)) return true;
@@ -474,6 +474,11 @@ bool TvxRegExpr::RunForward(const uint8_t*& scan) {
             }
             if (IsClose(op)) {
                 const int32_t n = op - opCloseBase;
+                if (!usesBackRefs_) {
+                    frames_.push_back({scan, groupEnd_[n], 0, 0});
+                    groupEnd_[n] = cursor_;
+                    break;
+                }
                 // The capture before this one, for the undo: held as its offset plus 1.
                 const uint64_t closed =
                     closedStart_[n] ? uint64_t(closedStart_[n] - inputStart_) + 1 : 0;
@@ -881,8 +886,9 @@ bool TvxRegExpr::Backtrack(const uint8_t*& scan) {
             if (IsOpen(op)) {
                 groupStart_[op - opOpenBase] = closedStart_[op - opOpenBase] = f.saved;
             } else if (IsClose(op)) {
-                const uint64_t closed = uint64_t(uint32_t(f.a)) | uint64_t(uint32_t(f.b)) << 32;
                 groupEnd_[op - opCloseBase] = f.saved;
+                if (!usesBackRefs_) break;
+                const uint64_t closed = uint64_t(uint32_t(f.a)) | uint64_t(uint32_t(f.b)) << 32;
                 closedStart_[op - opCloseBase] = closed ? inputStart_ + (closed - 1) : nullptr;
             }
             break;
