@@ -307,6 +307,9 @@ class TvxRegExpr {
     int32_t nesting_ = 0; // of the parenthesised parts being parsed
     int32_t loopsEmitted_ = 0;
     bool usesBackRefs_ = false; // only then do groups keep where their last capture began
+    // The characters of each group compiled so far when every match of it has as many, else
+    // -1: a back-reference to it has that fixed length in a look-behind.
+    std::array<int32_t, GroupSlots> groupLengths_{};
     // Where each group's last complete capture began: a back-reference inside the group's
     // next iteration refers to it, as Perl's do.
     std::array<const char*, GroupSlots> closedStart_{};

@@ -125,6 +125,7 @@ bool TvxRegExpr::CompileProgram(const char* text) {
     EmitByte(ProgramSignature);
     nesting_ = loopsEmitted_ = 0;
     usesBackRefs_ = false;
+    groupLengths_.fill(-1);
     if (ParseReg(TRegKind::Whole, flags) == Failed) return false;
     const int32_t measured = emitPos_;
 
@@ -137,6 +138,7 @@ bool TvxRegExpr::CompileProgram(const char* text) {
     emitPos_ = 0;
     EmitByte(ProgramSignature);
     nesting_ = loopsEmitted_ = 0;
+    groupLengths_.fill(-1);
     const bool emitted = ParseReg(TRegKind::Whole, flags) != Failed;
     code_ = nullptr;
     if (!emitted) return false;
@@ -236,6 +238,8 @@ int32_t TvxRegExpr::ParseReg(TRegKind kind, uint32_t& flags) {
     if (code_)
         for (int32_t scan = first; scan != closer; scan += ReadInt(code_ + scan + 1))
             LinkBranchTail(scan, closer);
+    if (code_ && kind == TRegKind::Capturing)
+        groupLengths_[size_t(groupNumber)] = FixedLength(code_ + first, code_ + closer);
     if (inParentheses) {
         if (*parsePos_ != ')') {
             ReportError(103);
@@ -413,9 +417,7 @@ int32_t TvxRegExpr::FixedLength(const uint8_t* scan, const uint8_t* stop) const 
             const int32_t min = ReadInt(operand);
             const uint8_t* unit = scan + BracesHeader;
             const int32_t width = FixedLength(unit, nullptr); // one node, linked to nothing
-            if (min != ReadInt(operand + 4) || unit[0] == opBackRef || unit[0] == opBackRefCI ||
-                width < 0)
-                return -1;
+            if (min != ReadInt(operand + 4) || width < 0) return -1;
             total += int64_t(min) * width;
             break;
         }
@@ -426,6 +428,14 @@ int32_t TvxRegExpr::FixedLength(const uint8_t* scan, const uint8_t* stop) const 
             if (min != ReadInt(loop + NodeHeader + 4) || body < 0) return -1;
             total += int64_t(min) * body;
             next = NextNode(loop);
+            break;
+        }
+        case opBackRef:
+        case opBackRefCI:
+        case opBackRefFold: {
+            const int32_t group = groupLengths_[operand[0]];
+            if (group < 0) return -1;
+            total += group;
             break;
         }
         case opAtomic: {

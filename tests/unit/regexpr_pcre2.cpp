@@ -138,23 +138,35 @@ class TGenerator {
             Add(alphabet_.literals[1]);
             return true;
         }
-        if (opener == "(") ++opened_;
+        if (opener == "(") open_.push_back(++opened_);
         Add(opener);
         const bool width = Alternation(depth + 1);
         Add(")");
+        if (opener == "(") open_.pop_back();
         assertion_ = false;
         return width;
     }
     bool LookAround(int depth) {
         static const char* const openers[] = {"(?=", "(?!", "(?<=", "(?<!"};
         const std::string opener = openers[choose_(std::size(openers))];
+        for (const uint32_t group : open_)
+            holdsLookAround_[group] = true;
         Add(opener);
         if (opener[2] == '<') {
             // Each alternative of a fixed length: literals and one-character atoms.
             for (uint32_t i = 0, count = 1 + choose_(2); i < count; ++i) {
                 if (i) Add("|");
-                for (uint32_t j = 0, pieces = 1 + choose_(3); j < pieces; ++j)
-                    Add(choose_(2) ? Pick(alphabet_.literals) : Pick(alphabet_.fixed));
+                for (uint32_t j = 0, pieces = 1 + choose_(3); j < pieces; ++j) {
+                    const uint32_t kind = choose_(5);
+                    // A reference counts with its group's length, where that is fixed.
+                    // PCRE2 takes that length wrongly for a group that holds a look-around
+                    // with alternatives (((?<!]|.))(?<=\1) finds nothing on "A").
+                    const uint32_t group = opened_ > 0 ? 1 + choose_(opened_) : 0;
+                    if (kind == 0 && group && !holdsLookAround_[group])
+                        Add("\\" + std::to_string(group));
+                    else
+                        Add(kind < 3 ? Pick(alphabet_.literals) : Pick(alphabet_.fixed));
+                }
             }
         } else {
             Alternation(depth + 1);
@@ -172,6 +184,8 @@ class TGenerator {
     const TAlphabet& alphabet_;
     const bool ungreedy_;
     uint32_t opened_ = 0;
+    std::vector<uint32_t> open_; // the groups not yet closed
+    bool holdsLookAround_[MaxGroups + 1] = {};
     bool assertion_ = false; // the last atom was one
 };
 

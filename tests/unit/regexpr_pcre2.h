@@ -23,10 +23,11 @@
 // - `\s`: PCRE2 also counts the vertical tab; inputs hold none.
 // - `{,n}`, `\A`, `\Z`, `(?#...)`, `(?letters)`, free spacing and code 0 are not
 //   generated, nor `\x` in texts of bytes, where it names a byte.
-// - Look-behind holds no back-reference, which PCRE2 takes where its group has a fixed
-//   length and the engine never does.
-// - PCRE2 runs without its auto-possessification and start optimizations, which in
-//   some patterns lose matches that Perl finds.
+// - Faults of PCRE2 10.42, where Perl agrees with the engine: its auto-possessification
+//   and start optimizations lose matches in some patterns (c*((b)?+)^ on "c", (b|\1*)\d
+//   on "1"), so it runs without them; and it takes the length of a group that holds a
+//   look-around with alternatives wrongly in a look-behind (((?<!]|.))(?<=\1) on "A"), so
+//   look-behind refers only to groups without look-around.
 // - The g modifier off makes every quantifier non-greedy and ignores a `?` after it;
 //   PCRE2 runs such patterns with PCRE2_UNGREEDY and without the `?`.
 // - Patterns that the engine compiles with a reported error (a quantifier on an operand

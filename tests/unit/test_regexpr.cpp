@@ -94,6 +94,7 @@ TEST(RegExprMatch, GroupsWithoutNumbersLookAroundAndAtomicGroups) {
         {"(?<!\\d)(\\d{2})(?!\\d)", "", "x123y45z", true, {"45", "45"}},
         {"(?<=ab|c)(\\d)", "", "xc2ab1", true, {"2", "2"}},
         {"(?<=a|bc)x", "", "bcx", true, {"x"}},
+        {"(a|b)(?<=\\1)x", "", "bbx", true, {"bx", "b"}}, // a group of fixed length
         {"(?<=\\x{e9})x", "+u", "\xC3\xA9x", true, {"x"}},
         {"(?<=^.{2})x", "+u", "\xC3\xA9\xC3\xA9x", true, {"x"}},
         {"^(?<=a)", "", "a", false, {}},               // look-behind at the text's start
@@ -371,7 +372,8 @@ TEST(RegExprCompile, ReportsEveryErrorAndRecoversWhereItShould) {
         {"(?)a", "", true, {}},
         {"(?<=a+)b", "", false, {129}},
         {"(?<=a|b*)c", "", false, {129}},
-        {"(?<=(a)\\1)c", "", false, {129}},
+        {"(a+)(?<=\\1)c", "", false, {129}}, // a group of no fixed length
+        {"(?<=\\1)(a)", "", false, {129}},   // a group not yet compiled
         {"(?=a)*b", "", false, {130}},
         {"(?<=a){2}b", "", false, {130}},
         {"(?:a", "", false, {103}},
