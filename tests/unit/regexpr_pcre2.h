@@ -23,9 +23,9 @@
 // - `\s`: PCRE2 also counts the vertical tab; inputs hold none.
 // - `{,n}`, `\A`, `\Z`, `(?#...)`, `(?letters)`, free spacing and code 0 are not
 //   generated, nor `\x` in texts of bytes, where it names a byte.
-// - Faults of PCRE2 10.42, where Perl agrees with the engine: its auto-possessification
-//   and start optimizations lose matches in some patterns (c*((b)?+)^ on "c", (b|\1*)\d
-//   on "1"), so it runs without them; and it takes the length of a group that holds a
+// - Faults of PCRE2 10.42: its auto-possessification and start optimizations lose
+//   matches that Perl finds as the engine does (c*((b)?+)^ on "c", (b|\1*)\d on "1"),
+//   so it runs without them; and it takes the length of a group that holds a
 //   look-around with alternatives wrongly in a look-behind (((?<!]|.))(?<=\1) on "A"), so
 //   look-behind refers only to groups without look-around.
 // - The g modifier off makes every quantifier non-greedy and ignores a `?` after it;
