@@ -376,7 +376,8 @@ bool TRun::Succeeded(const TStartedItem& started) const {
 // try is followed by the item's next while retries are left.
 void TRun::FinishItem(TStartedItem& started) {
     if (started.process && settings_.WaitClose && host_.ProcessEnded(started.process)) {
-        started.record.seconds = SecondsText(host_.Milliseconds() - started.startedAt);
+        // The run time is the job log's only; the exit code also decides a retry.
+        if (log_) started.record.seconds = SecondsText(host_.Milliseconds() - started.startedAt);
         started.record.exitCode = std::to_string(host_.ExitCode(started.process));
     }
     if (started.timedOut) started.record.error = TimeLimitError;

@@ -400,18 +400,6 @@ int32_t TvxRegExpr::FixedLength(const uint8_t* scan, const uint8_t* stop) const 
         case opExactFold:
             total += int64_t(CodePoints(operand, utf8Mode_));
             break;
-        case opAnyChar:
-        case opAnyInLine:
-        case opDigit:
-        case opNonDigit:
-        case opInTriple:
-        case opNotInTriple:
-        case opInSet:
-        case opAnyCharU:
-        case opAnyInLineU:
-        case opClassU:
-            ++total;
-            break;
         case opBraces:
         case opBracesShort: {
             const int32_t min = ReadInt(operand);
@@ -458,7 +446,10 @@ int32_t TvxRegExpr::FixedLength(const uint8_t* scan, const uint8_t* stop) const 
         case opNotBehind:
             break;
         default:
-            if (!IsOpen(op) && !IsClose(op)) return -1;
+            if (IsOneCharacterNode(op))
+                ++total;
+            else if (!IsOpen(op) && !IsClose(op))
+                return -1;
             break;
         }
         if (total > UnboundedCount) return -1;

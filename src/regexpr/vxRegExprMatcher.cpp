@@ -674,14 +674,6 @@ bool TvxRegExpr::FindCharStar(const uint8_t* branch, TCharStar& star) const {
     case opExact:
     case opExactCI:
         return star.x[NodeHeader] != 0 && star.x[NodeHeader + 1] == 0;
-    case opAnyChar:
-    case opAnyInLine:
-    case opDigit:
-    case opNonDigit:
-    case opInTriple:
-    case opNotInTriple:
-    case opInSet:
-        return true;
     case opExactFold: {
         size_t pos = 0;
         const std::string_view folded(reinterpret_cast<const char*>(star.x + NodeHeader));
@@ -689,7 +681,7 @@ bool TvxRegExpr::FindCharStar(const uint8_t* branch, TCharStar& star) const {
         return pos == folded.size();
     }
     default:
-        return HasVariableWidth(star.x[0]);
+        return IsOneCharacterNode(star.x[0]);
     }
 }
 

@@ -110,6 +110,25 @@ inline bool HasVariableWidth(uint8_t op) {
     return op >= opAnyCharU && op <= opExactFold;
 }
 
+// The nodes that always match exactly one character, whatever their operand.
+inline bool IsOneCharacterNode(uint8_t op) {
+    switch (op) {
+    case opAnyChar:
+    case opAnyInLine:
+    case opDigit:
+    case opNonDigit:
+    case opInTriple:
+    case opNotInTriple:
+    case opInSet:
+    case opAnyCharU:
+    case opAnyInLineU:
+    case opClassU:
+        return true;
+    default:
+        return false;
+    }
+}
+
 inline bool IsContinuation(char c) {
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
 }

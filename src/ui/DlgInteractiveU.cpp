@@ -400,6 +400,10 @@ void SetUpDown(HWND dialog, int upDown, int32_t low, int32_t high, int32_t value
     SendMessageA(Item(dialog, upDown), UDM_SETPOS32, 0, std::clamp(value, low, high));
 }
 
+int32_t UpDownPos(HWND dialog, int upDown) {
+    return int32_t(SendMessageA(Item(dialog, upDown), UDM_GETPOS32, 0, 0));
+}
+
 void SettingsToDialog(HWND dialog, const TOptions& settings) {
     TOptions values = settings;
     for (int kind = 0; kind < HistoryKindCount; ++kind) {
@@ -422,9 +426,7 @@ void SettingsToDialog(HWND dialog, const TOptions& settings) {
     SendMessageA(upDown, UDM_SETPOS32, 0, settings.FirstPause);
     CheckDlgButton(dialog, IDC_MAIN_WAIT_OPEN, settings.WaitOpen ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(dialog, IDC_MAIN_WAIT_CLOSE, settings.WaitClose ? BST_CHECKED : BST_UNCHECKED);
-    HWND jobs = Item(dialog, IDC_MAIN_JOBS_UPDOWN);
-    SendMessageA(jobs, UDM_SETRANGE32, 1, MaxJobs);
-    SendMessageA(jobs, UDM_SETPOS32, 0, std::clamp(settings.Jobs, 1, MaxJobs));
+    SetUpDown(dialog, IDC_MAIN_JOBS_UPDOWN, 1, MaxJobs, settings.Jobs);
     SetDialogItemText(dialog, IDC_MAIN_JOB_LOG, settings.JobLog);
     CheckDlgButton(dialog, IDC_MAIN_RESUME, settings.Resume ? BST_CHECKED : BST_UNCHECKED);
     SetUpDown(dialog, IDC_MAIN_TIME_LIMIT_UPDOWN, 0, INT32_MAX, settings.TimeLimit);
@@ -458,14 +460,12 @@ void DialogToSettings(HWND dialog, TOptions& settings) {
     settings.FirstPause = pause;
     settings.Window = ComboSelection(Item(dialog, IDC_MAIN_WINDOW)) + 1;
     settings.Priority = ComboSelection(Item(dialog, IDC_MAIN_PRIORITY));
-    settings.Jobs = int32_t(SendMessageA(Item(dialog, IDC_MAIN_JOBS_UPDOWN), UDM_GETPOS32, 0, 0));
+    settings.Jobs = UpDownPos(dialog, IDC_MAIN_JOBS_UPDOWN);
     settings.JobLog = DialogItemText(dialog, IDC_MAIN_JOB_LOG);
     settings.Resume = IsDlgButtonChecked(dialog, IDC_MAIN_RESUME) == BST_CHECKED;
     settings.Encoding = Trim(ComboText(Item(dialog, IDC_MAIN_ENCODING)));
-    settings.TimeLimit =
-        int32_t(SendMessageA(Item(dialog, IDC_MAIN_TIME_LIMIT_UPDOWN), UDM_GETPOS32, 0, 0));
-    settings.Retries =
-        int32_t(SendMessageA(Item(dialog, IDC_MAIN_RETRIES_UPDOWN), UDM_GETPOS32, 0, 0));
+    settings.TimeLimit = UpDownPos(dialog, IDC_MAIN_TIME_LIMIT_UPDOWN);
+    settings.Retries = UpDownPos(dialog, IDC_MAIN_RETRIES_UPDOWN);
     // The field holds digits only; a count beyond the numbers' range stops never.
     const UINT halt = GetDlgItemInt(dialog, IDC_MAIN_HALT, nullptr, FALSE);
     settings.Halt = IsDlgButtonChecked(dialog, IDC_MAIN_COUNT_FAILURES) == BST_CHECKED
