@@ -193,6 +193,41 @@ std::vector<std::string> ProbeCommands(const std::string& logPath) {
     return commands;
 }
 
+// The whole lines of a job log after its header, split into their six columns.
+std::vector<std::vector<std::string>> JobLogLines(const std::string& path) {
+    std::vector<std::vector<std::string>> lines;
+    const std::string bytes = ReadBytes(path);
+    size_t pos = bytes.find("\r\n");
+    if (pos == std::string::npos) return lines;
+    for (pos += 2; pos < bytes.size();) {
+        const size_t end = bytes.find("\r\n", pos);
+        if (end == std::string::npos) break;
+        const std::string line = bytes.substr(pos, end - pos);
+        std::vector<std::string> columns;
+        size_t from = 0;
+        for (size_t tab; columns.size() < 5 && (tab = line.find('\t', from)) != std::string::npos;
+             from = tab + 1)
+            columns.push_back(line.substr(from, tab - from));
+        columns.push_back(line.substr(from));
+        lines.push_back(columns);
+        pos = end + 2;
+    }
+    return lines;
+}
+
+unsigned long long JobLogMilliseconds(const std::string& start) {
+    SYSTEMTIME time{};
+    unsigned year, month, day, hour, minute, second, milliseconds;
+    if (std::sscanf(start.c_str(), "%u-%u-%uT%u:%u:%u.%u", &year, &month, &day, &hour, &minute,
+                    &second, &milliseconds) != 7)
+        return 0;
+    time = {WORD(year),   WORD(month),       0, WORD(day), WORD(hour), WORD(minute),
+            WORD(second), WORD(milliseconds)};
+    FILETIME file{};
+    SystemTimeToFileTime(&time, &file);
+    return (ULONGLONG(file.dwHighDateTime) << 32 | file.dwLowDateTime) / 10000;
+}
+
 namespace {
 // The quoted program path, then the arguments.
 std::string ZemrunCommand(const std::string& arguments) {

@@ -96,6 +96,13 @@ struct TProbeStart {
 std::vector<TProbeStart> ReadProbeLog(const std::string& path);
 std::vector<std::string> ProbeCommands(const std::string& logPath);
 
+// The whole lines of a job log after its header, split into their six columns.
+std::vector<std::vector<std::string>> JobLogLines(const std::string& path);
+// A job log's start time (local, 2026-12-07T10:00:00.000) in milliseconds: when zemrun
+// started the program, which a loaded machine does not move as it moves the time at which
+// the started program first reads the clock.
+unsigned long long JobLogMilliseconds(const std::string& start);
+
 struct TZemrunRun {
     DWORD exitCode = 0;
     bool finished = false;
