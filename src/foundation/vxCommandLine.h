@@ -6,6 +6,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 class TvxCommandLine : public TvxStringList {
   public:
@@ -17,7 +18,21 @@ class TvxCommandLine : public TvxStringList {
     // separate tokens, double quotes group, and a token that begins with a quote loses
     // its first and last character.
     void Tokenize(std::string_view text);
+    // The text after token index, unsplit; empty outside the tokens.
+    std::string_view TextAfter(int32_t index) const;
+
+  private:
+    std::string text_;
+    std::vector<size_t> ends_; // where each token ends in the text
 };
+
+// The arguments of a command text as the system splits a command line for the programs it
+// starts (CommandLineToArgvW, after the program's name): blanks and tabs separate, double
+// quotes group, and "" inside them is one quote that ends them; 2n backslashes before a
+// quote are n backslashes, 2n+1 are n and a quote that is part of the text; other
+// backslashes are themselves. An unclosed quote runs to the end. A quoted argument that ends
+// in a backslash keeps it, as Explorer writes a drive root: "D:\".
+std::vector<std::string> SplitArguments(std::string_view text);
 
 // The unsplit command line of the current process.
 std::string ProcessCommandText();

@@ -60,6 +60,10 @@ void AppendUtf8(std::string& out, char32_t code) {
     }
 }
 
+bool IsUtf16(uint32_t codePage) {
+    return codePage == codepage::Utf16LE || codePage == codepage::Utf16BE;
+}
+
 namespace {
 void AppendUtf16(std::u16string& out, char32_t code) {
     if (code < 0x10000) {
@@ -106,14 +110,10 @@ std::u16string Utf16BytesToUtf16(std::string_view bytes, bool bigEndian) {
     return out;
 }
 
-bool IsUtf16(uint32_t codePage) {
-    return codePage == codepage::Utf16LE || codePage == codepage::Utf16BE;
-}
 bool IsUnicode(uint32_t codePage) {
     return codePage == codepage::Utf8 || IsUtf16(codePage);
 }
 } // namespace
-
 // The system part converts the legacy pages.
 std::u16string LegacyToUtf16(std::string_view text, uint32_t codePage);
 std::string Utf16ToLegacy(std::u16string_view text, uint32_t codePage, bool* lost);

@@ -21,6 +21,7 @@ uint32_t ProcessCodePage();
 // what a console's `dir /b >` writes is in the OEM one.
 uint32_t LegacyAnsiCodePage();
 uint32_t LegacyOemCodePage();
+bool IsUtf16(uint32_t codePage);
 // Whether texts can be converted from and to the code page here.
 bool IsConvertibleCodePage(uint32_t codePage);
 

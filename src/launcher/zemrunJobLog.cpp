@@ -1,8 +1,9 @@
 #include "zemrunJobLog.h"
 
-#include "../foundation/vxStringList.h"
+#include "../foundation/vxTextCodec.h"
 
 #include <cstdio>
+#include <vector>
 
 const char* const JobLogHeader = "Item\tStart\tSeconds\tExitCode\tError\tCommand";
 const char* const JobLogOutputColumn = "Output";
@@ -28,6 +29,34 @@ bool SplitColumns(const std::string& line, std::string (&columns)[ColumnsRead]) 
         start = tab + 1;
     }
     return true;
+}
+
+std::string FileBytes(const std::string& path) {
+    std::string bytes;
+    if (!PathExists(path)) return bytes;
+    TvxFileReader file(path);
+    std::vector<char> buffer(256 * 1024);
+    for (size_t got; (got = file.Read(buffer.data(), buffer.size())) > 0;)
+        bytes.append(buffer.data(), got);
+    return bytes;
+}
+
+// The text in the process code page.
+std::string InProcessPage(std::string_view text, uint32_t codePage) {
+    if (codePage == ProcessCodePage()) return std::string(text);
+    return FromUtf16(ToUtf16(text, codePage), ProcessCodePage());
+}
+
+// The lines of the log's text, at CR LF, CR or LF. Unlike a list, a log has no end mark: a
+// control-Z in garbage before the last records must not hide them.
+std::vector<std::string> SplitLines(std::string_view text) {
+    std::vector<std::string> lines;
+    for (size_t pos = 0; pos < text.size();) {
+        const size_t end = std::min(text.find_first_of("\r\n", pos), text.size());
+        lines.emplace_back(text.substr(pos, end - pos));
+        pos = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+    }
+    return lines;
 }
 } // namespace
 
@@ -59,25 +88,53 @@ std::string JobLogLine(const TJobRecord& record, bool outputColumn) {
 
 TJobLog::TJobLog(const std::string& path, TUse use, bool outputColumn)
     : outputColumn_(outputColumn) {
-    TvxStringList lines;
-    if (PathExists(path)) lines.LoadFromFile(path);
-    for (int32_t i = 1; i < lines.Count(); ++i) {
+    const std::string bytes = FileBytes(path);
+    const TvxTextFormat format = DetectTextFormat(bytes, true);
+    if (IsUtf16(format.codePage)) codePage_ = format.codePage;
+    const std::string_view content = std::string_view(bytes).substr(format.markSize);
+    const std::string text =
+        IsUtf16(codePage_) ? InProcessPage(content, codePage_) : std::string(content);
+    const std::vector<std::string> lines = SplitLines(text);
+    for (const std::string& line : lines) {
         std::string columns[ColumnsRead];
-        if (!SplitColumns(lines.Strings(i), columns)) continue;
+        if (!SplitColumns(line, columns)) continue;
         const std::string& exitCode = columns[ExitCodeColumn];
+        // The header's error column is a word, so it never counts as done.
         if (columns[ErrorColumn] == "0" && (exitCode.empty() || exitCode == "0"))
-            done_.insert(columns[CommandColumn]);
+            done_.insert(ReadAsWritten(columns[CommandColumn]));
     }
     if (use == ReadOnly) return;
+    // A UTF-16 log cut inside a character is padded, so that what follows is read aligned;
+    // a log cut inside a line gets a line break, so that no record is glued to its rest.
+    if (IsUtf16(codePage_) && content.size() % 2) pending_ += '\0';
+    if (!text.empty() && text.back() != '\n' && text.back() != '\r') pending_ += Encoded("\r\n");
     file_ = std::make_unique<TvxFileWriter>(path, TvxFileWriter::Append);
-    if (lines.Count() == 0)
-        file_->Write(std::string(JobLogHeader) +
-                     (outputColumn ? std::string("\t") + JobLogOutputColumn : std::string()) +
-                     "\r\n");
+    if (lines.empty())
+        AppendText(std::string(JobLogHeader) +
+                   (outputColumn ? std::string("\t") + JobLogOutputColumn : std::string()) +
+                   "\r\n");
+}
+
+// A command as the log holds it, in the process code page. Logs are written in UTF-8 (or
+// UTF-16, decoded before); a text that is no UTF-8 was written in the legacy ANSI page, or
+// is garbage that matches nothing either way.
+std::string TJobLog::ReadAsWritten(const std::string& text) const {
+    if (IsUtf16(codePage_)) return text;
+    return InProcessPage(text, IsValidUtf8(text) ? codepage::Utf8 : LegacyAnsiCodePage());
+}
+
+// The text in the file's encoding.
+std::string TJobLog::Encoded(std::string_view text) const {
+    return IsUtf16(codePage_) ? FromUtf16(ProcessToUtf16(text), codePage_) : std::string(text);
+}
+
+// One write of the text, after what the file's end still needed.
+void TJobLog::AppendText(const std::string& text) {
+    file_->Write(std::exchange(pending_, std::string()) + Encoded(text));
 }
 
 void TJobLog::Write(const TJobRecord& record) {
-    if (file_) file_->Write(JobLogLine(record, outputColumn_) + "\r\n");
+    if (file_) AppendText(JobLogLine(record, outputColumn_) + "\r\n");
 }
 
 bool TJobLog::Done(const std::string& command) const {

@@ -8,7 +8,9 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_set>
+#include <vector>
 
 struct TJobRecord {
     std::string item;
@@ -35,7 +37,8 @@ std::string JobLogLine(const TJobRecord& record, bool outputColumn = false);
 class TJobLog {
   public:
     // Reads what the file holds and, to append, opens it; a new or empty file then gets
-    // the header line, with the output column where asked. Failures throw TvxInOutError.
+    // the header line, with the output column where asked. Records are appended in the
+    // file's encoding, UTF-8 or UTF-16. Failures throw TvxInOutError.
     enum TUse { ReadOnly, Append };
     TJobLog(const std::string& path, TUse use, bool outputColumn = false);
     // Appends the record's line with one write, so that no line is ever half there.
@@ -45,7 +48,13 @@ class TJobLog {
     bool Done(const std::string& command) const;
 
   private:
+    std::string ReadAsWritten(const std::string& text) const;
+    std::string Encoded(std::string_view text) const;
+    void AppendText(const std::string& text);
+
     std::unordered_set<std::string> done_;
     std::unique_ptr<TvxFileWriter> file_;
     bool outputColumn_;
+    uint32_t codePage_ = 0; // UTF-16 where the file is; else 0, as written
+    std::string pending_;   // what the file's end needs before the next line
 };

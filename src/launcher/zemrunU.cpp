@@ -190,6 +190,12 @@ std::unique_ptr<TvxRegExpr> MakeExpression(const TOptions& settings) {
     return expression;
 }
 
+// Whether the settings' expression compiles, where they have one.
+bool ExpressionCompiles(const TOptions& settings) {
+    const std::unique_ptr<TvxRegExpr> expression = MakeExpression(settings);
+    return !expression || expression->EnsureProgram();
+}
+
 std::unique_ptr<TJobLog> OpenJobLog(const TOptions& settings, TJobLog::TUse use) {
     if (settings.JobLog.empty()) return nullptr;
     // The output column is there only where output is kept.
@@ -561,11 +567,12 @@ bool ParseArguments(const TvxCommandLine& tokens, TLauncherHost& host) {
     for (int32_t i = 1; i <= count; ++i) {
         const std::string& arg = tokens.Strings(i);
         // As Explorer passes the files of Send To and of a drop on a shortcut: every
-        // argument after /A is an item, whatever it looks like.
+        // argument after /A is an item, whatever it looks like, split as the system splits
+        // the arguments of the programs it starts.
         if (IsSwitch(arg) && SwitchLetter(arg) == 'A') {
             ItemArguments = true;
-            for (++i; i <= count; ++i)
-                RunSettings.Items.push_back(tokens.Strings(i));
+            for (std::string& item : SplitArguments(tokens.TextAfter(i)))
+                RunSettings.Items.push_back(std::move(item));
             return true;
         }
         if (IsSwitch(arg)) {
@@ -625,6 +632,8 @@ uint32_t RunList(TLauncherHost& host) {
         host.ShowUnknownEncoding(RunSettings.Encoding);
         return countsFailures ? RunNotDoneStatus : UnknownEncodingStatus;
     }
+    // A batch that counts its failures would fail every item with empty groups.
+    if (countsFailures && !ExpressionCompiles(RunSettings)) return RunNotDoneStatus;
     // /D without a file: the commands are shown first, and Cancel ends here.
     if (Preview && PreviewFile.empty() &&
         !host.ConfirmCommands(PreviewCommands(host, RunSettings, INT32_MAX)))

@@ -30,6 +30,26 @@ TEST(Tokenize, GroupsQuotesAndStripsLeadingQuotedTokens) {
     EXPECT_EQ(Tokens("\"a\"b c"), (V{"a\"", "c"})); // first and last character go
 }
 
+TEST(SplitArguments, SplitsAsTheSystemSplitsAStartedProgramsArguments) {
+    const std::pair<const char*, V> cases[] = {
+        {" \"D:\\My Files\\a b.txt\"\tplain ", {"D:\\My Files\\a b.txt", "plain"}},
+        {"\"c\\\"d\" x", {"c\"d", "x"}},
+        {"a\\\"b c", {"a\"b", "c"}},
+        {"a\\\\\"b c\" d", {"a\\b c", "d"}},   // \\" is a backslash, and the quote groups
+        {"a\\\\\\\"b", {"a\\\"b"}},            // \\\" is a backslash and a quote
+        {"a\\\\b\\ c", {"a\\\\b\\", "c"}},     // backslashes before no quote stay
+        {"\"a \"\"b\"\" c\"", {"a \"b", "c"}}, // "" inside quotes is one quote and ends them
+        {"\"\"\"a\"\"\"", {"\"a\""}},          // every third quote of a run is text
+        {"\"\" x", {"", "x"}},
+        {"\"open to the end  x", {"open to the end  x"}},
+        {"\"D:\\\" \"E:\\\"", {"D:\\", "E:\\"}}, // Explorer's drive roots
+        {"a\nb", {"a\nb"}},                      // only blanks and tabs separate
+        {"", {}},
+    };
+    for (const auto& [text, arguments] : cases)
+        EXPECT_EQ(SplitArguments(text), arguments) << text;
+}
+
 TEST(StripQuotes, RemovesOneQuoteAtEachEnd) {
     EXPECT_EQ(StripQuotes("\"D:\\My Lists\\a.txt\""), "D:\\My Lists\\a.txt");
     EXPECT_EQ(StripQuotes("\""), "");
@@ -82,6 +102,9 @@ TEST_F(Switches, EveryArgumentAfterTheItemSwitchIsAnItem) {
     EXPECT_EQ(RunSettings.Items,
               (std::vector<std::string>{"D:\\", "C:\\My Files\\a b.txt", "/L:x.txt", "plain"}));
     EXPECT_EQ(RunSettings.List, "");
+    InitializeGlobals();
+    EXPECT_TRUE(Parse("/X:p.exe /a \"c\\\"d\" x"));
+    EXPECT_EQ(RunSettings.Items, (std::vector<std::string>{"c\"d", "x"}));
     InitializeGlobals();
     EXPECT_TRUE(Parse("/A"));
     EXPECT_TRUE(ItemArguments);

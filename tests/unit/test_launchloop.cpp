@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <tuple>
 #include <unistd.h>
 
 namespace {
@@ -512,6 +513,58 @@ TEST_F(LaunchLoop, TheJobLogHasALinePerItemAndResumeLeavesOutWhatIsDone) {
     std::filesystem::remove(logPath);
 }
 
+// ASCII text as UTF-16 bytes.
+std::string Utf16Bytes(std::string_view text, bool bigEndian = false) {
+    std::string bytes;
+    for (const char c : text) {
+        bytes += bigEndian ? '\0' : c;
+        bytes += bigEndian ? c : '\0';
+    }
+    return bytes;
+}
+
+// Whatever a log holds, its records are read, garbage is passed over, and what a run
+// appends is never glued to the file's last bytes, in the file's encoding.
+TEST_F(LaunchLoop, AJobLogInAnyStateIsReadAndAppendedToWhole) {
+    const std::string header = std::string(JobLogHeader) + "\r\n";
+    const std::string record = "a\t2026-12-07T10:00:00.000\t\t\t0\tp.exe a\r\n";
+    const TJobRecord next{"n", "2026-12-07T10:00:01.000", "", "", 0, "p.exe n", ""};
+    const std::string line = JobLogLine(next) + "\r\n";
+    const std::string bom = "\xFF\xFE";
+    struct Case {
+        const char* name;
+        std::string before;
+        bool aDone;
+        std::string appended;
+    } cases[] = {
+        {"cut inside a line", header + record + "b\t2026-12", true, "\r\n" + line},
+        {"garbage alone", std::string("x\x1a\0\xff\x80y", 6), false, "\r\n" + line},
+        {"control-Z and no UTF-8 before a record", "\x1a\xc3(\r\n" + record, true, line},
+        {"a 5 MB line", header + std::string(5 << 20, 'x') + "\r\n" + record, true, line},
+        {"no header", record, true, line},
+        {"UTF-16 with records", bom + Utf16Bytes(header + record), true, Utf16Bytes(line)},
+        {"UTF-16 without records", bom, false, Utf16Bytes(header + line)},
+        {"UTF-16 cut inside a character", bom + Utf16Bytes(header + record) + "x", true,
+         std::string(1, '\0') + Utf16Bytes("\r\n" + line)},
+        {"big-endian UTF-16", "\xFE\xFF" + Utf16Bytes(record, true), true, Utf16Bytes(line, true)},
+    };
+    const std::string path = listPath_ + ".log";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << c.before;
+        {
+            TJobLog log(path, TJobLog::Append);
+            EXPECT_EQ(log.Done("p.exe a"), c.aDone);
+            log.Write(next);
+        }
+        EXPECT_EQ(ReadAll(path), c.before + c.appended);
+        const TJobLog reread(path, TJobLog::ReadOnly);
+        EXPECT_EQ(reread.Done("p.exe a"), c.aDone);
+        EXPECT_TRUE(reread.Done("p.exe n"));
+    }
+    std::filesystem::remove(path);
+}
+
 TEST_F(LaunchLoop, APreviewFileGetsEveryCommandAndNothingStarts) {
     const std::string previewPath = listPath_ + ".preview";
     PreviewFile = previewPath;
@@ -803,11 +856,24 @@ TEST_F(LaunchLoop, TheExitStatusCountsFailedItemsAndHaltStopsStarting) {
         {0, 0}, {1, 1}, {253, 253}, {254, 254}, {9999, 254}};
     for (const auto& [failed, expected] : counts)
         EXPECT_EQ(BatchExitStatus(failed), expected) << failed;
-    StartOver();
-    RunSettings.Halt = 0;
-    RunSettings.Encoding = "no such encoding";
-    Run("a");
-    EXPECT_EQ(status, RunNotDoneStatus);
+    // The run cannot be done: nothing starts. An expression that does not compile fails
+    // it only where failures count; elsewhere its items run with empty groups, as always.
+    const std::string nested = std::string(101, '(') + "a" + std::string(101, ')');
+    const std::tuple<const char*, std::string, int32_t, size_t, uint32_t> broken[] = {
+        {"no such encoding", "", 0, 0, RunNotDoneStatus},
+        {"", "a(b", 0, 0, RunNotDoneStatus},
+        {"", nested, 2, 0, RunNotDoneStatus},
+        {"", "a(b", NoHalt, 1, 0},
+    };
+    for (const auto& [encoding, expression, halt, starts, expected] : broken) {
+        StartOver();
+        RunSettings.Halt = halt;
+        RunSettings.Encoding = encoding;
+        RunSettings.RegExp = expression;
+        Run("a");
+        EXPECT_EQ(status, expected) << encoding << expression.substr(0, 9);
+        EXPECT_EQ(host.commands.size(), starts) << encoding << expression.substr(0, 9);
+    }
 }
 
 TEST_F(LaunchLoop, TheProgressWindowTellsWhatIsDoneFailedAndLeft) {

@@ -591,6 +591,15 @@ TEST_F(EndToEnd, AResumedRunGoesOnAfterAFailureAKillAndCancel) {
     const std::vector<V> lines = JobLogLines(log);
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0][3], ""); // not waited for: cancelled while it ran
+
+    // A log cut inside a line (a full disk, a kill while another tool wrote): the next
+    // record is not glued to it, so nothing starts twice over two resumes.
+    startOver();
+    const std::string done = "a\t2026-12-07T10:00:00.000\t1.0\t0\t0\t" + probe_ + " a\r\n";
+    WriteBytes(log, "Item\tStart\tSeconds\tExitCode\tError\tCommand\r\n" + done + "b\t2026-12-0");
+    RunOver("a\rb\rc", switches + " /G:0");
+    RunOver("a\rb\rc", switches + " /G:0");
+    EXPECT_EQ(AwaitCommands(2), commandsOf({"b", "c"}));
 }
 
 TEST_F(EndToEnd, APreviewFileHoldsTheCommandsAndNothingStarts) {
@@ -630,6 +639,11 @@ TEST_F(EndToEnd, ItemsAfterTheItemSwitchRunAfterTheListsOwn) {
                "[Send]\r\nExe=" + TvxIniFile::Escape(probe_) + "\r\nWaitClose=1\r\nGUI=0\r\n");
     EXPECT_EQ(RunZemrun("\"/J:Send\"" + items).exitCode, 0u);
     EXPECT_EQ(Commands(), expected);
+
+    // Split as the started programs split their own arguments: \" is a quote in the item.
+    DeleteFileA(temp_.File("probe.log").c_str());
+    EXPECT_EQ(RunZemrun("/X:" + probe_ + " /P /G:0 /A \"c\\\"d\" x").exitCode, 0u);
+    EXPECT_EQ(Commands(), (V{probe_ + " c\"d", probe_ + " x"}));
 
     // Nothing after it: nothing starts, and no usage message holds the process.
     DeleteFileA(temp_.File("probe.log").c_str());
