@@ -104,69 +104,11 @@ bool IsSwitch(const std::string& arg) {
     return !arg.empty() && (arg[0] == '/' || arg[0] == '-');
 }
 
-// The association cache of one run: extension texts with their split templates.
-class TAssociationCache {
-  public:
-    ~TAssociationCache() {
-        for (int32_t i = 0; i < entries_.Count(); ++i)
-            delete entries_.Objects(i);
-    }
-
-    // The cached parts for the extension, looked up in the registry on first need.
-    // Extensions without a registered template are not cached.
-    TAssociation Lookup(const std::string& extension, TLauncherHost& host) {
-        const int32_t index = entries_.IndexOf(extension);
-        if (index >= 0) {
-            const auto& parts = *static_cast<const TvxCommandLine*>(entries_.Objects(index));
-            return {parts.Strings(0), parts.Strings(1), parts.Strings(2)};
-        }
-        const std::string command = Trim(host.GetAssocCommand(extension));
-        if (command.empty()) return {};
-        auto* parts = new TvxCommandLine(command);
-        entries_.AddObject(extension, parts);
-        const TAssociation association = SplitAssocTemplate(*parts);
-        parts->Clear();
-        parts->Add(association.program);
-        parts->Add(association.begin);
-        parts->Add(association.end);
-        return association;
-    }
-
-  private:
-    TvxStringList entries_;
-};
-
-std::string BuildParameters(const TOptions& settings, const TAssociation& association,
-                            const std::string& item) {
-    return Trim(settings.BParam + " " + association.begin + " " + QuoteIfBlank(item) + " " +
-                settings.Eparam + " " + association.end);
-}
-
-// Every blank-separated piece of the parameters with its group references filled in.
-std::string SubstitutedPart(const std::string& parameters, const TvxRegExpr& expression) {
-    TvxStringList pieces;
-    SplitQuoted(parameters, ' ', pieces);
-    std::string part;
-    for (int32_t i = 0; i < pieces.Count(); ++i) {
-        part += ' ';
-        part += QuoteIfBlank(ExpandEnvironment(SubstituteGroups(pieces.Strings(i), expression)));
-    }
-    return Trim(part);
-}
-
-// With an expression the parameters are not trimmed: the starter trims the command.
-std::string BuildParameters(const TOptions& settings, const TAssociation& association,
-                            const std::string& item, TvxRegExpr& expression) {
-    expression.Exec(item); // without a match every group is empty
-    return SubstitutedPart(settings.BParam, expression) + " " + association.begin + " " +
-           QuoteIfBlank(item) + " " + SubstitutedPart(settings.Eparam, expression) + " " +
-           association.end;
-}
-
 // One try of an item: what is started, and the texts that tell it.
 struct TItemTry {
     int32_t index = 0;
     int32_t attempt = 1; // 1 for the first try
+    int32_t slot = 1;    // the job slot its command was built for
     TStartCommand start;
     std::string command;    // the job log's and the preview's text
     std::string parameters; // the progress window's text
@@ -181,19 +123,8 @@ struct TStartedItem {
     bool timedOut = false;
 };
 
-// The expression of the settings, compiled at its first search; none without one.
-std::unique_ptr<TvxRegExpr> MakeExpression(const TOptions& settings) {
-    if (settings.RegExp.empty()) return nullptr;
-    auto expression = std::make_unique<TvxRegExpr>();
-    expression->SetExpression(settings.RegExp);
-    expression->SwitchModifier(3, false); // "." stops at line breaks
-    return expression;
-}
-
-// Whether the settings' expression compiles, where they have one.
-bool ExpressionCompiles(const TOptions& settings) {
-    const std::unique_ptr<TvxRegExpr> expression = MakeExpression(settings);
-    return !expression || expression->EnsureProgram();
+TAssociationLookup AssociationLookup(TLauncherHost& host) {
+    return [&host](const std::string& extension) { return host.GetAssocCommand(extension); };
 }
 
 std::unique_ptr<TJobLog> OpenJobLog(const TOptions& settings, TJobLog::TUse use) {
@@ -203,23 +134,15 @@ std::unique_ptr<TJobLog> OpenJobLog(const TOptions& settings, TJobLog::TUse use)
     return std::make_unique<TJobLog>(settings.JobLog, use, output);
 }
 
-// The settings as a run takes them: a time limit waits for every end.
-TOptions RunSettingsOf(const TOptions& settings) {
-    TOptions run = settings;
-    if (run.TimeLimit > 0) run.WaitClose = true;
-    return run;
-}
-
 // One run over its settings and items: what it carries from item to item, the progress
 // window's state, the Skip and Cancel that the user gave and the count of what failed.
 class TRun {
   public:
-    // With preview, the commands are collected there instead of started.
-    TRun(TLauncherHost& host, const TOptions& settings, std::vector<std::string>* preview)
-        : host_(host), settings_(RunSettingsOf(settings)), preview_(preview),
-          expression_(MakeExpression(settings)) {
+    // The settings as NormalizedSettings gives them.
+    TRun(TLauncherHost& host, const TOptions& settings)
+        : host_(host), settings_(settings), commands_(settings_, AssociationLookup(host)) {
         LoadItems(settings_, items_);
-        log_ = OpenJobLog(settings_, preview ? TJobLog::ReadOnly : TJobLog::Append);
+        log_ = OpenJobLog(settings_, TJobLog::Append);
     }
 
     int32_t ItemCount() const { return items_.Count(); }
@@ -237,8 +160,6 @@ class TRun {
     void ShowStatus();
     void WaitUntilProgramRunning(TProcess process);
     void WaitOpenAfterStart(TProcess process);
-    TAssociation ProgramOf(const std::string& item);
-    std::string Parameters(const TAssociation& association, const std::string& item);
     uint32_t TimeLeft(const TStartedItem& started);
     void EndForTimeLimit(TStartedItem& started);
     bool Succeeded(const TStartedItem& started) const;
@@ -248,6 +169,9 @@ class TRun {
     bool Halted() const { return settings_.Halt > 0 && failed_ >= settings_.Halt; }
     bool StopStarting() const { return cancelled_ || Halted(); }
     bool PrepareItem(int32_t index, TItemTry& item);
+    void BuildCommand(TItemTry& item, int32_t slot);
+    bool LoggedAsDone(const TItemTry& item);
+    int32_t FreeSlot() const;
     void StartTry(TItemTry item);
     bool StartWhenFree(TItemTry item);
     void StartRetries();
@@ -255,11 +179,9 @@ class TRun {
 
     TLauncherHost& host_;
     const TOptions settings_;
-    std::vector<std::string>* const preview_;
+    TCommandBuilder commands_;
     TvxStringList items_;
-    const std::unique_ptr<TvxRegExpr> expression_;
     std::unique_ptr<TJobLog> log_;
-    TAssociationCache cache_;
     std::vector<TStartedItem> running_; // started with more than one job, end not yet seen
     std::deque<TItemTry> retries_;      // the next tries of failed items, in order of failure
     bool progressShown_ = false;
@@ -303,8 +225,7 @@ void TRun::ShowStatus() {
 
 void TRun::ShowProgress() {
     const int32_t gui = settings_.GUI;
-    progressShown_ = !preview_ && (gui == 3 || (gui == 2 && settings_.WaitClose) ||
-                                   (gui == 1 && ItemCount() > 1));
+    progressShown_ = gui == 3 || (gui == 2 && settings_.WaitClose) || (gui == 1 && ItemCount() > 1);
     // A window that cannot be shown lets the run go on without it.
     if (progressShown_ && !host_.ProgressStart()) progressShown_ = false;
     if (!progressShown_) return;
@@ -315,9 +236,9 @@ void TRun::ShowProgress() {
     PollProgress();
     // With Skip and Cancel at hand a search may take as long as the user lets it;
     // without them the step bound ends it.
-    if (expression_) {
-        expression_->SetStepLimit(0);
-        expression_->SetStopCheck(SearchStopRequested, this);
+    if (TvxRegExpr* expression = commands_.Expression()) {
+        expression->SetStepLimit(0);
+        expression->SetStopCheck(SearchStopRequested, this);
     }
 }
 
@@ -339,22 +260,6 @@ void TRun::WaitOpenAfterStart(TProcess process) {
     if (!skipped_) host_.WaitForInputIdle(process, InputIdleMilliseconds);
     if (!settings_.Exe.empty()) WaitUntilProgramRunning(process);
     PollProgress();
-}
-
-// The run's program, else the program registered for the item's extension.
-TAssociation TRun::ProgramOf(const std::string& item) {
-    TAssociation association;
-    if (!settings_.Exe.empty() || settings_.ShellExecute)
-        association.program = settings_.Exe;
-    else
-        association = cache_.Lookup(PathExtension(item), host_);
-    if (!association.program.empty() && association.program == item) association.program.clear();
-    return association;
-}
-
-std::string TRun::Parameters(const TAssociation& association, const std::string& item) {
-    return expression_ ? BuildParameters(settings_, association, item, *expression_)
-                       : BuildParameters(settings_, association, item);
 }
 
 // What the try's time limit still allows; NoTimeout without one.
@@ -438,35 +343,50 @@ bool TRun::WaitForOneEnd() {
     return true;
 }
 
-// The first try of the item; false when it is not to start: the search was cancelled,
-// the job log has it as done, or it went to the preview.
+// The first try of the item; false when it is not to start: the search was cancelled, or
+// the job log has it as done.
 bool TRun::PrepareItem(int32_t index, TItemTry& item) {
-    const std::string& text = items_.Strings(index);
-    const TAssociation association = ProgramOf(text);
     item.index = index;
-    item.parameters = Parameters(association, text);
+    BuildCommand(item, 1);
     if (cancelled_) return false; // cancelled during the search
-    item.start = {settings_.ShellExecute,  association.program,
-                  item.parameters,         settings_.Exe.empty() && association.program.empty(),
-                  settings_.Window,        settings_.Priority,
-                  settings_.TimeLimit > 0, std::string()};
-    const TStartCommand& start = item.start;
-    // The command's text serves only the job log and the preview.
-    if (log_ || preview_)
-        item.command =
-            StarterCommand(start.shellExecute, start.program, start.parameters, start.noProgram);
-    if (settings_.Resume && log_ && log_->Done(item.command)) {
+    if (settings_.Resume && log_ && LoggedAsDone(item)) {
         ++done_;
-        return false;
-    }
-    if (preview_) {
-        preview_->push_back(item.command);
         return false;
     }
     return true;
 }
 
+void TRun::BuildCommand(TItemTry& item, int32_t slot) {
+    item.slot = slot;
+    item.start = commands_.Build(items_.Strings(item.index), item.index + 1, slot);
+    item.parameters = item.start.parameters;
+    // The command's text serves only the job log.
+    if (log_) item.command = StarterCommand(item.start);
+}
+
+// Whether the job log has the item's command as done; one that names the job slot, in any
+// slot it may have run in.
+bool TRun::LoggedAsDone(const TItemTry& item) {
+    if (log_->Done(item.command)) return true;
+    if (!commands_.UsesSlot()) return false;
+    for (int32_t slot = 2; slot <= settings_.Jobs; ++slot) {
+        TItemTry other = item;
+        BuildCommand(other, slot);
+        if (log_->Done(other.command)) return true;
+    }
+    return false;
+}
+
+// The lowest job slot that no running program holds.
+int32_t TRun::FreeSlot() const {
+    for (int32_t slot = 1;; ++slot)
+        if (std::none_of(running_.begin(), running_.end(),
+                         [slot](const TStartedItem& started) { return started.item.slot == slot; }))
+            return slot;
+}
+
 void TRun::StartTry(TItemTry item) {
+    if (commands_.UsesSlot() && item.slot != FreeSlot()) BuildCommand(item, FreeSlot());
     // The shell starter has no handles to give a program.
     if (!settings_.OutputFolder.empty() && !item.start.shellExecute)
         item.start.output =
@@ -560,6 +480,14 @@ void WritePreview(const std::string& path, const std::vector<std::string>& comma
     file.Close();
 }
 
+// The settings as a run takes them.
+void Normalize(TOptions& settings) {
+    settings.GUI = std::clamp(settings.GUI, 0, 3);
+    settings.Jobs = std::clamp(settings.Jobs, 1, MaxJobs);
+    settings.Retries = std::clamp(settings.Retries, 0, MaxRetries);
+    if (settings.TimeLimit > 0) settings.WaitClose = true; // a time limit waits for every end
+}
+
 } // namespace
 
 bool ParseArguments(const TvxCommandLine& tokens, TLauncherHost& host) {
@@ -619,8 +547,17 @@ void LoadItems(const TOptions& settings, TvxStringList& items) {
 
 std::vector<std::string> PreviewCommands(TLauncherHost& host, const TOptions& settings,
                                          int32_t limit) {
+    TOptions run = settings;
+    Normalize(run);
+    TvxStringList items;
+    LoadItems(run, items);
+    const std::unique_ptr<TJobLog> log = OpenJobLog(run, TJobLog::ReadOnly);
+    TCommandBuilder builder(run, AssociationLookup(host));
     std::vector<std::string> commands;
-    TRun(host, settings, &commands).RunItems(limit);
+    for (int32_t i = 0; i < items.Count() && i < limit; ++i) {
+        std::string command = StarterCommand(builder.Build(items.Strings(i), i + 1, 1));
+        if (!(run.Resume && log && log->Done(command))) commands.push_back(std::move(command));
+    }
     return commands;
 }
 
@@ -634,20 +571,18 @@ uint32_t RunList(TLauncherHost& host) {
     }
     // A batch that counts its failures would fail every item with empty groups.
     if (countsFailures && !ExpressionCompiles(RunSettings)) return RunNotDoneStatus;
+    // The preview shows what the run would do.
+    Normalize(RunSettings);
+    if (!PreviewFile.empty()) {
+        WritePreview(PreviewFile, PreviewCommands(host, RunSettings, INT32_MAX));
+        return countsFailures ? BatchExitStatus(0) : 0;
+    }
     // /D without a file: the commands are shown first, and Cancel ends here.
-    if (Preview && PreviewFile.empty() &&
-        !host.ConfirmCommands(PreviewCommands(host, RunSettings, INT32_MAX)))
-        return 0;
-    RunSettings.GUI = std::clamp(RunSettings.GUI, 0, 3);
-    RunSettings.Jobs = std::clamp(RunSettings.Jobs, 1, MaxJobs);
-    RunSettings.Retries = std::clamp(RunSettings.Retries, 0, MaxRetries);
-    std::vector<std::string> preview;
-    const bool previewing = !PreviewFile.empty();
-    if (!previewing && !RunSettings.OutputFolder.empty()) MakeFolder(RunSettings.OutputFolder);
-    TRun run(host, RunSettings, previewing ? &preview : nullptr);
+    if (Preview && !host.ConfirmCommands(PreviewCommands(host, RunSettings, INT32_MAX))) return 0;
+    if (!RunSettings.OutputFolder.empty()) MakeFolder(RunSettings.OutputFolder);
+    TRun run(host, RunSettings);
     run.ShowProgress();
     run.RunItems(INT32_MAX);
-    if (previewing) WritePreview(PreviewFile, preview);
     return countsFailures ? BatchExitStatus(run.Failed()) : 0;
 }
 
@@ -663,112 +598,4 @@ std::string OutputFileName(const std::string& folder, int32_t item, int32_t atte
     std::string path = folder;
     if (!path.empty() && path.back() != '\\' && path.back() != '/') path += PathDelimiter;
     return path + name + ".txt";
-}
-
-void SplitQuoted(std::string_view text, char separator, TvxStringList& list) {
-    list.Clear();
-    size_t pos = 0;
-    while (pos < text.size()) {
-        bool quoted = false;
-        const size_t start = pos;
-        while (pos < text.size() && (quoted || text[pos] != separator)) {
-            if (text[pos] == '"') quoted = !quoted;
-            ++pos;
-        }
-        list.Add(std::string(text.substr(start, pos - start)));
-        if (pos < text.size()) ++pos; // step past the separator
-    }
-}
-
-std::string SubstituteGroups(std::string_view pattern, const TvxRegExpr& expression) {
-    std::string result;
-    for (size_t pos = 0; pos < pattern.size();) {
-        if (pattern[pos] != '$') {
-            result += pattern[pos++];
-            continue;
-        }
-        int64_t group = 0;
-        for (++pos; pos < pattern.size() && pattern[pos] >= '0' && pattern[pos] <= '9'; ++pos)
-            group = std::min<int64_t>(group * 10 + (pattern[pos] - '0'), TvxRegExpr::GroupSlots);
-        result += expression.MatchText(int32_t(group)); // no such group gives empty text
-    }
-    return result;
-}
-
-namespace {
-bool HoldsBlank(std::string_view text) {
-    return text.find_first_of(" \t") != std::string_view::npos;
-}
-
-// The text in double quotes, read back as the one argument it is: backslashes before the
-// closing quote are doubled, or the started program's C runtime would take the last of
-// them for an escaped quote that swallows the rest of the command.
-std::string WrapInQuotes(std::string_view text) {
-    size_t backslashes = 0;
-    while (backslashes < text.size() && text[text.size() - 1 - backslashes] == '\\')
-        ++backslashes;
-    std::string quoted = "\"";
-    quoted += text;
-    quoted.append(backslashes, '\\');
-    quoted += '"';
-    return quoted;
-}
-} // namespace
-
-std::string QuoteIfBlank(std::string_view text) {
-    std::string trimmed = Trim(text);
-    // A text of blanks only stays empty: there is nothing to quote.
-    if (trimmed.empty() || trimmed.front() == '"' || !HoldsBlank(text)) return trimmed;
-    return WrapInQuotes(trimmed);
-}
-
-std::string QuoteProgram(std::string_view program) {
-    if (program.empty() || program.front() == '"' || !HoldsBlank(program))
-        return std::string(program);
-    return WrapInQuotes(program);
-}
-
-std::string CreateProcessCommand(const std::string& program, const std::string& parameters) {
-    return Trim(QuoteProgram(Trim(ExpandEnvironment(Trim(program)))) + " " +
-                ExpandEnvironment(parameters));
-}
-
-TShellCommand ShellCommand(const std::string& program, const std::string& parameters,
-                           bool noProgram) {
-    return {ExpandEnvironment(noProgram ? parameters : program),
-            noProgram ? std::string() : ExpandEnvironment(parameters)};
-}
-
-std::string StarterCommand(bool shellExecute, const std::string& program,
-                           const std::string& parameters, bool noProgram) {
-    if (!shellExecute) return CreateProcessCommand(program, parameters);
-    const TShellCommand shell = ShellCommand(program, parameters, noProgram);
-    return shell.arguments.empty() ? shell.file : shell.file + " " + shell.arguments;
-}
-
-bool CanPassWhole(std::string_view command) {
-    return FitsUtf16Units(command, MaxCommandLine) && command.find('\0') == std::string_view::npos;
-}
-
-TAssociation SplitAssocTemplate(const TvxCommandLine& tokens) {
-    TAssociation result;
-    bool afterPlaceholder = false;
-    for (int32_t i = 0; i < tokens.Count(); ++i) {
-        const std::string token = ExpandEnvironment(tokens.Strings(i));
-        if (i == 0) {
-            result.program = token;
-            continue;
-        }
-        if (token.size() >= 2 && token[0] == '%') {
-            if (token[1] == '1') {
-                afterPlaceholder = true;
-                continue;
-            }
-            if (token[1] == '*' || (token[1] >= '0' && token[1] <= '9')) continue;
-        }
-        (afterPlaceholder ? result.end : result.begin) += ' ' + QuoteIfBlank(token);
-    }
-    result.begin = Trim(result.begin);
-    result.end = Trim(result.end);
-    return result;
 }

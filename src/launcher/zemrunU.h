@@ -1,12 +1,12 @@
 #pragma once
-// The switches, the launch loop and the helpers that build each command. The loop
-// reaches processes, waits, the registry and the progress window only through
-// TLauncherHost, so that its decisions can be followed without starting anything.
+// The switches, the items of a run and the launch loop. The loop reaches processes,
+// waits, the registry and the progress window only through TLauncherHost, so that its
+// decisions can be followed without starting anything.
 
 #include "../foundation/vxCommandLine.h"
 #include "../foundation/vxLocalTime.h"
-#include "../regexpr/vxRegExpr.h"
 #include "zemrunBatchStatus.h"
+#include "zemrunCommand.h"
 #include "zemrunGlobal.h"
 
 #include <cstdint>
@@ -25,21 +25,6 @@ class TProcess {
 
   private:
     uintptr_t id_ = 0;
-};
-
-// One command as the starters take it.
-struct TStartCommand {
-    bool shellExecute = false;
-    std::string program;
-    std::string parameters;
-    bool noProgram = false; // the shell opens the item itself
-    int32_t window = 1;     // the show command
-    int32_t priority = 0;   // the priority class: 1 shifted left by priority + 5
-    // In a job of its own, so that ending it ends every process it started.
-    bool contained = false;
-    // The file that gets its standard output and error, with the null device as its
-    // input; empty: it inherits nothing. Process creation only.
-    std::string output;
 };
 
 // How a wait for an end came out, besides the index of the process that ended.
@@ -130,42 +115,3 @@ void LoadItems(const TOptions& settings, TvxStringList& items);
 // and controls, where it holds no other quote (as Explorer's "Copy as path" writes names);
 // any other item as it is.
 std::string UnquoteItem(const std::string& item);
-
-void SplitQuoted(std::string_view text, char separator, TvxStringList& list);
-// Replaces every $N by the text of group N of the expression's last match.
-std::string SubstituteGroups(std::string_view pattern, const TvxRegExpr& expression);
-// Trims the text and puts it in double quotes when it holds a blank or a tab and does
-// not begin with a quote already.
-std::string QuoteIfBlank(std::string_view text);
-// The program part of a command: quoted when it holds a blank or a tab, so that Windows
-// does not try "C:\Program.exe" for "C:\Program Files\...".
-std::string QuoteProgram(std::string_view program);
-// The command line of process creation: the program with its environment references
-// replaced and quoted where needed, then the parameters.
-std::string CreateProcessCommand(const std::string& program, const std::string& parameters);
-// What the shell is given: the file (the item itself when there is no program) and the
-// arguments, environment references replaced.
-struct TShellCommand {
-    std::string file;
-    std::string arguments;
-};
-TShellCommand ShellCommand(const std::string& program, const std::string& parameters,
-                           bool noProgram);
-// The command as the chosen starter passes it on: the job log's and the preview's text.
-std::string StarterCommand(bool shellExecute, const std::string& program,
-                           const std::string& parameters, bool noProgram);
-
-// Windows refuses longer command lines (in UTF-16 units); some of its emulations start
-// the program with a cut one instead, so they are refused on every system.
-constexpr size_t MaxCommandLine = 32767;
-// A command reaches its program whole: not too long and without a zero byte, which would
-// cut it there.
-bool CanPassWhole(std::string_view command);
-
-// A registered command template split around its %1 placeholder.
-struct TAssociation {
-    std::string program;
-    std::string begin;
-    std::string end;
-};
-TAssociation SplitAssocTemplate(const TvxCommandLine& tokens);

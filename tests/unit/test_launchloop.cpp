@@ -1,4 +1,5 @@
 #include "foundation/vxFileUtils.h"
+#include "foundation/vxStrUtils.h"
 #include "launcher/vxProccess.h"
 #include "launcher/zemrunJobLog.h"
 #include "launcher/zemrunU.h"
@@ -120,6 +121,103 @@ TEST_F(LaunchLoop, NamesCopiedAsPathLoseTheirQuotesBeforeAnythingSeesThem) {
     Run("\"D:\\My Files\\a.zqt\"\r\n");
     EXPECT_EQ(host.commands,
               (V{"create|p.exe|  \"D:\\My Files\\a.zqt\" \"D:\\My Files\\a.out\" |prog"}));
+}
+
+// The parameters of one item's command.
+std::string ParametersOf(const std::string& begin, const std::string& end, const std::string& item,
+                         const std::string& expression = "", int32_t number = 1, int32_t slot = 1) {
+    TOptions settings;
+    SetDefaultOptions(settings);
+    settings.Exe = "p.exe";
+    settings.BParam = begin;
+    settings.Eparam = end;
+    settings.RegExp = expression;
+    return TCommandBuilder(settings, [](const std::string&) { return std::string(); })
+        .Build(item, number, slot)
+        .parameters;
+}
+
+TEST(Placeholders, StandForThePartsOfTheItem) {
+    const char* const items[] = {"D:\\Photos\\a b.jpg",
+                                 "a.tar.gz",
+                                 "C:\\x.jpg",
+                                 "notes",
+                                 "D:/dir.x/f",
+                                 ".txt",
+                                 "C:",
+                                 "D:\\dir\\",
+                                 "a.",
+                                 "\\\\srv\\share\\\xC3\xA9t\xC3\xA9.png"};
+    const std::pair<const char*, V> parts[] = {
+        {"{.}",
+         {"\"D:\\Photos\\a b\"", "a.tar", "C:\\x", "notes", "D:/dir.x/f", "", "C:", "D:\\dir\\",
+          "a", "\\\\srv\\share\\\xC3\xA9t\xC3\xA9"}},
+        {"{/}",
+         {"\"a b.jpg\"", "a.tar.gz", "x.jpg", "notes", "f", ".txt", "", "", "a.",
+          "\xC3\xA9t\xC3\xA9.png"}},
+        {"{//}",
+         {"D:\\Photos", ".", "C:\\", ".", "D:/dir.x", ".", "C:", "D:\\dir", ".", "\\\\srv\\share"}},
+        {"{/.}", {"\"a b\"", "a.tar", "x", "notes", "f", "", "", "", "a", "\xC3\xA9t\xC3\xA9"}},
+    };
+    for (const auto& [placeholder, expected] : parts)
+        for (size_t i = 0; i < std::size(items); ++i)
+            EXPECT_EQ(ParametersOf(std::string("-o ") + placeholder, "", items[i]),
+                      Trim("-o " + expected[i] + "  " + QuoteIfBlank(items[i])))
+                << placeholder << " of " << items[i];
+}
+
+TEST(Placeholders, FillTheirPieceAloneAndLeaveEverythingElseAsWritten) {
+    const struct {
+        const char *begin, *end, *item, *expression;
+        std::string parameters;
+    } cases[] = {
+        // {} places the item itself, so it does not stand between the parameters again.
+        {"-i {} -o {/.}.png", "", "D:\\Photos\\a b.jpg", "",
+         "-i \"D:\\Photos\\a b.jpg\" -o \"a b.png\""},
+        {"", "--out={//}\\out\\{/.}.png  -q", "D:\\in\\a.jpg", "",
+         "D:\\in\\a.jpg --out=D:\\in\\out\\a.png  -q"},
+        {"  -q  \"x y\" {#}/{%}", "{x} {1} {\"a\":1} {. {", "b c", "",
+         "-q  \"x y\" 7/3  \"b c\" {x} {1} {\"a\":1} {. {"},
+        // With an expression groups and placeholders share a piece, and neither reads the
+        // other's text.
+        {"$1-{/.}.$2", "{}", "D:\\a$1.{x}", "(\\w+)\\.(.*)$", "1-a$1.{x}  D:\\a$1.{x}"},
+        {"%ZEMRUN_T_DIR%\\{/}", "", "a.txt", "", "\"C:\\t dir\\a.txt\"  a.txt"},
+        {"-{.}", "", "", "", "-"}, // an empty item
+    };
+    setenv("ZEMRUN_T_DIR", "C:\\t dir", 1);
+    for (const auto& c : cases)
+        EXPECT_EQ(Trim(ParametersOf(c.begin, c.end, c.item, c.expression, 7, 3)), c.parameters)
+            << c.begin << " | " << c.end;
+    unsetenv("ZEMRUN_T_DIR");
+}
+
+TEST_F(LaunchLoop, TheNumberStaysOnResumeAndTheSlotIsTheOneTheProgramRunsIn) {
+    const std::string logPath = listPath_ + ".log";
+    const auto startOver = [&](bool resume) {
+        StartOver();
+        RunSettings.BParam = "{#}-{%}";
+        RunSettings.JobLog = logPath;
+        RunSettings.Resume = resume;
+        RunSettings.WaitClose = true;
+        RunSettings.Jobs = 3;
+    };
+    startOver(false);
+    host.runsForMs = {{1, 50}, {2, 10}, {3, 40}, {4, 10}};
+    Run("a\rb\rc\rd\re");
+    // d takes the slot that b left, e the one that d left.
+    EXPECT_EQ(host.commands,
+              (V{"create|p.exe|1-1  a|prog", "create|p.exe|2-2  b|prog", "create|p.exe|3-3  c|prog",
+                 "create|p.exe|4-2  d|prog", "create|p.exe|5-2  e|prog"}));
+    // Resumed, the done ones are known in whatever slot they ran; e failed, and the others
+    // take the slots that are free now.
+    startOver(true);
+    std::ofstream(logPath, std::ios::binary | std::ios::trunc)
+        << std::string(JobLogHeader) + "\r\n" + "b\tt\t1\t0\t0\tp.exe 2-2  b\r\n" +
+               "d\tt\t1\t0\t0\tp.exe 4-2  d\r\n" + "e\tt\t1\t1\t0\tp.exe 5-2  e\r\n";
+    Run("a\rb\rc\rd\re");
+    EXPECT_EQ(host.commands, (V{"create|p.exe|1-1  a|prog", "create|p.exe|3-2  c|prog",
+                                "create|p.exe|5-3  e|prog"}));
+    std::filesystem::remove(logPath);
 }
 
 TEST_F(LaunchLoop, NoLookupWithAProgramOrThroughTheShell) {

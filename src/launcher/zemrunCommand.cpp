@@ -1,0 +1,261 @@
+#include "zemrunCommand.h"
+
+#include "../foundation/vxFileUtils.h"
+#include "../foundation/vxStrUtils.h"
+#include "../foundation/vxTextCodec.h"
+
+#include <algorithm>
+
+namespace {
+// The part of the item that a placeholder's name (between its braces) stands for; false for
+// a name that is none.
+bool ItemPart(std::string_view name, const TItemParts& parts, std::string& text) {
+    const std::string_view item = parts.item;
+    if (name.empty()) {
+        text = item;
+    } else if (name == ".") {
+        text = item.substr(0, item.size() - PathExtension(item).size());
+    } else if (name == "/") {
+        text = PathFileName(item);
+    } else if (name == "//") {
+        text = PathFolder(item);
+        // A root keeps its separator; no folder at all is the current one.
+        if (text.size() >= 2 && text.back() != ':' && text[text.size() - 2] != ':') text.pop_back();
+        if (text.empty()) text = ".";
+    } else if (name == "/.") {
+        const std::string file = PathFileName(item);
+        text = file.substr(0, file.size() - PathExtension(file).size());
+    } else if (name == "#" || name == "%") {
+        text = std::to_string(name == "#" ? parts.number : parts.slot);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// The text with its $N group references (where there is an expression) and its
+// placeholders (where there are parts) filled in, in one pass, so that neither reads the
+// other's replacement.
+std::string Substitute(std::string_view text, const TItemParts* parts,
+                       const TvxRegExpr* expression) {
+    std::string result;
+    for (size_t pos = 0; pos < text.size();) {
+        if (text[pos] == '$' && expression) {
+            int64_t group = 0;
+            for (++pos; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos)
+                group = std::min<int64_t>(group * 10 + (text[pos] - '0'), TvxRegExpr::GroupSlots);
+            result += expression->MatchText(int32_t(group)); // no such group gives empty text
+            continue;
+        }
+        const size_t close = text[pos] == '{' && parts ? text.find('}', pos) : std::string_view::npos;
+        std::string part;
+        if (close != std::string_view::npos && ItemPart(text.substr(pos + 1, close - pos - 1), *parts, part)) {
+            result += part;
+            pos = close + 1;
+            continue;
+        }
+        result += text[pos++];
+    }
+    return result;
+}
+
+// Every blank-separated piece of the parameters that holds a group reference (where there
+// is an expression) or a placeholder, filled in, expanded and quoted where it holds a blank;
+// without an expression the other pieces stay as written.
+std::string SubstitutedPart(const std::string& parameters, const TItemParts& parts,
+                            const TvxRegExpr* expression) {
+    if (!expression && !HoldsPlaceholder(parameters)) return parameters;
+    TvxStringList pieces;
+    SplitQuoted(parameters, ' ', pieces);
+    std::string part;
+    for (int32_t i = 0; i < pieces.Count(); ++i) {
+        const std::string& piece = pieces.Strings(i);
+        part += ' ';
+        part += expression || HoldsPlaceholder(piece)
+                    ? QuoteIfBlank(ExpandEnvironment(Substitute(piece, &parts, expression)))
+                    : piece;
+    }
+    return expression ? Trim(part) : part.substr(1);
+}
+
+// The begin parameters, the registered program's, the item, the end parameters and the
+// registered program's; the item only where no {} places it. With an expression the
+// parameters are not trimmed: the starter trims the command.
+std::string BuildParameters(const TOptions& settings, const TAssociation& association,
+                            const TItemParts& parts, TvxRegExpr* expression) {
+    if (expression) expression->Exec(parts.item); // without a match every group is empty
+    std::string parameters =
+        SubstitutedPart(settings.BParam, parts, expression) + " " + association.begin + " ";
+    if (!PlacesItem(settings.BParam) && !PlacesItem(settings.Eparam))
+        parameters += QuoteIfBlank(parts.item) + " ";
+    parameters += SubstitutedPart(settings.Eparam, parts, expression) + " " + association.end;
+    return expression ? parameters : Trim(parameters);
+}
+
+// The expression of the settings, compiled at its first search; none without one.
+std::unique_ptr<TvxRegExpr> MakeExpression(const TOptions& settings) {
+    if (settings.RegExp.empty()) return nullptr;
+    auto expression = std::make_unique<TvxRegExpr>();
+    expression->SetExpression(settings.RegExp);
+    expression->SwitchModifier(3, false); // "." stops at line breaks
+    return expression;
+}
+} // namespace
+
+TCommandBuilder::TCommandBuilder(const TOptions& settings, TAssociationLookup lookup)
+    : settings_(settings), lookup_(std::move(lookup)), expression_(MakeExpression(settings)) {}
+
+TStartCommand TCommandBuilder::Build(const std::string& item, int32_t number, int32_t slot) {
+    const TAssociation association = ProgramOf(item);
+    TStartCommand start;
+    start.shellExecute = settings_.ShellExecute;
+    start.program = association.program;
+    start.parameters =
+        BuildParameters(settings_, association, {item, number, slot}, expression_.get());
+    start.noProgram = settings_.Exe.empty() && association.program.empty();
+    start.window = settings_.Window;
+    start.priority = settings_.Priority;
+    start.contained = settings_.TimeLimit > 0;
+    return start;
+}
+
+// The run's program, else the program registered for the item's extension.
+TAssociation TCommandBuilder::ProgramOf(const std::string& item) {
+    TAssociation association;
+    if (!settings_.Exe.empty() || settings_.ShellExecute) {
+        association.program = settings_.Exe;
+    } else {
+        const std::string extension = PathExtension(item);
+        const auto cached = associations_.find(extension);
+        if (cached != associations_.end()) {
+            association = cached->second;
+        } else if (const std::string command = Trim(lookup_(extension)); !command.empty()) {
+            association = SplitAssocTemplate(TvxCommandLine(command));
+            associations_.emplace(extension, association);
+        }
+    }
+    if (!association.program.empty() && association.program == item) association.program.clear();
+    return association;
+}
+
+bool TCommandBuilder::UsesSlot() const {
+    return settings_.BParam.find("{%}") != std::string::npos ||
+           settings_.Eparam.find("{%}") != std::string::npos;
+}
+
+// Whether the settings' expression compiles, where they have one.
+bool ExpressionCompiles(const TOptions& settings) {
+    const std::unique_ptr<TvxRegExpr> expression = MakeExpression(settings);
+    return !expression || expression->EnsureProgram();
+}
+
+void SplitQuoted(std::string_view text, char separator, TvxStringList& list) {
+    list.Clear();
+    size_t pos = 0;
+    while (pos < text.size()) {
+        bool quoted = false;
+        const size_t start = pos;
+        while (pos < text.size() && (quoted || text[pos] != separator)) {
+            if (text[pos] == '"') quoted = !quoted;
+            ++pos;
+        }
+        list.Add(std::string(text.substr(start, pos - start)));
+        if (pos < text.size()) ++pos; // step past the separator
+    }
+}
+
+std::string SubstituteGroups(std::string_view pattern, const TvxRegExpr& expression) {
+    return Substitute(pattern, nullptr, &expression);
+}
+
+bool HoldsPlaceholder(std::string_view text) {
+    const TItemParts none;
+    std::string part;
+    for (size_t open = text.find('{'); open != std::string_view::npos; open = text.find('{', open + 1)) {
+        const size_t close = text.find('}', open);
+        if (close == std::string_view::npos) return false;
+        if (ItemPart(text.substr(open + 1, close - open - 1), none, part)) return true;
+    }
+    return false;
+}
+
+bool PlacesItem(std::string_view parameters) {
+    return parameters.find("{}") != std::string_view::npos;
+}
+
+namespace {
+bool HoldsBlank(std::string_view text) {
+    return text.find_first_of(" \t") != std::string_view::npos;
+}
+
+// The text in double quotes, read back as the one argument it is: backslashes before the
+// closing quote are doubled, or the started program's C runtime would take the last of
+// them for an escaped quote that swallows the rest of the command.
+std::string WrapInQuotes(std::string_view text) {
+    size_t backslashes = 0;
+    while (backslashes < text.size() && text[text.size() - 1 - backslashes] == '\\')
+        ++backslashes;
+    std::string quoted = "\"";
+    quoted += text;
+    quoted.append(backslashes, '\\');
+    quoted += '"';
+    return quoted;
+}
+} // namespace
+
+std::string QuoteIfBlank(std::string_view text) {
+    std::string trimmed = Trim(text);
+    // A text of blanks only stays empty: there is nothing to quote.
+    if (trimmed.empty() || trimmed.front() == '"' || !HoldsBlank(text)) return trimmed;
+    return WrapInQuotes(trimmed);
+}
+
+std::string QuoteProgram(std::string_view program) {
+    if (program.empty() || program.front() == '"' || !HoldsBlank(program))
+        return std::string(program);
+    return WrapInQuotes(program);
+}
+
+std::string CreateProcessCommand(const std::string& program, const std::string& parameters) {
+    return Trim(QuoteProgram(Trim(ExpandEnvironment(Trim(program)))) + " " +
+                ExpandEnvironment(parameters));
+}
+
+TShellCommand ShellCommand(const std::string& program, const std::string& parameters,
+                           bool noProgram) {
+    return {ExpandEnvironment(noProgram ? parameters : program),
+            noProgram ? std::string() : ExpandEnvironment(parameters)};
+}
+
+std::string StarterCommand(const TStartCommand& start) {
+    if (!start.shellExecute) return CreateProcessCommand(start.program, start.parameters);
+    const TShellCommand shell = ShellCommand(start.program, start.parameters, start.noProgram);
+    return shell.arguments.empty() ? shell.file : shell.file + " " + shell.arguments;
+}
+
+bool CanPassWhole(std::string_view command) {
+    return FitsUtf16Units(command, MaxCommandLine) && command.find('\0') == std::string_view::npos;
+}
+
+TAssociation SplitAssocTemplate(const TvxCommandLine& tokens) {
+    TAssociation result;
+    bool afterPlaceholder = false;
+    for (int32_t i = 0; i < tokens.Count(); ++i) {
+        const std::string token = ExpandEnvironment(tokens.Strings(i));
+        if (i == 0) {
+            result.program = token;
+            continue;
+        }
+        if (token.size() >= 2 && token[0] == '%') {
+            if (token[1] == '1') {
+                afterPlaceholder = true;
+                continue;
+            }
+            if (token[1] == '*' || (token[1] >= '0' && token[1] <= '9')) continue;
+        }
+        (afterPlaceholder ? result.end : result.begin) += ' ' + QuoteIfBlank(token);
+    }
+    result.begin = Trim(result.begin);
+    result.end = Trim(result.end);
+    return result;
+}

@@ -1,0 +1,113 @@
+#pragma once
+// How settings and an item become a command: the program (the run's, or the one registered
+// for the item's extension), the parameters with the expression's groups, environment
+// references and quotes, and the text that each starter passes on. Nothing here starts
+// anything, so the preview and the run build the same commands.
+
+#include "../foundation/vxCommandLine.h"
+#include "../regexpr/vxRegExpr.h"
+#include "../settings/zemrunRunSettings.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+
+// One command as the starters take it.
+struct TStartCommand {
+    bool shellExecute = false;
+    std::string program;
+    std::string parameters;
+    bool noProgram = false; // the shell opens the item itself
+    int32_t window = 1;     // the show command
+    int32_t priority = 0;   // the priority class: 1 shifted left by priority + 5
+    // In a job of its own, so that ending it ends every process it started.
+    bool contained = false;
+    // The file that gets its standard output and error, with the null device as its
+    // input; empty: it inherits nothing. Process creation only.
+    std::string output;
+};
+
+void SplitQuoted(std::string_view text, char separator, TvxStringList& list);
+// Replaces every $N by the text of group N of the expression's last match.
+std::string SubstituteGroups(std::string_view pattern, const TvxRegExpr& expression);
+
+// What the placeholders of the begin and end parameters stand for: {} the item, {.} the
+// item without its extension, {/} its file name, {//} its folder (without a final separator
+// unless it is a root; "." for none), {/.} the file name without its extension, {#} the
+// item's number in the list, from 1, and {%} the job slot the program runs in, from 1.
+// Braces around anything else stay as written.
+struct TItemParts {
+    std::string_view item;
+    int32_t number = 1;
+    int32_t slot = 1;
+};
+bool HoldsPlaceholder(std::string_view text);
+// Whether {} places the item in the parameters, so that it does not stand between them.
+bool PlacesItem(std::string_view parameters);
+// Trims the text and puts it in double quotes when it holds a blank or a tab and does
+// not begin with a quote already.
+std::string QuoteIfBlank(std::string_view text);
+// The program part of a command: quoted when it holds a blank or a tab, so that Windows
+// does not try "C:\Program.exe" for "C:\Program Files\...".
+std::string QuoteProgram(std::string_view program);
+// The command line of process creation: the program with its environment references
+// replaced and quoted where needed, then the parameters.
+std::string CreateProcessCommand(const std::string& program, const std::string& parameters);
+// What the shell is given: the file (the item itself when there is no program) and the
+// arguments, environment references replaced.
+struct TShellCommand {
+    std::string file;
+    std::string arguments;
+};
+TShellCommand ShellCommand(const std::string& program, const std::string& parameters,
+                           bool noProgram);
+// The command as its starter passes it on: the job log's and the preview's text.
+std::string StarterCommand(const TStartCommand& start);
+
+// Windows refuses longer command lines (in UTF-16 units); some of its emulations start
+// the program with a cut one instead, so they are refused on every system.
+constexpr size_t MaxCommandLine = 32767;
+// A command reaches its program whole: not too long and without a zero byte, which would
+// cut it there.
+bool CanPassWhole(std::string_view command);
+
+// A registered command template split around its %1 placeholder.
+struct TAssociation {
+    std::string program;
+    std::string begin;
+    std::string end;
+};
+TAssociation SplitAssocTemplate(const TvxCommandLine& tokens);
+
+// The command template registered for an extension; empty when there is none.
+using TAssociationLookup = std::function<std::string(const std::string& extension)>;
+
+// Builds the commands of one run's settings, item after item. The registered program is
+// looked up once per extension text; the expression compiles at its first search.
+class TCommandBuilder {
+  public:
+    TCommandBuilder(const TOptions& settings, TAssociationLookup lookup);
+    // The command of the item of that number (from 1) in that job slot (from 1); its
+    // window, priority and containment come from the settings.
+    TStartCommand Build(const std::string& item, int32_t number, int32_t slot);
+    // Whether the parameters name the job slot, so that a command depends on it.
+    bool UsesSlot() const;
+    // The settings' expression, for the bounds of its searches; none without one.
+    TvxRegExpr* Expression() const { return expression_.get(); }
+
+  private:
+    TAssociation ProgramOf(const std::string& item);
+
+    const TOptions& settings_;
+    TAssociationLookup lookup_;
+    const std::unique_ptr<TvxRegExpr> expression_;
+    // Extension texts with their split templates; those without one are asked again.
+    std::map<std::string, TAssociation> associations_;
+};
+
+// Whether the settings' expression compiles, where they have one.
+bool ExpressionCompiles(const TOptions& settings);
