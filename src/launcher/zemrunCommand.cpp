@@ -47,9 +47,11 @@ std::string Substitute(std::string_view text, const TItemParts* parts,
             result += expression->MatchText(int32_t(group)); // no such group gives empty text
             continue;
         }
-        const size_t close = text[pos] == '{' && parts ? text.find('}', pos) : std::string_view::npos;
+        const size_t close =
+            text[pos] == '{' && parts ? text.find('}', pos) : std::string_view::npos;
         std::string part;
-        if (close != std::string_view::npos && ItemPart(text.substr(pos + 1, close - pos - 1), *parts, part)) {
+        if (close != std::string_view::npos &&
+            ItemPart(text.substr(pos + 1, close - pos - 1), *parts, part)) {
             result += part;
             pos = close + 1;
             continue;
@@ -171,7 +173,8 @@ std::string SubstituteGroups(std::string_view pattern, const TvxRegExpr& express
 bool HoldsPlaceholder(std::string_view text) {
     const TItemParts none;
     std::string part;
-    for (size_t open = text.find('{'); open != std::string_view::npos; open = text.find('{', open + 1)) {
+    for (size_t open = text.find('{'); open != std::string_view::npos;
+         open = text.find('{', open + 1)) {
         const size_t close = text.find('}', open);
         if (close == std::string_view::npos) return false;
         if (ItemPart(text.substr(open + 1, close - open - 1), none, part)) return true;

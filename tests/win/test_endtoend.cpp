@@ -170,7 +170,7 @@ TEST_F(EndToEnd, TheReadmeExamplesDoWhatTheReadmeSays) {
          "night.txt",
          {"a.jpg"},
          {}},
-        {"/L:photos.txt /X:D:\\tools\\conv.exe /B:-i /E:-o {.}.png",
+        {"/L:photos.txt /X:D:\\tools\\conv.exe /B:-i \"/E:-o {.}.png\"",
          "photos.txt",
          {"D:\\Photos\\a b.jpg"},
          {conv + " -i  \"D:\\Photos\\a b.jpg\" -o \"D:\\Photos\\a b.png\""}},
