@@ -33,18 +33,19 @@ bool ItemPart(std::string_view name, const TItemParts& parts, std::string& text)
     return true;
 }
 
-// The text with its $N group references (where there is an expression) and its
+// The text with its $N group references (where there are group texts) and its
 // placeholders (where there are parts) filled in, in one pass, so that neither reads the
 // other's replacement.
 std::string Substitute(std::string_view text, const TItemParts* parts,
-                       const TvxRegExpr* expression) {
+                       const std::vector<std::string>* groups) {
     std::string result;
     for (size_t pos = 0; pos < text.size();) {
-        if (text[pos] == '$' && expression) {
+        if (text[pos] == '$' && groups) {
             int64_t group = 0;
             for (++pos; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos)
                 group = std::min<int64_t>(group * 10 + (text[pos] - '0'), TvxRegExpr::GroupSlots);
-            result += expression->MatchText(int32_t(group)); // no such group gives empty text
+            // No such group gives empty text.
+            if (size_t(group) < groups->size()) result += (*groups)[size_t(group)];
             continue;
         }
         const size_t close =
@@ -61,11 +62,36 @@ std::string Substitute(std::string_view text, const TItemParts* parts,
     return result;
 }
 
-// Every blank-separated piece of the parameters that holds a group reference (where there
-// is an expression) or a placeholder, filled in, expanded and quoted where it holds a blank;
-// without an expression the other pieces stay as written.
-std::string SubstitutedPart(const std::string& parameters, const TItemParts& parts,
-                            const TvxRegExpr* expression) {
+// The texts of the groups of the expression's last match, 0 (the whole match) first.
+std::vector<std::string> GroupTexts(const TvxRegExpr& expression) {
+    std::vector<std::string> groups;
+    for (int32_t group = 0; group < TvxRegExpr::GroupSlots; ++group)
+        groups.push_back(expression.MatchText(group));
+    return groups;
+}
+
+// The item's parts, with the expression's groups in it where there is one.
+TItemParts PartsOf(std::string_view item, int32_t number, int32_t slot, TvxRegExpr* expression) {
+    TItemParts parts{item, number, slot, {}};
+    if (expression) {
+        expression->Exec(item); // without a match every group is empty
+        parts.groups = GroupTexts(*expression);
+    }
+    return parts;
+}
+
+// A piece filled in for one item: expanded, and quoted where it then holds a blank.
+std::string FilledPiece(const std::string& piece, const TItemParts& parts, bool expression) {
+    return QuoteIfBlank(
+        ExpandEnvironment(Substitute(piece, &parts, expression ? &parts.groups : nullptr)));
+}
+
+// Every blank-separated piece of the parameters that holds a placeholder or (where there
+// is an expression) a group reference, filled in once for every item of the command;
+// with an expression the other pieces are expanded and quoted, without one they stay as
+// written.
+std::string SubstitutedPart(const std::string& parameters, const std::vector<TItemParts>& items,
+                            bool expression) {
     if (!expression && !HoldsPlaceholder(parameters)) return parameters;
     TvxStringList pieces;
     SplitQuoted(parameters, ' ', pieces);
@@ -73,25 +99,37 @@ std::string SubstitutedPart(const std::string& parameters, const TItemParts& par
     for (int32_t i = 0; i < pieces.Count(); ++i) {
         const std::string& piece = pieces.Strings(i);
         part += ' ';
-        part += expression || HoldsPlaceholder(piece)
-                    ? QuoteIfBlank(ExpandEnvironment(Substitute(piece, &parts, expression)))
-                    : piece;
+        const bool perItem =
+            HoldsPlaceholder(piece) || (expression && piece.find('$') != std::string::npos);
+        if (!perItem) {
+            part += expression ? FilledPiece(piece, items.front(), false) : piece;
+            continue;
+        }
+        for (size_t item = 0; item < items.size(); ++item) {
+            if (item > 0) part += ' ';
+            part += FilledPiece(piece, items[item], expression);
+        }
     }
     return expression ? Trim(part) : part.substr(1);
 }
 
-// The begin parameters, the registered program's, the item, the end parameters and the
-// registered program's; the item only where no {} places it. With an expression the
+// The begin parameters, the registered program's, the items, the end parameters and the
+// registered program's; the items only where no {} places them. With an expression the
 // parameters are not trimmed: the starter trims the command.
 std::string BuildParameters(const TOptions& settings, const TAssociation& association,
-                            const TItemParts& parts, TvxRegExpr* expression) {
-    if (expression) expression->Exec(parts.item); // without a match every group is empty
+                            const std::vector<TItemParts>& items, bool expression) {
     std::string parameters =
-        SubstitutedPart(settings.BParam, parts, expression) + " " + association.begin + " ";
-    if (!PlacesItem(settings.BParam) && !PlacesItem(settings.Eparam))
-        parameters += QuoteIfBlank(parts.item) + " ";
-    parameters += SubstitutedPart(settings.Eparam, parts, expression) + " " + association.end;
+        SubstitutedPart(settings.BParam, items, expression) + " " + association.begin + " ";
+    if (!PlacesItem(settings.BParam) && !PlacesItem(settings.Eparam)) {
+        for (const TItemParts& item : items)
+            parameters += QuoteIfBlank(item.item) + " ";
+    }
+    parameters += SubstitutedPart(settings.Eparam, items, expression) + " " + association.end;
     return expression ? parameters : Trim(parameters);
+}
+
+bool SameProgram(const TAssociation& a, const TAssociation& b) {
+    return a.program == b.program && a.begin == b.begin && a.end == b.end;
 }
 
 // The expression of the settings, compiled at its first search; none without one.
@@ -107,13 +145,42 @@ std::unique_ptr<TvxRegExpr> MakeExpression(const TOptions& settings) {
 TCommandBuilder::TCommandBuilder(const TOptions& settings, TAssociationLookup lookup)
     : settings_(settings), lookup_(std::move(lookup)), expression_(MakeExpression(settings)) {}
 
-TStartCommand TCommandBuilder::Build(const std::string& item, int32_t number, int32_t slot) {
-    const TAssociation association = ProgramOf(item);
+TStartCommand TCommandBuilder::Build(const TvxStringList& items, int32_t first, int32_t count,
+                                     int32_t slot) {
+    std::vector<TItemParts> parts;
+    for (int32_t i = first; i < first + count; ++i)
+        parts.push_back(PartsOf(items.Strings(i), i + 1, slot, expression_.get()));
+    return Build(ProgramOf(items.Strings(first)), parts);
+}
+
+int32_t TCommandBuilder::GroupSize(const TvxStringList& items, int32_t first) {
+    const int32_t most = std::min(settings_.ItemsPerCommand, items.Count() - first);
+    if (most < 2) return 1;
+    const TAssociation association = ProgramOf(items.Strings(first));
+    // An item that the system opens by itself takes no others.
+    if (settings_.Exe.empty() && association.program.empty()) return 1;
+    // Sized for the widest slot number, which any of them may get.
+    const int32_t slot = std::max(settings_.Jobs, 1);
+    std::vector<TItemParts> parts{
+        PartsOf(items.Strings(first), first + 1, slot, expression_.get())};
+    while (int32_t(parts.size()) < most) {
+        const int32_t next = first + int32_t(parts.size());
+        if (!SameProgram(ProgramOf(items.Strings(next)), association)) break;
+        parts.push_back(PartsOf(items.Strings(next), next + 1, slot, expression_.get()));
+        if (!PassesWhole(Build(association, parts))) {
+            parts.pop_back();
+            break;
+        }
+    }
+    return int32_t(parts.size());
+}
+
+TStartCommand TCommandBuilder::Build(const TAssociation& association,
+                                     const std::vector<TItemParts>& items) {
     TStartCommand start;
     start.shellExecute = settings_.ShellExecute;
     start.program = association.program;
-    start.parameters =
-        BuildParameters(settings_, association, {item, number, slot}, expression_.get());
+    start.parameters = BuildParameters(settings_, association, items, expression_ != nullptr);
     start.noProgram = settings_.Exe.empty() && association.program.empty();
     start.window = settings_.Window;
     start.priority = settings_.Priority;
@@ -167,7 +234,8 @@ void SplitQuoted(std::string_view text, char separator, TvxStringList& list) {
 }
 
 std::string SubstituteGroups(std::string_view pattern, const TvxRegExpr& expression) {
-    return Substitute(pattern, nullptr, &expression);
+    const std::vector<std::string> groups = GroupTexts(expression);
+    return Substitute(pattern, nullptr, &groups);
 }
 
 bool HoldsPlaceholder(std::string_view text) {
@@ -238,6 +306,12 @@ std::string StarterCommand(const TStartCommand& start) {
 
 bool CanPassWhole(std::string_view command) {
     return FitsUtf16Units(command, MaxCommandLine) && command.find('\0') == std::string_view::npos;
+}
+
+bool PassesWhole(const TStartCommand& start) {
+    const std::string command = StarterCommand(start);
+    return CanPassWhole(command) &&
+           (!start.shellExecute || FitsUtf16Units(command, ShellCommandLimit));
 }
 
 TAssociation SplitAssocTemplate(const TvxCommandLine& tokens) {

@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // One command as the starters take it.
 struct TStartCommand {
@@ -44,6 +45,7 @@ struct TItemParts {
     std::string_view item;
     int32_t number = 1;
     int32_t slot = 1;
+    std::vector<std::string> groups; // the texts of the expression's groups, where there is one
 };
 bool HoldsPlaceholder(std::string_view text);
 // Whether {} places the item in the parameters, so that it does not stand between them.
@@ -74,6 +76,10 @@ constexpr size_t MaxCommandLine = 32767;
 // A command reaches its program whole: not too long and without a zero byte, which would
 // cut it there.
 bool CanPassWhole(std::string_view command);
+// What the shell passes on reliably (in UTF-16 units); some of its paths cut longer ones.
+constexpr size_t ShellCommandLimit = 2048;
+// Whether the starter passes the command whole: a shell command also within its limit.
+bool PassesWhole(const TStartCommand& start);
 
 // A registered command template split around its %1 placeholder.
 struct TAssociation {
@@ -91,9 +97,13 @@ using TAssociationLookup = std::function<std::string(const std::string& extensio
 class TCommandBuilder {
   public:
     TCommandBuilder(const TOptions& settings, TAssociationLookup lookup);
-    // The command of the item of that number (from 1) in that job slot (from 1); its
-    // window, priority and containment come from the settings.
-    TStartCommand Build(const std::string& item, int32_t number, int32_t slot);
+    // How many items from first on (0-based) share one command: up to the settings' items
+    // per command, consecutive ones that get the same program, as many as the starter
+    // passes whole; always at least one.
+    int32_t GroupSize(const TvxStringList& items, int32_t first);
+    // The command of count items from first on, in that job slot (from 1); its window,
+    // priority and containment come from the settings.
+    TStartCommand Build(const TvxStringList& items, int32_t first, int32_t count, int32_t slot);
     // Whether the parameters name the job slot, so that a command depends on it.
     bool UsesSlot() const;
     // The settings' expression, for the bounds of its searches; none without one.
@@ -101,6 +111,7 @@ class TCommandBuilder {
 
   private:
     TAssociation ProgramOf(const std::string& item);
+    TStartCommand Build(const TAssociation& association, const std::vector<TItemParts>& items);
 
     const TOptions& settings_;
     TAssociationLookup lookup_;

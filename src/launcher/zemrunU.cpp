@@ -100,6 +100,30 @@ void ApplySwitch(const std::string& arg, TOptions& settings) {
     }
 }
 
+// The word switches, after the letters: a switch whose name, up to its first colon, is
+// one of these words in any case is that switch.
+struct TWordSwitch {
+    const char* name;
+    void (*apply)(const std::string& value, TOptions& settings);
+};
+constexpr TWordSwitch WordSwitches[] = {
+    {"ITEMS", [](const std::string& value,
+                 TOptions& settings) { settings.ItemsPerCommand = ReadInteger(value); }},
+};
+
+// Applies the switch where it is a word switch; false for every other.
+bool ApplyWordSwitch(const std::string& arg, TOptions& settings) {
+    const size_t colon = arg.find(':');
+    const std::string_view name =
+        std::string_view(arg).substr(1, colon == std::string::npos ? colon : colon - 1);
+    for (const TWordSwitch& word : WordSwitches) {
+        if (!SameTextAnsi(name, word.name)) continue;
+        word.apply(colon == std::string::npos ? std::string() : arg.substr(colon + 1), settings);
+        return true;
+    }
+    return false;
+}
+
 bool IsSwitch(const std::string& arg) {
     return !arg.empty() && (arg[0] == '/' || arg[0] == '-');
 }
@@ -108,6 +132,7 @@ bool IsSwitch(const std::string& arg) {
 struct TItemTry {
     int32_t index = 0;
     int32_t attempt = 1; // 1 for the first try
+    int32_t count = 1;   // the items that its command takes, from index on
     int32_t slot = 1;    // the job slot its command was built for
     TStartCommand start;
     std::string command;    // the job log's and the preview's text
@@ -138,7 +163,7 @@ std::unique_ptr<TJobLog> OpenJobLog(const TOptions& settings, TJobLog::TUse use)
 // window's state, the Skip and Cancel that the user gave and the count of what failed.
 class TRun {
   public:
-    // The settings as NormalizedSettings gives them.
+    // The settings as Normalize gives them.
     TRun(TLauncherHost& host, const TOptions& settings)
         : host_(host), settings_(settings), commands_(settings_, AssociationLookup(host)) {
         LoadItems(settings_, items_);
@@ -147,12 +172,12 @@ class TRun {
 
     int32_t ItemCount() const { return items_.Count(); }
     // Items whose last try failed, those whose retries never started included.
-    int32_t Failed() const { return failed_ + int32_t(retries_.size()); }
+    int32_t Failed() const;
     // Shows the progress window where the progress mode asks for it and one can be shown.
     void ShowProgress();
-    // Runs the first limit items, then waits for what still runs unless Skip or Cancel
-    // ended that, and closes the progress window.
-    void RunItems(int32_t limit);
+    // Runs the items, then waits for what still runs unless Skip or Cancel ended that, and
+    // closes the progress window.
+    void RunItems();
 
   private:
     void PollProgress();
@@ -175,7 +200,8 @@ class TRun {
     void StartTry(TItemTry item);
     bool StartWhenFree(TItemTry item);
     void StartRetries();
-    void RunItem(int32_t index);
+    int32_t RunItem(int32_t index);
+    std::string ItemsText(const TItemTry& item) const;
 
     TLauncherHost& host_;
     const TOptions settings_;
@@ -302,10 +328,10 @@ void TRun::FinishItem(TStartedItem& started) {
             retries_.push_back(std::move(next));
             return;
         }
-        ++failed_;
+        failed_ += started.item.count;
     }
-    ++done_;
-    ++ended_;
+    done_ += started.item.count;
+    ended_ += started.item.count;
     ShowStatus();
 }
 
@@ -347,10 +373,11 @@ bool TRun::WaitForOneEnd() {
 // the job log has it as done.
 bool TRun::PrepareItem(int32_t index, TItemTry& item) {
     item.index = index;
+    item.count = commands_.GroupSize(items_, index);
     BuildCommand(item, 1);
     if (cancelled_) return false; // cancelled during the search
     if (settings_.Resume && log_ && LoggedAsDone(item)) {
-        ++done_;
+        done_ += item.count;
         return false;
     }
     return true;
@@ -358,7 +385,7 @@ bool TRun::PrepareItem(int32_t index, TItemTry& item) {
 
 void TRun::BuildCommand(TItemTry& item, int32_t slot) {
     item.slot = slot;
-    item.start = commands_.Build(items_.Strings(item.index), item.index + 1, slot);
+    item.start = commands_.Build(items_, item.index, item.count, slot);
     item.parameters = item.start.parameters;
     // The command's text serves only the job log.
     if (log_) item.command = StarterCommand(item.start);
@@ -393,7 +420,7 @@ void TRun::StartTry(TItemTry item) {
             OutputFileName(settings_.OutputFolder, item.index + 1, item.attempt, ItemCount());
     TStartedItem started{item,
                          TProcess(),
-                         {items_.Strings(item.index), LocalTimeText(host_.LocalTime()), "", "", 0,
+                         {ItemsText(item), LocalTimeText(host_.LocalTime()), "", "", 0,
                           item.command, item.start.output},
                          host_.Milliseconds()};
     started.process = host_.Start(item.start);
@@ -443,18 +470,38 @@ void TRun::StartRetries() {
     }
 }
 
-void TRun::RunItem(int32_t index) {
-    TItemTry item;
-    if (!PrepareItem(index, item)) return;
-    StartWhenFree(std::move(item));
-    StartRetries();
+int32_t TRun::Failed() const {
+    int32_t failed = failed_;
+    for (const TItemTry& retry : retries_)
+        failed += retry.count;
+    return failed;
 }
 
-void TRun::RunItems(int32_t limit) {
+// The items of the try as the job log names them: the item, or each of its command's items
+// as the command holds it.
+std::string TRun::ItemsText(const TItemTry& item) const {
+    if (item.count == 1) return items_.Strings(item.index);
+    std::string text;
+    for (int32_t i = item.index; i < item.index + item.count; ++i)
+        text += (text.empty() ? "" : " ") + QuoteIfBlank(items_.Strings(i));
+    return text;
+}
+
+// Runs the command of the items from index on; the count of items it took.
+int32_t TRun::RunItem(int32_t index) {
+    TItemTry item;
+    const bool starts = PrepareItem(index, item);
+    const int32_t count = item.count;
+    if (starts) StartWhenFree(std::move(item));
+    StartRetries();
+    return count;
+}
+
+void TRun::RunItems() {
     cancelled_ = false;
     skipped_ = false;
-    for (int32_t index = 0; index < ItemCount() && index < limit && !StopStarting(); ++index)
-        RunItem(index);
+    for (int32_t index = 0; index < ItemCount() && !StopStarting();)
+        index += RunItem(index);
     // The last starts are waited for and their retries started; what Skip or Cancel leaves
     // running is not.
     while (!cancelled_ && (!running_.empty() || (!retries_.empty() && !Halted()))) {
@@ -485,6 +532,7 @@ void Normalize(TOptions& settings) {
     settings.GUI = std::clamp(settings.GUI, 0, 3);
     settings.Jobs = std::clamp(settings.Jobs, 1, MaxJobs);
     settings.Retries = std::clamp(settings.Retries, 0, MaxRetries);
+    settings.ItemsPerCommand = std::max(settings.ItemsPerCommand, 1);
     if (settings.TimeLimit > 0) settings.WaitClose = true; // a time limit waits for every end
 }
 
@@ -504,7 +552,7 @@ bool ParseArguments(const TvxCommandLine& tokens, TLauncherHost& host) {
             return true;
         }
         if (IsSwitch(arg)) {
-            ApplySwitch(arg, RunSettings);
+            if (!ApplyWordSwitch(arg, RunSettings)) ApplySwitch(arg, RunSettings);
             continue;
         }
         if (count >= 2) {
@@ -554,8 +602,9 @@ std::vector<std::string> PreviewCommands(TLauncherHost& host, const TOptions& se
     const std::unique_ptr<TJobLog> log = OpenJobLog(run, TJobLog::ReadOnly);
     TCommandBuilder builder(run, AssociationLookup(host));
     std::vector<std::string> commands;
-    for (int32_t i = 0; i < items.Count() && i < limit; ++i) {
-        std::string command = StarterCommand(builder.Build(items.Strings(i), i + 1, 1));
+    for (int32_t i = 0, count = 0; i < items.Count() && i < limit; i += count) {
+        count = builder.GroupSize(items, i);
+        std::string command = StarterCommand(builder.Build(items, i, count, 1));
         if (!(run.Resume && log && log->Done(command))) commands.push_back(std::move(command));
     }
     return commands;
@@ -582,7 +631,7 @@ uint32_t RunList(TLauncherHost& host) {
     if (!RunSettings.OutputFolder.empty()) MakeFolder(RunSettings.OutputFolder);
     TRun run(host, RunSettings);
     run.ShowProgress();
-    run.RunItems(INT32_MAX);
+    run.RunItems();
     return countsFailures ? BatchExitStatus(run.Failed()) : 0;
 }
 

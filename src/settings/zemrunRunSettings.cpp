@@ -19,6 +19,7 @@ void SetDefaultOptions(TOptions& options) {
     options.Encoding.clear();
     options.TimeLimit = 0;
     options.Retries = 0;
+    options.ItemsPerCommand = 1;
     options.Halt = NoHalt;
     options.OutputFolder.clear();
     options.Items.clear();

@@ -28,6 +28,7 @@ struct TOptions {
     int32_t Halt;             // failed items after which nothing more starts, 0 = never;
                               // NoHalt: the exit status is not the count of failures
     std::string OutputFolder; // where each program's output is kept; empty = nowhere
+    int32_t ItemsPerCommand;  // consecutive items that one command takes; below 2 = one
     // Items given on the command line after /A, or dropped on the main dialog: run after
     // the list file's, never stored in a project.
     std::vector<std::string> Items;

@@ -157,6 +157,25 @@ TEST_F(Switches, BatchSwitchesTakeEveryValueAsANumberOrAFolder) {
     }
 }
 
+TEST_F(Switches, AWordSwitchIsKnownByItsWholeNameAndEveryOtherByItsLetter) {
+    struct Case {
+        const char* args;
+        int32_t items;
+        bool waitOpen, interactive;
+    } cases[] = {
+        {"/ITEMS:3", 3, true, false},   {"/items:3 -Items:4", 4, true, false},
+        {"/ITEMS:abc", 0, true, false}, {"/ITEMS:-1 /ITEMS", 0, true, false},
+        {"/Wait /I", 1, false, true},   {"/ITEM:5 /ITEMSX:5", 1, true, true}, // letter I
+    };
+    for (const Case& c : cases) {
+        InitializeGlobals();
+        EXPECT_TRUE(Parse(c.args));
+        EXPECT_EQ(RunSettings.ItemsPerCommand, c.items) << c.args;
+        EXPECT_EQ(RunSettings.WaitOpen, c.waitOpen) << c.args;
+        EXPECT_EQ(Interactive, c.interactive) << c.args;
+    }
+}
+
 TEST_F(Switches, QuotedWholeSwitchGivesTheSameList) {
     EXPECT_TRUE(Parse("\"/L:D:\\My Lists\\a.txt\""));
     EXPECT_EQ(RunSettings.List, "D:\\My Lists\\a.txt");

@@ -132,8 +132,12 @@ std::string ParametersOf(const std::string& begin, const std::string& end, const
     settings.BParam = begin;
     settings.Eparam = end;
     settings.RegExp = expression;
+    TvxStringList items; // the item at its number
+    for (int32_t i = 1; i < number; ++i)
+        items.Add("");
+    items.Add(item);
     return TCommandBuilder(settings, [](const std::string&) { return std::string(); })
-        .Build(item, number, slot)
+        .Build(items, number - 1, 1, slot)
         .parameters;
 }
 
@@ -217,6 +221,96 @@ TEST_F(LaunchLoop, TheNumberStaysOnResumeAndTheSlotIsTheOneTheProgramRunsIn) {
     Run("a\rb\rc\rd\re");
     EXPECT_EQ(host.commands, (V{"create|p.exe|1-1  a|prog", "create|p.exe|3-2  c|prog",
                                 "create|p.exe|5-3  e|prog"}));
+    std::filesystem::remove(logPath);
+}
+
+TEST_F(LaunchLoop, SeveralItemsShareACommandByCountByLengthAndByProgram) {
+    const std::string wide(10000, 'w');
+    const struct {
+        const char *exe, *begin, *end;
+        bool shell;
+        std::string list;
+        V commands;
+    } cases[] = {
+        {"p.exe", "-q", "", false, "a\rb c\rd\re\rf", {"p.exe|-q  a \"b c\" d", "p.exe|-q  e f"}},
+        // A piece with a placeholder or a group reference is repeated for every item.
+        {"p.exe",
+         "-i {}",
+         "--out={/.}.png -v",
+         false,
+         "a.jpg\rb.jpg",
+         {"p.exe|-i a.jpg b.jpg  --out=a.png --out=b.png -v"}},
+        {"p.exe", "{#}:{/}", "", false, "D:\\x\\a\rb", {"p.exe|1:a 2:b  D:\\x\\a b"}},
+        // As many as fit: three of 10,000 characters in a command line, one in the shell's.
+        {"p.exe",
+         "",
+         "",
+         false,
+         wide + "1\r" + wide + "2\r" + wide + "3\r" + wide + "4",
+         {"p.exe|" + wide + "1 " + wide + "2 " + wide + "3", "p.exe|" + wide + "4"}},
+        {"p.exe",
+         "",
+         "",
+         true,
+         std::string(1500, 's') + "\r" + std::string(1500, 't') + "\rx",
+         {"p.exe|" + std::string(1500, 's'), "p.exe|" + std::string(1500, 't') + " x"}},
+        // Only items that get the same registered program share one; an item that the
+        // system opens by itself takes no other.
+        {"",
+         "",
+         "",
+         false,
+         "a.txt\rb.txt\rc.doc\rd.txt\re.none\rf.none",
+         {"ed.exe|/x a.txt b.txt", "wd.exe|c.doc", "ed.exe|/x d.txt", "|e.none", "|f.none"}},
+    };
+    for (const auto& c : cases) {
+        StartOver();
+        host.associations = {{".txt", "ed.exe /x \"%1\""}, {".doc", "wd.exe \"%1\""}};
+        RunSettings.Exe = c.exe;
+        RunSettings.BParam = c.begin;
+        RunSettings.Eparam = c.end;
+        RunSettings.ShellExecute = c.shell;
+        RunSettings.ItemsPerCommand = 3;
+        Run(c.list);
+        V commands;
+        for (const std::string& command : host.commands) {
+            const size_t program = command.find('|') + 1;
+            commands.push_back(command.substr(program, command.rfind('|') - program));
+        }
+        EXPECT_EQ(commands, c.commands) << c.list.substr(0, 20);
+    }
+    // With an expression, each item's groups fill its own copy of the piece.
+    StartOver();
+    RunSettings.RegExp = "(\\w)\\.jpg";
+    RunSettings.Eparam = "-o $1.png";
+    RunSettings.ItemsPerCommand = 5;
+    Run("a.jpg\rb.jpg");
+    EXPECT_EQ(host.commands, (V{"create|p.exe|  a.jpg b.jpg -o a.png b.png |prog"}));
+}
+
+TEST_F(LaunchLoop, ACommandOfSeveralItemsCountsThemAllAndResumesAsAWhole) {
+    const std::string logPath = listPath_ + ".log";
+    const auto startOver = [&](bool resume) {
+        StartOver();
+        RunSettings.ItemsPerCommand = 2;
+        RunSettings.WaitClose = true;
+        RunSettings.JobLog = logPath;
+        RunSettings.Resume = resume;
+        RunSettings.Halt = 0;
+    };
+    std::filesystem::remove(logPath);
+    startOver(false);
+    host.exitCodes[2] = 1; // the command of c and "d e"
+    Run("a\rb\rc\rd e\rf");
+    EXPECT_EQ(status, 2u); // two items failed
+    EXPECT_EQ(host.commands.size(), 3u);
+    const std::string log = ReadAll(logPath);
+    EXPECT_NE(log.find("\r\nc \"d e\"\t"), std::string::npos) << log;
+    // The resumed run makes the same commands and starts only the one that failed.
+    startOver(true);
+    Run("a\rb\rc\rd e\rf");
+    EXPECT_EQ(host.commands, (V{"create|p.exe|c \"d e\"|prog"}));
+    EXPECT_EQ(status, 0u);
     std::filesystem::remove(logPath);
 }
 
