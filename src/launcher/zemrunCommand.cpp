@@ -7,6 +7,16 @@
 #include <algorithm>
 
 namespace {
+// The item's folder without its final separator, unless it is a root (C:\ or C:); "." for
+// none, the current one.
+std::string FolderOf(std::string_view item) {
+    const std::string folder = PathFolder(item);
+    if (folder.empty()) return ".";
+    const bool root =
+        folder.back() == ':' || (folder.size() >= 2 && folder[folder.size() - 2] == ':');
+    return root ? folder : folder.substr(0, folder.size() - 1);
+}
+
 // The part of the item that a placeholder's name (between its braces) stands for; false for
 // a name that is none.
 bool ItemPart(std::string_view name, const TItemParts& parts, std::string& text) {
@@ -18,10 +28,7 @@ bool ItemPart(std::string_view name, const TItemParts& parts, std::string& text)
     } else if (name == "/") {
         text = PathFileName(item);
     } else if (name == "//") {
-        text = PathFolder(item);
-        // A root keeps its separator; no folder at all is the current one.
-        if (text.size() >= 2 && text.back() != ':' && text[text.size() - 2] != ':') text.pop_back();
-        if (text.empty()) text = ".";
+        text = FolderOf(item);
     } else if (name == "/.") {
         const std::string file = PathFileName(item);
         text = file.substr(0, file.size() - PathExtension(file).size());

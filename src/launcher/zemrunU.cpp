@@ -482,8 +482,10 @@ int32_t TRun::Failed() const {
 std::string TRun::ItemsText(const TItemTry& item) const {
     if (item.count == 1) return items_.Strings(item.index);
     std::string text;
-    for (int32_t i = item.index; i < item.index + item.count; ++i)
-        text += (text.empty() ? "" : " ") + QuoteIfBlank(items_.Strings(i));
+    for (int32_t i = item.index; i < item.index + item.count; ++i) {
+        if (i > item.index) text += ' ';
+        text += QuoteIfBlank(items_.Strings(i));
+    }
     return text;
 }
 

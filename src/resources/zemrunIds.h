@@ -51,6 +51,8 @@
 #define IDC_MAIN_HALT 1036
 #define IDC_MAIN_OUTPUT_FOLDER 1037
 #define IDC_MAIN_BROWSE_OUTPUT 1038
+#define IDC_MAIN_ITEMS 1039
+#define IDC_MAIN_ITEMS_UPDOWN 1040
 
 /* The save-as-project dialog: the name, a box for every project field, Send To. */
 #define IDC_SAVE_NAME 1000
@@ -75,6 +77,7 @@
 #define IDC_SAVE_RETRIES 1020
 #define IDC_SAVE_HALT 1021
 #define IDC_SAVE_OUTPUT_FOLDER 1022
+#define IDC_SAVE_ITEMS 1023
 #define IDC_SAVE_SELECT_ALL 1203
 #define IDC_SAVE_CLEAR_ALL 1204
 
@@ -120,6 +123,7 @@
 #define IDS_FAILURES 130
 #define IDS_OUTPUT_FOLDER 131
 #define IDS_HALT 132
+#define IDS_ITEMS_PER_COMMAND 133
 #define IDS_BATCH_DONE 140
 #define IDS_BATCH_LEFT 141
 #define IDS_SECONDS_LEFT 142

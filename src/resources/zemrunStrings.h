@@ -9,12 +9,13 @@
 #define ZEMRUN_STRINGS(X)                                                                          \
     X(IDS_CANCEL, "Cancel")                                                                        \
     X(IDS_SKIP, "Skip")                                                                            \
-    X(IDS_USAGE, "Usage: zemrun.exe <filename> or \nzemrun.exe /L:<listfile> [/X:<execute "        \
-                 "program>] [/B:<before param>] [/E:<end param>] [/W] [/S] [/P] [/R:<RegExp>] "    \
-                 "[/G:<gui mode>] [/I] [/F:<pause>] [/M:<window mode>] [/O:<priority>] "           \
-                 "[/J:<project>] [/N:<jobs>] [/K:<job log>] [/Z] [/D[:<preview file>]] [/C:<list " \
-                 "encoding>] [/T:<seconds>] [/Y:<retries>] [/H[:<failures>]] [/U:<output "         \
-                 "folder>] [/A <item or pattern>...]\nSee readme.txt for more information")        \
+    X(IDS_USAGE,                                                                                   \
+      "Usage: zemrun.exe <filename> or \nzemrun.exe /L:<listfile> [/X:<execute "                   \
+      "program>] [/B:<before param>] [/E:<end param>] [/W] [/S] [/P] [/R:<RegExp>] "               \
+      "[/G:<gui mode>] [/I] [/F:<pause>] [/M:<window mode>] [/O:<priority>] "                      \
+      "[/J:<project>] [/N:<jobs>] [/K:<job log>] [/Z] [/D[:<preview file>]] [/C:<list "            \
+      "encoding>] [/T:<seconds>] [/Y:<retries>] [/H[:<failures>]] [/U:<output "                    \
+      "folder>] [/ITEMS:<count>] [/A <item or pattern>...]\nSee readme.txt for more information")  \
     X(IDS_UNKNOWN_ENCODING, "The list encoding is not known on this system:")                      \
     X(IDS_ENCODING_NAMES, "Name OEM, ANSI, UTF-8, UTF-16 or the number of a code page.")           \
     X(IDS_LIST, "List")                                                                            \
@@ -49,6 +50,7 @@
     X(IDS_FAILURES, "failures")                                                                    \
     X(IDS_OUTPUT_FOLDER, "Output folder")                                                          \
     X(IDS_HALT, "Failures in the exit status")                                                     \
+    X(IDS_ITEMS_PER_COMMAND, "Items per command")                                                  \
     X(IDS_BATCH_DONE, "%1 of %2 done, %3 failed")                                                  \
     X(IDS_BATCH_LEFT, ", about %1 left")                                                           \
     X(IDS_SECONDS_LEFT, "%1 seconds")                                                              \

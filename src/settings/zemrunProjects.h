@@ -6,6 +6,7 @@
 #include "../resources/zemrunIds.h"
 #include "zemrunRunSettings.h"
 
+#include <climits>
 #include <cstdint>
 #include <iterator>
 #include <memory>
@@ -20,10 +21,12 @@ struct TProjectField {
     std::string TOptions::*text = nullptr;
     bool TOptions::*flag = nullptr;
     int32_t TOptions::*number = nullptr;
-    bool optional = false; // a number below 0 stands for a key that is not there
+    // A number below this stands for a key that is not there: the setting asks for
+    // nothing that earlier versions did not do.
+    int32_t least = INT32_MIN;
 
     // Whether the settings have a value for the key: optional numbers may have none.
-    bool Present(const TOptions& settings) const { return !optional || settings.*number >= 0; }
+    bool Present(const TOptions& settings) const { return !number || settings.*number >= least; }
     void Read(const TvxIniFileKey& key, TOptions& settings) const;
     void Write(TvxIniFileKey& key, const TOptions& settings) const;
 };
@@ -36,8 +39,9 @@ constexpr TProjectField FlagField(const char* key, int box, bool TOptions::*flag
 constexpr TProjectField NumberField(const char* key, int box, int32_t TOptions::*number) {
     return {key, box, nullptr, nullptr, number};
 }
-constexpr TProjectField OptionalNumberField(const char* key, int box, int32_t TOptions::*number) {
-    return {key, box, nullptr, nullptr, number, true};
+constexpr TProjectField OptionalNumberField(const char* key, int box, int32_t TOptions::*number,
+                                            int32_t least) {
+    return {key, box, nullptr, nullptr, number, least};
 }
 
 inline constexpr TProjectField ProjectFields[] = {
@@ -59,8 +63,9 @@ inline constexpr TProjectField ProjectFields[] = {
     TextField("Encoding", IDC_SAVE_ENCODING, &TOptions::Encoding),
     NumberField("TimeLimit", IDC_SAVE_TIME_LIMIT, &TOptions::TimeLimit),
     NumberField("Retries", IDC_SAVE_RETRIES, &TOptions::Retries),
-    OptionalNumberField("Halt", IDC_SAVE_HALT, &TOptions::Halt),
+    OptionalNumberField("Halt", IDC_SAVE_HALT, &TOptions::Halt, 0),
     TextField("OutputFolder", IDC_SAVE_OUTPUT_FOLDER, &TOptions::OutputFolder),
+    OptionalNumberField("ItemsPerCommand", IDC_SAVE_ITEMS, &TOptions::ItemsPerCommand, 2),
 };
 constexpr int32_t ProjectFieldCount = int32_t(std::size(ProjectFields));
 static_assert(ProjectFieldCount <= 32, "the fields to store are the bits of a 32-bit set");

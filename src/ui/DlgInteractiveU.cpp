@@ -431,6 +431,7 @@ void SettingsToDialog(HWND dialog, const TOptions& settings) {
     CheckDlgButton(dialog, IDC_MAIN_RESUME, settings.Resume ? BST_CHECKED : BST_UNCHECKED);
     SetUpDown(dialog, IDC_MAIN_TIME_LIMIT_UPDOWN, 0, INT32_MAX, settings.TimeLimit);
     SetUpDown(dialog, IDC_MAIN_RETRIES_UPDOWN, 0, MaxRetries, settings.Retries);
+    SetUpDown(dialog, IDC_MAIN_ITEMS_UPDOWN, 1, INT32_MAX, settings.ItemsPerCommand);
     CheckDlgButton(dialog, IDC_MAIN_COUNT_FAILURES,
                    settings.Halt != NoHalt ? BST_CHECKED : BST_UNCHECKED);
     SetDlgItemInt(dialog, IDC_MAIN_HALT, UINT(std::max(settings.Halt, 0)), FALSE);
@@ -466,6 +467,7 @@ void DialogToSettings(HWND dialog, TOptions& settings) {
     settings.Encoding = Trim(ComboText(Item(dialog, IDC_MAIN_ENCODING)));
     settings.TimeLimit = UpDownPos(dialog, IDC_MAIN_TIME_LIMIT_UPDOWN);
     settings.Retries = UpDownPos(dialog, IDC_MAIN_RETRIES_UPDOWN);
+    settings.ItemsPerCommand = UpDownPos(dialog, IDC_MAIN_ITEMS_UPDOWN);
     // The field holds digits only; a count beyond the numbers' range stops never.
     const UINT halt = GetDlgItemInt(dialog, IDC_MAIN_HALT, nullptr, FALSE);
     settings.Halt = IsDlgButtonChecked(dialog, IDC_MAIN_COUNT_FAILURES) == BST_CHECKED

@@ -254,10 +254,13 @@ TEST_F(Settings, ProjectsStoreSubsetsAndLoadThemByNameWithoutCase) {
     settings.Exe = "E:\\conv.exe";
     settings.FirstPause = 250;
     settings.WaitOpen = false;
-    // The halt count is stored only where /H was given.
+    // The halt count is stored only where /H was given, the items per command only where
+    // a command takes several.
     uint32_t halt = 0;
     for (int32_t i = 0; i < ProjectFieldCount; ++i)
-        if (std::string(ProjectFields[i].key) == "Halt") halt = uint32_t(1) << i;
+        if (std::string(ProjectFields[i].key) == "Halt" ||
+            std::string(ProjectFields[i].key) == "ItemsPerCommand")
+            halt |= uint32_t(1) << i;
     Projects().SaveProject("Test", settings, (1 << 0) | (1 << 5) | (1 << 8) | halt);
     EXPECT_EQ(Read("local/Orvane/Zemrun/projects.ini"),
               "[Test]\r\nList=D:\\l.txt\r\nWaitOpen=0\r\nFirstPause=250\r\n");

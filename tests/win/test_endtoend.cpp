@@ -67,7 +67,7 @@ void ExpectUsageBoxAndConfirm(TZemrunProcess& zemrun) {
               "[/F:<pause>] [/M:<window "
               "mode>] [/O:<priority>] [/J:<project>] [/N:<jobs>] [/K:<job log>] [/Z] [/D[:<preview "
               "file>]] [/C:<list encoding>] [/T:<seconds>] [/Y:<retries>] [/H[:<failures>]] "
-              "[/U:<output folder>] [/A <item or pattern>...]\nSee "
+              "[/U:<output folder>] [/ITEMS:<count>] [/A <item or pattern>...]\nSee "
               "readme.txt for more information");
     // Icon handles belong to their process, so only the icon's presence can be seen here.
     const HICON shown =
