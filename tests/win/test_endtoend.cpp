@@ -178,6 +178,10 @@ TEST_F(EndToEnd, TheReadmeExamplesDoWhatTheReadmeSays) {
          "photos.txt",
          {"D:\\Photos\\a b.jpg"},
          {conv + " -i \"D:\\Photos\\a b.jpg\" -o \"D:\\Photos\\png\\a b.png\""}},
+        {"/L:files.txt /X:D:\\tools\\zip.exe \"/B:-add D:\\backup.zip\" /ITEMS:200 /P",
+         "files.txt",
+         {"a.txt", "b c.txt", "d.txt"},
+         {}},
     };
     const V expected[] = {{probe_ + " -q  a.jpg", probe_ + " -q  \"b c.jpg\""},
                           {probe_ + " /open a.zdoc", probe_ + " /open \"b c.zdoc\""},
@@ -190,7 +194,8 @@ TEST_F(EndToEnd, TheReadmeExamplesDoWhatTheReadmeSays) {
                           {probe_ + " D:\\Photos\\*.jpg"}, // here no such folder: as written
                           {probe_ + " a.jpg"},
                           {probe_ + " -i  \"D:\\Photos\\a b.jpg\" -o \"D:\\Photos\\a b.png\""},
-                          {probe_ + " -i \"D:\\Photos\\a b.jpg\" -o \"D:\\Photos\\png\\a b.png\""}};
+                          {probe_ + " -i \"D:\\Photos\\a b.jpg\" -o \"D:\\Photos\\png\\a b.png\""},
+                          {probe_ + " -add D:\\backup.zip  a.txt \"b c.txt\" d.txt"}};
     for (size_t i = 0; i < std::size(examples); ++i) {
         const Example& example = examples[i];
         SCOPED_TRACE(example.switches);
@@ -204,8 +209,9 @@ TEST_F(EndToEnd, TheReadmeExamplesDoWhatTheReadmeSays) {
         if (!example.listName.empty())
             switches.replace(switches.find(example.listName), example.listName.size(),
                              WriteList(list, example.listName));
-        if (switches.find(conv) != std::string::npos)
-            switches.replace(switches.find(conv), conv.size(), probe_);
+        for (const std::string& program : {conv, std::string("D:\\tools\\zip.exe")})
+            if (switches.find(program) != std::string::npos)
+                switches.replace(switches.find(program), program.size(), probe_);
         DeleteFileA(temp_.File("probe.log").c_str());
         for (int round = 0; round < example.runs; ++round) {
             // From the test's folder, where relative names such as a job log's land.
@@ -985,6 +991,48 @@ TEST_F(EndToEnd, AProjectHoldsTheFourBatchSettings) {
               true);
     EXPECT_EQ(GetFileAttributesA((folder + "\\00001-2.txt").c_str()) != INVALID_FILE_ATTRIBUTES,
               true);
+}
+
+TEST_F(EndToEnd, SeveralItemsShareACommandAsFarAsTheCommandLineAndTheProgramAllow) {
+    // 1,000 names of 40 characters make 41,000: two command lines, every name once.
+    V names;
+    std::string list;
+    for (int i = 0; i < 1000; ++i) {
+        char name[48];
+        std::snprintf(name, sizeof name, "%04d-%035d", i, i);
+        names.push_back(name);
+        list += std::string(name) + "\r\n";
+    }
+    RunOver(list, "/X:" + probe_ + " /ITEMS:100000 /P /G:0");
+    const std::vector<TProbeStart> starts = AwaitStarts(2);
+    ASSERT_EQ(starts.size(), 2u);
+    V started = starts[0].args;
+    started.insert(started.end(), starts[1].args.begin(), starts[1].args.end());
+    EXPECT_EQ(started, names);
+    EXPECT_GT(starts[0].commandLine.size(), 30000u);
+
+    // Only items with the same registered program share one.
+    DeleteFileA(temp_.File("probe.log").c_str());
+    TRegisteredExtension seven(".zq7", "\"" + probe_ + "\" /open \"%1\"");
+    TRegisteredExtension eight(".zq8", "\"" + probe_ + "\" /edit \"%1\"");
+    RunOver("a.zq7\rb c.zq7\rc.zq8\rd.zq7", "/items:3 /P /G:0");
+    EXPECT_EQ(Commands(), (V{probe_ + " /open a.zq7 \"b c.zq7\"", probe_ + " /edit c.zq8",
+                             probe_ + " /open d.zq7"}));
+
+    // A resumed run makes the same commands and starts the one that failed; its two items
+    // count as two failures.
+    DeleteFileA(temp_.File("probe.log").c_str());
+    const std::string log = temp_.File("jobs.tsv");
+    const std::string switches = "/X:" + probe_ + " /ITEMS:2 /P /G:0 /H /K:" + log + " /Z";
+    for (DWORD status : {2u, 2u}) {
+        const TZemrunRun run = RunZemrun("/L:" + WriteList("a\r/exit:3\rc\rd") + " " + switches);
+        ASSERT_TRUE(run.finished);
+        EXPECT_EQ(run.exitCode, status);
+    }
+    EXPECT_EQ(Commands(), (V{probe_ + " a /exit:3", probe_ + " c d", probe_ + " a /exit:3"}));
+    const std::vector<V> lines = JobLogLines(log);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0][0], "a /exit:3");
 }
 
 TEST_F(EndToEnd, ListsWithUnixLineEndsQuotedNamesAndPatternsAfterTheItemSwitch) {
