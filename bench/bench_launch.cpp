@@ -10,6 +10,8 @@
 //   bench_launch jobs ZEMRUN ZPROBE
 // times parallel jobs instead: 64 items of a program that sleeps 200 ms with /N:1 and
 // /N:8, and 8 items of one that keeps a core busy for 200 ms with /N:1 and /N:2.
+//   bench_launch items ZEMRUN ZPROBE ITEMS PER_COMMAND
+// times ITEMS short names with /ITEMS:PER_COMMAND against one item per command.
 #include <windows.h>
 
 #include <algorithm>
@@ -138,7 +140,27 @@ void CompareJobs(const std::string& zemrun, const std::string& probe, const char
                 variable, one, jobs, many, one / many, target);
 }
 
+// The time of one item per command against several; the ratio should come near that of
+// the process starts.
+void CompareItemsPerCommand(const std::string& zemrun, const std::string& probe, int items,
+                            int perCommand) {
+    const std::string list = WriteList("zemrun_bench_items.txt", items);
+    const double one = TimeZemrun(zemrun, probe, list, " /G:0");
+    const double several =
+        TimeZemrun(zemrun, probe, list, " /G:0 /ITEMS:" + std::to_string(perCommand));
+    DeleteFileA(list.c_str());
+    const int commands = (items + perCommand - 1) / perCommand;
+    std::printf("%d items: one per command %.2f s (%d starts), /ITEMS:%d %.2f s (%d starts), "
+                "ratio %.1f (starts ratio %.1f)\n",
+                items, one, items, perCommand, several, commands, one / several,
+                double(items) / commands);
+}
+
 int main(int argc, char** argv) {
+    if (argc == 6 && std::string(argv[1]) == "items") {
+        CompareItemsPerCommand(argv[2], argv[3], std::atoi(argv[4]), std::atoi(argv[5]));
+        return 0;
+    }
     if (argc == 4 && std::string(argv[1]) == "jobs") {
         CompareJobs(argv[2], argv[3], "ZPROBE_STAY_MS", 64, 8, 6.0);
         CompareJobs(argv[2], argv[3], "ZPROBE_BUSY_MS", 8, 2, 1.6);
@@ -147,7 +169,8 @@ int main(int argc, char** argv) {
     const bool batch = argc == 6 && std::string(argv[5]) == "batch";
     if (argc != 5 && !batch) {
         std::fprintf(stderr, "usage: bench_launch ZEMRUN ZPROBE ITEMS ROUNDS [batch] | "
-                             "bench_launch jobs ZEMRUN ZPROBE\n");
+                             "bench_launch jobs ZEMRUN ZPROBE | bench_launch items ZEMRUN ZPROBE "
+                             "ITEMS PER_COMMAND\n");
         return 2;
     }
     const std::string zemrun = argv[1], probe = argv[2];
