@@ -125,12 +125,6 @@ int32_t ArgumentCount() {
     return ProcessTokens()->Count() - 1;
 }
 
-std::string Argument(int32_t index) {
-    const TvxCommandLine& tokens = *ProcessTokens();
-    if (index < 0 || index >= tokens.Count()) return {};
-    return tokens.Strings(index);
-}
-
 void FinalizeCommandLine() {
     ProcessTokens().reset();
 }

@@ -44,8 +44,6 @@ std::string ProgramPath();
 const TvxCommandLine& ProcessArguments();
 // Tokens of the process's command text minus the program path.
 int32_t ArgumentCount();
-// Token i of the process's command text; empty outside the tokens.
-std::string Argument(int32_t index);
 // Releases the process-wide tokenizer.
 void FinalizeCommandLine();
 

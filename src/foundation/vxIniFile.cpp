@@ -71,10 +71,6 @@ void TvxIniFileKey::SetAsInteger(int32_t value) {
     SetValue(IntToText(value));
 }
 
-int32_t TvxIniFileKey::IndexInSection() const {
-    return section_->keys_.IndexOf(this);
-}
-
 TvxIniFileSection::TvxIniFileSection(TvxIniFile* file, std::string name)
     : file_(file), name_(std::move(name)), upperName_(AnsiUpperCase(name_)) {}
 
@@ -101,10 +97,6 @@ TvxIniFileKey* TvxIniFileSection::FindKey(std::string_view name, int32_t* index,
     TvxIniFileKey* key = AddKey(std::string(name), std::string());
     if (index) *index = keys_.Count() - 1;
     return key;
-}
-
-int32_t TvxIniFileSection::IndexInFile() const {
-    return file_->sections_.IndexOf(this);
 }
 
 bool TvxIniFileSection::IsModified() const {

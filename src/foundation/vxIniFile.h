@@ -24,7 +24,6 @@ class TvxIniFileKey : public TvxObject {
     void SetAsBoolean(bool value) { SetValue(value ? "1" : "0"); }
     int32_t AsInteger() const;
     void SetAsInteger(int32_t value);
-    int32_t IndexInSection() const;
     bool IsModified() const { return modified_; }
 
   private:
@@ -52,7 +51,6 @@ class TvxIniFileSection : public TvxObject {
     // The first key whose name equals name without regard to case; created (with an
     // empty value) when missing and create is set. index receives its position or -1.
     TvxIniFileKey* FindKey(std::string_view name, int32_t* index = nullptr, bool create = false);
-    int32_t IndexInFile() const;
     bool IsModified() const;
 
   private:

@@ -80,8 +80,6 @@ namespace {
 constexpr size_t ChunkSize = 256 * 1024;
 constexpr char EndOfFile = 26;
 
-// Cuts decoded text, arriving in pieces, into lines: a line ends at CR or CR LF, a lone LF
-// stays in the line, control-Z ends the file.
 // The next carriage return or line feed of a piece: each is searched for once per run
 // of text without it, so that a file with one kind of line end is scanned once.
 class TBreakFinder {
@@ -103,6 +101,8 @@ class TBreakFinder {
     const char* nextLf_ = nullptr;
 };
 
+// Cuts decoded text, arriving in pieces, into lines at CR LF, CR or LF; control-Z ends the
+// file.
 class TLineSplitter {
   public:
     explicit TLineSplitter(TvxStringList& list) : list_(list) {}

@@ -6,6 +6,7 @@
 #include "../settings/zemrunOptions.h"
 #include "../settings/zemrunProjects.h"
 #include "zemrunGlobal.h"
+#include "zemrunSwitches.h"
 #include "zemrunU_win32.h"
 
 #include <windows.h>

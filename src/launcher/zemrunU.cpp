@@ -3,7 +3,6 @@
 #include "../foundation/vxFileUtils.h"
 #include "../foundation/vxStrUtils.h"
 #include "../foundation/vxTextCodec.h"
-#include "../settings/zemrunProjects.h"
 #include "zemrunJobLog.h"
 
 #include <algorithm>
@@ -11,122 +10,6 @@
 #include <memory>
 
 namespace {
-
-char SwitchLetter(const std::string& arg) {
-    const char c = arg.size() > 1 ? arg[1] : '\0';
-    return (c >= 'a' && c <= 'z') ? char(c - 32) : c;
-}
-
-// Everything from the fourth character on; the third is not examined.
-std::string SwitchValue(const std::string& arg) {
-    return arg.size() > 3 ? arg.substr(3) : std::string();
-}
-
-void ApplySwitch(const std::string& arg, TOptions& settings) {
-    const std::string value = SwitchValue(arg);
-    switch (SwitchLetter(arg)) {
-    case 'B':
-        settings.BParam = value;
-        break;
-    case 'C':
-        settings.Encoding = StripQuotes(value);
-        break;
-    case 'D':
-        Preview = true;
-        PreviewFile = StripQuotes(value);
-        break;
-    case 'E':
-        settings.Eparam = value;
-        break;
-    case 'F':
-        settings.FirstPause = ReadInteger(value);
-        break;
-    case 'G':
-        settings.GUI = ReadInteger(value);
-        break;
-    case 'H':
-        settings.Halt = std::max(ReadInteger(value), 0); // /H alone, or less than 0: never stops
-        break;
-    case 'I':
-        Interactive = true;
-        break;
-    case 'J':
-        Projects().LoadProject(value, settings);
-        break;
-    case 'K':
-        settings.JobLog = StripQuotes(value);
-        break;
-    case 'L':
-        settings.List = StripQuotes(value);
-        break;
-    case 'M':
-        settings.Window = ReadInteger(value);
-        break;
-    case 'N':
-        settings.Jobs = ReadInteger(value);
-        break;
-    case 'O':
-        settings.Priority = ReadInteger(value);
-        break;
-    case 'P':
-        settings.WaitClose = true;
-        break;
-    case 'R':
-        settings.RegExp = value;
-        break;
-    case 'S':
-        settings.ShellExecute = true;
-        break;
-    case 'T':
-        settings.TimeLimit = ReadInteger(value);
-        break;
-    case 'U':
-        settings.OutputFolder = StripQuotes(value);
-        break;
-    case 'W':
-        settings.WaitOpen = !settings.WaitOpen;
-        break;
-    case 'X':
-        settings.Exe = StripQuotes(value);
-        break;
-    case 'Y':
-        settings.Retries = ReadInteger(value);
-        break;
-    case 'Z':
-        settings.Resume = true;
-        break;
-    default:
-        break; // other letters are ignored
-    }
-}
-
-// The word switches, after the letters: a switch whose name, up to its first colon, is
-// one of these words in any case is that switch.
-struct TWordSwitch {
-    const char* name;
-    void (*apply)(const std::string& value, TOptions& settings);
-};
-constexpr TWordSwitch WordSwitches[] = {
-    {"ITEMS", [](const std::string& value,
-                 TOptions& settings) { settings.ItemsPerCommand = ReadInteger(value); }},
-};
-
-// Applies the switch where it is a word switch; false for every other.
-bool ApplyWordSwitch(const std::string& arg, TOptions& settings) {
-    const size_t colon = arg.find(':');
-    const std::string_view name =
-        std::string_view(arg).substr(1, colon == std::string::npos ? colon : colon - 1);
-    for (const TWordSwitch& word : WordSwitches) {
-        if (!SameTextAnsi(name, word.name)) continue;
-        word.apply(colon == std::string::npos ? std::string() : arg.substr(colon + 1), settings);
-        return true;
-    }
-    return false;
-}
-
-bool IsSwitch(const std::string& arg) {
-    return !arg.empty() && (arg[0] == '/' || arg[0] == '-');
-}
 
 // One try of an item: what is started, and the texts that tell it.
 struct TItemTry {
@@ -539,39 +422,6 @@ void Normalize(TOptions& settings) {
 }
 
 } // namespace
-
-bool ParseArguments(const TvxCommandLine& tokens, TLauncherHost& host) {
-    const int32_t count = tokens.Count() - 1;
-    for (int32_t i = 1; i <= count; ++i) {
-        const std::string& arg = tokens.Strings(i);
-        // As Explorer passes the files of Send To and of a drop on a shortcut: every
-        // argument after /A is an item, whatever it looks like, split as the system splits
-        // the arguments of the programs it starts.
-        if (IsSwitch(arg) && SwitchLetter(arg) == 'A') {
-            ItemArguments = true;
-            for (std::string& item : SplitArguments(tokens.TextAfter(i)))
-                RunSettings.Items.push_back(std::move(item));
-            return true;
-        }
-        if (IsSwitch(arg)) {
-            if (!ApplyWordSwitch(arg, RunSettings)) ApplySwitch(arg, RunSettings);
-            continue;
-        }
-        if (count >= 2) {
-            host.ShowUsage();
-        } else {
-            TStartCommand open;
-            open.shellExecute = true;
-            open.parameters = arg;
-            open.noProgram = true;
-            open.window = RunSettings.Window;
-            open.priority = RunSettings.Priority;
-            if (TProcess process = host.Start(open)) host.CloseProcess(process);
-        }
-        return false;
-    }
-    return true;
-}
 
 std::string UnquoteItem(const std::string& item) {
     const std::string trimmed = Trim(item);

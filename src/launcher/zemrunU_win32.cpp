@@ -99,16 +99,12 @@ int32_t WaitAnyProcessEnd(const std::vector<TProcess>& processes, uint32_t milli
 }
 } // namespace
 
-void ShowUsage() {
+void TWin32LauncherHost::ShowUsage() {
     const std::string version = FileVersionText(ProgramPath());
     std::string caption = "Zemrun ";
     if (!version.empty()) caption += " Ver." + version;
     const std::string text = LangString(Options().GetLanguageFile(), IDS_USAGE);
     MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_OK | MB_ICONINFORMATION);
-}
-
-void TWin32LauncherHost::ShowUsage() {
-    ::ShowUsage();
 }
 
 void TWin32LauncherHost::ShowUnknownEncoding(const std::string& name) {

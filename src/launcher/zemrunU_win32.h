@@ -15,7 +15,6 @@
 DWORD StartByCreateProcess(const TStartCommand& command, TvxChild& child);
 // The shell's messages are owned by the window, which may be null.
 DWORD StartByShellExecute(const TStartCommand& command, HWND window, TvxChild& child);
-void ShowUsage();
 
 class TWin32LauncherHost : public TLauncherHost {
   public:

@@ -24,7 +24,3 @@ void SetDefaultOptions(TOptions& options) {
     options.OutputFolder.clear();
     options.Items.clear();
 }
-
-void CopyOptions(TOptions& dest, const TOptions& source) {
-    dest = source;
-}

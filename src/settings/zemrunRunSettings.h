@@ -40,4 +40,3 @@ constexpr int32_t MaxRetries = 100;
 constexpr int32_t NoHalt = -1;
 
 void SetDefaultOptions(TOptions& options);
-void CopyOptions(TOptions& dest, const TOptions& source);

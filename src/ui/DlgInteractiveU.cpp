@@ -501,6 +501,6 @@ bool EditSettingsDialog(TOptions& settings, const TPreviewCommands& preview) {
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_UPDOWN_CLASS | ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
     const INT_PTR result = GuardedDialogBox(IDD_MAIN, nullptr, MainProc, &data);
-    CopyOptions(settings, data.settings);
+    settings = data.settings;
     return result == IDOK;
 }

@@ -1,4 +1,5 @@
 #include "foundation/vxCommandLine.h"
+#include "launcher/zemrunSwitches.h"
 #include "launcher/zemrunU.h"
 #include "recording_host.h"
 

@@ -1,6 +1,7 @@
 #include "foundation/vxFileUtils.h"
 #include "foundation/vxIniFile.h"
 #include "foundation/vxShellUtils.h"
+#include "launcher/zemrunSwitches.h"
 #include "launcher/zemrunU.h"
 #include "recording_host.h"
 #include "settings/zemrunOptions.h"
