@@ -70,9 +70,10 @@ TShellCommand ShellCommand(const std::string& program, const std::string& parame
 // The command as its starter passes it on: the job log's and the preview's text.
 std::string StarterCommand(const TStartCommand& start);
 
-// Windows refuses longer command lines (in UTF-16 units); some of its emulations start
-// the program with a cut one instead, so they are refused on every system.
-constexpr size_t MaxCommandLine = 32767;
+// Windows refuses longer command lines (in UTF-16 units): its limit of 32,767 counts the
+// terminating zero. Some of its emulations start the program with a cut one instead, so
+// they are refused on every system.
+constexpr size_t MaxCommandLine = 32766;
 // A command reaches its program whole: not too long and without a zero byte, which would
 // cut it there.
 bool CanPassWhole(std::string_view command);

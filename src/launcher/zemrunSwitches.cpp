@@ -28,22 +28,20 @@ constexpr TSwitch Switches[] = {
          PreviewFile = StripQuotes(value);
      }},
     {"E", [](const std::string& value, TOptions& settings) { settings.Eparam = value; }},
-    {"F",
-     [](const std::string& value, TOptions& settings) { settings.FirstPause = ReadInteger(value); }},
+    {"F", [](const std::string& value,
+             TOptions& settings) { settings.FirstPause = ReadInteger(value); }},
     {"G", [](const std::string& value, TOptions& settings) { settings.GUI = ReadInteger(value); }},
     // /H alone, or less than 0: never stops.
-    {"H",
-     [](const std::string& value, TOptions& settings) {
-         settings.Halt = std::max(ReadInteger(value), 0);
-     }},
+    {"H", [](const std::string& value,
+             TOptions& settings) { settings.Halt = std::max(ReadInteger(value), 0); }},
     {"I", [](const std::string&, TOptions&) { Interactive = true; }},
     {"J",
-     [](const std::string& value, TOptions& settings) {
-         Projects().LoadProject(value, settings);
-     }},
-    {"K", [](const std::string& value, TOptions& settings) { settings.JobLog = StripQuotes(value); }},
+     [](const std::string& value, TOptions& settings) { Projects().LoadProject(value, settings); }},
+    {"K",
+     [](const std::string& value, TOptions& settings) { settings.JobLog = StripQuotes(value); }},
     {"L", [](const std::string& value, TOptions& settings) { settings.List = StripQuotes(value); }},
-    {"M", [](const std::string& value, TOptions& settings) { settings.Window = ReadInteger(value); }},
+    {"M",
+     [](const std::string& value, TOptions& settings) { settings.Window = ReadInteger(value); }},
     {"N", [](const std::string& value, TOptions& settings) { settings.Jobs = ReadInteger(value); }},
     {"O",
      [](const std::string& value, TOptions& settings) { settings.Priority = ReadInteger(value); }},
@@ -52,19 +50,15 @@ constexpr TSwitch Switches[] = {
     {"S", [](const std::string&, TOptions& settings) { settings.ShellExecute = true; }},
     {"T",
      [](const std::string& value, TOptions& settings) { settings.TimeLimit = ReadInteger(value); }},
-    {"U",
-     [](const std::string& value, TOptions& settings) {
-         settings.OutputFolder = StripQuotes(value);
-     }},
+    {"U", [](const std::string& value,
+             TOptions& settings) { settings.OutputFolder = StripQuotes(value); }},
     {"W", [](const std::string&, TOptions& settings) { settings.WaitOpen = !settings.WaitOpen; }},
     {"X", [](const std::string& value, TOptions& settings) { settings.Exe = StripQuotes(value); }},
     {"Y",
      [](const std::string& value, TOptions& settings) { settings.Retries = ReadInteger(value); }},
     {"Z", [](const std::string&, TOptions& settings) { settings.Resume = true; }},
-    {"ITEMS",
-     [](const std::string& value, TOptions& settings) {
-         settings.ItemsPerCommand = ReadInteger(value);
-     }},
+    {"ITEMS", [](const std::string& value,
+                 TOptions& settings) { settings.ItemsPerCommand = ReadInteger(value); }},
 };
 
 bool IsSwitch(const std::string& arg) {

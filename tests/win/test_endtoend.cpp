@@ -32,7 +32,7 @@ class EndToEnd : public ::testing::Test {
     }
     // Runs zemrun over a list with the given switches; expects a clean end.
     void RunOver(const std::string& listBytes, const std::string& switches,
-                 DWORD timeoutMs = 60000) {
+                 DWORD timeoutMs = 180000) {
         const TZemrunRun run = RunZemrun("/L:" + WriteList(listBytes) + " " + switches, timeoutMs);
         ASSERT_TRUE(run.finished);
         EXPECT_EQ(run.exitCode, 0u);
@@ -215,7 +215,7 @@ TEST_F(EndToEnd, TheReadmeExamplesDoWhatTheReadmeSays) {
         DeleteFileA(temp_.File("probe.log").c_str());
         for (int round = 0; round < example.runs; ++round) {
             // From the test's folder, where relative names such as a job log's land.
-            const TZemrunRun run = RunZemrun(switches, 60000, temp_.Path());
+            const TZemrunRun run = RunZemrun(switches, 180000, temp_.Path());
             ASSERT_TRUE(run.finished);
             EXPECT_EQ(run.exitCode, 0u);
         }
@@ -479,16 +479,16 @@ TEST_F(EndToEnd, BadInputNeverCrashesOrHangs) {
     EXPECT_EQ(AwaitCommands(1), (V{probe_ + " c"}));
     // Devices are no list files: reading one never ends.
     for (const char* device : {"AUX", "COM1", "NUL", "\\\\.\\COM2"}) {
-        run = RunZemrun(std::string("/L:") + device + " /X:" + probe_, 20000);
+        run = RunZemrun(std::string("/L:") + device + " /X:" + probe_, 60000);
         EXPECT_TRUE(run.finished) << device;
     }
     EXPECT_EQ(Commands(), (V{probe_ + " c"}));
 }
 
 TEST_F(EndToEnd, AHugeSingleLineFailsToStartAndIsSkipped) {
-    // Reading 50 MB takes a minute or more where 32-bit programs run emulated on a busy
-    // machine; a hang would never end.
-    RunOver(std::string(50 * 1024 * 1024, 'x') + "\r\nsmall", "/X:" + probe_ + " /W /F:0", 300000);
+    // Reading 50 MB takes minutes where 32-bit programs run emulated on a busy machine; a
+    // hang would never end.
+    RunOver(std::string(50 * 1024 * 1024, 'x') + "\r\nsmall", "/X:" + probe_ + " /W /F:0", 400000);
     // The shell would start the program with the command's end cut off.
     RunOver(std::string(40000, 'y') + "\r\nshell", "/X:" + probe_ + " /S /W /P");
     EXPECT_EQ(AwaitCommands(2),
@@ -666,7 +666,7 @@ TEST_F(EndToEnd, ItemsAfterTheItemSwitchRunAfterTheListsOwn) {
 
     // Nothing after it: nothing starts, and no usage message holds the process.
     DeleteFileA(temp_.File("probe.log").c_str());
-    const TZemrunRun alone = RunZemrun("/X:" + probe_ + " /A", 20000);
+    const TZemrunRun alone = RunZemrun("/X:" + probe_ + " /A", 60000);
     EXPECT_TRUE(alone.finished);
     EXPECT_EQ(alone.exitCode, 0u);
     EXPECT_TRUE(Commands().empty());

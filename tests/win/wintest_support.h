@@ -108,7 +108,7 @@ struct TZemrunRun {
     bool finished = false;
 };
 // Starts zemrun.exe with the arguments, from the given current folder, and waits for it.
-TZemrunRun RunZemrun(const std::string& arguments, DWORD timeoutMs = 60000,
+TZemrunRun RunZemrun(const std::string& arguments, DWORD timeoutMs = 180000,
                      const std::string& folder = "");
 
 // A started zemrun.exe that the test drives while it runs; killed if still running.
