@@ -17,6 +17,13 @@ std::string FolderOf(std::string_view item) {
     return root ? folder : folder.substr(0, folder.size() - 1);
 }
 
+// Whether the text between braces names a placeholder.
+bool IsPlaceholderName(std::string_view name) {
+    for (const std::string_view placeholder : {"", ".", "/", "//", "/.", "#", "%"})
+        if (name == placeholder) return true;
+    return false;
+}
+
 // The part of the item that a placeholder's name (between its braces) stands for; false for
 // a name that is none.
 bool ItemPart(std::string_view name, const TItemParts& parts, std::string& text) {
@@ -246,13 +253,11 @@ std::string SubstituteGroups(std::string_view pattern, const TvxRegExpr& express
 }
 
 bool HoldsPlaceholder(std::string_view text) {
-    const TItemParts none;
-    std::string part;
     for (size_t open = text.find('{'); open != std::string_view::npos;
          open = text.find('{', open + 1)) {
         const size_t close = text.find('}', open);
         if (close == std::string_view::npos) return false;
-        if (ItemPart(text.substr(open + 1, close - open - 1), none, part)) return true;
+        if (IsPlaceholderName(text.substr(open + 1, close - open - 1))) return true;
     }
     return false;
 }

@@ -296,7 +296,10 @@ int32_t TRun::FreeSlot() const {
 }
 
 void TRun::StartTry(TItemTry item) {
-    if (commands_.UsesSlot() && item.slot != FreeSlot()) BuildCommand(item, FreeSlot());
+    if (commands_.UsesSlot()) {
+        const int32_t slot = FreeSlot();
+        if (item.slot != slot) BuildCommand(item, slot);
+    }
     // The shell starter has no handles to give a program.
     if (!settings_.OutputFolder.empty() && !item.start.shellExecute)
         item.start.output =
