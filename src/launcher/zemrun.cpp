@@ -5,8 +5,8 @@
 #include "../foundation/vxShellUtils.h"
 #include "../settings/zemrunOptions.h"
 #include "../settings/zemrunProjects.h"
-#include "zemrunGlobal.h"
 #include "zemrunSwitches.h"
+#include "zemrunU.h"
 #include "zemrunU_win32.h"
 
 #include <windows.h>
@@ -30,23 +30,29 @@ int FinalizeModules() {
     return status;
 }
 
-int Main() {
+// The request that the command line makes is handed to the run, which may change its
+// settings (the main dialog).
+int Main(TRunRequest& request) {
     InitializeShellUtils();
-    InitializeGlobals();
     InitializeOptions(ProgramPath());
     TWin32LauncherHost host;
-    if (ArgumentCount() > 0 && !ParseArguments(ProcessArguments(), host)) return 0;
-    if (!RunSettings.List.empty() || Interactive || ItemArguments) return int(RunList(host));
+    if (ArgumentCount() > 0) {
+        std::optional<TRunRequest> asked = ParseArguments(ProcessArguments(), host);
+        if (!asked) return 0;
+        request = std::move(*asked);
+    }
+    if (request.Runs()) return int(RunList(host, request));
     host.ShowUsage();
     return 0;
 }
 } // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    TRunRequest request;
     int status = 0;
     int failure = 0; // the run could not be done
     try {
-        status = Main();
+        status = Main(request);
     } catch (const TvxInOutError& error) {
         failure = error.code ? error.code : 1;
     } catch (const std::bad_alloc&) {
@@ -59,7 +65,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     }
     const int finalStatus = FinalizeModules();
     // A batch that counts its failures tells a run that could not be done by one status.
-    if ((failure || finalStatus) && RunSettings.Halt != NoHalt) return int(RunNotDoneStatus);
+    if ((failure || finalStatus) && request.settings.Halt != NoHalt) return int(RunNotDoneStatus);
     if (failure) return failure;
     return status ? status : finalStatus;
 }

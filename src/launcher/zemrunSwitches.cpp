@@ -1,65 +1,105 @@
 #include "zemrunSwitches.h"
 
 #include "../foundation/vxStrUtils.h"
+#include "../resources/zemrunSwitchForms.h"
 #include "../settings/zemrunProjects.h"
-#include "zemrunGlobal.h"
 
 #include <algorithm>
 #include <string_view>
 
 namespace {
-// One switch: its name, a letter or a word, and what its value does to the settings.
+// What each switch does to the request, by its name: Apply<name>(value, request).
+using TValue = const std::string&;
+void ApplyL(TValue value, TRunRequest& request) {
+    request.settings.List = StripQuotes(value);
+}
+void ApplyX(TValue value, TRunRequest& request) {
+    request.settings.Exe = StripQuotes(value);
+}
+void ApplyB(TValue value, TRunRequest& request) {
+    request.settings.BParam = value;
+}
+void ApplyE(TValue value, TRunRequest& request) {
+    request.settings.Eparam = value;
+}
+void ApplyW(TValue, TRunRequest& request) {
+    request.settings.WaitOpen = !request.settings.WaitOpen;
+}
+void ApplyS(TValue, TRunRequest& request) {
+    request.settings.ShellExecute = true;
+}
+void ApplyP(TValue, TRunRequest& request) {
+    request.settings.WaitClose = true;
+}
+void ApplyR(TValue value, TRunRequest& request) {
+    request.settings.RegExp = value;
+}
+void ApplyG(TValue value, TRunRequest& request) {
+    request.settings.GUI = ReadInteger(value);
+}
+void ApplyI(TValue, TRunRequest& request) {
+    request.interactive = true;
+}
+void ApplyF(TValue value, TRunRequest& request) {
+    request.settings.FirstPause = ReadInteger(value);
+}
+void ApplyM(TValue value, TRunRequest& request) {
+    request.settings.Window = ReadInteger(value);
+}
+void ApplyO(TValue value, TRunRequest& request) {
+    request.settings.Priority = ReadInteger(value);
+}
+void ApplyJ(TValue value, TRunRequest& request) {
+    Projects().LoadProject(value, request.settings);
+}
+void ApplyN(TValue value, TRunRequest& request) {
+    request.settings.Jobs = ReadInteger(value);
+}
+void ApplyK(TValue value, TRunRequest& request) {
+    request.settings.JobLog = StripQuotes(value);
+}
+void ApplyZ(TValue, TRunRequest& request) {
+    request.settings.Resume = true;
+}
+void ApplyD(TValue value, TRunRequest& request) {
+    request.preview = true;
+    request.previewFile = StripQuotes(value);
+}
+void ApplyC(TValue value, TRunRequest& request) {
+    request.settings.Encoding = StripQuotes(value);
+}
+void ApplyT(TValue value, TRunRequest& request) {
+    request.settings.TimeLimit = ReadInteger(value);
+}
+void ApplyY(TValue value, TRunRequest& request) {
+    request.settings.Retries = ReadInteger(value);
+}
+// /H alone, or less than 0: never stops.
+void ApplyH(TValue value, TRunRequest& request) {
+    request.settings.Halt = std::max(ReadInteger(value), 0);
+}
+void ApplyU(TValue value, TRunRequest& request) {
+    request.settings.OutputFolder = StripQuotes(value);
+}
+void ApplyITEMS(TValue value, TRunRequest& request) {
+    request.settings.ItemsPerCommand = ReadInteger(value);
+}
+// The arguments after it are items; ParseArguments takes them.
+void ApplyA(TValue, TRunRequest& request) {
+    request.itemArguments = true;
+}
+
 struct TSwitch {
     const char* name;
-    void (*apply)(const std::string& value, TOptions& settings);
+    void (*apply)(TValue value, TRunRequest& request);
 };
 
-// The letters, then the words. A switch whose name, up to its first colon, is one of the
-// words in any case is that switch; every other is known by its letter, the second
-// character, and takes everything from the fourth on as its value. Letters not here are
-// ignored; /A, which ends the switches, is read before them.
-constexpr TSwitch Switches[] = {
-    {"B", [](const std::string& value, TOptions& settings) { settings.BParam = value; }},
-    {"C",
-     [](const std::string& value, TOptions& settings) { settings.Encoding = StripQuotes(value); }},
-    {"D",
-     [](const std::string& value, TOptions&) {
-         Preview = true;
-         PreviewFile = StripQuotes(value);
-     }},
-    {"E", [](const std::string& value, TOptions& settings) { settings.Eparam = value; }},
-    {"F", [](const std::string& value,
-             TOptions& settings) { settings.FirstPause = ReadInteger(value); }},
-    {"G", [](const std::string& value, TOptions& settings) { settings.GUI = ReadInteger(value); }},
-    // /H alone, or less than 0: never stops.
-    {"H", [](const std::string& value,
-             TOptions& settings) { settings.Halt = std::max(ReadInteger(value), 0); }},
-    {"I", [](const std::string&, TOptions&) { Interactive = true; }},
-    {"J",
-     [](const std::string& value, TOptions& settings) { Projects().LoadProject(value, settings); }},
-    {"K",
-     [](const std::string& value, TOptions& settings) { settings.JobLog = StripQuotes(value); }},
-    {"L", [](const std::string& value, TOptions& settings) { settings.List = StripQuotes(value); }},
-    {"M",
-     [](const std::string& value, TOptions& settings) { settings.Window = ReadInteger(value); }},
-    {"N", [](const std::string& value, TOptions& settings) { settings.Jobs = ReadInteger(value); }},
-    {"O",
-     [](const std::string& value, TOptions& settings) { settings.Priority = ReadInteger(value); }},
-    {"P", [](const std::string&, TOptions& settings) { settings.WaitClose = true; }},
-    {"R", [](const std::string& value, TOptions& settings) { settings.RegExp = value; }},
-    {"S", [](const std::string&, TOptions& settings) { settings.ShellExecute = true; }},
-    {"T",
-     [](const std::string& value, TOptions& settings) { settings.TimeLimit = ReadInteger(value); }},
-    {"U", [](const std::string& value,
-             TOptions& settings) { settings.OutputFolder = StripQuotes(value); }},
-    {"W", [](const std::string&, TOptions& settings) { settings.WaitOpen = !settings.WaitOpen; }},
-    {"X", [](const std::string& value, TOptions& settings) { settings.Exe = StripQuotes(value); }},
-    {"Y",
-     [](const std::string& value, TOptions& settings) { settings.Retries = ReadInteger(value); }},
-    {"Z", [](const std::string&, TOptions& settings) { settings.Resume = true; }},
-    {"ITEMS", [](const std::string& value,
-                 TOptions& settings) { settings.ItemsPerCommand = ReadInteger(value); }},
-};
+// A switch whose name, up to its first colon, is one of the words here in any case is
+// that switch; every other is known by its letter, the second character, and takes
+// everything from the fourth on as its value. Letters not here are ignored.
+#define ZEMRUN_SWITCH_ROW(name, form) {#name, Apply##name},
+constexpr TSwitch Switches[] = {ZEMRUN_SWITCH_FORMS(ZEMRUN_SWITCH_ROW)};
+#undef ZEMRUN_SWITCH_ROW
 
 bool IsSwitch(const std::string& arg) {
     return !arg.empty() && (arg[0] == '/' || arg[0] == '-');
@@ -70,41 +110,40 @@ char SwitchLetter(const std::string& arg) {
     return (c >= 'a' && c <= 'z') ? char(c - 32) : c;
 }
 
-void ApplySwitch(const std::string& arg, TOptions& settings) {
+void ApplySwitch(const std::string& arg, TRunRequest& request) {
     const size_t colon = arg.find(':');
     const std::string_view name =
         std::string_view(arg).substr(1, colon == std::string::npos ? colon : colon - 1);
     for (const TSwitch& word : Switches)
         if (word.name[1] != '\0' && SameTextAnsi(name, word.name)) {
-            word.apply(colon == std::string::npos ? std::string() : arg.substr(colon + 1),
-                       settings);
+            word.apply(colon == std::string::npos ? std::string() : arg.substr(colon + 1), request);
             return;
         }
     const char letter = SwitchLetter(arg);
     for (const TSwitch& one : Switches)
         if (one.name[0] == letter && one.name[1] == '\0') {
             // Everything from the fourth character on; the third is not examined.
-            one.apply(arg.size() > 3 ? arg.substr(3) : std::string(), settings);
+            one.apply(arg.size() > 3 ? arg.substr(3) : std::string(), request);
             return;
         }
 }
 } // namespace
 
-bool ParseArguments(const TvxCommandLine& tokens, TLauncherHost& host) {
+std::optional<TRunRequest> ParseArguments(const TvxCommandLine& tokens, TLauncherHost& host) {
+    TRunRequest request;
     const int32_t count = tokens.Count() - 1;
     for (int32_t i = 1; i <= count; ++i) {
         const std::string& arg = tokens.Strings(i);
-        // As Explorer passes the files of Send To and of a drop on a shortcut: every
-        // argument after /A is an item, whatever it looks like, split as the system splits
-        // the arguments of the programs it starts.
-        if (IsSwitch(arg) && SwitchLetter(arg) == 'A') {
-            ItemArguments = true;
-            for (std::string& item : SplitArguments(tokens.TextAfter(i)))
-                RunSettings.Items.push_back(std::move(item));
-            return true;
-        }
         if (IsSwitch(arg)) {
-            ApplySwitch(arg, RunSettings);
+            ApplySwitch(arg, request);
+            // As Explorer passes the files of Send To and of a drop on a shortcut: every
+            // argument after /A is an item, whatever it looks like, split as the system
+            // splits the arguments of the programs it starts.
+            if (request.itemArguments) {
+                for (std::string& item : SplitArguments(tokens.TextAfter(i)))
+                    request.settings.Items.push_back(std::move(item));
+                return request;
+            }
             continue;
         }
         if (count >= 2) {
@@ -114,11 +153,11 @@ bool ParseArguments(const TvxCommandLine& tokens, TLauncherHost& host) {
             open.shellExecute = true;
             open.parameters = arg;
             open.noProgram = true;
-            open.window = RunSettings.Window;
-            open.priority = RunSettings.Priority;
+            open.window = request.settings.Window;
+            open.priority = request.settings.Priority;
             if (TProcess process = host.Start(open)) host.CloseProcess(process);
         }
-        return false;
+        return std::nullopt;
     }
-    return true;
+    return request;
 }

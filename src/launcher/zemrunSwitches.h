@@ -1,10 +1,14 @@
 #pragma once
-// The switches: one table of them, letters and words, from which the command line is read.
+// The switches: one table of them, letters and words, from which the command line is read
+// and the usage message is made.
 
 #include "../foundation/vxCommandLine.h"
 #include "zemrunHost.h"
+#include "zemrunRequest.h"
 
-// Applies the arguments 1.. of tokens to the run settings; the arguments after /A are
-// items. False when the process is to end now: a non-switch argument was opened through
-// the shell or made the usage message show.
-bool ParseArguments(const TvxCommandLine& tokens, TLauncherHost& host);
+#include <optional>
+
+// What the arguments 1.. of tokens ask for: the default settings with every switch
+// applied in order, and the items after /A. Nothing when the process is to end now: a
+// non-switch argument was opened through the shell or made the usage message show.
+std::optional<TRunRequest> ParseArguments(const TvxCommandLine& tokens, TLauncherHost& host);

@@ -465,26 +465,28 @@ std::vector<std::string> PreviewCommands(TLauncherHost& host, const TOptions& se
     return commands;
 }
 
-uint32_t RunList(TLauncherHost& host) {
-    if (Interactive && !host.EditSettingsDialog(RunSettings)) return 0;
-    const bool countsFailures = RunSettings.Halt != NoHalt;
+uint32_t RunList(TLauncherHost& host, TRunRequest& request) {
+    TOptions& settings = request.settings;
+    if (request.interactive && !host.EditSettingsDialog(settings)) return 0;
+    const bool countsFailures = settings.Halt != NoHalt;
     uint32_t codePage = 0;
-    if (!ReadEncodingName(RunSettings.Encoding, codePage)) {
-        host.ShowUnknownEncoding(RunSettings.Encoding);
+    if (!ReadEncodingName(settings.Encoding, codePage)) {
+        host.ShowUnknownEncoding(settings.Encoding);
         return countsFailures ? RunNotDoneStatus : UnknownEncodingStatus;
     }
     // A batch that counts its failures would fail every item with empty groups.
-    if (countsFailures && !ExpressionCompiles(RunSettings)) return RunNotDoneStatus;
+    if (countsFailures && !ExpressionCompiles(settings)) return RunNotDoneStatus;
     // The preview shows what the run would do.
-    Normalize(RunSettings);
-    if (!PreviewFile.empty()) {
-        WritePreview(PreviewFile, PreviewCommands(host, RunSettings, INT32_MAX));
+    Normalize(settings);
+    if (!request.previewFile.empty()) {
+        WritePreview(request.previewFile, PreviewCommands(host, settings, INT32_MAX));
         return countsFailures ? BatchExitStatus(0) : 0;
     }
     // /D without a file: the commands are shown first, and Cancel ends here.
-    if (Preview && !host.ConfirmCommands(PreviewCommands(host, RunSettings, INT32_MAX))) return 0;
-    if (!RunSettings.OutputFolder.empty()) MakeFolder(RunSettings.OutputFolder);
-    TRun run(host, RunSettings);
+    if (request.preview && !host.ConfirmCommands(PreviewCommands(host, settings, INT32_MAX)))
+        return 0;
+    if (!settings.OutputFolder.empty()) MakeFolder(settings.OutputFolder);
+    TRun run(host, settings);
     run.ShowProgress();
     run.RunItems();
     return countsFailures ? BatchExitStatus(run.Failed()) : 0;

@@ -2,8 +2,8 @@
 // The items of a run and the launch loop, which reaches processes, waits, the registry
 // and the progress window only through its host.
 
-#include "zemrunGlobal.h"
 #include "zemrunHost.h"
+#include "zemrunRequest.h"
 
 #include <cstdint>
 #include <string>
@@ -16,11 +16,12 @@ constexpr uint32_t WaitOpenPollMilliseconds = 100;
 constexpr uint32_t WaitOpenLimitMilliseconds = 30000;
 constexpr uint32_t InputIdleMilliseconds = 5000;
 
-// The whole run over the run settings; the process's exit status: 0, or
+// The whole run that the request asks for, over its settings (which the main dialog may
+// change); the process's exit status: 0, or
 // UnknownEncodingStatus when the list's encoding is not known here (nothing starts). With
 // a halt count (/H) it is the batch's status instead (BatchExitStatus).
 constexpr uint32_t UnknownEncodingStatus = 87; // the system's "The parameter is incorrect."
-uint32_t RunList(TLauncherHost& host);
+uint32_t RunList(TLauncherHost& host, TRunRequest& request);
 // The system's time-out error: the job log's error of a program that its time limit ended.
 constexpr uint32_t TimeLimitError = 1460;
 // The file that keeps the output of the item's try (both from 1) in the folder: the item

@@ -4,18 +4,14 @@
 #define ZEMRUN_STRINGS_H
 
 #include "zemrunIds.h"
+#include "zemrunSwitchForms.h"
 
 /* X-macro over every text: X(id, text). */
 #define ZEMRUN_STRINGS(X)                                                                          \
     X(IDS_CANCEL, "Cancel")                                                                        \
     X(IDS_SKIP, "Skip")                                                                            \
-    X(IDS_USAGE,                                                                                   \
-      "Usage: zemrun.exe <filename> or \nzemrun.exe /L:<listfile> [/X:<execute "                   \
-      "program>] [/B:<before param>] [/E:<end param>] [/W] [/S] [/P] [/R:<RegExp>] "               \
-      "[/G:<gui mode>] [/I] [/F:<pause>] [/M:<window mode>] [/O:<priority>] "                      \
-      "[/J:<project>] [/N:<jobs>] [/K:<job log>] [/Z] [/D[:<preview file>]] [/C:<list "            \
-      "encoding>] [/T:<seconds>] [/Y:<retries>] [/H[:<failures>]] [/U:<output "                    \
-      "folder>] [/ITEMS:<count>] [/A <item or pattern>...]\nSee readme.txt for more information")  \
+    X(IDS_USAGE, "Usage: zemrun.exe <filename> or \nzemrun.exe" ZEMRUN_SWITCH_FORMS(               \
+                     ZEMRUN_SWITCH_FORM_TEXT) "\nSee readme.txt for more information")             \
     X(IDS_UNKNOWN_ENCODING, "The list encoding is not known on this system:")                      \
     X(IDS_ENCODING_NAMES, "Name OEM, ANSI, UTF-8, UTF-16 or the number of a code page.")           \
     X(IDS_LIST, "List")                                                                            \

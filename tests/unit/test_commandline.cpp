@@ -61,11 +61,15 @@ TEST(StripQuotes, RemovesOneQuoteAtEachEnd) {
 
 class Switches : public ::testing::Test {
   protected:
-    void SetUp() override { InitializeGlobals(); }
+    // Whether the run goes on; request is what the arguments ask for, else the defaults.
     bool Parse(const std::string& arguments) {
-        return ParseArguments(TvxCommandLine("zemrun.exe " + arguments), host);
+        std::optional<TRunRequest> asked =
+            ParseArguments(TvxCommandLine("zemrun.exe " + arguments), host);
+        request = asked ? std::move(*asked) : TRunRequest();
+        return asked.has_value();
     }
     TRecordingHost host;
+    TRunRequest request;
 };
 
 TEST_F(Switches, ApplyInOrderWithLaterOnesWinning) {
@@ -73,7 +77,7 @@ TEST_F(Switches, ApplyInOrderWithLaterOnesWinning) {
         "-l:list.txt /X:\"C:\\t\\a b.exe\" /B:\"x y\" /e:-z /R:(\\w+) /F:250ms /G:7 /M:0 /O:9 "
         "/P /S /W /Lxother.txt /I /N:8 /K:\"D:\\logs\\run.tsv\" /Z /D:\"D:\\out\\preview.txt\" "
         "/C:OEM"));
-    const TOptions& s = RunSettings;
+    const TOptions& s = request.settings;
     EXPECT_EQ(s.List, "other.txt"); // the third character is not examined
     EXPECT_EQ(s.Exe, "C:\\t\\a b.exe");
     EXPECT_EQ(s.BParam, "\"x y\"");
@@ -86,12 +90,12 @@ TEST_F(Switches, ApplyInOrderWithLaterOnesWinning) {
     EXPECT_TRUE(s.WaitClose);
     EXPECT_TRUE(s.ShellExecute);
     EXPECT_FALSE(s.WaitOpen);
-    EXPECT_TRUE(Interactive);
+    EXPECT_TRUE(request.interactive);
     EXPECT_EQ(s.Jobs, 8);
     EXPECT_EQ(s.JobLog, "D:\\logs\\run.tsv");
     EXPECT_TRUE(s.Resume);
-    EXPECT_TRUE(Preview);
-    EXPECT_EQ(PreviewFile, "D:\\out\\preview.txt");
+    EXPECT_TRUE(request.preview);
+    EXPECT_EQ(request.previewFile, "D:\\out\\preview.txt");
     EXPECT_EQ(s.Encoding, "OEM");
     EXPECT_TRUE(host.commands.empty());
 }
@@ -99,32 +103,29 @@ TEST_F(Switches, ApplyInOrderWithLaterOnesWinning) {
 TEST_F(Switches, EveryArgumentAfterTheItemSwitchIsAnItem) {
     // As Explorer appends selected files: quoted where they hold blanks, a drive root too.
     EXPECT_TRUE(Parse("/X:p.exe /a \"D:\\\" \"C:\\My Files\\a b.txt\" /L:x.txt plain"));
-    EXPECT_TRUE(ItemArguments);
-    EXPECT_EQ(RunSettings.Items,
+    EXPECT_TRUE(request.itemArguments);
+    EXPECT_EQ(request.settings.Items,
               (std::vector<std::string>{"D:\\", "C:\\My Files\\a b.txt", "/L:x.txt", "plain"}));
-    EXPECT_EQ(RunSettings.List, "");
-    InitializeGlobals();
+    EXPECT_EQ(request.settings.List, "");
     EXPECT_TRUE(Parse("/X:p.exe /a \"c\\\"d\" x"));
-    EXPECT_EQ(RunSettings.Items, (std::vector<std::string>{"c\"d", "x"}));
-    InitializeGlobals();
+    EXPECT_EQ(request.settings.Items, (std::vector<std::string>{"c\"d", "x"}));
     EXPECT_TRUE(Parse("/A"));
-    EXPECT_TRUE(ItemArguments);
-    EXPECT_TRUE(RunSettings.Items.empty());
+    EXPECT_TRUE(request.itemArguments);
+    EXPECT_TRUE(request.settings.Items.empty());
     // Non-switches before it keep their meaning.
-    InitializeGlobals();
     EXPECT_FALSE(Parse("one two /A three"));
     EXPECT_EQ(host.usageShown, 1);
-    EXPECT_TRUE(RunSettings.Items.empty());
+    EXPECT_TRUE(request.settings.Items.empty());
 }
 
 TEST_F(Switches, FlagsIgnoreTrailingTextAndUnknownLettersAreSkipped) {
     EXPECT_TRUE(Parse("/W /Wxyz /Q:1 / - /Pnow /L: /X: /D"));
-    EXPECT_TRUE(RunSettings.WaitOpen); // inverted twice
-    EXPECT_TRUE(RunSettings.WaitClose);
-    EXPECT_TRUE(Preview); // shown, not written
-    EXPECT_EQ(PreviewFile, "");
-    EXPECT_EQ(RunSettings.List, "");
-    EXPECT_EQ(RunSettings.Exe, "");
+    EXPECT_TRUE(request.settings.WaitOpen); // inverted twice
+    EXPECT_TRUE(request.settings.WaitClose);
+    EXPECT_TRUE(request.preview); // shown, not written
+    EXPECT_EQ(request.previewFile, "");
+    EXPECT_EQ(request.settings.List, "");
+    EXPECT_EQ(request.settings.Exe, "");
 }
 
 TEST_F(Switches, NumbersFollowTheReadingRule) {
@@ -132,7 +133,7 @@ TEST_F(Switches, NumbersFollowTheReadingRule) {
         {"/F:abc", 0}, {"/F:$10", 16}, {"/F:-5", -5}, {"/F:-5x", 5}};
     for (const auto& [arg, value] : cases) {
         EXPECT_TRUE(Parse(arg));
-        EXPECT_EQ(RunSettings.FirstPause, value) << arg;
+        EXPECT_EQ(request.settings.FirstPause, value) << arg;
     }
 }
 
@@ -149,12 +150,11 @@ TEST_F(Switches, BatchSwitchesTakeEveryValueAsANumberOrAFolder) {
         {"/Hx /U:NUL", 0, 0, 0, "NUL"}, // a device is refused when the run makes the folder
     };
     for (const Case& c : cases) {
-        InitializeGlobals();
         EXPECT_TRUE(Parse(c.args));
-        EXPECT_EQ(RunSettings.TimeLimit, c.timeLimit) << c.args;
-        EXPECT_EQ(RunSettings.Retries, c.retries) << c.args;
-        EXPECT_EQ(RunSettings.Halt, c.halt) << c.args;
-        EXPECT_EQ(RunSettings.OutputFolder, c.folder) << c.args;
+        EXPECT_EQ(request.settings.TimeLimit, c.timeLimit) << c.args;
+        EXPECT_EQ(request.settings.Retries, c.retries) << c.args;
+        EXPECT_EQ(request.settings.Halt, c.halt) << c.args;
+        EXPECT_EQ(request.settings.OutputFolder, c.folder) << c.args;
     }
 }
 
@@ -169,19 +169,18 @@ TEST_F(Switches, AWordSwitchIsKnownByItsWholeNameAndEveryOtherByItsLetter) {
         {"/Wait /I", 1, false, true},   {"/ITEM:5 /ITEMSX:5", 1, true, true}, // letter I
     };
     for (const Case& c : cases) {
-        InitializeGlobals();
         EXPECT_TRUE(Parse(c.args));
-        EXPECT_EQ(RunSettings.ItemsPerCommand, c.items) << c.args;
-        EXPECT_EQ(RunSettings.WaitOpen, c.waitOpen) << c.args;
-        EXPECT_EQ(Interactive, c.interactive) << c.args;
+        EXPECT_EQ(request.settings.ItemsPerCommand, c.items) << c.args;
+        EXPECT_EQ(request.settings.WaitOpen, c.waitOpen) << c.args;
+        EXPECT_EQ(request.interactive, c.interactive) << c.args;
     }
 }
 
 TEST_F(Switches, QuotedWholeSwitchGivesTheSameList) {
     EXPECT_TRUE(Parse("\"/L:D:\\My Lists\\a.txt\""));
-    EXPECT_EQ(RunSettings.List, "D:\\My Lists\\a.txt");
+    EXPECT_EQ(request.settings.List, "D:\\My Lists\\a.txt");
     EXPECT_TRUE(Parse("/L:\"D:\\My Lists\\b.txt\""));
-    EXPECT_EQ(RunSettings.List, "D:\\My Lists\\b.txt");
+    EXPECT_EQ(request.settings.List, "D:\\My Lists\\b.txt");
 }
 
 TEST_F(Switches, ANonSwitchAmongSeveralShowsUsageAndStartsNothing) {
@@ -189,7 +188,6 @@ TEST_F(Switches, ANonSwitchAmongSeveralShowsUsageAndStartsNothing) {
     EXPECT_FALSE(Parse("b.txt /L:x.txt"));
     EXPECT_EQ(host.usageShown, 2);
     EXPECT_TRUE(host.commands.empty());
-    EXPECT_EQ(RunSettings.List, "a.txt"); // applied before, not used further
 }
 
 TEST_F(Switches, ALoneNonSwitchIsOpenedThroughTheShell) {

@@ -21,7 +21,7 @@ using V = std::vector<std::string>;
 class LaunchLoop : public ::testing::Test {
   protected:
     void SetUp() override {
-        InitializeGlobals();
+        request = TRunRequest();
         const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
         listPath_ =
             (std::filesystem::temp_directory_path() /
@@ -32,20 +32,20 @@ class LaunchLoop : public ::testing::Test {
 
     void Run(const std::string& listBytes) {
         std::ofstream(listPath_, std::ios::binary) << listBytes;
-        RunSettings.List = listPath_;
-        status = RunList(host);
+        settings.List = listPath_;
+        status = RunList(host, request);
     }
     int Count(const std::string& entry) const {
         return int(std::count(host.log.begin(), host.log.end(), entry));
     }
     // A fresh start for a table row: p.exe without waits, pause or progress window.
     void StartOver() {
-        InitializeGlobals();
+        request = TRunRequest();
         host = TRecordingHost();
-        RunSettings.Exe = "p.exe";
-        RunSettings.WaitOpen = false;
-        RunSettings.FirstPause = 0;
-        RunSettings.GUI = 0;
+        settings.Exe = "p.exe";
+        settings.WaitOpen = false;
+        settings.FirstPause = 0;
+        settings.GUI = 0;
     }
     static std::string ReadAll(const std::string& path) {
         std::ifstream file(path, std::ios::binary);
@@ -53,16 +53,18 @@ class LaunchLoop : public ::testing::Test {
                            std::istreambuf_iterator<char>());
     }
 
+    TRunRequest request;
+    TOptions& settings = request.settings;
     TRecordingHost host;
     std::string listPath_;
     uint32_t status = 0;
 };
 
 TEST_F(LaunchLoop, BuildsCommandsWithBlanksForEmptyPartsAndQuotedItems) {
-    RunSettings.Exe = "notepad.exe";
-    RunSettings.BParam = "-a";
-    RunSettings.Eparam = "-z";
-    RunSettings.WaitOpen = false;
+    settings.Exe = "notepad.exe";
+    settings.BParam = "-a";
+    settings.Eparam = "-z";
+    settings.WaitOpen = false;
     Run("my file.txt\r\n\r\nnotepad.exe\r\n  spaced  \r\n");
     EXPECT_EQ(host.commands,
               (V{"create|notepad.exe|-a  \"my file.txt\" -z|prog",
@@ -72,16 +74,16 @@ TEST_F(LaunchLoop, BuildsCommandsWithBlanksForEmptyPartsAndQuotedItems) {
 }
 
 TEST_F(LaunchLoop, WithoutParametersOnlyTheQuotedItemRemains) {
-    RunSettings.Exe = "notepad.exe";
+    settings.Exe = "notepad.exe";
     Run("my file.txt");
     EXPECT_EQ(host.commands, (V{"create|notepad.exe|\"my file.txt\"|prog"}));
 }
 
 TEST_F(LaunchLoop, ParametersAreUsedExactlyAsStoredInside) {
-    RunSettings.Exe = "conv.exe";
-    RunSettings.BParam = "  -q  \"x y\"";
-    RunSettings.Eparam = "%OUT%  ";
-    RunSettings.WaitOpen = false;
+    settings.Exe = "conv.exe";
+    settings.BParam = "  -q  \"x y\"";
+    settings.Eparam = "%OUT%  ";
+    settings.WaitOpen = false;
     Run("b c.jpg");
     EXPECT_EQ(host.commands, (V{"create|conv.exe|-q  \"x y\"  \"b c.jpg\" %OUT%|prog"}));
 }
@@ -91,8 +93,8 @@ TEST_F(LaunchLoop, RegisteredProgramsAreSplitOncePerExtensionText) {
     host.associations[".TXT"] = "\"D:\\Tools\\ed.exe\" /x \"%1\"";
     host.associations[".doc"] = "app.exe \"%L\" %* %2";
     host.associations[".rtf"] = "app.exe /file=%1 /p";
-    RunSettings.BParam = "-b";
-    RunSettings.WaitOpen = false;
+    settings.BParam = "-b";
+    settings.WaitOpen = false;
     Run("a.txt\rb.txt\rc.TXT\rd.doc\re.rtf\rf.none\rg.none\rnoext\rh.txt");
     EXPECT_EQ(
         host.commands,
@@ -109,15 +111,15 @@ TEST_F(LaunchLoop, RegisteredProgramsAreSplitOncePerExtensionText) {
 
 TEST_F(LaunchLoop, NamesCopiedAsPathLoseTheirQuotesBeforeAnythingSeesThem) {
     host.associations[".zqt"] = "\"C:\\ed.exe\" \"%1\"";
-    RunSettings.WaitOpen = false;
-    RunSettings.FirstPause = 0;
-    RunSettings.GUI = 0;
+    settings.WaitOpen = false;
+    settings.FirstPause = 0;
+    settings.GUI = 0;
     Run("\"D:\\My Files\\a.zqt\"\n\"D:\\b.zqt\"\n\"a b\" -x\n");
     EXPECT_EQ(host.commands, (V{"create|C:\\ed.exe|\"D:\\My Files\\a.zqt\"|prog",
                                 "create|C:\\ed.exe|D:\\b.zqt|prog", "create||\"a b\" -x|noprog"}));
     StartOver();
-    RunSettings.RegExp = "^(.*)\\.zqt$";
-    RunSettings.Eparam = "$1.out";
+    settings.RegExp = "^(.*)\\.zqt$";
+    settings.Eparam = "$1.out";
     Run("\"D:\\My Files\\a.zqt\"\r\n");
     EXPECT_EQ(host.commands,
               (V{"create|p.exe|  \"D:\\My Files\\a.zqt\" \"D:\\My Files\\a.out\" |prog"}));
@@ -199,11 +201,11 @@ TEST_F(LaunchLoop, TheNumberStaysOnResumeAndTheSlotIsTheOneTheProgramRunsIn) {
     const std::string logPath = listPath_ + ".log";
     const auto startOver = [&](bool resume) {
         StartOver();
-        RunSettings.BParam = "{#}-{%}";
-        RunSettings.JobLog = logPath;
-        RunSettings.Resume = resume;
-        RunSettings.WaitClose = true;
-        RunSettings.Jobs = 3;
+        settings.BParam = "{#}-{%}";
+        settings.JobLog = logPath;
+        settings.Resume = resume;
+        settings.WaitClose = true;
+        settings.Jobs = 3;
     };
     startOver(false);
     host.runsForMs = {{1, 50}, {2, 10}, {3, 40}, {4, 10}};
@@ -266,11 +268,11 @@ TEST_F(LaunchLoop, SeveralItemsShareACommandByCountByLengthAndByProgram) {
     for (const auto& c : cases) {
         StartOver();
         host.associations = {{".txt", "ed.exe /x \"%1\""}, {".doc", "wd.exe \"%1\""}};
-        RunSettings.Exe = c.exe;
-        RunSettings.BParam = c.begin;
-        RunSettings.Eparam = c.end;
-        RunSettings.ShellExecute = c.shell;
-        RunSettings.ItemsPerCommand = 3;
+        settings.Exe = c.exe;
+        settings.BParam = c.begin;
+        settings.Eparam = c.end;
+        settings.ShellExecute = c.shell;
+        settings.ItemsPerCommand = 3;
         Run(c.list);
         V commands;
         for (const std::string& command : host.commands) {
@@ -281,9 +283,9 @@ TEST_F(LaunchLoop, SeveralItemsShareACommandByCountByLengthAndByProgram) {
     }
     // With an expression, each item's groups fill its own copy of the piece.
     StartOver();
-    RunSettings.RegExp = "(\\w)\\.jpg";
-    RunSettings.Eparam = "-o $1.png";
-    RunSettings.ItemsPerCommand = 5;
+    settings.RegExp = "(\\w)\\.jpg";
+    settings.Eparam = "-o $1.png";
+    settings.ItemsPerCommand = 5;
     Run("a.jpg\rb.jpg");
     EXPECT_EQ(host.commands, (V{"create|p.exe|  a.jpg b.jpg -o a.png b.png |prog"}));
 }
@@ -292,11 +294,11 @@ TEST_F(LaunchLoop, ACommandOfSeveralItemsCountsThemAllAndResumesAsAWhole) {
     const std::string logPath = listPath_ + ".log";
     const auto startOver = [&](bool resume) {
         StartOver();
-        RunSettings.ItemsPerCommand = 2;
-        RunSettings.WaitClose = true;
-        RunSettings.JobLog = logPath;
-        RunSettings.Resume = resume;
-        RunSettings.Halt = 0;
+        settings.ItemsPerCommand = 2;
+        settings.WaitClose = true;
+        settings.JobLog = logPath;
+        settings.Resume = resume;
+        settings.Halt = 0;
     };
     std::filesystem::remove(logPath);
     startOver(false);
@@ -316,8 +318,8 @@ TEST_F(LaunchLoop, ACommandOfSeveralItemsCountsThemAllAndResumesAsAWhole) {
 
 TEST_F(LaunchLoop, NoLookupWithAProgramOrThroughTheShell) {
     host.associations[".txt"] = "ed.exe %1";
-    RunSettings.ShellExecute = true;
-    RunSettings.WaitOpen = false;
+    settings.ShellExecute = true;
+    settings.WaitOpen = false;
     Run("a.txt\rb.txt");
     EXPECT_TRUE(host.assocLookups.empty());
     EXPECT_EQ(host.commands, (V{"shell||a.txt|noprog", "shell||b.txt|noprog"}));
@@ -339,7 +341,7 @@ TEST(AssocTemplate, SplitsAroundThePlaceholder) {
 }
 
 TEST_F(LaunchLoop, WaitOpenWaitsForIdleAndForTheProgramToShow) {
-    RunSettings.Exe = "C:\\tools\\p.exe";
+    settings.Exe = "C:\\tools\\p.exe";
     host.programShowsAfterMs = 300;
     Run("one");
     EXPECT_EQ(host.log, (V{"start", "idle 5000", "close"}));
@@ -351,12 +353,12 @@ TEST_F(LaunchLoop, WaitOpenEndsWhenTheProcessEndsOrAfterTheLimit) {
     // ends at once or never shows under its name kept every item waiting for Skip.
     for (const int gui : {1, 3}) {
         for (const uint32_t endsAfter : {700u, UINT32_MAX}) {
-            InitializeGlobals();
+            request = TRunRequest();
             host.polls100 = 0;
             host.programNeverShows = true;
             host.processEndsAfterMs = endsAfter;
-            RunSettings.Exe = "C:\\full\\path\\prog.exe";
-            RunSettings.GUI = gui;
+            settings.Exe = "C:\\full\\path\\prog.exe";
+            settings.GUI = gui;
             Run("one");
             EXPECT_EQ(uint32_t(host.polls100) * WaitOpenPollMilliseconds,
                       endsAfter == UINT32_MAX ? WaitOpenLimitMilliseconds : endsAfter)
@@ -430,45 +432,45 @@ TEST_F(LaunchLoop, WaitOpenWithoutAProgramOnlyWaitsForIdle) {
 }
 
 TEST_F(LaunchLoop, WaitCloseWaitsForEveryEndAndLeavesOutThePause) {
-    RunSettings.Exe = "p.exe";
-    RunSettings.WaitOpen = false;
-    RunSettings.WaitClose = true;
-    RunSettings.GUI = 0;
+    settings.Exe = "p.exe";
+    settings.WaitOpen = false;
+    settings.WaitClose = true;
+    settings.GUI = 0;
     Run("a\rb");
     EXPECT_EQ(host.log, (V{"start", "end-wait", "close", "start", "end-wait", "close"}));
     EXPECT_EQ(host.openProcesses, 0);
 }
 
 TEST_F(LaunchLoop, PausesOnceAfterTheFirstItemOfLongerLists) {
-    RunSettings.Exe = "p.exe";
-    RunSettings.WaitOpen = false;
-    RunSettings.GUI = 0;
-    RunSettings.FirstPause = 250;
+    settings.Exe = "p.exe";
+    settings.WaitOpen = false;
+    settings.GUI = 0;
+    settings.FirstPause = 250;
     Run("a\rb\rc");
     EXPECT_EQ(host.log, (V{"start", "close", "sleep 250", "start", "close", "start", "close"}));
 
-    InitializeGlobals();
+    request = TRunRequest();
     host.log.clear();
-    RunSettings.Exe = "p.exe";
-    RunSettings.WaitOpen = false;
+    settings.Exe = "p.exe";
+    settings.WaitOpen = false;
     Run("only");
     EXPECT_EQ(Count("sleep 1000"), 0);
 }
 
 TEST_F(LaunchLoop, FailedStartsSkipTheWaitsButNotThePause) {
     host.startsFail = true;
-    RunSettings.Exe = "missing.exe";
-    RunSettings.WaitClose = false;
-    RunSettings.GUI = 0;
+    settings.Exe = "missing.exe";
+    settings.WaitClose = false;
+    settings.GUI = 0;
     Run("a\rb");
     EXPECT_EQ(host.log, (V{"start", "sleep 1000", "start"}));
 }
 
 TEST_F(LaunchLoop, ANegativePauseDoesNotSleep) {
-    RunSettings.Exe = "p.exe";
-    RunSettings.WaitOpen = false;
-    RunSettings.GUI = 0;
-    RunSettings.FirstPause = -1;
+    settings.Exe = "p.exe";
+    settings.WaitOpen = false;
+    settings.GUI = 0;
+    settings.FirstPause = -1;
     Run("a\rb");
     EXPECT_EQ(host.log, (V{"start", "close", "start", "close"}));
 }
@@ -486,25 +488,25 @@ TEST_F(LaunchLoop, GuiModesDecideTheProgressWindowAndAreClamped) {
                           {3, false, "", true, 3},       {7, false, "", true, 3},
                           {-2, false, "a\rb", false, 0}, {0, true, "a\rb", false, 0}};
     for (const Case& c : cases) {
-        InitializeGlobals();
+        request = TRunRequest();
         host.log.clear();
-        RunSettings.Exe = "p.exe";
-        RunSettings.WaitOpen = false;
-        RunSettings.FirstPause = 0;
-        RunSettings.GUI = c.gui;
-        RunSettings.WaitClose = c.waitClose;
+        settings.Exe = "p.exe";
+        settings.WaitOpen = false;
+        settings.FirstPause = 0;
+        settings.GUI = c.gui;
+        settings.WaitClose = c.waitClose;
         Run(c.list);
         EXPECT_EQ(Count("progress start"), c.shown ? 1 : 0) << c.gui << " " << c.list;
         EXPECT_EQ(Count("progress close"), c.shown ? 1 : 0);
-        EXPECT_EQ(RunSettings.GUI, c.stored);
+        EXPECT_EQ(settings.GUI, c.stored);
     }
 }
 
 TEST_F(LaunchLoop, ProgressFollowsTheItems) {
-    RunSettings.Exe = "p.exe";
-    RunSettings.WaitOpen = false;
-    RunSettings.FirstPause = 0;
-    RunSettings.BParam = "-v";
+    settings.Exe = "p.exe";
+    settings.WaitOpen = false;
+    settings.FirstPause = 0;
+    settings.BParam = "-v";
     Run("a\rb c");
     EXPECT_EQ(host.log,
               (V{"progress start", "range 0..2", "pos 0", "text ", "start", "text -v  a", "pos 0",
@@ -513,26 +515,26 @@ TEST_F(LaunchLoop, ProgressFollowsTheItems) {
 
 TEST_F(LaunchLoop, EveryStartGetsTheWindowModeAndPriorityOfTheRun) {
     StartOver();
-    RunSettings.Window = 3;
-    RunSettings.Priority = 2;
+    settings.Window = 3;
+    settings.Priority = 2;
     Run("a\rb");
     EXPECT_EQ(host.modes, (std::vector<std::pair<int32_t, int32_t>>{{3, 2}, {3, 2}}));
 }
 
 TEST_F(LaunchLoop, AWindowThatCannotBeShownLetsTheRunGoOn) {
     host.progressAvailable = false;
-    RunSettings.Exe = "p.exe";
-    RunSettings.WaitOpen = false;
-    RunSettings.GUI = 3;
+    settings.Exe = "p.exe";
+    settings.WaitOpen = false;
+    settings.GUI = 3;
     Run("a");
     EXPECT_FALSE(host.progressShown);
     EXPECT_EQ(host.log, (V{"progress failed", "start", "close"}));
 }
 
 TEST_F(LaunchLoop, SkipDuringTheWaitForTheEndGoesOnAndCountsOnce) {
-    RunSettings.Exe = "p.exe";
-    RunSettings.WaitOpen = false;
-    RunSettings.WaitClose = true;
+    settings.Exe = "p.exe";
+    settings.WaitOpen = false;
+    settings.WaitClose = true;
     host.duringEndWait = [](TRecordingHost& h) {
         if (h.commands.size() == 1) h.skipEvent = true; // pressed twice while the first item runs
     };
@@ -544,8 +546,8 @@ TEST_F(LaunchLoop, SkipDuringTheWaitForTheEndGoesOnAndCountsOnce) {
 }
 
 TEST_F(LaunchLoop, SkipSeenAfterTheFirstItemLeavesOutThePause) {
-    RunSettings.Exe = "p.exe";
-    RunSettings.WaitOpen = false;
+    settings.Exe = "p.exe";
+    settings.WaitOpen = false;
     int polls = 0;
     host.beforeEveryPoll = [&](TRecordingHost& h) {
         if (++polls == 3) h.skipEvent = true; // seen by the poll after the first item's waits
@@ -556,7 +558,7 @@ TEST_F(LaunchLoop, SkipSeenAfterTheFirstItemLeavesOutThePause) {
 }
 
 TEST_F(LaunchLoop, SkipEndsTheWaitForTheProgramToShow) {
-    RunSettings.Exe = "p.exe";
+    settings.Exe = "p.exe";
     host.programNeverShows = true;
     host.beforeEveryPoll = [](TRecordingHost& h) {
         if (h.polls100 > 0 && h.polls100 % 3 == 0) h.skipEvent = true;
@@ -569,9 +571,9 @@ TEST_F(LaunchLoop, SkipEndsTheWaitForTheProgramToShow) {
 }
 
 TEST_F(LaunchLoop, CancelEndsTheWaitsAndStartsNothingMore) {
-    RunSettings.Exe = "p.exe";
-    RunSettings.WaitOpen = true;
-    RunSettings.WaitClose = true;
+    settings.Exe = "p.exe";
+    settings.WaitOpen = true;
+    settings.WaitClose = true;
     host.programNeverShows = true;
     int polls = 0;
     host.beforeEveryPoll = [&](TRecordingHost& h) {
@@ -613,14 +615,14 @@ TEST_F(LaunchLoop, JobsWaitForAFreeSlotOnlyWithWaitClose) {
     };
     for (const Case& c : cases) {
         StartOver();
-        RunSettings.Jobs = c.jobs;
-        RunSettings.WaitClose = c.waitClose;
+        settings.Jobs = c.jobs;
+        settings.WaitClose = c.waitClose;
         Run("a\rb\rc\rd");
         EXPECT_EQ(host.log, c.log) << c.jobs << " jobs";
     }
-    RunSettings.Jobs = 100;
+    settings.Jobs = 100;
     Run("a");
-    EXPECT_EQ(RunSettings.Jobs, 62);
+    EXPECT_EQ(settings.Jobs, 62);
 }
 
 TEST_F(LaunchLoop, SkipStartsTheNextJobAtOnceAndCancelWaitsForNoOne) {
@@ -637,9 +639,9 @@ TEST_F(LaunchLoop, SkipStartsTheNextJobAtOnceAndCancelWaitsForNoOne) {
     };
     for (const Case& c : cases) {
         StartOver();
-        RunSettings.Jobs = 2;
-        RunSettings.WaitClose = true;
-        RunSettings.GUI = 3;
+        settings.Jobs = 2;
+        settings.WaitClose = true;
+        settings.GUI = 3;
         host.duringEndWait = [&](TRecordingHost& h) {
             if (h.commands.size() == 2) (c.cancel ? h.cancelEvent : h.skipEvent) = true;
         };
@@ -685,9 +687,9 @@ TEST_F(LaunchLoop, TheJobLogHasALinePerItemAndResumeLeavesOutWhatIsDone) {
         StartOver();
         std::filesystem::remove(logPath);
         if (!c.before.empty()) std::ofstream(logPath, std::ios::binary) << c.before;
-        RunSettings.WaitClose = c.waitClose;
-        RunSettings.JobLog = logPath;
-        RunSettings.Resume = c.resume;
+        settings.WaitClose = c.waitClose;
+        settings.JobLog = logPath;
+        settings.Resume = c.resume;
         host.startsFail = c.startsFail;
         host.exitCodes[2] = 3;
         Run(c.resume ? "a\rb c\rd\re" : "a\rb c");
@@ -759,12 +761,12 @@ TEST_F(LaunchLoop, AJobLogInAnyStateIsReadAndAppendedToWhole) {
 
 TEST_F(LaunchLoop, APreviewFileGetsEveryCommandAndNothingStarts) {
     const std::string previewPath = listPath_ + ".preview";
-    PreviewFile = previewPath;
-    RunSettings.Exe = "%ZEMRUN_T_TOOL%";
+    request.previewFile = previewPath;
+    settings.Exe = "%ZEMRUN_T_TOOL%";
     setenv("ZEMRUN_T_TOOL", "C:\\My Tools\\t.exe", 1);
-    RunSettings.RegExp = "(\\w+)\\.txt";
-    RunSettings.BParam = "/in:$1";
-    RunSettings.GUI = 3;
+    settings.RegExp = "(\\w+)\\.txt";
+    settings.BParam = "/in:$1";
+    settings.GUI = 3;
     Run("report.txt\rno match");
     EXPECT_EQ(ReadAll(previewPath), "\"C:\\My Tools\\t.exe\" /in:report  report.txt\r\n"
                                     "\"C:\\My Tools\\t.exe\" /in:  \"no match\"\r\n");
@@ -772,51 +774,51 @@ TEST_F(LaunchLoop, APreviewFileGetsEveryCommandAndNothingStarts) {
     EXPECT_EQ(Count("progress start"), 0);
     std::filesystem::remove(previewPath);
     // A file that cannot be written ends the run with the system's error.
-    PreviewFile = listPath_ + ".missing/preview.txt";
+    request.previewFile = listPath_ + ".missing/preview.txt";
     EXPECT_THROW(Run("a"), TvxInOutError);
 }
 
 TEST_F(LaunchLoop, APreviewWindowShowsTheCommandsAndRunOrCancelDecides) {
     for (const bool run : {true, false}) {
         StartOver();
-        Preview = true;
+        request.preview = true;
         host.previewResult = run;
         Run("a\rb c");
         EXPECT_EQ(host.previewed, (V{"p.exe a", "p.exe \"b c\""}));
         EXPECT_EQ(host.commands.size(), run ? 2u : 0u);
     }
     // The main dialog's preview: the first items only, and the run settings stay.
-    RunSettings.Exe = "q.exe";
-    TOptions other = RunSettings;
+    settings.Exe = "q.exe";
+    TOptions other = settings;
     other.Exe = "p.exe";
     other.List = listPath_;
     EXPECT_EQ(PreviewCommands(host, other, 1), (V{"p.exe a"}));
-    EXPECT_EQ(RunSettings.Exe, "q.exe");
+    EXPECT_EQ(settings.Exe, "q.exe");
 }
 
 TEST_F(LaunchLoop, InteractiveRunsTheDialogFirstAndStopsWithoutOk) {
-    Interactive = true;
+    request.interactive = true;
     host.dialogResult = false;
-    RunSettings.Exe = "p.exe";
+    settings.Exe = "p.exe";
     Run("a");
     EXPECT_EQ(host.log, (V{"dialog"}));
 }
 
 TEST_F(LaunchLoop, TheNamedEncodingReadsTheListAndAnUnknownOneStartsNothing) {
     StartOver();
-    RunSettings.Encoding = "utf-16"; // marked UTF-8 all the same: the mark wins
+    settings.Encoding = "utf-16"; // marked UTF-8 all the same: the mark wins
     Run("\xEF\xBB\xBF"
         "caf\xC3\xA9");
     EXPECT_EQ(host.commands, V{"create|p.exe|caf\xC3\xA9|prog"});
     StartOver();
-    RunSettings.Encoding = "1252";
+    settings.Encoding = "1252";
     Run("caf\xC3\xA9");
     EXPECT_EQ(host.commands, V{"create|p.exe|caf\xC3\x83\xC2\xA9|prog"});
     for (const char* name : {"klingon", "65000x", "99999", "123456"}) {
         StartOver();
-        RunSettings.Encoding = name;
-        RunSettings.List = listPath_;
-        EXPECT_EQ(RunList(host), UnknownEncodingStatus) << name;
+        settings.Encoding = name;
+        settings.List = listPath_;
+        EXPECT_EQ(RunList(host, request), UnknownEncodingStatus) << name;
         EXPECT_EQ(host.log, V{"unknown encoding " + std::string(name)});
         EXPECT_TRUE(host.commands.empty());
     }
@@ -824,22 +826,22 @@ TEST_F(LaunchLoop, TheNamedEncodingReadsTheListAndAnUnknownOneStartsNothing) {
 
 TEST_F(LaunchLoop, ItemsOfTheCommandLineFollowTheListsAndNeedNone) {
     StartOver();
-    RunSettings.Items = {"y z", "D:\\"};
+    settings.Items = {"y z", "D:\\"};
     Run("x");
     EXPECT_EQ(host.commands,
               (V{"create|p.exe|x|prog", "create|p.exe|\"y z\"|prog", "create|p.exe|D:\\|prog"}));
     StartOver();
-    RunSettings.Items = {"only"};
-    EXPECT_EQ(RunList(host), 0u);
+    settings.Items = {"only"};
+    EXPECT_EQ(RunList(host, request), 0u);
     EXPECT_EQ(host.commands, V{"create|p.exe|only|prog"});
 }
 
 TEST_F(LaunchLoop, AMissingListStartsNothing) {
-    RunSettings.List = listPath_ + ".missing";
-    RunList(host);
+    settings.List = listPath_ + ".missing";
+    RunList(host, request);
     EXPECT_TRUE(host.commands.empty());
     TvxStringList items;
-    LoadItems(RunSettings, items);
+    LoadItems(settings, items);
     EXPECT_EQ(items.Count(), 0);
 }
 
@@ -864,13 +866,13 @@ TEST(SubstituteGroups, FillsEveryDollarReference) {
 
 TEST_F(LaunchLoop, ExpressionGroupsFillTheParameters) {
     setenv("ZEMRUN_T_OUT", "D:\\out dir", 1);
-    RunSettings.Exe = "copy.exe";
-    RunSettings.RegExp = "(\\w+)\\.txt";
-    RunSettings.BParam = "/in:$1 \"$1 copy.txt\"  /out:\"a b\"";
-    RunSettings.Eparam = "%ZEMRUN_T_OUT%\\$1 $";
-    RunSettings.WaitOpen = false;
-    RunSettings.FirstPause = 0;
-    RunSettings.GUI = 0;
+    settings.Exe = "copy.exe";
+    settings.RegExp = "(\\w+)\\.txt";
+    settings.BParam = "/in:$1 \"$1 copy.txt\"  /out:\"a b\"";
+    settings.Eparam = "%ZEMRUN_T_OUT%\\$1 $";
+    settings.WaitOpen = false;
+    settings.FirstPause = 0;
+    settings.GUI = 0;
     Run("report.txt\rno match\rx.doc");
     EXPECT_EQ(host.commands,
               (V{"create|copy.exe|/in:report \"report copy.txt\"  \"/out:\"a b\"\"  report.txt "
@@ -903,9 +905,9 @@ TEST_F(LaunchLoop, AnEndlessSearchEndsBySkipCancelOrTheStepBound) {
     };
     for (const Case& c : cases) {
         StartOver();
-        RunSettings.RegExp = "(a+)+b";
-        RunSettings.BParam = "-$1-";
-        RunSettings.GUI = c.gui;
+        settings.RegExp = "(a+)+b";
+        settings.BParam = "-$1-";
+        settings.GUI = c.gui;
         int polls = 0;
         host.beforeEveryPoll = [&](TRecordingHost& h) {
             if (++polls == 2)
@@ -917,12 +919,12 @@ TEST_F(LaunchLoop, AnEndlessSearchEndsBySkipCancelOrTheStepBound) {
 }
 
 TEST_F(LaunchLoop, AnInvalidExpressionStartsEveryItemWithEmptyGroups) {
-    RunSettings.Exe = "p.exe";
-    RunSettings.RegExp = "(unclosed";
-    RunSettings.BParam = "-$1-";
-    RunSettings.WaitOpen = false;
-    RunSettings.GUI = 0;
-    RunSettings.FirstPause = 0;
+    settings.Exe = "p.exe";
+    settings.RegExp = "(unclosed";
+    settings.BParam = "-$1-";
+    settings.WaitOpen = false;
+    settings.GUI = 0;
+    settings.FirstPause = 0;
     Run("a\rb");
     EXPECT_EQ(host.commands, (V{"create|p.exe|--  a  |prog", "create|p.exe|--  b  |prog"}));
 }
@@ -954,10 +956,10 @@ TEST_F(LaunchLoop, ATimeLimitEndsTheProgramAndWaitsForEveryEnd) {
     for (const Case& c : cases) {
         StartOver();
         std::filesystem::remove(logPath);
-        RunSettings.Jobs = c.jobs;
-        RunSettings.TimeLimit = c.limit; // waits without /P
-        RunSettings.JobLog = logPath;
-        RunSettings.Halt = 0;
+        settings.Jobs = c.jobs;
+        settings.TimeLimit = c.limit; // waits without /P
+        settings.JobLog = logPath;
+        settings.Halt = 0;
         host.runsForMs = {{1, 5000}, {2, 1000}, {3, 9000}};
         Run("a\rb\rc");
         EXPECT_EQ(host.log, c.log) << c.jobs << " jobs, " << c.limit << " s";
@@ -993,11 +995,11 @@ TEST_F(LaunchLoop, FailedItemsAreTriedAgainBeforeLaterItems) {
     };
     for (const Case& c : cases) {
         StartOver();
-        RunSettings.Exe = "";
-        RunSettings.Jobs = c.jobs;
-        RunSettings.Retries = c.retries;
-        RunSettings.WaitClose = true;
-        RunSettings.Halt = 0;
+        settings.Exe = "";
+        settings.Jobs = c.jobs;
+        settings.Retries = c.retries;
+        settings.WaitClose = true;
+        settings.Halt = 0;
         host.firstToEnd = [](const std::vector<TProcess>&) { return size_t(0); };
         host.exitCodes = {{1, 1}, {2, 1}};
         // c never succeeds: its starts fail, from the fifth on.
@@ -1028,9 +1030,9 @@ TEST_F(LaunchLoop, TheExitStatusCountsFailedItemsAndHaltStopsStarting) {
     };
     for (const Case& c : cases) {
         StartOver();
-        RunSettings.Halt = c.halt;
-        RunSettings.Jobs = c.jobs;
-        RunSettings.WaitClose = true;
+        settings.Halt = c.halt;
+        settings.Jobs = c.jobs;
+        settings.WaitClose = true;
         host.exitCodes.clear();
         for (size_t start : c.failing)
             host.exitCodes[start] = 1;
@@ -1059,9 +1061,9 @@ TEST_F(LaunchLoop, TheExitStatusCountsFailedItemsAndHaltStopsStarting) {
     };
     for (const auto& [encoding, expression, halt, starts, expected] : broken) {
         StartOver();
-        RunSettings.Halt = halt;
-        RunSettings.Encoding = encoding;
-        RunSettings.RegExp = expression;
+        settings.Halt = halt;
+        settings.Encoding = encoding;
+        settings.RegExp = expression;
         Run("a");
         EXPECT_EQ(status, expected) << encoding << expression.substr(0, 9);
         EXPECT_EQ(host.commands.size(), starts) << encoding << expression.substr(0, 9);
@@ -1070,9 +1072,9 @@ TEST_F(LaunchLoop, TheExitStatusCountsFailedItemsAndHaltStopsStarting) {
 
 TEST_F(LaunchLoop, TheProgressWindowTellsWhatIsDoneFailedAndLeft) {
     StartOver();
-    RunSettings.GUI = 3;
-    RunSettings.WaitClose = true;
-    RunSettings.Jobs = 2;
+    settings.GUI = 3;
+    settings.WaitClose = true;
+    settings.Jobs = 2;
     host.runsForMs = {{1, 10000}, {2, 20000}, {3, 10000}, {4, 10000}, {5, 10000}};
     host.exitCodes = {{2, 1}};
     Run("a\rb\rc\rd\re");
@@ -1095,11 +1097,11 @@ TEST_F(LaunchLoop, EveryTryKeepsItsOutputInAFileOfItsOwn) {
     for (bool shell : {false, true}) {
         StartOver();
         std::filesystem::remove(logPath);
-        RunSettings.OutputFolder = listPath_ + ".out";
-        RunSettings.ShellExecute = shell;
-        RunSettings.WaitClose = true;
-        RunSettings.Retries = 1;
-        RunSettings.JobLog = logPath;
+        settings.OutputFolder = listPath_ + ".out";
+        settings.ShellExecute = shell;
+        settings.WaitClose = true;
+        settings.Retries = 1;
+        settings.JobLog = logPath;
         host.exitCodes = {{1, 1}};
         Run("a\rb");
         const std::string out = listPath_ + ".out" + PathDelimiter;
@@ -1110,7 +1112,7 @@ TEST_F(LaunchLoop, EveryTryKeepsItsOutputInAFileOfItsOwn) {
         EXPECT_NE(bytes.find("p.exe a\t" + (shell ? "" : files[1]) + "\r\n"), std::string::npos);
         // A resumed run reads the log with its output column: a succeeded on its second try.
         host = TRecordingHost();
-        RunSettings.Resume = true;
+        settings.Resume = true;
         Run("a\rb");
         EXPECT_TRUE(host.commands.empty());
     }
@@ -1125,14 +1127,14 @@ TEST_F(LaunchLoop, AnOutputFolderThatCannotBeMadeStartsNothing) {
     std::ofstream(file) << "x";
     for (const std::string& folder : {file, std::string("/dev/null"), file + "/below"}) {
         StartOver();
-        RunSettings.OutputFolder = folder;
+        settings.OutputFolder = folder;
         EXPECT_THROW(Run("a"), TvxInOutError) << folder;
         EXPECT_TRUE(host.commands.empty());
     }
     std::filesystem::remove(file);
     StartOver();
     const std::string folder = listPath_ + ".out/deeper";
-    RunSettings.OutputFolder = folder;
+    settings.OutputFolder = folder;
     Run("a");
     EXPECT_TRUE(std::filesystem::is_directory(folder));
     std::filesystem::remove_all(listPath_ + ".out");

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <unistd.h>
@@ -73,6 +74,16 @@ TEST(GermanLanguageFile, TranslatesEveryBuiltInString) {
     EXPECT_NE(ReadProfileString(file, "0", std::to_string(id), ""), "") << id;
     ZEMRUN_STRINGS(ZEMRUN_CHECK_ID)
 #undef ZEMRUN_CHECK_ID
+    // Its usage message names every switch that the program reads.
+    const std::string usage = LangString(file, IDS_USAGE);
+    const auto names = [&usage](const std::string& name) {
+        for (size_t at = usage.find(name); at != std::string::npos; at = usage.find(name, at + 1))
+            if (!std::isalpha(static_cast<unsigned char>(usage[at + name.size()]))) return true;
+        return false;
+    };
+#define ZEMRUN_CHECK_SWITCH(name, form) EXPECT_TRUE(names("/" #name)) << #name;
+    ZEMRUN_SWITCH_FORMS(ZEMRUN_CHECK_SWITCH)
+#undef ZEMRUN_CHECK_SWITCH
     // The file is in the legacy page, Windows-1252; the text comes out in UTF-8.
     EXPECT_EQ(LangString(file, 2), "\xC3\x9C"
                                    "berspringen");

@@ -31,7 +31,6 @@ class Settings : public ::testing::Test {
         fs::create_directories(root_ / "program");
         setenv("ZEMRUN_FOLDER_28", (root_ / "local").c_str(), 1);
         setenv("ZEMRUN_FOLDER_35", (root_ / "common").c_str(), 1);
-        InitializeGlobals();
     }
     void TearDown() override {
         FinalizeProjects();
@@ -374,13 +373,15 @@ TEST_F(Settings, TwoInstancesLoseNothingOfEachOther) {
 TEST_F(Settings, ProjectSwitchLoadsAtItsPosition) {
     Write("local/Orvane/Zemrun/projects.ini", "[name]\r\nExe=project.exe\r\nFirstPause=5\r\n");
     TRecordingHost host;
-    EXPECT_TRUE(ParseArguments(TvxCommandLine("z /X:tool.exe /F:9 /J:NAME"), host));
-    EXPECT_EQ(RunSettings.Exe, "project.exe");
-    EXPECT_EQ(RunSettings.FirstPause, 5);
-    InitializeGlobals();
-    EXPECT_TRUE(ParseArguments(TvxCommandLine("z /J:name /X:tool.exe /J:nothing"), host));
-    EXPECT_EQ(RunSettings.Exe, "tool.exe");
-    EXPECT_EQ(RunSettings.FirstPause, 5);
+    std::optional<TRunRequest> request =
+        ParseArguments(TvxCommandLine("z /X:tool.exe /F:9 /J:NAME"), host);
+    ASSERT_TRUE(request);
+    EXPECT_EQ(request->settings.Exe, "project.exe");
+    EXPECT_EQ(request->settings.FirstPause, 5);
+    request = ParseArguments(TvxCommandLine("z /J:name /X:tool.exe /J:nothing"), host);
+    ASSERT_TRUE(request);
+    EXPECT_EQ(request->settings.Exe, "tool.exe");
+    EXPECT_EQ(request->settings.FirstPause, 5);
 }
 
 } // namespace

@@ -267,15 +267,15 @@ TEST_F(EndToEnd, ExpressionGroupsFillTheParameters) {
 }
 
 TEST_F(EndToEnd, TheDocumentedExpressionExampleBuildsItsBeginPart) {
-    InitializeGlobals();
-    RunSettings.List = WriteList("report.txt");
-    RunSettings.Exe = probe_;
-    RunSettings.RegExp = "(\\w+)\\.txt";
-    RunSettings.BParam = "/in:$1 \"$1 copy.txt\"";
-    RunSettings.WaitOpen = false;
-    RunSettings.WaitClose = true;
+    TRunRequest request;
+    request.settings.List = WriteList("report.txt");
+    request.settings.Exe = probe_;
+    request.settings.RegExp = "(\\w+)\\.txt";
+    request.settings.BParam = "/in:$1 \"$1 copy.txt\"";
+    request.settings.WaitOpen = false;
+    request.settings.WaitClose = true;
     TWin32LauncherHost host;
-    RunList(host);
+    RunList(host, request);
     EXPECT_EQ(Commands(), (V{probe_ + " /in:report \"report copy.txt\"  report.txt"}));
 }
 
@@ -387,22 +387,22 @@ class TCountingHost : public TWin32LauncherHost {
 
 TEST_F(EndToEnd, OneRegistryLookupPerExtensionTextAndNoneThroughTheShell) {
     TRegisteredExtension registered(".zq5", "\"" + probe_ + "\" \"%1\"");
-    InitializeGlobals();
-    RunSettings.List = WriteList("a.zq5\rb.zq5\rc.ZQ5\rd.zq5");
-    RunSettings.WaitOpen = false;
-    RunSettings.FirstPause = 0;
-    RunSettings.GUI = 0;
+    TRunRequest request;
+    request.settings.List = WriteList("a.zq5\rb.zq5\rc.ZQ5\rd.zq5");
+    request.settings.WaitOpen = false;
+    request.settings.FirstPause = 0;
+    request.settings.GUI = 0;
     TCountingHost host;
-    RunList(host);
+    RunList(host, request);
     EXPECT_EQ(host.lookups, (std::map<std::string, int>{{".zq5", 1}, {".ZQ5", 1}}));
     ASSERT_TRUE(uidriver::WaitUntil([&] { return Commands().size() == 4; }, 20000));
 
-    InitializeGlobals();
-    RunSettings.List = WriteList(probe_, "shell.txt");
-    RunSettings.ShellExecute = true;
-    RunSettings.WaitClose = true;
+    request = TRunRequest();
+    request.settings.List = WriteList(probe_, "shell.txt");
+    request.settings.ShellExecute = true;
+    request.settings.WaitClose = true;
     TCountingHost shellHost;
-    RunList(shellHost);
+    RunList(shellHost, request);
     EXPECT_TRUE(shellHost.lookups.empty());
     EXPECT_EQ(Commands().size(), 5u);
 }
@@ -842,16 +842,16 @@ TEST_F(EndToEnd, ManyStartsLeakNoHandles) {
     std::string list;
     for (int i = 0; i < starts; ++i)
         list += "item" + std::to_string(i) + "\r\n";
-    InitializeGlobals();
-    RunSettings.List = WriteList(list);
-    RunSettings.Exe = probe_;
-    RunSettings.WaitOpen = false;
-    RunSettings.WaitClose = true;
-    RunSettings.GUI = 0;
+    TRunRequest request;
+    request.settings.List = WriteList(list);
+    request.settings.Exe = probe_;
+    request.settings.WaitOpen = false;
+    request.settings.WaitClose = true;
+    request.settings.GUI = 0;
     TCountingHost host;
     DWORD before = 0, after = 0;
     GetProcessHandleCount(GetCurrentProcess(), &before);
-    RunList(host);
+    RunList(host, request);
     GetProcessHandleCount(GetCurrentProcess(), &after);
     EXPECT_LE(after, before);
     // Under Wine one start in some thousands fails, refused or ended before the probe ran:

@@ -239,15 +239,16 @@ TEST_F(Progress, HundredRunsLeaveNoThreadOrHandleBehind) {
     const std::string list = WriteList("zemrun-no-such-program.exe\rzemrun-no-such-program.exe");
     TWin32LauncherHost host;
     DWORD handlesBefore = 0, handlesAfter = 0;
-    RunList(host); // the first run loads what every later one shares
+    TRunRequest request;
+    RunList(host, request); // the first run loads what every later one shares
     GetProcessHandleCount(GetCurrentProcess(), &handlesBefore);
     const DWORD threadsBefore = ThreadCount();
     for (int run = 0; run < 100; ++run) {
-        InitializeGlobals();
-        RunSettings.List = list;
-        RunSettings.GUI = 3;
-        RunSettings.FirstPause = 0;
-        RunList(host);
+        request = TRunRequest();
+        request.settings.List = list;
+        request.settings.GUI = 3;
+        request.settings.FirstPause = 0;
+        RunList(host, request);
         ASSERT_FALSE(host.CancelSignalled()); // the events are gone with the window
         ASSERT_FALSE(host.TakeSkipSignal());
     }

@@ -1,0 +1,25 @@
+#pragma once
+// What a command line asks for: the run settings, and the few choices besides them that
+// decide how the run is made.
+
+#include "../settings/zemrunRunSettings.h"
+
+#include <string>
+
+struct TRunRequest {
+    TRunRequest() { SetDefaultOptions(settings); }
+    // The defaults, then the switches and the projects they name, in their order.
+    TOptions settings;
+    // /I: the main dialog edits the run settings before the run.
+    bool interactive = false;
+    // /D: the commands are shown before anything starts; with /D:<file> they go to that
+    // file, one a line, and nothing starts.
+    bool preview = false;
+    std::string previewFile;
+    // /A: the arguments after it are items, and the run takes place without a list.
+    bool itemArguments = false;
+
+    // Whether there is a run to make: a list, the main dialog or items; else the usage
+    // message is shown.
+    bool Runs() const { return !settings.List.empty() || interactive || itemArguments; }
+};
