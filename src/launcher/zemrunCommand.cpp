@@ -17,34 +17,31 @@ std::string FolderOf(std::string_view item) {
     return root ? folder : folder.substr(0, folder.size() - 1);
 }
 
-// Whether the text between braces names a placeholder.
-bool IsPlaceholderName(std::string_view name) {
-    for (const std::string_view placeholder : {"", ".", "/", "//", "/.", "#", "%"})
-        if (name == placeholder) return true;
-    return false;
+// The text without the extension that PathExtension finds.
+std::string WithoutExtension(std::string_view text) {
+    return std::string(text.substr(0, text.size() - PathExtension(text).size()));
 }
 
-// The part of the item that a placeholder's name (between its braces) stands for; false for
-// a name that is none.
-bool ItemPart(std::string_view name, const TItemParts& parts, std::string& text) {
-    const std::string_view item = parts.item;
-    if (name.empty()) {
-        text = item;
-    } else if (name == ".") {
-        text = item.substr(0, item.size() - PathExtension(item).size());
-    } else if (name == "/") {
-        text = PathFileName(item);
-    } else if (name == "//") {
-        text = FolderOf(item);
-    } else if (name == "/.") {
-        const std::string file = PathFileName(item);
-        text = file.substr(0, file.size() - PathExtension(file).size());
-    } else if (name == "#" || name == "%") {
-        text = std::to_string(name == "#" ? parts.number : parts.slot);
-    } else {
-        return false;
-    }
-    return true;
+// A placeholder: its name between the braces, and the part of the item it stands for.
+struct TPlaceholder {
+    std::string_view name;
+    std::string (*part)(const TItemParts& parts);
+};
+constexpr TPlaceholder Placeholders[] = {
+    {"", [](const TItemParts& parts) { return std::string(parts.item); }},
+    {".", [](const TItemParts& parts) { return WithoutExtension(parts.item); }},
+    {"/", [](const TItemParts& parts) { return PathFileName(parts.item); }},
+    {"//", [](const TItemParts& parts) { return FolderOf(parts.item); }},
+    {"/.", [](const TItemParts& parts) { return WithoutExtension(PathFileName(parts.item)); }},
+    {"#", [](const TItemParts& parts) { return std::to_string(parts.number); }},
+    {"%", [](const TItemParts& parts) { return std::to_string(parts.slot); }},
+};
+
+// The placeholder of the name between braces; null for a name that is none.
+const TPlaceholder* FindPlaceholder(std::string_view name) {
+    for (const TPlaceholder& placeholder : Placeholders)
+        if (placeholder.name == name) return &placeholder;
+    return nullptr;
 }
 
 // The text with its $N group references (where there are group texts) and its
@@ -64,10 +61,12 @@ std::string Substitute(std::string_view text, const TItemParts* parts,
         }
         const size_t close =
             text[pos] == '{' && parts ? text.find('}', pos) : std::string_view::npos;
-        std::string part;
-        if (close != std::string_view::npos &&
-            ItemPart(text.substr(pos + 1, close - pos - 1), *parts, part)) {
-            result += part;
+        const TPlaceholder* placeholder =
+            close == std::string_view::npos
+                ? nullptr
+                : FindPlaceholder(text.substr(pos + 1, close - pos - 1));
+        if (placeholder) {
+            result += placeholder->part(*parts);
             pos = close + 1;
             continue;
         }
@@ -142,10 +141,6 @@ std::string BuildParameters(const TOptions& settings, const TAssociation& associ
     return expression ? parameters : Trim(parameters);
 }
 
-bool SameProgram(const TAssociation& a, const TAssociation& b) {
-    return a.program == b.program && a.begin == b.begin && a.end == b.end;
-}
-
 // The expression of the settings, compiled at its first search; none without one.
 std::unique_ptr<TvxRegExpr> MakeExpression(const TOptions& settings) {
     if (settings.RegExp.empty()) return nullptr;
@@ -179,7 +174,7 @@ int32_t TCommandBuilder::GroupSize(const TvxStringList& items, int32_t first) {
         PartsOf(items.Strings(first), first + 1, slot, expression_.get())};
     while (int32_t(parts.size()) < most) {
         const int32_t next = first + int32_t(parts.size());
-        if (!SameProgram(ProgramOf(items.Strings(next)), association)) break;
+        if (ProgramOf(items.Strings(next)) != association) break;
         parts.push_back(PartsOf(items.Strings(next), next + 1, slot, expression_.get()));
         if (!PassesWhole(Build(association, parts))) {
             parts.pop_back();
@@ -257,7 +252,7 @@ bool HoldsPlaceholder(std::string_view text) {
          open = text.find('{', open + 1)) {
         const size_t close = text.find('}', open);
         if (close == std::string_view::npos) return false;
-        if (IsPlaceholderName(text.substr(open + 1, close - open - 1))) return true;
+        if (FindPlaceholder(text.substr(open + 1, close - open - 1))) return true;
     }
     return false;
 }

@@ -87,6 +87,7 @@ struct TAssociation {
     std::string program;
     std::string begin;
     std::string end;
+    bool operator==(const TAssociation&) const = default;
 };
 TAssociation SplitAssocTemplate(const TvxCommandLine& tokens);
 
