@@ -70,3 +70,12 @@ std::string PathExtension(std::string_view path) {
     }
     return {};
 }
+
+std::string ReadStandardInput() {
+    TvxFileReader input = TvxFileReader::StandardInput();
+    std::string bytes;
+    std::string chunk(1 << 16, '\0');
+    while (const size_t got = input.Read(chunk.data(), chunk.size()))
+        bytes.append(chunk, 0, got);
+    return bytes;
+}

@@ -13,6 +13,7 @@
 // to the program entry, which finalizes every module and exits with `code`.
 struct TvxInOutError {
     int code;
+    std::string path; // the file or folder; "-" for standard input
 };
 
 // The separator that joins folder and file names on this system.
@@ -62,18 +63,30 @@ class TvxFileReader {
     TvxFileReader& operator=(const TvxFileReader&) = delete;
     // The moved-from object is closed; an assigned-to one closes its file with the other.
     TvxFileReader(TvxFileReader&& other) noexcept
-        : handle_(std::exchange(other.handle_, ClosedFile)) {}
+        : handle_(std::exchange(other.handle_, ClosedFile)), path_(std::move(other.path_)) {}
     TvxFileReader& operator=(TvxFileReader&& other) noexcept {
         std::swap(handle_, other.handle_);
+        std::swap(path_, other.path_);
         return *this;
     }
 
     // Fills up to `size` bytes; 0 at the end of the file.
     size_t Read(char* buffer, size_t size);
 
+    // The reader of the process's standard input, a pipe, a file or a device, to its end.
+    // Throws TvxInOutError where there is nothing to read: no standard input, or a console,
+    // where a read would wait for typing that nobody asked for.
+    static TvxFileReader StandardInput();
+
   private:
+    TvxFileReader(intptr_t handle, std::string path) : handle_(handle), path_(std::move(path)) {}
     intptr_t handle_ = ClosedFile;
+    std::string path_; // for the failures
 };
+
+// The whole of the process's standard input; throws TvxInOutError where there is none
+// (TvxFileReader::StandardInput).
+std::string ReadStandardInput();
 
 // Creates or truncates a file and writes it, or appends to a file, which is created when
 // missing; failures throw TvxInOutError. Appends may come from several processes at once:
@@ -87,9 +100,10 @@ class TvxFileWriter {
     TvxFileWriter& operator=(const TvxFileWriter&) = delete;
     // The moved-from object is closed; an assigned-to one closes its file with the other.
     TvxFileWriter(TvxFileWriter&& other) noexcept
-        : handle_(std::exchange(other.handle_, ClosedFile)) {}
+        : handle_(std::exchange(other.handle_, ClosedFile)), path_(std::move(other.path_)) {}
     TvxFileWriter& operator=(TvxFileWriter&& other) noexcept {
         std::swap(handle_, other.handle_);
+        std::swap(path_, other.path_);
         return *this;
     }
 
@@ -99,6 +113,7 @@ class TvxFileWriter {
 
   private:
     intptr_t handle_ = ClosedFile;
+    std::string path_; // for the failures
 };
 
 // The temporary file that this process writes before it replaces path: unique per

@@ -88,8 +88,8 @@ void CreateFolderPath(const std::string& path) {
 void MakeFolder(const std::string& folder) {
     CreateFolderPath(folder + "/");
     struct stat info;
-    if (stat(folder.c_str(), &info) != 0) throw TvxInOutError{errno ? errno : EIO};
-    if (!S_ISDIR(info.st_mode)) throw TvxInOutError{ENOTDIR};
+    if (stat(folder.c_str(), &info) != 0) throw TvxInOutError{errno ? errno : EIO, folder};
+    if (!S_ISDIR(info.st_mode)) throw TvxInOutError{ENOTDIR, folder};
 }
 
 std::string FileVersionText(const std::string&) {
@@ -97,21 +97,21 @@ std::string FileVersionText(const std::string&) {
 } // no version resources here
 
 namespace {
-[[noreturn]] void Fail() {
-    throw TvxInOutError{errno ? errno : EIO};
+[[noreturn]] void Fail(const std::string& path) {
+    throw TvxInOutError{errno ? errno : EIO, path};
 }
 } // namespace
 
-TvxFileReader::TvxFileReader(const std::string& path) {
+TvxFileReader::TvxFileReader(const std::string& path) : path_(path) {
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) Fail();
+    if (fd < 0) Fail(path);
     // A device or a pipe could keep a read waiting for ever: only regular files are read.
     struct stat info;
     const bool known = fstat(fd, &info) == 0;
     if (!known || !S_ISREG(info.st_mode)) {
         const int error = !known ? errno : S_ISDIR(info.st_mode) ? EISDIR : ENODEV;
         close(fd);
-        throw TvxInOutError{error};
+        throw TvxInOutError{error, path};
     }
     handle_ = fd;
 }
@@ -129,14 +129,21 @@ size_t TvxFileReader::Read(char* buffer, size_t size) {
     for (;;) {
         const ssize_t got = read(int(handle_), buffer, size);
         if (got >= 0) return size_t(got);
-        if (errno != EINTR) Fail();
+        if (errno != EINTR) Fail(path_);
     }
 }
 
-TvxFileWriter::TvxFileWriter(const std::string& path, TMode mode) {
+TvxFileReader TvxFileReader::StandardInput() {
+    if (isatty(STDIN_FILENO)) throw TvxInOutError{ENOTTY, "-"};
+    const int fd = fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0);
+    if (fd < 0) Fail("-");
+    return TvxFileReader(intptr_t(fd), "-");
+}
+
+TvxFileWriter::TvxFileWriter(const std::string& path, TMode mode) : path_(path) {
     const int fd = open(
         path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (mode == Append ? O_APPEND : O_TRUNC), 0666);
-    if (fd < 0) Fail();
+    if (fd < 0) Fail(path);
     handle_ = fd;
 }
 
@@ -148,7 +155,7 @@ void TvxFileWriter::Write(std::string_view bytes) {
     while (!bytes.empty()) {
         const ssize_t written = write(int(handle_), bytes.data(), bytes.size());
         if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) Fail();
+        if (written <= 0) Fail(path_);
         bytes.remove_prefix(size_t(written));
     }
 }
@@ -156,7 +163,7 @@ void TvxFileWriter::Write(std::string_view bytes) {
 void TvxFileWriter::Close() {
     const int fd = int(std::exchange(handle_, ClosedFile));
     const bool synced = fsync(fd) == 0;
-    if (close(fd) != 0 || !synced) Fail();
+    if (close(fd) != 0 || !synced) Fail(path_);
 }
 
 std::string TemporaryPath(const std::string& path) {
@@ -179,7 +186,7 @@ void RemoveStaleTemporaries(const std::string& path) {
 }
 
 void ReplaceFileWith(const std::string& target, const std::string& source) {
-    if (std::rename(source.c_str(), target.c_str()) != 0) Fail();
+    if (std::rename(source.c_str(), target.c_str()) != 0) Fail(target);
 }
 
 void RemoveFile(const std::string& path) {

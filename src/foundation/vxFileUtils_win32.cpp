@@ -74,7 +74,7 @@ void MakeFolder(const std::string& folder) {
     const DWORD attributes = GetFileAttributesA(folder.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
         throw TvxInOutError{
-            int(attributes == INVALID_FILE_ATTRIBUTES ? GetLastError() : ERROR_DIRECTORY)};
+            int(attributes == INVALID_FILE_ATTRIBUTES ? GetLastError() : ERROR_DIRECTORY), folder};
 }
 
 std::string FileVersionText(const std::string& path) {
@@ -102,20 +102,20 @@ namespace {
 HANDLE AsHandle(intptr_t h) {
     return reinterpret_cast<HANDLE>(h);
 }
-[[noreturn]] void Fail() {
-    throw TvxInOutError{int(GetLastError() ? GetLastError() : ERROR_GEN_FAILURE)};
+[[noreturn]] void Fail(const std::string& path) {
+    throw TvxInOutError{int(GetLastError() ? GetLastError() : ERROR_GEN_FAILURE), path};
 }
 } // namespace
 
-TvxFileReader::TvxFileReader(const std::string& path) {
+TvxFileReader::TvxFileReader(const std::string& path) : path_(path) {
     // Full sharing: another instance may be reading, writing or replacing the file.
     TvxHandle file(CreateFileA(path.c_str(), GENERIC_READ,
                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file) Fail();
+    if (!file) Fail(path);
     // A device (AUX, COM1, a pipe) could keep a read waiting for ever: only files on a disk
     // are read.
-    if (GetFileType(file.Get()) != FILE_TYPE_DISK) throw TvxInOutError{ERROR_NOT_SUPPORTED};
+    if (GetFileType(file.Get()) != FILE_TYPE_DISK) throw TvxInOutError{ERROR_NOT_SUPPORTED, path};
     handle_ = reinterpret_cast<intptr_t>(file.Release());
 }
 
@@ -132,11 +132,27 @@ TvxFileReader::~TvxFileReader() {
 
 size_t TvxFileReader::Read(char* buffer, size_t size) {
     DWORD got = 0;
-    if (!ReadFile(AsHandle(handle_), buffer, DWORD(size), &got, nullptr)) Fail();
+    // A pipe ends when its writer closes it.
+    if (!ReadFile(AsHandle(handle_), buffer, DWORD(size), &got, nullptr) &&
+        GetLastError() != ERROR_BROKEN_PIPE)
+        Fail(path_);
     return got;
 }
 
-TvxFileWriter::TvxFileWriter(const std::string& path, TMode mode) {
+TvxFileReader TvxFileReader::StandardInput() {
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode = 0;
+    if (!input || input == INVALID_HANDLE_VALUE || GetConsoleMode(input, &mode))
+        throw TvxInOutError{ERROR_INVALID_HANDLE, "-"};
+    // A copy of its own, so that closing the reader leaves the process's handle as it is.
+    HANDLE copy = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), input, GetCurrentProcess(), &copy, 0, FALSE,
+                         DUPLICATE_SAME_ACCESS))
+        Fail("-");
+    return TvxFileReader(reinterpret_cast<intptr_t>(copy), "-");
+}
+
+TvxFileWriter::TvxFileWriter(const std::string& path, TMode mode) : path_(path) {
     // Appending asks for append access only, which the system makes atomic per write,
     // and shares the file with readers and other writers.
     HANDLE file = mode == Append
@@ -145,7 +161,7 @@ TvxFileWriter::TvxFileWriter(const std::string& path, TMode mode) {
                                     OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)
                       : CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) Fail();
+    if (file == INVALID_HANDLE_VALUE) Fail(path);
     handle_ = reinterpret_cast<intptr_t>(file);
 }
 
@@ -158,7 +174,7 @@ void TvxFileWriter::Write(std::string_view bytes) {
         DWORD written = 0;
         const DWORD chunk = DWORD(bytes.size() > 0x10000000 ? 0x10000000 : bytes.size());
         if (!WriteFile(AsHandle(handle_), bytes.data(), chunk, &written, nullptr) || written == 0)
-            Fail();
+            Fail(path_);
         bytes.remove_prefix(written);
     }
 }
@@ -167,7 +183,8 @@ void TvxFileWriter::Close() {
     HANDLE file = AsHandle(std::exchange(handle_, ClosedFile));
     const bool flushed = FlushFileBuffers(file) != 0;
     const DWORD error = GetLastError();
-    if (!CloseHandle(file) || !flushed) throw TvxInOutError{int(error ? error : ERROR_GEN_FAILURE)};
+    if (!CloseHandle(file) || !flushed)
+        throw TvxInOutError{int(error ? error : ERROR_GEN_FAILURE), path_};
 }
 
 std::string TemporaryPath(const std::string& path) {
@@ -206,7 +223,7 @@ void ReplaceFileWith(const std::string& target, const std::string& source) {
             break;
         Sleep(20);
     }
-    throw TvxInOutError{int(error ? error : ERROR_GEN_FAILURE)};
+    throw TvxInOutError{int(error ? error : ERROR_GEN_FAILURE), target};
 }
 
 void RemoveFile(const std::string& path) {

@@ -186,10 +186,12 @@ class TUtf16Decoder {
 
 void TvxStringList::LoadFromFile(const std::string& path, uint32_t codePage) {
     TvxFileReader file(path);
-    LoadLines([&](char* buffer, size_t size) { return file.Read(buffer, size); }, codePage);
+    LoadLines([&](char* buffer, size_t size) { return file.Read(buffer, size); }, codePage,
+              LegacyAnsiCodePage());
 }
 
-void TvxStringList::LoadFromText(std::string_view bytes, uint32_t codePage) {
+void TvxStringList::LoadFromText(std::string_view bytes, uint32_t codePage,
+                                 uint32_t legacyCodePage) {
     LoadLines(
         [&](char* buffer, size_t size) {
             const size_t taken = std::min(size, bytes.size());
@@ -197,17 +199,18 @@ void TvxStringList::LoadFromText(std::string_view bytes, uint32_t codePage) {
             bytes.remove_prefix(taken);
             return taken;
         },
-        codePage);
+        codePage, legacyCodePage ? legacyCodePage : LegacyAnsiCodePage());
 }
 
-void TvxStringList::LoadLines(const std::function<size_t(char*, size_t)>& read, uint32_t codePage) {
+void TvxStringList::LoadLines(const std::function<size_t(char*, size_t)>& read, uint32_t codePage,
+                              uint32_t legacyCodePage) {
     std::vector<char> chunk(ChunkSize);
     size_t size = Fill(read, chunk);
     const TvxTextFormat format =
         DetectTextFormat(std::string_view(chunk.data(), size), size < chunk.size());
     const int32_t first = Count();
     // A mark or the shape of UTF-16 decides; else the page the caller names; else the
-    // whole text: valid UTF-8 is UTF-8, anything else the legacy ANSI page.
+    // whole text: valid UTF-8 is UTF-8, anything else the legacy page.
     uint32_t linesCodePage = format.codePage ? format.codePage : codePage;
     TLineSplitter lines(*this);
     TvxUtf8Validator validator;
@@ -234,8 +237,7 @@ void TvxStringList::LoadLines(const std::function<size_t(char*, size_t)>& read, 
             if (!more || size < chunk.size()) break;
             size = Fill(read, chunk);
         }
-        if (linesCodePage == 0)
-            linesCodePage = validator.Valid() ? codepage::Utf8 : LegacyAnsiCodePage();
+        if (linesCodePage == 0) linesCodePage = validator.Valid() ? codepage::Utf8 : legacyCodePage;
     }
     lines.Finish();
     ConvertLines(first, linesCodePage, validator.Valid());

@@ -42,15 +42,17 @@ class TvxStringList : public TvxList {
     // page). A line ends at CR LF, at CR or at LF; control-Z ends the file. A line that the process
     // code page cannot hold ends in a zero character. Read failures throw TvxInOutError.
     void LoadFromFile(const std::string& path, uint32_t codePage = 0);
-    // The same for the bytes of a file held in memory.
-    void LoadFromText(std::string_view bytes, uint32_t codePage = 0);
+    // The same for the bytes of a file held in memory, where a text that no mark, shape or
+    // code page decides and that is not UTF-8 is in the legacy page given (0: ANSI).
+    void LoadFromText(std::string_view bytes, uint32_t codePage = 0, uint32_t legacyCodePage = 0);
 
   protected:
     void Notify(void* item, TvxListNotification kind) override;
 
   private:
     // Reads the text through read, which fills a buffer and gives 0 at the end.
-    void LoadLines(const std::function<size_t(char*, size_t)>& read, uint32_t codePage);
+    void LoadLines(const std::function<size_t(char*, size_t)>& read, uint32_t codePage,
+                   uint32_t legacyCodePage);
     void ConvertLines(int32_t first, uint32_t codePage, bool validUtf8);
     TvxStringListItem* Item(int32_t index) const {
         return static_cast<TvxStringListItem*>(Slot(index));

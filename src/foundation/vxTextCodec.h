@@ -21,6 +21,9 @@ uint32_t ProcessCodePage();
 // what a console's `dir /b >` writes is in the OEM one.
 uint32_t LegacyAnsiCodePage();
 uint32_t LegacyOemCodePage();
+// The page in which the programs of a console write (cmd's `dir /b` among them): the
+// console's output page; 0 where this process has no console.
+uint32_t ConsoleCodePage();
 bool IsUtf16(uint32_t codePage);
 // Whether texts can be converted from and to the code page here.
 bool IsConvertibleCodePage(uint32_t codePage);

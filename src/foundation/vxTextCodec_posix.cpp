@@ -42,6 +42,9 @@ uint32_t LegacyAnsiCodePage() {
 uint32_t LegacyOemCodePage() {
     return Windows1252;
 }
+uint32_t ConsoleCodePage() {
+    return 0;
+}
 
 bool IsLegacyCodePage(uint32_t codePage) {
     return codePage == Windows1252;

@@ -28,6 +28,9 @@ uint32_t LegacyAnsiCodePage() {
 uint32_t LegacyOemCodePage() {
     return OrUtf8(SystemLocaleCodePage(LOCALE_IDEFAULTCODEPAGE));
 }
+uint32_t ConsoleCodePage() {
+    return GetConsoleOutputCP();
+}
 
 bool IsLegacyCodePage(uint32_t codePage) {
     return codePage != 0 && IsValidCodePage(codePage);

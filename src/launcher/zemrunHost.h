@@ -29,6 +29,8 @@ class TProcess {
 constexpr int32_t WaitInterrupted = -1; // Skip or Cancel, with the progress window
 constexpr int32_t WaitTimedOut = -2;
 constexpr uint32_t NoTimeout = UINT32_MAX;
+// The system's time-out error: the job log's error of a program that its time limit ended.
+constexpr uint32_t TimeLimitError = 1460;
 
 class TLauncherHost {
   public:
@@ -37,8 +39,9 @@ class TLauncherHost {
     virtual void ShowUsage() = 0;
     // Tells that the list's encoding, by that name, is not known on this system.
     virtual void ShowUnknownEncoding(const std::string& name) = 0;
-    // The main dialog over the settings; true when it was closed with OK.
-    virtual bool EditSettingsDialog(TOptions& settings) = 0;
+    // The main dialog over the settings, whose Preview shows what preview gives; true when
+    // it was closed with OK.
+    virtual bool EditSettingsDialog(TOptions& settings, const TPreviewCommands& preview) = 0;
     // Shows the commands of the run before it; true when the user chose to run them.
     virtual bool ConfirmCommands(const std::vector<std::string>& commands) = 0;
 
@@ -66,6 +69,9 @@ class TLauncherHost {
     virtual uint32_t IsProgramRunning(const std::string& name) = 0;
     virtual void Sleep(uint32_t milliseconds) = 0;
     virtual std::string GetAssocCommand(const std::string& extension) = 0;
+    // The whole of standard input, read at the first call and kept for every later one;
+    // throws TvxInOutError where there is none to read.
+    virtual const std::string& StandardInput() = 0;
 
     // The progress window, shown from a ProgressStart that gave true to ProgressClose.
     virtual bool ProgressStart() = 0;

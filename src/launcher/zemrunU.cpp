@@ -49,7 +49,7 @@ class TRun {
     // The settings as Normalize gives them.
     TRun(TLauncherHost& host, const TOptions& settings)
         : host_(host), settings_(settings), commands_(settings_, AssociationLookup(host)) {
-        LoadItems(settings_, items_);
+        LoadItems(settings_, host_, items_);
         log_ = OpenJobLog(settings_, TJobLog::Append);
     }
 
@@ -434,10 +434,19 @@ std::string UnquoteItem(const std::string& item) {
     return trimmed.substr(1, trimmed.size() - 2);
 }
 
-void LoadItems(const TOptions& settings, TvxStringList& items) {
+bool ListMissing(const TOptions& settings) {
+    return !settings.List.empty() && settings.List != StandardInputList &&
+           !PathExists(settings.List);
+}
+
+void LoadItems(const TOptions& settings, TLauncherHost& host, TvxStringList& items) {
     uint32_t codePage = 0;
     ReadEncodingName(settings.Encoding, codePage); // a name unknown here ends the run before
-    if (PathExists(settings.List)) items.LoadFromFile(settings.List, codePage);
+    // Where nothing else tells, a pipe from a console program is in the console's page.
+    if (settings.List == StandardInputList)
+        items.LoadFromText(host.StandardInput(), codePage, ConsoleCodePage());
+    else if (PathExists(settings.List))
+        items.LoadFromFile(settings.List, codePage);
     for (int32_t i = 0; i < items.Count(); ++i)
         if (items.Strings(i).find('"') != std::string::npos)
             items.Put(i, UnquoteItem(items.Strings(i)));
@@ -453,7 +462,7 @@ std::vector<std::string> PreviewCommands(TLauncherHost& host, const TOptions& se
     TOptions run = settings;
     Normalize(run);
     TvxStringList items;
-    LoadItems(run, items);
+    LoadItems(run, host, items);
     const std::unique_ptr<TJobLog> log = OpenJobLog(run, TJobLog::ReadOnly);
     TCommandBuilder builder(run, AssociationLookup(host));
     std::vector<std::string> commands;
@@ -467,15 +476,21 @@ std::vector<std::string> PreviewCommands(TLauncherHost& host, const TOptions& se
 
 uint32_t RunList(TLauncherHost& host, TRunRequest& request) {
     TOptions& settings = request.settings;
-    if (request.interactive && !host.EditSettingsDialog(settings)) return 0;
+    // The main dialog's Preview shows the first thousand items' commands.
+    const auto preview = [&host](const TOptions& current) {
+        return PreviewCommands(host, current, 1000);
+    };
+    if (request.interactive && !host.EditSettingsDialog(settings, preview)) return 0;
     const bool countsFailures = settings.Halt != NoHalt;
     uint32_t codePage = 0;
     if (!ReadEncodingName(settings.Encoding, codePage)) {
         host.ShowUnknownEncoding(settings.Encoding);
         return countsFailures ? RunNotDoneStatus : UnknownEncodingStatus;
     }
-    // A batch that counts its failures would fail every item with empty groups.
-    if (countsFailures && !ExpressionCompiles(settings)) return RunNotDoneStatus;
+    // A batch that counts its failures would fail every item with empty groups, and one
+    // whose list is not there has nothing done that it was to do.
+    if (countsFailures && (!ExpressionCompiles(settings) || ListMissing(settings)))
+        return RunNotDoneStatus;
     // The preview shows what the run would do.
     Normalize(settings);
     if (!request.previewFile.empty()) {

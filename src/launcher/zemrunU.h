@@ -22,8 +22,6 @@ constexpr uint32_t InputIdleMilliseconds = 5000;
 // a halt count (/H) it is the batch's status instead (BatchExitStatus).
 constexpr uint32_t UnknownEncodingStatus = 87; // the system's "The parameter is incorrect."
 uint32_t RunList(TLauncherHost& host, TRunRequest& request);
-// The system's time-out error: the job log's error of a program that its time limit ended.
-constexpr uint32_t TimeLimitError = 1460;
 // The file that keeps the output of the item's try (both from 1) in the folder: the item
 // number with at least five digits, the try from the second on, so that the names sort in
 // list order.
@@ -33,9 +31,13 @@ std::string OutputFileName(const std::string& folder, int32_t item, int32_t atte
 // run builds them; nothing starts.
 std::vector<std::string> PreviewCommands(TLauncherHost& host, const TOptions& settings,
                                          int32_t limit);
-// The items of the settings: the list file's lines, then the items given besides, whose
-// wildcards are expanded; each without the quotes around it (UnquoteItem).
-void LoadItems(const TOptions& settings, TvxStringList& items);
+// The items of the settings: the list file's lines (standard input's for the list "-"),
+// then the items given besides, whose wildcards are expanded; each without the quotes
+// around it (UnquoteItem).
+constexpr const char* StandardInputList = "-";
+// Whether the settings name a list file that is not there.
+bool ListMissing(const TOptions& settings);
+void LoadItems(const TOptions& settings, TLauncherHost& host, TvxStringList& items);
 // The item without the one pair of double quotes that encloses it, after its outer blanks
 // and controls, where it holds no other quote (as Explorer's "Copy as path" writes names);
 // any other item as it is.

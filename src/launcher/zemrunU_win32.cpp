@@ -111,11 +111,8 @@ void TWin32LauncherHost::ShowUnknownEncoding(const std::string& name) {
     ShowUnknownEncodingMessage(nullptr, name);
 }
 
-bool TWin32LauncherHost::EditSettingsDialog(TOptions& settings) {
-    // The Preview button shows the first thousand items' commands.
-    return ::EditSettingsDialog(settings, [this](const TOptions& current) {
-        return PreviewCommands(*this, current, 1000);
-    });
+bool TWin32LauncherHost::EditSettingsDialog(TOptions& settings, const TPreviewCommands& preview) {
+    return ::EditSettingsDialog(settings, preview);
 }
 
 bool TWin32LauncherHost::ConfirmCommands(const std::vector<std::string>& commands) {
@@ -191,6 +188,11 @@ void TWin32LauncherHost::Sleep(uint32_t milliseconds) {
 
 std::string TWin32LauncherHost::GetAssocCommand(const std::string& extension) {
     return ::GetAssocCommand(extension);
+}
+
+const std::string& TWin32LauncherHost::StandardInput() {
+    if (!input_) input_ = ReadStandardInput();
+    return *input_;
 }
 
 bool TWin32LauncherHost::ProgressStart() {

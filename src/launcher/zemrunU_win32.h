@@ -4,10 +4,12 @@
 
 #include "ProgressThrU.h"
 #include "vxChildProcess_win32.h"
-#include "zemrunU.h"
+#include "zemrunHost.h"
 
 #include <windows.h>
 
+#include <optional>
+#include <string>
 #include <unordered_map>
 
 // The starters: the system's error number, 0 when the command started; the child then
@@ -20,7 +22,7 @@ class TWin32LauncherHost : public TLauncherHost {
   public:
     void ShowUsage() override;
     void ShowUnknownEncoding(const std::string& name) override;
-    bool EditSettingsDialog(TOptions& settings) override;
+    bool EditSettingsDialog(TOptions& settings, const TPreviewCommands& preview) override;
     bool ConfirmCommands(const std::vector<std::string>& commands) override;
     TProcess Start(const TStartCommand& command) override;
     void WaitForInputIdle(TProcess process, uint32_t milliseconds) override;
@@ -37,6 +39,7 @@ class TWin32LauncherHost : public TLauncherHost {
     uint32_t IsProgramRunning(const std::string& name) override;
     void Sleep(uint32_t milliseconds) override;
     std::string GetAssocCommand(const std::string& extension) override;
+    const std::string& StandardInput() override;
     bool ProgressStart() override;
     void ProgressSetRange(int32_t low, int32_t high) override;
     void ProgressSetPos(int32_t position) override;
@@ -48,6 +51,7 @@ class TWin32LauncherHost : public TLauncherHost {
 
   private:
     uint32_t startError_ = 0;
+    std::optional<std::string> input_;
     TProgressWindow progress_;
     std::unordered_map<uintptr_t, TvxHandle> jobs_; // of the contained programs, by process
 };

@@ -6,7 +6,7 @@
 #define ZEMRUN_SWITCH_FORMS_H
 
 #define ZEMRUN_SWITCH_FORMS(ROW)                                                                   \
-    ROW(L, "/L:<listfile>")                                                                        \
+    ROW(L, "/L:<listfile|->")                                                                      \
     ROW(X, "[/X:<execute program>]")                                                               \
     ROW(B, "[/B:<before param>]")                                                                  \
     ROW(E, "[/E:<end param>]")                                                                     \

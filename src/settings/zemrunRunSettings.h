@@ -3,6 +3,7 @@
 // loop all read and write.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -40,3 +41,6 @@ constexpr int32_t MaxRetries = 100;
 constexpr int32_t NoHalt = -1;
 
 void SetDefaultOptions(TOptions& options);
+
+// The commands that settings would give, for a preview.
+using TPreviewCommands = std::function<std::vector<std::string>(const TOptions& settings)>;

@@ -9,9 +9,6 @@
 #include <string>
 #include <vector>
 
-// The commands that settings would give, for the Preview button.
-using TPreviewCommands = std::function<std::vector<std::string>(const TOptions& settings)>;
-
 // Shows the dialog over a copy of the settings and copies it back; true when it was
 // closed with OK.
 bool EditSettingsDialog(TOptions& settings, const TPreviewCommands& preview);

@@ -2,11 +2,13 @@
 // A launcher host that starts nothing: it records every call the launch loop makes,
 // keeps simulated time, and plays the progress window's buttons from a script.
 
+#include "foundation/vxFileUtils.h"
 #include "launcher/zemrunU.h"
 
 #include <algorithm>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -36,6 +38,8 @@ class TRecordingHost : public TLauncherHost {
     std::function<void(TRecordingHost&)> duringEndWait;
     bool cancelEvent = false;
     bool skipEvent = false;
+    std::optional<std::string> standardInput; // none: nothing to read
+    int inputReads = 0;
 
     // What the loop did.
     std::vector<std::string> log;
@@ -56,7 +60,7 @@ class TRecordingHost : public TLauncherHost {
     void ShowUnknownEncoding(const std::string& name) override {
         log.push_back("unknown encoding " + name);
     }
-    bool EditSettingsDialog(TOptions&) override {
+    bool EditSettingsDialog(TOptions&, const TPreviewCommands&) override {
         log.push_back("dialog");
         return dialogResult;
     }
@@ -151,6 +155,11 @@ class TRecordingHost : public TLauncherHost {
         ++assocLookups[extension];
         auto found = associations.find(extension);
         return found == associations.end() ? std::string() : found->second;
+    }
+    const std::string& StandardInput() override {
+        ++inputReads;
+        if (!standardInput) throw TvxInOutError{6, "-"};
+        return *standardInput;
     }
     bool ProgressStart() override {
         log.push_back(progressAvailable ? "progress start" : "progress failed");

@@ -836,13 +836,47 @@ TEST_F(LaunchLoop, ItemsOfTheCommandLineFollowTheListsAndNeedNone) {
     EXPECT_EQ(host.commands, V{"create|p.exe|only|prog"});
 }
 
-TEST_F(LaunchLoop, AMissingListStartsNothing) {
+TEST_F(LaunchLoop, AMissingListStartsNothingAndABatchThatCountsFailuresWasNotDone) {
     settings.List = listPath_ + ".missing";
-    RunList(host, request);
+    EXPECT_EQ(RunList(host, request), 0u);
     EXPECT_TRUE(host.commands.empty());
     TvxStringList items;
-    LoadItems(settings, items);
+    LoadItems(settings, host, items);
     EXPECT_EQ(items.Count(), 0);
+    settings.Halt = 0;
+    EXPECT_EQ(RunList(host, request), RunNotDoneStatus);
+    EXPECT_TRUE(host.commands.empty());
+}
+
+TEST_F(LaunchLoop, TheListDashIsStandardInputReadOnceAndDecodedAsAFile) {
+    struct Case {
+        std::string input;
+        const char* encoding;
+        V commands;
+    } cases[] = {
+        {"a b\r\nc", "", {"create|p.exe|\"a b\"|prog", "create|p.exe|c|prog"}},
+        {std::string("\xFF\xFEx\0\n\0\xE9\0", 8),
+         "",
+         {"create|p.exe|x|prog", "create|p.exe|\xC3\xA9|prog"}},
+        {"caf\xE9", "", {"create|p.exe|caf\xC3\xA9|prog"}}, // no console here: ANSI
+        {"caf\xC3\xA9", "1252", {"create|p.exe|caf\xC3\x83\xC2\xA9|prog"}},
+        {"", "", {}},
+    };
+    for (const Case& c : cases) {
+        StartOver();
+        host.standardInput = c.input;
+        settings.List = StandardInputList;
+        settings.Encoding = c.encoding;
+        request.preview = true; // the preview and the run see the same items
+        EXPECT_EQ(RunList(host, request), 0u);
+        EXPECT_EQ(host.commands, c.commands) << c.input;
+        EXPECT_EQ(host.previewed.size(), c.commands.size()) << c.input;
+    }
+    // Nothing to read is a list that cannot be read.
+    StartOver();
+    settings.List = StandardInputList;
+    EXPECT_THROW(RunList(host, request), TvxInOutError);
+    EXPECT_TRUE(host.commands.empty());
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "foundation/vxShellUtils.h"
 #include "foundation/vxStrUtils.h"
 #include "foundation/vxTextCodec.h"
+#include "launcher/zemrunU.h"
 #include "launcher/zemrunU_win32.h"
 #include "settings/zemrunOptions.h"
 #include "ui/DlgInteractiveU.h"

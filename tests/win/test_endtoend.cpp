@@ -2,6 +2,7 @@
 #include "foundation/vxFileUtils.h"
 #include "foundation/vxIniFile.h"
 #include "foundation/vxTextCodec.h"
+#include "launcher/zemrunU.h"
 #include "launcher/zemrunU_win32.h"
 #include "uidriver.h"
 #include "wintest_support.h"
@@ -61,7 +62,7 @@ void ExpectUsageBoxAndConfirm(TZemrunProcess& zemrun) {
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(uidriver::Text(box), "Zemrun  Ver." ZEMRUN_VERSION_TEXT);
     EXPECT_EQ(uidriver::ItemText(box, 0xFFFF),
-              "Usage: zemrun.exe <filename> or \nzemrun.exe /L:<listfile> [/X:<execute program>] "
+              "Usage: zemrun.exe <filename> or \nzemrun.exe /L:<listfile|-> [/X:<execute program>] "
               "[/B:<before "
               "param>] [/E:<end param>] [/W] [/S] [/P] [/R:<RegExp>] [/G:<gui mode>] [/I] "
               "[/F:<pause>] [/M:<window "
@@ -619,6 +620,32 @@ TEST_F(EndToEnd, AResumedRunGoesOnAfterAFailureAKillAndCancel) {
     RunOver("a\rb\rc", switches + " /G:0");
     RunOver("a\rb\rc", switches + " /G:0");
     EXPECT_EQ(AwaitCommands(2), commandsOf({"b", "c"}));
+}
+
+TEST_F(EndToEnd, TheListDashIsReadFromAPipeOrARedirectedFile) {
+    const std::string zemrun = ZemrunPath() + " /L:- /X:" + probe_ + " /P /G:0 /H";
+    const std::string list = WriteList("a b\r\nc\r\n");
+    TZemrunRun run = RunCommandLine("cmd.exe /c type " + list + " | " + zemrun);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(Commands(), (V{probe_ + " \"a b\"", probe_ + " c"}));
+    // UTF-16 with its mark, and ANSI where nothing else tells and no console has a page.
+    const std::string utf16 = WriteList(std::string("\xFF\xFE\xE9\0\r\0\n\0", 8), "u16.txt");
+    const std::string ansi = WriteList("caf\xE9", "ansi.txt");
+    for (const std::string& file : {utf16, ansi}) {
+        run = RunCommandLine("cmd.exe /c " + zemrun + " < " + file);
+        EXPECT_EQ(run.exitCode, 0u) << file;
+    }
+    EXPECT_EQ(Commands(), (V{probe_ + " \"a b\"", probe_ + " c", probe_ + " \xC3\xA9",
+                             probe_ + " caf\xC3\xA9"}));
+    // Started without standard input, it ends at once: a list that cannot be read.
+    run = RunZemrun("/L:- /X:" + probe_ + " /H", 60000);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, RunNotDoneStatus);
+    // A list that is not there is a batch that could not be done.
+    run = RunZemrun("/L:" + temp_.File("missing.txt") + " /X:" + probe_ + " /H", 60000);
+    EXPECT_EQ(run.exitCode, RunNotDoneStatus);
+    EXPECT_EQ(Commands().size(), 4u);
 }
 
 TEST_F(EndToEnd, APreviewFileHoldsTheCommandsAndNothingStarts) {

@@ -19,13 +19,13 @@ namespace {
 
 // Dialog procedures that fail: at once, on a later message, and in a dialog of their own.
 INT_PTR CALLBACK FailsWhenOpening(HWND, UINT message, WPARAM, LPARAM) {
-    if (message == WM_INITDIALOG) throw TvxInOutError{123};
+    if (message == WM_INITDIALOG) throw TvxInOutError{123, ""};
     return FALSE;
 }
 
 INT_PTR CALLBACK FailsLater(HWND dialog, UINT message, WPARAM, LPARAM) {
     if (message == WM_INITDIALOG) PostMessageA(dialog, WM_APP, 0, 0);
-    if (message == WM_APP) throw TvxInOutError{124};
+    if (message == WM_APP) throw TvxInOutError{124, ""};
     return FALSE;
 }
 

@@ -1,6 +1,7 @@
 // The progress window and the translation of real windows, under Wine.
 #include "foundation/vxFileUtils.h"
 #include "launcher/ProgressThrU.h"
+#include "launcher/zemrunU.h"
 #include "launcher/zemrunU_win32.h"
 #include "settings/zemrunOptions.h"
 #include "ui/DlgLocaleU.h"

@@ -243,9 +243,14 @@ std::string ZemrunCommand(const std::string& arguments) {
 } // namespace
 
 TZemrunRun RunZemrun(const std::string& arguments, DWORD timeoutMs, const std::string& folder) {
-    std::string command = ZemrunCommand(arguments);
+    return RunCommandLine(ZemrunCommand(arguments), timeoutMs, folder);
+}
+
+TZemrunRun RunCommandLine(std::string command, DWORD timeoutMs, const std::string& folder) {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
+    // As Explorer and the Task Scheduler start programs: without standard handles.
+    startup.dwFlags = STARTF_USESTDHANDLES;
     PROCESS_INFORMATION info{};
     TZemrunRun run;
     if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,

@@ -110,6 +110,10 @@ struct TZemrunRun {
 // Starts zemrun.exe with the arguments, from the given current folder, and waits for it.
 TZemrunRun RunZemrun(const std::string& arguments, DWORD timeoutMs = 180000,
                      const std::string& folder = "");
+// The same for any command line, such as one of cmd /c. Both start it without standard
+// handles, as Explorer does.
+TZemrunRun RunCommandLine(std::string command, DWORD timeoutMs = 180000,
+                          const std::string& folder = "");
 
 // A started zemrun.exe that the test drives while it runs; killed if still running.
 class TZemrunProcess {
