@@ -37,6 +37,7 @@ win64: build/win64/build.ninja
 win32: build/win32/build.ninja
 	$(CMAKE) --build --preset win32
 	tools/check-win32 build/win32/zemrun.exe
+	tools/check-win32 build/win32/zemrun.com CUI
 
 test: deps
 	$(MAKE) format-check build test-native test-asan test-win fuzz-smoke

@@ -28,17 +28,45 @@ HANDLE OpenInheritable(const std::string& path, DWORD access, DWORD disposition)
                        &inherit, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-// The standard handles of a child whose output goes to a file.
+// The standard handles of a child, inheritable copies that close after its start.
 struct TStreams {
     TvxHandle input;
     TvxHandle output;
+    TvxHandle error;
 };
 
-bool OpenStreams(const std::string& outputPath, TStreams& streams) {
+// Output and error go to the file, or error to a file of its own; input comes from the
+// null device.
+bool OpenStreams(const std::string& outputPath, const std::string& errorPath, TStreams& streams) {
     streams.output.Reset(OpenInheritable(outputPath, GENERIC_WRITE, CREATE_ALWAYS));
     if (!streams.output) return false;
+    HANDLE error = nullptr;
+    if (!errorPath.empty())
+        error = OpenInheritable(errorPath, GENERIC_WRITE, CREATE_ALWAYS);
+    else if (!DuplicateHandle(GetCurrentProcess(), streams.output.Get(), GetCurrentProcess(),
+                              &error, 0, TRUE, DUPLICATE_SAME_ACCESS))
+        return false;
+    streams.error.Reset(error);
+    if (!streams.error) return false;
     streams.input.Reset(OpenInheritable("NUL", GENERIC_READ, OPEN_EXISTING));
     return bool(streams.input);
+}
+
+// An inheritable copy of one of this process's standard handles; none where it has none.
+TvxHandle InheritableStandardHandle(DWORD which) {
+    const HANDLE own = GetStdHandle(which);
+    HANDLE copy = nullptr;
+    if (!own || own == INVALID_HANDLE_VALUE ||
+        !DuplicateHandle(GetCurrentProcess(), own, GetCurrentProcess(), &copy, 0, TRUE,
+                         DUPLICATE_SAME_ACCESS))
+        return TvxHandle();
+    return TvxHandle(copy);
+}
+
+void ShareStandardHandles(TStreams& streams) {
+    streams.input = InheritableStandardHandle(STD_INPUT_HANDLE);
+    streams.output = InheritableStandardHandle(STD_OUTPUT_HANDLE);
+    streams.error = InheritableStandardHandle(STD_ERROR_HANDLE);
 }
 
 // The attribute list that names the only handles a child inherits.
@@ -89,13 +117,19 @@ DWORD CreateChild(std::string commandLine, TvxChildStart start, TvxChild& child)
     DWORD flags = start.flags | (start.contained ? CREATE_SUSPENDED : 0);
     TStreams streams;
     std::unique_ptr<THandleList> inherited;
-    if (!start.output.empty()) {
-        if (!OpenStreams(start.output, streams)) return GetLastError();
+    const bool inherits = !start.output.empty() || start.standardHandles;
+    if (!start.output.empty() && !OpenStreams(start.output, start.errorOutput, streams))
+        return GetLastError();
+    if (start.output.empty() && start.standardHandles) ShareStandardHandles(streams);
+    if (inherits) {
         startup.StartupInfo.dwFlags |= STARTF_USESTDHANDLES;
         startup.StartupInfo.hStdInput = streams.input.Get();
-        startup.StartupInfo.hStdOutput = startup.StartupInfo.hStdError = streams.output.Get();
-        inherited = std::make_unique<THandleList>(
-            std::vector<HANDLE>{streams.input.Get(), streams.output.Get()});
+        startup.StartupInfo.hStdOutput = streams.output.Get();
+        startup.StartupInfo.hStdError = streams.error.Get();
+        std::vector<HANDLE> handles;
+        for (const TvxHandle* handle : {&streams.input, &streams.output, &streams.error})
+            if (*handle) handles.push_back(handle->Get());
+        inherited = std::make_unique<THandleList>(std::move(handles));
         if (inherited->Get()) {
             startup.StartupInfo.cb = sizeof(startup);
             startup.lpAttributeList = inherited->Get();
@@ -105,8 +139,8 @@ DWORD CreateChild(std::string commandLine, TvxChildStart start, TvxChild& child)
     PROCESS_INFORMATION info{};
     // CreateProcessA may write into the command line, so it gets a copy of its own.
     commandLine.push_back('\0');
-    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, !start.output.empty(), flags,
-                        nullptr, nullptr, &startup.StartupInfo, &info))
+    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, inherits, flags, nullptr,
+                        nullptr, &startup.StartupInfo, &info))
         return GetLastError();
     const TvxHandle thread(info.hThread); // the loop needs the process only
     child.process.Reset(info.hProcess);

@@ -16,17 +16,22 @@ struct TvxChild {
 
 // How a child is made.
 struct TvxChildStart {
-    DWORD flags = 0;        // the creation flags besides those given here
-    STARTUPINFOA startup{}; // the window's settings
-    bool contained = false; // in a job of its own
-    std::string output;     // the file of its standard output and error; empty: none
+    DWORD flags = 0;         // the creation flags besides those given here
+    STARTUPINFOA startup{};  // the window's settings
+    bool contained = false;  // in a job of its own
+    std::string output;      // the file of its standard output and error; empty: none
+    std::string errorOutput; // the file of its standard error, where not output's
+    // Without an output file: the child gets this process's standard handles, so that a
+    // console program writes where this one writes, a pipe or a file included.
+    bool standardHandles = false;
 };
 
 // Creates the process of the command line. A contained child starts suspended, goes into
 // a new job that ends its processes when the last handle to it closes, and then runs;
 // where no job can be made or joined it runs without one. With an output file the child
-// inherits that file, created anew, and the null device as its input, and no other
-// handle. The system's error number when nothing started, else 0.
+// inherits that file (and the error file), created anew, and the null device as its
+// input, and no other handle; with standard handles it inherits copies of this process's three and
+// no other. The system's error number when nothing started, else 0.
 DWORD CreateChild(std::string commandLine, TvxChildStart start, TvxChild& child);
 
 // Ends every process of the job, else the process, with the exit code, and waits a few

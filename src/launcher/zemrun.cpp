@@ -1,10 +1,12 @@
-// The program entry: module start-up, the switches, the run or the usage message, and
-// the finalization that runs on every orderly end, a text-file failure included.
+// The program entry of both faces, the window face (zemrun.exe) and, built with
+// ZEMRUN_CONSOLE_FACE, the console face (zemrun.com): module start-up, the switches, the run or the
+// usage message, and the finalization that runs on every orderly end, a text-file failure included.
 #include "../foundation/vxCommandLine.h"
 #include "../foundation/vxFileUtils.h"
 #include "../foundation/vxShellUtils.h"
 #include "../settings/zemrunOptions.h"
 #include "../settings/zemrunProjects.h"
+#include "zemrunConsole_win32.h"
 #include "zemrunSwitches.h"
 #include "zemrunU.h"
 #include "zemrunU_win32.h"
@@ -15,13 +17,20 @@
 #include <stdexcept>
 
 namespace {
+#ifdef ZEMRUN_CONSOLE_FACE
+using THost = TConsoleLauncherHost;
+#else
+using THost = TWin32LauncherHost;
+#endif
+
 // Finalizes every module in reverse order of start-up; returns the number of a text-file
 // failure of the options save, 0 when there was none.
-int FinalizeModules() {
+int FinalizeModules(THost& host) {
     int status = 0;
     try {
         FinalizeOptions();
     } catch (const TvxInOutError& failure) {
+        host.ShowFailure(failure);
         status = failure.code ? failure.code : 1;
     }
     FinalizeProjects();
@@ -32,10 +41,9 @@ int FinalizeModules() {
 
 // The request that the command line makes is handed to the run, which may change its
 // settings (the main dialog).
-int Main(TRunRequest& request) {
+int Main(THost& host, TRunRequest& request) {
     InitializeShellUtils();
     InitializeOptions(ProgramPath());
-    TWin32LauncherHost host;
     if (ArgumentCount() > 0) {
         std::optional<TRunRequest> asked = ParseArguments(ProcessArguments(), host);
         if (!asked) return 0;
@@ -48,12 +56,14 @@ int Main(TRunRequest& request) {
 } // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    THost host;
     TRunRequest request;
     int status = 0;
     int failure = 0; // the run could not be done
     try {
-        status = Main(request);
+        status = Main(host, request);
     } catch (const TvxInOutError& error) {
+        host.ShowFailure(error);
         failure = error.code ? error.code : 1;
     } catch (const std::bad_alloc&) {
         // A list without line ends (a device that never ends, a huge file in a 32-bit
@@ -63,7 +73,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         // A text longer than a string can hold in this address space.
         failure = ERROR_NOT_ENOUGH_MEMORY;
     }
-    const int finalStatus = FinalizeModules();
+    if (failure == ERROR_NOT_ENOUGH_MEMORY) host.ShowFailure(TvxInOutError{failure, ""});
+    const int finalStatus = FinalizeModules(host);
     // A batch that counts its failures tells a run that could not be done by one status.
     if ((failure || finalStatus) && request.settings.Halt != NoHalt) return int(RunNotDoneStatus);
     if (failure) return failure;

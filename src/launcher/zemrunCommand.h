@@ -30,6 +30,11 @@ struct TStartCommand {
     // The file that gets its standard output and error, with the null device as its
     // input; empty: it inherits nothing. Process creation only.
     std::string output;
+    // The file of its standard error where it is not the output file's.
+    std::string errorOutput;
+    // Without an output file, where several programs run at once: its output is kept
+    // while it runs and passed on whole when it ends, where the host passes output on.
+    bool keepOutput = false;
 };
 
 void SplitQuoted(std::string_view text, char separator, TvxStringList& list);

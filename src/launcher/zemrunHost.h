@@ -3,6 +3,7 @@
 // user and the progress window, so that its decisions can be followed without starting
 // anything.
 
+#include "../foundation/vxFileUtils.h"
 #include "../foundation/vxLocalTime.h"
 #include "../settings/zemrunRunSettings.h"
 #include "zemrunBatchStatus.h"
@@ -37,6 +38,8 @@ class TLauncherHost {
     virtual ~TLauncherHost() = default;
 
     virtual void ShowUsage() = 0;
+    // Tells of a file or folder that could not be read, written or made, which ends the run.
+    virtual void ShowFailure(const TvxInOutError& failure) = 0;
     // Tells that the list's encoding, by that name, is not known on this system.
     virtual void ShowUnknownEncoding(const std::string& name) = 0;
     // The main dialog over the settings, whose Preview shows what preview gives; true when

@@ -304,6 +304,8 @@ void TRun::StartTry(TItemTry item) {
     if (!settings_.OutputFolder.empty() && !item.start.shellExecute)
         item.start.output =
             OutputFileName(settings_.OutputFolder, item.index + 1, item.attempt, ItemCount());
+    item.start.keepOutput =
+        settings_.Jobs > 1 && item.start.output.empty() && !item.start.shellExecute;
     TStartedItem started{item,
                          TProcess(),
                          {ItemsText(item), LocalTimeText(host_.LocalTime()), "", "", 0,
@@ -487,10 +489,12 @@ uint32_t RunList(TLauncherHost& host, TRunRequest& request) {
         host.ShowUnknownEncoding(settings.Encoding);
         return countsFailures ? RunNotDoneStatus : UnknownEncodingStatus;
     }
-    // A batch that counts its failures would fail every item with empty groups, and one
-    // whose list is not there has nothing done that it was to do.
-    if (countsFailures && (!ExpressionCompiles(settings) || ListMissing(settings)))
-        return RunNotDoneStatus;
+    // A list that is not there starts nothing. A batch that counts its failures has then
+    // nothing done that it was to do, and with an expression that does not compile would
+    // fail every item with empty groups.
+    const bool listMissing = ListMissing(settings);
+    if (listMissing) host.ShowFailure(TvxInOutError{FileNotFoundError, settings.List});
+    if (countsFailures && (listMissing || !ExpressionCompiles(settings))) return RunNotDoneStatus;
     // The preview shows what the run would do.
     Normalize(settings);
     if (!request.previewFile.empty()) {

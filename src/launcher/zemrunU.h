@@ -21,6 +21,7 @@ constexpr uint32_t InputIdleMilliseconds = 5000;
 // UnknownEncodingStatus when the list's encoding is not known here (nothing starts). With
 // a halt count (/H) it is the batch's status instead (BatchExitStatus).
 constexpr uint32_t UnknownEncodingStatus = 87; // the system's "The parameter is incorrect."
+constexpr int FileNotFoundError = 2;           // the system's "cannot find the file"
 uint32_t RunList(TLauncherHost& host, TRunRequest& request);
 // The file that keeps the output of the item's try (both from 1) in the folder: the item
 // number with at least five digits, the try from the second on, so that the names sort in

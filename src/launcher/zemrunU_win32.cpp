@@ -26,7 +26,7 @@ DWORD PriorityClass(int32_t priority) {
 constexpr int WaitFailureLimit = 1000;
 } // namespace
 
-DWORD StartByCreateProcess(const TStartCommand& start, TvxChild& child) {
+DWORD StartByCreateProcess(const TStartCommand& start, TvxChild& child, bool standardHandles) {
     // A zero byte would cut the command before the expansion could see it.
     if (!CanPassWhole(start.program) || !CanPassWhole(start.parameters))
         return ERROR_FILENAME_EXCED_RANGE;
@@ -38,6 +38,8 @@ DWORD StartByCreateProcess(const TStartCommand& start, TvxChild& child) {
     how.startup.wShowWindow = WORD(start.window & 0xFFFF);
     how.contained = start.contained;
     how.output = start.output;
+    how.errorOutput = start.errorOutput;
+    how.standardHandles = standardHandles;
     if (const DWORD error = CreateChild(command, std::move(how), child)) return error;
     SetPriorityClass(child.process.Get(), PriorityClass(start.priority));
     return ERROR_SUCCESS;
@@ -80,7 +82,8 @@ int32_t WaitAnyProcessEnd(const std::vector<TProcess>& processes, uint32_t milli
     // The two events first: a Skip or Cancel is seen even while a process has ended. A Skip
     // that ends the wait is taken by it; a Cancel stays set for the next poll.
     std::vector<HANDLE> objects;
-    if (skipEvent && cancelEvent) objects = {skipEvent, cancelEvent};
+    for (HANDLE event : {skipEvent, cancelEvent})
+        if (event) objects.push_back(event);
     const DWORD events = DWORD(objects.size());
     for (TProcess process : processes)
         objects.push_back(Handle(process));
@@ -107,6 +110,8 @@ void TWin32LauncherHost::ShowUsage() {
     MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_OK | MB_ICONINFORMATION);
 }
 
+void TWin32LauncherHost::ShowFailure(const TvxInOutError&) {}
+
 void TWin32LauncherHost::ShowUnknownEncoding(const std::string& name) {
     ShowUnknownEncodingMessage(nullptr, name);
 }
@@ -121,8 +126,9 @@ bool TWin32LauncherHost::ConfirmCommands(const std::vector<std::string>& command
 
 TProcess TWin32LauncherHost::Start(const TStartCommand& command) {
     TvxChild child;
-    startError_ = command.shellExecute ? StartByShellExecute(command, progress_.Window(), child)
-                                       : StartByCreateProcess(command, child);
+    startError_ = command.shellExecute
+                      ? StartByShellExecute(command, progress_.Window(), child)
+                      : StartByCreateProcess(command, child, shareStandardHandles_);
     if (!child.process) return TProcess();
     const TProcess process = Process(child.process.Release());
     if (child.job) jobs_[process.Id()] = std::move(child.job);
@@ -143,8 +149,7 @@ bool TWin32LauncherHost::ProcessEnded(TProcess process) {
 
 int32_t TWin32LauncherHost::WaitAnyProcessEnd(const std::vector<TProcess>& processes,
                                               uint32_t milliseconds) {
-    return ::WaitAnyProcessEnd(processes, milliseconds, progress_.SkipEvent(),
-                               progress_.CancelEvent());
+    return ::WaitAnyProcessEnd(processes, milliseconds, SkipEvent(), CancelEvent());
 }
 
 void TWin32LauncherHost::EndProgram(TProcess process) {
@@ -212,12 +217,12 @@ void TWin32LauncherHost::ProgressSetStatus(const TBatchStatus& status) {
 }
 
 bool TWin32LauncherHost::CancelSignalled() {
-    HANDLE cancel = progress_.CancelEvent();
+    HANDLE cancel = CancelEvent();
     return cancel && WaitForSingleObject(cancel, 0) == WAIT_OBJECT_0;
 }
 
 bool TWin32LauncherHost::TakeSkipSignal() {
-    HANDLE skip = progress_.SkipEvent();
+    HANDLE skip = SkipEvent();
     if (!skip) return false;
     const bool taken = WaitForSingleObject(skip, 0) == WAIT_OBJECT_0;
     ResetEvent(skip);

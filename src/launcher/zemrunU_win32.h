@@ -14,7 +14,9 @@
 
 // The starters: the system's error number, 0 when the command started; the child then
 // holds the process, where the shell gave one.
-DWORD StartByCreateProcess(const TStartCommand& command, TvxChild& child);
+// With standard handles, the child gets copies of this process's (TvxChildStart).
+DWORD StartByCreateProcess(const TStartCommand& command, TvxChild& child,
+                           bool standardHandles = false);
 // The shell's messages are owned by the window, which may be null.
 DWORD StartByShellExecute(const TStartCommand& command, HWND window, TvxChild& child);
 
@@ -22,6 +24,8 @@ class TWin32LauncherHost : public TLauncherHost {
   public:
     void ShowUsage() override;
     void ShowUnknownEncoding(const std::string& name) override;
+    // The window face says nothing of a failure: its exit status tells.
+    void ShowFailure(const TvxInOutError& failure) override;
     bool EditSettingsDialog(TOptions& settings, const TPreviewCommands& preview) override;
     bool ConfirmCommands(const std::vector<std::string>& commands) override;
     TProcess Start(const TStartCommand& command) override;
@@ -48,6 +52,14 @@ class TWin32LauncherHost : public TLauncherHost {
     bool CancelSignalled() override;
     bool TakeSkipSignal() override;
     void ProgressClose() override;
+
+  protected:
+    // The events that end a wait: Skip (reset by the wait that takes it) and Cancel (stays
+    // set); the progress window's, where it is shown.
+    virtual HANDLE SkipEvent() const { return progress_.SkipEvent(); }
+    virtual HANDLE CancelEvent() const { return progress_.CancelEvent(); }
+    // Whether started programs write where this process writes.
+    bool shareStandardHandles_ = false;
 
   private:
     uint32_t startError_ = 0;

@@ -19,6 +19,7 @@
 //   /out            write "out1", "err1", "out2" to standard output, error, output, then
 //                   "in=<bytes>" with what one read of standard input gave ("in=none" when
 //                   it cannot be read)
+//   /gap:<ms>       with /out, wait that long before "out2"
 //   /stay:<ms>      stay alive that long, instead of ZPROBE_STAY_MS
 //   /failtimes:<n>  end with exit code 1 while the log holds at most n starts of this
 //                   very command line
@@ -144,8 +145,10 @@ void WriteTo(DWORD stream, const char* text) {
 }
 
 void WriteStreams() {
+    const char* gap = Option("/gap:");
     WriteTo(STD_OUTPUT_HANDLE, "out1\r\n");
     WriteTo(STD_ERROR_HANDLE, "err1\r\n");
+    if (gap) Sleep(DWORD(std::atoi(gap)));
     WriteTo(STD_OUTPUT_HANDLE, "out2\r\n");
     char buffer[16];
     DWORD read = 0;

@@ -57,6 +57,9 @@ class TRecordingHost : public TLauncherHost {
         ++usageShown;
         log.push_back("usage");
     }
+    void ShowFailure(const TvxInOutError& failure) override {
+        log.push_back("failure " + std::to_string(failure.code) + " " + failure.path);
+    }
     void ShowUnknownEncoding(const std::string& name) override {
         log.push_back("unknown encoding " + name);
     }

@@ -2,6 +2,7 @@
 #include "foundation/vxStrUtils.h"
 #include "launcher/vxProccess.h"
 #include "launcher/zemrunJobLog.h"
+#include "launcher/zemrunStatusLine.h"
 #include "launcher/zemrunU.h"
 #include "recording_host.h"
 
@@ -846,6 +847,7 @@ TEST_F(LaunchLoop, AMissingListStartsNothingAndABatchThatCountsFailuresWasNotDon
     settings.Halt = 0;
     EXPECT_EQ(RunList(host, request), RunNotDoneStatus);
     EXPECT_TRUE(host.commands.empty());
+    EXPECT_EQ(host.log, V(2, "failure 2 " + settings.List)); // named in every case
 }
 
 TEST_F(LaunchLoop, TheListDashIsStandardInputReadOnceAndDecodedAsAFile) {
@@ -1124,6 +1126,37 @@ TEST_F(LaunchLoop, TheProgressWindowTellsWhatIsDoneFailedAndLeft) {
     };
     for (const auto& [batch, text] : texts)
         EXPECT_EQ(BatchStatusText(batch, ""), text);
+}
+
+TEST(StatusLine, IsRewrittenOnAConsoleAndWrittenOnceASecondElsewhere) {
+    struct Step {
+        const char* text; // empty: cleared; null: the run ends
+        uint64_t now;
+        const char* console;
+        const char* redirected;
+    } steps[] = {
+        {"0 of 3 done", 0, "\r0 of 3 done", "0 of 3 done\n"},
+        {"1 of 3 done, 1 failed", 400, "\r1 of 3 done, 1 failed", ""},
+        {"2 of 3 done", 900, "\r2 of 3 done          ", ""},
+        {"3 of 3 d\xC3\xB6ne", 1000, "\r3 of 3 d\xC3\xB6ne", "3 of 3 d\xC3\xB6ne\n"},
+        {"3 of 3 done!", 1500, "\r3 of 3 done!", ""},
+        {"", 1550, "\r            \r", ""}, // a program is to write there
+        {"3 of 3 done!", 1560, "\r3 of 3 done!", ""},
+        {nullptr, 1600, "\n", "3 of 3 done!\n"},
+    };
+    TStatusLine console(true), redirected(false);
+    for (const Step& step : steps) {
+        if (step.text && !*step.text) {
+            EXPECT_EQ(console.Clear(), step.console);
+            EXPECT_EQ(redirected.Clear(), step.redirected);
+        } else if (step.text) {
+            EXPECT_EQ(console.Update(step.text, step.now), step.console) << step.now;
+            EXPECT_EQ(redirected.Update(step.text, step.now), step.redirected) << step.now;
+        } else {
+            EXPECT_EQ(console.Close(), step.console);
+            EXPECT_EQ(redirected.Close(), step.redirected);
+        }
+    }
 }
 
 TEST_F(LaunchLoop, EveryTryKeepsItsOutputInAFileOfItsOwn) {

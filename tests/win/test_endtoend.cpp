@@ -648,6 +648,46 @@ TEST_F(EndToEnd, TheListDashIsReadFromAPipeOrARedirectedFile) {
     EXPECT_EQ(Commands().size(), 4u);
 }
 
+// zemrun.com at a command prompt, with its standard output and error in files.
+TEST_F(EndToEnd, TheConsoleFaceWritesTextAndTheProgramsOutputAndAnswersWithItsStatus) {
+    const std::string com = BuildFolder() + "\\zemrun.com";
+    const std::string out = temp_.File("out.txt"), err = temp_.File("err.txt");
+    const auto prompt = [&](const std::string& line) {
+        const TZemrunRun run = RunCommandLine("cmd.exe /c " + line + " > " + out + " 2> " + err);
+        EXPECT_TRUE(run.finished) << line;
+        return run.exitCode;
+    };
+    EXPECT_EQ(prompt(com), 0u);
+    EXPECT_EQ(ReadBytes(out).rfind("Usage: zemrun.exe <filename> or \r\n", 0), 0u);
+    // /D: the commands, one a line, and nothing starts.
+    const std::string list = WriteList("a b\r\nc\r\n");
+    EXPECT_EQ(prompt("type " + list + " | " + com + " /L:- /X:" + probe_ + " /D"), 0u);
+    EXPECT_EQ(ReadBytes(out), probe_ + " \"a b\"\r\n" + probe_ + " c\r\n");
+    EXPECT_TRUE(Commands().empty());
+    // Console programs write where zemrun writes; its status line goes to standard error.
+    const std::string console = BuildFolder() + "\\zprobec.exe";
+    EXPECT_EQ(prompt(com + " /L:" + list + " /X:" + console + " /B:/out /P /H"), 0u);
+    EXPECT_EQ(ReadBytes(out), "out1\r\nout2\r\nin=none\r\nout1\r\nout2\r\nin=none\r\n");
+    const std::string errors = ReadBytes(err);
+    EXPECT_NE(errors.find("err1\r\n"), errors.rfind("err1\r\n")) << errors; // both programs'
+    EXPECT_EQ(errors.find("zemrun:"), std::string::npos) << errors;
+    EXPECT_NE(errors.find("2 of 2 done, 0 failed"), std::string::npos) << errors;
+    // Several at once: every program's output whole, when it ends, in the order they end.
+    const std::string four = WriteList("1\r\n2\r\n3\r\n4\r\n", "four.txt");
+    EXPECT_EQ(prompt(com + " /L:" + four + " /X:" + console + " /B:/out /E:/gap:500 /P /N:4 /G:0"),
+              0u);
+    std::string outputs, errorLines;
+    for (int i = 0; i < 4; ++i) {
+        outputs += "out1\r\nout2\r\nin=0\r\n";
+        errorLines += "err1\r\n";
+    }
+    EXPECT_EQ(ReadBytes(out), outputs);
+    EXPECT_EQ(ReadBytes(err), errorLines);
+    // A list that is not there: one line that names it, and the batch could not be done.
+    EXPECT_EQ(prompt(com + " /L:" + temp_.File("missing.txt") + " /H"), RunNotDoneStatus);
+    EXPECT_EQ(ReadBytes(err).rfind("zemrun: " + temp_.File("missing.txt") + ": ", 0), 0u);
+}
+
 TEST_F(EndToEnd, APreviewFileHoldsTheCommandsAndNothingStarts) {
     const std::string preview = temp_.File("preview.txt");
     RunOver("report.txt\rmy notes.doc",

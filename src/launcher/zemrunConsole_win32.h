@@ -1,0 +1,57 @@
+#pragma once
+// The console face's host: the run as the window face makes it, with text on standard
+// output and error where that face shows windows, and started programs that write where
+// this process writes.
+
+#include "zemrunStatusLine.h"
+#include "zemrunU_win32.h"
+
+#include <cstdint>
+#include <optional>
+#include <unordered_map>
+#include <string>
+
+class TConsoleLauncherHost : public TWin32LauncherHost {
+  public:
+    // Ctrl+C or Ctrl+Break once cancels the run; a second ends the process at once.
+    TConsoleLauncherHost();
+    ~TConsoleLauncherHost() override;
+
+    void ShowUsage() override;
+    // One line on standard error: the program, the file and the system's text.
+    void ShowFailure(const TvxInOutError& failure) override;
+    void ShowUnknownEncoding(const std::string& name) override;
+    // A program whose output is kept writes it to two files of its own; when the loop is
+    // done with it, they go whole to standard output and error, and are removed, so that
+    // the lines of programs that run at once never mix.
+    TProcess Start(const TStartCommand& command) override;
+    void CloseProcess(TProcess process) override;
+    // Writes the commands to standard output, one a line; nothing starts.
+    bool ConfirmCommands(const std::vector<std::string>& commands) override;
+    // A status line on standard error instead of the window: rewritten in place on a
+    // console, else a line at most once a second and once more at the end.
+    bool ProgressStart() override;
+    void ProgressSetRange(int32_t, int32_t) override {}
+    void ProgressSetPos(int32_t) override {}
+    void ProgressSetText(const std::string&) override {}
+    void ProgressSetStatus(const TBatchStatus& status) override;
+    void ProgressClose() override;
+
+  protected:
+    HANDLE SkipEvent() const override { return nullptr; }
+    HANDLE CancelEvent() const override;
+
+  private:
+    void ClearStatus();
+    struct TKeptOutput {
+        std::string output;
+        std::string error;
+    };
+    std::optional<TStatusLine> status_;
+    std::unordered_map<uintptr_t, TKeptOutput> kept_; // by process
+};
+
+// Writes text of the process code page to the standard handle (STD_OUTPUT_HANDLE or
+// STD_ERROR_HANDLE): through the console's wide functions where it is a console, else as
+// UTF-8 with CR LF line ends.
+void WriteStandardText(DWORD which, const std::string& text);
