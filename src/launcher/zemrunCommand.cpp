@@ -222,9 +222,11 @@ bool TCommandBuilder::UsesSlot() const {
 }
 
 // Whether the settings' expression compiles, where they have one.
-bool ExpressionCompiles(const TOptions& settings) {
+std::optional<TExpressionError> ExpressionError(const TOptions& settings) {
     const std::unique_ptr<TvxRegExpr> expression = MakeExpression(settings);
-    return !expression || expression->EnsureProgram();
+    if (!expression || expression->EnsureProgram()) return std::nullopt;
+    return TExpressionError{expression->ErrorText(expression->LastError()),
+                            expression->CompileOffset() + 1};
 }
 
 void SplitQuoted(std::string_view text, char separator, TvxStringList& list) {

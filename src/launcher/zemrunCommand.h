@@ -13,6 +13,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -127,5 +128,11 @@ class TCommandBuilder {
     std::map<std::string, TAssociation> associations_;
 };
 
-// Whether the settings' expression compiles, where they have one.
-bool ExpressionCompiles(const TOptions& settings);
+// Why the settings' expression does not compile: the error's text and the 1-based
+// position in the expression where the compile stopped. Nothing where it compiles or
+// where there is none.
+struct TExpressionError {
+    std::string text;
+    int32_t position = 0;
+};
+std::optional<TExpressionError> ExpressionError(const TOptions& settings);

@@ -150,6 +150,11 @@ void TConsoleLauncherHost::CloseProcess(TProcess process) {
     kept_.erase(kept);
 }
 
+void TConsoleLauncherHost::ShowExpressionError(const TExpressionError& error) {
+    WriteStandardText(STD_ERROR_HANDLE, "zemrun: /R: " + error.text + ", at " +
+                                            std::to_string(error.position) + "\n");
+}
+
 bool TConsoleLauncherHost::ConfirmCommands(const std::vector<std::string>& commands) {
     std::string text;
     for (const std::string& command : commands)
@@ -165,9 +170,9 @@ bool TConsoleLauncherHost::ProgressStart() {
 
 void TConsoleLauncherHost::ProgressSetStatus(const TBatchStatus& status) {
     if (!status_) return;
-    WriteStandardText(STD_ERROR_HANDLE,
-                      status_->Update(BatchStatusText(status, Options().GetLanguageFile()),
-                                      Milliseconds()));
+    WriteStandardText(
+        STD_ERROR_HANDLE,
+        status_->Update(BatchStatusText(status, Options().GetLanguageFile()), Milliseconds()));
 }
 
 void TConsoleLauncherHost::ProgressClose() {

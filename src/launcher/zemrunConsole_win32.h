@@ -8,8 +8,8 @@
 
 #include <cstdint>
 #include <optional>
-#include <unordered_map>
 #include <string>
+#include <unordered_map>
 
 class TConsoleLauncherHost : public TWin32LauncherHost {
   public:
@@ -21,6 +21,8 @@ class TConsoleLauncherHost : public TWin32LauncherHost {
     // One line on standard error: the program, the file and the system's text.
     void ShowFailure(const TvxInOutError& failure) override;
     void ShowUnknownEncoding(const std::string& name) override;
+    // One line on standard error: the error's text and its position in the expression.
+    void ShowExpressionError(const TExpressionError& error) override;
     // A program whose output is kept writes it to two files of its own; when the loop is
     // done with it, they go whole to standard output and error, and are removed, so that
     // the lines of programs that run at once never mix.

@@ -40,6 +40,8 @@ class TLauncherHost {
     virtual void ShowUsage() = 0;
     // Tells of a file or folder that could not be read, written or made, which ends the run.
     virtual void ShowFailure(const TvxInOutError& failure) = 0;
+    // Tells why the expression does not compile (the run may go on without its groups).
+    virtual void ShowExpressionError(const TExpressionError& error) = 0;
     // Tells that the list's encoding, by that name, is not known on this system.
     virtual void ShowUnknownEncoding(const std::string& name) = 0;
     // The main dialog over the settings, whose Preview shows what preview gives; true when

@@ -494,7 +494,9 @@ uint32_t RunList(TLauncherHost& host, TRunRequest& request) {
     // fail every item with empty groups.
     const bool listMissing = ListMissing(settings);
     if (listMissing) host.ShowFailure(TvxInOutError{FileNotFoundError, settings.List});
-    if (countsFailures && (listMissing || !ExpressionCompiles(settings))) return RunNotDoneStatus;
+    const std::optional<TExpressionError> expressionError = ExpressionError(settings);
+    if (expressionError) host.ShowExpressionError(*expressionError);
+    if (countsFailures && (listMissing || expressionError)) return RunNotDoneStatus;
     // The preview shows what the run would do.
     Normalize(settings);
     if (!request.previewFile.empty()) {

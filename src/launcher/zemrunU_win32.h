@@ -26,6 +26,7 @@ class TWin32LauncherHost : public TLauncherHost {
     void ShowUnknownEncoding(const std::string& name) override;
     // The window face says nothing of a failure: its exit status tells.
     void ShowFailure(const TvxInOutError& failure) override;
+    void ShowExpressionError(const TExpressionError&) override {}
     bool EditSettingsDialog(TOptions& settings, const TPreviewCommands& preview) override;
     bool ConfirmCommands(const std::vector<std::string>& commands) override;
     TProcess Start(const TStartCommand& command) override;

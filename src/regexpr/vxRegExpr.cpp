@@ -44,7 +44,13 @@ TvxRegExpr::TvxRegExpr()
 
 TvxRegExpr::~TvxRegExpr() = default;
 
-void TvxRegExpr::ReportError(int32_t) {}
+void TvxRegExpr::ReportError(int32_t code) {
+    lastError_ = code;
+}
+
+int32_t TvxRegExpr::CompileOffset() const {
+    return compileText_ && parsePos_ ? int32_t(parsePos_ - compileText_) : -1;
+}
 
 std::string TvxRegExpr::ErrorText(int32_t code) const {
     switch (code) {

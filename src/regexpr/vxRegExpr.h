@@ -34,8 +34,14 @@ class TvxRegExpr {
     TvxRegExpr(const TvxRegExpr&) = delete;
     TvxRegExpr& operator=(const TvxRegExpr&) = delete;
 
+    // Told of every error and warning; this one keeps the last code for LastError.
     virtual void ReportError(int32_t code);
     virtual std::string ErrorText(int32_t code) const;
+    // The last code reported, 0 for none; after a compile that failed, why it failed.
+    int32_t LastError() const { return lastError_; }
+    // Where the last compile stood when it ended, as a 0-based offset into its text; -1
+    // before any.
+    int32_t CompileOffset() const;
 
     void SetExpression(std::string_view text);
     const std::string& Expression() const { return expression_; }
@@ -192,6 +198,8 @@ class TvxRegExpr {
     int32_t programSize_ = 0;
 
     // Compile state.
+    int32_t lastError_ = 0;
+    const char* compileText_ = nullptr;
     const char* parsePos_ = nullptr;
     int32_t nextGroupNumber_ = 1;
     uint32_t activeModifiers_ = 0;

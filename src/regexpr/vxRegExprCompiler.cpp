@@ -109,6 +109,7 @@ class TCharSet {
 
 bool TvxRegExpr::CompileProgram(const char* text) {
     parsePos_ = nullptr;
+    compileText_ = text;
     DropProgram();
     compiled_ = false;
     if (!text) {

@@ -60,6 +60,9 @@ class TRecordingHost : public TLauncherHost {
     void ShowFailure(const TvxInOutError& failure) override {
         log.push_back("failure " + std::to_string(failure.code) + " " + failure.path);
     }
+    void ShowExpressionError(const TExpressionError& error) override {
+        log.push_back("expression " + error.text + " at " + std::to_string(error.position));
+    }
     void ShowUnknownEncoding(const std::string& name) override {
         log.push_back("unknown encoding " + name);
     }

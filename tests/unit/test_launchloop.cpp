@@ -963,6 +963,8 @@ TEST_F(LaunchLoop, AnInvalidExpressionStartsEveryItemWithEmptyGroups) {
     settings.FirstPause = 0;
     Run("a\rb");
     EXPECT_EQ(host.commands, (V{"create|p.exe|--  a  |prog", "create|p.exe|--  b  |prog"}));
+    // The host is told why, and where: the console face says so.
+    EXPECT_EQ(host.log.front(), "expression vxRegExpr(comp): Unmatched Parentheses at 10");
 }
 
 TEST_F(LaunchLoop, ATimeLimitEndsTheProgramAndWaitsForEveryEnd) {

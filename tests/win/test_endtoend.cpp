@@ -686,6 +686,11 @@ TEST_F(EndToEnd, TheConsoleFaceWritesTextAndTheProgramsOutputAndAnswersWithItsSt
     // A list that is not there: one line that names it, and the batch could not be done.
     EXPECT_EQ(prompt(com + " /L:" + temp_.File("missing.txt") + " /H"), RunNotDoneStatus);
     EXPECT_EQ(ReadBytes(err).rfind("zemrun: " + temp_.File("missing.txt") + ": ", 0), 0u);
+    // An expression that does not compile: its error and where, and nothing starts.
+    const size_t started = Commands().size();
+    EXPECT_EQ(prompt(com + " /L:" + list + " /X:" + probe_ + " /R:(x /H"), RunNotDoneStatus);
+    EXPECT_EQ(ReadBytes(err), "zemrun: /R: vxRegExpr(comp): Unmatched Parentheses, at 3\r\n");
+    EXPECT_EQ(Commands().size(), started);
 }
 
 TEST_F(EndToEnd, APreviewFileHoldsTheCommandsAndNothingStarts) {
