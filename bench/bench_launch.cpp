@@ -1,8 +1,8 @@
 // Launch overhead under Wine: zemrun.exe over a list of N items of zprobe with
-// /W /P /F:0, with its progress window and without it (/G:0), against a bare
-// CreateProcessA + WaitForSingleObject loop over the same command lines, the three
-// taking turns in every round, so that the machine's drift cancels out of each round's
-// ratios.
+// /W /P /F:0, with its progress window and without it (/G:0), and its console face
+// zemrun.com beside it, against a bare CreateProcessA + WaitForSingleObject loop over the
+// same command lines, the four taking turns in every round, so that the machine's drift cancels out
+// of each round's ratios.
 //   bench_launch ZEMRUN ZPROBE ITEMS ROUNDS [batch]
 // prints one line per round, the medians, and the median and spread of the per-round
 // ratios. With batch zemrun also gets /T:60 /U:<folder>, and the loop starts each process
@@ -28,14 +28,27 @@ double Seconds(LARGE_INTEGER from, LARGE_INTEGER to) {
     return double(to.QuadPart - from.QuadPart) / double(frequency.QuadPart);
 }
 
-// Starts one command and waits for its end; false when it could not start.
-bool StartAndWait(std::string command) {
+// Starts one command and waits for its end; false when it could not start. Its standard
+// handles are this process's, or with quiet the null device (the console face's status
+// line is written all the same, and not seen).
+bool StartAndWait(std::string command, bool quiet = false) {
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    HANDLE null =
+        quiet ? CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            &inherit, OPEN_EXISTING, 0, nullptr)
+              : INVALID_HANDLE_VALUE;
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
+    if (null != INVALID_HANDLE_VALUE) {
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = startup.hStdOutput = startup.hStdError = null;
+    }
     PROCESS_INFORMATION info{};
-    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &info))
-        return false;
+    const bool started =
+        CreateProcessA(nullptr, command.data(), nullptr, nullptr, null != INVALID_HANDLE_VALUE, 0,
+                       nullptr, nullptr, &startup, &info);
+    if (null != INVALID_HANDLE_VALUE) CloseHandle(null);
+    if (!started) return false;
     WaitForSingleObject(info.hProcess, INFINITE);
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
@@ -91,10 +104,11 @@ double TimeLoop(const std::vector<std::string>& commands, const std::string& out
 }
 
 double TimeZemrun(const std::string& zemrun, const std::string& probe, const std::string& list,
-                  const std::string& switches) {
+                  const std::string& switches, bool quiet = false) {
     LARGE_INTEGER from, to;
     QueryPerformanceCounter(&from);
-    StartAndWait("\"" + zemrun + "\" /L:" + list + " /X:" + probe + " /W /P /F:0" + switches);
+    StartAndWait("\"" + zemrun + "\" /L:" + list + " /X:" + probe + " /W /P /F:0" + switches,
+                 quiet);
     QueryPerformanceCounter(&to);
     return Seconds(from, to);
 }
@@ -193,23 +207,27 @@ int main(int argc, char** argv) {
             commands.push_back(probe + " " + item); // what zemrun builds without parameters
         }
     }
-    std::vector<double> windowTimes, plainTimes, loopTimes;
+    const std::string console = zemrun.substr(0, zemrun.size() - 4) + ".com";
+    std::vector<double> windowTimes, plainTimes, consoleTimes, loopTimes;
     int failed = 0;
     for (int round = 0; round < rounds; ++round) {
         loopTimes.push_back(TimeLoop(commands, outputFolder, failed));
         windowTimes.push_back(TimeZemrun(zemrun, probe, list, switches));
         plainTimes.push_back(TimeZemrun(zemrun, probe, list, switches + " /G:0"));
-        std::printf("round %d: loop %.3f s, zemrun %.3f s, zemrun /G:0 %.3f s\n", round + 1,
-                    loopTimes.back(), windowTimes.back(), plainTimes.back());
+        consoleTimes.push_back(TimeZemrun(console, probe, list, switches, true));
+        std::printf("round %d: loop %.3f s, zemrun %.3f s, zemrun /G:0 %.3f s, zemrun.com %.3f s\n",
+                    round + 1, loopTimes.back(), windowTimes.back(), plainTimes.back(),
+                    consoleTimes.back());
     }
     DeleteFileA(list.c_str());
     const double loop = Median(loopTimes), window = Median(windowTimes), plain = Median(plainTimes);
     std::printf("%s, %d items: loop median %.3f s (%.1f ms/start); zemrun with the progress "
                 "window %.3f s (%.1f ms/start), %s, target <= 1.10; without it %.3f s, %s; "
-                "failed loop starts %d\n",
+                "the console face %.3f s, %s; failed loop starts %d\n",
                 batch ? "batch overhead (/T:60 /U:)" : "launch overhead", items, loop,
                 1000 * loop / items, window, 1000 * window / items,
                 RatioText(windowTimes, loopTimes).c_str(), plain,
-                RatioText(plainTimes, loopTimes).c_str(), failed);
+                RatioText(plainTimes, loopTimes).c_str(), Median(consoleTimes),
+                RatioText(consoleTimes, loopTimes).c_str(), failed);
     return 0;
 }

@@ -5,10 +5,12 @@
 //   bench_lists generate-utf16 FILE   those lines in UTF-16LE with a byte-order mark
 //   bench_lists generate-lf FILE      the ASCII lines with Unix line ends
 //   bench_lists load FILE       loads with TvxStringList
+//   bench_lists stdin -         the same over standard input, read whole first, as /L:-
 //   bench_lists plain FILE      reads the whole file and splits it into std::strings at
 //                               the line end of its first line
 // The two measuring modes print: seconds=<s> peak_kb=<kB over the idle process> lines=<n>
 #include "bench_corpus.h"
+#include "foundation/vxFileUtils.h"
 #include "foundation/vxStringList.h"
 #include "foundation/vxTextCodec.h"
 
@@ -58,6 +60,12 @@ size_t LoadWithList(const char* path) {
     return size_t(list.Count());
 }
 
+size_t LoadStandardInput() {
+    TvxStringList list;
+    list.LoadFromText(ReadStandardInput());
+    return size_t(list.Count());
+}
+
 size_t LoadPlain(const char* path) {
     std::ifstream file(path, std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(file)),
@@ -79,8 +87,10 @@ size_t LoadPlain(const char* path) {
 
 int main(int argc, char** argv) {
     if (argc != 3) {
-        std::fprintf(stderr, "usage: bench_lists "
-                             "generate|generate-utf8|generate-utf16|generate-lf|load|plain FILE\n");
+        std::fprintf(
+            stderr,
+            "usage: bench_lists "
+            "generate|generate-utf8|generate-utf16|generate-lf|load|plain FILE | stdin -\n");
         return 2;
     }
     if (std::strncmp(argv[1], "generate", 8) == 0) {
@@ -89,8 +99,9 @@ int main(int argc, char** argv) {
     }
     const long idle = PeakKb();
     const auto started = std::chrono::steady_clock::now();
-    const size_t lines =
-        std::strcmp(argv[1], "load") == 0 ? LoadWithList(argv[2]) : LoadPlain(argv[2]);
+    const size_t lines = std::strcmp(argv[1], "load") == 0    ? LoadWithList(argv[2])
+                         : std::strcmp(argv[1], "stdin") == 0 ? LoadStandardInput()
+                                                              : LoadPlain(argv[2]);
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     std::printf("seconds=%.4f peak_kb=%ld lines=%zu\n", seconds, PeakKb() - idle, lines);
