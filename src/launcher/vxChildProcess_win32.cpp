@@ -35,26 +35,8 @@ struct TStreams {
     TvxHandle error;
 };
 
-// Output and error go to the file, or error to a file of its own; input comes from the
-// null device.
-bool OpenStreams(const std::string& outputPath, const std::string& errorPath, TStreams& streams) {
-    streams.output.Reset(OpenInheritable(outputPath, GENERIC_WRITE, CREATE_ALWAYS));
-    if (!streams.output) return false;
-    HANDLE error = nullptr;
-    if (!errorPath.empty())
-        error = OpenInheritable(errorPath, GENERIC_WRITE, CREATE_ALWAYS);
-    else if (!DuplicateHandle(GetCurrentProcess(), streams.output.Get(), GetCurrentProcess(),
-                              &error, 0, TRUE, DUPLICATE_SAME_ACCESS))
-        return false;
-    streams.error.Reset(error);
-    if (!streams.error) return false;
-    streams.input.Reset(OpenInheritable("NUL", GENERIC_READ, OPEN_EXISTING));
-    return bool(streams.input);
-}
-
-// An inheritable copy of one of this process's standard handles; none where it has none.
-TvxHandle InheritableStandardHandle(DWORD which) {
-    const HANDLE own = GetStdHandle(which);
+// An inheritable copy of a handle of this process; none for none.
+TvxHandle InheritableCopy(HANDLE own) {
     HANDLE copy = nullptr;
     if (!own || own == INVALID_HANDLE_VALUE ||
         !DuplicateHandle(GetCurrentProcess(), own, GetCurrentProcess(), &copy, 0, TRUE,
@@ -63,10 +45,25 @@ TvxHandle InheritableStandardHandle(DWORD which) {
     return TvxHandle(copy);
 }
 
+// Output and error go to the file, or error to a file of its own; input comes from the
+// null device.
+bool OpenStreams(const std::string& outputPath, const std::string& errorPath, TStreams& streams) {
+    streams.output.Reset(OpenInheritable(outputPath, GENERIC_WRITE, CREATE_ALWAYS));
+    if (!streams.output) return false;
+    if (errorPath.empty())
+        streams.error = InheritableCopy(streams.output.Get());
+    else
+        streams.error.Reset(OpenInheritable(errorPath, GENERIC_WRITE, CREATE_ALWAYS));
+    if (!streams.error) return false;
+    streams.input.Reset(OpenInheritable("NUL", GENERIC_READ, OPEN_EXISTING));
+    return bool(streams.input);
+}
+
+// Copies of this process's standard handles, where it has them.
 void ShareStandardHandles(TStreams& streams) {
-    streams.input = InheritableStandardHandle(STD_INPUT_HANDLE);
-    streams.output = InheritableStandardHandle(STD_OUTPUT_HANDLE);
-    streams.error = InheritableStandardHandle(STD_ERROR_HANDLE);
+    streams.input = InheritableCopy(GetStdHandle(STD_INPUT_HANDLE));
+    streams.output = InheritableCopy(GetStdHandle(STD_OUTPUT_HANDLE));
+    streams.error = InheritableCopy(GetStdHandle(STD_ERROR_HANDLE));
 }
 
 // The attribute list that names the only handles a child inherits.

@@ -955,12 +955,9 @@ TEST_F(LaunchLoop, AnEndlessSearchEndsBySkipCancelOrTheStepBound) {
 }
 
 TEST_F(LaunchLoop, AnInvalidExpressionStartsEveryItemWithEmptyGroups) {
-    settings.Exe = "p.exe";
+    StartOver();
     settings.RegExp = "(unclosed";
     settings.BParam = "-$1-";
-    settings.WaitOpen = false;
-    settings.GUI = 0;
-    settings.FirstPause = 0;
     Run("a\rb");
     EXPECT_EQ(host.commands, (V{"create|p.exe|--  a  |prog", "create|p.exe|--  b  |prog"}));
     // The host is told why, and where: the console face says so.
