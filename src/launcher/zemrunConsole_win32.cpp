@@ -10,13 +10,15 @@
 
 namespace {
 // Set by the first Ctrl+C or Ctrl+Break; the handler runs on a thread of its own.
-TvxHandle CancelRequested;
+TvxHandle StopRequested;
 std::atomic<int> ControlPresses{0};
 
 BOOL WINAPI OnConsoleControl(DWORD type) {
     if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT) return FALSE;
-    if (ControlPresses++ > 0) return FALSE; // the system ends the process, and its jobs
-    SetEvent(CancelRequested.Get());
+    // The second ends the process, and with it its jobs, with the status the system's own
+    // handler gives (Wine's gives 0).
+    if (ControlPresses++ > 0) ExitProcess(STATUS_CONTROL_C_EXIT);
+    SetEvent(StopRequested.Get());
     return TRUE;
 }
 
@@ -91,7 +93,7 @@ void WriteStandardText(DWORD which, const std::string& text) {
 
 TConsoleLauncherHost::TConsoleLauncherHost() {
     shareStandardHandles_ = true;
-    CancelRequested.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    StopRequested.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     SetConsoleCtrlHandler(OnConsoleControl, TRUE);
 }
 
@@ -99,8 +101,8 @@ TConsoleLauncherHost::~TConsoleLauncherHost() {
     SetConsoleCtrlHandler(OnConsoleControl, FALSE);
 }
 
-HANDLE TConsoleLauncherHost::CancelEvent() const {
-    return CancelRequested.Get();
+bool TConsoleLauncherHost::StopSignalled() {
+    return WaitForSingleObject(StopRequested.Get(), 0) == WAIT_OBJECT_0;
 }
 
 void TConsoleLauncherHost::ShowUsage() {
@@ -108,6 +110,11 @@ void TConsoleLauncherHost::ShowUsage() {
 }
 
 void TConsoleLauncherHost::ShowFailure(const TvxInOutError& failure) {
+    if (failure.path == "-" && failure.code == ERROR_INVALID_HANDLE) {
+        WriteStandardText(STD_ERROR_HANDLE,
+                          "zemrun: " + LanguageText(IDS_NO_STANDARD_INPUT) + "\n");
+        return;
+    }
     std::string line = "zemrun: ";
     if (!failure.path.empty()) line += failure.path + ": ";
     WriteStandardText(STD_ERROR_HANDLE, line + SystemMessage(failure.code) + "\n");

@@ -13,7 +13,8 @@
 
 class TConsoleLauncherHost : public TWin32LauncherHost {
   public:
-    // Ctrl+C or Ctrl+Break once cancels the run; a second ends the process at once.
+    // Ctrl+C or Ctrl+Break once: nothing more starts, and what runs is waited for as the
+    // settings say; a second ends the process at once, and the programs of its jobs.
     TConsoleLauncherHost();
     ~TConsoleLauncherHost() override;
 
@@ -39,9 +40,8 @@ class TConsoleLauncherHost : public TWin32LauncherHost {
     void ProgressSetStatus(const TBatchStatus& status) override;
     void ProgressClose() override;
 
-  protected:
-    HANDLE SkipEvent() const override { return nullptr; }
-    HANDLE CancelEvent() const override;
+    // The first Ctrl+C or Ctrl+Break.
+    bool StopSignalled() override;
 
   private:
     void ClearStatus();

@@ -87,5 +87,8 @@ class TLauncherHost {
     // Zero-time tests of the window's two events; taking Skip resets it.
     virtual bool CancelSignalled() = 0;
     virtual bool TakeSkipSignal() = 0;
+    // A zero-time test of a request, with or without the window, that nothing more starts
+    // while what runs is waited for as the settings say (a console's first Ctrl+C).
+    virtual bool StopSignalled() = 0;
     virtual void ProgressClose() = 0;
 };

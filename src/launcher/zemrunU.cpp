@@ -75,7 +75,8 @@ class TRun {
     bool EndOverdue();
     bool WaitForOneEnd();
     bool Halted() const { return settings_.Halt > 0 && failed_ >= settings_.Halt; }
-    bool StopStarting() const { return cancelled_ || Halted(); }
+    bool StopStarting() const { return cancelled_ || stopped_ || Halted(); }
+    bool StartsRetries() const { return !stopped_ && !Halted(); }
     bool PrepareItem(int32_t index, TItemTry& item);
     void BuildCommand(TItemTry& item, int32_t slot);
     bool LoggedAsDone(const TItemTry& item);
@@ -95,6 +96,7 @@ class TRun {
     std::deque<TItemTry> retries_;      // the next tries of failed items, in order of failure
     bool progressShown_ = false;
     bool cancelled_ = false;
+    bool stopped_ = false;
     bool skipped_ = false;
     int32_t done_ = 0;               // items whose last try ended, or that the job log has as done
     int32_t failed_ = 0;             // items whose last try failed
@@ -102,8 +104,10 @@ class TRun {
     uint64_t endedMilliseconds_ = 0; // the run time of their tries
 };
 
-// Reads the progress window's events into the Cancel and Skip of the run.
+// Reads the progress window's events into the Cancel and Skip of the run, and the request
+// that nothing more starts, which comes with or without the window.
 void TRun::PollProgress() {
+    stopped_ = stopped_ || host_.StopSignalled();
     if (!progressShown_) return;
     cancelled_ = host_.CancelSignalled();
     if (cancelled_) {
@@ -394,8 +398,8 @@ void TRun::RunItems() {
         index += RunItem(index);
     // The last starts are waited for and their retries started; what Skip or Cancel leaves
     // running is not.
-    while (!cancelled_ && (!running_.empty() || (!retries_.empty() && !Halted()))) {
-        if (!retries_.empty() && !Halted())
+    while (!cancelled_ && (!running_.empty() || (!retries_.empty() && StartsRetries()))) {
+        if (!retries_.empty() && StartsRetries())
             StartRetries();
         else if (!WaitForOneEnd())
             break;

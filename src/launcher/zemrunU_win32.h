@@ -52,17 +52,18 @@ class TWin32LauncherHost : public TLauncherHost {
     void ProgressSetStatus(const TBatchStatus& status) override;
     bool CancelSignalled() override;
     bool TakeSkipSignal() override;
+    bool StopSignalled() override { return false; }
     void ProgressClose() override;
 
   protected:
-    // The events that end a wait: Skip (reset by the wait that takes it) and Cancel (stays
-    // set); the progress window's, where it is shown.
-    virtual HANDLE SkipEvent() const { return progress_.SkipEvent(); }
-    virtual HANDLE CancelEvent() const { return progress_.CancelEvent(); }
     // Whether started programs write where this process writes.
     bool shareStandardHandles_ = false;
 
   private:
+    // The events that end a wait: Skip (reset by the wait that takes it) and Cancel (stays
+    // set); the progress window's, where it is shown.
+    HANDLE SkipEvent() const { return progress_.SkipEvent(); }
+    HANDLE CancelEvent() const { return progress_.CancelEvent(); }
     uint32_t startError_ = 0;
     std::optional<std::string> input_;
     TProgressWindow progress_;

@@ -14,6 +14,7 @@
                      ZEMRUN_SWITCH_FORM_TEXT) "\nSee readme.txt for more information")             \
     X(IDS_UNKNOWN_ENCODING, "The list encoding is not known on this system:")                      \
     X(IDS_ENCODING_NAMES, "Name OEM, ANSI, UTF-8, UTF-16 or the number of a code page.")           \
+    X(IDS_NO_STANDARD_INPUT, "/L:- reads the list from standard input, and nothing comes there.")  \
     X(IDS_LIST, "List")                                                                            \
     X(IDS_EXECUTABLE, "Executable")                                                                \
     X(IDS_BEGIN_PARAMETERS, "Begin parameters")                                                    \

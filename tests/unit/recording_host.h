@@ -38,6 +38,7 @@ class TRecordingHost : public TLauncherHost {
     std::function<void(TRecordingHost&)> duringEndWait;
     bool cancelEvent = false;
     bool skipEvent = false;
+    bool stopEvent = false;                   // the console's first Ctrl+C
     std::optional<std::string> standardInput; // none: nothing to read
     int inputReads = 0;
 
@@ -187,6 +188,7 @@ class TRecordingHost : public TLauncherHost {
         if (beforeEveryPoll) beforeEveryPoll(*this);
         return cancelEvent;
     }
+    bool StopSignalled() override { return stopEvent; }
     bool TakeSkipSignal() override {
         const bool taken = skipEvent;
         skipEvent = false;

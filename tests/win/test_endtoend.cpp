@@ -1,5 +1,6 @@
 // zemrun.exe started for real with switches and list files against zprobe.exe.
 #include "foundation/vxFileUtils.h"
+#include "foundation/vxHandles.h"
 #include "foundation/vxIniFile.h"
 #include "foundation/vxTextCodec.h"
 #include "launcher/zemrunU.h"
@@ -125,13 +126,19 @@ TEST_F(EndToEnd, CommandLinesAreByteExact) {
                  probe_ + " -a  last \"-z z\""}));
 }
 
-// Every example of readme.txt, with zprobe standing in for the programs it names.
-TEST_F(EndToEnd, TheReadmeExamplesDoWhatTheReadmeSays) {
+// readme.txt, with its lines ending in LF alone.
+std::string ReadmeText() {
     std::string sourceFolder = "Z:" ZEMRUN_SOURCE_DIR;
     for (char& c : sourceFolder)
         if (c == '/') c = '\\';
     std::string readme = ReadBytes(sourceFolder + "\\docs\\readme.txt");
     readme.erase(std::remove(readme.begin(), readme.end(), '\r'), readme.end());
+    return readme;
+}
+
+// Every example of readme.txt, with zprobe standing in for the programs it names.
+TEST_F(EndToEnd, TheReadmeExamplesDoWhatTheReadmeSays) {
+    const std::string readme = ReadmeText();
     TRegisteredExtension registered(".zdoc", "\"" + probe_ + "\" /open \"%1\"");
     TRegisteredExtension copied(".zqt", "\"" + probe_ + "\" /open \"%1\"");
     CreateFolderPath(TSettingsBackup::UserFile("projects.ini"));
@@ -221,6 +228,59 @@ TEST_F(EndToEnd, TheReadmeExamplesDoWhatTheReadmeSays) {
             EXPECT_EQ(run.exitCode, 0u);
         }
         EXPECT_EQ(AwaitCommands(expected[i].size()), expected[i]);
+    }
+}
+
+// The command-prompt examples of readme.txt, run by cmd as written: "zemrun" is zemrun.com
+// on the PATH, zprobe stands in for the program and a folder of the test for D:\Photos.
+// Wine 8's findstr writes nothing, so more, which passes every line on, takes its place.
+TEST_F(EndToEnd, TheReadmesPromptExamplesRunInCmd) {
+    const std::string readme = ReadmeText();
+    const std::string photos = temp_.File("Photos");
+    CreateDirectoryA(photos.c_str(), nullptr);
+    WriteBytes(photos + "\\a.jpg", "x");
+    WriteBytes(photos + "\\b 2024.jpg", "x");
+    WriteList("a.jpg\r\nb 2024.jpg\r\n", "photos.txt");
+    WriteList("a\r\n/exit:3\r\n", "night.txt");
+    const struct {
+        std::string line, output;
+        V commands;
+    } examples[] = {
+        {"dir /b /s D:\\Photos\\*.jpg | zemrun /L:- /X:D:\\tools\\conv.exe /E:{.}.png /P",
+         "",
+         {probe_ + " " + photos + "\\a.jpg " + photos + "\\a.png",
+          probe_ + " \"" + photos + "\\b 2024.jpg\" \"" + photos + "\\b 2024.png\""}},
+        {"zemrun /L:night.txt /X:D:\\tools\\conv.exe /P /H || echo Some items failed",
+         "Some items failed\r\n",
+         {probe_ + " a", probe_ + " /exit:3"}},
+        {"zemrun /L:photos.txt /X:D:\\tools\\conv.exe /D | findstr 2024",
+         probe_ + " a.jpg\r\n" + probe_ + " \"b 2024.jpg\"\r\n",
+         {}},
+    };
+    char path[32768];
+    GetEnvironmentVariableA("PATH", path, sizeof path);
+    TScopedEnv prompt("PATH", BuildFolder() + ";" + path);
+    const std::string out = temp_.File("out.txt");
+    for (const auto& example : examples) {
+        SCOPED_TRACE(example.line);
+        EXPECT_NE(readme.find("    " + example.line + "\n"), std::string::npos);
+        std::string line = example.line;
+        for (const auto& [written, here] :
+             {std::pair<std::string, std::string>{"D:\\Photos", photos},
+              {"D:\\tools\\conv.exe", probe_},
+              {"findstr 2024", "more"}})
+            if (line.find(written) != std::string::npos)
+                line.replace(line.find(written), written.size(), here);
+        DeleteFileA(temp_.File("probe.log").c_str());
+        const TZemrunRun run =
+            RunCommandLine("cmd.exe /c " + line + " > " + out + " 2> nul", 180000, temp_.Path());
+        EXPECT_TRUE(run.finished);
+        // The redirection applies to the last command; echo keeps the blanks before it.
+        std::string output = ReadBytes(out);
+        for (size_t blank; (blank = output.find(" \r\n")) != std::string::npos;)
+            output.erase(blank, 1);
+        EXPECT_EQ(output, example.output);
+        EXPECT_EQ(Commands(), example.commands);
     }
 }
 
@@ -691,6 +751,55 @@ TEST_F(EndToEnd, TheConsoleFaceWritesTextAndTheProgramsOutputAndAnswersWithItsSt
     EXPECT_EQ(prompt(com + " /L:" + list + " /X:" + probe_ + " /R:(x /H"), RunNotDoneStatus);
     EXPECT_EQ(ReadBytes(err), "zemrun: /R: vxRegExpr(comp): Unmatched Parentheses, at 3\r\n");
     EXPECT_EQ(Commands().size(), started);
+}
+
+// Ctrl+C at the prompt reaches every program of the console: here the test, which takes it
+// for nothing, and zemrun.com. Once, nothing more starts and the running program is waited
+// for; twice, zemrun ends at once, and so do the programs it holds in job objects. (Windows
+// sends Ctrl+Break to a process group alone; Wine 8 does not.)
+BOOL WINAPI IgnoreControl(DWORD) {
+    return TRUE;
+}
+
+TEST_F(EndToEnd, AtAConsoleCtrlCOnceStopsStartingTwiceEndsAndTheKeyboardIsNoList) {
+    FreeConsole(); // a console of its own, not the one the test may have been started with
+    ASSERT_TRUE(AllocConsole());
+    SetConsoleCtrlHandler(nullptr, FALSE); // Ctrl+C not ignored, in zemrun.com too
+    SetConsoleCtrlHandler(IgnoreControl, TRUE);
+    const std::string com = BuildFolder() + "\\zemrun.com";
+    const std::string run = "/L:" + WriteList("a\r\nb\r\nc\r\n") + " /X:" + probe_ + " /P /G:0 /H";
+    const auto startAndPress = [&](const std::string& switches, int presses, DWORD* exitCode) {
+        TZemrunProcess zemrun(com, run + switches, 0);
+        EXPECT_TRUE(uidriver::WaitUntil([&] { return Commands().size() == 1; }, 60000));
+        const TvxHandle probe(OpenProcess(SYNCHRONIZE, FALSE, Starts().at(0).pid));
+        for (int i = 0; i < presses; ++i, Sleep(500))
+            EXPECT_TRUE(GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0));
+        EXPECT_TRUE(zemrun.Wait(60000, exitCode));
+        // Once, zemrun waited for it; twice, its job ends with zemrun.
+        EXPECT_EQ(WaitForSingleObject(probe.Get(), presses == 1 ? 0 : 10000), WAIT_OBJECT_0);
+    };
+    DWORD exitCode = 99;
+    {
+        TScopedEnv stay("ZPROBE_STAY_MS", "3000");
+        startAndPress("", 1, &exitCode);
+        EXPECT_EQ(exitCode, 0u);
+    }
+    EXPECT_EQ(Commands().size(), 1u);
+    TScopedEnv stay("ZPROBE_STAY_MS", "600000");
+    DeleteFileA(temp_.File("probe.log").c_str());
+    startAndPress(" /T:600", 2, &exitCode);
+    EXPECT_EQ(exitCode, DWORD(STATUS_CONTROL_C_EXIT));
+    // At the console with nothing redirected, /L:- ends at once: the keyboard is no list.
+    TZemrunProcess keyboard(com, "/L:- /X:" + probe_ + " /H", 0);
+    EXPECT_TRUE(keyboard.Wait(60000, &exitCode));
+    EXPECT_EQ(exitCode, RunNotDoneStatus);
+    std::string screen(200, '\0');
+    DWORD read = 0;
+    ReadConsoleOutputCharacterA(GetStdHandle(STD_OUTPUT_HANDLE), screen.data(), 200, {0, 0}, &read);
+    EXPECT_EQ(screen.rfind("zemrun: /L:- reads the list from standard input, and nothing", 0), 0u)
+        << screen;
+    SetConsoleCtrlHandler(IgnoreControl, FALSE);
+    FreeConsole();
 }
 
 TEST_F(EndToEnd, APreviewFileHoldsTheCommandsAndNothingStarts) {

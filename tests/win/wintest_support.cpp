@@ -230,20 +230,15 @@ unsigned long long JobLogMilliseconds(const std::string& start) {
 
 namespace {
 // The quoted program path, then the arguments.
-std::string ZemrunCommand(const std::string& arguments) {
-    std::string command = "\"";
-    command += ZemrunPath();
-    command += '"';
-    if (!arguments.empty()) {
-        command += ' ';
-        command += arguments;
-    }
+std::string CommandLine(const std::string& program, const std::string& arguments) {
+    std::string command = "\"" + program + "\"";
+    if (!arguments.empty()) command += " " + arguments;
     return command;
 }
 } // namespace
 
 TZemrunRun RunZemrun(const std::string& arguments, DWORD timeoutMs, const std::string& folder) {
-    return RunCommandLine(ZemrunCommand(arguments), timeoutMs, folder);
+    return RunCommandLine(CommandLine(ZemrunPath(), arguments), timeoutMs, folder);
 }
 
 TZemrunRun RunCommandLine(std::string command, DWORD timeoutMs, const std::string& folder) {
@@ -264,12 +259,16 @@ TZemrunRun RunCommandLine(std::string command, DWORD timeoutMs, const std::strin
     return run;
 }
 
-TZemrunProcess::TZemrunProcess(const std::string& arguments) {
-    std::string command = ZemrunCommand(arguments);
+TZemrunProcess::TZemrunProcess(const std::string& arguments)
+    : TZemrunProcess(ZemrunPath(), arguments, 0) {}
+
+TZemrunProcess::TZemrunProcess(const std::string& program, const std::string& arguments,
+                               DWORD creationFlags) {
+    std::string command = CommandLine(program, arguments);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
-    if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                       &startup, &info_))
+    if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, creationFlags, nullptr,
+                       nullptr, &startup, &info_))
         CloseHandle(info_.hThread);
 }
 

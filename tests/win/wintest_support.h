@@ -121,6 +121,8 @@ class TZemrunProcess {
     explicit TZemrunProcess(const std::string& arguments);
     // Started by its bare file name from the folder, as from a command prompt there.
     TZemrunProcess(const std::string& arguments, const std::string& folder);
+    // A program of the build (zemrun.com, say) with the process creation flags given.
+    TZemrunProcess(const std::string& program, const std::string& arguments, DWORD creationFlags);
     ~TZemrunProcess();
     TZemrunProcess(const TZemrunProcess&) = delete;
     TZemrunProcess& operator=(const TZemrunProcess&) = delete;
