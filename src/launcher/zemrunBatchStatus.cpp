@@ -4,6 +4,7 @@
 #include "../ui/DlgLocaleU.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace {
 // The text with %1, %2, ... replaced by the values, in any order the language puts them.
@@ -47,6 +48,22 @@ std::string BatchStatusText(const TBatchStatus& status, const std::string& langu
         text += FillIn(LangString(languageFile, IDS_BATCH_LEFT),
                        {DurationText(status.secondsLeft, languageFile)});
     return text;
+}
+
+std::string FailureReason(const TFailedItem& failed, const std::string& systemText,
+                          const std::string& languageFile) {
+    if (failed.error == TimeLimitError)
+        return FillIn(LangString(languageFile, IDS_ENDED_AFTER_TIME_LIMIT),
+                      {std::to_string(failed.timeLimit)});
+    if (failed.error != 0) return systemText;
+    std::string code = std::to_string(failed.exitCode);
+    // Warnings and errors of the system have the top bit set: 0x80000000 and above.
+    if (failed.exitCode >= 0x80000000u) {
+        char hex[16];
+        std::snprintf(hex, sizeof hex, " (0x%08X)", unsigned(failed.exitCode));
+        code += hex;
+    }
+    return FillIn(LangString(languageFile, IDS_EXIT_CODE), {code});
 }
 
 uint32_t BatchExitStatus(int32_t failed) {

@@ -21,6 +21,26 @@ int64_t EstimateSecondsLeft(uint64_t endedMilliseconds, int32_t ended, int32_t r
 // time in seconds under a minute, in minutes under two hours, else in hours.
 std::string BatchStatusText(const TBatchStatus& status, const std::string& languageFile);
 
+// The system's time-out error: the job log's error of a program that its time limit ended.
+constexpr uint32_t TimeLimitError = 1460;
+
+// An item whose last try failed, as the end of the run tells it.
+struct TFailedItem {
+    int32_t number = 0; // its place in the list, from 1
+    std::string item;   // the items its command took, blank-separated where several
+    int32_t tries = 1;
+    uint32_t error = 0;    // the system's error number of a start that failed, or TimeLimitError
+    uint32_t exitCode = 0; // else the exit code of its end
+    std::string output;    // the file of its output, where output is kept
+    int32_t timeLimit = 0; // the seconds a try may run
+};
+
+// Why it failed, in words: systemText (the system's message for its error) for a start
+// that failed, "Ended after the time limit of <n> s", or "Exit code <n>", the latter with
+// its hexadecimal form where it looks like an NTSTATUS ("Exit code 3221225477 (0xC0000005)").
+std::string FailureReason(const TFailedItem& failed, const std::string& systemText,
+                          const std::string& languageFile);
+
 // The exit status of a batch that counts failures: 0 when every item succeeded, else the
 // number of failed items up to MaxCountedFailures, above that one more.
 constexpr uint32_t MaxCountedFailures = 253;

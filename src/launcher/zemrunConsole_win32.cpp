@@ -27,21 +27,6 @@ bool IsConsole(DWORD which) {
     return GetConsoleMode(GetStdHandle(which), &mode) != 0;
 }
 
-// The system's text for an error number, without its line end.
-std::string SystemMessage(int code) {
-    wchar_t* text = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, DWORD(code), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::u16string message(reinterpret_cast<const char16_t*>(text), length);
-    LocalFree(text);
-    while (!message.empty() && (message.back() == u'\r' || message.back() == u'\n' ||
-                                message.back() == u' ' || message.back() == u'.'))
-        message.pop_back();
-    if (message.empty()) return "error " + std::to_string(code);
-    return ProcessFromUtf16(message);
-}
-
 // A new empty file in the user's temporary folder.
 std::string TemporaryFile() {
     char folder[MAX_PATH + 1];
@@ -117,7 +102,7 @@ void TConsoleLauncherHost::ShowFailure(const TvxInOutError& failure) {
     }
     std::string line = "zemrun: ";
     if (!failure.path.empty()) line += failure.path + ": ";
-    WriteStandardText(STD_ERROR_HANDLE, line + SystemMessage(failure.code) + "\n");
+    WriteStandardText(STD_ERROR_HANDLE, line + SystemMessage(uint32_t(failure.code)) + "\n");
 }
 
 void TConsoleLauncherHost::ShowUnknownEncoding(const std::string& name) {
@@ -180,6 +165,17 @@ void TConsoleLauncherHost::ProgressSetStatus(const TBatchStatus& status) {
     WriteStandardText(
         STD_ERROR_HANDLE,
         status_->Update(BatchStatusText(status, Options().GetLanguageFile()), Milliseconds()));
+}
+
+void TConsoleLauncherHost::ShowFailures(const TBatchStatus& status,
+                                        const std::vector<TFailedItem>& failed) {
+    ClearStatus();
+    std::string lines;
+    for (const TFailedItem& item : failed)
+        lines += "zemrun: " + item.item + ": " +
+                 FailureReason(item, SystemMessage(item.error), Options().GetLanguageFile()) + "\n";
+    WriteStandardText(STD_ERROR_HANDLE, lines);
+    ProgressSetStatus(status);
 }
 
 void TConsoleLauncherHost::ProgressClose() {

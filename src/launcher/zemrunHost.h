@@ -30,8 +30,6 @@ class TProcess {
 constexpr int32_t WaitInterrupted = -1; // Skip or Cancel, with the progress window
 constexpr int32_t WaitTimedOut = -2;
 constexpr uint32_t NoTimeout = UINT32_MAX;
-// The system's time-out error: the job log's error of a program that its time limit ended.
-constexpr uint32_t TimeLimitError = 1460;
 
 class TLauncherHost {
   public:
@@ -90,5 +88,9 @@ class TLauncherHost {
     // A zero-time test of a request, with or without the window, that nothing more starts
     // while what runs is waited for as the settings say (a console's first Ctrl+C).
     virtual bool StopSignalled() = 0;
+    // Before ProgressClose, when items failed and the run was not cancelled: the failed
+    // items in list order.
+    virtual void ShowFailures(const TBatchStatus& status,
+                              const std::vector<TFailedItem>& failed) = 0;
     virtual void ProgressClose() = 0;
 };

@@ -65,7 +65,9 @@ class TRun {
   private:
     void PollProgress();
     static bool SearchStopRequested(void* context);
+    TBatchStatus Status() const;
     void ShowStatus();
+    void ShowFailures();
     void WaitUntilProgramRunning(TProcess process);
     void WaitOpenAfterStart(TProcess process);
     uint32_t TimeLeft(const TStartedItem& started);
@@ -94,6 +96,7 @@ class TRun {
     std::unique_ptr<TJobLog> log_;
     std::vector<TStartedItem> running_; // started with more than one job, end not yet seen
     std::deque<TItemTry> retries_;      // the next tries of failed items, in order of failure
+    std::vector<TFailedItem> failures_; // the items whose last try failed, in order of failure
     bool progressShown_ = false;
     bool cancelled_ = false;
     bool stopped_ = false;
@@ -128,12 +131,14 @@ bool TRun::SearchStopRequested(void* context) {
     return run.host_.TakeSkipSignal();
 }
 
-void TRun::ShowStatus() {
-    if (!progressShown_) return;
+TBatchStatus TRun::Status() const {
     const int32_t jobs = settings_.WaitClose ? settings_.Jobs : 1;
-    host_.ProgressSetStatus(
-        {done_, ItemCount(), failed_,
-         EstimateSecondsLeft(endedMilliseconds_, ended_, ItemCount() - done_, jobs)});
+    return {done_, ItemCount(), failed_,
+            EstimateSecondsLeft(endedMilliseconds_, ended_, ItemCount() - done_, jobs)};
+}
+
+void TRun::ShowStatus() {
+    if (progressShown_) host_.ProgressSetStatus(Status());
 }
 
 void TRun::ShowProgress() {
@@ -199,10 +204,12 @@ bool TRun::Succeeded(const TStartedItem& started) const {
 // code when its end was waited for and came, and its process handle is closed. A failed
 // try is followed by the item's next while retries are left.
 void TRun::FinishItem(TStartedItem& started) {
+    uint32_t exitCode = 0;
     if (started.process && settings_.WaitClose && host_.ProcessEnded(started.process)) {
         // The run time is the job log's only; the exit code also decides a retry.
         if (log_) started.record.seconds = SecondsText(host_.Milliseconds() - started.startedAt);
-        started.record.exitCode = std::to_string(host_.ExitCode(started.process));
+        exitCode = host_.ExitCode(started.process);
+        started.record.exitCode = std::to_string(exitCode);
     }
     if (started.timedOut) started.record.error = TimeLimitError;
     if (log_) log_->Write(started.record);
@@ -216,10 +223,21 @@ void TRun::FinishItem(TStartedItem& started) {
             return;
         }
         failed_ += started.item.count;
+        failures_.push_back({started.item.index + 1, started.record.item, started.item.attempt,
+                             started.record.error, exitCode, started.record.output,
+                             settings_.TimeLimit});
     }
     done_ += started.item.count;
     ended_ += started.item.count;
     ShowStatus();
+}
+
+// What failed, in list order, where the progress was shown and the run not cancelled.
+void TRun::ShowFailures() {
+    if (!progressShown_ || cancelled_ || failures_.empty()) return;
+    std::sort(failures_.begin(), failures_.end(),
+              [](const TFailedItem& a, const TFailedItem& b) { return a.number < b.number; });
+    host_.ShowFailures(Status(), failures_);
 }
 
 // Ends the running tries whose time is up; true when there was one.
@@ -407,6 +425,7 @@ void TRun::RunItems() {
     for (TStartedItem& started : running_)
         FinishItem(started);
     running_.clear();
+    ShowFailures();
     if (progressShown_) host_.ProgressClose();
     progressShown_ = false;
 }

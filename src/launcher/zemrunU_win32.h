@@ -20,6 +20,9 @@ DWORD StartByCreateProcess(const TStartCommand& command, TvxChild& child,
 // The shell's messages are owned by the window, which may be null.
 DWORD StartByShellExecute(const TStartCommand& command, HWND window, TvxChild& child);
 
+// The system's text for an error number, without its line end and full stop.
+std::string SystemMessage(uint32_t code);
+
 class TWin32LauncherHost : public TLauncherHost {
   public:
     void ShowUsage() override;
@@ -53,6 +56,7 @@ class TWin32LauncherHost : public TLauncherHost {
     bool CancelSignalled() override;
     bool TakeSkipSignal() override;
     bool StopSignalled() override { return false; }
+    void ShowFailures(const TBatchStatus&, const std::vector<TFailedItem>&) override {}
     void ProgressClose() override;
 
   protected:

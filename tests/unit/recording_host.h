@@ -49,6 +49,7 @@ class TRecordingHost : public TLauncherHost {
     std::vector<std::string> outputs;               // the output file of each start
     std::vector<bool> contained;                    // whether each start is in a job
     std::vector<std::string> statuses;              // "done/all failed left" of each update
+    std::vector<std::string> failures;              // "number item tries: reason" of the end
     std::map<std::string, int> assocLookups;
     uint32_t now = 0;
     int openProcesses = 0;
@@ -193,6 +194,13 @@ class TRecordingHost : public TLauncherHost {
         const bool taken = skipEvent;
         skipEvent = false;
         return taken;
+    }
+    void ShowFailures(const TBatchStatus& status, const std::vector<TFailedItem>& failed) override {
+        log.push_back("failures " + std::to_string(status.failed));
+        for (const TFailedItem& item : failed)
+            failures.push_back(std::to_string(item.number) + " " + item.item + " " +
+                               std::to_string(item.tries) + ": " +
+                               FailureReason(item, "error " + std::to_string(item.error), ""));
     }
     void ProgressClose() override {
         log.push_back("progress close");

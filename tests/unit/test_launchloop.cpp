@@ -1112,6 +1112,37 @@ TEST_F(LaunchLoop, TheExitStatusCountsFailedItemsAndHaltStopsStarting) {
     }
 }
 
+// Shown at the end, in list order, where the progress was shown and the run not cancelled.
+TEST_F(LaunchLoop, TheFailedItemsAreShownInListOrderWithTheirReasons) {
+    // b fails to start twice; d ends with 3, then its retry with an access violation.
+    const V failures = {"2 b 2: error 2", "4 d 2: Exit code 3221225477 (0xC0000005)"};
+    const struct {
+        int32_t gui;
+        bool cancel;
+        V shown;
+    } cases[] = {{3, false, failures}, {0, false, {}}, {3, true, {}}};
+    for (const auto& c : cases) {
+        StartOver();
+        settings.GUI = c.gui;
+        settings.WaitClose = true;
+        settings.Jobs = 2;
+        settings.Retries = 1;
+        host.failedStarts = {2, 3};
+        host.exitCodes = {{5, 3}, {6, 0xC0000005u}};
+        host.firstToEnd = [](const std::vector<TProcess>& running) { return running.size() - 1; };
+        host.duringEndWait = [&](TRecordingHost& h) { h.cancelEvent = c.cancel; };
+        Run("a\rb\rc\rd\re");
+        EXPECT_EQ(host.failures, c.shown) << c.gui << c.cancel;
+    }
+    const std::pair<TFailedItem, const char*> reasons[] = {
+        {{1, "a", 1, TimeLimitError, 0, "", 600}, "Ended after the time limit of 600 s"},
+        {{1, "a", 1, 0, 0x7FFFFFFF, "", 0}, "Exit code 2147483647"},
+        {{1, "a", 1, 0, 0x80000005, "", 0}, "Exit code 2147483653 (0x80000005)"},
+    };
+    for (const auto& [failed, reason] : reasons)
+        EXPECT_EQ(FailureReason(failed, "", ""), reason);
+}
+
 TEST_F(LaunchLoop, TheProgressWindowTellsWhatIsDoneFailedAndLeft) {
     StartOver();
     settings.GUI = 3;

@@ -743,6 +743,13 @@ TEST_F(EndToEnd, TheConsoleFaceWritesTextAndTheProgramsOutputAndAnswersWithItsSt
     }
     EXPECT_EQ(ReadBytes(out), outputs);
     EXPECT_EQ(ReadBytes(err), errorLines);
+    // What failed, a line each with its reason, before the last status.
+    const std::string failing = WriteList("a\r\n/exit:3\r\n", "failing.txt");
+    EXPECT_EQ(prompt(com + " /L:" + failing + " /X:" + probe_ + " /P /H"), 1u);
+    const std::string failed = ReadBytes(err);
+    EXPECT_NE(failed.find("zemrun: /exit:3: Exit code 3\r\n2 of 2 done, 1 failed"),
+              std::string::npos)
+        << failed;
     // A list that is not there: one line that names it, and the batch could not be done.
     EXPECT_EQ(prompt(com + " /L:" + temp_.File("missing.txt") + " /H"), RunNotDoneStatus);
     EXPECT_EQ(ReadBytes(err).rfind("zemrun: " + temp_.File("missing.txt") + ": ", 0), 0u);
