@@ -19,8 +19,10 @@
 namespace {
 #ifdef ZEMRUN_CONSOLE_FACE
 using THost = TConsoleLauncherHost;
+constexpr bool ConsoleFace = true;
 #else
 using THost = TWin32LauncherHost;
+constexpr bool ConsoleFace = false;
 #endif
 
 // Finalizes every module in reverse order of start-up; returns the number of a text-file
@@ -49,6 +51,7 @@ int Main(THost& host, TRunRequest& request) {
         if (!asked) return 0;
         request = std::move(*asked);
     }
+    request.SettleShowFailures(ConsoleFace);
     if (request.Runs()) return int(RunList(host, request));
     host.ShowUsage();
     return 0;

@@ -22,4 +22,11 @@ struct TRunRequest {
     // Whether there is a run to make: a list, the main dialog or items; else the usage
     // message is shown.
     bool Runs() const { return !settings.List.empty() || interactive || itemArguments; }
+    // Where neither a switch nor a project decided: what failed is shown where a person
+    // watches, from the main dialog, Explorer (/A) or a console, and never where a script
+    // or a scheduled task could be left waiting on a window.
+    void SettleShowFailures(bool console) {
+        if (settings.ShowFailures == ShowFailuresByEntry)
+            settings.ShowFailures = interactive || itemArguments || console ? 1 : 0;
+    }
 };

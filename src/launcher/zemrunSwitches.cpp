@@ -84,6 +84,9 @@ void ApplyU(TValue value, TRunRequest& request) {
 void ApplyITEMS(TValue value, TRunRequest& request) {
     request.settings.ItemsPerCommand = ReadInteger(value);
 }
+void ApplyFAILURES(TValue value, TRunRequest& request) {
+    request.settings.ShowFailures = value.empty() || ReadInteger(value) != 0 ? 1 : 0;
+}
 // The arguments after it are items; ParseArguments takes them.
 void ApplyA(TValue, TRunRequest& request) {
     request.itemArguments = true;

@@ -232,9 +232,10 @@ void TRun::FinishItem(TStartedItem& started) {
     ShowStatus();
 }
 
-// What failed, in list order, where the progress was shown and the run not cancelled.
+// What failed, in list order, where the settings ask for it, the progress was shown and
+// the run was not cancelled.
 void TRun::ShowFailures() {
-    if (!progressShown_ || cancelled_ || failures_.empty()) return;
+    if (settings_.ShowFailures != 1 || !progressShown_ || cancelled_ || failures_.empty()) return;
     std::sort(failures_.begin(), failures_.end(),
               [](const TFailedItem& a, const TFailedItem& b) { return a.number < b.number; });
     host_.ShowFailures(Status(), failures_);

@@ -56,6 +56,7 @@ class TWin32LauncherHost : public TLauncherHost {
     bool CancelSignalled() override;
     bool TakeSkipSignal() override;
     bool StopSignalled() override { return false; }
+    // The window face tells what failed through the exit status (/H) and the job log.
     void ShowFailures(const TBatchStatus&, const std::vector<TFailedItem>&) override {}
     void ProgressClose() override;
 

@@ -53,6 +53,7 @@
 #define IDC_MAIN_BROWSE_OUTPUT 1038
 #define IDC_MAIN_ITEMS 1039
 #define IDC_MAIN_ITEMS_UPDOWN 1040
+#define IDC_MAIN_SHOW_FAILURES 1041
 
 /* The save-as-project dialog: the name, a box for every project field, Send To. */
 #define IDC_SAVE_NAME 1000
@@ -78,6 +79,7 @@
 #define IDC_SAVE_HALT 1021
 #define IDC_SAVE_OUTPUT_FOLDER 1022
 #define IDC_SAVE_ITEMS 1023
+#define IDC_SAVE_SHOW_FAILURES 1024
 #define IDC_SAVE_SELECT_ALL 1203
 #define IDC_SAVE_CLEAR_ALL 1204
 
@@ -132,6 +134,7 @@
 #define IDS_HOURS_LEFT 144
 #define IDS_ENDED_AFTER_TIME_LIMIT 145
 #define IDS_EXIT_CODE 146
+#define IDS_SHOW_FAILURES 147
 #define IDS_SAVE_AS_PROJECT 200
 #define IDS_PROJECT_NAME 201
 #define IDS_SAVE_TO_PROJECT 202

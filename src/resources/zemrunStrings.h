@@ -55,6 +55,7 @@
     X(IDS_HOURS_LEFT, "%1 hours")                                                                  \
     X(IDS_ENDED_AFTER_TIME_LIMIT, "Ended after the time limit of %1 s")                            \
     X(IDS_EXIT_CODE, "Exit code %1")                                                               \
+    X(IDS_SHOW_FAILURES, "Show what failed at the end")                                            \
     X(IDS_SAVE_AS_PROJECT, "Save as project")                                                      \
     X(IDS_PROJECT_NAME, "Name")                                                                    \
     X(IDS_SAVE_TO_PROJECT, "Save to project...")                                                   \

@@ -30,6 +30,7 @@
     ROW(H, "[/H[:<failures>]]")                                                                    \
     ROW(U, "[/U:<output folder>]")                                                                 \
     ROW(ITEMS, "[/ITEMS:<count>]")                                                                 \
+    ROW(FAILURES, "[/FAILURES[:0]]")                                                               \
     ROW(A, "[/A <item or pattern>...]")
 
 /* The forms one after another, each after a blank. */

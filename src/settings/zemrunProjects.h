@@ -66,6 +66,7 @@ inline constexpr TProjectField ProjectFields[] = {
     OptionalNumberField("Halt", IDC_SAVE_HALT, &TOptions::Halt, 0),
     TextField("OutputFolder", IDC_SAVE_OUTPUT_FOLDER, &TOptions::OutputFolder),
     OptionalNumberField("ItemsPerCommand", IDC_SAVE_ITEMS, &TOptions::ItemsPerCommand, 2),
+    OptionalNumberField("ShowFailures", IDC_SAVE_SHOW_FAILURES, &TOptions::ShowFailures, 0),
 };
 constexpr int32_t ProjectFieldCount = int32_t(std::size(ProjectFields));
 static_assert(ProjectFieldCount <= 32, "the fields to store are the bits of a 32-bit set");

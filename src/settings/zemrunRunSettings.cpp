@@ -20,6 +20,7 @@ void SetDefaultOptions(TOptions& options) {
     options.TimeLimit = 0;
     options.Retries = 0;
     options.ItemsPerCommand = 1;
+    options.ShowFailures = ShowFailuresByEntry;
     options.Halt = NoHalt;
     options.OutputFolder.clear();
     options.Items.clear();

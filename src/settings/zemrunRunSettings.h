@@ -30,6 +30,8 @@ struct TOptions {
                               // NoHalt: the exit status is not the count of failures
     std::string OutputFolder; // where each program's output is kept; empty = nowhere
     int32_t ItemsPerCommand;  // consecutive items that one command takes; below 2 = one
+    int32_t ShowFailures;     // 1: the end of a run with failed items shows them; 0: not;
+                              // ShowFailuresByEntry: as the way the run was asked for decides
     // Items given on the command line after /A, or dropped on the main dialog: run after
     // the list file's, never stored in a project.
     std::vector<std::string> Items;
@@ -39,6 +41,7 @@ struct TOptions {
 constexpr int32_t MaxJobs = 62;
 constexpr int32_t MaxRetries = 100;
 constexpr int32_t NoHalt = -1;
+constexpr int32_t ShowFailuresByEntry = -1;
 
 void SetDefaultOptions(TOptions& options);
 

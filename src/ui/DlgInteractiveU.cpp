@@ -432,6 +432,8 @@ void SettingsToDialog(HWND dialog, const TOptions& settings) {
     SetUpDown(dialog, IDC_MAIN_TIME_LIMIT_UPDOWN, 0, INT32_MAX, settings.TimeLimit);
     SetUpDown(dialog, IDC_MAIN_RETRIES_UPDOWN, 0, MaxRetries, settings.Retries);
     SetUpDown(dialog, IDC_MAIN_ITEMS_UPDOWN, 1, INT32_MAX, settings.ItemsPerCommand);
+    CheckDlgButton(dialog, IDC_MAIN_SHOW_FAILURES,
+                   settings.ShowFailures == 1 ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(dialog, IDC_MAIN_COUNT_FAILURES,
                    settings.Halt != NoHalt ? BST_CHECKED : BST_UNCHECKED);
     SetDlgItemInt(dialog, IDC_MAIN_HALT, UINT(std::max(settings.Halt, 0)), FALSE);
@@ -468,6 +470,7 @@ void DialogToSettings(HWND dialog, TOptions& settings) {
     settings.TimeLimit = UpDownPos(dialog, IDC_MAIN_TIME_LIMIT_UPDOWN);
     settings.Retries = UpDownPos(dialog, IDC_MAIN_RETRIES_UPDOWN);
     settings.ItemsPerCommand = UpDownPos(dialog, IDC_MAIN_ITEMS_UPDOWN);
+    settings.ShowFailures = IsDlgButtonChecked(dialog, IDC_MAIN_SHOW_FAILURES) == BST_CHECKED;
     // The field holds digits only; a count beyond the numbers' range stops never.
     const UINT halt = GetDlgItemInt(dialog, IDC_MAIN_HALT, nullptr, FALSE);
     settings.Halt = IsDlgButtonChecked(dialog, IDC_MAIN_COUNT_FAILURES) == BST_CHECKED

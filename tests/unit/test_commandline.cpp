@@ -176,6 +176,29 @@ TEST_F(Switches, AWordSwitchIsKnownByItsWholeNameAndEveryOtherByItsLetter) {
     }
 }
 
+// What failed is shown where a person watches unless a switch or project says otherwise.
+TEST_F(Switches, FailuresAreShownByTheWayTheRunWasAskedForUnlessTheSwitchSays) {
+    const struct {
+        const char* args;
+        bool console;
+        int32_t shown;
+    } cases[] = {
+        {"/L:a.txt", false, 0},
+        {"/L:a.txt", true, 1},
+        {"/I", false, 1},
+        {"/A x.txt", false, 1},
+        {"/L:a.txt /FAILURES", false, 1},
+        {"/I /failures:0", false, 0},
+        {"/L:a.txt /FAILURES:2", false, 1},
+        {"/L:a.txt /FAILURES:0", true, 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_TRUE(Parse(c.args));
+        request.SettleShowFailures(c.console);
+        EXPECT_EQ(request.settings.ShowFailures, c.shown) << c.args << c.console;
+    }
+}
+
 TEST_F(Switches, QuotedWholeSwitchGivesTheSameList) {
     EXPECT_TRUE(Parse("\"/L:D:\\My Lists\\a.txt\""));
     EXPECT_EQ(request.settings.List, "D:\\My Lists\\a.txt");

@@ -1112,18 +1112,20 @@ TEST_F(LaunchLoop, TheExitStatusCountsFailedItemsAndHaltStopsStarting) {
     }
 }
 
-// Shown at the end, in list order, where the progress was shown and the run not cancelled.
+// Shown at the end, in list order, where the settings ask, the progress was shown and the
+// run was not cancelled.
 TEST_F(LaunchLoop, TheFailedItemsAreShownInListOrderWithTheirReasons) {
     // b fails to start twice; d ends with 3, then its retry with an access violation.
     const V failures = {"2 b 2: error 2", "4 d 2: Exit code 3221225477 (0xC0000005)"};
     const struct {
-        int32_t gui;
+        int32_t gui, showFailures;
         bool cancel;
         V shown;
-    } cases[] = {{3, false, failures}, {0, false, {}}, {3, true, {}}};
+    } cases[] = {{3, 1, false, failures}, {0, 1, false, {}}, {3, 1, true, {}}, {3, 0, false, {}}};
     for (const auto& c : cases) {
         StartOver();
         settings.GUI = c.gui;
+        settings.ShowFailures = c.showFailures;
         settings.WaitClose = true;
         settings.Jobs = 2;
         settings.Retries = 1;

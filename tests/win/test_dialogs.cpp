@@ -397,7 +397,8 @@ TEST_F(Dialogs, SaveAsProjectStoresTheChosenKeys) {
                   "0\r\nShellExecute=0\r\n"
                   "FirstPause=100000\r\nGUI=1\r\nWindow=1\r\nPriority=0\r\nJobs="
                   "1\r\nJobLog\r\nResume=0\r\nEncoding=OEM\r\nTimeLimit=0\r\nRetries=0\r\n"
-                  "OutputFolder\r\n"); // no Halt: /H was not given
+                  // no Halt: /H was not given; ShowFailures on for a run from the main dialog
+                  "OutputFolder\r\nShowFailures=1\r\n");
 
     // The same name in other letters, with one box: the first name stays, one key is left.
     save = OpenSaveDialog(zemrun, dialog, "TEST");

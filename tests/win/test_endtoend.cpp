@@ -62,15 +62,16 @@ void ExpectUsageBoxAndConfirm(TZemrunProcess& zemrun) {
     HWND box = uidriver::WaitForTopWindow(zemrun.Id(), "#32770", 20000);
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(uidriver::Text(box), "Zemrun  Ver." ZEMRUN_VERSION_TEXT);
-    EXPECT_EQ(uidriver::ItemText(box, 0xFFFF),
-              "Usage: zemrun.exe <filename> or \nzemrun.exe /L:<listfile|-> [/X:<execute program>] "
-              "[/B:<before "
-              "param>] [/E:<end param>] [/W] [/S] [/P] [/R:<RegExp>] [/G:<gui mode>] [/I] "
-              "[/F:<pause>] [/M:<window "
-              "mode>] [/O:<priority>] [/J:<project>] [/N:<jobs>] [/K:<job log>] [/Z] [/D[:<preview "
-              "file>]] [/C:<list encoding>] [/T:<seconds>] [/Y:<retries>] [/H[:<failures>]] "
-              "[/U:<output folder>] [/ITEMS:<count>] [/A <item or pattern>...]\nSee "
-              "readme.txt for more information");
+    EXPECT_EQ(
+        uidriver::ItemText(box, 0xFFFF),
+        "Usage: zemrun.exe <filename> or \nzemrun.exe /L:<listfile|-> [/X:<execute program>] "
+        "[/B:<before "
+        "param>] [/E:<end param>] [/W] [/S] [/P] [/R:<RegExp>] [/G:<gui mode>] [/I] "
+        "[/F:<pause>] [/M:<window "
+        "mode>] [/O:<priority>] [/J:<project>] [/N:<jobs>] [/K:<job log>] [/Z] [/D[:<preview "
+        "file>]] [/C:<list encoding>] [/T:<seconds>] [/Y:<retries>] [/H[:<failures>]] "
+        "[/U:<output folder>] [/ITEMS:<count>] [/FAILURES[:0]] [/A <item or pattern>...]\nSee "
+        "readme.txt for more information");
     // Icon handles belong to their process, so only the icon's presence can be seen here.
     const HICON shown =
         reinterpret_cast<HICON>(SendMessageA(uidriver::Item(box, 0x440), STM_GETICON, 0, 0));
