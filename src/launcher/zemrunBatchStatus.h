@@ -27,6 +27,7 @@ constexpr uint32_t TimeLimitError = 1460;
 // An item whose last try failed, as the end of the run tells it.
 struct TFailedItem {
     int32_t number = 0; // its place in the list, from 1
+    int32_t count = 1;  // the items that its command took, from there on
     std::string item;   // the items its command took, blank-separated where several
     int32_t tries = 1;
     uint32_t error = 0;    // the system's error number of a start that failed, or TimeLimitError

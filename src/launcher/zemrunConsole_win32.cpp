@@ -167,7 +167,7 @@ void TConsoleLauncherHost::ProgressSetStatus(const TBatchStatus& status) {
         status_->Update(BatchStatusText(status, Options().GetLanguageFile()), Milliseconds()));
 }
 
-void TConsoleLauncherHost::ShowFailures(const TBatchStatus& status,
+bool TConsoleLauncherHost::ShowFailures(const TBatchStatus& status,
                                         const std::vector<TFailedItem>& failed) {
     ClearStatus();
     std::string lines;
@@ -176,6 +176,7 @@ void TConsoleLauncherHost::ShowFailures(const TBatchStatus& status,
                  FailureReason(item, SystemMessage(item.error), Options().GetLanguageFile()) + "\n";
     WriteStandardText(STD_ERROR_HANDLE, lines);
     ProgressSetStatus(status);
+    return false;
 }
 
 void TConsoleLauncherHost::ProgressClose() {

@@ -39,7 +39,7 @@ class TConsoleLauncherHost : public TWin32LauncherHost {
     void ProgressSetText(const std::string&) override {}
     void ProgressSetStatus(const TBatchStatus& status) override;
     // A line on standard error for each failed item, with its reason.
-    void ShowFailures(const TBatchStatus& status, const std::vector<TFailedItem>& failed) override;
+    bool ShowFailures(const TBatchStatus& status, const std::vector<TFailedItem>& failed) override;
     void ProgressClose() override;
 
     // The first Ctrl+C or Ctrl+Break.

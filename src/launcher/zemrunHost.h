@@ -89,8 +89,9 @@ class TLauncherHost {
     // while what runs is waited for as the settings say (a console's first Ctrl+C).
     virtual bool StopSignalled() = 0;
     // Before ProgressClose, when items failed and the run was not cancelled: the failed
-    // items in list order.
-    virtual void ShowFailures(const TBatchStatus& status,
+    // items in list order; true when the user asks to run them again, in the progress
+    // window as it was.
+    virtual bool ShowFailures(const TBatchStatus& status,
                               const std::vector<TFailedItem>& failed) = 0;
     virtual void ProgressClose() = 0;
 };

@@ -14,9 +14,10 @@ namespace {
 // One try of an item: what is started, and the texts that tell it.
 struct TItemTry {
     int32_t index = 0;
-    int32_t attempt = 1; // 1 for the first try
-    int32_t count = 1;   // the items that its command takes, from index on
-    int32_t slot = 1;    // the job slot its command was built for
+    int32_t attempt = 1;      // 1 for the first try
+    int32_t firstAttempt = 1; // the number of the first try in this run of the item
+    int32_t count = 1;        // the items that its command takes, from index on
+    int32_t slot = 1;         // the job slot its command was built for
     TStartCommand start;
     std::string command;    // the job log's and the preview's text
     std::string parameters; // the progress window's text
@@ -58,16 +59,19 @@ class TRun {
     int32_t Failed() const;
     // Shows the progress window where the progress mode asks for it and one can be shown.
     void ShowProgress();
-    // Runs the items, then waits for what still runs unless Skip or Cancel ended that, and
-    // closes the progress window.
+    // Runs the items, then waits for what still runs unless Skip or Cancel ended that; runs
+    // the failed items again as often as the user asks at the end, and closes the progress
+    // window.
     void RunItems();
 
   private:
     void PollProgress();
     static bool SearchStopRequested(void* context);
+    int32_t ItemsToRun() const;
     TBatchStatus Status() const;
     void ShowStatus();
-    void ShowFailures();
+    bool RunFailedAgain();
+    void RunOnce();
     void WaitUntilProgramRunning(TProcess process);
     void WaitOpenAfterStart(TProcess process);
     uint32_t TimeLeft(const TStartedItem& started);
@@ -79,14 +83,14 @@ class TRun {
     bool Halted() const { return settings_.Halt > 0 && failed_ >= settings_.Halt; }
     bool StopStarting() const { return cancelled_ || stopped_ || Halted(); }
     bool StartsRetries() const { return !stopped_ && !Halted(); }
-    bool PrepareItem(int32_t index, TItemTry& item);
+    bool PrepareItem(int32_t index, int32_t attempt, TItemTry& item);
     void BuildCommand(TItemTry& item, int32_t slot);
     bool LoggedAsDone(const TItemTry& item);
     int32_t FreeSlot() const;
     void StartTry(TItemTry item);
     bool StartWhenFree(TItemTry item);
     void StartRetries();
-    int32_t RunItem(int32_t index);
+    int32_t RunItem(int32_t index, int32_t attempt = 1);
     std::string ItemsText(const TItemTry& item) const;
 
     TLauncherHost& host_;
@@ -97,6 +101,7 @@ class TRun {
     std::vector<TStartedItem> running_; // started with more than one job, end not yet seen
     std::deque<TItemTry> retries_;      // the next tries of failed items, in order of failure
     std::vector<TFailedItem> failures_; // the items whose last try failed, in order of failure
+    std::vector<TFailedItem> again_;    // the items that this run takes again; none: all
     bool progressShown_ = false;
     bool cancelled_ = false;
     bool stopped_ = false;
@@ -131,10 +136,18 @@ bool TRun::SearchStopRequested(void* context) {
     return run.host_.TakeSkipSignal();
 }
 
+int32_t TRun::ItemsToRun() const {
+    if (again_.empty()) return ItemCount();
+    int32_t count = 0;
+    for (const TFailedItem& failed : again_)
+        count += failed.count;
+    return count;
+}
+
 TBatchStatus TRun::Status() const {
     const int32_t jobs = settings_.WaitClose ? settings_.Jobs : 1;
-    return {done_, ItemCount(), failed_,
-            EstimateSecondsLeft(endedMilliseconds_, ended_, ItemCount() - done_, jobs)};
+    return {done_, ItemsToRun(), failed_,
+            EstimateSecondsLeft(endedMilliseconds_, ended_, ItemsToRun() - done_, jobs)};
 }
 
 void TRun::ShowStatus() {
@@ -216,29 +229,38 @@ void TRun::FinishItem(TStartedItem& started) {
     if (started.process) host_.CloseProcess(started.process);
     endedMilliseconds_ += host_.Milliseconds() - started.startedAt;
     if (!Succeeded(started)) {
-        if (started.item.attempt <= settings_.Retries) {
+        if (started.item.attempt - started.item.firstAttempt < settings_.Retries) {
             TItemTry next = std::move(started.item);
             ++next.attempt;
             retries_.push_back(std::move(next));
             return;
         }
         failed_ += started.item.count;
-        failures_.push_back({started.item.index + 1, started.record.item, started.item.attempt,
-                             started.record.error, exitCode, started.record.output,
-                             settings_.TimeLimit});
+        failures_.push_back({started.item.index + 1, started.item.count, started.record.item,
+                             started.item.attempt, started.record.error, exitCode,
+                             started.record.output, settings_.TimeLimit});
     }
     done_ += started.item.count;
     ended_ += started.item.count;
     ShowStatus();
 }
 
-// What failed, in list order, where the settings ask for it, the progress was shown and
-// the run was not cancelled.
-void TRun::ShowFailures() {
-    if (settings_.ShowFailures != 1 || !progressShown_ || cancelled_ || failures_.empty()) return;
+// Shows what failed, in list order, where the settings ask for it, the progress was shown
+// and the run was not cancelled; true when the user asked to run those items again, which
+// then make the run, with their item numbers and the numbers of their next tries.
+bool TRun::RunFailedAgain() {
+    if (settings_.ShowFailures != 1 || !progressShown_ || cancelled_ || failures_.empty())
+        return false;
     std::sort(failures_.begin(), failures_.end(),
               [](const TFailedItem& a, const TFailedItem& b) { return a.number < b.number; });
-    host_.ShowFailures(Status(), failures_);
+    if (!host_.ShowFailures(Status(), failures_)) return false;
+    again_ = std::move(failures_);
+    failures_.clear();
+    retries_.clear();
+    done_ = failed_ = ended_ = 0;
+    endedMilliseconds_ = 0;
+    ShowStatus();
+    return true;
 }
 
 // Ends the running tries whose time is up; true when there was one.
@@ -277,8 +299,9 @@ bool TRun::WaitForOneEnd() {
 
 // The first try of the item; false when it is not to start: the search was cancelled, or
 // the job log has it as done.
-bool TRun::PrepareItem(int32_t index, TItemTry& item) {
+bool TRun::PrepareItem(int32_t index, int32_t attempt, TItemTry& item) {
     item.index = index;
+    item.attempt = item.firstAttempt = attempt;
     item.count = commands_.GroupSize(items_, index);
     BuildCommand(item, 1);
     if (cancelled_) return false; // cancelled during the search
@@ -366,7 +389,7 @@ bool TRun::StartWhenFree(TItemTry item) {
         while (settings_.WaitClose && running_.size() >= size_t(settings_.Jobs) && !StopStarting())
             if (!WaitForOneEnd()) break;
         if (StopStarting()) return false;
-        if (item.attempt > 1 || retries_.empty()) break;
+        if (item.attempt > item.firstAttempt || retries_.empty()) break;
         StartRetries();
     }
     StartTry(std::move(item));
@@ -401,9 +424,9 @@ std::string TRun::ItemsText(const TItemTry& item) const {
 }
 
 // Runs the command of the items from index on; the count of items it took.
-int32_t TRun::RunItem(int32_t index) {
+int32_t TRun::RunItem(int32_t index, int32_t attempt) {
     TItemTry item;
-    const bool starts = PrepareItem(index, item);
+    const bool starts = PrepareItem(index, attempt, item);
     const int32_t count = item.count;
     if (starts) StartWhenFree(std::move(item));
     StartRetries();
@@ -411,10 +434,23 @@ int32_t TRun::RunItem(int32_t index) {
 }
 
 void TRun::RunItems() {
+    do
+        RunOnce();
+    while (RunFailedAgain());
+    if (progressShown_) host_.ProgressClose();
+    progressShown_ = false;
+}
+
+void TRun::RunOnce() {
     cancelled_ = false;
     skipped_ = false;
-    for (int32_t index = 0; index < ItemCount() && !StopStarting();)
-        index += RunItem(index);
+    if (again_.empty()) {
+        for (int32_t index = 0; index < ItemCount() && !StopStarting();)
+            index += RunItem(index);
+    } else {
+        for (size_t i = 0; i < again_.size() && !StopStarting(); ++i)
+            RunItem(again_[i].number - 1, again_[i].tries + 1);
+    }
     // The last starts are waited for and their retries started; what Skip or Cancel leaves
     // running is not.
     while (!cancelled_ && (!running_.empty() || (!retries_.empty() && StartsRetries()))) {
@@ -426,9 +462,6 @@ void TRun::RunItems() {
     for (TStartedItem& started : running_)
         FinishItem(started);
     running_.clear();
-    ShowFailures();
-    if (progressShown_) host_.ProgressClose();
-    progressShown_ = false;
 }
 
 // The items' commands, one a line, to the preview file.

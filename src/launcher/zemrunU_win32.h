@@ -57,7 +57,9 @@ class TWin32LauncherHost : public TLauncherHost {
     bool TakeSkipSignal() override;
     bool StopSignalled() override { return false; }
     // The window face tells what failed through the exit status (/H) and the job log.
-    void ShowFailures(const TBatchStatus&, const std::vector<TFailedItem>&) override {}
+    bool ShowFailures(const TBatchStatus&, const std::vector<TFailedItem>&) override {
+        return false;
+    }
     void ProgressClose() override;
 
   protected:

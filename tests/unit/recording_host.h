@@ -195,13 +195,16 @@ class TRecordingHost : public TLauncherHost {
         skipEvent = false;
         return taken;
     }
-    void ShowFailures(const TBatchStatus& status, const std::vector<TFailedItem>& failed) override {
-        log.push_back("failures " + std::to_string(status.failed));
+    bool ShowFailures(const TBatchStatus& status, const std::vector<TFailedItem>& failed) override {
+        log.push_back("failures " + std::to_string(status.done) + "/" + std::to_string(status.all) +
+                      " " + std::to_string(status.failed));
         for (const TFailedItem& item : failed)
             failures.push_back(std::to_string(item.number) + " " + item.item + " " +
                                std::to_string(item.tries) + ": " +
                                FailureReason(item, "error " + std::to_string(item.error), ""));
+        return runFailedAgain-- > 0;
     }
+    int runFailedAgain = 0; // the times that the end asks to run what failed again
     void ProgressClose() override {
         log.push_back("progress close");
         progressShown = false;

@@ -1137,12 +1137,40 @@ TEST_F(LaunchLoop, TheFailedItemsAreShownInListOrderWithTheirReasons) {
         EXPECT_EQ(host.failures, c.shown) << c.gui << c.cancel;
     }
     const std::pair<TFailedItem, const char*> reasons[] = {
-        {{1, "a", 1, TimeLimitError, 0, "", 600}, "Ended after the time limit of 600 s"},
-        {{1, "a", 1, 0, 0x7FFFFFFF, "", 0}, "Exit code 2147483647"},
-        {{1, "a", 1, 0, 0x80000005, "", 0}, "Exit code 2147483653 (0x80000005)"},
+        {{1, 1, "a", 1, TimeLimitError, 0, "", 600}, "Ended after the time limit of 600 s"},
+        {{1, 1, "a", 1, 0, 0x7FFFFFFF, "", 0}, "Exit code 2147483647"},
+        {{1, 1, "a", 1, 0, 0x80000005, "", 0}, "Exit code 2147483653 (0x80000005)"},
     };
     for (const auto& [failed, reason] : reasons)
         EXPECT_EQ(FailureReason(failed, "", ""), reason);
+}
+
+// Run failed again: exactly the failed items, with their item numbers and next try numbers,
+// their own retries, and their own end, in the same progress window.
+TEST_F(LaunchLoop, RunFailedAgainRunsExactlyTheFailedItemsWithTheirNumbers) {
+    StartOver();
+    settings.GUI = 3;
+    settings.ShowFailures = 1;
+    settings.WaitClose = true;
+    settings.Retries = 1;
+    settings.OutputFolder = listPath_ + ".out";
+    host.runFailedAgain = 1;
+    // b fails to start twice, d ends with 3 twice; again, b starts and d fails on.
+    host.failedStarts = {2, 3};
+    host.exitCodes = {{5, 3}, {6, 3}, {9, 3}, {10, 3}};
+    Run("a\rb\rc\rd\re");
+    const std::string out = listPath_ + ".out" + PathDelimiter;
+    V commands;
+    for (const char* item : {"a", "b", "b", "c", "d", "d", "e", "b", "d", "d"})
+        commands.push_back(std::string("create|p.exe|") + item + "|prog");
+    EXPECT_EQ(host.commands, commands);
+    EXPECT_EQ(V(host.outputs.begin() + 7, host.outputs.end()),
+              (V{out + "00002-3.txt", out + "00004-3.txt", out + "00004-4.txt"}));
+    EXPECT_EQ(host.failures, (V{"2 b 2: error 2", "4 d 2: Exit code 3", "4 d 4: Exit code 3"}));
+    EXPECT_EQ(Count("failures 5/5 2"), 1);
+    EXPECT_EQ(Count("failures 2/2 1"), 1);
+    EXPECT_EQ(Count("progress start"), 1);
+    EXPECT_EQ(Count("progress close"), 1);
 }
 
 TEST_F(LaunchLoop, TheProgressWindowTellsWhatIsDoneFailedAndLeft) {
