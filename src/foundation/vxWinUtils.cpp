@@ -4,6 +4,7 @@
 
 #include <shellapi.h>
 
+#include <cstring>
 #include <exception>
 
 // Read through the wide functions: their lengths are exact, where the narrow ones only
@@ -23,6 +24,24 @@ std::string DialogItemText(HWND dialog, int id) {
 
 bool SetDialogItemText(HWND dialog, int id, const std::string& text) {
     return SetDlgItemTextA(dialog, id, text.c_str()) != 0;
+}
+
+bool CopyTextToClipboard(HWND owner, const std::string& text) {
+    const std::u16string wide = ProcessToUtf16(text);
+    const size_t bytes = (wide.size() + 1) * sizeof(char16_t);
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    if (!memory) return false;
+    std::memcpy(GlobalLock(memory), wide.c_str(), bytes);
+    GlobalUnlock(memory);
+    if (!OpenClipboard(owner)) {
+        GlobalFree(memory);
+        return false;
+    }
+    EmptyClipboard();
+    const bool placed = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+    if (!placed) GlobalFree(memory); // the clipboard owns it once placed
+    CloseClipboard();
+    return placed;
 }
 
 void AcceptDroppedFiles(HWND window) {

@@ -10,6 +10,9 @@
 std::string WindowText(HWND window);
 std::string DialogItemText(HWND dialog, int id);
 bool SetDialogItemText(HWND dialog, int id, const std::string& text);
+// Puts the text, of the process code page, on the clipboard as Unicode text; false when
+// the clipboard could not be had.
+bool CopyTextToClipboard(HWND owner, const std::string& text);
 // Not null and still naming an existing window.
 bool IsLiveWindow(HWND window);
 void RemoveProperties(HWND window, std::initializer_list<const char*> names);

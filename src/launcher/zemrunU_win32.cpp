@@ -7,6 +7,7 @@
 #include "../foundation/vxTextCodec.h"
 #include "../resources/zemrunIds.h"
 #include "../settings/zemrunOptions.h"
+#include "../ui/DlgFailures.h"
 #include "../ui/DlgInteractiveU.h"
 #include "../ui/DlgLocaleU.h"
 #include "../ui/DlgPreview.h"
@@ -230,6 +231,37 @@ void TWin32LauncherHost::ProgressSetText(const std::string& text) {
 }
 void TWin32LauncherHost::ProgressSetStatus(const TBatchStatus& status) {
     progress_.SetStatus(BatchStatusText(status, Options().GetLanguageFile()));
+}
+
+namespace {
+bool WindowStationVisible() {
+    USEROBJECTFLAGS flags{};
+    return GetUserObjectInformationA(GetProcessWindowStation(), UOI_FLAGS, &flags, sizeof flags,
+                                     nullptr) &&
+           (flags.dwFlags & WSF_VISIBLE);
+}
+} // namespace
+
+bool TWin32LauncherHost::ShowFailures(const TBatchStatus& status,
+                                      const std::vector<TFailedItem>& failed) {
+    if (!WindowStationVisible()) return false;
+    const std::string language = Options().GetLanguageFile();
+    std::vector<TFailureRow> rows;
+    for (const TFailedItem& item : failed)
+        rows.push_back({item.item, std::to_string(item.tries),
+                        FailureReason(item, SystemMessage(item.error), language), item.output});
+    TBatchStatus done = status;
+    done.secondsLeft = -1;
+    // In the progress window's place, which comes back for a run of the failed items.
+    HWND progress = progress_.Window();
+    RECT place{};
+    const bool placed = progress && GetWindowRect(progress, &place);
+    const POINT corner{place.left, place.top};
+    if (progress) ShowWindow(progress, SW_HIDE);
+    const bool again =
+        FailuresDialog(placed ? &corner : nullptr, BatchStatusText(done, language), rows);
+    if (again && progress) ShowWindow(progress, SW_SHOWNORMAL);
+    return again;
 }
 
 bool TWin32LauncherHost::CancelSignalled() {

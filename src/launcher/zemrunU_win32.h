@@ -56,10 +56,10 @@ class TWin32LauncherHost : public TLauncherHost {
     bool CancelSignalled() override;
     bool TakeSkipSignal() override;
     bool StopSignalled() override { return false; }
-    // The window face tells what failed through the exit status (/H) and the job log.
-    bool ShowFailures(const TBatchStatus&, const std::vector<TFailedItem>&) override {
-        return false;
-    }
+    // Turns the progress window into the summary of what failed, where a person can see
+    // it: not on a window station that is not shown (a service, a scheduled task run
+    // whether the user is logged on or not).
+    bool ShowFailures(const TBatchStatus& status, const std::vector<TFailedItem>& failed) override;
     void ProgressClose() override;
 
   protected:

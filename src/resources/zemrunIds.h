@@ -8,6 +8,7 @@
 #define IDD_MAIN 102
 #define IDD_SAVE_PROJECT 103
 #define IDD_PREVIEW 104
+#define IDD_FAILURES 105
 
 /* The progress window. */
 #define IDC_PROGRESS_SKIP 1000
@@ -87,6 +88,13 @@
 #define IDC_PREVIEW_COMMANDS 1000
 #define IDC_PREVIEW_COPY 1001
 
+/* The summary of what failed. */
+#define IDC_FAILURES_STATUS 1000
+#define IDC_FAILURES_LIST 1001
+#define IDC_FAILURES_RUN_AGAIN 1002
+#define IDC_FAILURES_OPEN 1003
+#define IDC_FAILURES_COPY 1004
+
 /* Texts. The dialog templates name them as "%id%" tokens, which language files replace. */
 #define IDS_CANCEL 1
 #define IDS_SKIP 2
@@ -144,6 +152,15 @@
 #define IDS_COMMANDS_TO_RUN 300
 #define IDS_COPY 301
 #define IDS_RUN 302
+#define IDS_WHAT_FAILED 400
+#define IDS_RUN_FAILED_AGAIN 401
+#define IDS_OPEN_OUTPUT 402
+#define IDS_COPY_LIST 403
+#define IDS_CLOSE 404
+#define IDS_COLUMN_ITEM 405
+#define IDS_COLUMN_TRIES 406
+#define IDS_COLUMN_REASON 407
+#define IDS_COLUMN_OUTPUT 408
 /* The choices of the main dialog's lists, each a run of consecutive ids. */
 #define IDS_GUI_NONE 1100
 #define IDS_GUI_MORE_THAN_ONE 1101

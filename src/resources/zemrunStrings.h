@@ -65,6 +65,15 @@
     X(IDS_COMMANDS_TO_RUN, "Commands to run")                                                      \
     X(IDS_COPY, "Copy")                                                                            \
     X(IDS_RUN, "Run")                                                                              \
+    X(IDS_WHAT_FAILED, "What failed")                                                              \
+    X(IDS_RUN_FAILED_AGAIN, "Run failed again")                                                    \
+    X(IDS_OPEN_OUTPUT, "Open output")                                                              \
+    X(IDS_COPY_LIST, "Copy list")                                                                  \
+    X(IDS_CLOSE, "Close")                                                                          \
+    X(IDS_COLUMN_ITEM, "Item")                                                                     \
+    X(IDS_COLUMN_TRIES, "Tries")                                                                   \
+    X(IDS_COLUMN_REASON, "Reason")                                                                 \
+    X(IDS_COLUMN_OUTPUT, "Output file")                                                            \
     X(IDS_GUI_NONE, "No progress dialog")                                                          \
     X(IDS_GUI_MORE_THAN_ONE, "No progress dialog if only one file in list")                        \
     X(IDS_GUI_WITH_WAIT_CLOSE, "Progress dialog only if /P key used")                              \

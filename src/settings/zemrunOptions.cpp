@@ -61,9 +61,18 @@ void TZemrunOptions::SetHistory(int32_t kind, const TvxStringList* list) {
     }
 }
 
+std::string TZemrunOptions::GeneralValue(const std::string& name) {
+    const TvxIniFileKey* key = GeneralSection()->FindKey(name);
+    return key ? key->Value() : std::string();
+}
+
+void TZemrunOptions::SetGeneralValue(const std::string& name, std::string_view value) {
+    GeneralSection()->FindKey(name, nullptr, true)->SetValue(value);
+    generalSet_[name] = std::string(value);
+}
+
 std::string TZemrunOptions::GetLanguageFile() {
-    const TvxIniFileKey* key = GeneralSection()->FindKey("Language");
-    const std::string value = key ? key->Value() : std::string();
+    const std::string value = GeneralValue("Language");
     if (!PathFolder(value).empty()) return value;
     if (PathExists(programFolder_ + value)) return programFolder_ + value;
     const std::string common = SpecialFolderPath(CSIDL_COMMON_APPDATA_ID) + PathDelimiter + value;
@@ -72,14 +81,14 @@ std::string TZemrunOptions::GetLanguageFile() {
 }
 
 void TZemrunOptions::SetLanguage(std::string_view language) {
-    GeneralSection()->FindKey("Language", nullptr, true)->SetValue(language);
-    languageSet_ = std::string(language);
+    SetGeneralValue("Language", language);
 }
 
 void TZemrunOptions::ApplyChangesTo(TZemrunOptions& other) const {
     for (const std::string& name : sectionsCreated_)
         other.FindSection(name, nullptr, true);
-    if (languageSet_) other.SetLanguage(*languageSet_);
+    for (const auto& [name, value] : generalSet_)
+        other.SetGeneralValue(name, value);
     for (int32_t kind = 0; kind < HistoryKindCount; ++kind) {
         if (!historiesSet_[size_t(kind)]) continue;
         TvxStringList list;

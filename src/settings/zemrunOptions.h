@@ -6,6 +6,7 @@
 #include "../foundation/vxStringList.h"
 
 #include <array>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -26,6 +27,10 @@ class TZemrunOptions : public TvxIniFile {
     int32_t HistoryMaxCount();
     std::unique_ptr<TvxStringList> GetHistory(int32_t kind);
     void SetHistory(int32_t kind, const TvxStringList* list);
+    // A value of the [General] section, empty where there is none; a value set here is
+    // kept by the save at the end whatever another instance stored meanwhile.
+    std::string GeneralValue(const std::string& name);
+    void SetGeneralValue(const std::string& name, std::string_view value);
     std::string GetLanguageFile();
     void SetLanguage(std::string_view language);
     // Repeats on another options document what this run changed: the sections its use
@@ -43,7 +48,7 @@ class TZemrunOptions : public TvxIniFile {
     // This run's own changes, so that the save at the end does not take back what another
     // instance stored meanwhile.
     std::vector<std::string> sectionsCreated_;
-    std::optional<std::string> languageSet_;
+    std::map<std::string, std::string> generalSet_; // of the [General] section, by key
     std::array<std::optional<std::vector<std::string>>, HistoryKindCount> historiesSet_;
 };
 

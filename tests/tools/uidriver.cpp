@@ -1,5 +1,11 @@
 #include "uidriver.h"
 
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
 namespace uidriver {
 
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
@@ -105,6 +111,39 @@ HWND Item(HWND dialog, int id) {
 
 std::string ItemText(HWND dialog, int id) {
     return Text(Item(dialog, id));
+}
+
+std::vector<std::vector<std::string>> ListViewRows(HWND list, int columns) {
+    std::vector<std::vector<std::string>> rows;
+    DWORD processId = 0;
+    GetWindowThreadProcessId(list, &processId);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE |
+                                     PROCESS_QUERY_INFORMATION,
+                                 FALSE, processId);
+    if (!process) return rows;
+    constexpr int TextSize = 1024;
+    char* remote = static_cast<char*>(
+        VirtualAllocEx(process, nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    const LRESULT count = SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
+    for (LRESULT row = 0; remote && row < count; ++row) {
+        std::vector<std::string>& cells = rows.emplace_back();
+        for (int column = 0; column < columns; ++column) {
+            LVITEMA item{};
+            item.iSubItem = column;
+            item.pszText = remote + 256;
+            item.cchTextMax = TextSize;
+            WriteProcessMemory(process, remote, &item, sizeof item, nullptr);
+            const LRESULT length =
+                SendMessageA(list, LVM_GETITEMTEXTA, WPARAM(row), reinterpret_cast<LPARAM>(remote));
+            std::string text(TextSize, '\0');
+            ReadProcessMemory(process, remote + 256, text.data(), text.size(), nullptr);
+            text.resize(size_t(std::max<LRESULT>(0, std::min<LRESULT>(length, TextSize))));
+            cells.push_back(text);
+        }
+    }
+    if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    CloseHandle(process);
+    return rows;
 }
 
 namespace {

@@ -32,6 +32,10 @@ std::string ClassName(HWND window);
 HWND Item(HWND dialog, int id);
 std::string ItemText(HWND dialog, int id);
 
+// The cells of a report list view, row by row, read in the list's process as a screen
+// reader reads them; the process must be of the caller's bitness.
+std::vector<std::vector<std::string>> ListViewRows(HWND list, int columns);
+
 // Whether two icons show the same picture (icon handles differ between processes).
 bool SameIconImage(HICON a, HICON b);
 

@@ -1,5 +1,6 @@
 // The progress window and the translation of real windows, under Wine.
 #include "foundation/vxFileUtils.h"
+#include "foundation/vxTextCodec.h"
 #include "launcher/ProgressThrU.h"
 #include "launcher/zemrunU.h"
 #include "launcher/zemrunU_win32.h"
@@ -97,6 +98,63 @@ TEST_F(Progress, GuiModesDecideWhetherTheWindowShows) {
                                  << GetTickCount64() - started << " ms, " << Starts()
                                  << " starts so far";
     }
+}
+
+// The clipboard's Unicode text, in UTF-8.
+std::string ClipboardText() {
+    std::string text;
+    if (!OpenClipboard(nullptr)) return text;
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        const auto* wide = static_cast<const char16_t*>(GlobalLock(data));
+        text = FromUtf16(wide, codepage::Utf8);
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    return text;
+}
+
+// A run with failures ends in their summary: exactly the failed items, with their reasons;
+// Copy list puts them on the clipboard, Run failed again starts exactly those again, and
+// Close ends with the run's exit status. Without failures, or with /G:0, the run ends.
+TEST_F(Progress, ARunWithFailuresEndsInTheirSummary) {
+    // A command beyond the system's 32,767 characters cannot start.
+    const std::string tooLong(33000, 'y');
+    const std::string switches = " /X:" + probe_ + " /P /H /FAILURES /G:3 /F:0";
+    const std::string list = WriteList("a\r\n" + tooLong + "\r\nc\r\n/exit:3\r\ne\r\nf\r\n");
+    TZemrunProcess zemrun("/L:" + list + switches);
+    HWND summary = uidriver::WaitForWindowTitled(zemrun.Id(), "What failed", 120000);
+    ASSERT_NE(summary, nullptr);
+    EXPECT_EQ(uidriver::ItemText(summary, 1000), "6 of 6 done, 2 failed");
+    auto rows = uidriver::ListViewRows(uidriver::Item(summary, 1001), 4);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0][0].substr(0, 3), "yyy");
+    EXPECT_EQ(rows[0][1], "1");
+    EXPECT_EQ(rows[0][2], SystemMessage(ERROR_FILENAME_EXCED_RANGE));
+    EXPECT_EQ(rows[1], (V{"/exit:3", "1", "Exit code 3", ""}));
+    EXPECT_FALSE(IsWindowEnabled(uidriver::Item(summary, 1003))); // no output kept
+    uidriver::ClickItem(summary, 1004);
+    EXPECT_TRUE(
+        uidriver::WaitUntil([&] { return ClipboardText() == tooLong + "\r\n/exit:3\r\n"; }, 5000));
+    uidriver::ClickItem(summary, 1002);
+    ASSERT_TRUE(uidriver::WaitUntil([&] { return Starts() == 6; }, 60000)); // /exit:3 again
+    HWND again = nullptr;
+    ASSERT_TRUE(uidriver::WaitUntil(
+        [&] {
+            again = uidriver::WaitForWindowTitled(zemrun.Id(), "What failed", 0);
+            return again != nullptr && uidriver::ItemText(again, 1000) == "2 of 2 done, 2 failed";
+        },
+        60000));
+    rows = uidriver::ListViewRows(uidriver::Item(again, 1001), 4);
+    EXPECT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows.at(1).at(1), "2");
+    uidriver::ClickItem(again, IDCANCEL);
+    DWORD exitCode = 0;
+    ASSERT_TRUE(zemrun.Wait(30000, &exitCode));
+    EXPECT_EQ(exitCode, 2u);
+    EXPECT_EQ(Starts(), 6u);
+    // No window, or nothing failed: the run ends by itself.
+    EXPECT_EQ(RunZemrun("/L:" + list + switches + " /G:0", 120000).exitCode, 2u);
+    EXPECT_EQ(RunZemrun("/L:" + WriteList("a\r\nb\r\n") + switches, 120000).exitCode, 0u);
 }
 
 TEST_F(Progress, AnEmptyListWithModeThreeOpensAndClosesTheWindow) {
