@@ -97,15 +97,17 @@ DWORD WINAPI TProgressWindow::Thread(LPVOID parameter) {
     auto& self = *static_cast<TProgressWindow*>(parameter);
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
-    HWND window = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_PROGRESS),
-                                     nullptr, Procedure, LPARAM(&self));
-    if (window) {
-        self.skipEvent_.Reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
-        self.cancelEvent_.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    }
-    if (!window || !self.skipEvent_ || !self.cancelEvent_) {
-        // The start failed: Start releases what exists, the run goes on without.
-        if (window) DestroyWindow(window);
+    // The events exist before the window, whose buttons set them.
+    self.skipEvent_.Reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
+    self.cancelEvent_.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    HWND window = nullptr;
+    if (self.skipEvent_ && self.cancelEvent_)
+        window = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_PROGRESS),
+                                    nullptr, Procedure, LPARAM(&self));
+    if (!window) {
+        // The start failed: the run goes on without the window and its events.
+        self.skipEvent_.Reset();
+        self.cancelEvent_.Reset();
         self.window_ = nullptr;
         SetEvent(self.readyEvent_.Get());
         return 1;
@@ -129,8 +131,14 @@ bool TProgressWindow::Start(const std::string& languageFile) {
     thread_.Reset(CreateThread(nullptr, 0, Thread, this, 0, nullptr));
     if (thread_) {
         // Wait for the window, or for the thread's end should it fail before reporting.
+        // Messages that the window's activation sends to this thread's windows are taken
+        // meanwhile, so that the window's thread never waits on this one.
         HANDLE waits[2] = {readyEvent_.Get(), thread_.Get()};
-        WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+        while (MsgWaitForMultipleObjects(2, waits, FALSE, INFINITE, QS_SENDMESSAGE) ==
+               WAIT_OBJECT_0 + 2) {
+            MSG msg;
+            PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        }
     }
     readyEvent_.Reset();
     if (thread_ && skipEvent_ && cancelEvent_) return true;

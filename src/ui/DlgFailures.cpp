@@ -88,13 +88,13 @@ void FillList(HWND dialog, const std::vector<TFailureRow>& rows) {
 
 // Opens the selected item's output file with the program registered for it.
 void OpenOutput(HWND dialog, const std::vector<TFailureRow>& rows) {
-    const int selected = int(SendDlgItemMessageW(dialog, IDC_FAILURES_LIST, LVM_GETNEXTITEM,
-                                                 WPARAM(-1), LVNI_SELECTED));
+    const int selected = int(
+        SendDlgItemMessageW(dialog, IDC_FAILURES_LIST, LVM_GETNEXTITEM, WPARAM(-1), LVNI_SELECTED));
     if (selected < 0 || selected >= int(rows.size()) || rows[size_t(selected)].output.empty())
         return;
     const std::u16string path = ProcessToUtf16(rows[size_t(selected)].output);
-    ShellExecuteW(dialog, L"open", reinterpret_cast<const wchar_t*>(path.c_str()), nullptr,
-                  nullptr, SW_SHOWNORMAL);
+    ShellExecuteW(dialog, L"open", reinterpret_cast<const wchar_t*>(path.c_str()), nullptr, nullptr,
+                  SW_SHOWNORMAL);
 }
 
 void CopyItems(HWND dialog, const std::vector<TFailureRow>& rows) {

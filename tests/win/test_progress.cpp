@@ -216,6 +216,29 @@ TEST_F(Progress, TheStatusLineTellsWhatIsDoneFailedAndLeft) {
     ASSERT_TRUE(zemrun.Wait(10000));
 }
 
+// A screen reader or a test driver reads the window's controls from the moment it shows:
+// no read may wait on the window's thread (a stall of seconds was once seen here).
+TEST_F(Progress, TheWindowAnswersReadsWhileItOpens) {
+    const std::string list = WriteList("a\r\nb\r\nc\r\n");
+    for (int round = 0; round < 4; ++round) {
+        TZemrunProcess zemrun("/L:" + list + " /X:" + probe_ + " /P /H /W /F:0 /G:3");
+        HWND window = nullptr;
+        while (!window && !zemrun.Wait(0))
+            window = FindProgress(zemrun, 0);
+        int timedOut = 0;
+        while (!zemrun.Wait(0))
+            for (HWND child : uidriver::Children(window)) {
+                char text[256];
+                DWORD_PTR got = 0;
+                if (!SendMessageTimeoutA(child, WM_GETTEXT, sizeof text, LPARAM(text), SMTO_NORMAL,
+                                         5000, &got) &&
+                    GetLastError() == ERROR_TIMEOUT)
+                    ++timedOut;
+            }
+        EXPECT_EQ(timedOut, 0) << round;
+    }
+}
+
 TEST_F(Progress, TwoSkipsInARowCountOnce) {
     TScopedEnv stay("ZPROBE_STAY_MS", "20000");
     TZemrunProcess zemrun("/L:" + WriteList("a\rb\rc") + " /X:" + probe_ + " /W /P");
