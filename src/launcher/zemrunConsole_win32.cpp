@@ -157,14 +157,14 @@ bool TConsoleLauncherHost::ConfirmCommands(const std::vector<std::string>& comma
 
 bool TConsoleLauncherHost::ProgressStart() {
     status_.emplace(IsConsole(STD_ERROR_HANDLE));
+    statusLanguage_ = Options().GetLanguageFile();
     return true;
 }
 
 void TConsoleLauncherHost::ProgressSetStatus(const TBatchStatus& status) {
     if (!status_) return;
-    WriteStandardText(
-        STD_ERROR_HANDLE,
-        status_->Update(BatchStatusText(status, Options().GetLanguageFile()), Milliseconds()));
+    WriteStandardText(STD_ERROR_HANDLE,
+                      status_->Update(BatchStatusText(status, statusLanguage_), Milliseconds()));
 }
 
 bool TConsoleLauncherHost::ShowFailures(const TBatchStatus& status,

@@ -52,6 +52,7 @@ class TConsoleLauncherHost : public TWin32LauncherHost {
         std::string error;
     };
     std::optional<TStatusLine> status_;
+    std::string statusLanguage_; // the language file of the status line's texts
     std::unordered_map<uintptr_t, TKeptOutput> kept_; // by process
 };
 

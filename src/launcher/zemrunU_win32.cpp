@@ -218,7 +218,9 @@ const std::string& TWin32LauncherHost::StandardInput() {
 }
 
 bool TWin32LauncherHost::ProgressStart() {
-    return progress_.Start(Options().GetLanguageFile());
+    // Found once: finding it looks at the file system.
+    progressLanguage_ = Options().GetLanguageFile();
+    return progress_.Start(progressLanguage_);
 }
 void TWin32LauncherHost::ProgressSetRange(int32_t low, int32_t high) {
     progress_.SetRange(low, high);
@@ -230,7 +232,7 @@ void TWin32LauncherHost::ProgressSetText(const std::string& text) {
     progress_.SetText(text);
 }
 void TWin32LauncherHost::ProgressSetStatus(const TBatchStatus& status) {
-    progress_.SetStatus(BatchStatusText(status, Options().GetLanguageFile()));
+    progress_.SetStatus(BatchStatusText(status, progressLanguage_));
 }
 
 namespace {

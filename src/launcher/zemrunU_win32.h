@@ -74,5 +74,6 @@ class TWin32LauncherHost : public TLauncherHost {
     uint32_t startError_ = 0;
     std::optional<std::string> input_;
     TProgressWindow progress_;
+    std::string progressLanguage_; // the language file of the progress window's texts
     std::unordered_map<uintptr_t, TvxHandle> jobs_; // of the contained programs, by process
 };
