@@ -66,6 +66,13 @@ void ShareStandardHandles(TStreams& streams) {
     streams.error = InheritableCopy(GetStdHandle(STD_ERROR_HANDLE));
 }
 
+// Windows 7's console handles are no kernel objects: their two low bits are set, which a
+// kernel handle's never are. A handle list may not name them (the start would fail); the
+// child reaches them through the console it shares all the same.
+bool IsConsolePseudoHandle(HANDLE handle) {
+    return (reinterpret_cast<uintptr_t>(handle) & 3) == 3;
+}
+
 // The attribute list that names the only handles a child inherits.
 class THandleList {
   public:
@@ -125,7 +132,7 @@ DWORD CreateChild(std::string commandLine, TvxChildStart start, TvxChild& child)
         startup.StartupInfo.hStdError = streams.error.Get();
         std::vector<HANDLE> handles;
         for (const TvxHandle* handle : {&streams.input, &streams.output, &streams.error})
-            if (*handle) handles.push_back(handle->Get());
+            if (*handle && !IsConsolePseudoHandle(handle->Get())) handles.push_back(handle->Get());
         inherited = std::make_unique<THandleList>(std::move(handles));
         if (inherited->Get()) {
             startup.StartupInfo.cb = sizeof(startup);
