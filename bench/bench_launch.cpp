@@ -4,8 +4,10 @@
 // same command lines, the four taking turns in every round, so that the machine's drift cancels out
 // of each round's ratios.
 //   bench_launch ZEMRUN ZPROBE ITEMS ROUNDS [batch]
-// prints one line per round, the medians, and the median and spread of the per-round
-// ratios. With batch zemrun also gets /T:60 /U:<folder>, and the loop starts each process
+// prints one line per round, the medians, the median and spread of the per-round
+// ratios, and where zemrun's time went per start (ZEMRUN_PHASE_TIMES): in the starts, the
+// waits for input idle, the running-program checks, the window's updates and the waits
+// for the ends. With batch zemrun also gets /T:60 /U:<folder>, and the loop starts each process
 // suspended in a job object of its own with its output redirected to a new file.
 //   bench_launch jobs ZEMRUN ZPROBE
 // times parallel jobs instead: 64 items of a program that sleeps 200 ms with /N:1 and
@@ -18,6 +20,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -103,13 +107,47 @@ double TimeLoop(const std::vector<std::string>& commands, const std::string& out
     return Seconds(from, to);
 }
 
+// The milliseconds of each of zemrun's phases, and its starts, summed over its runs.
+using TPhaseSums = std::map<std::string, double>;
+
+std::string PhaseTimesFile() {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    return std::string(temp) + "zemrun_bench_phases.txt";
+}
+
+// Adds what zemrun wrote of its last run: "starts <n>", then "<phase> <ms>" pairs.
+void AddPhaseTimes(TPhaseSums& sums) {
+    std::ifstream file(PhaseTimesFile());
+    std::string name;
+    double value;
+    while (file >> name >> value)
+        sums[name] += value;
+}
+
+// The phases per start, as "<phase> <ms>, ...".
+std::string PhaseText(const TPhaseSums& sums) {
+    const auto starts = sums.find("starts");
+    if (starts == sums.end() || starts->second <= 0) return "no phase times";
+    std::ostringstream text;
+    text.precision(1);
+    text << std::fixed;
+    for (const auto& [name, milliseconds] : sums)
+        if (name != "starts")
+            text << (text.tellp() > 0 ? ", " : "") << name << " " << milliseconds / starts->second;
+    return text.str();
+}
+
 double TimeZemrun(const std::string& zemrun, const std::string& probe, const std::string& list,
-                  const std::string& switches, bool quiet = false) {
+                  const std::string& switches, bool quiet = false, TPhaseSums* phases = nullptr) {
+    SetEnvironmentVariableA("ZEMRUN_PHASE_TIMES", phases ? PhaseTimesFile().c_str() : nullptr);
     LARGE_INTEGER from, to;
     QueryPerformanceCounter(&from);
     StartAndWait("\"" + zemrun + "\" /L:" + list + " /X:" + probe + " /W /P /F:0" + switches,
                  quiet);
     QueryPerformanceCounter(&to);
+    if (phases) AddPhaseTimes(*phases);
+    SetEnvironmentVariableA("ZEMRUN_PHASE_TIMES", nullptr);
     return Seconds(from, to);
 }
 
@@ -209,12 +247,14 @@ int main(int argc, char** argv) {
     }
     const std::string console = zemrun.substr(0, zemrun.size() - 4) + ".com";
     std::vector<double> windowTimes, plainTimes, consoleTimes, loopTimes;
+    TPhaseSums windowPhases, plainPhases, consolePhases;
     int failed = 0;
     for (int round = 0; round < rounds; ++round) {
         loopTimes.push_back(TimeLoop(commands, outputFolder, failed));
-        windowTimes.push_back(TimeZemrun(zemrun, probe, list, switches));
-        plainTimes.push_back(TimeZemrun(zemrun, probe, list, switches + " /G:0"));
-        consoleTimes.push_back(TimeZemrun(console, probe, list, switches, true));
+        windowTimes.push_back(TimeZemrun(zemrun, probe, list, switches, false, &windowPhases));
+        plainTimes.push_back(
+            TimeZemrun(zemrun, probe, list, switches + " /G:0", false, &plainPhases));
+        consoleTimes.push_back(TimeZemrun(console, probe, list, switches, true, &consolePhases));
         std::printf("round %d: loop %.3f s, zemrun %.3f s, zemrun /G:0 %.3f s, zemrun.com %.3f s\n",
                     round + 1, loopTimes.back(), windowTimes.back(), plainTimes.back(),
                     consoleTimes.back());
@@ -229,5 +269,9 @@ int main(int argc, char** argv) {
                 RatioText(windowTimes, loopTimes).c_str(), plain,
                 RatioText(plainTimes, loopTimes).c_str(), Median(consoleTimes),
                 RatioText(consoleTimes, loopTimes).c_str(), failed);
+    std::printf("zemrun's time per start in ms, with the window: %s; /G:0: %s; zemrun.com: %s\n",
+                PhaseText(windowPhases).c_str(), PhaseText(plainPhases).c_str(),
+                PhaseText(consolePhases).c_str());
+    DeleteFileA(PhaseTimesFile().c_str());
     return 0;
 }

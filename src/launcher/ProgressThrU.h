@@ -4,6 +4,7 @@
 // reads the two events; the window and its thread live as long as the object.
 
 #include "../foundation/vxHandles.h"
+#include "zemrunPhaseTimes_win32.h"
 
 #include <windows.h>
 
@@ -14,7 +15,8 @@
 
 class TProgressWindow {
   public:
-    TProgressWindow() = default;
+    // The time its thread spends on its messages is added to the window's updates.
+    explicit TProgressWindow(TPhaseTimes& times) : times_(times) {}
     // Closes the window and waits for its thread.
     ~TProgressWindow();
     TProgressWindow(const TProgressWindow&) = delete;
@@ -24,7 +26,7 @@ class TProgressWindow {
     // cleaning up) when the window could not be created. Its texts come from the language
     // file, none for the built-in texts.
     bool Start(const std::string& languageFile);
-    // The values to show; the window shows the latest of them within 50 ms.
+    // The values to show; the window shows the latest of them within a quarter of a second.
     void SetRange(int32_t low, int32_t high);
     void SetPos(int32_t position);
     void SetText(const std::string& text);
@@ -54,6 +56,7 @@ class TProgressWindow {
     void ShowLatestValues(HWND window);
     void RunMessageLoop(HWND window);
 
+    TPhaseTimes& times_;
     std::atomic<HWND> window_ = nullptr; // written by the progress thread
     TvxHandle thread_;
     TvxHandle readyEvent_; // set by the thread once the window and events exist

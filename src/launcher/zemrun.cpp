@@ -78,6 +78,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     }
     if (failure == ERROR_NOT_ENOUGH_MEMORY) host.ShowFailure(TvxInOutError{failure, ""});
     const int finalStatus = FinalizeModules(host);
+    host.WritePhaseTimes();
     // A batch that counts its failures tells a run that could not be done by one status.
     if ((failure || finalStatus) && request.settings.Halt != NoHalt) return int(RunNotDoneStatus);
     if (failure) return failure;

@@ -142,6 +142,8 @@ bool TWin32LauncherHost::ConfirmCommands(const std::vector<std::string>& command
 }
 
 TProcess TWin32LauncherHost::Start(const TStartCommand& command) {
+    const TPhaseClock clock(phases_, TPhase::Start);
+    phases_.CountStart();
     TvxChild child;
     startError_ = command.shellExecute
                       ? StartByShellExecute(command, progress_.Window(), child)
@@ -153,6 +155,7 @@ TProcess TWin32LauncherHost::Start(const TStartCommand& command) {
 }
 
 void TWin32LauncherHost::WaitForInputIdle(TProcess process, uint32_t milliseconds) {
+    const TPhaseClock clock(phases_, TPhase::InputIdle);
     ::WaitForInputIdle(Handle(process), milliseconds);
 }
 
@@ -166,6 +169,7 @@ bool TWin32LauncherHost::ProcessEnded(TProcess process) {
 
 int32_t TWin32LauncherHost::WaitAnyProcessEnd(const std::vector<TProcess>& processes,
                                               uint32_t milliseconds) {
+    const TPhaseClock clock(phases_, TPhase::EndWait);
     return ::WaitAnyProcessEnd(processes, milliseconds, SkipEvent(), CancelEvent());
 }
 
@@ -201,6 +205,7 @@ void TWin32LauncherHost::CloseProcess(TProcess process) {
 }
 
 uint32_t TWin32LauncherHost::IsProgramRunning(const std::string& name) {
+    const TPhaseClock clock(phases_, TPhase::RunningCheck);
     return ::IsProgramRunning(name);
 }
 
@@ -223,15 +228,19 @@ bool TWin32LauncherHost::ProgressStart() {
     return progress_.Start(progressLanguage_);
 }
 void TWin32LauncherHost::ProgressSetRange(int32_t low, int32_t high) {
+    const TPhaseClock clock(phases_, TPhase::WindowUpdates);
     progress_.SetRange(low, high);
 }
 void TWin32LauncherHost::ProgressSetPos(int32_t position) {
+    const TPhaseClock clock(phases_, TPhase::WindowUpdates);
     progress_.SetPos(position);
 }
 void TWin32LauncherHost::ProgressSetText(const std::string& text) {
+    const TPhaseClock clock(phases_, TPhase::WindowUpdates);
     progress_.SetText(text);
 }
 void TWin32LauncherHost::ProgressSetStatus(const TBatchStatus& status) {
+    const TPhaseClock clock(phases_, TPhase::WindowUpdates);
     progress_.SetStatus(BatchStatusText(status, progressLanguage_));
 }
 

@@ -5,6 +5,7 @@
 #include "ProgressThrU.h"
 #include "vxChildProcess_win32.h"
 #include "zemrunHost.h"
+#include "zemrunPhaseTimes_win32.h"
 
 #include <windows.h>
 
@@ -61,6 +62,8 @@ class TWin32LauncherHost : public TLauncherHost {
     // whether the user is logged on or not).
     bool ShowFailures(const TBatchStatus& status, const std::vector<TFailedItem>& failed) override;
     void ProgressClose() override;
+    // Where the run's time went, for the launch benchmark.
+    void WritePhaseTimes() const { phases_.WriteWhereAsked(); }
 
   protected:
     // Whether started programs write where this process writes.
@@ -73,7 +76,8 @@ class TWin32LauncherHost : public TLauncherHost {
     HANDLE CancelEvent() const { return progress_.CancelEvent(); }
     uint32_t startError_ = 0;
     std::optional<std::string> input_;
-    TProgressWindow progress_;
+    TPhaseTimes phases_;
+    TProgressWindow progress_{phases_};
     std::string progressLanguage_; // the language file of the progress window's texts
     std::unordered_map<uintptr_t, TvxHandle> jobs_; // of the contained programs, by process
 };

@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <map>
 #include <memory>
+#include <sstream>
 
 namespace {
 
@@ -125,6 +126,21 @@ TEST_F(EndToEnd, CommandLinesAreByteExact) {
               (V{probe_ + " -a  plain \"-z z\"", probe_ + " -a  \"with blank.txt\" \"-z z\"",
                  probe_ + " -a   \"-z z\"", probe_ + " -a  \"quoted item\" \"-z z\"",
                  probe_ + " -a  last \"-z z\""}));
+}
+
+// The launch benchmark's view of where a run's time went.
+TEST_F(EndToEnd, ARunWritesItsPhaseTimesWhereTheEnvironmentAsks) {
+    const TScopedEnv phases("ZEMRUN_PHASE_TIMES", temp_.File("phases.txt"));
+    RunOver("a\r\nb\r\nc\r\n", "/X:" + probe_ + " /W /P /G:3");
+    std::istringstream line(ReadBytes(temp_.File("phases.txt")));
+    std::map<std::string, double> times;
+    for (std::string name; line >> name >> times[name];) {
+    }
+    EXPECT_EQ(times["starts"], 3);
+    EXPECT_GT(times["start"], 0);
+    EXPECT_GT(times["endWait"], 0);
+    EXPECT_GT(times["windowUpdates"], 0); // the window's thread, at least its first paint
+    EXPECT_EQ(times.size(), 6u);
 }
 
 // readme.txt, with its lines ending in LF alone.

@@ -287,7 +287,8 @@ TEST_F(Progress, TheWindowSpeaksTheChosenLanguage) {
 
 TEST_F(Progress, ListsBeyondSixteenBitsShowTheRightPosition) {
     InitializeOptions(BuildFolder() + "\\zemrun.exe");
-    TProgressWindow progress;
+    TPhaseTimes times;
+    TProgressWindow progress(times);
     ASSERT_TRUE(progress.Start(Options().GetLanguageFile()));
     progress.SetRange(0, 70000);
     progress.SetPos(69999);

@@ -1,0 +1,31 @@
+#include "zemrunPhaseTimes_win32.h"
+
+#include <cstdio>
+
+int64_t PerformanceCounter() {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return now.QuadPart;
+}
+
+void TPhaseTimes::AddSince(TPhase phase, int64_t from) {
+    ticks_[size_t(phase)] += PerformanceCounter() - from;
+}
+
+void TPhaseTimes::WriteWhereAsked() const {
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetEnvironmentVariableW(L"ZEMRUN_PHASE_TIMES", path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return;
+    FILE* file = _wfopen(path, L"w");
+    if (!file) return;
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    std::fprintf(file, "starts %lld", static_cast<long long>(starts_.load()));
+    static const char* const names[] = {"start", "inputIdle", "runningCheck", "windowUpdates",
+                                        "endWait"};
+    for (size_t phase = 0; phase < ticks_.size(); ++phase)
+        std::fprintf(file, " %s %.3f", names[phase],
+                     1000.0 * double(ticks_[phase].load()) / double(frequency.QuadPart));
+    std::fprintf(file, "\n");
+    std::fclose(file);
+}
