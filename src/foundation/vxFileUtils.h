@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -33,6 +34,23 @@ bool FindOnSearchPath(const std::string& name);
 std::vector<std::string> ExpandWildcards(const std::string& pattern);
 // The matching names of a pattern's folder, without the folder, in any order.
 std::vector<std::string> MatchingNames(const std::string& pattern);
+
+// An entry of a folder, as a look at it finds it.
+struct TvxFolderEntry {
+    std::string path; // the folder, then the name
+    std::string name; // below the folder, with the folders between where it is deeper
+    uint64_t size = 0;
+    uint64_t writeTime = 0; // in the file system's units
+    bool folder = false;
+    bool hidden = false; // hidden or system
+};
+// The entries of a folder, and with subfolders those of every folder below it that is not
+// hidden, in any order; none where the folder is not there or is not a folder.
+std::optional<std::vector<TvxFolderEntry>> ListFolder(const std::string& folder, bool subfolders);
+// Whether the file opens for reading while others are denied writing: nobody writes it.
+bool NobodyWrites(const std::string& path);
+// Moves a file to a name that is not taken; the system's error number, 0 when it moved.
+uint32_t MoveFileTo(const std::string& from, const std::string& to);
 
 // Creates the folders that lead to the file path.
 void CreateFolderPath(const std::string& path);

@@ -8,6 +8,7 @@ const char PathDelimiter = '/';
 #include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
+#include <filesystem>
 #include <glob.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -60,6 +61,50 @@ std::vector<std::string> MatchingNames(const std::string& pattern) {
             names.push_back(PathFileName(found.gl_pathv[i]));
     globfree(&found);
     return names;
+}
+
+namespace {
+void AddFolderEntries(const std::string& folder, const std::string& prefix, bool subfolders,
+                      std::vector<TvxFolderEntry>& entries) {
+    std::error_code error;
+    for (const auto& found : std::filesystem::directory_iterator(folder, error)) {
+        TvxFolderEntry entry;
+        const std::string name = found.path().filename().string();
+        entry.path = folder + "/" + name;
+        entry.name = prefix + name;
+        entry.folder = found.is_directory(error);
+        entry.hidden = name[0] == '.';
+        if (!entry.folder) {
+            entry.size = found.file_size(error);
+            entry.writeTime = uint64_t(found.last_write_time(error).time_since_epoch().count());
+        }
+        if (subfolders && entry.folder && !entry.hidden && !found.is_symlink(error))
+            AddFolderEntries(entry.path, entry.name + "/", true, entries);
+        entries.push_back(std::move(entry));
+    }
+}
+} // namespace
+
+std::optional<std::vector<TvxFolderEntry>> ListFolder(const std::string& folder, bool subfolders) {
+    std::error_code error;
+    if (!std::filesystem::is_directory(folder, error)) return std::nullopt;
+    std::vector<TvxFolderEntry> entries;
+    AddFolderEntries(folder, "", subfolders, entries);
+    return entries;
+}
+
+// This system has no sharing modes: a file that opens is taken as written.
+bool NobodyWrites(const std::string& path) {
+    const int file = open(path.c_str(), O_RDONLY);
+    if (file < 0) return false;
+    close(file);
+    return true;
+}
+
+uint32_t MoveFileTo(const std::string& from, const std::string& to) {
+    struct stat info;
+    if (lstat(to.c_str(), &info) == 0) return EEXIST;
+    return rename(from.c_str(), to.c_str()) == 0 ? 0 : uint32_t(errno);
 }
 
 bool FindOnSearchPath(const std::string& name) {

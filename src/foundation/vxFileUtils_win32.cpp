@@ -62,6 +62,53 @@ std::vector<std::string> MatchingNames(const std::string& pattern) {
     return names;
 }
 
+namespace {
+void AddFolderEntries(const std::string& folder, const std::string& prefix, bool subfolders,
+                      std::vector<TvxFolderEntry>& entries) {
+    WIN32_FIND_DATAA found;
+    const TvxFindHandle search(FindFirstFileExA((folder + "\\*").c_str(), FindExInfoBasic, &found,
+                                                FindExSearchNameMatch, nullptr, 0));
+    if (!search) return;
+    do {
+        const std::string name = found.cFileName;
+        if (name == "." || name == "..") continue;
+        TvxFolderEntry entry;
+        entry.path = folder + "\\" + name;
+        entry.name = prefix + name;
+        entry.size = (uint64_t(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+        entry.writeTime = (uint64_t(found.ftLastWriteTime.dwHighDateTime) << 32) |
+                          found.ftLastWriteTime.dwLowDateTime;
+        entry.folder = found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+        entry.hidden = found.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+        // A link to a folder may lead back up: only real folders are gone into.
+        if (subfolders && entry.folder && !entry.hidden &&
+            !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            AddFolderEntries(entry.path, entry.name + "\\", true, entries);
+        entries.push_back(std::move(entry));
+    } while (FindNextFileA(search.Get(), &found));
+}
+} // namespace
+
+std::optional<std::vector<TvxFolderEntry>> ListFolder(const std::string& folder, bool subfolders) {
+    const DWORD attributes = GetFileAttributesA(folder.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return std::nullopt;
+    std::vector<TvxFolderEntry> entries;
+    AddFolderEntries(folder, "", subfolders, entries);
+    return entries;
+}
+
+bool NobodyWrites(const std::string& path) {
+    const TvxHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return bool(file);
+}
+
+uint32_t MoveFileTo(const std::string& from, const std::string& to) {
+    // Across drives too; never over a file of that name.
+    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_COPY_ALLOWED) ? 0 : GetLastError();
+}
+
 void CreateFolderPath(const std::string& path) {
     for (size_t i = 0; i < path.size(); ++i)
         if (path[i] == '\\' || path[i] == '/')

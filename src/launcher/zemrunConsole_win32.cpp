@@ -87,7 +87,12 @@ TConsoleLauncherHost::~TConsoleLauncherHost() {
 }
 
 bool TConsoleLauncherHost::StopSignalled() {
-    return WaitForSingleObject(StopRequested.Get(), 0) == WAIT_OBJECT_0;
+    return TWin32LauncherHost::StopSignalled() ||
+           WaitForSingleObject(StopRequested.Get(), 0) == WAIT_OBJECT_0;
+}
+
+HANDLE TConsoleLauncherHost::StopEvent() const {
+    return StopRequested.Get();
 }
 
 void TConsoleLauncherHost::ShowUsage() {

@@ -42,8 +42,11 @@ class TConsoleLauncherHost : public TWin32LauncherHost {
     bool ShowFailures(const TBatchStatus& status, const std::vector<TFailedItem>& failed) override;
     void ProgressClose() override;
 
-    // The first Ctrl+C or Ctrl+Break.
+    // The first Ctrl+C or Ctrl+Break, and /UNWATCH.
     bool StopSignalled() override;
+
+  protected:
+    HANDLE StopEvent() const override;
 
   private:
     void ClearStatus();

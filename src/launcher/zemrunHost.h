@@ -76,6 +76,16 @@ class TLauncherHost {
     // throws TvxInOutError where there is none to read.
     virtual const std::string& StandardInput() = 0;
 
+    // A watched folder: waits at most milliseconds for a change in it (a folder that is
+    // not there: the time); returns early, too, when the watch is asked to stop.
+    virtual void WaitForFolderChange(const std::string& folder, bool subfolders,
+                                     uint32_t milliseconds) = 0;
+    // Takes the folder for this watch; false when another watch on this machine has it.
+    // The watch then hears of /UNWATCH through StopSignalled.
+    virtual bool ClaimWatch(const std::string& folder) = 0;
+    // /UNWATCH: asks the watch of the folder to stop; false when there is none.
+    virtual bool AskWatchToStop(const std::string& folder) = 0;
+
     // The progress window, shown from a ProgressStart that gave true to ProgressClose.
     virtual bool ProgressStart() = 0;
     virtual void ProgressSetRange(int32_t low, int32_t high) = 0;

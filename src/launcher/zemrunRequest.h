@@ -18,10 +18,15 @@ struct TRunRequest {
     std::string previewFile;
     // /A: the arguments after it are items, and the run takes place without a list.
     bool itemArguments = false;
+    // /UNWATCH: the watch of that folder is asked to stop, and nothing else is done.
+    std::string unwatchFolder;
 
     // Whether there is a run to make: a list, the main dialog or items; else the usage
     // message is shown.
-    bool Runs() const { return !settings.List.empty() || interactive || itemArguments; }
+    bool Runs() const {
+        return !settings.List.empty() || !settings.WatchFolder.empty() || interactive ||
+               itemArguments || !unwatchFolder.empty();
+    }
     // Where neither a switch nor a project decided: what failed is shown where a person
     // watches, from the main dialog, Explorer (/A) or a console, and never where a script
     // or a scheduled task could be left waiting on a window.

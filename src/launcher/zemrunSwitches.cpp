@@ -87,6 +87,32 @@ void ApplyITEMS(TValue value, TRunRequest& request) {
 void ApplyFAILURES(TValue value, TRunRequest& request) {
     request.settings.ShowFailures = value.empty() || ReadInteger(value) != 0 ? 1 : 0;
 }
+void ApplyWATCH(TValue value, TRunRequest& request) {
+    request.settings.WatchFolder = StripQuotes(value);
+}
+// Seconds from 0 to 999999; a text that is no such number leaves the setting as it was.
+void ApplySETTLE(TValue value, TRunRequest& request) {
+    const std::string seconds = Trim(value);
+    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    if (!seconds.empty() && seconds.size() <= 6 &&
+        std::all_of(seconds.begin(), seconds.end(), digit))
+        request.settings.SettleTime = ReadInteger(seconds);
+}
+void ApplyMATCH(TValue value, TRunRequest& request) {
+    request.settings.Match = StripQuotes(value);
+}
+void ApplySUBFOLDERS(TValue value, TRunRequest& request) {
+    request.settings.Subfolders = value.empty() || ReadInteger(value) != 0;
+}
+void ApplyUNWATCH(TValue value, TRunRequest& request) {
+    request.unwatchFolder = StripQuotes(value);
+}
+void ApplyDONE(TValue value, TRunRequest& request) {
+    request.settings.DoneFolder = StripQuotes(value);
+}
+void ApplyFAILED(TValue value, TRunRequest& request) {
+    request.settings.FailedFolder = StripQuotes(value);
+}
 // The arguments after it are items; ParseArguments takes them.
 void ApplyA(TValue, TRunRequest& request) {
     request.itemArguments = true;

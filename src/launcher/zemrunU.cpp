@@ -1,9 +1,12 @@
 #include "zemrunU.h"
 
 #include "../foundation/vxFileUtils.h"
+#include "../foundation/vxShellUtils.h"
 #include "../foundation/vxStrUtils.h"
 #include "../foundation/vxTextCodec.h"
+#include "../settings/zemrunOptions.h"
 #include "zemrunJobLog.h"
+#include "zemrunWatch.h"
 
 #include <algorithm>
 #include <deque>
@@ -31,6 +34,12 @@ struct TStartedItem {
     uint64_t startedAt;
     bool timedOut = false;
 };
+
+// Neither from a root nor from a drive: "Done", "out\\done".
+bool IsRelativePath(const std::string& path) {
+    return !path.empty() && path[0] != '\\' && path[0] != '/' &&
+           !(path.size() > 1 && path[1] == ':');
+}
 
 TAssociationLookup AssociationLookup(TLauncherHost& host) {
     return [&host](const std::string& extension) { return host.GetAssocCommand(extension); };
@@ -72,6 +81,11 @@ class TRun {
     void ShowStatus();
     bool RunFailedAgain();
     void RunOnce();
+    void FinishRunning();
+    bool Watching() const { return !settings_.WatchFolder.empty(); }
+    void Watch();
+    void FinishEnded();
+    void PutWatchedFileAside(TStartedItem& started, bool succeeded);
     void WaitUntilProgramRunning(TProcess process);
     void WaitOpenAfterStart(TProcess process);
     uint32_t TimeLeft(const TStartedItem& started);
@@ -225,11 +239,15 @@ void TRun::FinishItem(TStartedItem& started) {
         started.record.exitCode = std::to_string(exitCode);
     }
     if (started.timedOut) started.record.error = TimeLimitError;
-    if (log_) log_->Write(started.record);
+    const bool succeeded = Succeeded(started);
+    const bool triedAgain =
+        !succeeded && started.item.attempt - started.item.firstAttempt < settings_.Retries;
     if (started.process) host_.CloseProcess(started.process);
+    if (Watching() && !triedAgain) PutWatchedFileAside(started, succeeded);
+    if (log_) log_->Write(started.record);
     endedMilliseconds_ += host_.Milliseconds() - started.startedAt;
-    if (!Succeeded(started)) {
-        if (started.item.attempt - started.item.firstAttempt < settings_.Retries) {
+    if (!succeeded) {
+        if (triedAgain) {
             TItemTry next = std::move(started.item);
             ++next.attempt;
             retries_.push_back(std::move(next));
@@ -243,6 +261,27 @@ void TRun::FinishItem(TStartedItem& started) {
     done_ += started.item.count;
     ended_ += started.item.count;
     ShowStatus();
+}
+
+// A watched file whose command ended for good goes to the done or the failed folder, where
+// the settings name one (below the watched folder where the name is relative), under a
+// name that is free there; one that cannot be moved stays, and the system's error number
+// of the move is its job log line's error.
+void TRun::PutWatchedFileAside(TStartedItem& started, bool succeeded) {
+    std::string folder = succeeded ? settings_.DoneFolder : settings_.FailedFolder;
+    if (folder.empty()) return;
+    if (IsRelativePath(folder)) folder = settings_.WatchFolder + PathDelimiter + folder;
+    const std::string& path = items_.Strings(started.item.index);
+    uint32_t error = 0;
+    try {
+        MakeFolder(folder);
+        const std::string target =
+            FreeName(folder + PathDelimiter + PathFileName(path), PathExists);
+        error = MoveFileTo(path, target);
+    } catch (const TvxInOutError& failure) {
+        error = uint32_t(failure.code);
+    }
+    if (started.record.error == 0) started.record.error = error;
 }
 
 // Shows what failed, in list order, where the settings ask for it, the progress was shown
@@ -305,7 +344,8 @@ bool TRun::PrepareItem(int32_t index, int32_t attempt, TItemTry& item) {
     item.count = commands_.GroupSize(items_, index);
     BuildCommand(item, 1);
     if (cancelled_) return false; // cancelled during the search
-    if (settings_.Resume && log_ && LoggedAsDone(item)) {
+    // A watch never starts again what an earlier one finished.
+    if ((settings_.Resume || Watching()) && log_ && LoggedAsDone(item)) {
         done_ += item.count;
         return false;
     }
@@ -434,9 +474,12 @@ int32_t TRun::RunItem(int32_t index, int32_t attempt) {
 }
 
 void TRun::RunItems() {
-    do
-        RunOnce();
-    while (RunFailedAgain());
+    if (Watching())
+        Watch();
+    else
+        do
+            RunOnce();
+        while (RunFailedAgain());
     if (progressShown_) host_.ProgressClose();
     progressShown_ = false;
 }
@@ -451,8 +494,12 @@ void TRun::RunOnce() {
         for (size_t i = 0; i < again_.size() && !StopStarting(); ++i)
             RunItem(again_[i].number - 1, again_[i].tries + 1);
     }
-    // The last starts are waited for and their retries started; what Skip or Cancel leaves
-    // running is not.
+    FinishRunning();
+}
+
+// The last starts are waited for and their retries started; what Skip or Cancel leaves
+// running is not.
+void TRun::FinishRunning() {
     while (!cancelled_ && (!running_.empty() || (!retries_.empty() && StartsRetries()))) {
         if (!retries_.empty() && StartsRetries())
             StartRetries();
@@ -462,6 +509,52 @@ void TRun::RunOnce() {
     for (TStartedItem& started : running_)
         FinishItem(started);
     running_.clear();
+}
+
+// Runs each file of the watched folder once it is complete, until the watch is asked to
+// stop; then waits for what runs, as at the end of a list.
+void TRun::Watch() {
+    TFolderWatch watch(TWatchFilter(settings_.Match), uint64_t(settings_.SettleTime) * 1000);
+    const std::string& folder = settings_.WatchFolder;
+    uint64_t lastLook = 0;
+    while (!StopStarting()) {
+        // A folder that changes all the time (a file being copied) is looked at at most
+        // every WatchLookMilliseconds.
+        const uint64_t sinceLook = host_.Milliseconds() - lastLook;
+        if (lastLook != 0 && sinceLook < WatchLookMilliseconds)
+            host_.Sleep(uint32_t(WatchLookMilliseconds - sinceLook));
+        lastLook = host_.Milliseconds();
+        uint64_t wait = WatchMissingFolderMilliseconds; // a folder that is not there is waited for
+        if (const auto entries = ListFolder(folder, settings_.Subfolders)) {
+            for (const std::string& path : watch.Complete(*entries, lastLook, NobodyWrites)) {
+                items_.Add(path);
+                RunItem(items_.Count() - 1);
+            }
+            wait = watch.MillisecondsToNextCheck(host_.Milliseconds());
+        }
+        // Ends of what runs are seen at least every WatchLookMilliseconds.
+        if (!running_.empty()) wait = std::min<uint64_t>(wait, WatchLookMilliseconds);
+        host_.WaitForFolderChange(
+            folder, settings_.Subfolders,
+            uint32_t(std::clamp<uint64_t>(wait, WatchLookMilliseconds, WatchRescanMilliseconds)));
+        FinishEnded();
+        PollProgress();
+    }
+    FinishRunning();
+}
+
+// The tries that ended or ran out of time meanwhile, without waiting for any.
+void TRun::FinishEnded() {
+    EndOverdue();
+    for (size_t i = 0; i < running_.size();) {
+        if (!host_.ProcessEnded(running_[i].process)) {
+            ++i;
+            continue;
+        }
+        FinishItem(running_[i]);
+        running_.erase(running_.begin() + ptrdiff_t(i));
+    }
+    StartRetries();
 }
 
 // The items' commands, one a line, to the preview file.
@@ -481,6 +574,12 @@ void Normalize(TOptions& settings) {
     settings.Retries = std::clamp(settings.Retries, 0, MaxRetries);
     settings.ItemsPerCommand = std::max(settings.ItemsPerCommand, 1);
     if (settings.TimeLimit > 0) settings.WaitClose = true; // a time limit waits for every end
+    // A watch waits for every end, to put the file aside; its items are files, one each.
+    if (!settings.WatchFolder.empty()) {
+        settings.WaitClose = true;
+        settings.ItemsPerCommand = 1;
+        settings.SettleTime = std::max(settings.SettleTime, 0);
+    }
 }
 
 } // namespace
@@ -533,7 +632,14 @@ std::vector<std::string> PreviewCommands(TLauncherHost& host, const TOptions& se
     return commands;
 }
 
+std::string WatchJobLog(const std::string& folder) {
+    return SettingsFile(CSIDL_LOCAL_APPDATA_ID | CSIDL_FLAG_CREATE_BIT,
+                        "Watch " + SafeFileName(folder) + ".log");
+}
+
 uint32_t RunList(TLauncherHost& host, TRunRequest& request) {
+    if (!request.unwatchFolder.empty())
+        return host.AskWatchToStop(request.unwatchFolder) ? 0 : NoWatchStatus;
     TOptions& settings = request.settings;
     // The main dialog's Preview shows the first thousand items' commands.
     const auto preview = [&host](const TOptions& current) {
@@ -564,6 +670,11 @@ uint32_t RunList(TLauncherHost& host, TRunRequest& request) {
     if (request.preview && !host.ConfirmCommands(PreviewCommands(host, settings, INT32_MAX)))
         return 0;
     if (!settings.OutputFolder.empty()) MakeFolder(settings.OutputFolder);
+    if (!settings.WatchFolder.empty() && !host.ClaimWatch(settings.WatchFolder))
+        return countsFailures ? RunNotDoneStatus : AlreadyWatchedStatus;
+    // A watch without a job log of its own keeps one, so that a restart does nothing twice.
+    if (!settings.WatchFolder.empty() && settings.JobLog.empty())
+        settings.JobLog = WatchJobLog(settings.WatchFolder);
     TRun run(host, settings);
     run.ShowProgress();
     run.RunItems();

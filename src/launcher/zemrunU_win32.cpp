@@ -16,6 +16,8 @@
 
 #include <shellapi.h>
 
+#include <cstdio>
+
 #include <vector>
 
 namespace {
@@ -273,6 +275,74 @@ bool TWin32LauncherHost::ShowFailures(const TBatchStatus& status,
         FailuresDialog(placed ? &corner : nullptr, BatchStatusText(done, language), rows);
     if (again && progress) ShowWindow(progress, SW_SHOWNORMAL);
     return again;
+}
+
+namespace {
+std::string FullPathName(const std::string& path) {
+    char full[MAX_PATH * 4];
+    const DWORD length = GetFullPathNameA(path.c_str(), DWORD(sizeof full), full, nullptr);
+    return length == 0 || length >= sizeof full ? path : std::string(full, length);
+}
+
+// The name of a kernel object of the watch of a folder, the same for every user of this
+// machine: the folder's full path without case, hashed (names may hold no backslash).
+std::string WatchObjectName(const char* kind, const std::string& folder) {
+    std::u16string path = ProcessToUtf16(FullPathName(folder));
+    while (path.size() > 3 && (path.back() == u'\\' || path.back() == u'/'))
+        path.pop_back();
+    CharUpperBuffW(reinterpret_cast<wchar_t*>(path.data()), DWORD(path.size()));
+    uint64_t hash = 14695981039346656037ull; // FNV-1a
+    for (const char16_t unit : path)
+        hash = (hash ^ unit) * 1099511628211ull;
+    char name[64];
+    std::snprintf(name, sizeof name, "Global\\Zemrun %s %016llx", kind,
+                  static_cast<unsigned long long>(hash));
+    return name;
+}
+} // namespace
+
+bool TWin32LauncherHost::ClaimWatch(const std::string& folder) {
+    // A watch of another user that this one may not open is there all the same.
+    TvxHandle mutex(CreateMutexA(nullptr, FALSE, WatchObjectName("watch", folder).c_str()));
+    if (!mutex || GetLastError() == ERROR_ALREADY_EXISTS) return false;
+    watchMutex_ = std::move(mutex);
+    unwatchEvent_.Reset(
+        CreateEventA(nullptr, TRUE, FALSE, WatchObjectName("unwatch", folder).c_str()));
+    if (unwatchEvent_) ResetEvent(unwatchEvent_.Get());
+    return true;
+}
+
+bool TWin32LauncherHost::AskWatchToStop(const std::string& folder) {
+    const TvxHandle unwatch(
+        OpenEventA(EVENT_MODIFY_STATE, FALSE, WatchObjectName("unwatch", folder).c_str()));
+    return unwatch && SetEvent(unwatch.Get());
+}
+
+bool TWin32LauncherHost::StopSignalled() {
+    return unwatchEvent_ && WaitForSingleObject(unwatchEvent_.Get(), 0) == WAIT_OBJECT_0;
+}
+
+void TWin32LauncherHost::WaitForFolderChange(const std::string& folder, bool subfolders,
+                                             uint32_t milliseconds) {
+    if (!folderChange_ || changeFolder_ != folder) {
+        folderChange_.Reset(FindFirstChangeNotificationA(folder.c_str(), subfolders,
+                                                         FILE_NOTIFY_CHANGE_FILE_NAME |
+                                                             FILE_NOTIFY_CHANGE_SIZE |
+                                                             FILE_NOTIFY_CHANGE_LAST_WRITE));
+        changeFolder_ = folder;
+    }
+    HANDLE waits[3];
+    DWORD count = 0;
+    for (HANDLE wait : {folderChange_.Get(), unwatchEvent_.Get(), StopEvent()})
+        if (wait && wait != INVALID_HANDLE_VALUE) waits[count++] = wait;
+    if (count == 0) {
+        ::Sleep(milliseconds);
+        return;
+    }
+    const DWORD woke = WaitForMultipleObjects(count, waits, FALSE, milliseconds);
+    // A folder that went away ends its notification: it is asked for again next time.
+    if (folderChange_ && woke == WAIT_OBJECT_0 && !FindNextChangeNotification(folderChange_.Get()))
+        folderChange_.Reset();
 }
 
 bool TWin32LauncherHost::CancelSignalled() {

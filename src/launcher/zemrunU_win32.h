@@ -56,7 +56,12 @@ class TWin32LauncherHost : public TLauncherHost {
     void ProgressSetStatus(const TBatchStatus& status) override;
     bool CancelSignalled() override;
     bool TakeSkipSignal() override;
-    bool StopSignalled() override { return false; }
+    // /UNWATCH of the folder that this run watches.
+    bool StopSignalled() override;
+    void WaitForFolderChange(const std::string& folder, bool subfolders,
+                             uint32_t milliseconds) override;
+    bool ClaimWatch(const std::string& folder) override;
+    bool AskWatchToStop(const std::string& folder) override;
     // Turns the progress window into the summary of what failed, where a person can see
     // it: not on a window station that is not shown (a service, a scheduled task run
     // whether the user is logged on or not).
@@ -68,6 +73,8 @@ class TWin32LauncherHost : public TLauncherHost {
   protected:
     // Whether started programs write where this process writes.
     bool shareStandardHandles_ = false;
+    // An event besides /UNWATCH that ends a wait for a folder's change: a stop request.
+    virtual HANDLE StopEvent() const { return nullptr; }
 
   private:
     // The events that end a wait: Skip (reset by the wait that takes it) and Cancel (stays
@@ -80,4 +87,8 @@ class TWin32LauncherHost : public TLauncherHost {
     TProgressWindow progress_{phases_};
     std::string progressLanguage_; // the language file of the progress window's texts
     std::unordered_map<uintptr_t, TvxHandle> jobs_; // of the contained programs, by process
+    TvxHandle watchMutex_;                          // held while this run watches its folder
+    TvxHandle unwatchEvent_;                        // set by /UNWATCH of that folder
+    TvxChangeHandle folderChange_;
+    std::string changeFolder_; // the folder that folderChange_ watches
 };

@@ -106,7 +106,8 @@ std::vector<std::string> TFolderWatch::Complete(const std::vector<TFolderEntry>&
 uint64_t TFolderWatch::MillisecondsToNextCheck(uint64_t now) const {
     uint64_t next = UINT64_MAX;
     for (const auto& [path, seen] : seen_)
-        if (!seen.taken) next = std::min(next, seen.since + settle_ > now ? seen.since + settle_ - now : 0);
+        if (!seen.taken)
+            next = std::min(next, seen.since + settle_ > now ? seen.since + settle_ - now : 0);
     return next;
 }
 
@@ -119,8 +120,8 @@ std::string FreeName(const std::string& name,
         dot == (slash == std::string::npos ? 0 : slash + 1))
         dot = name.size();
     for (int number = 2;; ++number) {
-        std::string free = name.substr(0, dot) + " (" + std::to_string(number) + ")" +
-                           name.substr(dot);
+        std::string free =
+            name.substr(0, dot) + " (" + std::to_string(number) + ")" + name.substr(dot);
         if (!taken(free)) return free;
     }
 }

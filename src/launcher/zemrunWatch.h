@@ -4,6 +4,8 @@
 // program still writing it), each once until it changes again; and the names that done
 // and failed files get where theirs is taken.
 
+#include "../foundation/vxFileUtils.h"
+
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -12,14 +14,7 @@
 #include <vector>
 
 // One entry of a look at the folder, as the host gives it.
-struct TFolderEntry {
-    std::string path; // the full path, the item
-    std::string name; // the name below the watched folder
-    uint64_t size = 0;
-    uint64_t writeTime = 0;
-    bool folder = false;
-    bool hidden = false; // hidden or system
-};
+using TFolderEntry = TvxFolderEntry;
 
 // Whether a name matches a wildcard pattern: * any run of characters, ? one; case as the
 // file system ignores it.

@@ -31,6 +31,13 @@
     ROW(U, "[/U:<output folder>]")                                                                 \
     ROW(ITEMS, "[/ITEMS:<count>]")                                                                 \
     ROW(FAILURES, "[/FAILURES[:0]]")                                                               \
+    ROW(WATCH, "[/WATCH:<folder>]")                                                                \
+    ROW(UNWATCH, "[/UNWATCH:<folder>]")                                                            \
+    ROW(SETTLE, "[/SETTLE:<seconds>]")                                                             \
+    ROW(MATCH, "[/MATCH:<patterns>]")                                                              \
+    ROW(SUBFOLDERS, "[/SUBFOLDERS]")                                                               \
+    ROW(DONE, "[/DONE:<folder>]")                                                                  \
+    ROW(FAILED, "[/FAILED:<folder>]")                                                              \
     ROW(A, "[/A <item or pattern>...]")
 
 /* The forms one after another, each after a blank. */

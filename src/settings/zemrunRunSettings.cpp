@@ -23,5 +23,11 @@ void SetDefaultOptions(TOptions& options) {
     options.ShowFailures = ShowFailuresByEntry;
     options.Halt = NoHalt;
     options.OutputFolder.clear();
+    options.WatchFolder.clear();
+    options.SettleTime = DefaultSettleTime;
+    options.Match.clear();
+    options.Subfolders = false;
+    options.DoneFolder.clear();
+    options.FailedFolder.clear();
     options.Items.clear();
 }

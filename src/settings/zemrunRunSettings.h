@@ -32,6 +32,12 @@ struct TOptions {
     int32_t ItemsPerCommand;  // consecutive items that one command takes; below 2 = one
     int32_t ShowFailures;     // 1: the end of a run with failed items shows them; 0: not;
                               // ShowFailuresByEntry: as the way the run was asked for decides
+    std::string WatchFolder;  // the folder whose arriving files are the items; empty = a list
+    int32_t SettleTime;       // seconds a watched file stays unchanged before it is complete
+    std::string Match;        // the watched names: wildcard patterns, ';' between, '!' to leave out
+    bool Subfolders;          // the watch takes the files of the folders below too
+    std::string DoneFolder;   // where a watched file goes once its command succeeded; empty = stays
+    std::string FailedFolder; // where it goes once its command failed for good; empty = stays
     // Items given on the command line after /A, or dropped on the main dialog: run after
     // the list file's, never stored in a project.
     std::vector<std::string> Items;
@@ -42,6 +48,7 @@ constexpr int32_t MaxJobs = 62;
 constexpr int32_t MaxRetries = 100;
 constexpr int32_t NoHalt = -1;
 constexpr int32_t ShowFailuresByEntry = -1;
+constexpr int32_t DefaultSettleTime = 5;
 
 void SetDefaultOptions(TOptions& options);
 

@@ -205,6 +205,17 @@ class TRecordingHost : public TLauncherHost {
         return runFailedAgain-- > 0;
     }
     int runFailedAgain = 0; // the times that the end asks to run what failed again
+    // A watch: each wait for the folder's change moves the time on by its length, then
+    // lets the test change the folder or ask the watch to stop.
+    std::function<void(TRecordingHost&)> duringFolderWait;
+    bool watchedElsewhere = false; // another watch has the folder
+    bool watchRuns = false;        // what /UNWATCH finds
+    void WaitForFolderChange(const std::string&, bool, uint32_t ms) override {
+        now += ms;
+        if (duringFolderWait) duringFolderWait(*this);
+    }
+    bool ClaimWatch(const std::string&) override { return !watchedElsewhere; }
+    bool AskWatchToStop(const std::string&) override { return watchRuns; }
     void ProgressClose() override {
         log.push_back("progress close");
         progressShown = false;

@@ -1275,3 +1275,78 @@ TEST_F(LaunchLoop, AnOutputFolderThatCannotBeMadeStartsNothing) {
 }
 
 } // namespace
+
+namespace {
+class WatchLoop : public LaunchLoop {
+  protected:
+    void SetUp() override {
+        LaunchLoop::SetUp();
+        folder_ = listPath_ + ".in";
+        std::filesystem::create_directories(folder_);
+        StartOver();
+        settings.WatchFolder = folder_;
+        settings.SettleTime = 1;
+        settings.JobLog = listPath_ + ".log";
+    }
+    void TearDown() override {
+        std::filesystem::remove_all(folder_);
+        std::filesystem::remove_all(listPath_ + ".failed");
+        std::filesystem::remove(listPath_ + ".log");
+        LaunchLoop::TearDown();
+    }
+    void Write(const std::string& name) { std::ofstream(folder_ + "/" + name) << name; }
+    // The items of the commands started, without the folder.
+    V Started() const {
+        V names;
+        for (const std::string& command : host.commands) {
+            const size_t from = command.find('|', command.find('|') + 1) + 1;
+            names.push_back(PathFileName(command.substr(from, command.find('|', from) - from)));
+        }
+        return names;
+    }
+    std::string folder_;
+};
+
+TEST_F(WatchLoop, EachCompleteFileRunsOnceGoesAsideAndTheWatchEndsWhenAsked) {
+    Write("b.txt");
+    Write("a.txt");
+    Write("skip.tmp");
+    settings.Match = "*.txt";
+    settings.DoneFolder = "Done";
+    settings.FailedFolder = listPath_ + ".failed";
+    settings.Halt = 0;
+    host.exitCodes[2] = 3; // b.txt fails
+    int waits = 0;
+    host.duringFolderWait = [&](TRecordingHost& h) {
+        if (++waits == 2) Write("c.txt"); // arrives while the watch runs
+        if (waits == 3) Write("c.txt");   // still being written
+        h.stopEvent = waits == 20;
+    };
+    status = RunList(host, request);
+    EXPECT_EQ(Started(), (V{"a.txt", "b.txt", "c.txt"}));
+    EXPECT_EQ(status, 1u); // the failed count of the whole watch
+    EXPECT_TRUE(std::filesystem::exists(folder_ + "/Done/a.txt"));
+    EXPECT_TRUE(std::filesystem::exists(folder_ + "/Done/c.txt"));
+    EXPECT_TRUE(std::filesystem::exists(listPath_ + ".failed/b.txt"));
+    EXPECT_TRUE(std::filesystem::exists(folder_ + "/skip.tmp"));
+    // A restart starts nothing that the job log has as done; a taken name gets a number.
+    Write("a.txt");
+    Write("d.txt");
+    host = TRecordingHost();
+    waits = 0;
+    host.duringFolderWait = [&](TRecordingHost& h) { h.stopEvent = ++waits == 10; };
+    status = RunList(host, request);
+    EXPECT_EQ(Started(), V{"d.txt"});
+    EXPECT_TRUE(std::filesystem::exists(folder_ + "/a.txt"));
+    // One watch a folder; /UNWATCH tells whether there was one.
+    host.watchedElsewhere = true;
+    EXPECT_EQ(RunList(host, request), RunNotDoneStatus);
+    settings.Halt = NoHalt;
+    EXPECT_EQ(RunList(host, request), AlreadyWatchedStatus);
+    TRunRequest unwatch;
+    unwatch.unwatchFolder = folder_;
+    EXPECT_EQ(RunList(host, unwatch), NoWatchStatus);
+    host.watchRuns = true;
+    EXPECT_EQ(RunList(host, unwatch), 0u);
+}
+} // namespace

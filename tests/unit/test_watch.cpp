@@ -83,8 +83,7 @@ TEST(Watch, EachFileOnceUntilItChangesRenamesCountFromTheRenameAndOrderIsExplore
     EXPECT_EQ(watch.Complete({File("p10.jpg"), File("p2.jpg")}, 1000, any),
               (V{"C:\\in\\p2.jpg", "C:\\in\\p10.jpg"}));
     // Never twice while unchanged; a rename into the folder counts from the rename.
-    EXPECT_EQ(watch.Complete({File("p10.jpg"), File("p2.jpg"), File("new.jpg")}, 5000, any),
-              V{});
+    EXPECT_EQ(watch.Complete({File("p10.jpg"), File("p2.jpg"), File("new.jpg")}, 5000, any), V{});
     EXPECT_EQ(watch.Complete({File("p10.jpg"), File("p2.jpg"), File("new.jpg")}, 6000, any),
               V{"C:\\in\\new.jpg"});
     // Written again after it was done: done again once settled.

@@ -1276,3 +1276,67 @@ TEST_F(EndToEnd, ListsWithUnixLineEndsQuotedNamesAndPatternsAfterTheItemSwitch) 
 }
 
 } // namespace
+
+namespace {
+// Zemrun's local time as its job log writes it, in milliseconds.
+unsigned long long LocalMilliseconds() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04u-%02u-%02uT%02u:%02u:%02u.%03u", now.wYear, now.wMonth,
+                  now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
+    return JobLogMilliseconds(text);
+}
+} // namespace
+
+// A watched folder: the files there at first in Explorer's order, then one written slowly,
+// started once it is complete; done and failed files put aside; /UNWATCH ends the watch
+// with its failed count, and a restart starts nothing twice.
+TEST_F(EndToEnd, AWatchRunsEachFileOnceCompleteAndEndsWhenUnwatched) {
+    const std::string in = temp_.File("in"), log = temp_.File("job.log");
+    ASSERT_TRUE(CreateDirectoryA(in.c_str(), nullptr));
+    WriteBytes(in + "\\a.txt", "a");
+    WriteBytes(in + "\\3.txt", "3");
+    WriteBytes(in + "\\skip.tmp", "");
+    const std::string watch =
+        "/WATCH:" + in + " /SETTLE:1 /DONE:Done /FAILED:" + temp_.File("failed") + " /K:" + log +
+        " /X:" + probe_ + " \"/R:(\\d)\\.txt$\" /E:/exit:$1 /H";
+    unsigned long long written = 0;
+    {
+        TZemrunProcess zemrun(watch);
+        ASSERT_EQ(AwaitCommands(2).size(), 2u);
+        // Written in three pieces with pauses longer than the settle time, held open.
+        TvxHandle slow(CreateFileA((in + "\\c.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                   nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        DWORD wrote = 0;
+        for (int piece = 0; piece < 3; ++piece, Sleep(1500))
+            WriteFile(slow.Get(), "ccc", 3, &wrote, nullptr);
+        slow.Reset();
+        written = LocalMilliseconds();
+        ASSERT_EQ(AwaitCommands(3).size(), 3u);
+        EXPECT_EQ(RunZemrun("/UNWATCH:" + in).exitCode, 0u);
+        DWORD exitCode = 0;
+        EXPECT_TRUE(zemrun.Wait(60000, &exitCode));
+        EXPECT_EQ(exitCode, 1u); // 3.txt failed
+    }
+    const auto lines = JobLogLines(log);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0][0], in + "\\3.txt");
+    EXPECT_EQ(lines[1][0], in + "\\a.txt");
+    EXPECT_EQ(lines[2][0], in + "\\c.txt");
+    EXPECT_GE(JobLogMilliseconds(lines[2][1]) + 50, written); // not before it was complete
+    EXPECT_EQ(ReadBytes(in + "\\Done\\c.txt"), "ccccccccc");
+    EXPECT_TRUE(PathExists(in + "\\Done\\a.txt"));
+    EXPECT_TRUE(PathExists(temp_.File("failed") + "\\3.txt"));
+    EXPECT_TRUE(PathExists(in + "\\skip.tmp"));
+    // Restarted with a.txt back: it is done already.
+    WriteBytes(in + "\\a.txt", "a");
+    {
+        TZemrunProcess zemrun(watch);
+        Sleep(4000);
+        EXPECT_EQ(RunZemrun("/UNWATCH:" + in).exitCode, 0u);
+        EXPECT_TRUE(zemrun.Wait(60000));
+    }
+    EXPECT_EQ(Commands().size(), 3u);
+    EXPECT_EQ(RunZemrun("/UNWATCH:" + in).exitCode, 1u); // none watches it now
+}
