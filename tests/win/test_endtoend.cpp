@@ -63,16 +63,17 @@ void ExpectUsageBoxAndConfirm(TZemrunProcess& zemrun) {
     HWND box = uidriver::WaitForTopWindow(zemrun.Id(), "#32770", 20000);
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(uidriver::Text(box), "Zemrun  Ver." ZEMRUN_VERSION_TEXT);
-    EXPECT_EQ(
-        uidriver::ItemText(box, 0xFFFF),
-        "Usage: zemrun.exe <filename> or \nzemrun.exe /L:<listfile|-> [/X:<execute program>] "
-        "[/B:<before "
-        "param>] [/E:<end param>] [/W] [/S] [/P] [/R:<RegExp>] [/G:<gui mode>] [/I] "
-        "[/F:<pause>] [/M:<window "
-        "mode>] [/O:<priority>] [/J:<project>] [/N:<jobs>] [/K:<job log>] [/Z] [/D[:<preview "
-        "file>]] [/C:<list encoding>] [/T:<seconds>] [/Y:<retries>] [/H[:<failures>]] "
-        "[/U:<output folder>] [/ITEMS:<count>] [/FAILURES[:0]] [/A <item or pattern>...]\nSee "
-        "readme.txt for more information");
+    EXPECT_EQ(uidriver::ItemText(box, 0xFFFF),
+              "Usage: zemrun.exe <filename> or \nzemrun.exe /L:<listfile|-> [/X:<execute program>] "
+              "[/B:<before "
+              "param>] [/E:<end param>] [/W] [/S] [/P] [/R:<RegExp>] [/G:<gui mode>] [/I] "
+              "[/F:<pause>] [/M:<window "
+              "mode>] [/O:<priority>] [/J:<project>] [/N:<jobs>] [/K:<job log>] [/Z] [/D[:<preview "
+              "file>]] [/C:<list encoding>] [/T:<seconds>] [/Y:<retries>] [/H[:<failures>]] "
+              "[/U:<output folder>] [/ITEMS:<count>] [/FAILURES[:0]] [/WATCH:<folder>] "
+              "[/UNWATCH:<folder>] [/SETTLE:<seconds>] [/MATCH:<patterns>] [/SUBFOLDERS] "
+              "[/DONE:<folder>] [/FAILED:<folder>] [/A <item or pattern>...]\nSee "
+              "readme.txt for more information");
     // Icon handles belong to their process, so only the icon's presence can be seen here.
     const HICON shown =
         reinterpret_cast<HICON>(SendMessageA(uidriver::Item(box, 0x440), STM_GETICON, 0, 0));
@@ -1339,4 +1340,25 @@ TEST_F(EndToEnd, AWatchRunsEachFileOnceCompleteAndEndsWhenUnwatched) {
     }
     EXPECT_EQ(Commands().size(), 3u);
     EXPECT_EQ(RunZemrun("/UNWATCH:" + in).exitCode, 1u); // none watches it now
+}
+
+// The readme's copier: every scan becomes a PDF beside it, and goes to Done.
+TEST_F(EndToEnd, TheReadmesWatchExampleTurnsScansIntoPdfs) {
+    const std::string example =
+        "/WATCH:D:\\Scans /MATCH:*.tif /X:D:\\tools\\topdf.exe \"/E:{.}.pdf\" /DONE:Done";
+    EXPECT_NE(ReadmeText().find("    zemrun.exe " + example + "\n"), std::string::npos);
+    const std::string scans = temp_.File("Scans");
+    ASSERT_TRUE(CreateDirectoryA(scans.c_str(), nullptr));
+    std::string switches = example;
+    switches.replace(switches.find("D:\\Scans"), 8, scans);
+    switches.replace(switches.find("D:\\tools\\topdf.exe"), 18, probe_);
+    TZemrunProcess zemrun(switches);
+    WriteBytes(scans + "\\page.tif", "tif");
+    WriteBytes(scans + "\\notes.txt", "txt");
+    ASSERT_EQ(AwaitCommands(1).size(), 1u);
+    EXPECT_EQ(Commands()[0], probe_ + " " + scans + "\\page.tif " + scans + "\\page.pdf");
+    EXPECT_EQ(RunZemrun("/UNWATCH:" + scans).exitCode, 0u);
+    EXPECT_TRUE(zemrun.Wait(60000));
+    EXPECT_TRUE(PathExists(scans + "\\Done\\page.tif"));
+    EXPECT_TRUE(PathExists(scans + "\\notes.txt"));
 }
