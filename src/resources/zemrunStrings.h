@@ -56,6 +56,12 @@
     X(IDS_ENDED_AFTER_TIME_LIMIT, "Ended after the time limit of %1 s")                            \
     X(IDS_EXIT_CODE, "Exit code %1")                                                               \
     X(IDS_SHOW_FAILURES, "Show what failed at the end")                                            \
+    X(IDS_WATCH_FOLDER, "Watched folder")                                                          \
+    X(IDS_SETTLE_TIME, "Settle time")                                                              \
+    X(IDS_MATCH, "Watched names")                                                                  \
+    X(IDS_SUBFOLDERS, "Subfolders")                                                                \
+    X(IDS_DONE_FOLDER, "Done folder")                                                              \
+    X(IDS_FAILED_FOLDER, "Failed folder")                                                          \
     X(IDS_SAVE_AS_PROJECT, "Save as project")                                                      \
     X(IDS_PROJECT_NAME, "Name")                                                                    \
     X(IDS_SAVE_TO_PROJECT, "Save to project...")                                                   \

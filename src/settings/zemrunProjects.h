@@ -67,6 +67,12 @@ inline constexpr TProjectField ProjectFields[] = {
     TextField("OutputFolder", IDC_SAVE_OUTPUT_FOLDER, &TOptions::OutputFolder),
     OptionalNumberField("ItemsPerCommand", IDC_SAVE_ITEMS, &TOptions::ItemsPerCommand, 2),
     OptionalNumberField("ShowFailures", IDC_SAVE_SHOW_FAILURES, &TOptions::ShowFailures, 0),
+    TextField("WatchFolder", IDC_SAVE_WATCH_FOLDER, &TOptions::WatchFolder),
+    NumberField("SettleTime", IDC_SAVE_SETTLE_TIME, &TOptions::SettleTime),
+    TextField("Match", IDC_SAVE_MATCH, &TOptions::Match),
+    FlagField("Subfolders", IDC_SAVE_SUBFOLDERS, &TOptions::Subfolders),
+    TextField("DoneFolder", IDC_SAVE_DONE_FOLDER, &TOptions::DoneFolder),
+    TextField("FailedFolder", IDC_SAVE_FAILED_FOLDER, &TOptions::FailedFolder),
 };
 constexpr int32_t ProjectFieldCount = int32_t(std::size(ProjectFields));
 static_assert(ProjectFieldCount <= 32, "the fields to store are the bits of a 32-bit set");

@@ -398,7 +398,9 @@ TEST_F(Dialogs, SaveAsProjectStoresTheChosenKeys) {
                   "FirstPause=100000\r\nGUI=1\r\nWindow=1\r\nPriority=0\r\nJobs="
                   "1\r\nJobLog\r\nResume=0\r\nEncoding=OEM\r\nTimeLimit=0\r\nRetries=0\r\n"
                   // no Halt: /H was not given; ShowFailures on for a run from the main dialog
-                  "OutputFolder\r\nShowFailures=1\r\n");
+                  "OutputFolder\r\nShowFailures=1\r\nWatchFolder\r\nSettleTime="
+                  "5\r\nMatch\r\nSubfolders=0\r\n"
+                  "DoneFolder\r\nFailedFolder\r\n");
 
     // The same name in other letters, with one box: the first name stays, one key is left.
     save = OpenSaveDialog(zemrun, dialog, "TEST");
