@@ -50,6 +50,16 @@ std::string BatchStatusText(const TBatchStatus& status, const std::string& langu
     return text;
 }
 
+std::string WatchStatusText(const std::string& folder, const TBatchStatus& status, bool folderThere,
+                            const std::string& languageFile) {
+    return FillIn(LangString(languageFile, folderThere ? IDS_WATCHING : IDS_WAITING_FOR_FOLDER),
+                  {folder, std::to_string(status.done), std::to_string(status.failed)});
+}
+
+std::string WatchFailureText(const std::string& item, const std::string& languageFile) {
+    return FillIn(LangString(languageFile, IDS_WATCH_FAILED), {item});
+}
+
 std::string FailureReason(const TFailedItem& failed, const std::string& systemText,
                           const std::string& languageFile) {
     if (failed.error == TimeLimitError)

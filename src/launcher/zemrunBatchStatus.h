@@ -20,6 +20,11 @@ int64_t EstimateSecondsLeft(uint64_t endedMilliseconds, int32_t ended, int32_t r
 // "3 of 10 done, 1 failed, about 2 minutes left" in the texts of the language file: the
 // time in seconds under a minute, in minutes under two hours, else in hours.
 std::string BatchStatusText(const TBatchStatus& status, const std::string& languageFile);
+// The balloon's text of a watched file that failed.
+std::string WatchFailureText(const std::string& item, const std::string& languageFile);
+// "Watching <folder>: <done> done, <failed> failed", or that the folder is waited for.
+std::string WatchStatusText(const std::string& folder, const TBatchStatus& status, bool folderThere,
+                            const std::string& languageFile);
 
 // The system's time-out error: the job log's error of a program that its time limit ended.
 constexpr uint32_t TimeLimitError = 1460;

@@ -184,6 +184,14 @@ bool TConsoleLauncherHost::ShowFailures(const TBatchStatus& status,
     return false;
 }
 
+void TConsoleLauncherHost::ShowWatch(const TWatchState& state) {
+    if (!status_) ProgressStart();
+    WriteStandardText(STD_ERROR_HANDLE,
+                      status_->Update(WatchStatusText(state.folder, state.status, state.folderThere,
+                                                      statusLanguage_),
+                                      Milliseconds()));
+}
+
 void TConsoleLauncherHost::ProgressClose() {
     if (status_) WriteStandardText(STD_ERROR_HANDLE, status_->Close());
     status_.reset();

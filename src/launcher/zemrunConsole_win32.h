@@ -41,6 +41,9 @@ class TConsoleLauncherHost : public TWin32LauncherHost {
     // A line on standard error for each failed item, with its reason.
     bool ShowFailures(const TBatchStatus& status, const std::vector<TFailedItem>& failed) override;
     void ProgressClose() override;
+    // The status line, with the watched folder in it.
+    void ShowWatch(const TWatchState& state) override;
+    void WatchEnded() override { ProgressClose(); }
 
     // The first Ctrl+C or Ctrl+Break, and /UNWATCH.
     bool StopSignalled() override;

@@ -26,6 +26,14 @@ class TProcess {
     uintptr_t id_ = 0;
 };
 
+// How a watch goes.
+struct TWatchState {
+    std::string folder, jobLog;
+    bool folderThere = true; // else it is waited for
+    TBatchStatus status;
+    std::string newlyFailed; // the last file that failed since the last state, if one did
+};
+
 // How a wait for an end came out, besides the index of the process that ended.
 constexpr int32_t WaitInterrupted = -1; // Skip or Cancel, with the progress window
 constexpr int32_t WaitTimedOut = -2;
@@ -85,6 +93,10 @@ class TLauncherHost {
     virtual bool ClaimWatch(const std::string& folder) = 0;
     // /UNWATCH: asks the watch of the folder to stop; false when there is none.
     virtual bool AskWatchToStop(const std::string& folder) = 0;
+    // Tells how the watch goes (the status line, the notification area's icon). WatchEnded
+    // takes it away.
+    virtual void ShowWatch(const TWatchState& state) = 0;
+    virtual void WatchEnded() = 0;
 
     // The progress window, shown from a ProgressStart that gave true to ProgressClose.
     virtual bool ProgressStart() = 0;

@@ -85,6 +85,7 @@ class TRun {
     bool Watching() const { return !settings_.WatchFolder.empty(); }
     void Watch();
     void FinishEnded();
+    void ShowWatch(bool folderThere);
     void PutWatchedFileAside(TStartedItem& started, bool succeeded);
     void WaitUntilProgramRunning(TProcess process);
     void WaitOpenAfterStart(TProcess process);
@@ -117,6 +118,7 @@ class TRun {
     std::vector<TFailedItem> failures_; // the items whose last try failed, in order of failure
     std::vector<TFailedItem> again_;    // the items that this run takes again; none: all
     bool progressShown_ = false;
+    size_t failuresShown_ = 0; // of failures_, by the watch's status
     bool cancelled_ = false;
     bool stopped_ = false;
     bool skipped_ = false;
@@ -170,6 +172,8 @@ void TRun::ShowStatus() {
 
 void TRun::ShowProgress() {
     const int32_t gui = settings_.GUI;
+    // A watch tells how it goes through ShowWatch.
+    if (Watching()) return;
     progressShown_ = gui == 3 || (gui == 2 && settings_.WaitClose) || (gui == 1 && ItemCount() > 1);
     // A window that cannot be shown lets the run go on without it.
     if (progressShown_ && !host_.ProgressStart()) progressShown_ = false;
@@ -525,13 +529,16 @@ void TRun::Watch() {
             host_.Sleep(uint32_t(WatchLookMilliseconds - sinceLook));
         lastLook = host_.Milliseconds();
         uint64_t wait = WatchMissingFolderMilliseconds; // a folder that is not there is waited for
-        if (const auto entries = ListFolder(folder, settings_.Subfolders)) {
+        const auto entries = ListFolder(folder, settings_.Subfolders);
+        if (entries) {
             for (const std::string& path : watch.Complete(*entries, lastLook, NobodyWrites)) {
                 items_.Add(path);
                 RunItem(items_.Count() - 1);
+                ShowWatch(entries.has_value());
             }
             wait = watch.MillisecondsToNextCheck(host_.Milliseconds());
         }
+        ShowWatch(entries.has_value());
         // Ends of what runs are seen at least every WatchLookMilliseconds.
         if (!running_.empty()) wait = std::min<uint64_t>(wait, WatchLookMilliseconds);
         host_.WaitForFolderChange(
@@ -541,6 +548,17 @@ void TRun::Watch() {
         PollProgress();
     }
     FinishRunning();
+    ShowWatch(true);
+    host_.WatchEnded();
+}
+
+// With /G:0 nothing tells.
+void TRun::ShowWatch(bool folderThere) {
+    if (settings_.GUI == 0) return;
+    std::string newlyFailed;
+    if (failures_.size() > failuresShown_) newlyFailed = failures_.back().item;
+    failuresShown_ = failures_.size();
+    host_.ShowWatch({settings_.WatchFolder, settings_.JobLog, folderThere, Status(), newlyFailed});
 }
 
 // The tries that ended or ran out of time meanwhile, without waiting for any.

@@ -121,6 +121,15 @@ int32_t WaitAnyProcessEnd(const std::vector<TProcess>& processes, uint32_t milli
 }
 } // namespace
 
+namespace {
+bool WindowStationVisible() {
+    USEROBJECTFLAGS flags{};
+    return GetUserObjectInformationA(GetProcessWindowStation(), UOI_FLAGS, &flags, sizeof flags,
+                                     nullptr) &&
+           (flags.dwFlags & WSF_VISIBLE);
+}
+} // namespace
+
 void TWin32LauncherHost::ShowUsage() {
     const std::string version = FileVersionText(ProgramPath());
     std::string caption = "Zemrun ";
@@ -246,15 +255,6 @@ void TWin32LauncherHost::ProgressSetStatus(const TBatchStatus& status) {
     progress_.SetStatus(BatchStatusText(status, progressLanguage_));
 }
 
-namespace {
-bool WindowStationVisible() {
-    USEROBJECTFLAGS flags{};
-    return GetUserObjectInformationA(GetProcessWindowStation(), UOI_FLAGS, &flags, sizeof flags,
-                                     nullptr) &&
-           (flags.dwFlags & WSF_VISIBLE);
-}
-} // namespace
-
 bool TWin32LauncherHost::ShowFailures(const TBatchStatus& status,
                                       const std::vector<TFailedItem>& failed) {
     if (!WindowStationVisible()) return false;
@@ -316,6 +316,23 @@ bool TWin32LauncherHost::AskWatchToStop(const std::string& folder) {
     const TvxHandle unwatch(
         OpenEventA(EVENT_MODIFY_STATE, FALSE, WatchObjectName("unwatch", folder).c_str()));
     return unwatch && SetEvent(unwatch.Get());
+}
+
+void TWin32LauncherHost::ShowWatch(const TWatchState& state) {
+    if (!watchIconTried_) {
+        watchIconTried_ = true;
+        watchLanguage_ = Options().GetLanguageFile();
+        if (WindowStationVisible())
+            watchIcon_.Start(state.folder, state.jobLog, unwatchEvent_.Get(), watchLanguage_);
+    }
+    watchIcon_.SetTip(
+        WatchStatusText(state.folder, state.status, state.folderThere, watchLanguage_));
+    constexpr uint64_t BalloonGap = 60000;
+    if (!state.newlyFailed.empty() &&
+        (lastBalloon_ == 0 || GetTickCount64() - lastBalloon_ >= BalloonGap)) {
+        lastBalloon_ = GetTickCount64();
+        watchIcon_.ShowBalloon(WatchFailureText(state.newlyFailed, watchLanguage_));
+    }
 }
 
 bool TWin32LauncherHost::StopSignalled() {

@@ -2,6 +2,7 @@
 // The Windows side of the launcher: the two starters, the waits, the usage message and
 // the host that the switches and the launch loop run against.
 
+#include "../ui/WatchIcon.h"
 #include "ProgressThrU.h"
 #include "vxChildProcess_win32.h"
 #include "zemrunHost.h"
@@ -62,6 +63,10 @@ class TWin32LauncherHost : public TLauncherHost {
                              uint32_t milliseconds) override;
     bool ClaimWatch(const std::string& folder) override;
     bool AskWatchToStop(const std::string& folder) override;
+    // The notification area's icon, where a person can see it; a balloon on a failure, at
+    // most one a minute.
+    void ShowWatch(const TWatchState& state) override;
+    void WatchEnded() override { watchIcon_.Close(); }
     // Turns the progress window into the summary of what failed, where a person can see
     // it: not on a window station that is not shown (a service, a scheduled task run
     // whether the user is logged on or not).
@@ -91,4 +96,8 @@ class TWin32LauncherHost : public TLauncherHost {
     TvxHandle unwatchEvent_;                        // set by /UNWATCH of that folder
     TvxChangeHandle folderChange_;
     std::string changeFolder_; // the folder that folderChange_ watches
+    TWatchIcon watchIcon_;
+    bool watchIconTried_ = false;
+    std::string watchLanguage_;
+    uint64_t lastBalloon_ = 0; // when the last balloon was shown, 0: never
 };

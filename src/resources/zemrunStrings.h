@@ -62,6 +62,12 @@
     X(IDS_SUBFOLDERS, "Subfolders")                                                                \
     X(IDS_DONE_FOLDER, "Done folder")                                                              \
     X(IDS_FAILED_FOLDER, "Failed folder")                                                          \
+    X(IDS_WATCHING, "Watching %1: %2 done, %3 failed")                                             \
+    X(IDS_WAITING_FOR_FOLDER, "Waiting for %1 to be there: %2 done, %3 failed")                    \
+    X(IDS_OPEN_FOLDER, "Open folder")                                                              \
+    X(IDS_OPEN_JOB_LOG, "Open job log")                                                            \
+    X(IDS_STOP_WATCHING, "Stop watching")                                                          \
+    X(IDS_WATCH_FAILED, "A file of the watched folder failed: %1")                                 \
     X(IDS_SAVE_AS_PROJECT, "Save as project")                                                      \
     X(IDS_PROJECT_NAME, "Name")                                                                    \
     X(IDS_SAVE_TO_PROJECT, "Save to project...")                                                   \

@@ -216,6 +216,16 @@ class TRecordingHost : public TLauncherHost {
     }
     bool ClaimWatch(const std::string&) override { return !watchedElsewhere; }
     bool AskWatchToStop(const std::string&) override { return watchRuns; }
+    std::vector<std::string> watchStatuses; // each change: "<done>/<all> <failed>[ <failed item>]"
+    void ShowWatch(const TWatchState& state) override {
+        const TBatchStatus& s = state.status;
+        std::string text = std::string(state.folderThere ? "" : "missing ") +
+                           std::to_string(s.done) + "/" + std::to_string(s.all) + " " +
+                           std::to_string(s.failed);
+        if (!state.newlyFailed.empty()) text += " " + PathFileName(state.newlyFailed);
+        if (watchStatuses.empty() || watchStatuses.back() != text) watchStatuses.push_back(text);
+    }
+    void WatchEnded() override { watchStatuses.push_back("ended"); }
     void ProgressClose() override {
         log.push_back("progress close");
         progressShown = false;

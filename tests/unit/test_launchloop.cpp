@@ -1312,6 +1312,7 @@ TEST_F(WatchLoop, EachCompleteFileRunsOnceGoesAsideAndTheWatchEndsWhenAsked) {
     Write("a.txt");
     Write("skip.tmp");
     settings.Match = "*.txt";
+    settings.GUI = 1; // the watch's status, and no progress window
     settings.DoneFolder = "Done";
     settings.FailedFolder = listPath_ + ".failed";
     settings.Halt = 0;
@@ -1329,6 +1330,7 @@ TEST_F(WatchLoop, EachCompleteFileRunsOnceGoesAsideAndTheWatchEndsWhenAsked) {
     EXPECT_TRUE(std::filesystem::exists(folder_ + "/Done/c.txt"));
     EXPECT_TRUE(std::filesystem::exists(listPath_ + ".failed/b.txt"));
     EXPECT_TRUE(std::filesystem::exists(folder_ + "/skip.tmp"));
+    EXPECT_EQ(host.watchStatuses, (V{"0/0 0", "1/1 0", "2/2 1 b.txt", "2/2 1", "3/3 1", "ended"}));
     // A restart starts nothing that the job log has as done; a taken name gets a number.
     Write("a.txt");
     Write("d.txt");

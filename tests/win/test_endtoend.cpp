@@ -5,6 +5,7 @@
 #include "foundation/vxTextCodec.h"
 #include "launcher/zemrunU.h"
 #include "launcher/zemrunU_win32.h"
+#include "ui/WatchIcon.h"
 #include "uidriver.h"
 #include "wintest_support.h"
 #include "zemrunVersion.h"
@@ -1315,6 +1316,15 @@ TEST_F(EndToEnd, AWatchRunsEachFileOnceCompleteAndEndsWhenUnwatched) {
         slow.Reset();
         written = LocalMilliseconds();
         ASSERT_EQ(AwaitCommands(3).size(), 3u);
+        // The notification area's icon tells how the watch goes, in its window's title too.
+        const auto tip = [&] {
+            for (HWND window : uidriver::TopWindowsOf(zemrun.Id()))
+                if (uidriver::ClassName(window) == WatchIconClass) return uidriver::Text(window);
+            return std::string();
+        };
+        EXPECT_TRUE(uidriver::WaitUntil(
+            [&] { return tip() == "Watching " + in + ": 3 done, 1 failed"; }, 20000))
+            << tip();
         EXPECT_EQ(RunZemrun("/UNWATCH:" + in).exitCode, 0u);
         DWORD exitCode = 0;
         EXPECT_TRUE(zemrun.Wait(60000, &exitCode));
