@@ -14,12 +14,17 @@
 // /N:8, and 8 items of one that keeps a core busy for 200 ms with /N:1 and /N:2.
 //   bench_launch items ZEMRUN ZPROBE ITEMS PER_COMMAND
 // times ITEMS short names with /ITEMS:PER_COMMAND against one item per command.
+//   bench_launch watch ZEMRUN ZPROBE FILES IDLE_SECONDS
+// drops FILES small files at once into a watched folder (/SETTLE:1) and times the last
+// file's arrival to the last start against the same names as a list (zemrun's start to its
+// last start), and the processor time of a watch that waits IDLE_SECONDS for nothing.
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <sstream>
 #include <string>
@@ -208,7 +213,109 @@ void CompareItemsPerCommand(const std::string& zemrun, const std::string& probe,
                 double(items) / commands);
 }
 
+// Milliseconds of the day of a local time as the job log and GetLocalTime give it.
+double DayMilliseconds(int hour, int minute, int second, int milliseconds) {
+    return ((hour * 60.0 + minute) * 60.0 + second) * 1000.0 + milliseconds;
+}
+
+double NowDayMilliseconds() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    return DayMilliseconds(now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
+}
+
+// The start time of the job log's last line.
+double LastStart(const std::string& jobLog) {
+    std::ifstream file(jobLog, std::ios::binary);
+    std::string line, last;
+    while (std::getline(file, line))
+        if (!line.empty() && line != "\r") last = line;
+    int hour = 0, minute = 0, second = 0, milliseconds = 0;
+    const size_t tab = last.find('\t');
+    if (tab != std::string::npos)
+        std::sscanf(last.c_str() + tab + 1, "%*d-%*d-%*dT%d:%d:%d.%d", &hour, &minute, &second,
+                    &milliseconds);
+    return DayMilliseconds(hour, minute, second, milliseconds);
+}
+
+// The job log's lines after its header.
+size_t JobLogLineCount(const std::string& jobLog) {
+    std::ifstream file(jobLog, std::ios::binary);
+    std::string line;
+    size_t lines = 0;
+    while (std::getline(file, line))
+        ++lines;
+    return lines > 0 ? lines - 1 : 0;
+}
+
+// A watch of the folder started, asked to stop once meanwhile() returns, waited for.
+void Watch(const std::string& zemrun, const std::string& probe, const std::string& folder,
+           const std::string& jobLog, const std::function<void()>& meanwhile) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    std::string command =
+        "\"" + zemrun + "\" /WATCH:" + folder + " /SETTLE:1 /G:0 /K:" + jobLog + " /X:" + probe;
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info))
+        return;
+    meanwhile();
+    StartAndWait("\"" + zemrun + "\" /UNWATCH:" + folder);
+    WaitForSingleObject(info.hProcess, INFINITE);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+}
+
+void CompareWatch(const std::string& zemrun, const std::string& probe, int files, int idleSeconds) {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    const std::string folder = std::string(temp) + "zemrun_bench_watch";
+    const std::string jobLog = std::string(temp) + "zemrun_bench_watch.log";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    // Idle: the processor time of the whole watch, as zemrun reports it.
+    DeleteFileA(jobLog.c_str());
+    TPhaseSums idle;
+    SetEnvironmentVariableA("ZEMRUN_PHASE_TIMES", PhaseTimesFile().c_str());
+    Watch(zemrun, probe, folder, jobLog, [&] { Sleep(DWORD(idleSeconds) * 1000); });
+    SetEnvironmentVariableA("ZEMRUN_PHASE_TIMES", nullptr);
+    AddPhaseTimes(idle);
+    // The files dropped at once, as a copy of many small files does.
+    DeleteFileA(jobLog.c_str());
+    double arrived = 0;
+    Watch(zemrun, probe, folder, jobLog, [&] {
+        Sleep(2000);
+        std::vector<std::string> names;
+        for (int i = 0; i < files; ++i) {
+            names.push_back(folder + "\\file" + std::to_string(i) + ".txt");
+            std::ofstream(names.back(), std::ios::binary) << i;
+        }
+        arrived = NowDayMilliseconds();
+        while (LastStart(jobLog) < arrived || JobLogLineCount(jobLog) < size_t(files))
+            Sleep(200);
+        for (const std::string& name : names)
+            DeleteFileA(name.c_str());
+    });
+    const double watched = (LastStart(jobLog) - arrived) / 1000.0;
+    // The same names as a list.
+    DeleteFileA(jobLog.c_str());
+    const std::string list = WriteList("zemrun_bench_watch_list.txt", files);
+    const double started = NowDayMilliseconds();
+    TimeZemrun(zemrun, probe, list, " /G:0 /K:" + jobLog);
+    const double listed = (LastStart(jobLog) - started) / 1000.0;
+    DeleteFileA(list.c_str());
+    DeleteFileA(jobLog.c_str());
+    RemoveDirectoryA(folder.c_str());
+    std::printf("%d files dropped into a watched folder (/SETTLE:1): last arrival to last start "
+                "%.2f s, the same names as a list %.2f s, ratio %.2f; a watch idle for %d s used "
+                "%.3f s of processor time (target < 0.1 s)\n",
+                files, watched, listed, watched / listed, idleSeconds, idle["cpu"] / 1000.0);
+}
+
 int main(int argc, char** argv) {
+    if (argc == 6 && std::string(argv[1]) == "watch") {
+        CompareWatch(argv[2], argv[3], std::atoi(argv[4]), std::atoi(argv[5]));
+        return 0;
+    }
     if (argc == 6 && std::string(argv[1]) == "items") {
         CompareItemsPerCommand(argv[2], argv[3], std::atoi(argv[4]), std::atoi(argv[5]));
         return 0;

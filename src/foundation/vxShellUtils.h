@@ -6,6 +6,7 @@
 constexpr int CSIDL_LOCAL_APPDATA_ID = 28;
 constexpr int CSIDL_COMMON_APPDATA_ID = 35;
 constexpr int CSIDL_SENDTO_ID = 9;
+constexpr int CSIDL_STARTUP_ID = 7;
 constexpr int CSIDL_FLAG_CREATE_BIT = 0x8000;
 
 // The file-system path of a special folder without a trailing separator; empty when the

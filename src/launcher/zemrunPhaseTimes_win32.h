@@ -1,7 +1,8 @@
 #pragma once
 // Where a run's time goes, phase by phase, for the launch benchmark: the starts, the
 // waits for input idle, the running-program checks, the progress window's updates (the
-// main thread's and its own thread's) and the waits for the ends. Written where the
+// main thread's and its own thread's) and the waits for the ends; and the processor time
+// of the whole run. Written where the
 // environment variable ZEMRUN_PHASE_TIMES names a file; without it nothing is written.
 
 #include <windows.h>

@@ -73,6 +73,7 @@
     X(IDS_SAVE_TO_PROJECT, "Save to project...")                                                   \
     X(IDS_SELECT_ALL, "Select all")                                                                \
     X(IDS_CLEAR_ALL, "Clear all")                                                                  \
+    X(IDS_WATCH_AT_LOGON, "Watch this folder when I log on")                                       \
     X(IDS_ADD_TO_SEND_TO, "Add to the Send To menu")                                               \
     X(IDS_COMMANDS_TO_RUN, "Commands to run")                                                      \
     X(IDS_COPY, "Copy")                                                                            \

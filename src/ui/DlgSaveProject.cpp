@@ -22,26 +22,39 @@ void SetAllBoxes(HWND dialog, bool checked) {
         CheckDlgButton(dialog, field.saveBox, checked ? BST_CHECKED : BST_UNCHECKED);
 }
 
-// The project's entry in the user's Send To menu: a shortcut that runs it over the files
-// Explorer appends.
-std::string SendToShortcut(const std::string& name) {
-    return SpecialFolderPath(CSIDL_SENDTO_ID) + "\\" + SafeFileName(name) + ".lnk";
+// The project's shortcuts that a box of the dialog puts in a special folder or takes out:
+// its entry in the user's Send To menu, which runs it over the files Explorer appends, and
+// the one in the Startup folder, which runs it (a watch, say) when the user logs on.
+struct TProjectShortcut {
+    int box;
+    int folderId;
+    const char* afterProject; // the arguments after the project's
+};
+constexpr TProjectShortcut ProjectShortcuts[] = {{IDC_SAVE_SEND_TO, CSIDL_SENDTO_ID, " /A"},
+                                                 {IDC_SAVE_STARTUP, CSIDL_STARTUP_ID, ""}};
+
+std::string ShortcutPath(const TProjectShortcut& shortcut, const std::string& name) {
+    return SpecialFolderPath(shortcut.folderId) + "\\" + SafeFileName(name) + ".lnk";
 }
 
-void ShowSendToState(HWND dialog) {
+void ShowShortcutStates(HWND dialog) {
     const std::string name = Trim(DialogItemText(dialog, IDC_SAVE_NAME));
-    const bool listed = !name.empty() && PathExists(SendToShortcut(name));
-    CheckDlgButton(dialog, IDC_SAVE_SEND_TO, listed ? BST_CHECKED : BST_UNCHECKED);
+    for (const TProjectShortcut& shortcut : ProjectShortcuts) {
+        const bool there = !name.empty() && PathExists(ShortcutPath(shortcut, name));
+        CheckDlgButton(dialog, shortcut.box, there ? BST_CHECKED : BST_UNCHECKED);
+    }
 }
 
-void StoreSendTo(HWND dialog, const std::string& name) {
-    const std::string shortcut = SendToShortcut(name);
+void StoreShortcuts(HWND dialog, const std::string& name) {
     const std::string program = ProgramPath();
-    if (IsDlgButtonChecked(dialog, IDC_SAVE_SEND_TO) == BST_CHECKED) {
-        CreateFolderPath(shortcut);
-        WriteShortcut(shortcut, program, "\"/J:" + name + "\" /A", program);
-    } else if (PathExists(shortcut))
-        RemoveFile(shortcut);
+    for (const TProjectShortcut& shortcut : ProjectShortcuts) {
+        const std::string path = ShortcutPath(shortcut, name);
+        if (IsDlgButtonChecked(dialog, shortcut.box) == BST_CHECKED) {
+            CreateFolderPath(path);
+            WriteShortcut(path, program, "\"/J:" + name + "\"" + shortcut.afterProject, program);
+        } else if (PathExists(path))
+            RemoveFile(path);
+    }
 }
 
 void OnOk(HWND dialog, TSaveProjectData& data) {
@@ -52,7 +65,7 @@ void OnOk(HWND dialog, TSaveProjectData& data) {
             if (IsDlgButtonChecked(dialog, ProjectFields[field].saveBox) == BST_CHECKED)
                 fields |= uint32_t(1) << field;
         Projects().SaveProject(data.name, data.settings, fields);
-        StoreSendTo(dialog, data.name);
+        StoreShortcuts(dialog, data.name);
     }
     PostMessageA(dialog, WM_CLOSE, IDOK, 0);
 }
@@ -71,7 +84,7 @@ INT_PTR CALLBACK SaveProjectProc(HWND dialog, UINT message, WPARAM wParam, LPARA
             if (HIWORD(wParam) == EN_CHANGE) {
                 EnableWindow(GetDlgItem(dialog, IDOK),
                              !Trim(DialogItemText(dialog, IDC_SAVE_NAME)).empty());
-                ShowSendToState(dialog);
+                ShowShortcutStates(dialog);
             }
             return TRUE;
         case IDOK:

@@ -7,8 +7,8 @@
 #include <shellapi.h>
 
 namespace {
-constexpr UINT IconMessage = WM_APP + 1;   // the icon's mouse events
-constexpr UINT TextMessage = WM_APP + 2;   // the tip or the balloon changed
+constexpr UINT IconMessage = WM_APP + 1; // the icon's mouse events
+constexpr UINT TextMessage = WM_APP + 2; // the tip or the balloon changed
 constexpr UINT MenuOpenFolder = 1, MenuOpenJobLog = 2, MenuStop = 3;
 
 std::wstring Wide(const std::string& text) {
@@ -160,8 +160,8 @@ DWORD WINAPI TWatchIcon::Thread(LPVOID parameter) {
     const std::wstring className = Wide(WatchIconClass);
     windowClass.lpszClassName = className.c_str();
     RegisterClassW(&windowClass); // registered once a process; a second time fails harmlessly
-    HWND window = CreateWindowW(className.c_str(), L"", WS_OVERLAPPED, 0, 0, 0, 0, nullptr,
-                                nullptr, windowClass.hInstance, &self);
+    HWND window = CreateWindowW(className.c_str(), L"", WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr,
+                                windowClass.hInstance, &self);
     if (window) {
         self.window_ = window;
         // Without a notification area (no shell yet at logon) the window still tells.

@@ -331,11 +331,13 @@ TEST_F(Dialogs, FilesDroppedOnTheDialogBecomeTheListOrTheItems) {
     FinalizeOptions();
 }
 
-// The project's entry in Send To, and the command line Explorer makes of it.
-TEST_F(Dialogs, SavingAProjectPutsItInTheSendToMenuAndTakesItOut) {
+// The project's entries in Send To and in the Startup folder, and the command line Explorer
+// makes of the first.
+TEST_F(Dialogs, SavingAProjectPutsItInTheSendToMenuAndTheStartupFolderAndTakesItOut) {
     WriteBytes(list_, "from the list\r\n");
     const std::string name = "Fo:to? \xD0\xA4";
     const std::string shortcut = SpecialFolderPath(CSIDL_SENDTO_ID) + "\\Fo_to_ \xD0\xA4.lnk";
+    const std::string startup = SpecialFolderPath(CSIDL_STARTUP_ID) + "\\Fo_to_ \xD0\xA4.lnk";
     TZemrunProcess zemrun("/I /L:" + list_ + " /X:" + probe_ + " /P /G:0 /W");
     HWND dialog = Open(zemrun);
     ASSERT_NE(dialog, nullptr);
@@ -344,10 +346,12 @@ TEST_F(Dialogs, SavingAProjectPutsItInTheSendToMenuAndTakesItOut) {
     EXPECT_FALSE(Checked(save, 1018));
     ClickItem(save, 1203);
     ClickItem(save, 1018);
-    ASSERT_TRUE(WaitUntil([&] { return Checked(save, 1018); }, 2000));
+    ClickItem(save, 1031);
+    ASSERT_TRUE(WaitUntil([&] { return Checked(save, 1018) && Checked(save, 1031); }, 2000));
     ClickItem(save, 1);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(save); }, 10000));
-    ASSERT_TRUE(WaitUntil([&] { return PathExists(shortcut); }, 5000));
+    ASSERT_TRUE(WaitUntil([&] { return PathExists(shortcut) && PathExists(startup); }, 5000));
+    EXPECT_EQ(ReadShortcut(startup).arguments, "\"/J:" + name + "\"");
     const TShortcut written = ReadShortcut(shortcut);
     EXPECT_EQ(written.target, ZemrunPath());
     EXPECT_EQ(written.arguments, "\"/J:" + name + "\" /A");
@@ -364,12 +368,13 @@ TEST_F(Dialogs, SavingAProjectPutsItInTheSendToMenuAndTakesItOut) {
     // The box shows the entry; cleared, the entry goes.
     save = OpenSaveDialog(zemrun, dialog, name);
     ASSERT_NE(save, nullptr);
-    EXPECT_TRUE(WaitUntil([&] { return Checked(save, 1018); }, 2000));
+    EXPECT_TRUE(WaitUntil([&] { return Checked(save, 1018) && Checked(save, 1031); }, 2000));
     ClickItem(save, 1018);
-    ASSERT_TRUE(WaitUntil([&] { return !Checked(save, 1018); }, 2000));
+    ClickItem(save, 1031);
+    ASSERT_TRUE(WaitUntil([&] { return !Checked(save, 1018) && !Checked(save, 1031); }, 2000));
     ClickItem(save, 1);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(save); }, 10000));
-    EXPECT_TRUE(WaitUntil([&] { return !PathExists(shortcut); }, 5000));
+    EXPECT_TRUE(WaitUntil([&] { return !PathExists(shortcut) && !PathExists(startup); }, 5000));
     ClickItem(dialog, 2);
     ExpectEnd(zemrun);
 }
