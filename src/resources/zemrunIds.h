@@ -55,6 +55,8 @@
 #define IDC_MAIN_ITEMS 1039
 #define IDC_MAIN_ITEMS_UPDOWN 1040
 #define IDC_MAIN_SHOW_FAILURES 1041
+#define IDC_MAIN_WATCH_FOLDER 1042
+#define IDC_MAIN_BROWSE_WATCH 1043
 
 /* The save-as-project dialog: the name, a box for every project field, Send To. */
 #define IDC_SAVE_NAME 1000

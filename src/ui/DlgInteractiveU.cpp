@@ -140,8 +140,10 @@ bool ListStandsForItems(HWND dialog) {
 void UpdateOkButton(HWND dialog) {
     const std::string exe = ComboText(Item(dialog, IDC_MAIN_EXE));
     const bool exeAcceptable = exe.empty() || FoundAnywhere(exe);
-    const bool listAcceptable =
-        ListStandsForItems(dialog) || FoundAnywhere(ComboText(Item(dialog, IDC_MAIN_LIST)));
+    // A watch takes its items from its folder, which may come later.
+    const bool listAcceptable = ListStandsForItems(dialog) ||
+                                FoundAnywhere(ComboText(Item(dialog, IDC_MAIN_LIST))) ||
+                                !Trim(DialogItemText(dialog, IDC_MAIN_WATCH_FOLDER)).empty();
     EnableWindow(Item(dialog, IDOK), exeAcceptable && listAcceptable);
 }
 
@@ -225,15 +227,15 @@ void BrowseJobLog(HWND dialog) {
     if (!path.empty()) SetDialogItemText(dialog, IDC_MAIN_JOB_LOG, path);
 }
 
-// The folder the user picks for the programs' output, the wide dialog as for files.
-void BrowseOutputFolder(HWND dialog) {
+// A folder the user picks into the field, the wide dialog as for files.
+void BrowseFolder(HWND dialog, int field) {
     BROWSEINFOW browse{};
     browse.hwndOwner = dialog;
     browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
     const TvxItemIdList folder(SHBrowseForFolderW(&browse));
     char16_t path[MAX_PATH] = u"";
     if (folder && SHGetPathFromIDListW(folder.Get(), reinterpret_cast<LPWSTR>(path)))
-        SetDialogItemText(dialog, IDC_MAIN_OUTPUT_FOLDER, ProcessFromUtf16(path));
+        SetDialogItemText(dialog, field, ProcessFromUtf16(path));
 }
 
 // The stop count belongs to the failures that the exit status counts.
@@ -353,6 +355,9 @@ INT_PTR CALLBACK MainProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
         case IDC_MAIN_EXE:
             if (changed) UpdateOkButton(dialog);
             return TRUE;
+        case IDC_MAIN_WATCH_FOLDER:
+            if (HIWORD(wParam) == EN_CHANGE) UpdateOkButton(dialog);
+            return TRUE;
         case IDC_MAIN_SHELL:
         case IDC_MAIN_GUI:
         case IDC_MAIN_WINDOW:
@@ -372,7 +377,10 @@ INT_PTR CALLBACK MainProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
             BrowseJobLog(dialog);
             return TRUE;
         case IDC_MAIN_BROWSE_OUTPUT:
-            BrowseOutputFolder(dialog);
+            BrowseFolder(dialog, IDC_MAIN_OUTPUT_FOLDER);
+            return TRUE;
+        case IDC_MAIN_BROWSE_WATCH:
+            BrowseFolder(dialog, IDC_MAIN_WATCH_FOLDER);
             return TRUE;
         case IDC_MAIN_COUNT_FAILURES:
             EnableHaltCount(dialog);
@@ -439,6 +447,7 @@ void SettingsToDialog(HWND dialog, const TOptions& settings) {
     SetDlgItemInt(dialog, IDC_MAIN_HALT, UINT(std::max(settings.Halt, 0)), FALSE);
     EnableHaltCount(dialog);
     SetDialogItemText(dialog, IDC_MAIN_OUTPUT_FOLDER, settings.OutputFolder);
+    SetDialogItemText(dialog, IDC_MAIN_WATCH_FOLDER, settings.WatchFolder);
     HWND encoding = Item(dialog, IDC_MAIN_ENCODING);
     ComboClear(encoding);
     for (const char* name : EncodingNames)
@@ -477,6 +486,7 @@ void DialogToSettings(HWND dialog, TOptions& settings) {
                         ? int32_t(std::min<UINT>(halt, INT32_MAX))
                         : NoHalt;
     settings.OutputFolder = Trim(DialogItemText(dialog, IDC_MAIN_OUTPUT_FOLDER));
+    settings.WatchFolder = Trim(DialogItemText(dialog, IDC_MAIN_WATCH_FOLDER));
 }
 
 void FillChoiceLists(HWND dialog) {

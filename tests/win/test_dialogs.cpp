@@ -496,6 +496,17 @@ TEST_F(Dialogs, TheBatchSettingsAreInTheMainDialog) {
     EXPECT_NE(GetFileAttributesA((folder + "\\00001-3.txt").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
+// A watch takes its items from its folder: the dialog asks for no list.
+TEST_F(Dialogs, AWatchedFolderNeedsNoList) {
+    TZemrunProcess zemrun("/I /WATCH:" + temp_.Path() + " /X:" + probe_);
+    HWND dialog = Open(zemrun);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(ItemText(dialog, 1042), temp_.Path());
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(Item(dialog, 1)) != 0; }, 2000));
+    ClickItem(dialog, 2);
+    ExpectEnd(zemrun);
+}
+
 TEST_F(Dialogs, ThePreviewWindowRunsOrCancelsTheRun) {
     WriteBytes(list_, "a\r\nb\r\n");
     for (const int button : {2, 1}) {
