@@ -87,6 +87,8 @@ class TRun {
     void FinishEnded();
     void ShowWatch(bool folderThere);
     void PutWatchedFileAside(TStartedItem& started, bool succeeded);
+    std::string AsideFolder(const std::string& folder) const;
+    bool PutAside(const TFolderEntry& entry) const;
     void WaitUntilProgramRunning(TProcess process);
     void WaitOpenAfterStart(TProcess process);
     uint32_t TimeLeft(const TStartedItem& started);
@@ -267,14 +269,34 @@ void TRun::FinishItem(TStartedItem& started) {
     ShowStatus();
 }
 
+// The done or failed folder as a path: a relative name is below the watched folder.
+std::string TRun::AsideFolder(const std::string& folder) const {
+    if (folder.empty() || !IsRelativePath(folder)) return folder;
+    return settings_.WatchFolder + PathDelimiter + folder;
+}
+
+// Whether the entry is in the done or the failed folder, which a watch of the folders below
+// must leave out.
+bool TRun::PutAside(const TFolderEntry& entry) const {
+    for (const std::string* setting : {&settings_.DoneFolder, &settings_.FailedFolder}) {
+        const std::string folder = AsideFolder(*setting);
+        if (!folder.empty() && entry.path.size() > folder.size() &&
+            (entry.path[folder.size()] == '\\' || entry.path[folder.size()] == '/') &&
+            SameTextAnsi(std::string_view(entry.path).substr(0, folder.size()), folder))
+            return true;
+    }
+    return false;
+}
+
 // A watched file whose command ended for good goes to the done or the failed folder, where
 // the settings name one (below the watched folder where the name is relative), under a
 // name that is free there; one that cannot be moved stays, and the system's error number
 // of the move is its job log line's error.
 void TRun::PutWatchedFileAside(TStartedItem& started, bool succeeded) {
-    std::string folder = succeeded ? settings_.DoneFolder : settings_.FailedFolder;
-    if (folder.empty()) return;
-    if (IsRelativePath(folder)) folder = settings_.WatchFolder + PathDelimiter + folder;
+    const std::string folder =
+        AsideFolder(succeeded ? settings_.DoneFolder : settings_.FailedFolder);
+    // Into the watched folder itself it would arrive again.
+    if (folder.empty() || SameTextAnsi(folder, settings_.WatchFolder)) return;
     const std::string& path = items_.Strings(started.item.index);
     uint32_t error = 0;
     try {
@@ -529,8 +551,9 @@ void TRun::Watch() {
             host_.Sleep(uint32_t(WatchLookMilliseconds - sinceLook));
         lastLook = host_.Milliseconds();
         uint64_t wait = WatchMissingFolderMilliseconds; // a folder that is not there is waited for
-        const auto entries = ListFolder(folder, settings_.Subfolders);
+        auto entries = ListFolder(folder, settings_.Subfolders);
         if (entries) {
+            std::erase_if(*entries, [this](const TFolderEntry& entry) { return PutAside(entry); });
             for (const std::string& path : watch.Complete(*entries, lastLook, NobodyWrites)) {
                 items_.Add(path);
                 RunItem(items_.Count() - 1);

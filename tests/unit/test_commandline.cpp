@@ -199,6 +199,36 @@ TEST_F(Switches, FailuresAreShownByTheWayTheRunWasAskedForUnlessTheSwitchSays) {
     }
 }
 
+// A watch's switches; a settle time that is no number of seconds leaves the default.
+TEST_F(Switches, TheWatchsSwitchesTakeTheirValuesAndRefuseBadSettleTimes) {
+    const struct {
+        const char* args;
+        int32_t settle;
+        bool subfolders;
+        const char* folder;
+        const char* match;
+    } cases[] = {
+        {"/WATCH:D:\\Scans", 5, false, "D:\\Scans", ""},
+        {"\"/WATCH:D:\\My Scans\" /SETTLE:30 /SUBFOLDERS", 30, true, "D:\\My Scans", ""},
+        {"/watch:x /settle:0 /subfolders:0 /MATCH:*.tif;!~$*", 0, false, "x", "*.tif;!~$*"},
+        {"/WATCH:x /SETTLE:-1", 5, false, "x", ""},
+        {"/WATCH:x /SETTLE:abc /SETTLE:", 5, false, "x", ""},
+        {"/WATCH:x /SETTLE:1234567 /MATCH:", 5, false, "x", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_TRUE(Parse(c.args));
+        EXPECT_EQ(request.settings.SettleTime, c.settle) << c.args;
+        EXPECT_EQ(request.settings.Subfolders, c.subfolders) << c.args;
+        EXPECT_EQ(request.settings.WatchFolder, c.folder) << c.args;
+        EXPECT_EQ(request.settings.Match, c.match) << c.args;
+        EXPECT_TRUE(request.Runs()) << c.args;
+    }
+    EXPECT_TRUE(Parse("/UNWATCH:\"D:\\My Scans\" /DONE:Done /FAILED:D:\\Failed"));
+    EXPECT_EQ(request.unwatchFolder, "D:\\My Scans");
+    EXPECT_EQ(request.settings.DoneFolder, "Done");
+    EXPECT_EQ(request.settings.FailedFolder, "D:\\Failed");
+}
+
 TEST_F(Switches, QuotedWholeSwitchGivesTheSameList) {
     EXPECT_TRUE(Parse("\"/L:D:\\My Lists\\a.txt\""));
     EXPECT_EQ(request.settings.List, "D:\\My Lists\\a.txt");

@@ -1312,7 +1312,8 @@ TEST_F(WatchLoop, EachCompleteFileRunsOnceGoesAsideAndTheWatchEndsWhenAsked) {
     Write("a.txt");
     Write("skip.tmp");
     settings.Match = "*.txt";
-    settings.GUI = 1; // the watch's status, and no progress window
+    settings.GUI = 1;           // the watch's status, and no progress window
+    settings.Subfolders = true; // which never takes what went to Done
     settings.DoneFolder = "Done";
     settings.FailedFolder = listPath_ + ".failed";
     settings.Halt = 0;
