@@ -555,9 +555,10 @@ void TRun::Watch() {
         if (entries) {
             std::erase_if(*entries, [this](const TFolderEntry& entry) { return PutAside(entry); });
             for (const std::string& path : watch.Complete(*entries, lastLook, NobodyWrites)) {
+                if (StopStarting()) break; // what is not started stays for the next watch
                 items_.Add(path);
                 RunItem(items_.Count() - 1);
-                ShowWatch(entries.has_value());
+                ShowWatch(true);
             }
             wait = watch.MillisecondsToNextCheck(host_.Milliseconds());
         }
