@@ -26,6 +26,18 @@ bool SetDialogItemText(HWND dialog, int id, const std::string& text) {
     return SetDlgItemTextA(dialog, id, text.c_str()) != 0;
 }
 
+namespace {
+// The clipboard is another program's while that program reads or writes it (a clipboard
+// manager, a remote desktop, a test): the opening is tried again for up to a second.
+bool OpenClipboardSoon(HWND owner) {
+    constexpr int Tries = 20;
+    constexpr DWORD Pause = 50;
+    for (int tries = 0; tries < Tries; ++tries, Sleep(Pause))
+        if (OpenClipboard(owner)) return true;
+    return false;
+}
+} // namespace
+
 bool CopyTextToClipboard(HWND owner, const std::string& text) {
     const std::u16string wide = ProcessToUtf16(text);
     const size_t bytes = (wide.size() + 1) * sizeof(char16_t);
@@ -33,7 +45,7 @@ bool CopyTextToClipboard(HWND owner, const std::string& text) {
     if (!memory) return false;
     std::memcpy(GlobalLock(memory), wide.c_str(), bytes);
     GlobalUnlock(memory);
-    if (!OpenClipboard(owner)) {
+    if (!OpenClipboardSoon(owner)) {
         GlobalFree(memory);
         return false;
     }
