@@ -21,12 +21,6 @@ bool MatchesAny(const std::vector<std::string>& patterns, std::string_view name)
     return std::any_of(patterns.begin(), patterns.end(),
                        [&](const std::string& pattern) { return WildcardMatch(pattern, name); });
 }
-
-// The last part of a name below the folder.
-std::string_view LastPart(std::string_view name) {
-    const size_t slash = name.find_last_of("\\/");
-    return slash == std::string_view::npos ? name : name.substr(slash + 1);
-}
 } // namespace
 
 bool WildcardMatch(std::string_view pattern, std::string_view name) {
@@ -71,7 +65,7 @@ TWatchFilter::TWatchFilter(const std::string& patterns) {
 
 bool TWatchFilter::Takes(const TFolderEntry& entry) const {
     if (entry.folder || entry.hidden) return false;
-    const std::string_view name = LastPart(entry.name);
+    const std::string name = PathFileName(entry.name);
     if (MatchesAny(leftOut_, name)) return false;
     return taken_.empty() || MatchesAny(taken_, name);
 }
