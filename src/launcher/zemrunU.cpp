@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -95,6 +96,7 @@ class TRun {
     void EndForTimeLimit(TStartedItem& started);
     bool Succeeded(const TStartedItem& started) const;
     void FinishItem(TStartedItem& started);
+    bool FinishRunningWhere(const std::function<bool(TStartedItem&)>& ended);
     bool EndOverdue();
     bool WaitForOneEnd();
     bool Halted() const { return settings_.Halt > 0 && failed_ >= settings_.Halt; }
@@ -328,20 +330,29 @@ bool TRun::RunFailedAgain() {
     return true;
 }
 
-// Ends the running tries whose time is up; true when there was one.
-bool TRun::EndOverdue() {
-    bool ended = false;
+// Finishes the running tries for which ended (which may end them) holds, in their order;
+// true when there was one.
+bool TRun::FinishRunningWhere(const std::function<bool(TStartedItem&)>& ended) {
+    bool any = false;
     for (size_t i = 0; i < running_.size();) {
-        if (TimeLeft(running_[i]) > 0) {
+        if (!ended(running_[i])) {
             ++i;
             continue;
         }
-        EndForTimeLimit(running_[i]);
         FinishItem(running_[i]);
         running_.erase(running_.begin() + ptrdiff_t(i));
-        ended = true;
+        any = true;
     }
-    return ended;
+    return any;
+}
+
+// Ends the running tries whose time is up; true when there was one.
+bool TRun::EndOverdue() {
+    return FinishRunningWhere([this](TStartedItem& started) {
+        if (TimeLeft(started) > 0) return false;
+        EndForTimeLimit(started);
+        return true;
+    });
 }
 
 // Waits until one of the running items has ended, or its time limit ended it; false when
@@ -588,14 +599,8 @@ void TRun::ShowWatch(bool folderThere) {
 // The tries that ended or ran out of time meanwhile, without waiting for any.
 void TRun::FinishEnded() {
     EndOverdue();
-    for (size_t i = 0; i < running_.size();) {
-        if (!host_.ProcessEnded(running_[i].process)) {
-            ++i;
-            continue;
-        }
-        FinishItem(running_[i]);
-        running_.erase(running_.begin() + ptrdiff_t(i));
-    }
+    FinishRunningWhere(
+        [this](const TStartedItem& started) { return host_.ProcessEnded(started.process); });
     StartRetries();
 }
 
