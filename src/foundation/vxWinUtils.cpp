@@ -56,6 +56,12 @@ bool CopyTextToClipboard(HWND owner, const std::string& text) {
     return placed;
 }
 
+void OpenWithShell(HWND owner, const std::string& path) {
+    const std::u16string wide = ProcessToUtf16(path);
+    ShellExecuteW(owner, L"open", reinterpret_cast<const wchar_t*>(wide.c_str()), nullptr, nullptr,
+                  SW_SHOWNORMAL);
+}
+
 void AcceptDroppedFiles(HWND window) {
     DragAcceptFiles(window, TRUE);
 }

@@ -13,6 +13,9 @@ bool SetDialogItemText(HWND dialog, int id, const std::string& text);
 // Puts the text, of the process code page, on the clipboard as Unicode text; false when
 // the clipboard could not be had.
 bool CopyTextToClipboard(HWND owner, const std::string& text);
+// Opens a file or folder, of the process code page, as Explorer would; the shell's
+// messages are owned by the window, which may be null.
+void OpenWithShell(HWND owner, const std::string& path);
 // Not null and still naming an existing window.
 bool IsLiveWindow(HWND window);
 void RemoveProperties(HWND window, std::initializer_list<const char*> names);

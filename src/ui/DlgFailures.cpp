@@ -7,7 +7,6 @@
 #include "DlgLocaleU.h"
 
 #include <commctrl.h>
-#include <shellapi.h>
 
 namespace {
 constexpr int Margin = 6;
@@ -92,9 +91,7 @@ void OpenOutput(HWND dialog, const std::vector<TFailureRow>& rows) {
         SendDlgItemMessageW(dialog, IDC_FAILURES_LIST, LVM_GETNEXTITEM, WPARAM(-1), LVNI_SELECTED));
     if (selected < 0 || selected >= int(rows.size()) || rows[size_t(selected)].output.empty())
         return;
-    const std::u16string path = ProcessToUtf16(rows[size_t(selected)].output);
-    ShellExecuteW(dialog, L"open", reinterpret_cast<const wchar_t*>(path.c_str()), nullptr, nullptr,
-                  SW_SHOWNORMAL);
+    OpenWithShell(dialog, rows[size_t(selected)].output);
 }
 
 void CopyItems(HWND dialog, const std::vector<TFailureRow>& rows) {

@@ -1,6 +1,7 @@
 #include "WatchIcon.h"
 
 #include "../foundation/vxTextCodec.h"
+#include "../foundation/vxWinUtils.h"
 #include "../resources/zemrunIds.h"
 #include "DlgLocaleU.h"
 
@@ -21,10 +22,6 @@ template <size_t N> void CopyInto(wchar_t (&field)[N], const std::wstring& text)
     const size_t length = std::min(text.size(), N - 1);
     text.copy(field, length);
     field[length] = L'\0';
-}
-
-void OpenWithShell(const std::string& path) {
-    ShellExecuteW(nullptr, L"open", Wide(path).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 } // namespace
 
@@ -112,8 +109,8 @@ void TWatchIcon::ShowMenu() {
     const UINT chosen =
         UINT(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY, at.x, at.y, 0, window_, nullptr));
     DestroyMenu(menu);
-    if (chosen == MenuOpenFolder) OpenWithShell(folder_);
-    if (chosen == MenuOpenJobLog) OpenWithShell(jobLog_);
+    if (chosen == MenuOpenFolder) OpenWithShell(window_, folder_);
+    if (chosen == MenuOpenJobLog) OpenWithShell(window_, jobLog_);
     if (chosen == MenuStop && stop_) SetEvent(stop_);
 }
 
