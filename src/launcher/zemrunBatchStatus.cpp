@@ -56,8 +56,8 @@ std::string WatchStatusText(const std::string& folder, const TBatchStatus& statu
                   {folder, std::to_string(status.done), std::to_string(status.failed)});
 }
 
-std::string WatchFailureText(const std::string& item, const std::string& languageFile) {
-    return FillIn(LangString(languageFile, IDS_WATCH_FAILED), {item});
+std::string WatchText(int32_t textId, const std::string& name, const std::string& languageFile) {
+    return FillIn(LangString(languageFile, textId), {name});
 }
 
 std::string FailureReason(const TFailedItem& failed, const std::string& systemText,

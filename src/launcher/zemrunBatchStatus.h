@@ -20,8 +20,9 @@ int64_t EstimateSecondsLeft(uint64_t endedMilliseconds, int32_t ended, int32_t r
 // "3 of 10 done, 1 failed, about 2 minutes left" in the texts of the language file: the
 // time in seconds under a minute, in minutes under two hours, else in hours.
 std::string BatchStatusText(const TBatchStatus& status, const std::string& languageFile);
-// The balloon's text of a watched file that failed.
-std::string WatchFailureText(const std::string& item, const std::string& languageFile);
+// One of the watch's texts about a file or folder (IDS_WATCH_FAILED, IDS_FOLDER_GONE ...),
+// with the name filled in.
+std::string WatchText(int32_t textId, const std::string& name, const std::string& languageFile);
 // "Watching <folder>: <done> done, <failed> failed", or that the folder is waited for.
 std::string WatchStatusText(const std::string& folder, const TBatchStatus& status, bool folderThere,
                             const std::string& languageFile);

@@ -172,20 +172,43 @@ void TConsoleLauncherHost::ProgressSetStatus(const TBatchStatus& status) {
                       status_->Update(BatchStatusText(status, statusLanguage_), Milliseconds()));
 }
 
-bool TConsoleLauncherHost::ShowFailures(const TBatchStatus& status,
-                                        const std::vector<TFailedItem>& failed) {
+void TConsoleLauncherHost::WriteFailures(const std::vector<TFailedItem>& failed) {
     ClearStatus();
     std::string lines;
     for (const TFailedItem& item : failed)
         lines += "zemrun: " + item.item + ": " +
                  FailureReason(item, SystemMessage(item.error), Options().GetLanguageFile()) + "\n";
     WriteStandardText(STD_ERROR_HANDLE, lines);
+}
+
+bool TConsoleLauncherHost::ShowFailures(const TBatchStatus& status,
+                                        const std::vector<TFailedItem>& failed) {
+    WriteFailures(failed);
     ProgressSetStatus(status);
     return false;
 }
 
+void TConsoleLauncherHost::ShowWatchRefused(const std::string& folder, TWatchRefusal why) {
+    WriteStandardText(
+        STD_ERROR_HANDLE,
+        "zemrun: " +
+            WatchText(why == TWatchRefusal::NotAFolder ? IDS_NOT_A_FOLDER : IDS_ALREADY_WATCHED,
+                      folder, Options().GetLanguageFile()) +
+            "\n");
+}
+
 void TConsoleLauncherHost::ShowWatch(const TWatchState& state) {
     if (!status_) ProgressStart();
+    if (!state.newlyFailed.empty()) WriteFailures(state.newlyFailed);
+    if (state.folderThere != watchedFolderThere_) {
+        watchedFolderThere_ = state.folderThere;
+        ClearStatus();
+        WriteStandardText(STD_ERROR_HANDLE,
+                          "zemrun: " +
+                              WatchText(state.folderThere ? IDS_FOLDER_BACK : IDS_FOLDER_GONE,
+                                        state.folder, statusLanguage_) +
+                              "\n");
+    }
     WriteStandardText(STD_ERROR_HANDLE,
                       status_->Update(WatchStatusText(state.folder, state.status, state.folderThere,
                                                       statusLanguage_),

@@ -41,7 +41,10 @@ class TConsoleLauncherHost : public TWin32LauncherHost {
     // A line on standard error for each failed item, with its reason.
     bool ShowFailures(const TBatchStatus& status, const std::vector<TFailedItem>& failed) override;
     void ProgressClose() override;
-    // The status line, with the watched folder in it.
+    // One line on standard error.
+    void ShowWatchRefused(const std::string& folder, TWatchRefusal why) override;
+    // The status line, with the watched folder in it; a line for each file that failed
+    // and each time the folder goes away or comes back.
     void ShowWatch(const TWatchState& state) override;
     void WatchEnded() override { ProgressClose(); }
 
@@ -53,12 +56,14 @@ class TConsoleLauncherHost : public TWin32LauncherHost {
 
   private:
     void ClearStatus();
+    void WriteFailures(const std::vector<TFailedItem>& failed);
     struct TKeptOutput {
         std::string output;
         std::string error;
     };
     std::optional<TStatusLine> status_;
     std::string statusLanguage_; // the language file of the status line's texts
+    bool watchedFolderThere_ = true;
     std::unordered_map<uintptr_t, TKeptOutput> kept_; // by process
 };
 

@@ -31,8 +31,11 @@ struct TWatchState {
     std::string folder, jobLog;
     bool folderThere = true; // else it is waited for
     TBatchStatus status;
-    std::string newlyFailed; // the last file that failed since the last state, if one did
+    std::vector<TFailedItem> newlyFailed; // the files that failed since the last state
 };
+
+// Why a watch does not start.
+enum class TWatchRefusal { AlreadyWatched, NotAFolder };
 
 // How a wait for an end came out, besides the index of the process that ended.
 constexpr int32_t WaitInterrupted = -1; // Skip or Cancel, with the progress window
@@ -93,6 +96,8 @@ class TLauncherHost {
     virtual bool ClaimWatch(const std::string& folder) = 0;
     // /UNWATCH: asks the watch of the folder to stop; false when there is none.
     virtual bool AskWatchToStop(const std::string& folder) = 0;
+    // Tells why the watch of the folder does not start.
+    virtual void ShowWatchRefused(const std::string& folder, TWatchRefusal why) = 0;
     // Tells how the watch goes (the status line, the notification area's icon). WatchEnded
     // takes it away.
     virtual void ShowWatch(const TWatchState& state) = 0;

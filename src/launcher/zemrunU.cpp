@@ -87,6 +87,7 @@ class TRun {
     void Watch();
     void FinishEnded();
     void ShowWatch(bool folderThere);
+    void LogWatchedFolder(bool there);
     void PutWatchedFileAside(TStartedItem& started, bool succeeded);
     std::string AsideFolder(const std::string& folder) const;
     bool PutAside(const TFolderEntry& entry) const;
@@ -554,6 +555,7 @@ void TRun::Watch() {
     TFolderWatch watch(TWatchFilter(settings_.Match), uint64_t(settings_.SettleTime) * 1000);
     const std::string& folder = settings_.WatchFolder;
     uint64_t lastLook = 0;
+    bool folderThere = true;
     while (!StopStarting()) {
         // A folder that changes all the time (a file being copied) is looked at at most
         // every WatchLookMilliseconds.
@@ -563,6 +565,10 @@ void TRun::Watch() {
         lastLook = host_.Milliseconds();
         uint64_t wait = WatchMissingFolderMilliseconds; // a folder that is not there is waited for
         auto entries = ListFolder(folder, settings_.Subfolders);
+        if (entries.has_value() != folderThere) {
+            folderThere = entries.has_value();
+            LogWatchedFolder(folderThere);
+        }
         if (entries) {
             std::erase_if(*entries, [this](const TFolderEntry& entry) { return PutAside(entry); });
             for (const std::string& path : watch.Complete(*entries, lastLook, NobodyWrites)) {
@@ -573,7 +579,7 @@ void TRun::Watch() {
             }
             wait = watch.MillisecondsToNextCheck(host_.Milliseconds());
         }
-        ShowWatch(entries.has_value());
+        ShowWatch(folderThere);
         // Ends of what runs are seen at least every WatchLookMilliseconds.
         if (!running_.empty()) wait = std::min<uint64_t>(wait, WatchLookMilliseconds);
         host_.WaitForFolderChange(
@@ -590,10 +596,22 @@ void TRun::Watch() {
 // With /G:0 nothing tells.
 void TRun::ShowWatch(bool folderThere) {
     if (settings_.GUI == 0) return;
-    std::string newlyFailed;
-    if (failures_.size() > failuresShown_) newlyFailed = failures_.back().item;
+    std::vector<TFailedItem> newlyFailed(failures_.begin() + ptrdiff_t(failuresShown_),
+                                         failures_.end());
     failuresShown_ = failures_.size();
-    host_.ShowWatch({settings_.WatchFolder, settings_.JobLog, folderThere, Status(), newlyFailed});
+    host_.ShowWatch(
+        {settings_.WatchFolder, settings_.JobLog, folderThere, Status(), std::move(newlyFailed)});
+}
+
+// The job log tells when the watched folder went away and when it came back: a line with
+// the folder as its item, no command, and the system's "cannot find the path" while away.
+void TRun::LogWatchedFolder(bool there) {
+    if (!log_) return;
+    TJobRecord record;
+    record.item = settings_.WatchFolder;
+    record.start = LocalTimeText(host_.LocalTime());
+    record.error = there ? 0 : PathNotFoundError;
+    log_->Write(record);
 }
 
 // The tries that ended or ran out of time meanwhile, without waiting for any.
@@ -717,8 +735,17 @@ uint32_t RunList(TLauncherHost& host, TRunRequest& request) {
     if (request.preview && !host.ConfirmCommands(PreviewCommands(host, settings, INT32_MAX)))
         return 0;
     if (!settings.OutputFolder.empty()) MakeFolder(settings.OutputFolder);
-    if (!settings.WatchFolder.empty() && !host.ClaimWatch(settings.WatchFolder))
-        return countsFailures ? RunNotDoneStatus : AlreadyWatchedStatus;
+    if (!settings.WatchFolder.empty()) {
+        // A folder that is not there yet is waited for; a file would be waited for in vain.
+        const auto refusal = IsRegularFile(settings.WatchFolder) ? TWatchRefusal::NotAFolder
+                             : host.ClaimWatch(settings.WatchFolder)
+                                 ? std::optional<TWatchRefusal>()
+                                 : TWatchRefusal::AlreadyWatched;
+        if (refusal) {
+            host.ShowWatchRefused(settings.WatchFolder, *refusal);
+            return countsFailures ? RunNotDoneStatus : WatchRefusedStatus;
+        }
+    }
     // A watch without a job log of its own keeps one, so that a restart does nothing twice.
     if (!settings.WatchFolder.empty() && settings.JobLog.empty())
         settings.JobLog = WatchJobLog(settings.WatchFolder);

@@ -25,7 +25,7 @@ std::string WatchJobLog(const std::string& folder);
 // UnknownEncodingStatus when the list's encoding is not known here (nothing starts). With
 // a halt count (/H) it is the batch's status instead (BatchExitStatus).
 constexpr uint32_t UnknownEncodingStatus = 87; // the system's "The parameter is incorrect."
-constexpr uint32_t AlreadyWatchedStatus = 1;   // another watch has the folder
+constexpr uint32_t WatchRefusedStatus = 1;     // another watch has the folder, or it is a file
 constexpr uint32_t NoWatchStatus = 1;          // /UNWATCH of a folder that nobody watches
 // A watched folder is looked at no more often than this, and at least every rescan
 // time, should a notification get lost; one that is not there is looked for this often.
@@ -33,6 +33,7 @@ constexpr uint64_t WatchLookMilliseconds = 250;
 constexpr uint64_t WatchRescanMilliseconds = 30000;
 constexpr uint64_t WatchMissingFolderMilliseconds = 2000;
 constexpr int FileNotFoundError = 2; // the system's "cannot find the file"
+constexpr int PathNotFoundError = 3; // and "cannot find the path"
 uint32_t RunList(TLauncherHost& host, TRunRequest& request);
 // The file that keeps the output of the item's try (both from 1) in the folder: the item
 // number with at least five digits, the try from the second on, so that the names sort in

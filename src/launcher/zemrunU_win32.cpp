@@ -255,14 +255,23 @@ void TWin32LauncherHost::ProgressSetStatus(const TBatchStatus& status) {
     progress_.SetStatus(BatchStatusText(status, progressLanguage_));
 }
 
-bool TWin32LauncherHost::ShowFailures(const TBatchStatus& status,
-                                      const std::vector<TFailedItem>& failed) {
-    if (!WindowStationVisible()) return false;
-    const std::string language = Options().GetLanguageFile();
+namespace {
+// The summary's rows of the failed items.
+std::vector<TFailureRow> FailureRows(const std::vector<TFailedItem>& failed,
+                                     const std::string& language) {
     std::vector<TFailureRow> rows;
     for (const TFailedItem& item : failed)
         rows.push_back({item.item, std::to_string(item.tries),
                         FailureReason(item, SystemMessage(item.error), language), item.output});
+    return rows;
+}
+} // namespace
+
+bool TWin32LauncherHost::ShowFailures(const TBatchStatus& status,
+                                      const std::vector<TFailedItem>& failed) {
+    if (!WindowStationVisible()) return false;
+    const std::string language = Options().GetLanguageFile();
+    const std::vector<TFailureRow> rows = FailureRows(failed, language);
     TBatchStatus done = status;
     done.secondsLeft = -1;
     // In the progress window's place, which comes back for a run of the failed items.
@@ -327,12 +336,23 @@ void TWin32LauncherHost::ShowWatch(const TWatchState& state) {
     }
     watchIcon_.SetTip(
         WatchStatusText(state.folder, state.status, state.folderThere, watchLanguage_));
+    if (state.newlyFailed.empty()) return;
+    watchIcon_.AddFailures(FailureRows(state.newlyFailed, watchLanguage_));
     constexpr uint64_t BalloonGap = 60000;
-    if (!state.newlyFailed.empty() &&
-        (lastBalloon_ == 0 || GetTickCount64() - lastBalloon_ >= BalloonGap)) {
+    if (lastBalloon_ == 0 || GetTickCount64() - lastBalloon_ >= BalloonGap) {
         lastBalloon_ = GetTickCount64();
-        watchIcon_.ShowBalloon(WatchFailureText(state.newlyFailed, watchLanguage_));
+        watchIcon_.ShowBalloon(
+            WatchText(IDS_WATCH_FAILED, state.newlyFailed.back().item, watchLanguage_));
     }
+}
+
+void TWin32LauncherHost::ShowWatchRefused(const std::string& folder, TWatchRefusal why) {
+    if (!WindowStationVisible()) return;
+    const std::string text =
+        WatchText(why == TWatchRefusal::NotAFolder ? IDS_NOT_A_FOLDER : IDS_ALREADY_WATCHED, folder,
+                  Options().GetLanguageFile());
+    MessageBoxW(nullptr, reinterpret_cast<const wchar_t*>(ProcessToUtf16(text).c_str()), L"Zemrun",
+                MB_OK | (why == TWatchRefusal::NotAFolder ? MB_ICONERROR : MB_ICONINFORMATION));
 }
 
 bool TWin32LauncherHost::StopSignalled() {

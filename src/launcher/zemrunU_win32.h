@@ -63,8 +63,10 @@ class TWin32LauncherHost : public TLauncherHost {
                              uint32_t milliseconds) override;
     bool ClaimWatch(const std::string& folder) override;
     bool AskWatchToStop(const std::string& folder) override;
-    // The notification area's icon, where a person can see it; a balloon on a failure, at
-    // most one a minute.
+    // A message box, where a person can see it.
+    void ShowWatchRefused(const std::string& folder, TWatchRefusal why) override;
+    // The notification area's icon, where a person can see it, whose menu shows what
+    // failed; a balloon on a failure, at most one a minute.
     void ShowWatch(const TWatchState& state) override;
     void WatchEnded() override { watchIcon_.Close(); }
     // Turns the progress window into the summary of what failed, where a person can see

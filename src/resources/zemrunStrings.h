@@ -68,6 +68,11 @@
     X(IDS_OPEN_JOB_LOG, "Open job log")                                                            \
     X(IDS_STOP_WATCHING, "Stop watching")                                                          \
     X(IDS_WATCH_FAILED, "A file of the watched folder failed: %1")                                 \
+    X(IDS_SHOW_WHAT_FAILED, "Show what failed")                                                    \
+    X(IDS_ALREADY_WATCHED, "%1 is watched already")                                                \
+    X(IDS_NOT_A_FOLDER, "%1 is a file, not a folder")                                              \
+    X(IDS_FOLDER_GONE, "%1 is not there; the watch waits for it")                                  \
+    X(IDS_FOLDER_BACK, "%1 is there again; the watch goes on")                                     \
     X(IDS_SAVE_AS_PROJECT, "Save as project")                                                      \
     X(IDS_PROJECT_NAME, "Name")                                                                    \
     X(IDS_SAVE_TO_PROJECT, "Save to project...")                                                   \

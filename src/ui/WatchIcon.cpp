@@ -10,7 +10,7 @@
 namespace {
 constexpr UINT IconMessage = WM_APP + 1; // the icon's mouse events
 constexpr UINT TextMessage = WM_APP + 2; // the tip or the balloon changed
-constexpr UINT MenuOpenFolder = 1, MenuOpenJobLog = 2, MenuStop = 3;
+constexpr UINT MenuOpenFolder = 1, MenuOpenJobLog = 2, MenuShowFailures = 3, MenuStop = 4;
 
 std::wstring Wide(const std::string& text) {
     const std::u16string wide = ProcessToUtf16(text);
@@ -46,6 +46,7 @@ bool TWatchIcon::Start(const std::string& folder, const std::string& jobLog, HAN
 void TWatchIcon::SetTip(const std::string& tip) {
     {
         const std::lock_guard<std::mutex> lock(textLock_);
+        status_ = tip;
         tip_ = Wide(tip);
     }
     if (HWND window = window_) PostMessageW(window, TextMessage, 0, 0);
@@ -57,6 +58,24 @@ void TWatchIcon::ShowBalloon(const std::string& text) {
         balloon_ = Wide(text);
     }
     if (HWND window = window_) PostMessageW(window, TextMessage, 0, 0);
+}
+
+void TWatchIcon::AddFailures(const std::vector<TFailureRow>& rows) {
+    const std::lock_guard<std::mutex> lock(textLock_);
+    failures_.insert(failures_.end(), rows.begin(), rows.end());
+}
+
+// The summary of the watch's failures so far, which runs them again only by their being
+// put into the folder again.
+void TWatchIcon::ShowFailures() {
+    std::string status;
+    std::vector<TFailureRow> rows;
+    {
+        const std::lock_guard<std::mutex> lock(textLock_);
+        status = status_;
+        rows = failures_;
+    }
+    FailuresDialog(nullptr, status, rows, false);
 }
 
 void TWatchIcon::Close() {
@@ -100,6 +119,12 @@ void TWatchIcon::ShowMenu() {
     };
     add(MenuOpenFolder, IDS_OPEN_FOLDER, true);
     add(MenuOpenJobLog, IDS_OPEN_JOB_LOG, !jobLog_.empty());
+    bool anyFailed;
+    {
+        const std::lock_guard<std::mutex> lock(textLock_);
+        anyFailed = !failures_.empty();
+    }
+    add(MenuShowFailures, IDS_SHOW_WHAT_FAILED, anyFailed);
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     add(MenuStop, IDS_STOP_WATCHING, true);
     POINT at;
@@ -111,6 +136,7 @@ void TWatchIcon::ShowMenu() {
     DestroyMenu(menu);
     if (chosen == MenuOpenFolder) OpenWithShell(window_, folder_);
     if (chosen == MenuOpenJobLog) OpenWithShell(window_, jobLog_);
+    if (chosen == MenuShowFailures) ShowFailures();
     if (chosen == MenuStop && stop_) SetEvent(stop_);
 }
 

@@ -1,16 +1,18 @@
 #pragma once
 // The notification area's icon of a watched folder. Its tooltip tells how the watch goes,
-// its menu opens the folder or the job log and stops the watch, and a balloon tells of a
-// failure. A hidden window on a thread of its own holds it, with the tooltip as its title
-// (which a test or a screen reader can read).
+// its menu opens the folder or the job log, shows what failed and stops the watch, and a
+// balloon tells of a failure. A hidden window on a thread of its own holds it, with the tooltip as
+// its title (which a test or a screen reader can read).
 
 #include "../foundation/vxHandles.h"
+#include "DlgFailures.h"
 
 #include <windows.h>
 
 #include <atomic>
 #include <mutex>
 #include <string>
+#include <vector>
 
 // The class of the icon's window.
 constexpr const char* WatchIconClass = "ZemrunWatch";
@@ -27,6 +29,8 @@ class TWatchIcon {
                const std::string& languageFile);
     void SetTip(const std::string& tip);
     void ShowBalloon(const std::string& text);
+    // What "Show what failed" shows, besides what failed before.
+    void AddFailures(const std::vector<TFailureRow>& rows);
     // Takes the icon away and ends its thread.
     void Close();
 
@@ -35,12 +39,15 @@ class TWatchIcon {
     static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     bool Notify(DWORD action, bool balloon = false);
     void ShowMenu();
+    void ShowFailures();
 
     std::string folder_, jobLog_, languageFile_;
     HANDLE stop_ = nullptr;
     TvxHandle thread_;
     TvxHandle ready_;
     std::atomic<HWND> window_ = nullptr;
-    std::mutex textLock_; // the tip and the balloon, set here, shown by the icon's thread
+    std::mutex textLock_; // what the icon shows, set here, shown by the icon's thread
+    std::string status_;  // the tip, as given
     std::wstring tip_, balloon_;
+    std::vector<TFailureRow> failures_;
 };

@@ -216,13 +216,18 @@ class TRecordingHost : public TLauncherHost {
     }
     bool ClaimWatch(const std::string&) override { return !watchedElsewhere; }
     bool AskWatchToStop(const std::string&) override { return watchRuns; }
+    void ShowWatchRefused(const std::string& folder, TWatchRefusal why) override {
+        log.push_back((why == TWatchRefusal::NotAFolder ? "not a folder " : "watched already ") +
+                      PathFileName(folder));
+    }
     std::vector<std::string> watchStatuses; // each change: "<done>/<all> <failed>[ <failed item>]"
     void ShowWatch(const TWatchState& state) override {
         const TBatchStatus& s = state.status;
         std::string text = std::string(state.folderThere ? "" : "missing ") +
                            std::to_string(s.done) + "/" + std::to_string(s.all) + " " +
                            std::to_string(s.failed);
-        if (!state.newlyFailed.empty()) text += " " + PathFileName(state.newlyFailed);
+        for (const TFailedItem& failed : state.newlyFailed)
+            text += " " + PathFileName(failed.item);
         if (watchStatuses.empty() || watchStatuses.back() != text) watchStatuses.push_back(text);
     }
     void WatchEnded() override { watchStatuses.push_back("ended"); }

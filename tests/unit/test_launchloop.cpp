@@ -1345,11 +1345,45 @@ TEST_F(WatchLoop, EachCompleteFileRunsOnceGoesAsideAndTheWatchEndsWhenAsked) {
     host.watchedElsewhere = true;
     EXPECT_EQ(RunList(host, request), RunNotDoneStatus);
     settings.Halt = NoHalt;
-    EXPECT_EQ(RunList(host, request), AlreadyWatchedStatus);
+    EXPECT_EQ(RunList(host, request), WatchRefusedStatus);
     TRunRequest unwatch;
     unwatch.unwatchFolder = folder_;
     EXPECT_EQ(RunList(host, unwatch), NoWatchStatus);
     host.watchRuns = true;
     EXPECT_EQ(RunList(host, unwatch), 0u);
+}
+
+TEST_F(WatchLoop, AFolderThatGoesIsWaitedForAndTheJobLogSaysSoAFileIsRefused) {
+    settings.GUI = 1;
+    int waits = 0;
+    host.duringFolderWait = [&](TRecordingHost& h) {
+        if (++waits == 1) std::filesystem::remove_all(folder_);
+        if (waits == 4) {
+            std::filesystem::create_directories(folder_);
+            Write("a.txt");
+        }
+        h.stopEvent = waits == 15;
+    };
+    RunList(host, request);
+    EXPECT_EQ(Started(), V{"a.txt"});
+    EXPECT_EQ(host.watchStatuses, (V{"0/0 0", "missing 0/0 0", "0/0 0", "1/1 0", "ended"}));
+    // The folder's lines: its name, no command, and "cannot find the path" while away.
+    std::ifstream log(settings.JobLog);
+    V columns;
+    for (std::string line; std::getline(log, line);)
+        columns.push_back(line.substr(0, line.find('\t')) + " " +
+                          line.substr(line.rfind('\t', line.rfind('\t') - 1) + 1));
+    EXPECT_EQ(columns, (V{"Item Error\tCommand\r", folder_ + " 3\t\r", folder_ + " 0\t\r",
+                          folder_ + "/a.txt 0\tp.exe " + folder_ + "/a.txt\r"}));
+    // A file is never a folder: no watch, and nothing waited for.
+    std::filesystem::remove_all(folder_);
+    std::ofstream(folder_) << "x";
+    host = TRecordingHost();
+    EXPECT_EQ(RunList(host, request), WatchRefusedStatus);
+    host.watchedElsewhere = true;
+    std::filesystem::remove(folder_);
+    EXPECT_EQ(RunList(host, request), WatchRefusedStatus);
+    EXPECT_EQ(host.log, (V{"not a folder " + PathFileName(folder_),
+                           "watched already " + PathFileName(folder_)}));
 }
 } // namespace
