@@ -8,7 +8,6 @@
 #include <shellapi.h>
 
 namespace {
-constexpr UINT IconMessage = WM_APP + 1; // the icon's mouse events
 constexpr UINT TextMessage = WM_APP + 2; // the tip or the balloon changed
 constexpr UINT MenuOpenFolder = 1, MenuOpenJobLog = 2, MenuShowFailures = 3, MenuStop = 4;
 
@@ -91,7 +90,7 @@ bool TWatchIcon::Notify(DWORD action, bool balloon) {
     data.hWnd = window_;
     data.uID = 1;
     data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    data.uCallbackMessage = IconMessage;
+    data.uCallbackMessage = WatchIconMessage;
     data.hIcon = LoadIconA(GetModuleHandleA(nullptr), "MAINICON");
     std::wstring tip;
     {
@@ -147,7 +146,7 @@ LRESULT CALLBACK TWatchIcon::Procedure(HWND window, UINT message, WPARAM wParam,
         SetWindowLongPtrW(window, GWLP_USERDATA,
                           LONG_PTR(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
         break;
-    case IconMessage:
+    case WatchIconMessage:
         if (self && (LOWORD(lParam) == WM_RBUTTONUP || LOWORD(lParam) == WM_LBUTTONUP ||
                      LOWORD(lParam) == WM_CONTEXTMENU))
             self->ShowMenu();

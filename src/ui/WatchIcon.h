@@ -14,8 +14,9 @@
 #include <string>
 #include <vector>
 
-// The class of the icon's window.
+// The class of the icon's window, and the message of the icon's mouse events to it.
 constexpr const char* WatchIconClass = "ZemrunWatch";
+constexpr UINT WatchIconMessage = WM_APP + 1;
 
 class TWatchIcon {
   public:

@@ -204,4 +204,18 @@ void SelectEntry(HWND dialog, int id, int index) {
                  reinterpret_cast<LPARAM>(control));
 }
 
+bool ChooseMenuEntry(DWORD processId, int downs, DWORD timeoutMs) {
+    HWND menu = WaitForTopWindow(processId, "#32768", timeoutMs);
+    if (!menu) return false;
+    // The menu's loop takes the keys of its thread's queue, whichever window they name.
+    const auto press = [menu](WPARAM key) {
+        PostMessageA(menu, WM_KEYDOWN, key, 1);
+        PostMessageA(menu, WM_KEYUP, key, 0xC0000001);
+    };
+    for (int down = 0; down < downs; ++down)
+        press(VK_DOWN);
+    press(VK_RETURN);
+    return true;
+}
+
 } // namespace uidriver

@@ -44,6 +44,10 @@ void Click(HWND button);
 void ClickItem(HWND dialog, int id);
 // Asks a window to close as its title bar would.
 void Close(HWND window);
+// Chooses the entry of the process's open popup menu that is so many down from its top
+// (separators and greyed entries not counted), with the keys a user presses; false when
+// no menu opens within timeoutMs.
+bool ChooseMenuEntry(DWORD processId, int downs, DWORD timeoutMs);
 
 // Sets an edit or combo box's text and sends the change notification a user's typing sends.
 void TypeText(HWND dialog, int id, const std::string& text);

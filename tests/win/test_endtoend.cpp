@@ -5,6 +5,7 @@
 #include "foundation/vxTextCodec.h"
 #include "launcher/zemrunU.h"
 #include "launcher/zemrunU_win32.h"
+#include "resources/zemrunIds.h"
 #include "ui/WatchIcon.h"
 #include "uidriver.h"
 #include "wintest_support.h"
@@ -1318,14 +1319,25 @@ TEST_F(EndToEnd, AWatchRunsEachFileOnceCompleteAndEndsWhenUnwatched) {
         written = LocalMilliseconds();
         ASSERT_EQ(AwaitCommands(3).size(), 3u);
         // The notification area's icon tells how the watch goes, in its window's title too.
-        const auto tip = [&] {
+        const auto icon = [&]() -> HWND {
             for (HWND window : uidriver::TopWindowsOf(zemrun.Id()))
-                if (uidriver::ClassName(window) == WatchIconClass) return uidriver::Text(window);
-            return std::string();
+                if (uidriver::ClassName(window) == WatchIconClass) return window;
+            return nullptr;
         };
+        const auto tip = [&] { return icon() ? uidriver::Text(icon()) : std::string(); };
         EXPECT_TRUE(uidriver::WaitUntil(
             [&] { return tip() == "Watching " + in + ": 3 done, 1 failed"; }, 20000))
             << tip();
+        // Its menu's third entry shows what failed, which only a new arrival runs again.
+        PostMessageA(icon(), WatchIconMessage, 0, WM_RBUTTONUP);
+        EXPECT_TRUE(uidriver::ChooseMenuEntry(zemrun.Id(), 3, 20000));
+        HWND summary = uidriver::WaitForWindowTitled(zemrun.Id(), "What failed", 20000);
+        ASSERT_NE(summary, nullptr);
+        EXPECT_EQ(uidriver::ItemText(summary, IDC_FAILURES_STATUS), tip());
+        EXPECT_EQ(uidriver::ListViewRows(uidriver::Item(summary, IDC_FAILURES_LIST), 3),
+                  (std::vector<std::vector<std::string>>{{in + "\\3.txt", "1", "Exit code 3"}}));
+        EXPECT_FALSE(IsWindowVisible(uidriver::Item(summary, IDC_FAILURES_RUN_AGAIN)));
+        uidriver::ClickItem(summary, IDCANCEL);
         EXPECT_EQ(RunZemrun("/UNWATCH:" + in).exitCode, 0u);
         DWORD exitCode = 0;
         EXPECT_TRUE(zemrun.Wait(60000, &exitCode));
