@@ -12,11 +12,12 @@ std::string TStatusLine::Update(const std::string& text, uint64_t now) {
         shownLength_ = length;
         return "\r" + text + std::string(cover, ' ');
     }
-    pending_ = text;
-    if (written_ && now - lastWrite_ < RedirectedMilliseconds) return {};
+    pending_ = text == lastWritten_ ? std::string() : text;
+    if (pending_.empty() || (written_ && now - lastWrite_ < RedirectedMilliseconds)) return {};
     lastWrite_ = now;
     written_ = true;
-    return std::exchange(pending_, std::string()) + "\n";
+    lastWritten_ = std::exchange(pending_, std::string());
+    return lastWritten_ + "\n";
 }
 
 std::string TStatusLine::Clear() {

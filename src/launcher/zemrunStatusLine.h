@@ -1,6 +1,7 @@
 #pragma once
 // The console face's status line: on a console one line rewritten in place; where standard
-// error is a file or a pipe, a line at most once a second, and the last status at the end.
+// error is a file or a pipe, a line at most once a second when the status changed, and the
+// last status at the end.
 
 #include <cstddef>
 #include <cstdint>
@@ -22,6 +23,7 @@ class TStatusLine {
     bool console_;
     size_t shownLength_ = 0; // of the line on the console, in UTF-16 units
     std::string pending_;    // the newest status not yet written, where redirected
+    std::string lastWritten_;
     uint64_t lastWrite_ = 0;
     bool written_ = false;
 };

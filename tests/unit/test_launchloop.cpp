@@ -1209,7 +1209,12 @@ TEST(StatusLine, IsRewrittenOnAConsoleAndWrittenOnceASecondElsewhere) {
         {"3 of 3 done!", 1500, "\r3 of 3 done!", ""},
         {"", 1550, "\r            \r", ""}, // a program is to write there
         {"3 of 3 done!", 1560, "\r3 of 3 done!", ""},
-        {nullptr, 1600, "\n", "3 of 3 done!\n"},
+        {"3 of 3 done?", 1600, "\r3 of 3 done?", ""},
+        {nullptr, 1600, "\n", "3 of 3 done?\n"},
+        // A status that stays the same (a watch that waits) is written once.
+        {"watching", 5000, "\rwatching", "watching\n"},
+        {"watching", 8000, "\rwatching", ""},
+        {nullptr, 9000, "\n", ""},
     };
     TStatusLine console(true), redirected(false);
     for (const Step& step : steps) {

@@ -779,6 +779,23 @@ TEST_F(EndToEnd, TheConsoleFaceWritesTextAndTheProgramsOutputAndAnswersWithItsSt
     EXPECT_EQ(prompt(com + " /L:" + list + " /X:" + probe_ + " /R:(x /H"), RunNotDoneStatus);
     EXPECT_EQ(ReadBytes(err), "zemrun: /R: vxRegExpr(comp): Unmatched Parentheses, at 3\r\n");
     EXPECT_EQ(Commands().size(), started);
+    // A watch of a file ends at once; a folder that is not there yet is waited for, and a
+    // line says so, and another when it comes.
+    EXPECT_EQ(prompt(com + " /WATCH:" + list + " /H"), RunNotDoneStatus);
+    EXPECT_EQ(ReadBytes(err), "zemrun: " + list + " is a file, not a folder\r\n");
+    const std::string later = temp_.File("later");
+    const auto says = [&](const std::string& text) {
+        return uidriver::WaitUntil(
+            [&] { return ReadBytes(err).find("zemrun: " + later + text) != std::string::npos; },
+            60000);
+    };
+    TZemrunProcess watch("cmd.exe", "/c " + com + " /WATCH:" + later + " 2> " + err,
+                         CREATE_NO_WINDOW);
+    EXPECT_TRUE(says(" is not there; the watch waits for it\r\n")) << ReadBytes(err);
+    ASSERT_TRUE(CreateDirectoryA(later.c_str(), nullptr));
+    EXPECT_TRUE(says(" is there again; the watch goes on\r\n")) << ReadBytes(err);
+    EXPECT_EQ(RunZemrun("/UNWATCH:" + later).exitCode, 0u);
+    EXPECT_TRUE(watch.Wait(60000));
 }
 
 // Ctrl+C at the prompt reaches every program of the console: here the test, which takes it
