@@ -64,15 +64,6 @@ struct TvxFindHandleTraits {
 };
 using TvxFindHandle = TvxScoped<TvxFindHandleTraits>;
 
-// A folder's change notification of FindFirstChangeNotification.
-struct TvxChangeHandleTraits {
-    using THandle = HANDLE;
-    static HANDLE Null() { return INVALID_HANDLE_VALUE; }
-    static bool Valid(HANDLE handle) { return handle != INVALID_HANDLE_VALUE && handle; }
-    static void Close(HANDLE handle) { FindCloseChangeNotification(handle); }
-};
-using TvxChangeHandle = TvxScoped<TvxChangeHandleTraits>;
-
 struct TvxRegKeyTraits {
     using THandle = HKEY;
     static HKEY Null() { return nullptr; }

@@ -361,25 +361,7 @@ bool TWin32LauncherHost::StopSignalled() {
 
 void TWin32LauncherHost::WaitForFolderChange(const std::string& folder, bool subfolders,
                                              uint32_t milliseconds) {
-    if (!folderChange_ || changeFolder_ != folder) {
-        folderChange_.Reset(FindFirstChangeNotificationA(folder.c_str(), subfolders,
-                                                         FILE_NOTIFY_CHANGE_FILE_NAME |
-                                                             FILE_NOTIFY_CHANGE_SIZE |
-                                                             FILE_NOTIFY_CHANGE_LAST_WRITE));
-        changeFolder_ = folder;
-    }
-    HANDLE waits[3];
-    DWORD count = 0;
-    for (HANDLE wait : {folderChange_.Get(), unwatchEvent_.Get(), StopEvent()})
-        if (wait && wait != INVALID_HANDLE_VALUE) waits[count++] = wait;
-    if (count == 0) {
-        ::Sleep(milliseconds);
-        return;
-    }
-    const DWORD woke = WaitForMultipleObjects(count, waits, FALSE, milliseconds);
-    // A folder that went away ends its notification: it is asked for again next time.
-    if (folderChange_ && woke == WAIT_OBJECT_0 && !FindNextChangeNotification(folderChange_.Get()))
-        folderChange_.Reset();
+    folderChanges_.Wait(folder, subfolders, milliseconds, {unwatchEvent_.Get(), StopEvent()});
 }
 
 bool TWin32LauncherHost::CancelSignalled() {

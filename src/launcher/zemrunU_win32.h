@@ -5,6 +5,7 @@
 #include "../ui/WatchIcon.h"
 #include "ProgressThrU.h"
 #include "vxChildProcess_win32.h"
+#include "zemrunFolderChanges_win32.h"
 #include "zemrunHost.h"
 #include "zemrunPhaseTimes_win32.h"
 
@@ -96,8 +97,7 @@ class TWin32LauncherHost : public TLauncherHost {
     std::unordered_map<uintptr_t, TvxHandle> jobs_; // of the contained programs, by process
     TvxHandle watchMutex_;                          // held while this run watches its folder
     TvxHandle unwatchEvent_;                        // set by /UNWATCH of that folder
-    TvxChangeHandle folderChange_;
-    std::string changeFolder_; // the folder that folderChange_ watches
+    TFolderChanges folderChanges_;
     TWatchIcon watchIcon_;
     bool watchIconTried_ = false;
     std::string watchLanguage_;

@@ -1382,6 +1382,30 @@ TEST_F(EndToEnd, AWatchRunsEachFileOnceCompleteAndEndsWhenUnwatched) {
     EXPECT_EQ(RunZemrun("/UNWATCH:" + in).exitCode, 1u); // none watches it now
 }
 
+// A watched folder renamed away is missed within seconds, waited for, and watched again
+// when a folder of its name is there; the job log says when it went and came back.
+TEST_F(EndToEnd, AWatchedFolderThatGoesIsWaitedForAndWatchedAgainWhenItComes) {
+    const std::string in = temp_.File("in"), log = temp_.File("job.log");
+    ASSERT_TRUE(CreateDirectoryA(in.c_str(), nullptr));
+    TZemrunProcess zemrun("/WATCH:" + in + " /SETTLE:0 /K:" + log + " /X:" + probe_);
+    const auto logged = [&](size_t count) {
+        return uidriver::WaitUntil([&] { return JobLogLines(log).size() >= count; }, 15000);
+    };
+    Sleep(2000);
+    ASSERT_TRUE(MoveFileA(in.c_str(), temp_.File("away").c_str()));
+    EXPECT_TRUE(logged(1));
+    ASSERT_TRUE(CreateDirectoryA(in.c_str(), nullptr));
+    EXPECT_TRUE(logged(2));
+    WriteBytes(in + "\\a.txt", "a");
+    EXPECT_EQ(AwaitCommands(1), V{probe_ + " " + in + "\\a.txt"});
+    EXPECT_EQ(RunZemrun("/UNWATCH:" + in).exitCode, 0u);
+    EXPECT_TRUE(zemrun.Wait(60000));
+    const auto lines = JobLogLines(log);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0][0] + " " + lines[0][4], in + " 3"); // the system's "path not found"
+    EXPECT_EQ(lines[1][0] + " " + lines[1][4], in + " 0");
+}
+
 // The readme's copier: every scan becomes a PDF beside it, and goes to Done.
 TEST_F(EndToEnd, TheReadmesWatchExampleTurnsScansIntoPdfs) {
     const std::string example =
