@@ -3,9 +3,8 @@
 #include <algorithm>
 
 namespace {
-constexpr DWORD ChangesAsked =
-    FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME | FILE_NOTIFY_CHANGE_SIZE |
-    FILE_NOTIFY_CHANGE_LAST_WRITE;
+constexpr DWORD ChangesAsked = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME |
+                               FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE;
 
 bool IsFolder(const std::string& path) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
@@ -52,10 +51,9 @@ bool TFolderChanges::Open(const std::string& folder, bool subfolders) {
     folder_ = folder;
     subfolders_ = subfolders;
     // Shared for deleting too, so that the folder can be renamed or removed while watched.
-    handle_.Reset(CreateFileA(folder.c_str(), FILE_LIST_DIRECTORY,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED,
-                              nullptr));
+    handle_.Reset(CreateFileA(
+        folder.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr));
     if (!changed_) changed_.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     if (handle_ && changed_ && Ask()) return true;
     Close();
@@ -66,9 +64,9 @@ bool TFolderChanges::Ask() {
     overlapped_ = OVERLAPPED{};
     overlapped_.hEvent = changed_.Get();
     ResetEvent(changed_.Get());
-    asking_ = ReadDirectoryChangesW(handle_.Get(), buffer_.data(),
-                                    DWORD(buffer_.size() * sizeof(DWORD)), subfolders_,
-                                    ChangesAsked, nullptr, &overlapped_, nullptr);
+    asking_ =
+        ReadDirectoryChangesW(handle_.Get(), buffer_.data(), DWORD(buffer_.size() * sizeof(DWORD)),
+                              subfolders_, ChangesAsked, nullptr, &overlapped_, nullptr);
     return asking_;
 }
 

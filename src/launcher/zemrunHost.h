@@ -32,6 +32,7 @@ struct TWatchState {
     bool folderThere = true; // else it is waited for
     TBatchStatus status;
     std::vector<TFailedItem> newlyFailed; // the files that failed since the last state
+    std::string announced; // the failed file to tell of at once (a balloon), if one is
 };
 
 // Why a watch does not start.

@@ -123,7 +123,9 @@ class TRun {
     std::vector<TFailedItem> failures_; // the items whose last try failed, in order of failure
     std::vector<TFailedItem> again_;    // the items that this run takes again; none: all
     bool progressShown_ = false;
-    size_t failuresShown_ = 0; // of failures_, by the watch's status
+    size_t failuresShown_ = 0;   // of failures_, by the watch's status
+    uint64_t lastAnnounced_ = 0; // when the watch last announced a failure
+    bool announced_ = false;
     bool cancelled_ = false;
     bool stopped_ = false;
     bool skipped_ = false;
@@ -599,8 +601,17 @@ void TRun::ShowWatch(bool folderThere) {
     std::vector<TFailedItem> newlyFailed(failures_.begin() + ptrdiff_t(failuresShown_),
                                          failures_.end());
     failuresShown_ = failures_.size();
-    host_.ShowWatch(
-        {settings_.WatchFolder, settings_.JobLog, folderThere, Status(), std::move(newlyFailed)});
+    // The first failure is announced, and then at most one a minute.
+    std::string announced;
+    const uint64_t now = host_.Milliseconds();
+    if (!newlyFailed.empty() &&
+        (!announced_ || now - lastAnnounced_ >= WatchAnnounceMilliseconds)) {
+        announced = newlyFailed.back().item;
+        announced_ = true;
+        lastAnnounced_ = now;
+    }
+    host_.ShowWatch({settings_.WatchFolder, settings_.JobLog, folderThere, Status(),
+                     std::move(newlyFailed), announced});
 }
 
 // The job log tells when the watched folder went away and when it came back: a line with

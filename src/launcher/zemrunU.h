@@ -32,6 +32,8 @@ constexpr uint32_t NoWatchStatus = 1;          // /UNWATCH of a folder that nobo
 constexpr uint64_t WatchLookMilliseconds = 250;
 constexpr uint64_t WatchRescanMilliseconds = 30000;
 constexpr uint64_t WatchMissingFolderMilliseconds = 2000;
+// A watch announces its first failure, and then at most one in this time.
+constexpr uint64_t WatchAnnounceMilliseconds = 60000;
 constexpr int FileNotFoundError = 2; // the system's "cannot find the file"
 constexpr int PathNotFoundError = 3; // and "cannot find the path"
 uint32_t RunList(TLauncherHost& host, TRunRequest& request);

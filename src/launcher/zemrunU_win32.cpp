@@ -336,14 +336,10 @@ void TWin32LauncherHost::ShowWatch(const TWatchState& state) {
     }
     watchIcon_.SetTip(
         WatchStatusText(state.folder, state.status, state.folderThere, watchLanguage_));
-    if (state.newlyFailed.empty()) return;
-    watchIcon_.AddFailures(FailureRows(state.newlyFailed, watchLanguage_));
-    constexpr uint64_t BalloonGap = 60000;
-    if (lastBalloon_ == 0 || GetTickCount64() - lastBalloon_ >= BalloonGap) {
-        lastBalloon_ = GetTickCount64();
-        watchIcon_.ShowBalloon(
-            WatchText(IDS_WATCH_FAILED, state.newlyFailed.back().item, watchLanguage_));
-    }
+    if (!state.newlyFailed.empty())
+        watchIcon_.AddFailures(FailureRows(state.newlyFailed, watchLanguage_));
+    if (!state.announced.empty())
+        watchIcon_.ShowBalloon(WatchText(IDS_WATCH_FAILED, state.announced, watchLanguage_));
 }
 
 void TWin32LauncherHost::ShowWatchRefused(const std::string& folder, TWatchRefusal why) {

@@ -67,7 +67,7 @@ class TWin32LauncherHost : public TLauncherHost {
     // A message box, where a person can see it.
     void ShowWatchRefused(const std::string& folder, TWatchRefusal why) override;
     // The notification area's icon, where a person can see it, whose menu shows what
-    // failed; a balloon on a failure, at most one a minute.
+    // failed; a balloon for an announced failure.
     void ShowWatch(const TWatchState& state) override;
     void WatchEnded() override { watchIcon_.Close(); }
     // Turns the progress window into the summary of what failed, where a person can see
@@ -101,5 +101,4 @@ class TWin32LauncherHost : public TLauncherHost {
     TWatchIcon watchIcon_;
     bool watchIconTried_ = false;
     std::string watchLanguage_;
-    uint64_t lastBalloon_ = 0; // when the last balloon was shown, 0: never
 };

@@ -220,7 +220,8 @@ class TRecordingHost : public TLauncherHost {
         log.push_back((why == TWatchRefusal::NotAFolder ? "not a folder " : "watched already ") +
                       PathFileName(folder));
     }
-    std::vector<std::string> watchStatuses; // each change: "<done>/<all> <failed>[ <failed item>]"
+    // Each change: "[missing ]<done>/<all> <failed>[ <failed item>...][ !<announced item>]".
+    std::vector<std::string> watchStatuses;
     void ShowWatch(const TWatchState& state) override {
         const TBatchStatus& s = state.status;
         std::string text = std::string(state.folderThere ? "" : "missing ") +
@@ -228,6 +229,7 @@ class TRecordingHost : public TLauncherHost {
                            std::to_string(s.failed);
         for (const TFailedItem& failed : state.newlyFailed)
             text += " " + PathFileName(failed.item);
+        if (!state.announced.empty()) text += " !" + PathFileName(state.announced);
         if (watchStatuses.empty() || watchStatuses.back() != text) watchStatuses.push_back(text);
     }
     void WatchEnded() override { watchStatuses.push_back("ended"); }

@@ -1336,7 +1336,8 @@ TEST_F(WatchLoop, EachCompleteFileRunsOnceGoesAsideAndTheWatchEndsWhenAsked) {
     EXPECT_TRUE(std::filesystem::exists(folder_ + "/Done/c.txt"));
     EXPECT_TRUE(std::filesystem::exists(listPath_ + ".failed/b.txt"));
     EXPECT_TRUE(std::filesystem::exists(folder_ + "/skip.tmp"));
-    EXPECT_EQ(host.watchStatuses, (V{"0/0 0", "1/1 0", "2/2 1 b.txt", "2/2 1", "3/3 1", "ended"}));
+    EXPECT_EQ(host.watchStatuses,
+              (V{"0/0 0", "1/1 0", "2/2 1 b.txt !b.txt", "2/2 1", "3/3 1", "ended"}));
     // A restart starts nothing that the job log has as done; a taken name gets a number.
     Write("a.txt");
     Write("d.txt");
@@ -1356,6 +1357,27 @@ TEST_F(WatchLoop, EachCompleteFileRunsOnceGoesAsideAndTheWatchEndsWhenAsked) {
     EXPECT_EQ(RunList(host, unwatch), NoWatchStatus);
     host.watchRuns = true;
     EXPECT_EQ(RunList(host, unwatch), 0u);
+}
+
+TEST_F(WatchLoop, TheFirstFailureIsAnnouncedAtOnceAndThenAtMostOneAMinute) {
+    Write("a.txt");
+    Write("b.txt");
+    settings.GUI = 1;
+    for (size_t start = 1; start <= 4; ++start)
+        host.exitCodes[start] = 1;
+    int waits = 0;
+    host.duringFolderWait = [&](TRecordingHost& h) {
+        ++waits;
+        if (waits == 2) Write("c.txt"); // seconds after the first failure
+        if (waits == 4) Write("d.txt"); // a minute after
+        h.stopEvent = waits == 8;
+    };
+    RunList(host, request);
+    V announced;
+    for (const std::string& status : host.watchStatuses)
+        if (status.find('!') != std::string::npos)
+            announced.push_back(status.substr(status.find('!')));
+    EXPECT_EQ(announced, (V{"!a.txt", "!d.txt"})) << testing::PrintToString(host.watchStatuses);
 }
 
 TEST_F(WatchLoop, AFolderThatGoesIsWaitedForAndTheJobLogSaysSoAFileIsRefused) {
