@@ -38,6 +38,9 @@ struct TWatchState {
 // Why a watch does not start.
 enum class TWatchRefusal { AlreadyWatched, NotAFolder };
 
+// What AskWatchToStop says when no watch has the folder.
+constexpr uint32_t NoWatchError = 2; // the system's "cannot find the file"
+
 // How a wait for an end came out, besides the index of the process that ended.
 constexpr int32_t WaitInterrupted = -1; // Skip or Cancel, with the progress window
 constexpr int32_t WaitTimedOut = -2;
@@ -95,8 +98,9 @@ class TLauncherHost {
     // Takes the folder for this watch; false when another watch on this machine has it.
     // The watch then hears of /UNWATCH through StopSignalled.
     virtual bool ClaimWatch(const std::string& folder) = 0;
-    // /UNWATCH: asks the watch of the folder to stop; false when there is none.
-    virtual bool AskWatchToStop(const std::string& folder) = 0;
+    // /UNWATCH: asks the watch of the folder to stop: 0, NoWatchError when there is none,
+    // or the system's error number why this user may not.
+    virtual uint32_t AskWatchToStop(const std::string& folder) = 0;
     // Tells why the watch of the folder does not start.
     virtual void ShowWatchRefused(const std::string& folder, TWatchRefusal why) = 0;
     // Tells how the watch goes (the status line, the notification area's icon). WatchEnded

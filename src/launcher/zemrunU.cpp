@@ -714,8 +714,13 @@ std::string WatchJobLog(const std::string& folder) {
 }
 
 uint32_t RunList(TLauncherHost& host, TRunRequest& request) {
-    if (!request.unwatchFolder.empty())
-        return host.AskWatchToStop(request.unwatchFolder) ? 0 : NoWatchStatus;
+    // /UNWATCH: 0, NoWatchStatus, or the system's error why the watch may not be stopped.
+    if (!request.unwatchFolder.empty()) {
+        const uint32_t error = host.AskWatchToStop(request.unwatchFolder);
+        if (error == NoWatchError) return NoWatchStatus;
+        if (error != 0) host.ShowFailure(TvxInOutError{int(error), request.unwatchFolder});
+        return error;
+    }
     TOptions& settings = request.settings;
     // The main dialog's Preview shows the first thousand items' commands.
     const auto preview = [&host](const TOptions& current) {

@@ -321,10 +321,15 @@ bool TWin32LauncherHost::ClaimWatch(const std::string& folder) {
     return true;
 }
 
-bool TWin32LauncherHost::AskWatchToStop(const std::string& folder) {
+uint32_t TWin32LauncherHost::AskWatchToStop(const std::string& folder) {
+    // Another user's watch is there, but only that user (or an administrator) may stop it.
     const TvxHandle unwatch(
         OpenEventA(EVENT_MODIFY_STATE, FALSE, WatchObjectName("unwatch", folder).c_str()));
-    return unwatch && SetEvent(unwatch.Get());
+    if (!unwatch) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND ? NoWatchError : error;
+    }
+    return SetEvent(unwatch.Get()) ? 0 : GetLastError();
 }
 
 void TWin32LauncherHost::ShowWatch(const TWatchState& state) {

@@ -63,7 +63,7 @@ class TWin32LauncherHost : public TLauncherHost {
     void WaitForFolderChange(const std::string& folder, bool subfolders,
                              uint32_t milliseconds) override;
     bool ClaimWatch(const std::string& folder) override;
-    bool AskWatchToStop(const std::string& folder) override;
+    uint32_t AskWatchToStop(const std::string& folder) override;
     // A message box, where a person can see it.
     void ShowWatchRefused(const std::string& folder, TWatchRefusal why) override;
     // The notification area's icon, where a person can see it, whose menu shows what

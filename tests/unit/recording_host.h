@@ -208,14 +208,14 @@ class TRecordingHost : public TLauncherHost {
     // A watch: each wait for the folder's change moves the time on by its length, then
     // lets the test change the folder or ask the watch to stop.
     std::function<void(TRecordingHost&)> duringFolderWait;
-    bool watchedElsewhere = false; // another watch has the folder
-    bool watchRuns = false;        // what /UNWATCH finds
+    bool watchedElsewhere = false;         // another watch has the folder
+    uint32_t unwatchAnswer = NoWatchError; // what /UNWATCH finds
     void WaitForFolderChange(const std::string&, bool, uint32_t ms) override {
         now += ms;
         if (duringFolderWait) duringFolderWait(*this);
     }
     bool ClaimWatch(const std::string&) override { return !watchedElsewhere; }
-    bool AskWatchToStop(const std::string&) override { return watchRuns; }
+    uint32_t AskWatchToStop(const std::string&) override { return unwatchAnswer; }
     void ShowWatchRefused(const std::string& folder, TWatchRefusal why) override {
         log.push_back((why == TWatchRefusal::NotAFolder ? "not a folder " : "watched already ") +
                       PathFileName(folder));

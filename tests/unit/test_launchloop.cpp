@@ -1355,8 +1355,11 @@ TEST_F(WatchLoop, EachCompleteFileRunsOnceGoesAsideAndTheWatchEndsWhenAsked) {
     TRunRequest unwatch;
     unwatch.unwatchFolder = folder_;
     EXPECT_EQ(RunList(host, unwatch), NoWatchStatus);
-    host.watchRuns = true;
+    host.unwatchAnswer = 0;
     EXPECT_EQ(RunList(host, unwatch), 0u);
+    host.unwatchAnswer = 5; // another user's, who alone may stop it: the system's error, told
+    EXPECT_EQ(RunList(host, unwatch), 5u);
+    EXPECT_EQ(host.log.back(), "failure 5 " + folder_);
 }
 
 TEST_F(WatchLoop, TheFirstFailureIsAnnouncedAtOnceAndThenAtMostOneAMinute) {
