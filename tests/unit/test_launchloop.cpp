@@ -1362,6 +1362,27 @@ TEST_F(WatchLoop, EachCompleteFileRunsOnceGoesAsideAndTheWatchEndsWhenAsked) {
     EXPECT_EQ(host.log.back(), "failure 5 " + folder_);
 }
 
+TEST_F(WatchLoop, TenThousandFilesArrivingAtOnceRunOnceEachInExplorersOrder) {
+    constexpr int Files = 10000;
+    int waits = 0;
+    host.duringFolderWait = [&](TRecordingHost& h) {
+        if (++waits == 2)
+            for (int i = Files; i >= 1; --i)
+                Write("scan" + std::to_string(i) + ".tif");
+        h.stopEvent = h.commands.size() == Files;
+    };
+    settings.DoneFolder = "Done";
+    RunList(host, request);
+    const V started = Started();
+    ASSERT_EQ(started.size(), size_t(Files));
+    EXPECT_EQ(started.front(), "scan1.tif");
+    EXPECT_EQ(started[9], "scan10.tif");
+    EXPECT_EQ(started.back(), "scan10000.tif");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_ + "/Done"),
+                            std::filesystem::directory_iterator()),
+              Files);
+}
+
 TEST_F(WatchLoop, TheFirstFailureIsAnnouncedAtOnceAndThenAtMostOneAMinute) {
     Write("a.txt");
     Write("b.txt");
