@@ -31,6 +31,7 @@ struct TWatchState {
     std::string folder, jobLog;
     bool folderThere = true; // else it is waited for
     TBatchStatus status;
+    bool failuresRetried = false;         // the failures before newlyFailed are run again
     std::vector<TFailedItem> newlyFailed; // the files that failed since the last state
     std::string announced; // the failed file to tell of at once (a balloon), if one is
 };
@@ -103,6 +104,9 @@ class TLauncherHost {
     virtual uint32_t AskWatchToStop(const std::string& folder) = 0;
     // Tells why the watch of the folder does not start.
     virtual void ShowWatchRefused(const std::string& folder, TWatchRefusal why) = 0;
+    // A zero-time test, whose taking resets it, that the user asked that the watch's failed
+    // files run again.
+    virtual bool TakeRunAgainSignal() = 0;
     // Tells how the watch goes (the status line, the notification area's icon). WatchEnded
     // takes it away.
     virtual void ShowWatch(const TWatchState& state) = 0;

@@ -12,6 +12,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -89,6 +90,7 @@ class TRun {
     void ShowWatch(bool folderThere);
     void LogWatchedFolder(bool there);
     void PutWatchedFileAside(TStartedItem& started, bool succeeded);
+    void RunFailedFilesAgain(TFolderWatch& watch);
     std::string AsideFolder(const std::string& folder) const;
     bool PutAside(const TFolderEntry& entry) const;
     void WaitUntilProgramRunning(TProcess process);
@@ -126,6 +128,11 @@ class TRun {
     size_t failuresShown_ = 0;   // of failures_, by the watch's status
     uint64_t lastAnnounced_ = 0; // when the watch last announced a failure
     bool announced_ = false;
+    struct TFailedFile {
+        std::string came, now; // where it came from, and where it is now
+    };
+    std::vector<TFailedFile> failedFiles_; // of the watch, since it last ran them again
+    bool failuresRetried_ = false;         // since the last status
     bool cancelled_ = false;
     bool stopped_ = false;
     bool skipped_ = false;
@@ -297,22 +304,40 @@ bool TRun::PutAside(const TFolderEntry& entry) const {
 // the settings name one (below the watched folder where the name is relative), under a
 // name that is free there; one that cannot be moved stays, and the system's error number
 // of the move is its job log line's error.
+// The watch keeps where each failed file is now, to run it again when asked.
 void TRun::PutWatchedFileAside(TStartedItem& started, bool succeeded) {
+    const std::string& path = items_.Strings(started.item.index);
     const std::string folder =
         AsideFolder(succeeded ? settings_.DoneFolder : settings_.FailedFolder);
-    // Into the watched folder itself it would arrive again.
-    if (folder.empty() || SameTextAnsi(folder, settings_.WatchFolder)) return;
-    const std::string& path = items_.Strings(started.item.index);
+    std::string now = path;
     uint32_t error = 0;
-    try {
-        MakeFolder(folder);
-        const std::string target =
-            FreeName(folder + PathDelimiter + PathFileName(path), PathExists);
-        error = MoveFileTo(path, target);
-    } catch (const TvxInOutError& failure) {
-        error = uint32_t(failure.code);
-    }
+    // Into the watched folder itself it would arrive again.
+    if (!folder.empty() && !SameTextAnsi(folder, settings_.WatchFolder)) try {
+            MakeFolder(folder);
+            const std::string target =
+                FreeName(folder + PathDelimiter + PathFileName(path), PathExists);
+            error = MoveFileTo(path, target);
+            if (error == 0) now = target;
+        } catch (const TvxInOutError& failure) {
+            error = uint32_t(failure.code);
+        }
     if (started.record.error == 0) started.record.error = error;
+    if (!succeeded) failedFiles_.push_back({path, now});
+}
+
+// Run failed again: each failed file becomes new to the watch, which takes it again once
+// it is complete: one in the failed folder goes back to where it came from (under a free
+// name), one that stayed is forgotten. They no longer count as failed.
+void TRun::RunFailedFilesAgain(TFolderWatch& watch) {
+    for (const TFailedFile& file : failedFiles_) {
+        if (file.now == file.came)
+            watch.Forget(file.came);
+        else
+            MoveFileTo(file.now, FreeName(file.came, PathExists));
+    }
+    failed_ -= int32_t(failedFiles_.size());
+    failedFiles_.clear();
+    failuresRetried_ = true;
 }
 
 // Shows what failed, in list order, where the settings ask for it, the progress was shown
@@ -587,6 +612,7 @@ void TRun::Watch() {
         host_.WaitForFolderChange(
             folder, settings_.Subfolders,
             uint32_t(std::clamp<uint64_t>(wait, WatchLookMilliseconds, WatchRescanMilliseconds)));
+        if (host_.TakeRunAgainSignal()) RunFailedFilesAgain(watch);
         FinishEnded();
         PollProgress();
     }
@@ -611,7 +637,7 @@ void TRun::ShowWatch(bool folderThere) {
         lastAnnounced_ = now;
     }
     host_.ShowWatch({settings_.WatchFolder, settings_.JobLog, folderThere, Status(),
-                     std::move(newlyFailed), announced});
+                     std::exchange(failuresRetried_, false), std::move(newlyFailed), announced});
 }
 
 // The job log tells when the watched folder went away and when it came back: a line with

@@ -336,11 +336,15 @@ void TWin32LauncherHost::ShowWatch(const TWatchState& state) {
     if (!watchIconTried_) {
         watchIconTried_ = true;
         watchLanguage_ = Options().GetLanguageFile();
+        // Manual reset: the wait for the folder's change that it ends leaves it set.
+        runAgainEvent_.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
         if (WindowStationVisible())
-            watchIcon_.Start(state.folder, state.jobLog, unwatchEvent_.Get(), watchLanguage_);
+            watchIcon_.Start(state.folder, state.jobLog, unwatchEvent_.Get(), runAgainEvent_.Get(),
+                             watchLanguage_);
     }
     watchIcon_.SetTip(
         WatchStatusText(state.folder, state.status, state.folderThere, watchLanguage_));
+    if (state.failuresRetried) watchIcon_.ClearFailures();
     if (!state.newlyFailed.empty())
         watchIcon_.AddFailures(FailureRows(state.newlyFailed, watchLanguage_));
     if (!state.announced.empty())
@@ -362,7 +366,15 @@ bool TWin32LauncherHost::StopSignalled() {
 
 void TWin32LauncherHost::WaitForFolderChange(const std::string& folder, bool subfolders,
                                              uint32_t milliseconds) {
-    folderChanges_.Wait(folder, subfolders, milliseconds, {unwatchEvent_.Get(), StopEvent()});
+    folderChanges_.Wait(folder, subfolders, milliseconds,
+                        {unwatchEvent_.Get(), StopEvent(), runAgainEvent_.Get()});
+}
+
+bool TWin32LauncherHost::TakeRunAgainSignal() {
+    if (!runAgainEvent_ || WaitForSingleObject(runAgainEvent_.Get(), 0) != WAIT_OBJECT_0)
+        return false;
+    ResetEvent(runAgainEvent_.Get());
+    return true;
 }
 
 bool TWin32LauncherHost::CancelSignalled() {

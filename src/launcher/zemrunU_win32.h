@@ -64,6 +64,8 @@ class TWin32LauncherHost : public TLauncherHost {
                              uint32_t milliseconds) override;
     bool ClaimWatch(const std::string& folder) override;
     uint32_t AskWatchToStop(const std::string& folder) override;
+    // Run failed again, chosen in the summary that the watch icon's menu shows.
+    bool TakeRunAgainSignal() override;
     // A message box, where a person can see it.
     void ShowWatchRefused(const std::string& folder, TWatchRefusal why) override;
     // The notification area's icon, where a person can see it, whose menu shows what
@@ -99,6 +101,7 @@ class TWin32LauncherHost : public TLauncherHost {
     TvxHandle unwatchEvent_;                        // set by /UNWATCH of that folder
     TFolderChanges folderChanges_;
     TWatchIcon watchIcon_;
+    TvxHandle runAgainEvent_; // set by the icon's Run failed again, reset by its taking
     bool watchIconTried_ = false;
     std::string watchLanguage_;
 };

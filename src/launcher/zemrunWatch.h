@@ -46,6 +46,8 @@ class TFolderWatch {
     // its present size and write time; one that is gone is forgotten.
     std::vector<std::string> Complete(const std::vector<TFolderEntry>& entries, uint64_t now,
                                       const TWriteCheck& written);
+    // The file is new again at the next look.
+    void Forget(const std::string& path) { seen_.erase(path); }
     // How long until a file that is seen may be complete; none waits: UINT64_MAX.
     uint64_t MillisecondsToNextCheck(uint64_t now) const;
 

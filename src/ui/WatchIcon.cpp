@@ -25,11 +25,12 @@ template <size_t N> void CopyInto(wchar_t (&field)[N], const std::wstring& text)
 } // namespace
 
 bool TWatchIcon::Start(const std::string& folder, const std::string& jobLog, HANDLE stop,
-                       const std::string& languageFile) {
+                       HANDLE runAgain, const std::string& languageFile) {
     Close();
     folder_ = folder;
     jobLog_ = jobLog;
     stop_ = stop;
+    runAgain_ = runAgain;
     languageFile_ = languageFile;
     ready_.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     if (!ready_) return false;
@@ -64,8 +65,12 @@ void TWatchIcon::AddFailures(const std::vector<TFailureRow>& rows) {
     failures_.insert(failures_.end(), rows.begin(), rows.end());
 }
 
-// The summary of the watch's failures so far, which runs them again only by their being
-// put into the folder again.
+void TWatchIcon::ClearFailures() {
+    const std::lock_guard<std::mutex> lock(textLock_);
+    failures_.clear();
+}
+
+// The summary of the watch's failures so far.
 void TWatchIcon::ShowFailures() {
     std::string status;
     std::vector<TFailureRow> rows;
@@ -74,7 +79,7 @@ void TWatchIcon::ShowFailures() {
         status = status_;
         rows = failures_;
     }
-    FailuresDialog(nullptr, status, rows, false);
+    if (FailuresDialog(nullptr, status, rows) && runAgain_) SetEvent(runAgain_);
 }
 
 void TWatchIcon::Close() {

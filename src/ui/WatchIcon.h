@@ -25,13 +25,15 @@ class TWatchIcon {
     TWatchIcon(const TWatchIcon&) = delete;
     TWatchIcon& operator=(const TWatchIcon&) = delete;
 
-    // Shows the icon; "Stop watching" sets the stop event. False when it cannot be shown.
-    bool Start(const std::string& folder, const std::string& jobLog, HANDLE stop,
+    // Shows the icon; "Stop watching" sets the stop event, "Run failed again" in the
+    // summary of what failed the run-again event. False when it cannot be shown.
+    bool Start(const std::string& folder, const std::string& jobLog, HANDLE stop, HANDLE runAgain,
                const std::string& languageFile);
     void SetTip(const std::string& tip);
     void ShowBalloon(const std::string& text);
-    // What "Show what failed" shows, besides what failed before.
+    // What "Show what failed" shows, besides what failed before; Clear forgets those.
     void AddFailures(const std::vector<TFailureRow>& rows);
+    void ClearFailures();
     // Takes the icon away and ends its thread.
     void Close();
 
@@ -43,7 +45,7 @@ class TWatchIcon {
     void ShowFailures();
 
     std::string folder_, jobLog_, languageFile_;
-    HANDLE stop_ = nullptr;
+    HANDLE stop_ = nullptr, runAgain_ = nullptr;
     TvxHandle thread_;
     TvxHandle ready_;
     std::atomic<HWND> window_ = nullptr;

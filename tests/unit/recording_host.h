@@ -11,6 +11,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 class TRecordingHost : public TLauncherHost {
@@ -216,6 +217,8 @@ class TRecordingHost : public TLauncherHost {
     }
     bool ClaimWatch(const std::string&) override { return !watchedElsewhere; }
     uint32_t AskWatchToStop(const std::string&) override { return unwatchAnswer; }
+    bool runAgainSignal = false; // Run failed again, in the watch's summary
+    bool TakeRunAgainSignal() override { return std::exchange(runAgainSignal, false); }
     void ShowWatchRefused(const std::string& folder, TWatchRefusal why) override {
         log.push_back((why == TWatchRefusal::NotAFolder ? "not a folder " : "watched already ") +
                       PathFileName(folder));
@@ -224,9 +227,9 @@ class TRecordingHost : public TLauncherHost {
     std::vector<std::string> watchStatuses;
     void ShowWatch(const TWatchState& state) override {
         const TBatchStatus& s = state.status;
-        std::string text = std::string(state.folderThere ? "" : "missing ") +
-                           std::to_string(s.done) + "/" + std::to_string(s.all) + " " +
-                           std::to_string(s.failed);
+        std::string text = std::string(state.failuresRetried ? "again " : "") +
+                           (state.folderThere ? "" : "missing ") + std::to_string(s.done) + "/" +
+                           std::to_string(s.all) + " " + std::to_string(s.failed);
         for (const TFailedItem& failed : state.newlyFailed)
             text += " " + PathFileName(failed.item);
         if (!state.announced.empty()) text += " !" + PathFileName(state.announced);

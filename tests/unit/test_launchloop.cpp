@@ -1383,6 +1383,31 @@ TEST_F(WatchLoop, TenThousandFilesArrivingAtOnceRunOnceEachInExplorersOrder) {
               Files);
 }
 
+TEST_F(WatchLoop, RunFailedAgainMakesTheFailedFilesNewWhereverTheyWent) {
+    for (const bool aside : {true, false}) {
+        const std::string name = aside ? "a.txt" : "b.txt";
+        Write(name);
+        host = TRecordingHost();
+        host.exitCodes[1] = 3; // the first try fails, the second succeeds
+        settings.GUI = 1;
+        settings.Halt = 0;
+        settings.DoneFolder = "Done";
+        settings.FailedFolder = aside ? listPath_ + ".failed" : "";
+        int waits = 0;
+        host.duringFolderWait = [&](TRecordingHost& h) {
+            h.runAgainSignal = ++waits == 3;
+            h.stopEvent = waits == 12;
+        };
+        EXPECT_EQ(RunList(host, request), 0u) << aside; // it failed no more
+        EXPECT_EQ(Started(), (V{name, name})) << aside;
+        EXPECT_TRUE(std::filesystem::exists(folder_ + "/Done/" + name)) << aside;
+        EXPECT_EQ(host.watchStatuses, (V{"0/0 0", "1/1 1 " + name + " !" + name, "1/1 1",
+                                         "again 1/1 0", "2/2 0", "ended"}))
+            << aside;
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(listPath_ + ".failed"));
+}
+
 TEST_F(WatchLoop, TheFirstFailureIsAnnouncedAtOnceAndThenAtMostOneAMinute) {
     Write("a.txt");
     Write("b.txt");

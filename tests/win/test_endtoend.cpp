@@ -1345,7 +1345,8 @@ TEST_F(EndToEnd, AWatchRunsEachFileOnceCompleteAndEndsWhenUnwatched) {
         EXPECT_TRUE(uidriver::WaitUntil(
             [&] { return tip() == "Watching " + in + ": 3 done, 1 failed"; }, 20000))
             << tip();
-        // Its menu's third entry shows what failed, which only a new arrival runs again.
+        // Its menu's third entry shows what failed; Run failed again brings 3.txt back from
+        // the failed folder, and it fails once more.
         PostMessageA(icon(), WatchIconMessage, 0, WM_RBUTTONUP);
         EXPECT_TRUE(uidriver::ChooseMenuEntry(zemrun.Id(), 3, 20000));
         HWND summary = uidriver::WaitForWindowTitled(zemrun.Id(), "What failed", 20000);
@@ -1353,18 +1354,23 @@ TEST_F(EndToEnd, AWatchRunsEachFileOnceCompleteAndEndsWhenUnwatched) {
         EXPECT_EQ(uidriver::ItemText(summary, IDC_FAILURES_STATUS), tip());
         EXPECT_EQ(uidriver::ListViewRows(uidriver::Item(summary, IDC_FAILURES_LIST), 3),
                   (std::vector<std::vector<std::string>>{{in + "\\3.txt", "1", "Exit code 3"}}));
-        EXPECT_FALSE(IsWindowVisible(uidriver::Item(summary, IDC_FAILURES_RUN_AGAIN)));
-        uidriver::ClickItem(summary, IDCANCEL);
+        uidriver::ClickItem(summary, IDC_FAILURES_RUN_AGAIN);
+        ASSERT_EQ(AwaitCommands(4).size(), 4u);
+        EXPECT_NE(Commands()[3].find(" " + in + "\\3.txt /exit:3"), std::string::npos);
+        EXPECT_TRUE(uidriver::WaitUntil(
+            [&] { return tip() == "Watching " + in + ": 4 done, 1 failed"; }, 20000))
+            << tip();
         EXPECT_EQ(RunZemrun("/UNWATCH:" + in).exitCode, 0u);
         DWORD exitCode = 0;
         EXPECT_TRUE(zemrun.Wait(60000, &exitCode));
         EXPECT_EQ(exitCode, 1u); // 3.txt failed
     }
     const auto lines = JobLogLines(log);
-    ASSERT_EQ(lines.size(), 3u);
+    ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0][0], in + "\\3.txt");
     EXPECT_EQ(lines[1][0], in + "\\a.txt");
     EXPECT_EQ(lines[2][0], in + "\\c.txt");
+    EXPECT_EQ(lines[3][0], in + "\\3.txt");
     EXPECT_GE(JobLogMilliseconds(lines[2][1]) + 50, written); // not before it was complete
     EXPECT_EQ(ReadBytes(in + "\\Done\\c.txt"), "ccccccccc");
     EXPECT_TRUE(PathExists(in + "\\Done\\a.txt"));
@@ -1378,7 +1384,7 @@ TEST_F(EndToEnd, AWatchRunsEachFileOnceCompleteAndEndsWhenUnwatched) {
         EXPECT_EQ(RunZemrun("/UNWATCH:" + in).exitCode, 0u);
         EXPECT_TRUE(zemrun.Wait(60000));
     }
-    EXPECT_EQ(Commands().size(), 3u);
+    EXPECT_EQ(Commands().size(), 4u);
     EXPECT_EQ(RunZemrun("/UNWATCH:" + in).exitCode, 1u); // none watches it now
 }
 
