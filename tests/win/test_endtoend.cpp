@@ -1389,11 +1389,13 @@ TEST_F(EndToEnd, AWatchRunsEachFileOnceCompleteAndEndsWhenUnwatched) {
 }
 
 // A watched folder renamed away is missed within seconds, waited for, and watched again
-// when a folder of its name is there; the job log says when it went and came back.
+// when a folder of its name is there; the job log says when it went and came back. Names
+// in any script.
 TEST_F(EndToEnd, AWatchedFolderThatGoesIsWaitedForAndWatchedAgainWhenItComes) {
-    const std::string in = temp_.File("in"), log = temp_.File("job.log");
+    const std::string in = temp_.File("in \xE6\x9D\xB1"), log = temp_.File("job.log");
+    const std::string file = in + "\\Z\xC3\xBCrich \xF0\x9F\x8E\xB5.txt";
     ASSERT_TRUE(CreateDirectoryA(in.c_str(), nullptr));
-    TZemrunProcess zemrun("/WATCH:" + in + " /SETTLE:0 /K:" + log + " /X:" + probe_);
+    TZemrunProcess zemrun("\"/WATCH:" + in + "\" /SETTLE:0 /K:" + log + " /X:" + probe_);
     const auto logged = [&](size_t count) {
         return uidriver::WaitUntil([&] { return JobLogLines(log).size() >= count; }, 15000);
     };
@@ -1402,9 +1404,9 @@ TEST_F(EndToEnd, AWatchedFolderThatGoesIsWaitedForAndWatchedAgainWhenItComes) {
     EXPECT_TRUE(logged(1));
     ASSERT_TRUE(CreateDirectoryA(in.c_str(), nullptr));
     EXPECT_TRUE(logged(2));
-    WriteBytes(in + "\\a.txt", "a");
-    EXPECT_EQ(AwaitCommands(1), V{probe_ + " " + in + "\\a.txt"});
-    EXPECT_EQ(RunZemrun("/UNWATCH:" + in).exitCode, 0u);
+    WriteBytes(file, "a");
+    EXPECT_EQ(AwaitCommands(1), V{probe_ + " \"" + file + "\""});
+    EXPECT_EQ(RunZemrun("\"/UNWATCH:" + in + "\"").exitCode, 0u);
     EXPECT_TRUE(zemrun.Wait(60000));
     const auto lines = JobLogLines(log);
     ASSERT_EQ(lines.size(), 3u);
