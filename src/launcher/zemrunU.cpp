@@ -122,10 +122,11 @@ class TRun {
     std::unique_ptr<TJobLog> log_;
     std::vector<TStartedItem> running_; // started with more than one job, end not yet seen
     std::deque<TItemTry> retries_;      // the next tries of failed items, in order of failure
-    std::vector<TFailedItem> failures_; // the items whose last try failed, in order of failure
-    std::vector<TFailedItem> again_;    // the items that this run takes again; none: all
+    // The items whose last try failed, in order of failure; a watch hands them on as it shows
+    // its state.
+    std::vector<TFailedItem> failures_;
+    std::vector<TFailedItem> again_; // the items that this run takes again; none: all
     bool progressShown_ = false;
-    size_t failuresShown_ = 0;   // of failures_, by the watch's status
     uint64_t lastAnnounced_ = 0; // when the watch last announced a failure
     bool announced_ = false;
     struct TFailedFile {
@@ -621,12 +622,11 @@ void TRun::Watch() {
     host_.WatchEnded();
 }
 
-// With /G:0 nothing tells.
+// With /G:0 nothing tells. The failures go to the host, which keeps them, so that a watch
+// that runs for months does not keep them twice.
 void TRun::ShowWatch(bool folderThere) {
+    std::vector<TFailedItem> newlyFailed = std::exchange(failures_, {});
     if (settings_.GUI == 0) return;
-    std::vector<TFailedItem> newlyFailed(failures_.begin() + ptrdiff_t(failuresShown_),
-                                         failures_.end());
-    failuresShown_ = failures_.size();
     // The first failure is announced, and then at most one a minute.
     std::string announced;
     const uint64_t now = host_.Milliseconds();
