@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -24,13 +25,21 @@ class TFolderChanges {
     void Wait(const std::string& folder, bool subfolders, DWORD milliseconds,
               const std::vector<HANDLE>& events);
 
+    struct TFileId {
+        DWORD volume = 0;
+        uint64_t index = 0;
+        friend bool operator==(const TFileId&, const TFileId&) = default;
+    };
+
   private:
     bool Open(const std::string& folder, bool subfolders);
+    bool StillThere() const;
     bool Ask();
     void Close();
 
     std::string folder_;
     bool subfolders_ = false;
+    TFileId id_;        // of the folder that is read
     TvxHandle handle_;  // the folder, opened for overlapped reads of its changes
     TvxHandle changed_; // the event of the read that is outstanding
     OVERLAPPED overlapped_{};

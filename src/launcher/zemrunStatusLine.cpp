@@ -21,6 +21,7 @@ std::string TStatusLine::Update(const std::string& text, uint64_t now) {
 }
 
 std::string TStatusLine::Clear() {
+    lastWritten_.clear(); // after what others write, the status is written again
     if (shownLength_ == 0) return {};
     const std::string blanks(std::exchange(shownLength_, 0), ' ');
     return "\r" + blanks + "\r";

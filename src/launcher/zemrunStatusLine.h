@@ -14,7 +14,7 @@ class TStatusLine {
     // What to write for the status text at that time (milliseconds); empty for nothing.
     std::string Update(const std::string& text, uint64_t now);
     // What takes the line off the console before a program writes there: the next Update
-    // shows it again on the line after that output; nothing where redirected.
+    // shows it again on the line after that output (where redirected, writes it again).
     std::string Clear();
     // What to write when the run ends.
     std::string Close();

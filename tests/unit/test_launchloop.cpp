@@ -1214,7 +1214,9 @@ TEST(StatusLine, IsRewrittenOnAConsoleAndWrittenOnceASecondElsewhere) {
         // A status that stays the same (a watch that waits) is written once.
         {"watching", 5000, "\rwatching", "watching\n"},
         {"watching", 8000, "\rwatching", ""},
-        {nullptr, 9000, "\n", ""},
+        {"", 8100, "\r        \r", ""}, // but again after what a program writes
+        {"watching", 9200, "\rwatching", "watching\n"},
+        {nullptr, 9300, "\n", ""},
     };
     TStatusLine console(true), redirected(false);
     for (const Step& step : steps) {

@@ -1389,8 +1389,8 @@ TEST_F(EndToEnd, AWatchRunsEachFileOnceCompleteAndEndsWhenUnwatched) {
 }
 
 // A watched folder renamed away is missed within seconds, waited for, and watched again
-// when a folder of its name is there; the job log says when it went and came back. Names
-// in any script.
+// when a folder of its name is there; the job log says when it went and came back. A
+// folder put in its place at once is watched within seconds too. Names in any script.
 TEST_F(EndToEnd, AWatchedFolderThatGoesIsWaitedForAndWatchedAgainWhenItComes) {
     const std::string in = temp_.File("in \xE6\x9D\xB1"), log = temp_.File("job.log");
     const std::string file = in + "\\Z\xC3\xBCrich \xF0\x9F\x8E\xB5.txt";
@@ -1406,12 +1406,19 @@ TEST_F(EndToEnd, AWatchedFolderThatGoesIsWaitedForAndWatchedAgainWhenItComes) {
     EXPECT_TRUE(logged(2));
     WriteBytes(file, "a");
     EXPECT_EQ(AwaitCommands(1), V{probe_ + " \"" + file + "\""});
-    EXPECT_EQ(RunZemrun("\"/UNWATCH:" + in + "\"").exitCode, 0u);
-    EXPECT_TRUE(zemrun.Wait(60000));
+    EXPECT_TRUE(logged(3)); // its end
     const auto lines = JobLogLines(log);
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0][0] + " " + lines[0][4], in + " 3"); // the system's "path not found"
     EXPECT_EQ(lines[1][0] + " " + lines[1][4], in + " 0");
+    // Swapped for another folder between two looks: its files are not left to the rescan.
+    ASSERT_TRUE(MoveFileA(in.c_str(), temp_.File("away 2").c_str()));
+    ASSERT_TRUE(CreateDirectoryA(in.c_str(), nullptr));
+    Sleep(3000); // the watch waits again, for changes of the folder it had
+    WriteBytes(in + "\\b.txt", "b");
+    EXPECT_EQ(AwaitCommands(2).size(), 2u); // well before the rescan's 30 s
+    EXPECT_EQ(RunZemrun("\"/UNWATCH:" + in + "\"").exitCode, 0u);
+    EXPECT_TRUE(zemrun.Wait(60000));
 }
 
 // The readme's copier: every scan becomes a PDF beside it, and goes to Done.
