@@ -16,6 +16,21 @@
 
 namespace {
 
+// Moves the file into the folder, made where needed, under a name that is free there: 0,
+// with moved set to where it went, or the system's error number.
+uint32_t MoveInto(const std::string& path, const std::string& folder, std::string& moved) {
+    try {
+        MakeFolder(folder);
+        const std::string target =
+            FreeName(folder + PathDelimiter + PathFileName(path), PathExists);
+        const uint32_t error = MoveFileTo(path, target);
+        if (error == 0) moved = target;
+        return error;
+    } catch (const TvxInOutError& failure) {
+        return uint32_t(failure.code);
+    }
+}
+
 // One try of an item: what is started, and the texts that tell it.
 struct TItemTry {
     int32_t index = 0;
@@ -304,25 +319,18 @@ bool TRun::PutAside(const TFolderEntry& entry) const {
 // A watched file whose command ended for good goes to the done or the failed folder, where
 // the settings name one (below the watched folder where the name is relative), under a
 // name that is free there; one that cannot be moved stays, and the system's error number
-// of the move is its job log line's error.
-// The watch keeps where each failed file is now, to run it again when asked.
+// of the move is its job log line's error. The watch keeps where each failed file is now,
+// to run it again when asked.
 void TRun::PutWatchedFileAside(TStartedItem& started, bool succeeded) {
     const std::string& path = items_.Strings(started.item.index);
     const std::string folder =
         AsideFolder(succeeded ? settings_.DoneFolder : settings_.FailedFolder);
     std::string now = path;
-    uint32_t error = 0;
     // Into the watched folder itself it would arrive again.
-    if (!folder.empty() && !SameTextAnsi(folder, settings_.WatchFolder)) try {
-            MakeFolder(folder);
-            const std::string target =
-                FreeName(folder + PathDelimiter + PathFileName(path), PathExists);
-            error = MoveFileTo(path, target);
-            if (error == 0) now = target;
-        } catch (const TvxInOutError& failure) {
-            error = uint32_t(failure.code);
-        }
-    if (started.record.error == 0) started.record.error = error;
+    if (!folder.empty() && !SameTextAnsi(folder, settings_.WatchFolder)) {
+        const uint32_t error = MoveInto(path, folder, now);
+        if (started.record.error == 0) started.record.error = error;
+    }
     if (!succeeded) failedFiles_.push_back({path, now});
 }
 
@@ -779,10 +787,11 @@ uint32_t RunList(TLauncherHost& host, TRunRequest& request) {
     if (!settings.OutputFolder.empty()) MakeFolder(settings.OutputFolder);
     if (!settings.WatchFolder.empty()) {
         // A folder that is not there yet is waited for; a file would be waited for in vain.
-        const auto refusal = IsRegularFile(settings.WatchFolder) ? TWatchRefusal::NotAFolder
-                             : host.ClaimWatch(settings.WatchFolder)
-                                 ? std::optional<TWatchRefusal>()
-                                 : TWatchRefusal::AlreadyWatched;
+        std::optional<TWatchRefusal> refusal;
+        if (IsRegularFile(settings.WatchFolder))
+            refusal = TWatchRefusal::NotAFolder;
+        else if (!host.ClaimWatch(settings.WatchFolder))
+            refusal = TWatchRefusal::AlreadyWatched;
         if (refusal) {
             host.ShowWatchRefused(settings.WatchFolder, *refusal);
             return countsFailures ? RunNotDoneStatus : WatchRefusedStatus;
