@@ -16,7 +16,6 @@ struct TFailuresData {
     const POINT* at;
     std::string status;
     const std::vector<TFailureRow>* rows;
-    bool offerRunAgain;
 };
 
 // The status line and the list fill the window; the three actions stay at the bottom
@@ -36,7 +35,6 @@ void LayOut(HWND dialog) {
                buttonsTop - Margin - listTop, TRUE);
     int left = Margin;
     for (const int id : {IDC_FAILURES_RUN_AGAIN, IDC_FAILURES_OPEN, IDC_FAILURES_COPY}) {
-        if (!(GetWindowLongW(GetDlgItem(dialog, id), GWL_STYLE) & WS_VISIBLE)) continue;
         RECT own;
         GetWindowRect(GetDlgItem(dialog, id), &own);
         MoveWindow(GetDlgItem(dialog, id), left, buttonsTop, own.right - own.left, height, TRUE);
@@ -136,7 +134,6 @@ INT_PTR CALLBACK FailuresProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
         for (const TFailureRow& row : *data->rows)
             anyOutput = anyOutput || !row.output.empty();
         EnableWindow(GetDlgItem(dialog, IDC_FAILURES_OPEN), anyOutput);
-        if (!data->offerRunAgain) ShowWindow(GetDlgItem(dialog, IDC_FAILURES_RUN_AGAIN), SW_HIDE);
         RestoreSize(dialog);
         if (data->at)
             SetWindowPos(dialog, nullptr, data->at->x, data->at->y, 0, 0,
@@ -186,9 +183,9 @@ INT_PTR CALLBACK FailuresProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
 } // namespace
 
 bool FailuresDialog(const POINT* at, const std::string& status,
-                    const std::vector<TFailureRow>& rows, bool offerRunAgain) {
+                    const std::vector<TFailureRow>& rows) {
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&controls);
-    TFailuresData data{at, status, &rows, offerRunAgain};
+    TFailuresData data{at, status, &rows};
     return GuardedDialogBox(IDD_FAILURES, nullptr, FailuresProc, &data) == IDC_FAILURES_RUN_AGAIN;
 }

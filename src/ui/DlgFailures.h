@@ -13,7 +13,6 @@ struct TFailureRow {
 };
 
 // Shows the rows, at the top left corner given where there is one (else centred); true
-// when the user chose Run failed again, which is offered where asked. The window's size is
-// kept in the options.
+// when the user chose Run failed again. The window's size is kept in the options.
 bool FailuresDialog(const POINT* at, const std::string& status,
-                    const std::vector<TFailureRow>& rows, bool offerRunAgain = true);
+                    const std::vector<TFailureRow>& rows);

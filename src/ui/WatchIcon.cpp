@@ -46,8 +46,7 @@ bool TWatchIcon::Start(const std::string& folder, const std::string& jobLog, HAN
 void TWatchIcon::SetTip(const std::string& tip) {
     {
         const std::lock_guard<std::mutex> lock(textLock_);
-        status_ = tip;
-        tip_ = Wide(tip);
+        tip_ = tip;
     }
     if (HWND window = window_) PostMessageW(window, TextMessage, 0, 0);
 }
@@ -76,7 +75,7 @@ void TWatchIcon::ShowFailures() {
     std::vector<TFailureRow> rows;
     {
         const std::lock_guard<std::mutex> lock(textLock_);
-        status = status_;
+        status = tip_;
         rows = failures_;
     }
     if (FailuresDialog(nullptr, status, rows) && runAgain_) SetEvent(runAgain_);
@@ -100,7 +99,7 @@ bool TWatchIcon::Notify(DWORD action, bool balloon) {
     std::wstring tip;
     {
         const std::lock_guard<std::mutex> lock(textLock_);
-        tip = tip_;
+        tip = Wide(tip_);
         if (balloon) {
             data.uFlags |= NIF_INFO;
             CopyInto(data.szInfo, balloon_);

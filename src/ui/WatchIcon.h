@@ -1,8 +1,8 @@
 #pragma once
 // The notification area's icon of a watched folder. Its tooltip tells how the watch goes,
 // its menu opens the folder or the job log, shows what failed and stops the watch, and a
-// balloon tells of a failure. A hidden window on a thread of its own holds it, with the tooltip as
-// its title (which a test or a screen reader can read).
+// balloon tells of a failure. A hidden window on a thread of its own holds it, with the
+// tooltip as its title (which a test or a screen reader can read).
 
 #include "../foundation/vxHandles.h"
 #include "DlgFailures.h"
@@ -50,7 +50,7 @@ class TWatchIcon {
     TvxHandle ready_;
     std::atomic<HWND> window_ = nullptr;
     std::mutex textLock_; // what the icon shows, set here, shown by the icon's thread
-    std::string status_;  // the tip, as given
-    std::wstring tip_, balloon_;
+    std::string tip_;
+    std::wstring balloon_;
     std::vector<TFailureRow> failures_;
 };
