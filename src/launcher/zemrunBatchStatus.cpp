@@ -2,6 +2,7 @@
 
 #include "../resources/zemrunIds.h"
 #include "../ui/DlgLocaleU.h"
+#include "zemrunCommand.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -65,6 +66,7 @@ std::string FailureReason(const TFailedItem& failed, const std::string& systemTe
     if (failed.error == TimeLimitError)
         return FillIn(LangString(languageFile, IDS_ENDED_AFTER_TIME_LIMIT),
                       {std::to_string(failed.timeLimit)});
+    if (failed.error == UnpassableItemError) return LangString(languageFile, IDS_CMD_CANNOT_PASS);
     if (failed.error != 0) return systemText;
     std::string code = std::to_string(failed.exitCode);
     // Warnings and errors of the system have the top bit set: 0x80000000 and above.

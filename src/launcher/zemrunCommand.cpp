@@ -3,6 +3,7 @@
 #include "../foundation/vxFileUtils.h"
 #include "../foundation/vxStrUtils.h"
 #include "../foundation/vxTextCodec.h"
+#include "zemrunArguments.h"
 
 #include <algorithm>
 
@@ -44,19 +45,41 @@ const TPlaceholder* FindPlaceholder(std::string_view name) {
     return nullptr;
 }
 
+// One text of a filled-in piece: the user's own, or one of the item's (a placeholder's or a
+// group's), which is written for the program that reads the command.
+struct TPieceText {
+    std::string text;
+    bool item = false;
+};
+using TPieceTexts = std::vector<TPieceText>;
+
+void AddPieceText(TPieceTexts& texts, std::string_view text, bool item) {
+    if (!item && !texts.empty() && !texts.back().item)
+        texts.back().text += text;
+    else
+        texts.push_back({std::string(text), item});
+}
+
+std::string Joined(const TPieceTexts& texts) {
+    std::string joined;
+    for (const TPieceText& text : texts)
+        joined += text.text;
+    return joined;
+}
+
 // The text with its $N group references (where there are group texts) and its
 // placeholders (where there are parts) filled in, in one pass, so that neither reads the
 // other's replacement.
-std::string Substitute(std::string_view text, const TItemParts* parts,
+TPieceTexts Substitute(std::string_view text, const TItemParts* parts,
                        const std::vector<std::string>* groups) {
-    std::string result;
+    TPieceTexts texts;
     for (size_t pos = 0; pos < text.size();) {
         if (text[pos] == '$' && groups) {
             int64_t group = 0;
             for (++pos; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos)
                 group = std::min<int64_t>(group * 10 + (text[pos] - '0'), TvxRegExpr::GroupSlots);
             // No such group gives empty text.
-            if (size_t(group) < groups->size()) result += (*groups)[size_t(group)];
+            if (size_t(group) < groups->size()) AddPieceText(texts, (*groups)[size_t(group)], true);
             continue;
         }
         const size_t close =
@@ -66,13 +89,71 @@ std::string Substitute(std::string_view text, const TItemParts* parts,
                 ? nullptr
                 : FindPlaceholder(text.substr(pos + 1, close - pos - 1));
         if (placeholder) {
-            result += placeholder->part(*parts);
+            AddPieceText(texts, placeholder->part(*parts), true);
             pos = close + 1;
             continue;
         }
-        result += text[pos++];
+        AddPieceText(texts, text.substr(pos++, 1), false);
     }
-    return result;
+    return texts;
+}
+
+// The value of the environment variable of that name, where one is set.
+std::optional<std::string> EnvironmentValue(std::string_view name) {
+    if (name.empty() || name.find_first_of(std::string_view("%\0", 2)) != std::string_view::npos)
+        return std::nullopt;
+    std::string reference = "%";
+    reference += name;
+    reference += '%';
+    std::string value = ExpandEnvironment(reference);
+    if (value == reference) return std::nullopt;
+    return value;
+}
+
+// The texts with their %NAME% references expanded after the groups and placeholders are
+// filled in, as the system expands a text (a % that opens no reference stays, and the next
+// may open one), where the item's own % signs count only where it expands: a list line's
+// do, a name's never, so that %X_{/.}% takes the variable that the name chooses but a file
+// called %OS%.txt stays so. An expanded reference is the user's text.
+TPieceTexts Expanded(const TPieceTexts& texts, bool itemExpands) {
+    if (std::none_of(texts.begin(), texts.end(), [](const TPieceText& piece) {
+            return piece.text.find('%') != std::string::npos;
+        }))
+        return texts;
+    std::string text;
+    std::vector<bool> fromItem;
+    for (const TPieceText& piece : texts) {
+        text += piece.text;
+        fromItem.insert(fromItem.end(), piece.text.size(), piece.item);
+    }
+    const auto delimits = [&](size_t pos) {
+        return text[pos] == '%' && (itemExpands || !fromItem[pos]);
+    };
+    TPieceTexts expanded;
+    for (size_t pos = 0; pos < text.size();) {
+        size_t close = pos + 1;
+        while (delimits(pos) && close < text.size() && !delimits(close))
+            ++close;
+        if (!delimits(pos) || close >= text.size()) {
+            AddPieceText(expanded, text.substr(pos, 1), fromItem[pos]);
+            ++pos;
+            continue;
+        }
+        if (const auto value =
+                EnvironmentValue(std::string_view(text).substr(pos + 1, close - pos - 1))) {
+            AddPieceText(expanded, *value, false);
+            pos = close + 1;
+            continue;
+        }
+        for (; pos < close; ++pos)
+            AddPieceText(expanded, text.substr(pos, 1), fromItem[pos]);
+    }
+    return expanded;
+}
+
+// The user's own text, expanded.
+std::string ExpandedText(const std::string& text) {
+    return Joined(Expanded({{text, false}}, true));
 }
 
 // The texts of the groups of the expression's last match, 0 (the whole match) first.
@@ -84,28 +165,113 @@ std::vector<std::string> GroupTexts(const TvxRegExpr& expression) {
 }
 
 // The item's parts, with the expression's groups in it where there is one.
-TItemParts PartsOf(std::string_view item, int32_t number, int32_t slot, TvxRegExpr* expression) {
-    TItemParts parts{item, number, slot, {}};
+TItemParts PartsOf(const TRunItem& item, int32_t number, int32_t slot, TvxRegExpr* expression) {
+    TItemParts parts{item.text, number, slot, {}, item.name};
     if (expression) {
-        expression->Exec(item); // without a match every group is empty
+        expression->Exec(item.text); // without a match every group is empty
         parts.groups = GroupTexts(*expression);
     }
     return parts;
 }
 
-// A piece filled in for one item: expanded, and quoted where it then holds a blank.
-std::string FilledPiece(const std::string& piece, const TItemParts& parts, bool expression) {
-    return QuoteIfBlank(
-        ExpandEnvironment(Substitute(piece, &parts, expression ? &parts.groups : nullptr)));
+// A list line that begins with a double quote is a piece of command line that its author
+// quoted ("a b" -x): it is written as it stands, for every program.
+bool QuotedByItsAuthor(const TItemParts& parts) {
+    const std::string line = parts.name ? std::string() : Trim(parts.item);
+    return !line.empty() && line.front() == '"';
+}
+
+// Writes the texts of items into a command for the program that reads it, and remembers an
+// item that cmd cannot be given whole. A list line's environment references are expanded,
+// as lists have always been read; a name from the file system is never expanded, since a
+// file may well be called %OS%.txt.
+class TItemWriter {
+  public:
+    explicit TItemWriter(TCommandReader reader) : reader_(reader) {}
+    // The item where it stands by itself between the parameters.
+    std::string Item(const TItemParts& parts);
+    // A blank-separated piece of the user's parameters, filled in for the item.
+    std::string Piece(const TPieceTexts& filled, const TItemParts& parts);
+    bool Refused() const { return refused_; }
+
+  private:
+    std::string ForCmd(std::optional<std::string> written);
+    std::string CmdPiece(const TPieceTexts& texts);
+
+    TCommandReader reader_;
+    bool refused_ = false;
+};
+
+std::string TItemWriter::ForCmd(std::optional<std::string> written) {
+    if (!written) refused_ = true;
+    return written.value_or(std::string());
+}
+
+std::string TItemWriter::Item(const TItemParts& parts) {
+    if (parts.name) {
+        return reader_ == TCommandReader::Cmd ? ForCmd(CmdArgument(parts.item))
+                                              : ProgramArgument(parts.item);
+    }
+    // A line is trimmed and quoted where it holds a blank, as lines have always been.
+    const std::string line = ExpandedText(std::string(parts.item));
+    const std::string trimmed = Trim(line);
+    if (trimmed.empty() || QuotedByItsAuthor(parts)) return QuoteIfBlank(line);
+    if (reader_ == TCommandReader::Cmd)
+        return CmdTakesAsItIs(trimmed) ? QuoteIfBlank(line) : ForCmd(CmdArgument(trimmed));
+    return trimmed.find('"') == std::string::npos ? QuoteIfBlank(line) : ProgramArgument(trimmed);
+}
+
+std::string TItemWriter::Piece(const TPieceTexts& filled, const TItemParts& parts) {
+    TPieceTexts texts = Expanded(filled, !parts.name);
+    const bool fromItem =
+        std::any_of(texts.begin(), texts.end(), [](const TPieceText& text) { return text.item; });
+    if (fromItem && !QuotedByItsAuthor(parts)) {
+        if (reader_ == TCommandReader::Cmd) return CmdPiece(texts);
+        for (TPieceText& text : texts)
+            if (text.item) text.text = EscapeQuotes(text.text);
+    }
+    return QuoteIfBlank(Joined(texts));
+}
+
+// For cmd the item's texts are quoted where they need it: the whole piece where the user's
+// text around them holds nothing of cmd's own, else each where it stands, inside the
+// quotes that the user opened or in quotes of its own, so that the user's > or & stays
+// what the user meant.
+std::string TItemWriter::CmdPiece(const TPieceTexts& texts) {
+    bool userSyntax = false;
+    bool itemNeedsQuotes = false;
+    for (const TPieceText& text : texts) {
+        if (text.item)
+            itemNeedsQuotes = itemNeedsQuotes || !CmdTakesAsItIs(text.text);
+        else
+            userSyntax = userSyntax || HoldsCmdSyntax(text.text);
+    }
+    if (!userSyntax) {
+        const std::string joined = Joined(texts);
+        return itemNeedsQuotes ? ForCmd(CmdArgument(joined)) : QuoteIfBlank(joined);
+    }
+    std::string piece;
+    bool inQuotes = false;
+    for (const TPieceText& text : texts) {
+        if (!text.item) {
+            inQuotes = (std::count(text.text.begin(), text.text.end(), '"') % 2 == 1) != inQuotes;
+            piece += text.text;
+        } else if (inQuotes) {
+            piece += ForCmd(CmdQuotedText(text.text));
+        } else {
+            piece += CmdTakesAsItIs(text.text) ? text.text : ForCmd(CmdArgument(text.text));
+        }
+    }
+    return piece;
 }
 
 // Every blank-separated piece of the parameters that holds a placeholder or (where there
 // is an expression) a group reference, filled in once for every item of the command;
-// with an expression the other pieces are expanded and quoted, without one they stay as
-// written.
+// with an expression the other pieces are expanded and quoted, without one they are
+// expanded.
 std::string SubstitutedPart(const std::string& parameters, const std::vector<TItemParts>& items,
-                            bool expression) {
-    if (!expression && !HoldsPlaceholder(parameters)) return parameters;
+                            bool expression, TItemWriter& writer) {
+    if (!expression && !HoldsPlaceholder(parameters)) return ExpandedText(parameters);
     TvxStringList pieces;
     SplitQuoted(parameters, ' ', pieces);
     std::string part;
@@ -115,12 +281,14 @@ std::string SubstitutedPart(const std::string& parameters, const std::vector<TIt
         const bool perItem =
             HoldsPlaceholder(piece) || (expression && piece.find('$') != std::string::npos);
         if (!perItem) {
-            part += expression ? FilledPiece(piece, items.front(), false) : piece;
+            part += expression ? QuoteIfBlank(ExpandedText(piece)) : ExpandedText(piece);
             continue;
         }
         for (size_t item = 0; item < items.size(); ++item) {
             if (item > 0) part += ' ';
-            part += FilledPiece(piece, items[item], expression);
+            const TItemParts& parts = items[item];
+            part += writer.Piece(Substitute(piece, &parts, expression ? &parts.groups : nullptr),
+                                 parts);
         }
     }
     return expression ? Trim(part) : part.substr(1);
@@ -130,14 +298,16 @@ std::string SubstitutedPart(const std::string& parameters, const std::vector<TIt
 // registered program's; the items only where no {} places them. With an expression the
 // parameters are not trimmed: the starter trims the command.
 std::string BuildParameters(const TOptions& settings, const TAssociation& association,
-                            const std::vector<TItemParts>& items, bool expression) {
+                            const std::vector<TItemParts>& items, bool expression,
+                            TItemWriter& writer) {
     std::string parameters =
-        SubstitutedPart(settings.BParam, items, expression) + " " + association.begin + " ";
+        SubstitutedPart(settings.BParam, items, expression, writer) + " " + association.begin + " ";
     if (!PlacesItem(settings.BParam) && !PlacesItem(settings.Eparam)) {
         for (const TItemParts& item : items)
-            parameters += QuoteIfBlank(item.item) + " ";
+            parameters += writer.Item(item) + " ";
     }
-    parameters += SubstitutedPart(settings.Eparam, items, expression) + " " + association.end;
+    parameters +=
+        SubstitutedPart(settings.Eparam, items, expression, writer) + " " + association.end;
     return expression ? parameters : Trim(parameters);
 }
 
@@ -154,29 +324,32 @@ std::unique_ptr<TvxRegExpr> MakeExpression(const TOptions& settings) {
 TCommandBuilder::TCommandBuilder(const TOptions& settings, TAssociationLookup lookup)
     : settings_(settings), lookup_(std::move(lookup)), expression_(MakeExpression(settings)) {}
 
-TStartCommand TCommandBuilder::Build(const TvxStringList& items, int32_t first, int32_t count,
+TStartCommand TCommandBuilder::Build(const TRunItems& items, int32_t first, int32_t count,
                                      int32_t slot) {
     std::vector<TItemParts> parts;
     for (int32_t i = first; i < first + count; ++i)
-        parts.push_back(PartsOf(items.Strings(i), i + 1, slot, expression_.get()));
-    return Build(ProgramOf(items.Strings(first)), parts);
+        parts.push_back(PartsOf(items[size_t(i)], i + 1, slot, expression_.get()));
+    return Build(ProgramOf(items[size_t(first)].text), parts);
 }
 
-int32_t TCommandBuilder::GroupSize(const TvxStringList& items, int32_t first) {
-    const int32_t most = std::min(settings_.ItemsPerCommand, items.Count() - first);
+int32_t TCommandBuilder::GroupSize(const TRunItems& items, int32_t first) {
+    const int32_t most = std::min(settings_.ItemsPerCommand, int32_t(items.size()) - first);
     if (most < 2) return 1;
-    const TAssociation association = ProgramOf(items.Strings(first));
+    const TAssociation association = ProgramOf(items[size_t(first)].text);
     // An item that the system opens by itself takes no others.
     if (settings_.Exe.empty() && association.program.empty()) return 1;
     // Sized for the widest slot number, which any of them may get.
     const int32_t slot = std::max(settings_.Jobs, 1);
     std::vector<TItemParts> parts{
-        PartsOf(items.Strings(first), first + 1, slot, expression_.get())};
+        PartsOf(items[size_t(first)], first + 1, slot, expression_.get())};
+    // An item that cmd cannot be given fails alone.
+    if (Build(association, parts).refusal) return 1;
     while (int32_t(parts.size()) < most) {
-        const int32_t next = first + int32_t(parts.size());
-        if (ProgramOf(items.Strings(next)) != association) break;
-        parts.push_back(PartsOf(items.Strings(next), next + 1, slot, expression_.get()));
-        if (!PassesWhole(Build(association, parts))) {
+        const size_t next = size_t(first) + parts.size();
+        if (ProgramOf(items[next].text) != association) break;
+        parts.push_back(PartsOf(items[next], int32_t(next) + 1, slot, expression_.get()));
+        const TStartCommand start = Build(association, parts);
+        if (start.refusal || !PassesWhole(start)) {
             parts.pop_back();
             break;
         }
@@ -189,7 +362,10 @@ TStartCommand TCommandBuilder::Build(const TAssociation& association,
     TStartCommand start;
     start.shellExecute = settings_.ShellExecute;
     start.program = association.program;
-    start.parameters = BuildParameters(settings_, association, items, expression_ != nullptr);
+    TItemWriter writer(ReaderOf(ExpandEnvironment(association.program)));
+    start.parameters =
+        BuildParameters(settings_, association, items, expression_ != nullptr, writer);
+    if (writer.Refused()) start.refusal = UnpassableItemError;
     start.noProgram = settings_.Exe.empty() && association.program.empty();
     start.window = settings_.Window;
     start.priority = settings_.Priority;
@@ -246,7 +422,7 @@ void SplitQuoted(std::string_view text, char separator, TvxStringList& list) {
 
 std::string SubstituteGroups(std::string_view pattern, const TvxRegExpr& expression) {
     const std::vector<std::string> groups = GroupTexts(expression);
-    return Substitute(pattern, nullptr, &groups);
+    return Joined(Substitute(pattern, nullptr, &groups));
 }
 
 bool HoldsPlaceholder(std::string_view text) {
@@ -297,14 +473,13 @@ std::string QuoteProgram(std::string_view program) {
 }
 
 std::string CreateProcessCommand(const std::string& program, const std::string& parameters) {
-    return Trim(QuoteProgram(Trim(ExpandEnvironment(Trim(program)))) + " " +
-                ExpandEnvironment(parameters));
+    return Trim(QuoteProgram(Trim(ExpandEnvironment(Trim(program)))) + " " + parameters);
 }
 
 TShellCommand ShellCommand(const std::string& program, const std::string& parameters,
                            bool noProgram) {
-    return {ExpandEnvironment(noProgram ? parameters : program),
-            noProgram ? std::string() : ExpandEnvironment(parameters)};
+    if (noProgram) return {parameters, std::string()};
+    return {ExpandEnvironment(program), parameters};
 }
 
 std::string StarterCommand(const TStartCommand& start) {

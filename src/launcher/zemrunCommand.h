@@ -36,7 +36,23 @@ struct TStartCommand {
     // Without an output file, where several programs run at once: its output is kept
     // while it runs and passed on whole when it ends, where the host passes output on.
     bool keepOutput = false;
+    // Not to be started: the system's error number that its try fails with
+    // (UnpassableItemError); 0 for a command to start.
+    uint32_t refusal = 0;
 };
+
+// An item of a run: a line of the list (standard input's too), or a name from the file
+// system: after /A, from a wildcard, dropped on the main dialog or arrived in a watched
+// folder. A line's %NAME% references are expanded; a name reaches the program as it is.
+struct TRunItem {
+    std::string text;
+    bool name = false;
+};
+using TRunItems = std::vector<TRunItem>;
+
+// The error of an item that cmd cannot be given whole (a line break or a zero character in
+// it), the system's "One or more arguments are not correct".
+constexpr uint32_t UnpassableItemError = 160;
 
 void SplitQuoted(std::string_view text, char separator, TvxStringList& list);
 // Replaces every $N by the text of group N of the expression's last match.
@@ -52,6 +68,7 @@ struct TItemParts {
     int32_t number = 1;
     int32_t slot = 1;
     std::vector<std::string> groups; // the texts of the expression's groups, where there is one
+    bool name = false;               // a name from the file system, never expanded
 };
 bool HoldsPlaceholder(std::string_view text);
 // Whether {} places the item in the parameters, so that it does not stand between them.
@@ -63,10 +80,10 @@ std::string QuoteIfBlank(std::string_view text);
 // does not try "C:\Program.exe" for "C:\Program Files\...".
 std::string QuoteProgram(std::string_view program);
 // The command line of process creation: the program with its environment references
-// replaced and quoted where needed, then the parameters.
+// replaced and quoted where needed, then the parameters, which the builder wrote whole.
 std::string CreateProcessCommand(const std::string& program, const std::string& parameters);
 // What the shell is given: the file (the item itself when there is no program) and the
-// arguments, environment references replaced.
+// arguments; the program's environment references replaced, nothing else expanded.
 struct TShellCommand {
     std::string file;
     std::string arguments;
@@ -101,17 +118,20 @@ TAssociation SplitAssocTemplate(const TvxCommandLine& tokens);
 using TAssociationLookup = std::function<std::string(const std::string& extension)>;
 
 // Builds the commands of one run's settings, item after item. The registered program is
-// looked up once per extension text; the expression compiles at its first search.
+// looked up once per extension text; the expression compiles at its first search. Every
+// text from an item is written for the program that reads the command line (cmd for cmd
+// and batch scripts, else the program's C runtime), so that it arrives as one argument and
+// runs nothing; the user's own parameters keep their meaning, operators and all.
 class TCommandBuilder {
   public:
     TCommandBuilder(const TOptions& settings, TAssociationLookup lookup);
     // How many items from first on (0-based) share one command: up to the settings' items
     // per command, consecutive ones that get the same program, as many as the starter
     // passes whole; always at least one.
-    int32_t GroupSize(const TvxStringList& items, int32_t first);
+    int32_t GroupSize(const TRunItems& items, int32_t first);
     // The command of count items from first on, in that job slot (from 1); its window,
     // priority and containment come from the settings.
-    TStartCommand Build(const TvxStringList& items, int32_t first, int32_t count, int32_t slot);
+    TStartCommand Build(const TRunItems& items, int32_t first, int32_t count, int32_t slot);
     // Whether the parameters name the job slot, so that a command depends on it.
     bool UsesSlot() const;
     // The settings' expression, for the bounds of its searches; none without one.

@@ -1,5 +1,6 @@
 #include "zemrunJobLog.h"
 
+#include "../foundation/vxCommandLine.h"
 #include "../foundation/vxTextCodec.h"
 
 #include <cstdio>
@@ -58,6 +59,17 @@ std::vector<std::string> SplitLines(std::string_view text) {
     }
     return lines;
 }
+// A command by its arguments as the system splits them, so that one that an earlier version
+// quoted otherwise (a name with ( or & but no blank, which cmd now gets in quotes) is still
+// the same command.
+std::string CommandKey(const std::string& command) {
+    std::string key;
+    for (const std::string& argument : SplitArguments(OneLine(command))) {
+        key += argument;
+        key += '\0';
+    }
+    return key;
+}
 } // namespace
 
 std::string LocalTimeText(const TLocalTime& time) {
@@ -101,7 +113,7 @@ TJobLog::TJobLog(const std::string& path, TUse use, bool outputColumn)
         const std::string& exitCode = columns[ExitCodeColumn];
         // The header's error column is a word, so it never counts as done.
         if (columns[ErrorColumn] == "0" && (exitCode.empty() || exitCode == "0"))
-            done_.insert(ReadAsWritten(columns[CommandColumn]));
+            done_.insert(CommandKey(ReadAsWritten(columns[CommandColumn])));
     }
     if (use == ReadOnly) return;
     // A UTF-16 log cut inside a character is padded, so that what follows is read aligned;
@@ -138,5 +150,5 @@ void TJobLog::Write(const TJobRecord& record) {
 }
 
 bool TJobLog::Done(const std::string& command) const {
-    return done_.count(OneLine(command)) != 0;
+    return done_.count(CommandKey(command)) != 0;
 }

@@ -44,7 +44,7 @@ class TJobLog {
     // Appends the record's line with one write, so that no line is ever half there.
     void Write(const TJobRecord& record);
     // Whether the log holds the command as started without error and, where its end was
-    // waited for, ended with exit code 0.
+    // waited for, ended with exit code 0: the same arguments, however they were quoted.
     bool Done(const std::string& command) const;
 
   private:

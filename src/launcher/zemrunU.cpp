@@ -80,7 +80,7 @@ class TRun {
         log_ = OpenJobLog(settings_, TJobLog::Append);
     }
 
-    int32_t ItemCount() const { return items_.Count(); }
+    int32_t ItemCount() const { return int32_t(items_.size()); }
     // Items whose last try failed, those whose retries never started included.
     int32_t Failed() const;
     // Shows the progress window where the progress mode asks for it and one can be shown.
@@ -133,7 +133,7 @@ class TRun {
     TLauncherHost& host_;
     const TOptions settings_;
     TCommandBuilder commands_;
-    TvxStringList items_;
+    TRunItems items_;
     std::unique_ptr<TJobLog> log_;
     std::vector<TStartedItem> running_; // started with more than one job, end not yet seen
     std::deque<TItemTry> retries_;      // the next tries of failed items, in order of failure
@@ -322,7 +322,7 @@ bool TRun::PutAside(const TFolderEntry& entry) const {
 // of the move is its job log line's error. The watch keeps where each failed file is now,
 // to run it again when asked.
 void TRun::PutWatchedFileAside(TStartedItem& started, bool succeeded) {
-    const std::string& path = items_.Strings(started.item.index);
+    const std::string& path = items_[size_t(started.item.index)].text;
     const std::string folder =
         AsideFolder(succeeded ? settings_.DoneFolder : settings_.FailedFolder);
     std::string now = path;
@@ -471,8 +471,10 @@ void TRun::StartTry(TItemTry item) {
                          {ItemsText(item), LocalTimeText(host_.LocalTime()), "", "", 0,
                           item.command, item.start.output},
                          host_.Milliseconds()};
-    started.process = host_.Start(item.start);
-    if (!started.process) started.record.error = host_.StartError();
+    if (item.start.refusal)
+        started.record.error = item.start.refusal;
+    else if (!(started.process = host_.Start(item.start)))
+        started.record.error = host_.StartError();
 
     if (progressShown_) {
         host_.ProgressSetText(item.parameters);
@@ -528,11 +530,11 @@ int32_t TRun::Failed() const {
 // The items of the try as the job log names them: the item, or each of its command's items
 // as the command holds it.
 std::string TRun::ItemsText(const TItemTry& item) const {
-    if (item.count == 1) return items_.Strings(item.index);
+    if (item.count == 1) return items_[size_t(item.index)].text;
     std::string text;
     for (int32_t i = item.index; i < item.index + item.count; ++i) {
         if (i > item.index) text += ' ';
-        text += QuoteIfBlank(items_.Strings(i));
+        text += QuoteIfBlank(items_[size_t(i)].text);
     }
     return text;
 }
@@ -609,8 +611,8 @@ void TRun::Watch() {
             std::erase_if(*entries, [this](const TFolderEntry& entry) { return PutAside(entry); });
             for (const std::string& path : watch.Complete(*entries, lastLook, NobodyWrites)) {
                 if (StopStarting()) break; // what is not started stays for the next watch
-                items_.Add(path);
-                RunItem(items_.Count() - 1);
+                items_.push_back({path, true});
+                RunItem(ItemCount() - 1);
                 ShowWatch(true);
             }
             wait = watch.MillisecondsToNextCheck(host_.Milliseconds());
@@ -707,34 +709,34 @@ bool ListMissing(const TOptions& settings) {
            !PathExists(settings.List);
 }
 
-void LoadItems(const TOptions& settings, TLauncherHost& host, TvxStringList& items) {
+void LoadItems(const TOptions& settings, TLauncherHost& host, TRunItems& items) {
     uint32_t codePage = 0;
     ReadEncodingName(settings.Encoding, codePage); // a name unknown here ends the run before
+    TvxStringList lines;
     // Where nothing else tells, a pipe from a console program is in the console's page.
     if (settings.List == StandardInputList)
-        items.LoadFromText(host.StandardInput(), codePage, ConsoleCodePage());
+        lines.LoadFromText(host.StandardInput(), codePage, ConsoleCodePage());
     else if (PathExists(settings.List))
-        items.LoadFromFile(settings.List, codePage);
-    for (int32_t i = 0; i < items.Count(); ++i)
-        if (items.Strings(i).find('"') != std::string::npos)
-            items.Put(i, UnquoteItem(items.Strings(i)));
+        lines.LoadFromFile(settings.List, codePage);
+    for (int32_t i = 0; i < lines.Count(); ++i)
+        items.push_back({UnquoteItem(lines.Strings(i)), false});
     // A list is taken as written; the shell leaves wildcards on the command line to the
     // program.
     for (const std::string& item : settings.Items)
         for (std::string& name : ExpandWildcards(UnquoteItem(item)))
-            items.Add(std::move(name));
+            items.push_back({std::move(name), true});
 }
 
 std::vector<std::string> PreviewCommands(TLauncherHost& host, const TOptions& settings,
                                          int32_t limit) {
     TOptions run = settings;
     Normalize(run);
-    TvxStringList items;
+    TRunItems items;
     LoadItems(run, host, items);
     const std::unique_ptr<TJobLog> log = OpenJobLog(run, TJobLog::ReadOnly);
     TCommandBuilder builder(run, AssociationLookup(host));
     std::vector<std::string> commands;
-    for (int32_t i = 0, count = 0; i < items.Count() && i < limit; i += count) {
+    for (int32_t i = 0, count = 0; i < int32_t(items.size()) && i < limit; i += count) {
         count = builder.GroupSize(items, i);
         std::string command = StarterCommand(builder.Build(items, i, count, 1));
         if (!(run.Resume && log && log->Done(command))) commands.push_back(std::move(command));

@@ -52,7 +52,7 @@ std::vector<std::string> PreviewCommands(TLauncherHost& host, const TOptions& se
 constexpr const char* StandardInputList = "-";
 // Whether the settings name a list file that is not there.
 bool ListMissing(const TOptions& settings);
-void LoadItems(const TOptions& settings, TLauncherHost& host, TvxStringList& items);
+void LoadItems(const TOptions& settings, TLauncherHost& host, TRunItems& items);
 // The item without the one pair of double quotes that encloses it, after its outer blanks
 // and controls, where it holds no other quote (as Explorer's "Copy as path" writes names);
 // any other item as it is.

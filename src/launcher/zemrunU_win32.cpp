@@ -74,7 +74,9 @@ DWORD StartByShellExecute(const TStartCommand& start, HWND window, TvxChild& chi
     if (!CanPassWhole(file + " " + arguments)) return ERROR_FILENAME_EXCED_RANGE;
     SHELLEXECUTEINFOA info{};
     info.cbSize = sizeof(info);
-    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_CONNECTNETDRV | SEE_MASK_DOENVSUBST;
+    // Nothing more is expanded: the builder expanded what is to be, and a name from the file
+    // system may hold a % of its own.
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_CONNECTNETDRV;
     info.hwnd = window;
     info.lpFile = file.c_str();
     info.lpParameters = start.noProgram ? nullptr : arguments.c_str();

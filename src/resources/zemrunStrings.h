@@ -73,6 +73,7 @@
     X(IDS_NOT_A_FOLDER, "%1 is a file, not a folder")                                              \
     X(IDS_FOLDER_GONE, "%1 is not there; the watch waits for it")                                  \
     X(IDS_FOLDER_BACK, "%1 is there again; the watch goes on")                                     \
+    X(IDS_CMD_CANNOT_PASS, "Holds a line break, which cmd cannot pass on to the script")           \
     X(IDS_SAVE_AS_PROJECT, "Save as project")                                                      \
     X(IDS_PROJECT_NAME, "Name")                                                                    \
     X(IDS_SAVE_TO_PROJECT, "Save to project...")                                                   \

@@ -1,4 +1,5 @@
 #include "foundation/vxCommandLine.h"
+#include "launcher/zemrunArguments.h"
 #include "launcher/zemrunSwitches.h"
 #include "launcher/zemrunU.h"
 #include "recording_host.h"
@@ -49,6 +50,162 @@ TEST(SplitArguments, SplitsAsTheSystemSplitsAStartedProgramsArguments) {
     };
     for (const auto& [text, arguments] : cases)
         EXPECT_EQ(SplitArguments(text), arguments) << text;
+}
+
+// Texts that names may hold: every ASCII punctuation character alone and in a name, and
+// the quotes, backslashes, blanks and percent signs that writers get wrong.
+std::vector<std::string> AwkwardTexts() {
+    std::vector<std::string> texts = {"",
+                                      "plain",
+                                      "a b",
+                                      "a\tb",
+                                      "a\\",
+                                      "a b\\",
+                                      "a b\\\\",
+                                      "C:\\",
+                                      "\\\\srv\\x",
+                                      "c\"d",
+                                      "a\\\"b",
+                                      "\"",
+                                      "%",
+                                      "%x",
+                                      "x%",
+                                      "%%",
+                                      "50%OS%.txt",
+                                      "%OS%",
+                                      "AT&T.pdf",
+                                      "report&evil.bat",
+                                      "x^y.txt",
+                                      "100%.txt",
+                                      "scan&evil&.txt",
+                                      "a (1).jpg",
+                                      "\xC3\xA9t\xC3\xA9 \xF0\x9F\x8E\xB5.txt"};
+    for (char c = 0x21; c < 0x7F; ++c)
+        if (!(c >= '0' && c <= '9') && !(c >= 'A' && c <= 'Z') && !(c >= 'a' && c <= 'z')) {
+            texts.push_back(std::string(1, c));
+            texts.push_back("a" + std::string(1, c) + "b");
+        }
+    return texts;
+}
+
+TEST(ProgramArgument, EveryTextComesBackAsTheOneArgumentItWas) {
+    for (const std::string& text : AwkwardTexts()) {
+        EXPECT_EQ(SplitArguments(ProgramArgument(text)), V{text}) << text;
+        EXPECT_EQ(SplitArguments(ProgramArgument(text) + " " + ProgramArgument(text)),
+                  (V{text, text}))
+            << text;
+    }
+    EXPECT_EQ(ProgramArgument("a b\\"), "\"a b\\\\\"");
+    EXPECT_EQ(ProgramArgument("c\"d"), "c\\\"d");
+    EXPECT_EQ(ProgramArgument(""), "\"\"");
+}
+
+// How cmd /c reads the command line of a batch script, as far as an argument goes: %NAME%
+// is expanded first, whatever the quotes (OS is set, cd gives its empty substring for
+// %cd:~,%, any other name stays with its first %, and the second may open the next);
+// outside quotes ^ takes the next character as it is and & | < > end the command; the
+// script's arguments are then split at blanks, tabs, commas, semicolons and equals signs
+// outside quotes. Nothing of it holds for a program's own C runtime.
+struct TCmdReading {
+    V arguments;
+    bool more = false; // another command or a redirection followed
+};
+TCmdReading ReadAsCmd(std::string_view line) {
+    std::string expanded;
+    for (size_t pos = 0; pos < line.size();) {
+        const size_t close = line[pos] == '%' ? line.find('%', pos + 1) : std::string_view::npos;
+        if (close == std::string_view::npos) {
+            expanded += line[pos++];
+            continue;
+        }
+        const std::string_view name = line.substr(pos + 1, close - pos - 1);
+        if (name == "OS" || name == "cd:~,") {
+            expanded += name == "OS" ? "Windows_NT" : "";
+            pos = close + 1;
+        } else {
+            expanded += '%';
+            expanded += name;
+            pos = close;
+        }
+    }
+    TCmdReading reading;
+    std::string argument;
+    bool quoted = false, inArgument = false;
+    for (size_t pos = 0; pos < expanded.size(); ++pos) {
+        const char c = expanded[pos];
+        if (!quoted && std::string_view("&|<>").find(c) != std::string_view::npos) {
+            reading.more = true;
+            break;
+        }
+        if (!quoted && std::string_view(" \t,;=").find(c) != std::string_view::npos) {
+            if (inArgument) reading.arguments.push_back(std::exchange(argument, {}));
+            inArgument = false;
+            continue;
+        }
+        inArgument = true;
+        if (!quoted && c == '^' && pos + 1 < expanded.size()) {
+            argument += expanded[++pos];
+            continue;
+        }
+        if (c == '"') quoted = !quoted;
+        argument += c;
+    }
+    if (inArgument) reading.arguments.push_back(argument);
+    return reading;
+}
+
+// %~1 of a batch script: the argument without the quotes around it.
+std::string WithoutOuterQuotes(std::string argument) {
+    if (!argument.empty() && argument.front() == '"') argument.erase(0, 1);
+    if (!argument.empty() && argument.back() == '"') argument.pop_back();
+    return argument;
+}
+
+TEST(CmdArgument, EveryTextReachesTheScriptAsOneArgumentAndRunsNothing) {
+    for (const std::string& text : AwkwardTexts()) {
+        const std::optional<std::string> written = CmdArgument(text);
+        ASSERT_TRUE(written) << text;
+        const TCmdReading reading = ReadAsCmd("conv.bat " + *written + " next");
+        EXPECT_FALSE(reading.more) << text;
+        ASSERT_EQ(reading.arguments.size(), 3u) << text << " as " << *written;
+        EXPECT_EQ(reading.arguments[2], "next") << text;
+        // A quote stays doubled, and the backslashes before the closing quote are doubled
+        // for the programs that the script hands the name to; all else arrives as it is.
+        if (text.find('"') != std::string::npos) continue;
+        const size_t backslashes = text.size() - (text.find_last_not_of('\\') + 1);
+        EXPECT_EQ(WithoutOuterQuotes(reading.arguments[1]), text + std::string(backslashes, '\\'))
+            << text;
+    }
+    EXPECT_EQ(*CmdArgument("AT&T.pdf"), "\"AT&T.pdf\"");
+    EXPECT_EQ(*CmdArgument("50%OS%.txt"), "\"50%%cd:~,%OS%%cd:~,%.txt\"");
+    EXPECT_EQ(*CmdArgument("c\"d"), "\"c\"\"d\"");
+    EXPECT_EQ(*CmdArgument("D:\\a-b_c.d"), "D:\\a-b_c.d"); // nothing to quote
+    EXPECT_EQ(*CmdArgument("D:\\dir\\"), "\"D:\\dir\\\\\"");
+    EXPECT_EQ(*CmdArgument(""), "\"\"");
+    for (const char* refused : {"a\nb", "a\rb", "\n"})
+        EXPECT_FALSE(CmdArgument(refused)) << refused;
+    EXPECT_FALSE(CmdArgument(std::string("a\0b", 3)));
+}
+
+TEST(CmdArgument, CmdReadsTheCommandsOfCmdAndOfBatchScriptsOnly) {
+    const std::pair<const char*, bool> programs[] = {
+        {"cmd", true},
+        {"CMD.EXE", true},
+        {"C:\\Windows\\System32\\cmd.exe", true},
+        {"\"C:\\a b\\Cmd.Exe\"", true},
+        {"x.bat", true},
+        {"D:\\tools\\conv.CMD", true},
+        {"\"D:\\my tools\\ffmpeg-all.cmd\"", true},
+        {"x.bat.", true},
+        {"x.bat.exe", false},
+        {"cmdx.exe", false},
+        {"notepad.exe", false},
+        {"", false},
+        {"D:\\cmd\\p.exe", false},
+        {"x.batch", false},
+    };
+    for (const auto& [program, cmd] : programs)
+        EXPECT_EQ(ReaderOf(program) == TCommandReader::Cmd, cmd) << program;
 }
 
 TEST(StripQuotes, RemovesOneQuoteAtEachEnd) {

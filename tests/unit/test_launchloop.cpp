@@ -127,21 +127,23 @@ TEST_F(LaunchLoop, NamesCopiedAsPathLoseTheirQuotesBeforeAnythingSeesThem) {
 }
 
 // The parameters of one item's command.
-std::string ParametersOf(const std::string& begin, const std::string& end, const std::string& item,
-                         const std::string& expression = "", int32_t number = 1, int32_t slot = 1) {
+TStartCommand CommandOf(const std::string& program, const std::string& begin,
+                        const std::string& end, const TRunItem& item,
+                        const std::string& expression = "", int32_t number = 1, int32_t slot = 1) {
     TOptions settings;
     SetDefaultOptions(settings);
-    settings.Exe = "p.exe";
+    settings.Exe = program;
     settings.BParam = begin;
     settings.Eparam = end;
     settings.RegExp = expression;
-    TvxStringList items; // the item at its number
-    for (int32_t i = 1; i < number; ++i)
-        items.Add("");
-    items.Add(item);
+    TRunItems items(size_t(number - 1)); // the item at its number
+    items.push_back(item);
     return TCommandBuilder(settings, [](const std::string&) { return std::string(); })
-        .Build(items, number - 1, 1, slot)
-        .parameters;
+        .Build(items, number - 1, 1, slot);
+}
+std::string ParametersOf(const std::string& begin, const std::string& end, const std::string& item,
+                         const std::string& expression = "", int32_t number = 1, int32_t slot = 1) {
+    return CommandOf("p.exe", begin, end, {item, false}, expression, number, slot).parameters;
 }
 
 TEST(Placeholders, StandForThePartsOfTheItem) {
@@ -196,6 +198,78 @@ TEST(Placeholders, FillTheirPieceAloneAndLeaveEverythingElseAsWritten) {
         EXPECT_EQ(Trim(ParametersOf(c.begin, c.end, c.item, c.expression, 7, 3)), c.parameters)
             << c.begin << " | " << c.end;
     unsetenv("ZEMRUN_T_DIR");
+}
+
+TEST(ItemTexts, ReachTheProgramThatReadsTheCommandAsOneArgumentEach) {
+    setenv("ZEMRUN_T_DIR", "C:\\t dir", 1);
+    setenv("ComSpec", "C:\\Windows\\system32\\cmd.exe", 1);
+    const struct {
+        const char *program, *begin;
+        TRunItem item;
+        const char *expression, *parameters;
+    } cases[] = {
+        // A program's C runtime reads its arguments back exactly.
+        {"p.exe", "", {"c\"d", true}, "", "c\\\"d"},
+        {"p.exe", "", {"a b\\", true}, "", "\"a b\\\\\""},
+        {"p.exe",
+         "-o {/.}.png",
+         {"D:\\x\"y z.pdf", true},
+         "",
+         "-o \"x\\\"y z.png\"  \"D:\\x\\\"y z.pdf\""},
+        {"p.exe", "", {"a \"b\" c", false}, "", "\"a \\\"b\\\" c\""},
+        // A line's references are expanded, a name's never; each is quoted as it then is.
+        {"p.exe", "", {"%ZEMRUN_T_DIR%\\a.txt", false}, "", "\"C:\\t dir\\a.txt\""},
+        {"p.exe", "", {"%ZEMRUN_T_DIR%\\a.txt", true}, "", "%ZEMRUN_T_DIR%\\a.txt"},
+        {"p.exe",
+         "{//}\\out",
+         {"%ZEMRUN_T_DIR%\\a.txt", true},
+         "",
+         "%ZEMRUN_T_DIR%\\out  %ZEMRUN_T_DIR%\\a.txt"},
+        {"p.exe",
+         "$1",
+         {"%ZEMRUN_T_DIR%.txt", true},
+         "(.*)\\.txt",
+         "%ZEMRUN_T_DIR%  %ZEMRUN_T_DIR%.txt"},
+        {"p.exe", "%ZEMRUN_T_{/.}%", {"DIR.txt", true}, "", "\"C:\\t dir\"  DIR.txt"},
+        // cmd gets every text of an item in quotes where it holds anything of its own.
+        {"conv.bat", "", {"AT&T.pdf", false}, "", "\"AT&T.pdf\""},
+        {"conv.bat", "", {"x^y.txt", true}, "", "\"x^y.txt\""},
+        {"conv.bat", "", {"50%OS%.txt", true}, "", "\"50%%cd:~,%OS%%cd:~,%.txt\""},
+        {"conv.bat",
+         "-o {/.}.png",
+         {"D:\\in\\AT&T.pdf", true},
+         "",
+         "-o \"AT&T.png\"  \"D:\\in\\AT&T.pdf\""},
+        {"conv.bat", "--out={/.}.png", {"a.pdf", true}, "", "--out=a.png  a.pdf"},
+        {"conv.bat", "$1.txt", {"AT&T.pdf", true}, "(.*)\\.pdf", "\"AT&T.txt\"  \"AT&T.pdf\""},
+        {"%ComSpec%", "/c type", {"a|b>c.txt", true}, "", "/c type  \"a|b>c.txt\""},
+        // The user's own operators and quotes keep their meaning around the item's texts.
+        {"cmd", "/c type {} >{/.}.out", {"a&b.txt", true}, "", "/c type \"a&b.txt\" >\"a&b\".out"},
+        {"cmd", "/c type {} >{/.}.out", {"ab.txt", true}, "", "/c type ab.txt >ab.out"},
+        {"conv.bat",
+         "\"{/.} x.png\"",
+         {"50%.txt", true},
+         "",
+         "\"50%%cd:~,% x.png\"  \"50%%cd:~,%.txt\""},
+        // A line quoted by its author stays as written; blanks around a line still go.
+        {"conv.bat", "", {"\"a b\" -x&y", false}, "", "\"a b\" -x&y"},
+        {"conv.bat", "", {"  spaced  ", false}, "", "\"spaced\""},
+    };
+    for (const auto& c : cases) {
+        const TStartCommand start = CommandOf(c.program, c.begin, "", c.item, c.expression);
+        EXPECT_EQ(Trim(start.parameters), c.parameters) << c.program << " " << c.item.text;
+        EXPECT_EQ(start.refusal, 0u);
+    }
+    // What cmd cannot be given whole is refused; any other program takes it.
+    EXPECT_EQ(CommandOf("conv.bat", "", "", {"a\nb", true}).refusal, UnpassableItemError);
+    EXPECT_EQ(CommandOf("conv.bat", "{/.}", "", {"a\rb.txt", false}).refusal, UnpassableItemError);
+    EXPECT_EQ(CommandOf("p.exe", "", "", {"a\nb", true}).refusal, 0u);
+    // A zero character is kept, for the starter to refuse the command it would cut.
+    EXPECT_EQ(
+        CommandOf("p.exe", "%ZEMRUN_T_DIR%", std::string("-z\0%1", 5), {"a", false}).parameters,
+        std::string("C:\\t dir  a -z\0%1", 17));
+    unsetenv("ZEMRUN_T_DIR");
+    unsetenv("ComSpec");
 }
 
 TEST_F(LaunchLoop, TheNumberStaysOnResumeAndTheSlotIsTheOneTheProgramRunsIn) {
@@ -712,6 +786,15 @@ TEST_F(LaunchLoop, TheJobLogHasALinePerItemAndResumeLeavesOutWhatIsDone) {
             EXPECT_EQ(bytes.substr(0, c.before.size()), c.before) << c.name; // only appended to
         }
     }
+    // A log of commands that were quoted otherwise still tells the same ones as done.
+    StartOver();
+    settings.Exe = "conv.bat";
+    settings.JobLog = logPath;
+    settings.Resume = true;
+    std::ofstream(logPath, std::ios::binary)
+        << header + "x(1).txt" + at + "1.0\t0\t0\tconv.bat  x(1).txt\r\n";
+    Run("x(1).txt\ry(1).txt");
+    EXPECT_EQ(host.commands, V{"create|conv.bat|\"y(1).txt\"|prog"});
     std::filesystem::remove(logPath);
 }
 
@@ -848,9 +931,9 @@ TEST_F(LaunchLoop, AMissingListStartsNothingAndABatchThatCountsFailuresWasNotDon
     settings.List = listPath_ + ".missing";
     EXPECT_EQ(RunList(host, request), 0u);
     EXPECT_TRUE(host.commands.empty());
-    TvxStringList items;
+    TRunItems items;
     LoadItems(settings, host, items);
-    EXPECT_EQ(items.Count(), 0);
+    EXPECT_TRUE(items.empty());
     settings.Halt = 0;
     EXPECT_EQ(RunList(host, request), RunNotDoneStatus);
     EXPECT_TRUE(host.commands.empty());
@@ -1140,9 +1223,19 @@ TEST_F(LaunchLoop, TheFailedItemsAreShownInListOrderWithTheirReasons) {
         {{1, 1, "a", 1, TimeLimitError, 0, "", 600}, "Ended after the time limit of 600 s"},
         {{1, 1, "a", 1, 0, 0x7FFFFFFF, "", 0}, "Exit code 2147483647"},
         {{1, 1, "a", 1, 0, 0x80000005, "", 0}, "Exit code 2147483653 (0x80000005)"},
+        {{1, 1, "a", 1, UnpassableItemError, 0, "", 0},
+         "Holds a line break, which cmd cannot pass on to the script"},
     };
     for (const auto& [failed, reason] : reasons)
         EXPECT_EQ(FailureReason(failed, "", ""), reason);
+    // Such an item fails without a start, alone, and the others of its command start.
+    StartOver();
+    settings.Exe = "conv.bat";
+    settings.ItemsPerCommand = 3;
+    settings.Items = {"x", "a\nb", "y"};
+    settings.Halt = 0;
+    EXPECT_EQ(RunList(host, request), 1u);
+    EXPECT_EQ(host.commands, (V{"create|conv.bat|x|prog", "create|conv.bat|y|prog"}));
 }
 
 // Run failed again: exactly the failed items, with their item numbers and next try numbers,

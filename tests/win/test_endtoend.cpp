@@ -885,10 +885,12 @@ TEST_F(EndToEnd, ItemsAfterTheItemSwitchRunAfterTheListsOwn) {
     EXPECT_EQ(RunZemrun("\"/J:Send\"" + items).exitCode, 0u);
     EXPECT_EQ(Commands(), expected);
 
-    // Split as the started programs split their own arguments: \" is a quote in the item.
+    // Split as the started programs split their own arguments: \" is a quote in the item,
+    // and it reaches the program as the one argument it was.
     DeleteFileA(temp_.File("probe.log").c_str());
     EXPECT_EQ(RunZemrun("/X:" + probe_ + " /P /G:0 /A \"c\\\"d\" x").exitCode, 0u);
-    EXPECT_EQ(Commands(), (V{probe_ + " c\"d", probe_ + " x"}));
+    EXPECT_EQ(Commands(), (V{probe_ + " c\\\"d", probe_ + " x"}));
+    EXPECT_EQ(Starts()[0].args, V{"c\"d"});
 
     // Nothing after it: nothing starts, and no usage message holds the process.
     DeleteFileA(temp_.File("probe.log").c_str());
@@ -914,6 +916,58 @@ TEST_F(EndToEnd, ItemsAfterTheItemSwitchRunAfterTheListsOwn) {
     for (const std::string& command : manyCommands)
         lines += command + "\r\n";
     EXPECT_EQ(ReadBytes(preview), lines);
+}
+
+// Names that cmd would read as its own reach a batch script and cmd /c whole, through both
+// starters and several to a command, and run nothing else: evil.bat in the current folder
+// would start the probe with EVIL. A name from the file system keeps its %.
+TEST_F(EndToEnd, NamesWithCmdsCharactersReachBatchScriptsAndCmdWhole) {
+    const std::string script = temp_.File("conv.bat");
+    WriteBytes(script, "@\"" + probe_ + "\" %*\r\n");
+    WriteBytes(temp_.File("evil.bat"), "@\"" + probe_ + "\" EVIL\r\n");
+    const std::string list = WriteList("AT&T.pdf\r\nreport&evil.bat\r\nx^y.txt\r\n");
+    const V names = {"AT&T.pdf", "report&evil.bat", "x^y.txt"};
+    EXPECT_EQ(RunZemrun("/L:" + list + " /X:" + script + " /P /G:0", 180000, temp_.Path()).exitCode,
+              0u);
+    ASSERT_EQ(Starts().size(), 3u);
+    for (size_t i = 0; i < names.size(); ++i)
+        EXPECT_EQ(Starts()[i].args, V{names[i]});
+    DeleteFileA(temp_.File("probe.log").c_str());
+    EXPECT_EQ(
+        RunZemrun("/L:" + list + " /X:" + script + " /S /P /G:0 /ITEMS:3", 180000, temp_.Path())
+            .exitCode,
+        0u);
+    ASSERT_EQ(AwaitStarts(1).size(), 1u);
+    EXPECT_EQ(Starts()[0].args, names);
+
+    // cmd /c over names that only lists can hold, and over a name with a %: Wine's cmd
+    // keeps the % of a script's arguments only where cmd itself is started, which on
+    // Windows is the same for both.
+    DeleteFileA(temp_.File("probe.log").c_str());
+    const std::string cmd = " /X:cmd.exe \"/B:/c " + probe_ + "\" /P /G:0";
+    RunOver("a&b.txt\na|b.txt\nc>d.txt\n", cmd + " /ITEMS:3");
+    EXPECT_EQ(RunZemrun(cmd + " /A 50%OS%.txt", 180000, temp_.Path()).exitCode, 0u);
+    EXPECT_EQ(RunZemrun("/X:" + probe_ + " /P /G:0 /A 50%OS%.txt").exitCode, 0u);
+    ASSERT_EQ(Starts().size(), 3u);
+    EXPECT_EQ(Starts()[0].args, (V{"a&b.txt", "a|b.txt", "c>d.txt"}));
+    EXPECT_EQ(Starts()[1].args, V{"50%OS%.txt"});
+    EXPECT_EQ(Starts()[2].args, V{"50%OS%.txt"});
+
+    // A file dropped into a watched folder is no command either.
+    DeleteFileA(temp_.File("probe.log").c_str());
+    const std::string in = temp_.File("in");
+    ASSERT_TRUE(CreateDirectoryA(in.c_str(), nullptr));
+    TZemrunProcess zemrun("/WATCH:" + in + " /SETTLE:0 /DONE:Done /K:" + temp_.File("job.log") +
+                              " /X:" + script,
+                          temp_.Path());
+    WriteBytes(in + "\\scan&evil&.txt", "scan");
+    ASSERT_EQ(AwaitStarts(1).size(), 1u);
+    EXPECT_TRUE(
+        uidriver::WaitUntil([&] { return PathExists(in + "\\Done\\scan&evil&.txt"); }, 20000));
+    EXPECT_EQ(RunZemrun("/UNWATCH:" + in).exitCode, 0u);
+    EXPECT_TRUE(zemrun.Wait(60000));
+    ASSERT_EQ(Starts().size(), 1u);
+    EXPECT_EQ(Starts()[0].args, V{in + "\\scan&evil&.txt"});
 }
 
 // Points one of the user's shell folders elsewhere for the life of the object.
