@@ -4,6 +4,7 @@
 
 #include "../foundation/vxIniFile.h"
 #include "../resources/zemrunIds.h"
+#include "zemrunOptions.h"
 #include "zemrunRunSettings.h"
 
 #include <climits>
@@ -12,12 +13,44 @@
 #include <memory>
 #include <string>
 
-// One field a project can hold: its key, the run setting it stands for, and the box of
-// the save-as-project dialog that chooses it. A field's index is its bit in the set of
-// fields to store, and keys are stored in the order of the table.
+// How the main dialog shows a field. Every field names one: a field that the dialog does
+// not show is Kept, and the dialog hands on the value it was given or loaded.
+enum class TMainKind : uint8_t {
+    None,         // not decided: a field added without thought for the dialog
+    Kept,         // no control
+    History,      // an editable list with the history of its kind (first)
+    Check,        // a check box
+    Text,         // an edit box
+    TrimmedText,  // an edit box whose outer blanks go
+    Number,       // an up-down control over first..last
+    Pause,        // the first pause's up-down, which takes the 16-bit messages too
+    Choice,       // a list of the texts of the string ids first..last; the value is the entry's
+                  // index and offset (a flag: whether the entry is not the first)
+    Encoding,     // an editable list of the encoding names
+    FailureCount, // the number of failures after which to stop, and its check box (first)
+    ShowFailures, // a check box for 1
+};
+struct TMainControl {
+    TMainKind kind = TMainKind::None;
+    int control = 0; // for a number, its up-down
+    int32_t first = 0, last = 0, offset = 0;
+};
+constexpr TMainControl Kept() {
+    return {TMainKind::Kept};
+}
+constexpr TMainControl MainControl(TMainKind kind, int control, int32_t first = 0, int32_t last = 0,
+                                   int32_t offset = 0) {
+    return {kind, control, first, last, offset};
+}
+
+// One field a project can hold: its key, the run setting it stands for, the box of the
+// save-as-project dialog that chooses it and its control in the main dialog. A field's
+// index is its bit in the set of fields to store, and keys are stored in the order of the
+// table.
 struct TProjectField {
     const char* key;
     int saveBox;
+    TMainControl main;
     std::string TOptions::*text = nullptr;
     bool TOptions::*flag = nullptr;
     int32_t TOptions::*number = nullptr;
@@ -30,49 +63,89 @@ struct TProjectField {
     void Read(const TvxIniFileKey& key, TOptions& settings) const;
     void Write(TvxIniFileKey& key, const TOptions& settings) const;
 };
-constexpr TProjectField TextField(const char* key, int box, std::string TOptions::*text) {
-    return {key, box, text};
+constexpr TProjectField TextField(const char* key, int box, TMainControl main,
+                                  std::string TOptions::*text) {
+    return {key, box, main, text};
 }
-constexpr TProjectField FlagField(const char* key, int box, bool TOptions::*flag) {
-    return {key, box, nullptr, flag};
+constexpr TProjectField FlagField(const char* key, int box, TMainControl main,
+                                  bool TOptions::*flag) {
+    return {key, box, main, nullptr, flag};
 }
-constexpr TProjectField NumberField(const char* key, int box, int32_t TOptions::*number) {
-    return {key, box, nullptr, nullptr, number};
+constexpr TProjectField NumberField(const char* key, int box, TMainControl main,
+                                    int32_t TOptions::*number) {
+    return {key, box, main, nullptr, nullptr, number};
 }
-constexpr TProjectField OptionalNumberField(const char* key, int box, int32_t TOptions::*number,
-                                            int32_t least) {
-    return {key, box, nullptr, nullptr, number, least};
+constexpr TProjectField OptionalNumberField(const char* key, int box, TMainControl main,
+                                            int32_t TOptions::*number, int32_t least) {
+    return {key, box, main, nullptr, nullptr, number, least};
 }
 
 inline constexpr TProjectField ProjectFields[] = {
-    TextField("List", IDC_SAVE_LIST, &TOptions::List),
-    TextField("Exe", IDC_SAVE_EXE, &TOptions::Exe),
-    TextField("BParam", IDC_SAVE_BPARAM, &TOptions::BParam),
-    TextField("Eparam", IDC_SAVE_EPARAM, &TOptions::Eparam),
-    TextField("RegExp", IDC_SAVE_REGEXP, &TOptions::RegExp),
-    FlagField("WaitOpen", IDC_SAVE_WAIT_OPEN, &TOptions::WaitOpen),
-    FlagField("WaitClose", IDC_SAVE_WAIT_CLOSE, &TOptions::WaitClose),
-    FlagField("ShellExecute", IDC_SAVE_SHELL, &TOptions::ShellExecute),
-    NumberField("FirstPause", IDC_SAVE_FIRST_PAUSE, &TOptions::FirstPause),
-    NumberField("GUI", IDC_SAVE_GUI, &TOptions::GUI),
-    NumberField("Window", IDC_SAVE_WINDOW, &TOptions::Window),
-    NumberField("Priority", IDC_SAVE_PRIORITY, &TOptions::Priority),
-    NumberField("Jobs", IDC_SAVE_JOBS, &TOptions::Jobs),
-    TextField("JobLog", IDC_SAVE_JOB_LOG, &TOptions::JobLog),
-    FlagField("Resume", IDC_SAVE_RESUME, &TOptions::Resume),
-    TextField("Encoding", IDC_SAVE_ENCODING, &TOptions::Encoding),
-    NumberField("TimeLimit", IDC_SAVE_TIME_LIMIT, &TOptions::TimeLimit),
-    NumberField("Retries", IDC_SAVE_RETRIES, &TOptions::Retries),
-    OptionalNumberField("Halt", IDC_SAVE_HALT, &TOptions::Halt, 0),
-    TextField("OutputFolder", IDC_SAVE_OUTPUT_FOLDER, &TOptions::OutputFolder),
-    OptionalNumberField("ItemsPerCommand", IDC_SAVE_ITEMS, &TOptions::ItemsPerCommand, 2),
-    OptionalNumberField("ShowFailures", IDC_SAVE_SHOW_FAILURES, &TOptions::ShowFailures, 0),
-    TextField("WatchFolder", IDC_SAVE_WATCH_FOLDER, &TOptions::WatchFolder),
-    NumberField("SettleTime", IDC_SAVE_SETTLE_TIME, &TOptions::SettleTime),
-    TextField("Match", IDC_SAVE_MATCH, &TOptions::Match),
-    FlagField("Subfolders", IDC_SAVE_SUBFOLDERS, &TOptions::Subfolders),
-    TextField("DoneFolder", IDC_SAVE_DONE_FOLDER, &TOptions::DoneFolder),
-    TextField("FailedFolder", IDC_SAVE_FAILED_FOLDER, &TOptions::FailedFolder),
+    TextField("List", IDC_SAVE_LIST, MainControl(TMainKind::History, IDC_MAIN_LIST, hkList),
+              &TOptions::List),
+    TextField("Exe", IDC_SAVE_EXE, MainControl(TMainKind::History, IDC_MAIN_EXE, hkExe),
+              &TOptions::Exe),
+    TextField("BParam", IDC_SAVE_BPARAM, MainControl(TMainKind::History, IDC_MAIN_BPARAM, hkBParam),
+              &TOptions::BParam),
+    TextField("Eparam", IDC_SAVE_EPARAM, MainControl(TMainKind::History, IDC_MAIN_EPARAM, hkEParam),
+              &TOptions::Eparam),
+    TextField("RegExp", IDC_SAVE_REGEXP, MainControl(TMainKind::History, IDC_MAIN_REGEXP, hkRegExp),
+              &TOptions::RegExp),
+    FlagField("WaitOpen", IDC_SAVE_WAIT_OPEN, MainControl(TMainKind::Check, IDC_MAIN_WAIT_OPEN),
+              &TOptions::WaitOpen),
+    FlagField("WaitClose", IDC_SAVE_WAIT_CLOSE, MainControl(TMainKind::Check, IDC_MAIN_WAIT_CLOSE),
+              &TOptions::WaitClose),
+    FlagField("ShellExecute", IDC_SAVE_SHELL,
+              MainControl(TMainKind::Choice, IDC_MAIN_SHELL, IDS_START_CREATE_PROCESS,
+                          IDS_START_SHELL_EXECUTE),
+              &TOptions::ShellExecute),
+    NumberField("FirstPause", IDC_SAVE_FIRST_PAUSE,
+                MainControl(TMainKind::Pause, IDC_MAIN_PAUSE_UPDOWN, 0, INT32_MAX),
+                &TOptions::FirstPause),
+    NumberField("GUI", IDC_SAVE_GUI,
+                MainControl(TMainKind::Choice, IDC_MAIN_GUI, IDS_GUI_NONE, IDS_GUI_ALWAYS),
+                &TOptions::GUI),
+    NumberField(
+        "Window", IDC_SAVE_WINDOW,
+        MainControl(TMainKind::Choice, IDC_MAIN_WINDOW, IDS_WINDOW_NORMAL, IDS_WINDOW_MAXIMIZED, 1),
+        &TOptions::Window),
+    NumberField("Priority", IDC_SAVE_PRIORITY,
+                MainControl(TMainKind::Choice, IDC_MAIN_PRIORITY, IDS_PRIORITY_NORMAL,
+                            IDS_PRIORITY_REALTIME),
+                &TOptions::Priority),
+    NumberField("Jobs", IDC_SAVE_JOBS,
+                MainControl(TMainKind::Number, IDC_MAIN_JOBS_UPDOWN, 1, MaxJobs), &TOptions::Jobs),
+    TextField("JobLog", IDC_SAVE_JOB_LOG, MainControl(TMainKind::Text, IDC_MAIN_JOB_LOG),
+              &TOptions::JobLog),
+    FlagField("Resume", IDC_SAVE_RESUME, MainControl(TMainKind::Check, IDC_MAIN_RESUME),
+              &TOptions::Resume),
+    TextField("Encoding", IDC_SAVE_ENCODING, MainControl(TMainKind::Encoding, IDC_MAIN_ENCODING),
+              &TOptions::Encoding),
+    NumberField("TimeLimit", IDC_SAVE_TIME_LIMIT,
+                MainControl(TMainKind::Number, IDC_MAIN_TIME_LIMIT_UPDOWN, 0, INT32_MAX),
+                &TOptions::TimeLimit),
+    NumberField("Retries", IDC_SAVE_RETRIES,
+                MainControl(TMainKind::Number, IDC_MAIN_RETRIES_UPDOWN, 0, MaxRetries),
+                &TOptions::Retries),
+    OptionalNumberField(
+        "Halt", IDC_SAVE_HALT,
+        MainControl(TMainKind::FailureCount, IDC_MAIN_HALT, IDC_MAIN_COUNT_FAILURES),
+        &TOptions::Halt, 0),
+    TextField("OutputFolder", IDC_SAVE_OUTPUT_FOLDER,
+              MainControl(TMainKind::TrimmedText, IDC_MAIN_OUTPUT_FOLDER), &TOptions::OutputFolder),
+    OptionalNumberField("ItemsPerCommand", IDC_SAVE_ITEMS,
+                        MainControl(TMainKind::Number, IDC_MAIN_ITEMS_UPDOWN, 1, INT32_MAX),
+                        &TOptions::ItemsPerCommand, 2),
+    OptionalNumberField("ShowFailures", IDC_SAVE_SHOW_FAILURES,
+                        MainControl(TMainKind::ShowFailures, IDC_MAIN_SHOW_FAILURES),
+                        &TOptions::ShowFailures, 0),
+    TextField("WatchFolder", IDC_SAVE_WATCH_FOLDER,
+              MainControl(TMainKind::TrimmedText, IDC_MAIN_WATCH_FOLDER), &TOptions::WatchFolder),
+    NumberField("SettleTime", IDC_SAVE_SETTLE_TIME, Kept(), &TOptions::SettleTime),
+    TextField("Match", IDC_SAVE_MATCH, Kept(), &TOptions::Match),
+    FlagField("Subfolders", IDC_SAVE_SUBFOLDERS, Kept(), &TOptions::Subfolders),
+    TextField("DoneFolder", IDC_SAVE_DONE_FOLDER, Kept(), &TOptions::DoneFolder),
+    TextField("FailedFolder", IDC_SAVE_FAILED_FOLDER, Kept(), &TOptions::FailedFolder),
 };
 constexpr int32_t ProjectFieldCount = int32_t(std::size(ProjectFields));
 static_assert(ProjectFieldCount <= 32, "the fields to store are the bits of a 32-bit set");

@@ -25,25 +25,6 @@ namespace {
 // The encodings offered; any other name or a code page number may be typed.
 constexpr const char* EncodingNames[] = {"", "OEM", "ANSI", "UTF-8", "UTF-16"};
 
-// History index, its control; the field is chosen by HistoryField.
-constexpr int HistoryControls[HistoryKindCount] = {IDC_MAIN_LIST, IDC_MAIN_EXE, IDC_MAIN_BPARAM,
-                                                   IDC_MAIN_EPARAM, IDC_MAIN_REGEXP};
-
-std::string& HistoryField(TOptions& s, int kind) {
-    switch (kind) {
-    case hkList:
-        return s.List;
-    case hkExe:
-        return s.Exe;
-    case hkBParam:
-        return s.BParam;
-    case hkEParam:
-        return s.Eparam;
-    default:
-        return s.RegExp;
-    }
-}
-
 // What the dialog works on, from its start to its end.
 struct TMainDialogData {
     TOptions settings;
@@ -55,28 +36,12 @@ struct TMainDialogData {
 
 void SettingsToDialog(HWND dialog, const TOptions& settings);
 void DialogToSettings(HWND dialog, TOptions& settings);
+void ReadField(HWND dialog, const TProjectField& field, TOptions& settings);
 void FillChoiceLists(HWND dialog);
 
 TMainDialogData& Data(HWND dialog) {
     return *reinterpret_cast<TMainDialogData*>(GetWindowLongPtrA(dialog, DWLP_USER));
 }
-
-// A choice list: the texts of a run of string ids, and the entry the settings choose.
-struct TChoiceRow {
-    int firstId;
-    int lastId;
-    int control;
-    int (*selected)(const TOptions& settings);
-};
-constexpr TChoiceRow ChoiceRows[] = {
-    {IDS_GUI_NONE, IDS_GUI_ALWAYS, IDC_MAIN_GUI, [](const TOptions& s) { return int(s.GUI); }},
-    {IDS_START_CREATE_PROCESS, IDS_START_SHELL_EXECUTE, IDC_MAIN_SHELL,
-     [](const TOptions& s) { return s.ShellExecute ? 1 : 0; }},
-    {IDS_WINDOW_NORMAL, IDS_WINDOW_MAXIMIZED, IDC_MAIN_WINDOW,
-     [](const TOptions& s) { return int(s.Window - 1); }},
-    {IDS_PRIORITY_NORMAL, IDS_PRIORITY_REALTIME, IDC_MAIN_PRIORITY,
-     [](const TOptions& s) { return int(s.Priority); }},
-};
 
 HWND Item(HWND dialog, int id) {
     return GetDlgItem(dialog, id);
@@ -260,14 +225,13 @@ void OnPreview(HWND dialog) {
     if (preview && EncodingKnown(dialog, current)) PreviewDialog(dialog, preview(current), false);
 }
 
-void OnOk(HWND dialog) {
-    TOptions current = Data(dialog).settings;
-    DialogToSettings(dialog, current);
-    if (!EncodingKnown(dialog, current)) return;
-    DialogToSettings(dialog, Data(dialog).settings);
-    for (int kind = 0; kind < HistoryKindCount; ++kind) {
+// The text of each history field goes first in its history.
+void KeepHistories(HWND dialog) {
+    for (const TProjectField& field : ProjectFields) {
+        if (field.main.kind != TMainKind::History) continue;
+        const int32_t kind = field.main.first;
         if (kind == hkList && ListStandsForItems(dialog)) continue; // no list was used
-        HWND combo = Item(dialog, HistoryControls[kind]);
+        HWND combo = Item(dialog, field.main.control);
         const std::string text = ComboText(combo);
         TvxStringList history;
         ComboToList(combo, history);
@@ -276,6 +240,14 @@ void OnOk(HWND dialog) {
         if (found != 0) history.Insert(0, text);
         Options().SetHistory(kind, &history);
     }
+}
+
+void OnOk(HWND dialog) {
+    TOptions current = Data(dialog).settings;
+    DialogToSettings(dialog, current);
+    if (!EncodingKnown(dialog, current)) return;
+    Data(dialog).settings = current;
+    KeepHistories(dialog);
     PostMessageA(dialog, WM_CLOSE, IDOK, 0);
 }
 
@@ -287,31 +259,20 @@ void OnLoad(HWND dialog) {
     FillChoiceLists(dialog);
 }
 
+// What is saved starts from the settings the dialog holds: the fields it does not show
+// keep the values it was given or loaded.
 void OnSave(HWND dialog) {
-    TOptions fresh;
-    SetDefaultOptions(fresh);
-    DialogToSettings(dialog, fresh);
-    if (!SaveAsProjectDialog(dialog, fresh).empty()) Projects().Refresh();
+    TOptions current = Data(dialog).settings;
+    DialogToSettings(dialog, current);
+    if (!SaveAsProjectDialog(dialog, current).empty()) Projects().Refresh();
     FillProjectList(dialog);
 }
 
+// A choice made in one of the lists is the setting at once.
 void StoreChoice(HWND dialog, int control) {
-    const int index = ComboSelection(Item(dialog, control));
-    TOptions& settings = Data(dialog).settings;
-    switch (control) {
-    case IDC_MAIN_SHELL:
-        settings.ShellExecute = index != 0;
-        break;
-    case IDC_MAIN_GUI:
-        settings.GUI = index;
-        break;
-    case IDC_MAIN_WINDOW:
-        settings.Window = index + 1;
-        break;
-    default:
-        settings.Priority = index;
-        break;
-    }
+    for (const TProjectField& field : ProjectFields)
+        if (field.main.kind == TMainKind::Choice && field.main.control == control)
+            ReadField(dialog, field, Data(dialog).settings);
 }
 
 void OnInit(HWND dialog) {
@@ -412,91 +373,154 @@ int32_t UpDownPos(HWND dialog, int upDown) {
     return int32_t(SendMessageA(Item(dialog, upDown), UDM_GETPOS32, 0, 0));
 }
 
-void SettingsToDialog(HWND dialog, const TOptions& settings) {
-    TOptions values = settings;
-    for (int kind = 0; kind < HistoryKindCount; ++kind) {
-        HWND combo = Item(dialog, HistoryControls[kind]);
-        const std::unique_ptr<TvxStringList> history = Options().GetHistory(kind);
-        if (history->Count() > 0)
-            ListToCombo(combo, *history);
-        else
-            ComboClear(combo);
-        const std::string& value = HistoryField(values, kind);
-        if (ComboSelectText(combo, value) < 0) {
-            ComboInsert(combo, 0, value);
-            ComboSelect(combo, 0);
-        }
+// The entry that the settings choose in the field's choice list.
+int ChoiceIndex(const TProjectField& field, const TOptions& settings) {
+    return field.flag ? (settings.*field.flag ? 1 : 0) : settings.*field.number - field.main.offset;
+}
+
+void ShowHistory(HWND dialog, const TMainControl& main, const std::string& value) {
+    HWND combo = Item(dialog, main.control);
+    const std::unique_ptr<TvxStringList> history = Options().GetHistory(main.first);
+    if (history->Count() > 0)
+        ListToCombo(combo, *history);
+    else
+        ComboClear(combo);
+    if (ComboSelectText(combo, value) < 0) {
+        ComboInsert(combo, 0, value);
+        ComboSelect(combo, 0);
     }
-    HWND upDown = Item(dialog, IDC_MAIN_PAUSE_UPDOWN);
-    SendMessageA(upDown, UDM_SETRANGE, 0, MAKELPARAM(32767, 0));
-    SendMessageA(upDown, UDM_SETPOS, 0, MAKELPARAM(settings.FirstPause, 0));
-    SendMessageA(upDown, UDM_SETRANGE32, 0, 2147483647);
-    SendMessageA(upDown, UDM_SETPOS32, 0, settings.FirstPause);
-    CheckDlgButton(dialog, IDC_MAIN_WAIT_OPEN, settings.WaitOpen ? BST_CHECKED : BST_UNCHECKED);
-    CheckDlgButton(dialog, IDC_MAIN_WAIT_CLOSE, settings.WaitClose ? BST_CHECKED : BST_UNCHECKED);
-    SetUpDown(dialog, IDC_MAIN_JOBS_UPDOWN, 1, MaxJobs, settings.Jobs);
-    SetDialogItemText(dialog, IDC_MAIN_JOB_LOG, settings.JobLog);
-    CheckDlgButton(dialog, IDC_MAIN_RESUME, settings.Resume ? BST_CHECKED : BST_UNCHECKED);
-    SetUpDown(dialog, IDC_MAIN_TIME_LIMIT_UPDOWN, 0, INT32_MAX, settings.TimeLimit);
-    SetUpDown(dialog, IDC_MAIN_RETRIES_UPDOWN, 0, MaxRetries, settings.Retries);
-    SetUpDown(dialog, IDC_MAIN_ITEMS_UPDOWN, 1, INT32_MAX, settings.ItemsPerCommand);
-    CheckDlgButton(dialog, IDC_MAIN_SHOW_FAILURES,
-                   settings.ShowFailures == 1 ? BST_CHECKED : BST_UNCHECKED);
-    CheckDlgButton(dialog, IDC_MAIN_COUNT_FAILURES,
-                   settings.Halt != NoHalt ? BST_CHECKED : BST_UNCHECKED);
-    SetDlgItemInt(dialog, IDC_MAIN_HALT, UINT(std::max(settings.Halt, 0)), FALSE);
-    EnableHaltCount(dialog);
-    SetDialogItemText(dialog, IDC_MAIN_OUTPUT_FOLDER, settings.OutputFolder);
-    SetDialogItemText(dialog, IDC_MAIN_WATCH_FOLDER, settings.WatchFolder);
-    HWND encoding = Item(dialog, IDC_MAIN_ENCODING);
+}
+
+void ShowEncoding(HWND dialog, int control, const std::string& value) {
+    HWND encoding = Item(dialog, control);
     ComboClear(encoding);
     for (const char* name : EncodingNames)
         ComboAdd(encoding, name);
-    if (ComboSelectText(encoding, settings.Encoding) < 0)
-        SetDialogItemText(dialog, IDC_MAIN_ENCODING, settings.Encoding);
+    if (ComboSelectText(encoding, value) < 0) SetDialogItemText(dialog, control, value);
+}
+
+void Check(HWND dialog, int control, bool checked) {
+    CheckDlgButton(dialog, control, checked ? BST_CHECKED : BST_UNCHECKED);
+}
+
+bool Checked(HWND dialog, int control) {
+    return IsDlgButtonChecked(dialog, control) == BST_CHECKED;
+}
+
+// The field's control shows the setting; the choice lists are selected as they are filled.
+void ShowField(HWND dialog, const TProjectField& field, const TOptions& settings) {
+    const TMainControl& main = field.main;
+    switch (main.kind) {
+    case TMainKind::History:
+        ShowHistory(dialog, main, settings.*field.text);
+        break;
+    case TMainKind::Check:
+        Check(dialog, main.control, settings.*field.flag);
+        break;
+    case TMainKind::Text:
+    case TMainKind::TrimmedText:
+        SetDialogItemText(dialog, main.control, settings.*field.text);
+        break;
+    case TMainKind::Number:
+        SetUpDown(dialog, main.control, main.first, main.last, settings.*field.number);
+        break;
+    case TMainKind::Pause: {
+        HWND upDown = Item(dialog, main.control);
+        SendMessageA(upDown, UDM_SETRANGE, 0, MAKELPARAM(32767, 0));
+        SendMessageA(upDown, UDM_SETPOS, 0, MAKELPARAM(settings.*field.number, 0));
+        SetUpDown(dialog, main.control, main.first, main.last, settings.*field.number);
+        break;
+    }
+    case TMainKind::Encoding:
+        ShowEncoding(dialog, main.control, settings.*field.text);
+        break;
+    case TMainKind::FailureCount:
+        Check(dialog, main.first, settings.*field.number != NoHalt);
+        SetDlgItemInt(dialog, main.control, UINT(std::max(settings.*field.number, 0)), FALSE);
+        EnableHaltCount(dialog);
+        break;
+    case TMainKind::ShowFailures:
+        Check(dialog, main.control, settings.*field.number == 1);
+        break;
+    default:
+        break;
+    }
+}
+
+// The setting as the field's control holds it.
+void ReadField(HWND dialog, const TProjectField& field, TOptions& settings) {
+    const TMainControl& main = field.main;
+    switch (main.kind) {
+    case TMainKind::History:
+        settings.*field.text = ComboText(Item(dialog, main.control));
+        break;
+    case TMainKind::Check:
+        settings.*field.flag = Checked(dialog, main.control);
+        break;
+    case TMainKind::Text:
+        settings.*field.text = DialogItemText(dialog, main.control);
+        break;
+    case TMainKind::TrimmedText:
+        settings.*field.text = Trim(DialogItemText(dialog, main.control));
+        break;
+    case TMainKind::Number:
+        settings.*field.number = UpDownPos(dialog, main.control);
+        break;
+    case TMainKind::Pause: {
+        int32_t pause = UpDownPos(dialog, main.control);
+        if (pause == 0) pause = LOWORD(SendMessageA(Item(dialog, main.control), UDM_GETPOS, 0, 0));
+        settings.*field.number = pause;
+        break;
+    }
+    case TMainKind::Choice: {
+        const int index = ComboSelection(Item(dialog, main.control));
+        if (field.flag)
+            settings.*field.flag = index != 0;
+        else
+            settings.*field.number = index + main.offset;
+        break;
+    }
+    case TMainKind::Encoding:
+        settings.*field.text = Trim(ComboText(Item(dialog, main.control)));
+        break;
+    case TMainKind::FailureCount: {
+        // The field holds digits only; a count beyond the numbers' range stops never.
+        const UINT halt = GetDlgItemInt(dialog, main.control, nullptr, FALSE);
+        settings.*field.number =
+            Checked(dialog, main.first) ? int32_t(std::min<UINT>(halt, INT32_MAX)) : NoHalt;
+        break;
+    }
+    case TMainKind::ShowFailures:
+        settings.*field.number = Checked(dialog, main.control) ? 1 : 0;
+        break;
+    default:
+        break;
+    }
+}
+
+void SettingsToDialog(HWND dialog, const TOptions& settings) {
+    const TOptions values = settings; // the dialog's own, which its lists' changes write
+    for (const TProjectField& field : ProjectFields)
+        ShowField(dialog, field, values);
 }
 
 void DialogToSettings(HWND dialog, TOptions& settings) {
-    for (int kind = 0; kind < HistoryKindCount; ++kind)
-        HistoryField(settings, kind) = ComboText(Item(dialog, HistoryControls[kind]));
+    for (const TProjectField& field : ProjectFields)
+        ReadField(dialog, field, settings);
     const bool itemsOnly = ListStandsForItems(dialog);
     if (itemsOnly) settings.List.clear();
     settings.Items = itemsOnly ? Data(dialog).settings.Items : std::vector<std::string>();
-    settings.WaitOpen = IsDlgButtonChecked(dialog, IDC_MAIN_WAIT_OPEN) == BST_CHECKED;
-    settings.WaitClose = IsDlgButtonChecked(dialog, IDC_MAIN_WAIT_CLOSE) == BST_CHECKED;
-    settings.ShellExecute = ComboSelection(Item(dialog, IDC_MAIN_SHELL)) != 0;
-    settings.GUI = ComboSelection(Item(dialog, IDC_MAIN_GUI));
-    HWND upDown = Item(dialog, IDC_MAIN_PAUSE_UPDOWN);
-    int32_t pause = int32_t(SendMessageA(upDown, UDM_GETPOS32, 0, 0));
-    if (pause == 0) pause = LOWORD(SendMessageA(upDown, UDM_GETPOS, 0, 0));
-    settings.FirstPause = pause;
-    settings.Window = ComboSelection(Item(dialog, IDC_MAIN_WINDOW)) + 1;
-    settings.Priority = ComboSelection(Item(dialog, IDC_MAIN_PRIORITY));
-    settings.Jobs = UpDownPos(dialog, IDC_MAIN_JOBS_UPDOWN);
-    settings.JobLog = DialogItemText(dialog, IDC_MAIN_JOB_LOG);
-    settings.Resume = IsDlgButtonChecked(dialog, IDC_MAIN_RESUME) == BST_CHECKED;
-    settings.Encoding = Trim(ComboText(Item(dialog, IDC_MAIN_ENCODING)));
-    settings.TimeLimit = UpDownPos(dialog, IDC_MAIN_TIME_LIMIT_UPDOWN);
-    settings.Retries = UpDownPos(dialog, IDC_MAIN_RETRIES_UPDOWN);
-    settings.ItemsPerCommand = UpDownPos(dialog, IDC_MAIN_ITEMS_UPDOWN);
-    settings.ShowFailures = IsDlgButtonChecked(dialog, IDC_MAIN_SHOW_FAILURES) == BST_CHECKED;
-    // The field holds digits only; a count beyond the numbers' range stops never.
-    const UINT halt = GetDlgItemInt(dialog, IDC_MAIN_HALT, nullptr, FALSE);
-    settings.Halt = IsDlgButtonChecked(dialog, IDC_MAIN_COUNT_FAILURES) == BST_CHECKED
-                        ? int32_t(std::min<UINT>(halt, INT32_MAX))
-                        : NoHalt;
-    settings.OutputFolder = Trim(DialogItemText(dialog, IDC_MAIN_OUTPUT_FOLDER));
-    settings.WatchFolder = Trim(DialogItemText(dialog, IDC_MAIN_WATCH_FOLDER));
 }
 
 void FillChoiceLists(HWND dialog) {
     const std::string languageFile = Options().GetLanguageFile();
-    for (const TChoiceRow& row : ChoiceRows) {
-        HWND combo = Item(dialog, row.control);
+    for (const TProjectField& field : ProjectFields) {
+        if (field.main.kind != TMainKind::Choice) continue;
+        HWND combo = Item(dialog, field.main.control);
         ComboClear(combo);
-        for (int id = row.firstId; id <= row.lastId; ++id)
+        for (int id = field.main.first; id <= field.main.last; ++id)
             ComboAdd(combo, LangString(languageFile, id));
-        ComboSelect(combo, row.selected(Data(dialog).settings));
+        ComboSelect(combo, ChoiceIndex(field, Data(dialog).settings));
     }
 }
 

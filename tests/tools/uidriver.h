@@ -5,11 +5,18 @@
 
 #include <windows.h>
 
+#include <dlgs.h>
+
 #include <functional>
 #include <string>
 #include <vector>
 
 namespace uidriver {
+
+// The controls of the system's message box, by the names that dlgs.h gives the ids of the
+// platform's own dialogs: its text and its icon.
+constexpr int MessageBoxText = 0xFFFF;
+constexpr int MessageBoxIcon = stc1;
 
 // Waits until the condition holds, checking every few milliseconds; false on timeout.
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs);

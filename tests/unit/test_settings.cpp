@@ -288,10 +288,19 @@ TEST_F(Settings, EveryProjectFieldIsStoredAndLoadedAloneByItsBox) {
         if (field.flag) changed.*field.flag = !(changed.*field.flag);
         if (field.number) changed.*field.number += 7;
     }
-    std::set<int> boxes;
+    std::set<int> boxes, controls;
     for (int32_t i = 0; i < ProjectFieldCount; ++i) {
         const TProjectField& field = ProjectFields[i];
         EXPECT_TRUE(boxes.insert(field.saveBox).second) << field.key;
+        // The main dialog shows every field in a control of its own, or keeps it as given.
+        EXPECT_NE(field.main.kind, TMainKind::None) << field.key;
+        if (field.main.kind != TMainKind::Kept) {
+            EXPECT_TRUE(controls.insert(field.main.control).second) << field.key;
+        }
+        const bool choiceFits = field.main.kind != TMainKind::Choice ||
+                                (field.flag ? field.main.last - field.main.first == 1
+                                            : field.main.last > field.main.first);
+        EXPECT_TRUE(choiceFits) << field.key;
         Projects().SaveProject("One", changed, uint32_t(1) << i);
         Projects().Refresh();
         TOptions loaded, expected;

@@ -6,6 +6,7 @@
 #include "foundation/vxTextCodec.h"
 #include "launcher/zemrunU.h"
 #include "launcher/zemrunU_win32.h"
+#include "resources/zemrunIds.h"
 #include "settings/zemrunOptions.h"
 #include "ui/DlgInteractiveU.h"
 #include "uidriver.h"
@@ -39,20 +40,24 @@ class Dialogs : public ::testing::Test {
     HWND Open(TZemrunProcess& zemrun) {
         HWND dialog = WaitForWindowTitled(zemrun.Id(), "Zemrun " ZEMRUN_VERSION_TEXT, 20000);
         if (dialog)
-            WaitUntil([&] { return ItemText(dialog, 2) != "%1%" && EntryCount(dialog, 1019) == 4; },
-                      10000);
+            WaitUntil(
+                [&] {
+                    return ItemText(dialog, IDCANCEL) != "%1%" &&
+                           EntryCount(dialog, IDC_MAIN_PRIORITY) == 4;
+                },
+                10000);
         return dialog;
     }
     static void WriteUserFile(const std::string& name, const std::string& bytes) {
         CreateFolderPath(TSettingsBackup::UserFile(name));
         WriteBytes(TSettingsBackup::UserFile(name), bytes);
     }
-    static bool OkEnabled(HWND dialog) { return IsWindowEnabled(Item(dialog, 1)) != 0; }
+    static bool OkEnabled(HWND dialog) { return IsWindowEnabled(Item(dialog, IDOK)) != 0; }
     // Clicks Save and types the name into the save-as-project dialog that opens.
     static HWND OpenSaveDialog(TZemrunProcess& zemrun, HWND dialog, const std::string& name) {
-        ClickItem(dialog, 1023);
+        ClickItem(dialog, IDC_MAIN_SAVE);
         HWND save = WaitForWindowTitled(zemrun.Id(), "Save as project", 10000);
-        if (save) TypeText(save, 1000, name);
+        if (save) TypeText(save, IDC_SAVE_NAME, name);
         return save;
     }
     void ExpectEnd(TZemrunProcess& zemrun) {
@@ -130,27 +135,27 @@ TEST_F(Dialogs, OpensWithTheDefaultsAndEnablesOkForAnExistingList) {
     TZemrunProcess zemrun("/I");
     HWND dialog = Open(zemrun);
     ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(ItemText(dialog, 1013), "");
-    EXPECT_EQ(EntryCount(dialog, 1013), 1); // the empty value as a first entry
-    EXPECT_EQ(ItemText(dialog, 1014), "");
-    EXPECT_TRUE(Checked(dialog, 1005));
-    EXPECT_FALSE(Checked(dialog, 1008));
-    EXPECT_EQ(ItemText(dialog, 1011), "CreateProcess");
-    EXPECT_EQ(ItemText(dialog, 1009), "1000");
-    EXPECT_EQ(ItemText(dialog, 1012), "No progress dialog if only one file in list");
-    EXPECT_EQ(ItemText(dialog, 1018), "Normal");
-    EXPECT_EQ(ItemText(dialog, 1019), "Normal");
-    EXPECT_EQ(ItemText(dialog, 1021), "English");
+    EXPECT_EQ(ItemText(dialog, IDC_MAIN_LIST), "");
+    EXPECT_EQ(EntryCount(dialog, IDC_MAIN_LIST), 1); // the empty value as a first entry
+    EXPECT_EQ(ItemText(dialog, IDC_MAIN_EXE), "");
+    EXPECT_TRUE(Checked(dialog, IDC_MAIN_WAIT_OPEN));
+    EXPECT_FALSE(Checked(dialog, IDC_MAIN_WAIT_CLOSE));
+    EXPECT_EQ(ItemText(dialog, IDC_MAIN_SHELL), "CreateProcess");
+    EXPECT_EQ(ItemText(dialog, IDC_MAIN_PAUSE), "1000");
+    EXPECT_EQ(ItemText(dialog, IDC_MAIN_GUI), "No progress dialog if only one file in list");
+    EXPECT_EQ(ItemText(dialog, IDC_MAIN_WINDOW), "Normal");
+    EXPECT_EQ(ItemText(dialog, IDC_MAIN_PRIORITY), "Normal");
+    EXPECT_EQ(ItemText(dialog, IDC_MAIN_LANGUAGE), "English");
     EXPECT_FALSE(OkEnabled(dialog));
-    TypeText(dialog, 1013, temp_.File("missing.txt"));
+    TypeText(dialog, IDC_MAIN_LIST, temp_.File("missing.txt"));
     EXPECT_TRUE(WaitUntil([&] { return !OkEnabled(dialog); }, 2000));
-    TypeText(dialog, 1013, list_);
+    TypeText(dialog, IDC_MAIN_LIST, list_);
     EXPECT_TRUE(WaitUntil([&] { return OkEnabled(dialog); }, 5000));
-    TypeText(dialog, 1014, "zemrun-no-such-program.exe");
+    TypeText(dialog, IDC_MAIN_EXE, "zemrun-no-such-program.exe");
     EXPECT_TRUE(WaitUntil([&] { return !OkEnabled(dialog); }, 5000));
-    TypeText(dialog, 1014, "notepad.exe"); // found along the search path
+    TypeText(dialog, IDC_MAIN_EXE, "notepad.exe"); // found along the search path
     EXPECT_TRUE(WaitUntil([&] { return OkEnabled(dialog); }, 5000));
-    ClickItem(dialog, 2); // Cancel starts nothing
+    ClickItem(dialog, IDCANCEL); // Cancel starts nothing
     ExpectEnd(zemrun);
     EXPECT_TRUE(ReadProbeLog(temp_.File("probe.log")).empty());
 }
@@ -159,7 +164,7 @@ TEST_F(Dialogs, BrowsingForTheListPostsItsChange) {
     TZemrunProcess zemrun("/I");
     HWND dialog = Open(zemrun);
     ASSERT_NE(dialog, nullptr);
-    ClickItem(dialog, 1001);
+    ClickItem(dialog, IDC_MAIN_BROWSE_LIST);
     HWND open = nullptr;
     ASSERT_TRUE(WaitUntil(
         [&] {
@@ -170,13 +175,13 @@ TEST_F(Dialogs, BrowsingForTheListPostsItsChange) {
             return open != nullptr;
         },
         20000));
-    HWND name = Item(open, 0x47C); // the file name box of the platform's dialog
+    HWND name = Item(open, cmb13); // the file name box of the platform's dialog
     ASSERT_NE(name, nullptr);
     SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(list_.c_str()));
     ClickItem(open, IDOK);
-    ASSERT_TRUE(WaitUntil([&] { return ItemText(dialog, 1013) == list_; }, 10000));
+    ASSERT_TRUE(WaitUntil([&] { return ItemText(dialog, IDC_MAIN_LIST) == list_; }, 10000));
     EXPECT_TRUE(WaitUntil([&] { return OkEnabled(dialog); }, 5000));
-    ClickItem(dialog, 2);
+    ClickItem(dialog, IDCANCEL);
     ExpectEnd(zemrun);
 }
 
@@ -204,14 +209,14 @@ TEST_F(Dialogs, OkRunsWithTheSettingsAndUpdatesTheHistories) {
     TZemrunProcess zemrun("/I /L:" + list_ + " /X:" + probe_ + " /W /G:7 /M:0 /O:9");
     HWND dialog = Open(zemrun);
     ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(Selection(dialog, 1013), 2); // the history entry, in its own letter case
-    EXPECT_EQ(ItemText(dialog, 1013), upper);
-    EXPECT_EQ(Selection(dialog, 1012), -1);
-    EXPECT_EQ(Selection(dialog, 1018), -1);
-    EXPECT_EQ(Selection(dialog, 1019), -1);
-    EXPECT_FALSE(Checked(dialog, 1005));
+    EXPECT_EQ(Selection(dialog, IDC_MAIN_LIST), 2); // the history entry, in its own letter case
+    EXPECT_EQ(ItemText(dialog, IDC_MAIN_LIST), upper);
+    EXPECT_EQ(Selection(dialog, IDC_MAIN_GUI), -1);
+    EXPECT_EQ(Selection(dialog, IDC_MAIN_WINDOW), -1);
+    EXPECT_EQ(Selection(dialog, IDC_MAIN_PRIORITY), -1);
+    EXPECT_FALSE(Checked(dialog, IDC_MAIN_WAIT_OPEN));
     ASSERT_TRUE(WaitUntil([&] { return OkEnabled(dialog); }, 5000));
-    ClickItem(dialog, 1);
+    ClickItem(dialog, IDOK);
     ExpectEnd(zemrun);
     ASSERT_TRUE(
         WaitUntil([&] { return ReadProbeLog(temp_.File("probe.log")).size() == 1; }, 10000));
@@ -231,15 +236,15 @@ TEST_F(Dialogs, ChoosingALanguageTranslatesAndIsKeptWhenCancelled) {
     TZemrunProcess zemrun("/I /G:3 /O:2");
     HWND dialog = Open(zemrun);
     ASSERT_NE(dialog, nullptr);
-    const int german = int(SendMessageA(Item(dialog, 1021), CB_FINDSTRINGEXACT, WPARAM(-1),
-                                        reinterpret_cast<LPARAM>("deutsch.lng")));
+    const int german = int(SendMessageA(Item(dialog, IDC_MAIN_LANGUAGE), CB_FINDSTRINGEXACT,
+                                        WPARAM(-1), reinterpret_cast<LPARAM>("deutsch.lng")));
     ASSERT_GE(german, 0);
-    SelectEntry(dialog, 1021, german);
-    EXPECT_TRUE(WaitUntil([&] { return ItemText(dialog, 2) == "Abbrechen"; }, 5000));
-    EXPECT_EQ(ItemText(dialog, 1012), "Fortschrittsfenster immer zeigen");
-    EXPECT_EQ(ItemText(dialog, 1019), "Hoch");
-    EXPECT_EQ(Selection(dialog, 1012), 3);
-    ClickItem(dialog, 2);
+    SelectEntry(dialog, IDC_MAIN_LANGUAGE, german);
+    EXPECT_TRUE(WaitUntil([&] { return ItemText(dialog, IDCANCEL) == "Abbrechen"; }, 5000));
+    EXPECT_EQ(ItemText(dialog, IDC_MAIN_GUI), "Fortschrittsfenster immer zeigen");
+    EXPECT_EQ(ItemText(dialog, IDC_MAIN_PRIORITY), "Hoch");
+    EXPECT_EQ(Selection(dialog, IDC_MAIN_GUI), 3);
+    ClickItem(dialog, IDCANCEL);
     ExpectEnd(zemrun);
     EXPECT_NE(ReadBytes(TSettingsBackup::UserFile("options.ini")).find("Language=deutsch.lng"),
               std::string::npos);
@@ -253,10 +258,10 @@ TEST_F(Dialogs, AFullLanguagePathIsKeptWhenTheDialogOpens) {
     TZemrunProcess zemrun("/I");
     HWND dialog = Open(zemrun);
     ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(ItemText(dialog, 1021), "x.lng");
+    EXPECT_EQ(ItemText(dialog, IDC_MAIN_LANGUAGE), "x.lng");
     Sleep(500); // the list's change notice has been handled
-    EXPECT_EQ(ItemText(dialog, 2), "Abbrechen");
-    ClickItem(dialog, 2);
+    EXPECT_EQ(ItemText(dialog, IDCANCEL), "Abbrechen");
+    ClickItem(dialog, IDCANCEL);
     ExpectEnd(zemrun);
     EXPECT_NE(ReadBytes(TSettingsBackup::UserFile("options.ini")).find(stored + "\r\n"),
               std::string::npos);
@@ -266,17 +271,17 @@ TEST_F(Dialogs, AnUnknownListEncodingIsSaidAndTheDialogStays) {
     TZemrunProcess zemrun("/I /L:" + list_ + " /C:klingon");
     HWND dialog = Open(zemrun);
     ASSERT_NE(dialog, nullptr);
-    for (int button : {1029, 1}) { // Preview, then OK
+    for (int button : {IDC_MAIN_PREVIEW, IDOK}) {
         ClickItem(dialog, button);
         HWND box = WaitForWindowTitled(zemrun.Id(), "Zemrun", 20000);
         ASSERT_NE(box, nullptr) << button;
-        EXPECT_NE(ItemText(box, 0xFFFF).find("klingon"), std::string::npos);
+        EXPECT_NE(ItemText(box, MessageBoxText).find("klingon"), std::string::npos);
         SendMessageA(box, WM_COMMAND, IDOK, 0);
         ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }, 10000));
     }
     EXPECT_TRUE(IsWindow(dialog));
-    TypeText(dialog, 1030, "utf-8");
-    ClickItem(dialog, 1);
+    TypeText(dialog, IDC_MAIN_ENCODING, "utf-8");
+    ClickItem(dialog, IDOK);
     ExpectEnd(zemrun);
 }
 
@@ -300,20 +305,22 @@ TEST_F(Dialogs, FilesDroppedOnTheDialogBecomeTheListOrTheItems) {
     ASSERT_NE(dialog, nullptr);
     // One file on the list field is the list.
     PostMessageW(dialog, WM_DROPFILES,
-                 WPARAM(MakeDrop({list_}, CenterIn(dialog, Item(dialog, 1013)))), 0);
-    EXPECT_TRUE(
-        WaitUntil([&] { return ItemText(dialog, 1013) == list_ && OkEnabled(dialog); }, 5000));
+                 WPARAM(MakeDrop({list_}, CenterIn(dialog, Item(dialog, IDC_MAIN_LIST)))), 0);
+    EXPECT_TRUE(WaitUntil(
+        [&] { return ItemText(dialog, IDC_MAIN_LIST) == list_ && OkEnabled(dialog); }, 5000));
     // Several files, or any dropped elsewhere, are the items; the field tells how many.
     PostMessageW(dialog, WM_DROPFILES,
-                 WPARAM(MakeDrop({first, second}, CenterIn(dialog, Item(dialog, 1015)))), 0);
+                 WPARAM(MakeDrop({first, second}, CenterIn(dialog, Item(dialog, IDC_MAIN_BPARAM)))),
+                 0);
     EXPECT_TRUE(WaitUntil(
-        [&] { return ItemText(dialog, 1013) == "Dropped items: 2" && OkEnabled(dialog); }, 5000));
-    ClickItem(dialog, 1029);
+        [&] { return ItemText(dialog, IDC_MAIN_LIST) == "Dropped items: 2" && OkEnabled(dialog); },
+        5000));
+    ClickItem(dialog, IDC_MAIN_PREVIEW);
     HWND preview = WaitForWindowTitled(GetCurrentProcessId(), "Commands to run", 10000);
     ASSERT_NE(preview, nullptr);
-    ClickItem(preview, 2);
+    ClickItem(preview, IDCANCEL);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(preview); }, 5000));
-    ClickItem(dialog, 1);
+    ClickItem(dialog, IDOK);
     run.join();
     ASSERT_TRUE(ok);
     ASSERT_EQ(previewed.size(), 1u);
@@ -343,12 +350,13 @@ TEST_F(Dialogs, SavingAProjectPutsItInTheSendToMenuAndTheStartupFolderAndTakesIt
     ASSERT_NE(dialog, nullptr);
     HWND save = OpenSaveDialog(zemrun, dialog, name);
     ASSERT_NE(save, nullptr);
-    EXPECT_FALSE(Checked(save, 1018));
-    ClickItem(save, 1203);
-    ClickItem(save, 1018);
-    ClickItem(save, 1031);
-    ASSERT_TRUE(WaitUntil([&] { return Checked(save, 1018) && Checked(save, 1031); }, 2000));
-    ClickItem(save, 1);
+    EXPECT_FALSE(Checked(save, IDC_SAVE_SEND_TO));
+    ClickItem(save, IDC_SAVE_SELECT_ALL);
+    ClickItem(save, IDC_SAVE_SEND_TO);
+    ClickItem(save, IDC_SAVE_STARTUP);
+    ASSERT_TRUE(WaitUntil(
+        [&] { return Checked(save, IDC_SAVE_SEND_TO) && Checked(save, IDC_SAVE_STARTUP); }, 2000));
+    ClickItem(save, IDOK);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(save); }, 10000));
     ASSERT_TRUE(WaitUntil([&] { return PathExists(shortcut) && PathExists(startup); }, 5000));
     EXPECT_EQ(ReadShortcut(startup).arguments, "\"/J:" + name + "\"");
@@ -368,14 +376,17 @@ TEST_F(Dialogs, SavingAProjectPutsItInTheSendToMenuAndTheStartupFolderAndTakesIt
     // The box shows the entry; cleared, the entry goes.
     save = OpenSaveDialog(zemrun, dialog, name);
     ASSERT_NE(save, nullptr);
-    EXPECT_TRUE(WaitUntil([&] { return Checked(save, 1018) && Checked(save, 1031); }, 2000));
-    ClickItem(save, 1018);
-    ClickItem(save, 1031);
-    ASSERT_TRUE(WaitUntil([&] { return !Checked(save, 1018) && !Checked(save, 1031); }, 2000));
-    ClickItem(save, 1);
+    EXPECT_TRUE(WaitUntil(
+        [&] { return Checked(save, IDC_SAVE_SEND_TO) && Checked(save, IDC_SAVE_STARTUP); }, 2000));
+    ClickItem(save, IDC_SAVE_SEND_TO);
+    ClickItem(save, IDC_SAVE_STARTUP);
+    ASSERT_TRUE(WaitUntil(
+        [&] { return !Checked(save, IDC_SAVE_SEND_TO) && !Checked(save, IDC_SAVE_STARTUP); },
+        2000));
+    ClickItem(save, IDOK);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(save); }, 10000));
     EXPECT_TRUE(WaitUntil([&] { return !PathExists(shortcut) && !PathExists(startup); }, 5000));
-    ClickItem(dialog, 2);
+    ClickItem(dialog, IDCANCEL);
     ExpectEnd(zemrun);
 }
 
@@ -383,19 +394,20 @@ TEST_F(Dialogs, SaveAsProjectStoresTheChosenKeys) {
     TZemrunProcess zemrun("/I /L:" + list_ + " /F:100000 /C:oem");
     HWND dialog = Open(zemrun);
     ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(ItemText(dialog, 1009), "100000");
-    EXPECT_EQ(ItemText(dialog, 1030), "OEM"); // the offered entry, as it is spelt there
+    EXPECT_EQ(ItemText(dialog, IDC_MAIN_PAUSE), "100000");
+    EXPECT_EQ(ItemText(dialog, IDC_MAIN_ENCODING),
+              "OEM"); // the offered entry, as it is spelt there
     HWND save = OpenSaveDialog(zemrun, dialog, "   ");
     ASSERT_NE(save, nullptr);
-    EXPECT_FALSE(IsWindowEnabled(Item(save, 1)));
-    TypeText(save, 1000, " Test ");
-    EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(Item(save, 1)) != 0; }, 2000));
-    ClickItem(save, 1203);
-    ASSERT_TRUE(WaitUntil([&] { return Checked(save, 1013); }, 2000));
-    ClickItem(save, 1);
+    EXPECT_FALSE(IsWindowEnabled(Item(save, IDOK)));
+    TypeText(save, IDC_SAVE_NAME, " Test ");
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(Item(save, IDOK)) != 0; }, 2000));
+    ClickItem(save, IDC_SAVE_SELECT_ALL);
+    ASSERT_TRUE(WaitUntil([&] { return Checked(save, IDC_SAVE_PRIORITY); }, 2000));
+    ClickItem(save, IDOK);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(save); }, 10000)); // its modal loop has ended
-    ASSERT_TRUE(
-        WaitUntil([&] { return EntryCount(dialog, 1020) == 1; }, 10000)); // the list is refilled
+    ASSERT_TRUE(WaitUntil([&] { return EntryCount(dialog, IDC_MAIN_PROJECTS) == 1; },
+                          10000)); // the list is refilled
     EXPECT_EQ(ReadBytes(TSettingsBackup::UserFile("projects.ini")),
               "[Test]\r\nList=" + TvxEscape(list_) +
                   "\r\nExe\r\nBParam\r\nEparam\r\nRegExp\r\nWaitOpen=1\r\nWaitClose="
@@ -410,9 +422,9 @@ TEST_F(Dialogs, SaveAsProjectStoresTheChosenKeys) {
     // The same name in other letters, with one box: the first name stays, one key is left.
     save = OpenSaveDialog(zemrun, dialog, "TEST");
     ASSERT_NE(save, nullptr);
-    ClickItem(save, 1008);
-    ASSERT_TRUE(WaitUntil([&] { return Checked(save, 1008); }, 2000));
-    ClickItem(save, 1);
+    ClickItem(save, IDC_SAVE_FIRST_PAUSE);
+    ASSERT_TRUE(WaitUntil([&] { return Checked(save, IDC_SAVE_FIRST_PAUSE); }, 2000));
+    ClickItem(save, IDOK);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(save); }, 10000)); // its modal loop has ended
     ASSERT_TRUE(WaitUntil(
         [&] { return ReadBytes(TSettingsBackup::UserFile("projects.ini")).size() < 60; }, 10000));
@@ -422,10 +434,11 @@ TEST_F(Dialogs, SaveAsProjectStoresTheChosenKeys) {
     // The boxes of the execution type and the GUI mode store their own keys.
     save = OpenSaveDialog(zemrun, dialog, "test");
     ASSERT_NE(save, nullptr);
-    ClickItem(save, 1011);
-    ClickItem(save, 1010);
-    ASSERT_TRUE(WaitUntil([&] { return Checked(save, 1010) && Checked(save, 1011); }, 2000));
-    ClickItem(save, 1);
+    ClickItem(save, IDC_SAVE_SHELL);
+    ClickItem(save, IDC_SAVE_GUI);
+    ASSERT_TRUE(WaitUntil(
+        [&] { return Checked(save, IDC_SAVE_GUI) && Checked(save, IDC_SAVE_SHELL); }, 2000));
+    ClickItem(save, IDOK);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(save); }, 10000)); // its modal loop has ended
     ASSERT_TRUE(WaitUntil(
         [&] {
@@ -439,11 +452,11 @@ TEST_F(Dialogs, SaveAsProjectStoresTheChosenKeys) {
     // Cancel stores nothing.
     save = OpenSaveDialog(zemrun, dialog, "Other");
     ASSERT_NE(save, nullptr);
-    ClickItem(save, 2);
+    ClickItem(save, IDCANCEL);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(save); }, 5000));
     EXPECT_EQ(ReadBytes(TSettingsBackup::UserFile("projects.ini")),
               "[Test]\r\nShellExecute=0\r\nGUI=1\r\n");
-    ClickItem(dialog, 2);
+    ClickItem(dialog, IDCANCEL);
     ExpectEnd(zemrun);
 }
 
@@ -453,18 +466,18 @@ TEST_F(Dialogs, JobsJobLogResumeAndPreviewAreInTheMainDialog) {
     TZemrunProcess zemrun("/I /L:" + list_ + " /X:" + probe_ + " /N:4 /K:" + log + " /Z /P /W");
     HWND dialog = Open(zemrun);
     ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(ItemText(dialog, 1024), "4");
-    EXPECT_EQ(ItemText(dialog, 1026), log);
-    EXPECT_TRUE(Checked(dialog, 1028));
+    EXPECT_EQ(ItemText(dialog, IDC_MAIN_JOBS), "4");
+    EXPECT_EQ(ItemText(dialog, IDC_MAIN_JOB_LOG), log);
+    EXPECT_TRUE(Checked(dialog, IDC_MAIN_RESUME));
     // Preview shows the commands of the settings as they stand, without Run.
-    ClickItem(dialog, 1029);
+    ClickItem(dialog, IDC_MAIN_PREVIEW);
     HWND preview = WaitForWindowTitled(zemrun.Id(), "Commands to run", 10000);
     ASSERT_NE(preview, nullptr);
-    EXPECT_EQ(ItemText(preview, 1000), probe_ + " a\r\n" + probe_ + " \"b c\"\r\n");
-    EXPECT_FALSE(IsWindowVisible(Item(preview, 1)));
-    ClickItem(preview, 2);
+    EXPECT_EQ(ItemText(preview, IDC_PREVIEW_COMMANDS), probe_ + " a\r\n" + probe_ + " \"b c\"\r\n");
+    EXPECT_FALSE(IsWindowVisible(Item(preview, IDOK)));
+    ClickItem(preview, IDCANCEL);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(preview); }, 5000));
-    ClickItem(dialog, 1);
+    ClickItem(dialog, IDOK);
     ExpectEnd(zemrun);
     EXPECT_TRUE(
         WaitUntil([&] { return ProbeCommands(temp_.File("probe.log")).size() == 2; }, 10000));
@@ -478,17 +491,17 @@ TEST_F(Dialogs, TheBatchSettingsAreInTheMainDialog) {
                           " /W");
     HWND dialog = Open(zemrun);
     ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(ItemText(dialog, 1031), "60");
-    EXPECT_EQ(ItemText(dialog, 1033), "2");
-    EXPECT_TRUE(Checked(dialog, 1035));
-    EXPECT_EQ(ItemText(dialog, 1036), "3");
-    EXPECT_EQ(ItemText(dialog, 1037), folder);
+    EXPECT_EQ(ItemText(dialog, IDC_MAIN_TIME_LIMIT), "60");
+    EXPECT_EQ(ItemText(dialog, IDC_MAIN_RETRIES), "2");
+    EXPECT_TRUE(Checked(dialog, IDC_MAIN_COUNT_FAILURES));
+    EXPECT_EQ(ItemText(dialog, IDC_MAIN_HALT), "3");
+    EXPECT_EQ(ItemText(dialog, IDC_MAIN_OUTPUT_FOLDER), folder);
     // The stop count goes with the box that counts failures.
-    ClickItem(dialog, 1035);
-    ASSERT_TRUE(WaitUntil([&] { return !IsWindowEnabled(Item(dialog, 1036)); }, 2000));
-    ClickItem(dialog, 1035);
-    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(Item(dialog, 1036)) != 0; }, 2000));
-    ClickItem(dialog, 1);
+    ClickItem(dialog, IDC_MAIN_COUNT_FAILURES);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindowEnabled(Item(dialog, IDC_MAIN_HALT)); }, 2000));
+    ClickItem(dialog, IDC_MAIN_COUNT_FAILURES);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(Item(dialog, IDC_MAIN_HALT)) != 0; }, 2000));
+    ClickItem(dialog, IDOK);
     DWORD exitCode = 0;
     ASSERT_TRUE(zemrun.Wait(60000, &exitCode));
     EXPECT_EQ(exitCode, 1u); // its three tries failed: one failed item
@@ -501,24 +514,24 @@ TEST_F(Dialogs, AWatchedFolderNeedsNoList) {
     TZemrunProcess zemrun("/I /WATCH:" + temp_.Path() + " /X:" + probe_);
     HWND dialog = Open(zemrun);
     ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(ItemText(dialog, 1042), temp_.Path());
-    EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(Item(dialog, 1)) != 0; }, 2000));
-    ClickItem(dialog, 2);
+    EXPECT_EQ(ItemText(dialog, IDC_MAIN_WATCH_FOLDER), temp_.Path());
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(Item(dialog, IDOK)) != 0; }, 2000));
+    ClickItem(dialog, IDCANCEL);
     ExpectEnd(zemrun);
 }
 
 TEST_F(Dialogs, ThePreviewWindowRunsOrCancelsTheRun) {
     WriteBytes(list_, "a\r\nb\r\n");
-    for (const int button : {2, 1}) {
+    for (const int button : {IDCANCEL, IDOK}) {
         TZemrunProcess zemrun("/L:" + list_ + " /X:" + probe_ + " /D /W /P /G:0");
         HWND preview = WaitForWindowTitled(zemrun.Id(), "Commands to run", 20000);
         ASSERT_NE(preview, nullptr);
-        EXPECT_EQ(ItemText(preview, 1000), probe_ + " a\r\n" + probe_ + " b\r\n");
-        EXPECT_EQ(ItemText(preview, 1001), "Copy");
-        EXPECT_EQ(ItemText(preview, 1), "Run");
+        EXPECT_EQ(ItemText(preview, IDC_PREVIEW_COMMANDS), probe_ + " a\r\n" + probe_ + " b\r\n");
+        EXPECT_EQ(ItemText(preview, IDC_PREVIEW_COPY), "Copy");
+        EXPECT_EQ(ItemText(preview, IDOK), "Run");
         ClickItem(preview, button);
         ExpectEnd(zemrun);
-        EXPECT_EQ(ProbeCommands(temp_.File("probe.log")).size(), button == 1 ? 2u : 0u);
+        EXPECT_EQ(ProbeCommands(temp_.File("probe.log")).size(), button == IDOK ? 2u : 0u);
     }
 }
 
@@ -527,14 +540,51 @@ TEST_F(Dialogs, LoadingASubsetProjectChangesOnlyItsFields) {
     TZemrunProcess zemrun("/I /L:" + list_ + " /B:-keep /F:250 /O:1");
     HWND dialog = Open(zemrun);
     ASSERT_NE(dialog, nullptr);
-    SelectEntry(dialog, 1020, 0);
-    ClickItem(dialog, 1022);
-    ASSERT_TRUE(WaitUntil([&] { return ItemText(dialog, 1014) == probe_; }, 5000));
-    EXPECT_TRUE(WaitUntil([&] { return Selection(dialog, 1012) == 3; }, 5000));
-    EXPECT_EQ(ItemText(dialog, 1015), "-keep");
-    EXPECT_EQ(ItemText(dialog, 1009), "250");
-    EXPECT_EQ(Selection(dialog, 1019), 1);
-    ClickItem(dialog, 2);
+    SelectEntry(dialog, IDC_MAIN_PROJECTS, 0);
+    ClickItem(dialog, IDC_MAIN_LOAD);
+    ASSERT_TRUE(WaitUntil([&] { return ItemText(dialog, IDC_MAIN_EXE) == probe_; }, 5000));
+    EXPECT_TRUE(WaitUntil([&] { return Selection(dialog, IDC_MAIN_GUI) == 3; }, 5000));
+    EXPECT_EQ(ItemText(dialog, IDC_MAIN_BPARAM), "-keep");
+    EXPECT_EQ(ItemText(dialog, IDC_MAIN_PAUSE), "250");
+    EXPECT_EQ(Selection(dialog, IDC_MAIN_PRIORITY), 1);
+    ClickItem(dialog, IDCANCEL);
+    ExpectEnd(zemrun);
+}
+
+// Loaded and saved again with every box ticked, a project keeps every key it had, those
+// that the main dialog does not show (the watch's) included.
+TEST_F(Dialogs, AProjectLoadedAndSavedAgainKeepsEveryKey) {
+    const std::string section =
+        "List=" + TvxEscape(list_) + "\r\nExe=" + TvxEscape(probe_) +
+        "\r\nBParam=-b\r\nEparam=-e\r\nRegExp=(a)\r\nWaitOpen=0\r\nWaitClose=1\r\n"
+        "ShellExecute=1\r\nFirstPause=250\r\nGUI=3\r\nWindow=2\r\nPriority=1\r\nJobs=3\r\n"
+        "JobLog=" +
+        TvxEscape(temp_.File("j.log")) +
+        "\r\nResume=1\r\nEncoding=OEM\r\nTimeLimit=60\r\nRetries=2\r\nHalt=4\r\n"
+        "OutputFolder=" +
+        TvxEscape(temp_.File("out")) +
+        "\r\nItemsPerCommand=5\r\nShowFailures=0\r\nWatchFolder=" + TvxEscape(temp_.Path()) +
+        "\r\nSettleTime=9\r\nMatch=" + TvxEscape("*.tif;!x*") +
+        "\r\nSubfolders=1\r\nDoneFolder=Done\r\n"
+        "FailedFolder=" +
+        TvxEscape(temp_.File("failed")) + "\r\n";
+    WriteUserFile("projects.ini", "[Night]\r\n" + section);
+    TZemrunProcess zemrun("/I");
+    HWND dialog = Open(zemrun);
+    ASSERT_NE(dialog, nullptr);
+    SelectEntry(dialog, IDC_MAIN_PROJECTS, 0);
+    ClickItem(dialog, IDC_MAIN_LOAD);
+    ASSERT_TRUE(WaitUntil([&] { return ItemText(dialog, IDC_MAIN_EXE) == probe_; }, 5000));
+    HWND save = OpenSaveDialog(zemrun, dialog, "Again");
+    ASSERT_NE(save, nullptr);
+    ClickItem(save, IDC_SAVE_SELECT_ALL);
+    ASSERT_TRUE(WaitUntil([&] { return Checked(save, IDC_SAVE_FAILED_FOLDER); }, 2000));
+    ClickItem(save, IDOK);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(save); }, 10000));
+    ASSERT_TRUE(WaitUntil([&] { return EntryCount(dialog, IDC_MAIN_PROJECTS) == 2; }, 10000));
+    EXPECT_EQ(ReadBytes(TSettingsBackup::UserFile("projects.ini")),
+              "[Night]\r\n" + section + "[Again]\r\n" + section);
+    ClickItem(dialog, IDCANCEL);
     ExpectEnd(zemrun);
 }
 

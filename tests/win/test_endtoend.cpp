@@ -65,7 +65,7 @@ void ExpectUsageBoxAndConfirm(TZemrunProcess& zemrun) {
     HWND box = uidriver::WaitForTopWindow(zemrun.Id(), "#32770", 20000);
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(uidriver::Text(box), "Zemrun  Ver." ZEMRUN_VERSION_TEXT);
-    EXPECT_EQ(uidriver::ItemText(box, 0xFFFF),
+    EXPECT_EQ(uidriver::ItemText(box, uidriver::MessageBoxText),
               "Usage: zemrun.exe <filename> or \nzemrun.exe /L:<listfile|-> [/X:<execute program>] "
               "[/B:<before "
               "param>] [/E:<end param>] [/W] [/S] [/P] [/R:<RegExp>] [/G:<gui mode>] [/I] "
@@ -77,8 +77,8 @@ void ExpectUsageBoxAndConfirm(TZemrunProcess& zemrun) {
               "[/DONE:<folder>] [/FAILED:<folder>] [/A <item or pattern>...]\nSee "
               "readme.txt for more information");
     // Icon handles belong to their process, so only the icon's presence can be seen here.
-    const HICON shown =
-        reinterpret_cast<HICON>(SendMessageA(uidriver::Item(box, 0x440), STM_GETICON, 0, 0));
+    const HICON shown = reinterpret_cast<HICON>(
+        SendMessageA(uidriver::Item(box, uidriver::MessageBoxIcon), STM_GETICON, 0, 0));
     EXPECT_NE(shown, nullptr);
     HWND ok = nullptr;
     for (HWND child : uidriver::Children(box))
@@ -684,7 +684,7 @@ TEST_F(EndToEnd, AResumedRunGoesOnAfterAFailureAKillAndCancel) {
         HWND window = uidriver::WaitForTopWindow(zemrun.Id(), "#32770", 20000);
         ASSERT_NE(window, nullptr);
         ASSERT_TRUE(uidriver::WaitUntil([&] { return Commands().size() == 1; }, 20000));
-        uidriver::ClickItem(window, 1002);
+        uidriver::ClickItem(window, IDC_PROGRESS_CANCEL);
         ASSERT_TRUE(zemrun.Wait(20000));
     }
     RunOver("a\rb\rc", switches + " /G:0");
@@ -1062,7 +1062,7 @@ TEST_F(EndToEnd, ListsInEveryEncodingReachTheProgramWithUnicodeNames) {
     TZemrunProcess zemrun("/L:" + WriteList(utf8) + " /X:" + probe_ + " /C:klingon");
     HWND box = uidriver::WaitForTopWindow(zemrun.Id(), "#32770", 20000);
     ASSERT_NE(box, nullptr);
-    EXPECT_EQ(uidriver::ItemText(box, 0xFFFF),
+    EXPECT_EQ(uidriver::ItemText(box, uidriver::MessageBoxText),
               "The list encoding is not known on this system: klingon\r\n"
               "Name OEM, ANSI, UTF-8, UTF-16 or the number of a code page.");
     SendMessageA(box, WM_COMMAND, IDOK, 0);

@@ -4,6 +4,7 @@
 #include "launcher/ProgressThrU.h"
 #include "launcher/zemrunU.h"
 #include "launcher/zemrunU_win32.h"
+#include "resources/zemrunIds.h"
 #include "settings/zemrunOptions.h"
 #include "ui/DlgLocaleU.h"
 #include "uidriver.h"
@@ -59,7 +60,7 @@ class Progress : public ::testing::Test {
         return uidriver::WaitForTopWindow(zemrun.Id(), "#32770", timeoutMs);
     }
     static LRESULT BarMessage(HWND window, UINT message, WPARAM w = 0) {
-        return SendDlgItemMessageA(window, 2000, message, w, 0);
+        return SendDlgItemMessageA(window, IDC_PROGRESS_BAR, message, w, 0);
     }
 
     TSettingsBackup settings_;
@@ -124,27 +125,28 @@ TEST_F(Progress, ARunWithFailuresEndsInTheirSummary) {
     TZemrunProcess zemrun("/L:" + list + switches);
     HWND summary = uidriver::WaitForWindowTitled(zemrun.Id(), "What failed", 120000);
     ASSERT_NE(summary, nullptr);
-    EXPECT_EQ(uidriver::ItemText(summary, 1000), "6 of 6 done, 2 failed");
-    auto rows = uidriver::ListViewRows(uidriver::Item(summary, 1001), 4);
+    EXPECT_EQ(uidriver::ItemText(summary, IDC_FAILURES_STATUS), "6 of 6 done, 2 failed");
+    auto rows = uidriver::ListViewRows(uidriver::Item(summary, IDC_FAILURES_LIST), 4);
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0][0].substr(0, 3), "yyy");
     EXPECT_EQ(rows[0][1], "1");
     EXPECT_EQ(rows[0][2], SystemMessage(ERROR_FILENAME_EXCED_RANGE));
     EXPECT_EQ(rows[1], (V{"/exit:3", "1", "Exit code 3", ""}));
-    EXPECT_FALSE(IsWindowEnabled(uidriver::Item(summary, 1003))); // no output kept
-    uidriver::ClickItem(summary, 1004);
+    EXPECT_FALSE(IsWindowEnabled(uidriver::Item(summary, IDC_FAILURES_OPEN))); // no output kept
+    uidriver::ClickItem(summary, IDC_FAILURES_COPY);
     EXPECT_TRUE(
         uidriver::WaitUntil([&] { return ClipboardText() == tooLong + "\r\n/exit:3\r\n"; }, 5000));
-    uidriver::ClickItem(summary, 1002);
+    uidriver::ClickItem(summary, IDC_FAILURES_RUN_AGAIN);
     ASSERT_TRUE(uidriver::WaitUntil([&] { return Starts() == 6; }, 60000)); // /exit:3 again
     HWND again = nullptr;
     ASSERT_TRUE(uidriver::WaitUntil(
         [&] {
             again = uidriver::WaitForWindowTitled(zemrun.Id(), "What failed", 0);
-            return again != nullptr && uidriver::ItemText(again, 1000) == "2 of 2 done, 2 failed";
+            return again != nullptr &&
+                   uidriver::ItemText(again, IDC_FAILURES_STATUS) == "2 of 2 done, 2 failed";
         },
         60000));
-    rows = uidriver::ListViewRows(uidriver::Item(again, 1001), 4);
+    rows = uidriver::ListViewRows(uidriver::Item(again, IDC_FAILURES_LIST), 4);
     EXPECT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows.at(1).at(1), "2");
     uidriver::ClickItem(again, IDCANCEL);
@@ -173,23 +175,24 @@ TEST_F(Progress, ShowsCaptionButtonsCommandAndPosition) {
     HWND window = FindProgress(zemrun, 20000);
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(uidriver::Text(window), "Zemrun");
-    EXPECT_EQ(uidriver::ItemText(window, 1000), "Skip");
-    EXPECT_EQ(uidriver::ItemText(window, 1002), "Cancel");
-    ASSERT_TRUE(
-        uidriver::WaitUntil([&] { return uidriver::ItemText(window, 111) == "-v  first"; }, 10000));
+    EXPECT_EQ(uidriver::ItemText(window, IDC_PROGRESS_SKIP), "Skip");
+    EXPECT_EQ(uidriver::ItemText(window, IDC_PROGRESS_CANCEL), "Cancel");
+    ASSERT_TRUE(uidriver::WaitUntil(
+        [&] { return uidriver::ItemText(window, IDC_PROGRESS_COMMAND) == "-v  first"; }, 10000));
     EXPECT_EQ(BarMessage(window, PBM_GETRANGE, TRUE), 0);
     EXPECT_EQ(BarMessage(window, PBM_GETRANGE, FALSE), 3);
     EXPECT_EQ(BarMessage(window, PBM_GETPOS), 0);
 
     // Skip ends the wait for the first end; the second item starts.
-    uidriver::ClickItem(window, 1000);
+    uidriver::ClickItem(window, IDC_PROGRESS_SKIP);
     ASSERT_TRUE(uidriver::WaitUntil(
-        [&] { return uidriver::ItemText(window, 111) == "-v  \"second item\""; }, 10000));
+        [&] { return uidriver::ItemText(window, IDC_PROGRESS_COMMAND) == "-v  \"second item\""; },
+        10000));
     EXPECT_EQ(BarMessage(window, PBM_GETPOS), 1);
     EXPECT_TRUE(uidriver::WaitUntil([&] { return Starts() == 2; }, 10000));
 
     // Cancel ends the wait, starts nothing more, and the window goes at once.
-    uidriver::ClickItem(window, 1002);
+    uidriver::ClickItem(window, IDC_PROGRESS_CANCEL);
     DWORD exitCode = 1;
     ASSERT_TRUE(zemrun.Wait(10000, &exitCode));
     EXPECT_EQ(exitCode, 0u);
@@ -203,18 +206,19 @@ TEST_F(Progress, TheStatusLineTellsWhatIsDoneFailedAndLeft) {
     HWND window = FindProgress(zemrun, 20000);
     ASSERT_NE(window, nullptr);
     ASSERT_TRUE(uidriver::WaitUntil(
-        [&] { return uidriver::ItemText(window, 112) == "0 of 3 done, 0 failed"; }, 10000))
-        << uidriver::ItemText(window, 112);
+        [&] { return uidriver::ItemText(window, IDC_PROGRESS_STATUS) == "0 of 3 done, 0 failed"; },
+        10000))
+        << uidriver::ItemText(window, IDC_PROGRESS_STATUS);
     // The first ends after 1.5 s with exit code 1: two more of about 2 s each.
     ASSERT_TRUE(uidriver::WaitUntil(
         [&] {
-            const std::string status = uidriver::ItemText(window, 112);
+            const std::string status = uidriver::ItemText(window, IDC_PROGRESS_STATUS);
             return status.rfind("1 of 3 done, 1 failed, about ", 0) == 0 &&
                    status.find(" seconds left") != std::string::npos;
         },
         10000))
-        << uidriver::ItemText(window, 112);
-    uidriver::ClickItem(window, 1002);
+        << uidriver::ItemText(window, IDC_PROGRESS_STATUS);
+    uidriver::ClickItem(window, IDC_PROGRESS_CANCEL);
     ASSERT_TRUE(zemrun.Wait(10000));
 }
 
@@ -247,8 +251,8 @@ TEST_F(Progress, TwoSkipsInARowCountOnce) {
     HWND window = FindProgress(zemrun, 20000);
     ASSERT_NE(window, nullptr);
     ASSERT_TRUE(uidriver::WaitUntil([&] { return Starts() == 1; }, 10000));
-    SendMessageA(uidriver::Item(window, 1000), BM_CLICK, 0, 0);
-    SendMessageA(uidriver::Item(window, 1000), BM_CLICK, 0, 0);
+    SendMessageA(uidriver::Item(window, IDC_PROGRESS_SKIP), BM_CLICK, 0, 0);
+    SendMessageA(uidriver::Item(window, IDC_PROGRESS_SKIP), BM_CLICK, 0, 0);
     ASSERT_TRUE(uidriver::WaitUntil([&] { return Starts() == 2; }, 10000));
     Sleep(1500);
     EXPECT_EQ(Starts(), 2u); // the second click went into the same skip
@@ -263,7 +267,7 @@ TEST_F(Progress, SkipDuringThePauseDoesNotShortenIt) {
     HWND window = FindProgress(zemrun, 20000);
     ASSERT_NE(window, nullptr);
     ASSERT_TRUE(uidriver::WaitUntil([&] { return Starts() == 1; }, 10000));
-    uidriver::ClickItem(window, 1000);
+    uidriver::ClickItem(window, IDC_PROGRESS_SKIP);
     ASSERT_TRUE(zemrun.Wait(20000));
     ASSERT_TRUE(uidriver::WaitUntil([&] { return Starts() == 2; }, 10000));
     const std::vector<std::vector<std::string>> lines = JobLogLines(log);
@@ -278,10 +282,10 @@ TEST_F(Progress, TheWindowSpeaksTheChosenLanguage) {
     TZemrunProcess zemrun("/L:" + WriteList("a") + " /X:" + probe_ + " /W /P /G:3");
     HWND window = FindProgress(zemrun, 20000);
     ASSERT_NE(window, nullptr);
-    EXPECT_EQ(uidriver::ItemText(window, 1000), "\xC3\x9C"
-                                                "berspringen");
-    EXPECT_EQ(uidriver::ItemText(window, 1002), "Abbrechen");
-    uidriver::ClickItem(window, 1002);
+    EXPECT_EQ(uidriver::ItemText(window, IDC_PROGRESS_SKIP), "\xC3\x9C"
+                                                             "berspringen");
+    EXPECT_EQ(uidriver::ItemText(window, IDC_PROGRESS_CANCEL), "Abbrechen");
+    uidriver::ClickItem(window, IDC_PROGRESS_CANCEL);
     EXPECT_TRUE(zemrun.Wait(10000));
 }
 
