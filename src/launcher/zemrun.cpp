@@ -8,8 +8,9 @@
 #include "../settings/zemrunProjects.h"
 #include "zemrunConsole_win32.h"
 #include "zemrunSwitches.h"
+#include "zemrunSystem_win32.h"
 #include "zemrunU.h"
-#include "zemrunU_win32.h"
+#include "zemrunWindowFace_win32.h"
 
 #include <windows.h>
 
@@ -18,21 +19,28 @@
 
 namespace {
 #ifdef ZEMRUN_CONSOLE_FACE
-using THost = TConsoleLauncherHost;
+using TFace = TConsoleFace;
 constexpr bool ConsoleFace = true;
+TFace MakeFace(TPhaseTimes&) {
+    return TConsoleFace();
+}
 #else
-using THost = TWin32LauncherHost;
+using TFace = TWindowFace;
 constexpr bool ConsoleFace = false;
+// The progress window's updates count among the run's phases.
+TFace MakeFace(TPhaseTimes& phases) {
+    return TWindowFace(phases);
+}
 #endif
 
 // Finalizes every module in reverse order of start-up; returns the number of a text-file
 // failure of the options save, 0 when there was none.
-int FinalizeModules(THost& host) {
+int FinalizeModules(TFace& face) {
     int status = 0;
     try {
         FinalizeOptions();
     } catch (const TvxInOutError& failure) {
-        host.ShowFailure(failure);
+        face.Tell(failure);
         status = failure.code ? failure.code : 1;
     }
     FinalizeProjects();
@@ -43,30 +51,33 @@ int FinalizeModules(THost& host) {
 
 // The request that the command line makes is handed to the run, which may change its
 // settings (the main dialog).
-int Main(THost& host, TRunRequest& request) {
+int Main(TLauncherSystem& system, TFace& face, TRunRequest& request) {
     InitializeShellUtils();
     InitializeOptions(ProgramPath());
     if (ArgumentCount() > 0) {
-        std::optional<TRunRequest> asked = ParseArguments(ProcessArguments(), host);
+        std::optional<TRunRequest> asked = ParseArguments(ProcessArguments(), system, face);
         if (!asked) return 0;
         request = std::move(*asked);
     }
     request.SettleShowFailures(ConsoleFace);
-    if (request.Runs()) return int(RunList(host, request));
-    host.ShowUsage();
+    if (request.Runs()) return int(RunList(system, face, request));
+    face.ShowUsage();
     return 0;
 }
 } // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    THost host;
+    TPhaseTimes phases;
+    TFace face = MakeFace(phases);
+    // The console face's programs write where it writes.
+    TWin32System system(face.Handles(), phases, ConsoleFace);
     TRunRequest request;
     int status = 0;
     int failure = 0; // the run could not be done
     try {
-        status = Main(host, request);
+        status = Main(system, face, request);
     } catch (const TvxInOutError& error) {
-        host.ShowFailure(error);
+        face.Tell(error);
         failure = error.code ? error.code : 1;
     } catch (const std::bad_alloc&) {
         // A list without line ends (a device that never ends, a huge file in a 32-bit
@@ -76,9 +87,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         // A text longer than a string can hold in this address space.
         failure = ERROR_NOT_ENOUGH_MEMORY;
     }
-    if (failure == ERROR_NOT_ENOUGH_MEMORY) host.ShowFailure(TvxInOutError{failure, ""});
-    const int finalStatus = FinalizeModules(host);
-    host.WritePhaseTimes();
+    if (failure == ERROR_NOT_ENOUGH_MEMORY) face.Tell(TvxInOutError{failure, ""});
+    const int finalStatus = FinalizeModules(face);
+    phases.WriteWhereAsked();
     // A batch that counts its failures tells a run that could not be done by one status.
     if ((failure || finalStatus) && request.settings.Halt != NoHalt) return int(RunNotDoneStatus);
     if (failure) return failure;

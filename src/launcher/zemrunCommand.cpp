@@ -164,16 +164,6 @@ std::vector<std::string> GroupTexts(const TvxRegExpr& expression) {
     return groups;
 }
 
-// The item's parts, with the expression's groups in it where there is one.
-TItemParts PartsOf(const TRunItem& item, int32_t number, int32_t slot, TvxRegExpr* expression) {
-    TItemParts parts{item.text, number, slot, {}, item.name};
-    if (expression) {
-        expression->Exec(item.text); // without a match every group is empty
-        parts.groups = GroupTexts(*expression);
-    }
-    return parts;
-}
-
 // A list line that begins with a double quote is a piece of command line that its author
 // quoted ("a b" -x): it is written as it stands, for every program.
 bool QuotedByItsAuthor(const TItemParts& parts) {
@@ -321,15 +311,54 @@ std::unique_ptr<TvxRegExpr> MakeExpression(const TOptions& settings) {
 }
 } // namespace
 
-TCommandBuilder::TCommandBuilder(const TOptions& settings, TAssociationLookup lookup)
-    : settings_(settings), lookup_(std::move(lookup)), expression_(MakeExpression(settings)) {}
+TCommandBuilder::TCommandBuilder(const TOptions& settings, TAssociationLookup lookup,
+                                 std::string keptOutputPrefix)
+    : settings_(settings), lookup_(std::move(lookup)),
+      keptOutputPrefix_(std::move(keptOutputPrefix)), expression_(MakeExpression(settings)) {}
 
 TStartCommand TCommandBuilder::Build(const TRunItems& items, int32_t first, int32_t count,
-                                     int32_t slot) {
+                                     int32_t slot, int32_t attempt) {
     std::vector<TItemParts> parts;
     for (int32_t i = first; i < first + count; ++i)
-        parts.push_back(PartsOf(items[size_t(i)], i + 1, slot, expression_.get()));
-    return Build(ProgramOf(items[size_t(first)].text), parts);
+        parts.push_back(Parts(items, i, slot));
+    TStartCommand start = Build(ProgramOf(items[size_t(first)].text), parts);
+    PlaceOutput(start, first + 1, attempt, int32_t(items.size()));
+    return start;
+}
+
+// The item's parts, with the expression's groups in it where there is one: searched once
+// for the item, since the size of its command and its command for each slot and each try
+// ask for them again.
+TItemParts TCommandBuilder::Parts(const TRunItems& items, int32_t index, int32_t slot) {
+    const TRunItem& item = items[size_t(index)];
+    TItemParts parts{item.text, index + 1, slot, {}, item.name};
+    if (!expression_) return parts;
+    auto found = groups_.find(index);
+    if (found == groups_.end()) {
+        // Those of the items that run now, not those of a whole list.
+        if (groups_.size() >= MaxKeptSearches) groups_.clear();
+        expression_->Exec(item.text); // without a match every group is empty
+        found = groups_.emplace(index, GroupTexts(*expression_)).first;
+    }
+    parts.groups = found->second;
+    return parts;
+}
+
+// The shell starter has no handles to give a program: only process creation keeps output.
+void TCommandBuilder::PlaceOutput(TStartCommand& start, int32_t item, int32_t attempt,
+                                  int32_t itemCount) const {
+    if (start.shellExecute) return;
+    if (!settings_.OutputFolder.empty()) {
+        start.output = OutputFileName(settings_.OutputFolder, item, attempt, itemCount);
+        return;
+    }
+    // The output of programs that run at once would mix where the face passes it on.
+    if (settings_.Jobs < 2 || keptOutputPrefix_.empty()) return;
+    start.keepOutput = true;
+    const std::string name =
+        keptOutputPrefix_ + std::to_string(item) + "-" + std::to_string(attempt);
+    start.output = name + ".out";
+    start.errorOutput = name + ".err";
 }
 
 int32_t TCommandBuilder::GroupSize(const TRunItems& items, int32_t first) {
@@ -340,14 +369,13 @@ int32_t TCommandBuilder::GroupSize(const TRunItems& items, int32_t first) {
     if (settings_.Exe.empty() && association.program.empty()) return 1;
     // Sized for the widest slot number, which any of them may get.
     const int32_t slot = std::max(settings_.Jobs, 1);
-    std::vector<TItemParts> parts{
-        PartsOf(items[size_t(first)], first + 1, slot, expression_.get())};
+    std::vector<TItemParts> parts{Parts(items, first, slot)};
     // An item that cmd cannot be given fails alone.
     if (Build(association, parts).refusal) return 1;
     while (int32_t(parts.size()) < most) {
         const size_t next = size_t(first) + parts.size();
         if (ProgramOf(items[next].text) != association) break;
-        parts.push_back(PartsOf(items[next], int32_t(next) + 1, slot, expression_.get()));
+        parts.push_back(Parts(items, int32_t(next), slot));
         const TStartCommand start = Build(association, parts);
         if (start.refusal || !PassesWhole(start)) {
             parts.pop_back();
@@ -519,4 +547,18 @@ TAssociation SplitAssocTemplate(const TvxCommandLine& tokens) {
     result.begin = Trim(result.begin);
     result.end = Trim(result.end);
     return result;
+}
+
+std::string OutputFileName(const std::string& folder, int32_t item, int32_t attempt,
+                           int32_t itemCount) {
+    const int width = std::max<int>(5, int(std::to_string(itemCount).size()));
+    std::string name = std::to_string(item);
+    name.insert(0, size_t(std::max<int>(0, width - int(name.size()))), '0');
+    if (attempt > 1) {
+        name += '-';
+        name += std::to_string(attempt);
+    }
+    std::string path = folder;
+    if (!path.empty() && path.back() != '\\' && path.back() != '/') path += PathDelimiter;
+    return path + name + ".txt";
 }

@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 // One command as the starters take it.
@@ -33,8 +34,8 @@ struct TStartCommand {
     std::string output;
     // The file of its standard error where it is not the output file's.
     std::string errorOutput;
-    // Without an output file, where several programs run at once: its output is kept
-    // while it runs and passed on whole when it ends, where the host passes output on.
+    // Where several programs run at once and the face passes their output on: the output
+    // and error files keep it while it runs, for the face to pass on whole when it ends.
     bool keepOutput = false;
     // Not to be started: the system's error number that its try fails with
     // (UnpassableItemError); 0 for a command to start.
@@ -117,6 +118,12 @@ TAssociation SplitAssocTemplate(const TvxCommandLine& tokens);
 // The command template registered for an extension; empty when there is none.
 using TAssociationLookup = std::function<std::string(const std::string& extension)>;
 
+// The file that keeps the output of the item's try (both from 1) in the folder: the item
+// number with at least five digits, the try from the second on, so that the names sort in
+// list order.
+std::string OutputFileName(const std::string& folder, int32_t item, int32_t attempt,
+                           int32_t itemCount);
+
 // Builds the commands of one run's settings, item after item. The registered program is
 // looked up once per extension text; the expression compiles at its first search. Every
 // text from an item is written for the program that reads the command line (cmd for cmd
@@ -124,28 +131,38 @@ using TAssociationLookup = std::function<std::string(const std::string& extensio
 // runs nothing; the user's own parameters keep their meaning, operators and all.
 class TCommandBuilder {
   public:
-    TCommandBuilder(const TOptions& settings, TAssociationLookup lookup);
+    // Where the face passes the output of programs that run at once on, keptOutputPrefix
+    // starts the names of the files that keep it meanwhile.
+    TCommandBuilder(const TOptions& settings, TAssociationLookup lookup,
+                    std::string keptOutputPrefix = {});
     // How many items from first on (0-based) share one command: up to the settings' items
     // per command, consecutive ones that get the same program, as many as the starter
     // passes whole; always at least one.
     int32_t GroupSize(const TRunItems& items, int32_t first);
-    // The command of count items from first on, in that job slot (from 1); its window,
-    // priority and containment come from the settings.
-    TStartCommand Build(const TRunItems& items, int32_t first, int32_t count, int32_t slot);
+    // The whole command of count items from first on, for that try (from 1) in that job
+    // slot (from 1): its window, priority, containment and the files of its output come
+    // from the settings.
+    TStartCommand Build(const TRunItems& items, int32_t first, int32_t count, int32_t slot,
+                        int32_t attempt = 1);
     // Whether the parameters name the job slot, so that a command depends on it.
     bool UsesSlot() const;
     // The settings' expression, for the bounds of its searches; none without one.
     TvxRegExpr* Expression() const { return expression_.get(); }
 
   private:
+    TItemParts Parts(const TRunItems& items, int32_t index, int32_t slot);
     TAssociation ProgramOf(const std::string& item);
     TStartCommand Build(const TAssociation& association, const std::vector<TItemParts>& items);
+    void PlaceOutput(TStartCommand& start, int32_t item, int32_t attempt, int32_t itemCount) const;
 
     const TOptions& settings_;
     TAssociationLookup lookup_;
+    std::string keptOutputPrefix_;
     const std::unique_ptr<TvxRegExpr> expression_;
     // Extension texts with their split templates; those without one are asked again.
     std::map<std::string, TAssociation> associations_;
+    static constexpr size_t MaxKeptSearches = 4096;
+    std::unordered_map<int32_t, std::vector<std::string>> groups_; // by item index
 };
 
 // Why the settings' expression does not compile: the error's text and the 1-based

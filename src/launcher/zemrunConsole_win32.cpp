@@ -4,6 +4,7 @@
 #include "../foundation/vxTextCodec.h"
 #include "../resources/zemrunIds.h"
 #include "../settings/zemrunOptions.h"
+#include "../ui/DlgInteractiveU.h"
 #include "../ui/DlgLocaleU.h"
 
 #include <atomic>
@@ -25,15 +26,6 @@ BOOL WINAPI OnConsoleControl(DWORD type) {
 bool IsConsole(DWORD which) {
     DWORD mode = 0;
     return GetConsoleMode(GetStdHandle(which), &mode) != 0;
-}
-
-// A new empty file in the user's temporary folder.
-std::string TemporaryFile() {
-    char folder[MAX_PATH + 1];
-    char path[MAX_PATH + 1];
-    const DWORD length = GetTempPathA(sizeof folder, folder);
-    if (length == 0 || length > MAX_PATH || !GetTempFileNameA(folder, "zem", 0, path)) return {};
-    return path;
 }
 
 // Writes the file's bytes, as the program wrote them, to the standard handle.
@@ -76,83 +68,84 @@ void WriteStandardText(DWORD which, const std::string& text) {
     WriteFile(handle, bytes.data(), DWORD(bytes.size()), &written, nullptr);
 }
 
-TConsoleLauncherHost::TConsoleLauncherHost() {
-    shareStandardHandles_ = true;
+TConsoleFace::TConsoleFace() {
     StopRequested.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     SetConsoleCtrlHandler(OnConsoleControl, TRUE);
 }
 
-TConsoleLauncherHost::~TConsoleLauncherHost() {
+TConsoleFace::~TConsoleFace() {
     SetConsoleCtrlHandler(OnConsoleControl, FALSE);
 }
 
-bool TConsoleLauncherHost::StopSignalled() {
-    return TWin32LauncherHost::StopSignalled() ||
-           WaitForSingleObject(StopRequested.Get(), 0) == WAIT_OBJECT_0;
+TUserSignals TConsoleFace::TakeSignals() {
+    TUserSignals signals;
+    signals.stop = WaitForSingleObject(StopRequested.Get(), 0) == WAIT_OBJECT_0;
+    return signals;
 }
 
-HANDLE TConsoleLauncherHost::StopEvent() const {
-    return StopRequested.Get();
+std::vector<HANDLE> TConsoleFace::THandles::FolderWaitEvents() const {
+    return {StopRequested.Get()};
 }
 
-void TConsoleLauncherHost::ShowUsage() {
+std::string TConsoleFace::KeptOutputPrefix() {
+    char folder[MAX_PATH + 1];
+    const DWORD length = GetTempPathA(sizeof folder, folder);
+    if (length == 0 || length > MAX_PATH) return {};
+    return std::string(folder, length) + "zemrun " + std::to_string(GetCurrentProcessId()) + " ";
+}
+
+void TConsoleFace::ShowUsage() {
     WriteStandardText(STD_OUTPUT_HANDLE, LanguageText(IDS_USAGE) + "\n");
 }
 
-void TConsoleLauncherHost::ShowFailure(const TvxInOutError& failure) {
-    if (failure.path == "-" && failure.code == ERROR_INVALID_HANDLE) {
-        WriteStandardText(STD_ERROR_HANDLE,
-                          "zemrun: " + LanguageText(IDS_NO_STANDARD_INPUT) + "\n");
-        return;
-    }
-    std::string line = "zemrun: ";
-    if (!failure.path.empty()) line += failure.path + ": ";
-    WriteStandardText(STD_ERROR_HANDLE, line + SystemMessage(uint32_t(failure.code)) + "\n");
+namespace {
+std::string FailureLine(const TvxInOutError& failure) {
+    if (failure.path == "-" && failure.code == ERROR_INVALID_HANDLE)
+        return LanguageText(IDS_NO_STANDARD_INPUT);
+    const std::string path = failure.path.empty() ? std::string() : failure.path + ": ";
+    return path + SystemMessage(uint32_t(failure.code));
 }
 
-void TConsoleLauncherHost::ShowUnknownEncoding(const std::string& name) {
-    WriteStandardText(STD_ERROR_HANDLE, "zemrun: " + LanguageText(IDS_UNKNOWN_ENCODING) + " " +
-                                            name + " " + LanguageText(IDS_ENCODING_NAMES) + "\n");
+// What a problem says, in a line of its own.
+std::string ProblemLine(const TProblem& problem) {
+    if (const auto* failure = std::get_if<TvxInOutError>(&problem)) return FailureLine(*failure);
+    if (const auto* error = std::get_if<TExpressionError>(&problem))
+        return "/R: " + error->text + ", at " + std::to_string(error->position);
+    if (const auto* encoding = std::get_if<TUnknownEncoding>(&problem))
+        return LanguageText(IDS_UNKNOWN_ENCODING) + " " + encoding->name + " " +
+               LanguageText(IDS_ENCODING_NAMES);
+    const auto& refused = std::get<TWatchRefused>(problem);
+    return WatchText(refused.why == TWatchRefusal::NotAFolder ? IDS_NOT_A_FOLDER
+                                                              : IDS_ALREADY_WATCHED,
+                     refused.folder, Options().GetLanguageFile());
+}
+} // namespace
+
+void TConsoleFace::Tell(const TProblem& problem) {
+    WriteStandardText(STD_ERROR_HANDLE, "zemrun: " + ProblemLine(problem) + "\n");
 }
 
-void TConsoleLauncherHost::ClearStatus() {
+bool TConsoleFace::EditSettingsDialog(TOptions& settings, const TPreviewCommands& preview) {
+    return ::EditSettingsDialog(settings, preview);
+}
+
+void TConsoleFace::ClearStatus() {
     if (status_) WriteStandardText(STD_ERROR_HANDLE, status_->Clear());
 }
 
-TProcess TConsoleLauncherHost::Start(const TStartCommand& command) {
+void TConsoleFace::TryStarting(const TTry&) {
     ClearStatus();
-    if (!command.keepOutput) return TWin32LauncherHost::Start(command);
-    TKeptOutput kept{TemporaryFile(), TemporaryFile()};
-    if (kept.output.empty() || kept.error.empty()) return TWin32LauncherHost::Start(command);
-    TStartCommand keeping = command;
-    keeping.output = kept.output;
-    keeping.errorOutput = kept.error;
-    const TProcess process = TWin32LauncherHost::Start(keeping);
-    if (process) {
-        kept_[process.Id()] = std::move(kept);
-    } else {
-        RemoveFile(kept.output);
-        RemoveFile(kept.error);
-    }
-    return process;
 }
 
-void TConsoleLauncherHost::CloseProcess(TProcess process) {
-    TWin32LauncherHost::CloseProcess(process);
-    const auto kept = kept_.find(process.Id());
-    if (kept == kept_.end()) return;
+void TConsoleFace::TryEnded(TTryEnd& end) {
+    const TStartCommand& command = end.tried.command;
+    if (!command.keepOutput) return;
     ClearStatus();
-    PassOn(kept->second.output, STD_OUTPUT_HANDLE);
-    PassOn(kept->second.error, STD_ERROR_HANDLE);
-    kept_.erase(kept);
+    PassOn(command.output, STD_OUTPUT_HANDLE);
+    PassOn(command.errorOutput, STD_ERROR_HANDLE);
 }
 
-void TConsoleLauncherHost::ShowExpressionError(const TExpressionError& error) {
-    WriteStandardText(STD_ERROR_HANDLE, "zemrun: /R: " + error.text + ", at " +
-                                            std::to_string(error.position) + "\n");
-}
-
-bool TConsoleLauncherHost::ConfirmCommands(const std::vector<std::string>& commands) {
+bool TConsoleFace::ConfirmCommands(const std::vector<std::string>& commands) {
     std::string text;
     for (const std::string& command : commands)
         text += command + "\n";
@@ -160,19 +153,19 @@ bool TConsoleLauncherHost::ConfirmCommands(const std::vector<std::string>& comma
     return false;
 }
 
-bool TConsoleLauncherHost::ProgressStart() {
+bool TConsoleFace::ProgressStart(int32_t) {
     status_.emplace(IsConsole(STD_ERROR_HANDLE));
     statusLanguage_ = Options().GetLanguageFile();
     return true;
 }
 
-void TConsoleLauncherHost::ProgressSetStatus(const TBatchStatus& status) {
+void TConsoleFace::StatusChanged(const TBatchStatus& status) {
     if (!status_) return;
     WriteStandardText(STD_ERROR_HANDLE,
-                      status_->Update(BatchStatusText(status, statusLanguage_), Milliseconds()));
+                      status_->Update(BatchStatusText(status, statusLanguage_), GetTickCount64()));
 }
 
-void TConsoleLauncherHost::WriteFailures(const std::vector<TFailedItem>& failed) {
+void TConsoleFace::WriteFailures(const std::vector<TFailedItem>& failed) {
     ClearStatus();
     std::string lines;
     for (const TFailedItem& item : failed)
@@ -181,24 +174,15 @@ void TConsoleLauncherHost::WriteFailures(const std::vector<TFailedItem>& failed)
     WriteStandardText(STD_ERROR_HANDLE, lines);
 }
 
-bool TConsoleLauncherHost::ShowFailures(const TBatchStatus& status,
-                                        const std::vector<TFailedItem>& failed) {
+bool TConsoleFace::ShowFailures(const TBatchStatus& status,
+                                const std::vector<TFailedItem>& failed) {
     WriteFailures(failed);
-    ProgressSetStatus(status);
+    StatusChanged(status);
     return false;
 }
 
-void TConsoleLauncherHost::ShowWatchRefused(const std::string& folder, TWatchRefusal why) {
-    WriteStandardText(
-        STD_ERROR_HANDLE,
-        "zemrun: " +
-            WatchText(why == TWatchRefusal::NotAFolder ? IDS_NOT_A_FOLDER : IDS_ALREADY_WATCHED,
-                      folder, Options().GetLanguageFile()) +
-            "\n");
-}
-
-void TConsoleLauncherHost::ShowWatch(const TWatchState& state) {
-    if (!status_) ProgressStart();
+void TConsoleFace::ShowWatch(const TWatchState& state) {
+    if (!status_) ProgressStart(0);
     if (!state.newlyFailed.empty()) WriteFailures(state.newlyFailed);
     if (state.folderThere != watchedFolderThere_) {
         watchedFolderThere_ = state.folderThere;
@@ -212,10 +196,10 @@ void TConsoleLauncherHost::ShowWatch(const TWatchState& state) {
     WriteStandardText(STD_ERROR_HANDLE,
                       status_->Update(WatchStatusText(state.folder, state.status, state.folderThere,
                                                       statusLanguage_),
-                                      Milliseconds()));
+                                      GetTickCount64()));
 }
 
-void TConsoleLauncherHost::ProgressClose() {
+void TConsoleFace::ProgressClose() {
     if (status_) WriteStandardText(STD_ERROR_HANDLE, status_->Close());
     status_.reset();
 }

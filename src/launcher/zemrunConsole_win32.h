@@ -1,70 +1,71 @@
 #pragma once
-// The console face's host: the run as the window face makes it, with text on standard
-// output and error where that face shows windows, and started programs that write where
-// this process writes.
+// The console face (zemrun.com): text on standard output and error where the window face
+// shows windows, a status line for the progress, and the output of programs that run at
+// once passed on whole as each ends. The main dialog it shares with the window face.
 
+#include "zemrunFace.h"
 #include "zemrunStatusLine.h"
-#include "zemrunU_win32.h"
+#include "zemrunSystem_win32.h"
 
-#include <cstdint>
+#include <windows.h>
+
 #include <optional>
 #include <string>
-#include <unordered_map>
 
-class TConsoleLauncherHost : public TWin32LauncherHost {
+class TConsoleFace : public TLauncherFace {
   public:
     // Ctrl+C or Ctrl+Break once: nothing more starts, and what runs is waited for as the
     // settings say; a second ends the process at once, and the programs of its jobs.
-    TConsoleLauncherHost();
-    ~TConsoleLauncherHost() override;
+    TConsoleFace();
+    ~TConsoleFace() override;
 
     void ShowUsage() override;
-    // One line on standard error: the program, the file and the system's text.
-    void ShowFailure(const TvxInOutError& failure) override;
-    void ShowUnknownEncoding(const std::string& name) override;
-    // One line on standard error: the error's text and its position in the expression.
-    void ShowExpressionError(const TExpressionError& error) override;
-    // A program whose output is kept writes it to two files of its own; when the loop is
-    // done with it, they go whole to standard output and error, and are removed, so that
-    // the lines of programs that run at once never mix.
-    TProcess Start(const TStartCommand& command) override;
-    void CloseProcess(TProcess process) override;
+    // One line on standard error: the program, the file or the expression, and why.
+    void Tell(const TProblem& problem) override;
+    bool EditSettingsDialog(TOptions& settings, const TPreviewCommands& preview) override;
     // Writes the commands to standard output, one a line; nothing starts.
     bool ConfirmCommands(const std::vector<std::string>& commands) override;
     // A status line on standard error instead of the window: rewritten in place on a
     // console, else a line at most once a second and once more at the end.
-    bool ProgressStart() override;
-    void ProgressSetRange(int32_t, int32_t) override {}
-    void ProgressSetPos(int32_t) override {}
-    void ProgressSetText(const std::string&) override {}
-    void ProgressSetStatus(const TBatchStatus& status) override;
+    bool ProgressStart(int32_t items) override;
+    void ProgressClose() override;
+    // The status line goes before a program writes there.
+    void TryStarting(const TTry& tried) override;
+    // The output that a program kept in two files of its own goes whole to standard output
+    // and error, and the files are removed, so that the lines of programs that run at once
+    // never mix.
+    void TryEnded(TTryEnd& end) override;
+    void StatusChanged(const TBatchStatus& status) override;
+    // The first Ctrl+C or Ctrl+Break.
+    TUserSignals TakeSignals() override;
     // A line on standard error for each failed item, with its reason.
     bool ShowFailures(const TBatchStatus& status, const std::vector<TFailedItem>& failed) override;
-    void ProgressClose() override;
-    // One line on standard error.
-    void ShowWatchRefused(const std::string& folder, TWatchRefusal why) override;
     // The status line, with the watched folder in it; a line for each file that failed
     // and each time the folder goes away or comes back.
     void ShowWatch(const TWatchState& state) override;
     void WatchEnded() override { ProgressClose(); }
+    // In the user's temporary folder, named after this process.
+    std::string KeptOutputPrefix() override;
 
-    // The first Ctrl+C or Ctrl+Break, and /UNWATCH.
-    bool StopSignalled() override;
-
-  protected:
-    HANDLE StopEvent() const override;
+    // No window owns the shell's messages and none ends the waits for programs; Ctrl+C
+    // ends a watch's wait for its folder.
+    TWin32FaceHandles& Handles() { return handles_; }
 
   private:
+    class THandles : public TWin32FaceHandles {
+      public:
+        HWND OwnerWindow() const override { return nullptr; }
+        HANDLE SkipEvent() const override { return nullptr; }
+        HANDLE CancelEvent() const override { return nullptr; }
+        std::vector<HANDLE> FolderWaitEvents() const override;
+    };
+
     void ClearStatus();
     void WriteFailures(const std::vector<TFailedItem>& failed);
-    struct TKeptOutput {
-        std::string output;
-        std::string error;
-    };
     std::optional<TStatusLine> status_;
     std::string statusLanguage_; // the language file of the status line's texts
     bool watchedFolderThere_ = true;
-    std::unordered_map<uintptr_t, TKeptOutput> kept_; // by process
+    THandles handles_;
 };
 
 // Writes text of the process code page to the standard handle (STD_OUTPUT_HANDLE or

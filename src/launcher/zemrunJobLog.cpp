@@ -152,3 +152,19 @@ void TJobLog::Write(const TJobRecord& record) {
 bool TJobLog::Done(const std::string& command) const {
     return done_.count(CommandKey(command)) != 0;
 }
+
+void TJobLogReporter::TryEnded(TTryEnd& end) {
+    const TStartCommand& command = end.tried.command;
+    log_.Write({end.tried.items, LocalTimeText(end.startTime),
+                end.waited ? SecondsText(end.runTime) : std::string(),
+                end.waited ? std::to_string(end.exitCode) : std::string(), end.error,
+                StarterCommand(command), command.keepOutput ? std::string() : command.output});
+}
+
+void TJobLogReporter::FolderThere(const std::string& folder, const TLocalTime& at, bool there) {
+    TJobRecord record;
+    record.item = folder;
+    record.start = LocalTimeText(at);
+    record.error = there ? 0 : PathNotFoundError;
+    log_.Write(record);
+}

@@ -4,6 +4,7 @@
 
 #include "../foundation/vxFileUtils.h"
 #include "../foundation/vxLocalTime.h"
+#include "zemrunTry.h"
 
 #include <cstdint>
 #include <memory>
@@ -57,4 +58,19 @@ class TJobLog {
     bool outputColumn_;
     uint32_t codePage_ = 0; // UTF-16 where the file is; else 0, as written
     std::string pending_;   // what the file's end needs before the next line
+};
+
+constexpr uint32_t PathNotFoundError = 3; // the system's "cannot find the path"
+
+// Writes each try's line once the run is done with it, and the lines of a watched folder
+// that went away and came back: the folder as the item, no command, and the system's
+// "cannot find the path" while it is away.
+class TJobLogReporter : public TRunListener {
+  public:
+    explicit TJobLogReporter(TJobLog& log) : log_(log) {}
+    void TryEnded(TTryEnd& end) override;
+    void FolderThere(const std::string& folder, const TLocalTime& at, bool there);
+
+  private:
+    TJobLog& log_;
 };

@@ -158,7 +158,8 @@ void ApplySwitch(const std::string& arg, TRunRequest& request) {
 }
 } // namespace
 
-std::optional<TRunRequest> ParseArguments(const TvxCommandLine& tokens, TLauncherHost& host) {
+std::optional<TRunRequest> ParseArguments(const TvxCommandLine& tokens, TLauncherSystem& system,
+                                          TLauncherFace& face) {
     TRunRequest request;
     const int32_t count = tokens.Count() - 1;
     for (int32_t i = 1; i <= count; ++i) {
@@ -176,7 +177,7 @@ std::optional<TRunRequest> ParseArguments(const TvxCommandLine& tokens, TLaunche
             continue;
         }
         if (count >= 2) {
-            host.ShowUsage();
+            face.ShowUsage();
         } else {
             TStartCommand open;
             open.shellExecute = true;
@@ -184,7 +185,7 @@ std::optional<TRunRequest> ParseArguments(const TvxCommandLine& tokens, TLaunche
             open.noProgram = true;
             open.window = request.settings.Window;
             open.priority = request.settings.Priority;
-            if (TProcess process = host.Start(open)) host.CloseProcess(process);
+            if (const TProcess process = system.Start(open).process) system.CloseProcess(process);
         }
         return std::nullopt;
     }

@@ -1,20 +1,17 @@
 #pragma once
-// The items of a run and the launch loop, which reaches processes, waits, the registry
-// and the progress window only through its host.
+// The run: RunList does what the request asks for, and for a run builds its pipeline (a
+// source of items, the command builder, the job runner and those who listen to it) and
+// runs it. It reaches the system and the user only through the system and the face.
 
-#include "zemrunHost.h"
+#include "zemrunFace.h"
+#include "zemrunItemSource.h"
+#include "zemrunJobLog.h"
 #include "zemrunRequest.h"
+#include "zemrunSystem.h"
 
 #include <cstdint>
 #include <string>
-#include <string_view>
 #include <vector>
-
-// Without the progress window nothing can skip the wait for the program to show among
-// the running processes, so it also ends when the process has ended or after this long.
-constexpr uint32_t WaitOpenPollMilliseconds = 100;
-constexpr uint32_t WaitOpenLimitMilliseconds = 30000;
-constexpr uint32_t InputIdleMilliseconds = 5000;
 
 // The job log that a watch of the folder keeps where the settings name none: in the
 // user's settings folder, named after the watched folder.
@@ -27,33 +24,11 @@ std::string WatchJobLog(const std::string& folder);
 constexpr uint32_t UnknownEncodingStatus = 87; // the system's "The parameter is incorrect."
 constexpr uint32_t WatchRefusedStatus = 1;     // another watch has the folder, or it is a file
 constexpr uint32_t NoWatchStatus = 1;          // /UNWATCH of a folder that nobody watches
-// A watched folder is looked at no more often than this, and at least every rescan
-// time, should a notification get lost; one that is not there is looked for this often.
-constexpr uint64_t WatchLookMilliseconds = 250;
-constexpr uint64_t WatchRescanMilliseconds = 30000;
-constexpr uint64_t WatchMissingFolderMilliseconds = 2000;
-// A watch announces its first failure, and then at most one in this time.
-constexpr uint64_t WatchAnnounceMilliseconds = 60000;
-constexpr int FileNotFoundError = 2; // the system's "cannot find the file"
-constexpr int PathNotFoundError = 3; // and "cannot find the path"
-uint32_t RunList(TLauncherHost& host, TRunRequest& request);
-// The file that keeps the output of the item's try (both from 1) in the folder: the item
-// number with at least five digits, the try from the second on, so that the names sort in
-// list order.
-std::string OutputFileName(const std::string& folder, int32_t item, int32_t attempt,
-                           int32_t itemCount);
+constexpr int FileNotFoundError = 2;           // the system's "cannot find the file"
+uint32_t RunList(TLauncherSystem& system, TLauncherFace& face, TRunRequest& request);
 // The commands that the settings would start, of at most limit items, built exactly as a
 // run builds them; nothing starts.
-std::vector<std::string> PreviewCommands(TLauncherHost& host, const TOptions& settings,
+std::vector<std::string> PreviewCommands(TLauncherSystem& system, const TOptions& settings,
                                          int32_t limit);
-// The items of the settings: the list file's lines (standard input's for the list "-"),
-// then the items given besides, whose wildcards are expanded; each without the quotes
-// around it (UnquoteItem).
-constexpr const char* StandardInputList = "-";
 // Whether the settings name a list file that is not there.
 bool ListMissing(const TOptions& settings);
-void LoadItems(const TOptions& settings, TLauncherHost& host, TRunItems& items);
-// The item without the one pair of double quotes that encloses it, after its outer blanks
-// and controls, where it holds no other quote (as Explorer's "Copy as path" writes names);
-// any other item as it is.
-std::string UnquoteItem(const std::string& item);

@@ -3,7 +3,9 @@
 // keeps simulated time, and plays the progress window's buttons from a script.
 
 #include "foundation/vxFileUtils.h"
+#include "launcher/zemrunJobRunner.h"
 #include "launcher/zemrunU.h"
+#include "launcher/zemrunWatchedFolder.h"
 
 #include <algorithm>
 #include <functional>
@@ -14,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-class TRecordingHost : public TLauncherHost {
+class TRecordingHost : public TLauncherSystem, public TLauncherFace {
   public:
     // What the host answers.
     std::map<std::string, std::string> associations; // extension -> template
@@ -60,14 +62,17 @@ class TRecordingHost : public TLauncherHost {
         ++usageShown;
         log.push_back("usage");
     }
-    void ShowFailure(const TvxInOutError& failure) override {
-        log.push_back("failure " + std::to_string(failure.code) + " " + failure.path);
-    }
-    void ShowExpressionError(const TExpressionError& error) override {
-        log.push_back("expression " + error.text + " at " + std::to_string(error.position));
-    }
-    void ShowUnknownEncoding(const std::string& name) override {
-        log.push_back("unknown encoding " + name);
+    void Tell(const TProblem& problem) override {
+        if (const auto* failure = std::get_if<TvxInOutError>(&problem))
+            log.push_back("failure " + std::to_string(failure->code) + " " + failure->path);
+        if (const auto* error = std::get_if<TExpressionError>(&problem))
+            log.push_back("expression " + error->text + " at " + std::to_string(error->position));
+        if (const auto* encoding = std::get_if<TUnknownEncoding>(&problem))
+            log.push_back("unknown encoding " + encoding->name);
+        if (const auto* refused = std::get_if<TWatchRefused>(&problem))
+            log.push_back(
+                (refused->why == TWatchRefusal::NotAFolder ? "not a folder " : "watched already ") +
+                PathFileName(refused->folder));
     }
     bool EditSettingsDialog(TOptions&, const TPreviewCommands&) override {
         log.push_back("dialog");
@@ -80,36 +85,23 @@ class TRecordingHost : public TLauncherHost {
     }
     bool previewResult = true;
     std::vector<std::string> previewed;
-    TProcess Start(const TStartCommand& c) override {
+    TStarted Start(const TStartCommand& c) override {
         commands.push_back(std::string(c.shellExecute ? "shell" : "create") + "|" + c.program +
                            "|" + c.parameters + "|" + (c.noProgram ? "noprog" : "prog"));
         modes.push_back({c.window, c.priority});
         outputs.push_back(c.output);
         contained.push_back(c.contained);
         log.push_back("start");
-        if (startsFail || failedStarts.count(commands.size())) return TProcess();
+        if (startsFail || failedStarts.count(commands.size())) return {TProcess(), startError};
         ++openProcesses;
         startedAt_ = now;
         startTimes_[commands.size()] = now;
-        return TProcess(commands.size());
+        return {TProcess(commands.size())};
     }
     void WaitForInputIdle(TProcess, uint32_t ms) override {
         log.push_back("idle " + std::to_string(ms));
     }
-    int32_t WaitProcessEnd(TProcess process, uint32_t ms) override {
-        if (duringEndWait) duringEndWait(*this);
-        if (WaitCutShort("end-wait")) return WaitInterrupted;
-        if (!runsForMs.empty() && EndTime(process) > uint64_t(now) + ms) {
-            now += ms;
-            log.push_back("end-wait timed out");
-            return WaitTimedOut;
-        }
-        if (!runsForMs.empty()) now = std::max<uint64_t>(now, EndTime(process));
-        log.push_back("end-wait");
-        ended_.push_back(process);
-        return 0;
-    }
-    bool ProcessEnded(TProcess process) override {
+    bool ProcessEnded(TProcess process) {
         const size_t id = size_t(process.Id());
         if (!runsForMs.empty() && startTimes_.count(id) && now >= EndTime(process)) return true;
         return now - startedAt_ >= processEndsAfterMs ||
@@ -139,11 +131,11 @@ class TRecordingHost : public TLauncherHost {
         ended_.push_back(process);
         exitCodes[size_t(process.Id())] = TimeLimitError;
     }
-    uint32_t ExitCode(TProcess process) override {
+    std::optional<uint32_t> ExitCode(TProcess process) override {
+        if (!ProcessEnded(process)) return std::nullopt;
         const auto found = exitCodes.find(size_t(process.Id()));
         return found == exitCodes.end() ? 0 : found->second;
     }
-    uint32_t StartError() override { return startError; }
     TLocalTime LocalTime() override { return {2026, 12, 7, 10, 0, 0, 0}; }
     uint64_t Milliseconds() override { return now; }
     void CloseProcess(TProcess) override {
@@ -170,32 +162,35 @@ class TRecordingHost : public TLauncherHost {
         if (!standardInput) throw TvxInOutError{6, "-"};
         return *standardInput;
     }
-    bool ProgressStart() override {
+    bool ProgressStart(int32_t items) override {
         log.push_back(progressAvailable ? "progress start" : "progress failed");
         progressShown = progressAvailable;
-        return progressAvailable;
+        if (!progressAvailable) return false;
+        log.push_back("range 0.." + std::to_string(items));
+        log.push_back("pos 0");
+        log.push_back("text ");
+        return true;
     }
-    void ProgressSetRange(int32_t low, int32_t high) override {
-        log.push_back("range " + std::to_string(low) + ".." + std::to_string(high));
+    // The progress shows the try that started.
+    void TryStarted(const TTry& tried) override {
+        if (!progressShown) return;
+        log.push_back("text " + tried.command.parameters);
+        log.push_back("pos " + std::to_string(tried.index));
     }
-    void ProgressSetPos(int32_t position) override {
-        log.push_back("pos " + std::to_string(position));
-    }
-    void ProgressSetText(const std::string& text) override { log.push_back("text " + text); }
-    void ProgressSetStatus(const TBatchStatus& s) override {
+    void StatusChanged(const TBatchStatus& s) override {
         statuses.push_back(std::to_string(s.done) + "/" + std::to_string(s.all) + " " +
                            std::to_string(s.failed) + " " + std::to_string(s.secondsLeft));
     }
-    bool CancelSignalled() override {
-        if (beforeEveryPoll) beforeEveryPoll(*this);
-        return cancelEvent;
+    // The window's events are read where it is shown; a stop always.
+    TUserSignals TakeSignals() override {
+        if (progressShown && beforeEveryPoll) beforeEveryPoll(*this);
+        TUserSignals signals{cancelEvent, skipEvent, stopEvent, runAgainSignal};
+        skipEvent = runAgainSignal = false;
+        return signals;
     }
-    bool StopSignalled() override { return stopEvent; }
-    bool TakeSkipSignal() override {
-        const bool taken = skipEvent;
-        skipEvent = false;
-        return taken;
-    }
+    bool UnwatchAsked() override { return stopEvent; }
+    std::string KeptOutputPrefix() override { return keptOutputPrefix; }
+    std::string keptOutputPrefix;
     bool ShowFailures(const TBatchStatus& status, const std::vector<TFailedItem>& failed) override {
         log.push_back("failures " + std::to_string(status.done) + "/" + std::to_string(status.all) +
                       " " + std::to_string(status.failed));
@@ -218,11 +213,6 @@ class TRecordingHost : public TLauncherHost {
     bool ClaimWatch(const std::string&) override { return !watchedElsewhere; }
     uint32_t AskWatchToStop(const std::string&) override { return unwatchAnswer; }
     bool runAgainSignal = false; // Run failed again, in the watch's summary
-    bool TakeRunAgainSignal() override { return std::exchange(runAgainSignal, false); }
-    void ShowWatchRefused(const std::string& folder, TWatchRefusal why) override {
-        log.push_back((why == TWatchRefusal::NotAFolder ? "not a folder " : "watched already ") +
-                      PathFileName(folder));
-    }
     // Each change: "[missing ]<done>/<all> <failed>[ <failed item>...][ !<announced item>]".
     std::vector<std::string> watchStatuses;
     void ShowWatch(const TWatchState& state) override {

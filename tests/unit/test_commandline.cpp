@@ -221,7 +221,7 @@ class Switches : public ::testing::Test {
     // Whether the run goes on; request is what the arguments ask for, else the defaults.
     bool Parse(const std::string& arguments) {
         std::optional<TRunRequest> asked =
-            ParseArguments(TvxCommandLine("zemrun.exe " + arguments), host);
+            ParseArguments(TvxCommandLine("zemrun.exe " + arguments), host, host);
         request = asked ? std::move(*asked) : TRunRequest();
         return asked.has_value();
     }

@@ -34,7 +34,7 @@ class LaunchLoop : public ::testing::Test {
     void Run(const std::string& listBytes) {
         std::ofstream(listPath_, std::ios::binary) << listBytes;
         settings.List = listPath_;
-        status = RunList(host, request);
+        status = RunList(host, host, request);
     }
     int Count(const std::string& entry) const {
         return int(std::count(host.log.begin(), host.log.end(), entry));
@@ -512,7 +512,8 @@ TEST_F(LaunchLoop, WaitCloseWaitsForEveryEndAndLeavesOutThePause) {
     settings.WaitClose = true;
     settings.GUI = 0;
     Run("a\rb");
-    EXPECT_EQ(host.log, (V{"start", "end-wait", "close", "start", "end-wait", "close"}));
+    EXPECT_EQ(host.log,
+              (V{"start", "any-wait 1 ends 1", "close", "start", "any-wait 1 ends 2", "close"}));
     EXPECT_EQ(host.openProcesses, 0);
 }
 
@@ -615,8 +616,8 @@ TEST_F(LaunchLoop, SkipDuringTheWaitForTheEndGoesOnAndCountsOnce) {
     };
     Run("a\rb");
     EXPECT_EQ(host.log, (V{"progress start", "range 0..2", "pos 0", "text ", "start", "text a",
-                           "pos 0", "end-wait skipped", "close", "start", "text b", "pos 1",
-                           "end-wait", "close", "progress close"}));
+                           "pos 0", "any-wait skipped", "close", "start", "text b", "pos 1",
+                           "any-wait 1 ends 2", "close", "progress close"}));
     EXPECT_FALSE(host.skipEvent); // taken by the wait
 }
 
@@ -657,7 +658,7 @@ TEST_F(LaunchLoop, CancelEndsTheWaitsAndStartsNothingMore) {
     Run("a\rb\rc");
     EXPECT_EQ(host.commands.size(), 1u);
     EXPECT_TRUE(host.cancelEvent); // stays set
-    EXPECT_EQ(Count("end-wait cancelled"), 1);
+    EXPECT_EQ(Count("any-wait cancelled"), 1);
     EXPECT_EQ(Count("progress close"), 1);
     EXPECT_EQ(host.openProcesses, 0);
 }
@@ -675,8 +676,8 @@ TEST_F(LaunchLoop, JobsWaitForAFreeSlotOnlyWithWaitClose) {
                        "close",
                        "any-wait 1 ends 4",
                        "close"};
-    const V oneJob = {"start", "end-wait", "close", "start", "end-wait", "close",
-                      "start", "end-wait", "close", "start", "end-wait", "close"};
+    const V oneJob = {"start", "any-wait 1 ends 1", "close", "start", "any-wait 1 ends 2", "close",
+                      "start", "any-wait 1 ends 3", "close", "start", "any-wait 1 ends 4", "close"};
     struct Case {
         int32_t jobs;
         bool waitClose;
@@ -909,7 +910,7 @@ TEST_F(LaunchLoop, TheNamedEncodingReadsTheListAndAnUnknownOneStartsNothing) {
         StartOver();
         settings.Encoding = name;
         settings.List = listPath_;
-        EXPECT_EQ(RunList(host, request), UnknownEncodingStatus) << name;
+        EXPECT_EQ(RunList(host, host, request), UnknownEncodingStatus) << name;
         EXPECT_EQ(host.log, V{"unknown encoding " + std::string(name)});
         EXPECT_TRUE(host.commands.empty());
     }
@@ -923,19 +924,19 @@ TEST_F(LaunchLoop, ItemsOfTheCommandLineFollowTheListsAndNeedNone) {
               (V{"create|p.exe|x|prog", "create|p.exe|\"y z\"|prog", "create|p.exe|D:\\|prog"}));
     StartOver();
     settings.Items = {"only"};
-    EXPECT_EQ(RunList(host, request), 0u);
+    EXPECT_EQ(RunList(host, host, request), 0u);
     EXPECT_EQ(host.commands, V{"create|p.exe|only|prog"});
 }
 
 TEST_F(LaunchLoop, AMissingListStartsNothingAndABatchThatCountsFailuresWasNotDone) {
     settings.List = listPath_ + ".missing";
-    EXPECT_EQ(RunList(host, request), 0u);
+    EXPECT_EQ(RunList(host, host, request), 0u);
     EXPECT_TRUE(host.commands.empty());
     TRunItems items;
     LoadItems(settings, host, items);
     EXPECT_TRUE(items.empty());
     settings.Halt = 0;
-    EXPECT_EQ(RunList(host, request), RunNotDoneStatus);
+    EXPECT_EQ(RunList(host, host, request), RunNotDoneStatus);
     EXPECT_TRUE(host.commands.empty());
     EXPECT_EQ(host.log, V(2, "failure 2 " + settings.List)); // named in every case
 }
@@ -960,14 +961,14 @@ TEST_F(LaunchLoop, TheListDashIsStandardInputReadOnceAndDecodedAsAFile) {
         settings.List = StandardInputList;
         settings.Encoding = c.encoding;
         request.preview = true; // the preview and the run see the same items
-        EXPECT_EQ(RunList(host, request), 0u);
+        EXPECT_EQ(RunList(host, host, request), 0u);
         EXPECT_EQ(host.commands, c.commands) << c.input;
         EXPECT_EQ(host.previewed.size(), c.commands.size()) << c.input;
     }
     // Nothing to read is a list that cannot be read.
     StartOver();
     settings.List = StandardInputList;
-    EXPECT_THROW(RunList(host, request), TvxInOutError);
+    EXPECT_THROW(RunList(host, host, request), TvxInOutError);
     EXPECT_TRUE(host.commands.empty());
 }
 
@@ -1064,8 +1065,8 @@ TEST_F(LaunchLoop, ATimeLimitEndsTheProgramAndWaitsForEveryEnd) {
     } cases[] = {
         {1,
          3,
-         {"start", "end-wait timed out", "end 1", "close", "start", "end-wait", "close", "start",
-          "end-wait timed out", "end 3", "close"},
+         {"start", "any-wait 1 timed out", "end 1", "close", "start", "any-wait 1 ends 2", "close",
+          "start", "any-wait 1 timed out", "end 3", "close"},
          7000},
         {2,
          3,
@@ -1074,7 +1075,8 @@ TEST_F(LaunchLoop, ATimeLimitEndsTheProgramAndWaitsForEveryEnd) {
          4000},
         {1,
          10,
-         {"start", "end-wait", "close", "start", "end-wait", "close", "start", "end-wait", "close"},
+         {"start", "any-wait 1 ends 1", "close", "start", "any-wait 1 ends 2", "close", "start",
+          "any-wait 1 ends 3", "close"},
          15000},
     };
     const std::string logPath = listPath_ + ".log";
@@ -1234,7 +1236,7 @@ TEST_F(LaunchLoop, TheFailedItemsAreShownInListOrderWithTheirReasons) {
     settings.ItemsPerCommand = 3;
     settings.Items = {"x", "a\nb", "y"};
     settings.Halt = 0;
-    EXPECT_EQ(RunList(host, request), 1u);
+    EXPECT_EQ(RunList(host, host, request), 1u);
     EXPECT_EQ(host.commands, (V{"create|conv.bat|x|prog", "create|conv.bat|y|prog"}));
 }
 
@@ -1424,7 +1426,7 @@ TEST_F(WatchLoop, EachCompleteFileRunsOnceGoesAsideAndTheWatchEndsWhenAsked) {
         if (waits == 3) Write("c.txt");   // still being written
         h.stopEvent = waits == 20;
     };
-    status = RunList(host, request);
+    status = RunList(host, host, request);
     EXPECT_EQ(Started(), (V{"a.txt", "b.txt", "c.txt"}));
     EXPECT_EQ(status, 1u); // the failed count of the whole watch
     EXPECT_TRUE(std::filesystem::exists(folder_ + "/Done/a.txt"));
@@ -1439,21 +1441,21 @@ TEST_F(WatchLoop, EachCompleteFileRunsOnceGoesAsideAndTheWatchEndsWhenAsked) {
     host = TRecordingHost();
     waits = 0;
     host.duringFolderWait = [&](TRecordingHost& h) { h.stopEvent = ++waits == 10; };
-    status = RunList(host, request);
+    status = RunList(host, host, request);
     EXPECT_EQ(Started(), V{"d.txt"});
     EXPECT_TRUE(std::filesystem::exists(folder_ + "/a.txt"));
     // One watch a folder; /UNWATCH tells whether there was one.
     host.watchedElsewhere = true;
-    EXPECT_EQ(RunList(host, request), RunNotDoneStatus);
+    EXPECT_EQ(RunList(host, host, request), RunNotDoneStatus);
     settings.Halt = NoHalt;
-    EXPECT_EQ(RunList(host, request), WatchRefusedStatus);
+    EXPECT_EQ(RunList(host, host, request), WatchRefusedStatus);
     TRunRequest unwatch;
     unwatch.unwatchFolder = folder_;
-    EXPECT_EQ(RunList(host, unwatch), NoWatchStatus);
+    EXPECT_EQ(RunList(host, host, unwatch), NoWatchStatus);
     host.unwatchAnswer = 0;
-    EXPECT_EQ(RunList(host, unwatch), 0u);
+    EXPECT_EQ(RunList(host, host, unwatch), 0u);
     host.unwatchAnswer = 5; // another user's, who alone may stop it: the system's error, told
-    EXPECT_EQ(RunList(host, unwatch), 5u);
+    EXPECT_EQ(RunList(host, host, unwatch), 5u);
     EXPECT_EQ(host.log.back(), "failure 5 " + folder_);
 }
 
@@ -1467,7 +1469,7 @@ TEST_F(WatchLoop, TenThousandFilesArrivingAtOnceRunOnceEachInExplorersOrder) {
         h.stopEvent = h.commands.size() == Files;
     };
     settings.DoneFolder = "Done";
-    RunList(host, request);
+    RunList(host, host, request);
     const V started = Started();
     ASSERT_EQ(started.size(), size_t(Files));
     EXPECT_EQ(started.front(), "scan1.tif");
@@ -1493,7 +1495,7 @@ TEST_F(WatchLoop, RunFailedAgainMakesTheFailedFilesNewWhereverTheyWent) {
             h.runAgainSignal = ++waits == 3;
             h.stopEvent = waits == 12;
         };
-        EXPECT_EQ(RunList(host, request), 0u) << aside; // it failed no more
+        EXPECT_EQ(RunList(host, host, request), 0u) << aside; // it failed no more
         EXPECT_EQ(Started(), (V{name, name})) << aside;
         EXPECT_TRUE(std::filesystem::exists(folder_ + "/Done/" + name)) << aside;
         EXPECT_EQ(host.watchStatuses, (V{"0/0 0", "1/1 1 " + name + " !" + name, "1/1 1",
@@ -1516,7 +1518,7 @@ TEST_F(WatchLoop, TheFirstFailureIsAnnouncedAtOnceAndThenAtMostOneAMinute) {
         if (waits == 4) Write("d.txt"); // a minute after
         h.stopEvent = waits == 8;
     };
-    RunList(host, request);
+    RunList(host, host, request);
     V announced;
     for (const std::string& status : host.watchStatuses)
         if (status.find('!') != std::string::npos)
@@ -1535,7 +1537,7 @@ TEST_F(WatchLoop, AFolderThatGoesIsWaitedForAndTheJobLogSaysSoAFileIsRefused) {
         }
         h.stopEvent = waits == 15;
     };
-    RunList(host, request);
+    RunList(host, host, request);
     EXPECT_EQ(Started(), V{"a.txt"});
     EXPECT_EQ(host.watchStatuses, (V{"0/0 0", "missing 0/0 0", "0/0 0", "1/1 0", "ended"}));
     // The folder's lines: its name, no command, and "cannot find the path" while away.
@@ -1550,10 +1552,10 @@ TEST_F(WatchLoop, AFolderThatGoesIsWaitedForAndTheJobLogSaysSoAFileIsRefused) {
     std::filesystem::remove_all(folder_);
     std::ofstream(folder_) << "x";
     host = TRecordingHost();
-    EXPECT_EQ(RunList(host, request), WatchRefusedStatus);
+    EXPECT_EQ(RunList(host, host, request), WatchRefusedStatus);
     host.watchedElsewhere = true;
     std::filesystem::remove(folder_);
-    EXPECT_EQ(RunList(host, request), WatchRefusedStatus);
+    EXPECT_EQ(RunList(host, host, request), WatchRefusedStatus);
     EXPECT_EQ(host.log, (V{"not a folder " + PathFileName(folder_),
                            "watched already " + PathFileName(folder_)}));
 }

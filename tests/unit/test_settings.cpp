@@ -383,11 +383,11 @@ TEST_F(Settings, ProjectSwitchLoadsAtItsPosition) {
     Write("local/Orvane/Zemrun/projects.ini", "[name]\r\nExe=project.exe\r\nFirstPause=5\r\n");
     TRecordingHost host;
     std::optional<TRunRequest> request =
-        ParseArguments(TvxCommandLine("z /X:tool.exe /F:9 /J:NAME"), host);
+        ParseArguments(TvxCommandLine("z /X:tool.exe /F:9 /J:NAME"), host, host);
     ASSERT_TRUE(request);
     EXPECT_EQ(request->settings.Exe, "project.exe");
     EXPECT_EQ(request->settings.FirstPause, 5);
-    request = ParseArguments(TvxCommandLine("z /J:name /X:tool.exe /J:nothing"), host);
+    request = ParseArguments(TvxCommandLine("z /J:name /X:tool.exe /J:nothing"), host, host);
     ASSERT_TRUE(request);
     EXPECT_EQ(request->settings.Exe, "tool.exe");
     EXPECT_EQ(request->settings.FirstPause, 5);

@@ -4,8 +4,8 @@
 #include "foundation/vxShellUtils.h"
 #include "foundation/vxStrUtils.h"
 #include "foundation/vxTextCodec.h"
+#include "launcher/zemrunSystem_win32.h"
 #include "launcher/zemrunU.h"
-#include "launcher/zemrunU_win32.h"
 #include "resources/zemrunIds.h"
 #include "settings/zemrunOptions.h"
 #include "ui/DlgInteractiveU.h"
@@ -329,8 +329,8 @@ TEST_F(Dialogs, FilesDroppedOnTheDialogBecomeTheListOrTheItems) {
         EXPECT_EQ(chosen.Items, (std::vector<std::string>{first, second}));
     }
     // OK runs exactly those items.
-    TWin32LauncherHost host;
-    EXPECT_EQ(PreviewCommands(host, settings, 10),
+    TWindowRun<> host;
+    EXPECT_EQ(PreviewCommands(host.system, settings, 10),
               (std::vector<std::string>{probe_ + " \"" + first + "\"", probe_ + " " + second}));
     // The count is no list: the list history does not take it.
     const std::unique_ptr<TvxStringList> history = Options().GetHistory(hkList);

@@ -3,8 +3,8 @@
 #include "foundation/vxHandles.h"
 #include "foundation/vxIniFile.h"
 #include "foundation/vxTextCodec.h"
+#include "launcher/zemrunSystem_win32.h"
 #include "launcher/zemrunU.h"
-#include "launcher/zemrunU_win32.h"
 #include "resources/zemrunIds.h"
 #include "ui/WatchIcon.h"
 #include "uidriver.h"
@@ -356,8 +356,8 @@ TEST_F(EndToEnd, TheDocumentedExpressionExampleBuildsItsBeginPart) {
     request.settings.BParam = "/in:$1 \"$1 copy.txt\"";
     request.settings.WaitOpen = false;
     request.settings.WaitClose = true;
-    TWin32LauncherHost host;
-    RunList(host, request);
+    TWindowRun<> host;
+    host.Run(request);
     EXPECT_EQ(Commands(), (V{probe_ + " /in:report \"report copy.txt\"  report.txt"}));
 }
 
@@ -450,22 +450,24 @@ TEST_F(EndToEnd, RegisteredProgramsTakeTheTemplateArguments) {
                  "\"" + probe_ + "\" direct.zunregistered -e"}));
 }
 
-// The launcher host of the program, counting what the loop asks of the registry and the
-// starts that the system refused.
-class TCountingHost : public TWin32LauncherHost {
+// The system of the program, counting what the run asks of the registry and the starts
+// that the system refused.
+class TCountingSystem : public TWin32System {
   public:
+    using TWin32System::TWin32System;
     std::map<std::string, int> lookups;
     int refused = 0;
     std::string GetAssocCommand(const std::string& extension) override {
         ++lookups[extension];
-        return TWin32LauncherHost::GetAssocCommand(extension);
+        return TWin32System::GetAssocCommand(extension);
     }
-    TProcess Start(const TStartCommand& command) override {
-        const TProcess process = TWin32LauncherHost::Start(command);
-        if (!process) ++refused;
-        return process;
+    TStarted Start(const TStartCommand& command) override {
+        const TStarted started = TWin32System::Start(command);
+        if (!started.process) ++refused;
+        return started;
     }
 };
+using TCountingHost = TWindowRun<TCountingSystem>;
 
 TEST_F(EndToEnd, OneRegistryLookupPerExtensionTextAndNoneThroughTheShell) {
     TRegisteredExtension registered(".zq5", "\"" + probe_ + "\" \"%1\"");
@@ -475,8 +477,8 @@ TEST_F(EndToEnd, OneRegistryLookupPerExtensionTextAndNoneThroughTheShell) {
     request.settings.FirstPause = 0;
     request.settings.GUI = 0;
     TCountingHost host;
-    RunList(host, request);
-    EXPECT_EQ(host.lookups, (std::map<std::string, int>{{".zq5", 1}, {".ZQ5", 1}}));
+    host.Run(request);
+    EXPECT_EQ(host.system.lookups, (std::map<std::string, int>{{".zq5", 1}, {".ZQ5", 1}}));
     ASSERT_TRUE(uidriver::WaitUntil([&] { return Commands().size() == 4; }, 20000));
 
     request = TRunRequest();
@@ -484,8 +486,8 @@ TEST_F(EndToEnd, OneRegistryLookupPerExtensionTextAndNoneThroughTheShell) {
     request.settings.ShellExecute = true;
     request.settings.WaitClose = true;
     TCountingHost shellHost;
-    RunList(shellHost, request);
-    EXPECT_TRUE(shellHost.lookups.empty());
+    shellHost.Run(request);
+    EXPECT_TRUE(shellHost.system.lookups.empty());
     EXPECT_EQ(Commands().size(), 5u);
 }
 
@@ -1131,7 +1133,7 @@ TEST_F(EndToEnd, ManyStartsLeakNoHandles) {
     TCountingHost host;
     DWORD before = 0, after = 0;
     GetProcessHandleCount(GetCurrentProcess(), &before);
-    RunList(host, request);
+    host.Run(request);
     GetProcessHandleCount(GetCurrentProcess(), &after);
     EXPECT_LE(after, before);
     // Under Wine one start in some thousands fails, refused or ended before the probe ran:
@@ -1146,7 +1148,7 @@ TEST_F(EndToEnd, ManyStartsLeakNoHandles) {
             missing += " item" + std::to_string(i);
     }
     EXPECT_LE(size_t(starts) - commands.size(), 3u)
-        << "missing:" << missing << "; refused starts: " << host.refused;
+        << "missing:" << missing << "; refused starts: " << host.system.refused;
 }
 
 // Whether the process of that id has ended (or never was).

@@ -7,7 +7,7 @@
 #include "foundation/vxTextCodec.h"
 #include "foundation/vxWinUtils.h"
 #include "launcher/vxProccess.h"
-#include "launcher/zemrunU_win32.h"
+#include "launcher/zemrunSystem_win32.h"
 #include "settings/zemrunProjects.h"
 #include "uidriver.h"
 #include "wintest_support.h"

@@ -2,8 +2,8 @@
 #include "foundation/vxFileUtils.h"
 #include "foundation/vxTextCodec.h"
 #include "launcher/ProgressThrU.h"
+#include "launcher/zemrunSystem_win32.h"
 #include "launcher/zemrunU.h"
-#include "launcher/zemrunU_win32.h"
 #include "resources/zemrunIds.h"
 #include "settings/zemrunOptions.h"
 #include "ui/DlgLocaleU.h"
@@ -326,10 +326,10 @@ DWORD ThreadCount() {
 TEST_F(Progress, HundredRunsLeaveNoThreadOrHandleBehind) {
     InitializeOptions(BuildFolder() + "\\zemrun.exe");
     const std::string list = WriteList("zemrun-no-such-program.exe\rzemrun-no-such-program.exe");
-    TWin32LauncherHost host;
+    TWindowRun<> host;
     DWORD handlesBefore = 0, handlesAfter = 0;
     TRunRequest request;
-    RunList(host, request); // the first run loads what every later one shares
+    host.Run(request); // the first run loads what every later one shares
     GetProcessHandleCount(GetCurrentProcess(), &handlesBefore);
     const DWORD threadsBefore = ThreadCount();
     for (int run = 0; run < 100; ++run) {
@@ -337,9 +337,10 @@ TEST_F(Progress, HundredRunsLeaveNoThreadOrHandleBehind) {
         request.settings.List = list;
         request.settings.GUI = 3;
         request.settings.FirstPause = 0;
-        RunList(host, request);
-        ASSERT_FALSE(host.CancelSignalled()); // the events are gone with the window
-        ASSERT_FALSE(host.TakeSkipSignal());
+        host.Run(request);
+        // The events are gone with the window.
+        ASSERT_EQ(host.face.Handles().CancelEvent(), nullptr);
+        ASSERT_EQ(host.face.Handles().SkipEvent(), nullptr);
     }
     GetProcessHandleCount(GetCurrentProcess(), &handlesAfter);
     EXPECT_LE(handlesAfter, handlesBefore);

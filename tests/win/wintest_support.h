@@ -2,6 +2,10 @@
 // Helpers of the Windows suites: temporary folders, files, registered extensions,
 // starting zemrun.exe and reading zprobe's log.
 
+#include "launcher/zemrunSystem_win32.h"
+#include "launcher/zemrunU.h"
+#include "launcher/zemrunWindowFace_win32.h"
+
 #include <windows.h>
 
 #include <string>
@@ -133,4 +137,13 @@ class TZemrunProcess {
 
   private:
     PROCESS_INFORMATION info_{};
+};
+
+// The window face and the system of zemrun.exe as its entry makes them, for a run made in
+// the test's own process; the system may be one that counts what the run asks of it.
+template <typename TSystem = TWin32System> struct TWindowRun {
+    TPhaseTimes phases;
+    TWindowFace face{phases};
+    TSystem system{face.Handles(), phases, false};
+    uint32_t Run(TRunRequest& request) { return RunList(system, face, request); }
 };
