@@ -149,9 +149,9 @@ void TJobRunner::Start(TTry tried) {
     if (running.process && settings_.WaitClose && settings_.Jobs > 1) {
         running_.push_back(std::move(running));
     } else {
-        const bool timedOut = running.process && settings_.WaitClose &&
-                              WaitProcessEnd(system_, running.process, TimeLeft(running)) ==
-                                  WaitTimedOut;
+        const bool timedOut =
+            running.process && settings_.WaitClose &&
+            WaitProcessEnd(system_, running.process, TimeLeft(running)) == WaitTimedOut;
         End(running, timedOut);
     }
     interruptions_.Poll();

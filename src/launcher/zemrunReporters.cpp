@@ -18,9 +18,12 @@ TBatchStatus TBatchCounter::Status(int32_t items, int32_t jobs) const {
 
 TFailedItem FailedItem(const TTryEnd& end, int32_t timeLimit) {
     const TTry& tried = end.tried;
-    return {tried.index + 1, tried.count,
-            tried.items,     tried.attempt,
-            end.error,       end.exitCode,
+    return {tried.index + 1,
+            tried.count,
+            tried.items,
+            tried.attempt,
+            end.error,
+            end.exitCode,
             tried.command.keepOutput ? std::string() : tried.command.output,
             timeLimit};
 }

@@ -138,7 +138,6 @@ std::string WatchObjectName(const char* kind, const std::string& folder) {
 }
 } // namespace
 
-
 bool WindowStationVisible() {
     USEROBJECTFLAGS flags{};
     return GetUserObjectInformationA(GetProcessWindowStation(), UOI_FLAGS, &flags, sizeof flags,

@@ -23,10 +23,10 @@ struct TTry {
 struct TTryEnd {
     TTry tried;
     TLocalTime startTime;
-    uint64_t startedAt = 0;  // on the system's clock
-    uint64_t runTime = 0;    // milliseconds from its start to its end
-    bool waited = false;     // its end was waited for and came
-    uint32_t exitCode = 0;   // where waited
+    uint64_t startedAt = 0; // on the system's clock
+    uint64_t runTime = 0;   // milliseconds from its start to its end
+    bool waited = false;    // its end was waited for and came
+    uint32_t exitCode = 0;  // where waited
     // The start's error, TimeLimitError or UnpassableItemError; a listener may add its own.
     uint32_t error = 0;
     bool succeeded = false;  // as its start and end decide
