@@ -190,6 +190,11 @@ std::string FirstUtf16Units(std::string_view text, size_t units) {
     return std::string(text.substr(0, end));
 }
 
+std::string ShownText(std::string_view text, size_t units) {
+    if (units == 0 || FitsUtf16Units(text, units)) return std::string(text);
+    return FirstUtf16Units(text, units - 1) + "\xE2\x80\xA6"; // U+2026
+}
+
 namespace {
 bool SameAsciiText(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;

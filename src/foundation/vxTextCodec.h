@@ -45,6 +45,9 @@ bool FitsUtf16Units(std::string_view text, size_t units);
 // The longest start of the text that holds at most that many UTF-16 units and never ends
 // inside a character.
 std::string FirstUtf16Units(std::string_view text, size_t units);
+// The text as a control shows it: whole where it takes at most that many UTF-16 units,
+// else as much of its start as fits before an ellipsis.
+std::string ShownText(std::string_view text, size_t units);
 
 // The code page that an encoding's name gives: OEM and ANSI (the system locale's legacy
 // pages), UTF-8, UTF-16 (little-endian; BE for big-endian), or a code page number, in any

@@ -163,11 +163,13 @@ void TProgressWindow::SetPos(int32_t position) {
 }
 
 void TProgressWindow::SetText(const std::string& text) {
-    // An edit box takes minutes over a text of many megabytes (a huge list line); it
-    // shows the first 32,767 characters, as many as it lets a user type.
-    constexpr size_t ShownCharacters = 32767;
+    // The box shows three lines. It lays its text out anew at every change, and for a long
+    // word (a list line of 30,000 characters) that takes seconds, during which its thread
+    // answers nobody: not the run's thread, which hides the window for the summary, nor a
+    // screen reader.
+    constexpr size_t ShownCharacters = 1024;
     const std::lock_guard<std::mutex> lock(shownLock_);
-    shown_.text = FirstUtf16Units(text, ShownCharacters);
+    shown_.text = ShownText(text, ShownCharacters);
     shown_.textChanged = true;
 }
 

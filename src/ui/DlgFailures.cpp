@@ -45,8 +45,11 @@ void LayOut(HWND dialog) {
                closeWidth, height, TRUE);
 }
 
+// A cell shows the start of a long item, as the progress window does; Copy list copies
+// them whole.
 void SetCell(HWND list, int row, int column, const std::string& text) {
-    std::u16string wide = ProcessToUtf16(text);
+    constexpr size_t ShownCharacters = 1024;
+    std::u16string wide = ProcessToUtf16(ShownText(text, ShownCharacters));
     LVITEMW cell{};
     cell.mask = LVIF_TEXT;
     cell.iItem = row;

@@ -219,6 +219,10 @@ TEST(TextCodec, ValidatesUtf8AndCountsUtf16Units) {
                               "b",
                               3),
               "a\xF0\x9F\x8E\xB5");
+    // Shown in a control: whole where it fits, else cut before an ellipsis.
+    EXPECT_EQ(ShownText("abc", 3), "abc");
+    EXPECT_EQ(ShownText("abcd", 3), "ab\xE2\x80\xA6");
+    EXPECT_EQ(ShownText("a\xF0\x9F\x8E\xB5zz", 3), "a\xE2\x80\xA6");
     for (const auto& [name, page] : std::vector<std::pair<const char*, uint32_t>>{
              {"", 0}, {"utf-8", 65001}, {" UTF-16BE ", 1201}, {"Ansi", 1252}, {"1252", 1252}}) {
         uint32_t codePage = 7;
