@@ -551,41 +551,4 @@ TEST_F(Dialogs, LoadingASubsetProjectChangesOnlyItsFields) {
     ExpectEnd(zemrun);
 }
 
-// Loaded and saved again with every box ticked, a project keeps every key it had, those
-// that the main dialog does not show (the watch's) included.
-TEST_F(Dialogs, AProjectLoadedAndSavedAgainKeepsEveryKey) {
-    const std::string section =
-        "List=" + TvxEscape(list_) + "\r\nExe=" + TvxEscape(probe_) +
-        "\r\nBParam=-b\r\nEparam=-e\r\nRegExp=(a)\r\nWaitOpen=0\r\nWaitClose=1\r\n"
-        "ShellExecute=1\r\nFirstPause=250\r\nGUI=3\r\nWindow=2\r\nPriority=1\r\nJobs=3\r\n"
-        "JobLog=" +
-        TvxEscape(temp_.File("j.log")) +
-        "\r\nResume=1\r\nEncoding=OEM\r\nTimeLimit=60\r\nRetries=2\r\nHalt=4\r\n"
-        "OutputFolder=" +
-        TvxEscape(temp_.File("out")) +
-        "\r\nItemsPerCommand=5\r\nShowFailures=0\r\nWatchFolder=" + TvxEscape(temp_.Path()) +
-        "\r\nSettleTime=9\r\nMatch=" + TvxEscape("*.tif;!x*") +
-        "\r\nSubfolders=1\r\nDoneFolder=Done\r\n"
-        "FailedFolder=" +
-        TvxEscape(temp_.File("failed")) + "\r\n";
-    WriteUserFile("projects.ini", "[Night]\r\n" + section);
-    TZemrunProcess zemrun("/I");
-    HWND dialog = Open(zemrun);
-    ASSERT_NE(dialog, nullptr);
-    SelectEntry(dialog, IDC_MAIN_PROJECTS, 0);
-    ClickItem(dialog, IDC_MAIN_LOAD);
-    ASSERT_TRUE(WaitUntil([&] { return ItemText(dialog, IDC_MAIN_EXE) == probe_; }, 5000));
-    HWND save = OpenSaveDialog(zemrun, dialog, "Again");
-    ASSERT_NE(save, nullptr);
-    ClickItem(save, IDC_SAVE_SELECT_ALL);
-    ASSERT_TRUE(WaitUntil([&] { return Checked(save, IDC_SAVE_FAILED_FOLDER); }, 2000));
-    ClickItem(save, IDOK);
-    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(save); }, 10000));
-    ASSERT_TRUE(WaitUntil([&] { return EntryCount(dialog, IDC_MAIN_PROJECTS) == 2; }, 10000));
-    EXPECT_EQ(ReadBytes(TSettingsBackup::UserFile("projects.ini")),
-              "[Night]\r\n" + section + "[Again]\r\n" + section);
-    ClickItem(dialog, IDCANCEL);
-    ExpectEnd(zemrun);
-}
-
 } // namespace

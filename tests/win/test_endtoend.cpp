@@ -972,6 +972,50 @@ TEST_F(EndToEnd, NamesWithCmdsCharactersReachBatchScriptsAndCmdWhole) {
     EXPECT_EQ(Starts()[0].args, V{in + "\\scan&evil&.txt"});
 }
 
+// Loaded and saved again with every box ticked, a project keeps every key it had, those
+// that the main dialog does not show (the watch's) included.
+TEST_F(EndToEnd, AProjectLoadedInTheMainDialogAndSavedAgainKeepsEveryKey) {
+    const std::string list = WriteList("a\r\n");
+    const std::string section =
+        "List=" + TvxIniFile::Escape(list) + "\r\nExe=" + TvxIniFile::Escape(probe_) +
+        "\r\nBParam=-b\r\nEparam=-e\r\nRegExp=(a)\r\nWaitOpen=0\r\nWaitClose=1\r\n"
+        "ShellExecute=1\r\nFirstPause=250\r\nGUI=3\r\nWindow=2\r\nPriority=1\r\nJobs=3\r\n"
+        "JobLog=" +
+        TvxIniFile::Escape(temp_.File("j.log")) +
+        "\r\nResume=1\r\nEncoding=OEM\r\nTimeLimit=60\r\nRetries=2\r\nHalt=4\r\n"
+        "OutputFolder=" +
+        TvxIniFile::Escape(temp_.File("out")) +
+        "\r\nItemsPerCommand=5\r\nShowFailures=0\r\nWatchFolder=" +
+        TvxIniFile::Escape(temp_.Path()) +
+        "\r\nSettleTime=9\r\nMatch=" + TvxIniFile::Escape("*.tif;!x*") +
+        "\r\nSubfolders=1\r\nDoneFolder=Done\r\n"
+        "FailedFolder=" +
+        TvxIniFile::Escape(temp_.File("failed")) + "\r\n";
+    CreateFolderPath(TSettingsBackup::UserFile("projects.ini"));
+    WriteBytes(TSettingsBackup::UserFile("projects.ini"), "[Night]\r\n" + section);
+    TZemrunProcess zemrun("/I");
+    HWND dialog = uidriver::WaitForWindowTitled(zemrun.Id(), "Zemrun " ZEMRUN_VERSION_TEXT, 20000);
+    ASSERT_NE(dialog, nullptr);
+    using namespace uidriver;
+    ASSERT_TRUE(WaitUntil([&] { return EntryCount(dialog, IDC_MAIN_PROJECTS) == 1; }, 10000));
+    SelectEntry(dialog, IDC_MAIN_PROJECTS, 0);
+    ClickItem(dialog, IDC_MAIN_LOAD);
+    ASSERT_TRUE(WaitUntil([&] { return ItemText(dialog, IDC_MAIN_EXE) == probe_; }, 5000));
+    ClickItem(dialog, IDC_MAIN_SAVE);
+    HWND save = WaitForWindowTitled(zemrun.Id(), "Save as project", 10000);
+    ASSERT_NE(save, nullptr);
+    TypeText(save, IDC_SAVE_NAME, "Again");
+    ClickItem(save, IDC_SAVE_SELECT_ALL);
+    ASSERT_TRUE(WaitUntil([&] { return Checked(save, IDC_SAVE_FAILED_FOLDER); }, 2000));
+    ClickItem(save, IDOK);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(save); }, 10000));
+    ASSERT_TRUE(WaitUntil([&] { return EntryCount(dialog, IDC_MAIN_PROJECTS) == 2; }, 10000));
+    EXPECT_EQ(ReadBytes(TSettingsBackup::UserFile("projects.ini")),
+              "[Night]\r\n" + section + "[Again]\r\n" + section);
+    ClickItem(dialog, IDCANCEL);
+    EXPECT_TRUE(zemrun.Wait(20000));
+}
+
 // Points one of the user's shell folders elsewhere for the life of the object.
 class TScopedUserShellFolder {
   public:
