@@ -1,5 +1,8 @@
 #include "vxChildProcess_win32.h"
 
+#include "../foundation/vxTextCodec.h"
+
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -114,6 +117,75 @@ void ContainAndResume(const PROCESS_INFORMATION& info, TvxChild& child) {
 }
 } // namespace
 
+namespace {
+// The name of an entry: up to the first = after its first character (Windows keeps the
+// current folders of drives as "=C:=C:\\dir").
+std::u16string EntryName(const std::u16string& entry) {
+    return entry.substr(0, entry.find(u'=', 1));
+}
+
+std::u16string Folded(std::u16string name) {
+    CharUpperBuffW(reinterpret_cast<wchar_t*>(name.data()), DWORD(name.size()));
+    return name;
+}
+
+std::optional<std::u16string> Variable(const std::u16string& name) {
+    const auto wide = reinterpret_cast<LPCWSTR>(name.c_str());
+    const DWORD size = GetEnvironmentVariableW(wide, nullptr, 0);
+    if (size == 0) return std::nullopt;
+    std::u16string value(size, u'\0');
+    const DWORD length =
+        GetEnvironmentVariableW(wide, reinterpret_cast<LPWSTR>(value.data()), size);
+    value.resize(length);
+    return value;
+}
+
+void SetVariable(const std::u16string& name, const std::optional<std::u16string>& value) {
+    SetEnvironmentVariableW(reinterpret_cast<LPCWSTR>(name.c_str()),
+                            value ? reinterpret_cast<LPCWSTR>(value->c_str()) : nullptr);
+}
+} // namespace
+
+std::u16string EnvironmentBlock(const std::vector<std::string>& entries) {
+    std::map<std::u16string, std::u16string> block; // by the name without case
+    if (LPWCH strings = GetEnvironmentStringsW()) {
+        for (auto* entry = reinterpret_cast<const char16_t*>(strings); *entry;) {
+            const std::u16string text(entry);
+            block[Folded(EntryName(text))] = text;
+            entry += text.size() + 1;
+        }
+        FreeEnvironmentStringsW(strings);
+    }
+    for (const std::string& entry : entries) {
+        const std::u16string text = ProcessToUtf16(entry);
+        const std::u16string name = EntryName(text);
+        if (text.size() == name.size() + 1)
+            block.erase(Folded(name));
+        else
+            block[Folded(name)] = text;
+    }
+    std::u16string joined;
+    for (const auto& [name, text] : block)
+        joined += text + u'\0';
+    joined += u'\0';
+    return joined;
+}
+
+TvxScopedEnvironment::TvxScopedEnvironment(const std::vector<std::string>& entries) {
+    for (const std::string& entry : entries) {
+        const std::u16string text = ProcessToUtf16(entry);
+        const std::u16string name = EntryName(text);
+        was_.push_back({name, Variable(name)});
+        const std::u16string value = text.substr(name.size() + 1);
+        SetVariable(name, value.empty() ? std::nullopt : std::optional(value));
+    }
+}
+
+TvxScopedEnvironment::~TvxScopedEnvironment() {
+    for (auto was = was_.rbegin(); was != was_.rend(); ++was)
+        SetVariable(was->name, was->value);
+}
+
 DWORD CreateChild(std::string commandLine, TvxChildStart start, TvxChild& child) {
     STARTUPINFOEXA startup{};
     startup.StartupInfo = start.startup;
@@ -140,11 +212,17 @@ DWORD CreateChild(std::string commandLine, TvxChildStart start, TvxChild& child)
             flags |= EXTENDED_STARTUPINFO_PRESENT;
         }
     }
+    std::u16string environment;
+    if (!start.environment.empty()) {
+        environment = EnvironmentBlock(start.environment);
+        flags |= CREATE_UNICODE_ENVIRONMENT;
+    }
     PROCESS_INFORMATION info{};
     // CreateProcessA may write into the command line, so it gets a copy of its own.
     commandLine.push_back('\0');
-    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, inherits, flags, nullptr,
-                        nullptr, &startup.StartupInfo, &info))
+    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, inherits, flags,
+                        environment.empty() ? nullptr : environment.data(), nullptr,
+                        &startup.StartupInfo, &info))
         return GetLastError();
     const TvxHandle thread(info.hThread); // the loop needs the process only
     child.process.Reset(info.hProcess);

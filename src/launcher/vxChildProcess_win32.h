@@ -6,7 +6,9 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
+#include <vector>
 
 // A started child: its process and, where it runs in a job of its own, that job.
 struct TvxChild {
@@ -24,6 +26,31 @@ struct TvxChildStart {
     // Without an output file: the child gets this process's standard handles, so that a
     // console program writes where this one writes, a pipe or a file included.
     bool standardHandles = false;
+    // NAME=value of the variables it gets besides this process's environment; an empty
+    // value takes one away.
+    std::vector<std::string> environment;
+};
+
+// This process's environment with the entries applied, as CreateProcess takes a Unicode
+// block: NAME=value, each ended by a zero and the block by another, sorted by name without
+// case, as Windows keeps an environment.
+std::u16string EnvironmentBlock(const std::vector<std::string>& entries);
+
+// Sets the variables of this process for as long as it lives, for a start that takes this
+// process's environment (the shell's), and puts them back as they were.
+class TvxScopedEnvironment {
+  public:
+    explicit TvxScopedEnvironment(const std::vector<std::string>& entries);
+    ~TvxScopedEnvironment();
+    TvxScopedEnvironment(const TvxScopedEnvironment&) = delete;
+    TvxScopedEnvironment& operator=(const TvxScopedEnvironment&) = delete;
+
+  private:
+    struct TWas {
+        std::u16string name;
+        std::optional<std::u16string> value;
+    };
+    std::vector<TWas> was_;
 };
 
 // Creates the process of the command line. A contained child starts suspended, goes into

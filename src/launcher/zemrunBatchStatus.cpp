@@ -31,7 +31,37 @@ std::string DurationText(int64_t seconds, const std::string& languageFile) {
     return FillIn(LangString(languageFile, IDS_HOURS_LEFT),
                   {std::to_string((seconds + 30 * Minute) / (60 * Minute))});
 }
+// "; waiting for memory: 1.2 GB free of 2 GB asked", where a rule holds the next start back.
+std::string HeldText(const THeldStart& held, const std::string& languageFile) {
+    switch (held.rule) {
+    case THeldStart::Memory:
+        return "; " + FillIn(LangString(languageFile, IDS_WAITING_MEMORY),
+                             {MemoryText(held.have), MemoryText(held.asked)});
+    case THeldStart::Load:
+        return "; " + FillIn(LangString(languageFile, IDS_WAITING_LOAD),
+                             {std::to_string(held.have), std::to_string(held.asked)});
+    case THeldStart::Delay: {
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%.1f", double(held.have) / 1000.0);
+        return "; " + FillIn(LangString(languageFile, IDS_WAITING_DELAY), {seconds});
+    }
+    default:
+        return {};
+    }
+}
 } // namespace
+
+std::string MemoryText(uint64_t bytes) {
+    constexpr uint64_t Megabyte = uint64_t(1) << 20, Gigabyte = uint64_t(1) << 30;
+    const bool gigabytes = bytes >= Gigabyte;
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f",
+                  double(bytes) / double(gigabytes ? Gigabyte : Megabyte));
+    std::string number = text;
+    if (number.size() > 2 && number.compare(number.size() - 2, 2, ".0") == 0)
+        number.resize(number.size() - 2);
+    return number + (gigabytes ? " GB" : " MB");
+}
 
 int64_t EstimateSecondsLeft(uint64_t endedMilliseconds, int32_t ended, int32_t remaining,
                             int32_t jobs) {
@@ -48,13 +78,14 @@ std::string BatchStatusText(const TBatchStatus& status, const std::string& langu
     if (status.secondsLeft >= 0)
         text += FillIn(LangString(languageFile, IDS_BATCH_LEFT),
                        {DurationText(status.secondsLeft, languageFile)});
-    return text;
+    return text + HeldText(status.held, languageFile);
 }
 
 std::string WatchStatusText(const std::string& folder, const TBatchStatus& status, bool folderThere,
                             const std::string& languageFile) {
     return FillIn(LangString(languageFile, folderThere ? IDS_WATCHING : IDS_WAITING_FOR_FOLDER),
-                  {folder, std::to_string(status.done), std::to_string(status.failed)});
+                  {folder, std::to_string(status.done), std::to_string(status.failed)}) +
+           HeldText(status.held, languageFile);
 }
 
 std::string WatchText(int32_t textId, const std::string& name, const std::string& languageFile) {

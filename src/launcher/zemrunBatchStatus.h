@@ -5,12 +5,25 @@
 #include <cstdint>
 #include <string>
 
+// What holds the next start back until the machine has room: too little free memory
+// (bytes there and asked), too busy processors (percent busy and asked), or the delay
+// between starts (milliseconds left and asked).
+struct THeldStart {
+    enum TRule { None, Memory, Load, Delay } rule = None;
+    uint64_t have = 0, asked = 0;
+    friend bool operator==(const THeldStart&, const THeldStart&) = default;
+};
+
 struct TBatchStatus {
     int32_t done = 0;         // items whose last try has ended, or that a resumed run left out
     int32_t all = 0;          // items of the run
     int32_t failed = 0;       // items whose last try failed
     int64_t secondsLeft = -1; // the estimate; less than 0 until an item has ended
+    THeldStart held;          // why nothing starts now, where a rule holds it back
 };
+
+// "1.2 GB", "512 MB": a size as the status tells it.
+std::string MemoryText(uint64_t bytes);
 
 // The run time still to come: the mean time of the items that ended, for every item not
 // yet done, shared among the programs run at once.
@@ -29,6 +42,9 @@ std::string WatchStatusText(const std::string& folder, const TBatchStatus& statu
 
 // The system's time-out error: the job log's error of a program that its time limit ended.
 constexpr uint32_t TimeLimitError = 1460;
+// The system's "not enough memory": the job log's error of a program that was ended to free
+// memory and put back, to run again.
+constexpr uint32_t MemoryFreedError = 8;
 
 // An item whose last try failed, as the end of the run tells it.
 struct TFailedItem {

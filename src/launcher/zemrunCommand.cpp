@@ -36,6 +36,7 @@ constexpr TPlaceholder Placeholders[] = {
     {"/.", [](const TItemParts& parts) { return WithoutExtension(PathFileName(parts.item)); }},
     {"#", [](const TItemParts& parts) { return std::to_string(parts.number); }},
     {"%", [](const TItemParts& parts) { return std::to_string(parts.slot); }},
+    {"%0", [](const TItemParts& parts) { return std::to_string(parts.slot - 1); }},
 };
 
 // The placeholder of the name between braces; null for a name that is none.
@@ -397,7 +398,13 @@ TStartCommand TCommandBuilder::Build(const TAssociation& association,
     start.noProgram = settings_.Exe.empty() && association.program.empty();
     start.window = settings_.Window;
     start.priority = settings_.Priority;
-    start.contained = settings_.TimeLimit > 0;
+    // In a job of its own, a program is ended with everything it started.
+    start.contained = settings_.TimeLimit > 0 || settings_.MemFree > 0;
+    // The variables take the placeholders of the command's first item, unquoted: they
+    // reach the program as they are.
+    for (const std::string& entry : settings_.Environment)
+        start.environment.push_back(
+            Joined(Expanded(Substitute(entry, &items.front(), nullptr), !items.front().name)));
     return start;
 }
 
@@ -421,8 +428,11 @@ TAssociation TCommandBuilder::ProgramOf(const std::string& item) {
 }
 
 bool TCommandBuilder::UsesSlot() const {
-    return settings_.BParam.find("{%}") != std::string::npos ||
-           settings_.Eparam.find("{%}") != std::string::npos;
+    for (const std::string* parameters : {&settings_.BParam, &settings_.Eparam})
+        if (parameters->find("{%}") != std::string::npos ||
+            parameters->find("{%0}") != std::string::npos)
+            return true;
+    return false;
 }
 
 // Whether the settings' expression compiles, where they have one.

@@ -40,6 +40,9 @@ struct TStartCommand {
     // Not to be started: the system's error number that its try fails with
     // (UnpassableItemError); 0 for a command to start.
     uint32_t refusal = 0;
+    // NAME=value of the variables that its program gets besides this process's
+    // environment; an empty value takes one away.
+    std::vector<std::string> environment;
 };
 
 // An item of a run: a line of the list (standard input's too), or a name from the file
@@ -62,8 +65,8 @@ std::string SubstituteGroups(std::string_view pattern, const TvxRegExpr& express
 // What the placeholders of the begin and end parameters stand for: {} the item, {.} the
 // item without its extension, {/} its file name, {//} its folder (without a final separator
 // unless it is a root; "." for none), {/.} the file name without its extension, {#} the
-// item's number in the list, from 1, and {%} the job slot the program runs in, from 1.
-// Braces around anything else stay as written.
+// item's number in the list, from 1, {%} the job slot the program runs in, from 1, and
+// {%0} the same from 0 (as devices count). Braces around anything else stay as written.
 struct TItemParts {
     std::string_view item;
     int32_t number = 1;

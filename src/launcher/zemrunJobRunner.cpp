@@ -3,21 +3,12 @@
 #include <algorithm>
 #include <utility>
 
-namespace {
-// The lowest job slot that none of the running tries holds.
-template <typename TRunningList> int32_t LowestFreeSlot(const TRunningList& running) {
-    for (int32_t slot = 1;; ++slot)
-        if (std::none_of(running.begin(), running.end(),
-                         [slot](const auto& one) { return one.tried.slot == slot; }))
-            return slot;
-}
-} // namespace
-
 TJobRunner::TJobRunner(TLauncherSystem& system, const TOptions& settings, uint32_t firstPause,
                        TBuildCommand build, TInterruptions& interruptions, TRunListener& listener,
                        std::function<bool()> halted)
     : system_(system), settings_(settings), firstPause_(firstPause), build_(std::move(build)),
-      interruptions_(interruptions), listener_(listener), halted_(std::move(halted)) {}
+      interruptions_(interruptions), listener_(listener), halted_(std::move(halted)),
+      rules_(system, settings) {}
 
 bool TJobRunner::StopStarting() const {
     return interruptions_.Cancelled() || interruptions_.Stopped() || halted_();
@@ -94,20 +85,24 @@ bool TJobRunner::FinishRunningWhere(const std::function<bool(TRunning&)>& ended)
     return any;
 }
 
-// Waits until one of the running tries has ended, or its time limit ended it; false when
-// Skip or Cancel ended the wait.
-bool TJobRunner::WaitForOneEnd() {
+// Waits at most that long until one of the running tries has ended, or its time limit
+// ended it; where free memory is asked, it is looked at meanwhile. False when Skip or
+// Cancel ended the wait.
+bool TJobRunner::WaitForOneEnd(uint32_t most) {
     std::vector<TProcess> processes;
-    uint32_t timeout = NoTimeout;
+    uint32_t timeout = rules_.WatchesMemory() ? std::min(most, RoomCheckMilliseconds) : most;
     for (const TRunning& running : running_) {
         processes.push_back(running.process);
         timeout = std::min(timeout, TimeLeft(running));
     }
     const int32_t ended = system_.WaitAnyProcessEnd(processes, timeout);
     interruptions_.Poll();
-    if (ended == WaitTimedOut)
-        return FinishRunningWhere(
+    if (ended == WaitTimedOut) {
+        FreeMemory();
+        FinishRunningWhere(
             [this](TRunning& running) { return running.timedOut = TimeLeft(running) == 0; });
+        return true;
+    }
     if (ended < 0 || size_t(ended) >= running_.size()) return false;
     TRunning running = std::move(running_[size_t(ended)]);
     running_.erase(running_.begin() + ended);
@@ -124,8 +119,49 @@ void TJobRunner::FinishEnded() {
     StartRetries();
 }
 
+// Whether a start may be made now; else waits a while for room, an end, or Skip (which
+// lets it start at once), and tells why it waits.
+bool TJobRunner::HasRoom() {
+    const THeldStart held = rules_.Hold(!running_.empty());
+    if (!(held == held_)) listener_.StartHeld(held_ = held);
+    if (held.rule == THeldStart::None) return true;
+    if (held.rule == THeldStart::Delay) {
+        system_.Sleep(uint32_t(held.have));
+        interruptions_.Poll();
+        return interruptions_.Skipped();
+    }
+    return !WaitForOneEnd(RoomCheckMilliseconds) || interruptions_.Skipped();
+}
+
+// Under half the free memory asked, with more than one running, the youngest program is
+// ended with everything it started and put back at the front of the queue: that is no
+// failure and takes none of its retries.
+void TJobRunner::FreeMemory() {
+    if (running_.size() < 2 || !rules_.MemoryShort()) return;
+    // The last of those started last.
+    const auto youngest = std::max_element(
+        running_.rbegin(), running_.rend(),
+        [](const TRunning& a, const TRunning& b) { return a.end.startedAt < b.end.startedAt; });
+    TRunning running = std::move(*youngest);
+    running_.erase(std::next(youngest).base());
+    system_.EndProgram(running.process);
+    system_.CloseProcess(running.process);
+    TTryEnd& end = running.end;
+    end.runTime = system_.Milliseconds() - end.startedAt;
+    end.error = MemoryFreedError;
+    end.triedAgain = true;
+    listener_.TryEnded(end);
+    TTry again = end.tried;
+    again.putBack = true;
+    retries_.push_front(std::move(again));
+}
+
+// The lowest job slot that none of the running tries holds.
 int32_t TJobRunner::FreeSlot() const {
-    return LowestFreeSlot(running_);
+    for (int32_t slot = 1;; ++slot)
+        if (std::none_of(running_.begin(), running_.end(),
+                         [slot](const TRunning& running) { return running.tried.slot == slot; }))
+            return slot;
 }
 
 // Builds the try's command for the lowest free slot and starts it; with one job at a time
@@ -136,6 +172,7 @@ void TJobRunner::Start(TTry tried) {
     if (interruptions_.Cancelled()) return; // during the expression's search
     TRunning running{tried, TProcess(), {tried, system_.LocalTime(), system_.Milliseconds()}};
     listener_.TryStarting(running.tried);
+    rules_.Started(running.end.startedAt);
     if (tried.command.refusal) {
         running.end.error = tried.command.refusal;
     } else {
@@ -166,9 +203,13 @@ bool TJobRunner::Run(TTry tried) {
         while (settings_.WaitClose && running_.size() >= size_t(settings_.Jobs) && !StopStarting())
             if (!WaitForOneEnd()) break;
         if (StopStarting()) return false;
-        if (tried.attempt > tried.firstAttempt || retries_.empty()) break;
+        if (tried.attempt > tried.firstAttempt || tried.putBack || retries_.empty()) {
+            if (HasRoom()) break;
+            continue;
+        }
         StartRetries();
     }
+    tried.putBack = false;
     Start(std::move(tried));
     return true;
 }

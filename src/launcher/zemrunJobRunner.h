@@ -7,12 +7,14 @@
 
 #include "../settings/zemrunRunSettings.h"
 #include "zemrunCommand.h"
+#include "zemrunRoomRules.h"
 #include "zemrunSystem.h"
 #include "zemrunTry.h"
 
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <vector>
 
 // Without the progress window nothing can skip the wait for the program to show among
@@ -20,6 +22,9 @@
 constexpr uint32_t WaitOpenPollMilliseconds = 100;
 constexpr uint32_t WaitOpenLimitMilliseconds = 30000;
 constexpr uint32_t InputIdleMilliseconds = 5000;
+// While a rule holds a start back, or free memory is asked, the machine is looked at this
+// often.
+constexpr uint32_t RoomCheckMilliseconds = 250;
 
 // What the user asked, as the run reads it: Skip ends the waits of a try, Cancel every
 // wait and every start, a stop the starts while what runs is waited for.
@@ -64,7 +69,9 @@ class TJobRunner {
     uint32_t TimeLeft(const TRunning& running);
     void End(TRunning& running, bool timedOut);
     bool FinishRunningWhere(const std::function<bool(TRunning&)>& ended);
-    bool WaitForOneEnd();
+    bool WaitForOneEnd(uint32_t most = NoTimeout);
+    bool HasRoom();
+    void FreeMemory();
     int32_t FreeSlot() const;
     void Start(TTry tried);
 
@@ -77,6 +84,8 @@ class TJobRunner {
     std::function<bool()> halted_;
     std::vector<TRunning> running_; // started with more than one job, end not yet seen
     std::deque<TTry> retries_;      // the next tries of failed commands, in order of failure
+    TRoomRules rules_;
+    THeldStart held_; // as last told
 };
 
 // A try that was started, or whose start failed, until the runner is done with it.

@@ -13,7 +13,7 @@ void TBatchCounter::TryEnded(TTryEnd& end) {
 
 TBatchStatus TBatchCounter::Status(int32_t items, int32_t jobs) const {
     return {done_, items, failed_,
-            EstimateSecondsLeft(endedMilliseconds_, ended_, items - done_, jobs)};
+            EstimateSecondsLeft(endedMilliseconds_, ended_, items - done_, jobs), held_};
 }
 
 TFailedItem FailedItem(const TTryEnd& end, int32_t timeLimit) {
@@ -57,4 +57,10 @@ void TRunReport::TryEnded(TTryEnd& end) {
 
 void TRunReport::StatusChanged(const TBatchStatus& status) {
     if (statusListener_) statusListener_->StatusChanged(status);
+}
+
+void TRunReport::StartHeld(const THeldStart& held) {
+    for (TRunListener* listener : listeners_)
+        listener->StartHeld(held);
+    ShowStatus();
 }

@@ -14,6 +14,7 @@
 class TBatchCounter : public TRunListener {
   public:
     void TryEnded(TTryEnd& end) override;
+    void StartHeld(const THeldStart& held) override { held_ = held; }
     // The items that the job log has as done, which a resumed run leaves out.
     void LeftOut(int32_t count) { done_ += count; }
     // Failed items that are run again no longer count as failed.
@@ -28,6 +29,7 @@ class TBatchCounter : public TRunListener {
     int32_t failed_ = 0; // items whose last try failed
     int32_t ended_ = 0;  // items whose tries ran, for the estimate
     uint64_t endedMilliseconds_ = 0;
+    THeldStart held_;
 };
 
 // What a try that failed for good tells the end of the run: timeLimit is the settings'.
@@ -59,6 +61,7 @@ class TRunReport : public TRunListener {
     void TryStarted(const TTry& tried) override;
     void TryEnded(TTryEnd& end) override;
     void StatusChanged(const TBatchStatus& status) override;
+    void StartHeld(const THeldStart& held) override;
     void SetStatusListener(TRunListener* listener) { statusListener_ = listener; }
     // The status as it is now, to the status listener.
     void ShowStatus() { StatusChanged(status_()); }

@@ -52,8 +52,9 @@ void ApplyO(TValue value, TRunRequest& request) {
 void ApplyJ(TValue value, TRunRequest& request) {
     Projects().LoadProject(value, request.settings);
 }
+// A count, or a share of the logical processors: /N:100%.
 void ApplyN(TValue value, TRunRequest& request) {
-    request.settings.Jobs = ReadInteger(value);
+    ReadJobs(value, request.settings);
 }
 void ApplyK(TValue value, TRunRequest& request) {
     request.settings.JobLog = StripQuotes(value);
@@ -112,6 +113,24 @@ void ApplyDONE(TValue value, TRunRequest& request) {
 }
 void ApplyFAILED(TValue value, TRunRequest& request) {
     request.settings.FailedFolder = StripQuotes(value);
+}
+// A size that is none leaves the rule as it was.
+void ApplyMEMFREE(TValue value, TRunRequest& request) {
+    if (const auto bytes = ReadSize(value)) request.settings.MemFree = *bytes;
+}
+// 0 to 100; a number above is 100, a text that is none leaves the rule as it was.
+void ApplyLOAD(TValue value, TRunRequest& request) {
+    const std::string percent = Trim(value);
+    if (!percent.empty() &&
+        std::all_of(percent.begin(), percent.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        request.settings.LoadLimit = std::min(ReadInteger(percent.substr(0, 6)), 100);
+}
+void ApplyDELAY(TValue value, TRunRequest& request) {
+    if (const auto milliseconds = ReadSeconds(value)) request.settings.Delay = *milliseconds;
+}
+// Each one more variable; one that is no NAME=value is left out.
+void ApplySET(TValue value, TRunRequest& request) {
+    if (IsEnvironmentEntry(value)) request.settings.Environment.push_back(value);
 }
 // The arguments after it are items; ParseArguments takes them.
 void ApplyA(TValue, TRunRequest& request) {

@@ -40,6 +40,13 @@ constexpr int32_t WaitInterrupted = -1; // Skip or Cancel of the face's progress
 constexpr int32_t WaitTimedOut = -2;
 constexpr uint32_t NoTimeout = UINT32_MAX;
 
+// How much room the machine has for one more program.
+struct TMachine {
+    int32_t processors = 1;                // logical, in all processor groups
+    uint64_t availableMemory = UINT64_MAX; // bytes of physical memory available
+    int32_t load = 0;                      // percent of the processors' time busy lately
+};
+
 class TLauncherSystem {
   public:
     virtual ~TLauncherSystem() = default;
@@ -59,6 +66,9 @@ class TLauncherSystem {
     virtual void EndProgram(TProcess process) = 0;
     virtual void CloseProcess(TProcess process) = 0;
     virtual uint32_t IsProgramRunning(const std::string& name) = 0;
+
+    // The machine as it is now; its load over about the last second.
+    virtual TMachine Machine() = 0;
 
     virtual TLocalTime LocalTime() = 0;
     // A clock for run times, in milliseconds from any fixed point.

@@ -8,6 +8,7 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -50,6 +51,7 @@ DWORD StartByCreateProcess(const TStartCommand& start, TvxChild& child, bool sta
     how.output = start.output;
     how.errorOutput = start.errorOutput;
     how.standardHandles = standardHandles;
+    how.environment = start.environment;
     if (const DWORD error = CreateChild(command, std::move(how), child)) return error;
     SetPriorityClass(child.process.Get(), PriorityClass(start.priority));
     return ERROR_SUCCESS;
@@ -63,6 +65,9 @@ DWORD StartByShellExecute(const TStartCommand& start, HWND window, TvxChild& chi
     const std::string& arguments = shell.arguments;
     // The shell joins the two into one command line, which has the same limit.
     if (!CanPassWhole(file + " " + arguments)) return ERROR_FILENAME_EXCED_RANGE;
+    // The shell takes this process's environment: the command's variables are set for the
+    // start and put back after it.
+    const TvxScopedEnvironment environment(start.environment);
     SHELLEXECUTEINFOA info{};
     info.cbSize = sizeof(info);
     // Nothing more is expanded: the builder expanded what is to be, and a name from the file
@@ -196,6 +201,36 @@ void TWin32System::CloseProcess(TProcess process) {
 uint32_t TWin32System::IsProgramRunning(const std::string& name) {
     const TPhaseClock clock(phases_, TPhase::RunningCheck);
     return ::IsProgramRunning(name);
+}
+
+// The processors' busy share since the newest sample that is at least a second old: a
+// sample is taken at each look, and the older ones are let go.
+int32_t TLoadMeter::Busy() {
+    FILETIME idle, kernel, user;
+    if (!GetSystemTimes(&idle, &kernel, &user)) return 0;
+    const auto ticks = [](const FILETIME& time) {
+        return (uint64_t(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    };
+    // The kernel's time holds the idle time.
+    samples_.push_back({GetTickCount64(), ticks(idle), ticks(kernel) + ticks(user)});
+    const uint64_t now = samples_.back().at;
+    while (samples_.size() > 2 && now - samples_[1].at >= LoadSpanMilliseconds)
+        samples_.pop_front();
+    const TSample& from = samples_.front();
+    const uint64_t total = samples_.back().total - from.total;
+    if (total == 0) return 0;
+    const uint64_t idleTime = std::min(samples_.back().idle - from.idle, total);
+    return int32_t(100 - idleTime * 100 / total);
+}
+
+TMachine TWin32System::Machine() {
+    TMachine machine;
+    machine.processors = int32_t(std::max<DWORD>(GetActiveProcessorCount(ALL_PROCESSOR_GROUPS), 1));
+    MEMORYSTATUSEX memory{};
+    memory.dwLength = sizeof memory;
+    if (GlobalMemoryStatusEx(&memory)) machine.availableMemory = memory.ullAvailPhys;
+    machine.load = load_.Busy();
+    return machine;
 }
 
 TLocalTime TWin32System::LocalTime() {

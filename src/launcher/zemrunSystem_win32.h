@@ -11,6 +11,7 @@
 
 #include <windows.h>
 
+#include <deque>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -45,6 +46,21 @@ class TWin32FaceHandles {
     virtual std::vector<HANDLE> FolderWaitEvents() const = 0;
 };
 
+// How busy the processors were over about the last second, from the system's times.
+class TLoadMeter {
+  public:
+    TLoadMeter() { Busy(); }
+    // Percent of the processors' time, from 0 to 100.
+    int32_t Busy();
+
+  private:
+    static constexpr uint64_t LoadSpanMilliseconds = 1000;
+    struct TSample {
+        uint64_t at, idle, total;
+    };
+    std::deque<TSample> samples_;
+};
+
 class TWin32System : public TLauncherSystem {
   public:
     // With standard handles, started programs without an output file of their own write
@@ -58,6 +74,7 @@ class TWin32System : public TLauncherSystem {
     void EndProgram(TProcess process) override;
     void CloseProcess(TProcess process) override;
     uint32_t IsProgramRunning(const std::string& name) override;
+    TMachine Machine() override;
     TLocalTime LocalTime() override;
     uint64_t Milliseconds() override;
     void Sleep(uint32_t milliseconds) override;
@@ -78,4 +95,5 @@ class TWin32System : public TLauncherSystem {
     TvxHandle watchMutex_;                          // held while this run watches its folder
     TvxHandle unwatchEvent_;                        // set by /UNWATCH of that folder
     TFolderChanges folderChanges_;
+    TLoadMeter load_;
 };

@@ -17,6 +17,7 @@ struct TTry {
     int32_t firstAttempt = 1; // the number of the first try in this run of the items
     std::string items;        // the items as the job log names them
     int32_t slot = 1;         // the job slot it runs in, from 1
+    bool putBack = false;     // ended to free memory once, and to run again at once
     TStartCommand command;    // as built for its slot, outputs included
 };
 
@@ -30,7 +31,7 @@ struct TTryEnd {
     // The start's error, TimeLimitError or UnpassableItemError; a listener may add its own.
     uint32_t error = 0;
     bool succeeded = false;  // as its start and end decide
-    bool triedAgain = false; // a retry follows
+    bool triedAgain = false; // a retry follows, or the try itself again (put back)
 };
 
 // What listens to the run, in the order in which the run goes.
@@ -45,4 +46,6 @@ class TRunListener {
     virtual void TryEnded(TTryEnd&) {}
     // The batch's status after a change.
     virtual void StatusChanged(const TBatchStatus&) {}
+    // A rule holds the next start back until the machine has room, or no longer does.
+    virtual void StartHeld(const THeldStart&) {}
 };

@@ -290,10 +290,11 @@ void WritePreview(const std::string& path, const std::vector<std::string>& comma
     file.Close();
 }
 
-// The settings as a run takes them.
-void Normalize(TOptions& settings) {
+// The settings as a run on a machine of that many processors takes them.
+void Normalize(TOptions& settings, int32_t processors) {
     settings.GUI = std::clamp(settings.GUI, 0, 3);
-    settings.Jobs = std::clamp(settings.Jobs, 1, MaxJobs);
+    settings.Jobs = std::clamp(JobsOn(settings, processors), 1, MaxJobs);
+    settings.JobsPercent = 0;
     settings.Retries = std::clamp(settings.Retries, 0, MaxRetries);
     settings.ItemsPerCommand = std::max(settings.ItemsPerCommand, 1);
     if (settings.TimeLimit > 0) settings.WaitClose = true; // a time limit waits for every end
@@ -375,7 +376,7 @@ bool ListMissing(const TOptions& settings) {
 std::vector<std::string> PreviewCommands(TLauncherSystem& system, const TOptions& settings,
                                          int32_t limit) {
     TOptions run = settings;
-    Normalize(run);
+    Normalize(run, system.Machine().processors);
     TRunItems items;
     LoadItems(run, system, items);
     const std::unique_ptr<TJobLog> log = OpenJobLog(run, TJobLog::ReadOnly);
@@ -403,7 +404,7 @@ uint32_t RunList(TLauncherSystem& system, TLauncherFace& face, TRunRequest& requ
     };
     if (request.interactive && !face.EditSettingsDialog(settings, preview)) return 0;
     if (const auto status = RunRefused(face, settings)) return *status;
-    Normalize(settings);
+    Normalize(settings, system.Machine().processors);
     if (const auto status = Previewed(system, face, request)) return *status;
     if (!settings.OutputFolder.empty()) MakeFolder(settings.OutputFolder);
     if (const auto status = WatchRefused(system, face, settings)) return *status;

@@ -33,6 +33,7 @@ class TWatchReporter : public TRunListener {
     TWatchReporter(TLauncherSystem& system, TLauncherFace& face, const TOptions& settings,
                    std::function<TBatchStatus()> status);
     void TryEnded(TTryEnd& end) override;
+    void StartHeld(const THeldStart&) override { Show(true); }
     void Show(bool folderThere);
     // The failures told so far are run again.
     void FailuresRetried() { failuresRetried_ = true; }
@@ -43,7 +44,6 @@ class TWatchReporter : public TRunListener {
     TLauncherFace& face_;
     const TOptions& settings_;
     std::function<TBatchStatus()> status_;
-    bool folderThere_ = true;
     std::vector<TFailedItem> newlyFailed_;
     bool failuresRetried_ = false; // since the last state
     bool announced_ = false;

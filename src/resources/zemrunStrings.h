@@ -74,6 +74,14 @@
     X(IDS_FOLDER_GONE, "%1 is not there; the watch waits for it")                                  \
     X(IDS_FOLDER_BACK, "%1 is there again; the watch goes on")                                     \
     X(IDS_CMD_CANNOT_PASS, "Holds a line break, which cmd cannot pass on to the script")           \
+    X(IDS_WHEN_BUSY, "When the machine is busy")                                                   \
+    X(IDS_MEMFREE, "Free memory")                                                                  \
+    X(IDS_LOAD_BELOW, "Processors busy below")                                                     \
+    X(IDS_DELAY, "Between starts")                                                                 \
+    X(IDS_ENVIRONMENT, "Environment")                                                              \
+    X(IDS_WAITING_MEMORY, "waiting for memory: %1 free of %2 asked")                               \
+    X(IDS_WAITING_LOAD, "waiting for the processors: %1% busy, below %2% asked")                   \
+    X(IDS_WAITING_DELAY, "waiting %1 s between starts")                                            \
     X(IDS_SAVE_AS_PROJECT, "Save as project")                                                      \
     X(IDS_PROJECT_NAME, "Name")                                                                    \
     X(IDS_SAVE_TO_PROJECT, "Save to project...")                                                   \

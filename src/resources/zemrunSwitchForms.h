@@ -20,7 +20,7 @@
     ROW(M, "[/M:<window mode>]")                                                                   \
     ROW(O, "[/O:<priority>]")                                                                      \
     ROW(J, "[/J:<project>]")                                                                       \
-    ROW(N, "[/N:<jobs>]")                                                                          \
+    ROW(N, "[/N:<jobs>[%]]")                                                                       \
     ROW(K, "[/K:<job log>]")                                                                       \
     ROW(Z, "[/Z]")                                                                                 \
     ROW(D, "[/D[:<preview file>]]")                                                                \
@@ -38,6 +38,10 @@
     ROW(SUBFOLDERS, "[/SUBFOLDERS]")                                                               \
     ROW(DONE, "[/DONE:<folder>]")                                                                  \
     ROW(FAILED, "[/FAILED:<folder>]")                                                              \
+    ROW(MEMFREE, "[/MEMFREE:<size>]")                                                              \
+    ROW(LOAD, "[/LOAD:<percent>]")                                                                 \
+    ROW(DELAY, "[/DELAY:<seconds>]")                                                               \
+    ROW(SET, "[/SET:<name>=<value>]")                                                              \
     ROW(A, "[/A <item or pattern>...]")
 
 /* The forms one after another, each after a blank. */

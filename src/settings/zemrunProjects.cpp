@@ -6,12 +6,14 @@
 #include "zemrunOptions.h"
 
 void TProjectField::Read(const TvxIniFileKey& key, TOptions& settings) const {
+    if (parse) parse(key.Value(), settings);
     if (text) settings.*text = key.Value();
     if (flag) settings.*flag = key.AsBoolean();
     if (number) settings.*number = key.AsInteger();
 }
 
 void TProjectField::Write(TvxIniFileKey& key, const TOptions& settings) const {
+    if (format) key.SetValue(format(settings));
     if (text) key.SetValue(settings.*text);
     if (flag) key.SetAsBoolean(settings.*flag);
     if (number) key.SetAsInteger(settings.*number);

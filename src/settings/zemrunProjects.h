@@ -16,19 +16,21 @@
 // How the main dialog shows a field. Every field names one: a field that the dialog does
 // not show is Kept, and the dialog hands on the value it was given or loaded.
 enum class TMainKind : uint8_t {
-    None,         // not decided: a field added without thought for the dialog
-    Kept,         // no control
-    History,      // an editable list with the history of its kind (first)
-    Check,        // a check box
-    Text,         // an edit box
-    TrimmedText,  // an edit box whose outer blanks go
-    Number,       // an up-down control over first..last
-    Pause,        // the first pause's up-down, which takes the 16-bit messages too
-    Choice,       // a list of the texts of the string ids first..last; the value is the entry's
-                  // index and offset (a flag: whether the entry is not the first)
-    Encoding,     // an editable list of the encoding names
-    FailureCount, // the number of failures after which to stop, and its check box (first)
-    ShowFailures, // a check box for 1
+    None,           // not decided: a field added without thought for the dialog
+    Kept,           // no control
+    History,        // an editable list with the history of its kind (first)
+    Check,          // a check box
+    Text,           // an edit box
+    TrimmedText,    // an edit box whose outer blanks go
+    Number,         // an up-down control over first..last
+    Pause,          // the first pause's up-down, which takes the 16-bit messages too
+    Choice,         // a list of the texts of the string ids first..last; the value is the entry's
+                    // index and offset (a flag: whether the entry is not the first)
+    Encoding,       // an editable list of the encoding names
+    FailureCount,   // the number of failures after which to stop, and its check box (first)
+    ShowFailures,   // a check box for 1
+    Coded,          // an edit box that shows the field's text, as its key holds it
+    OptionalNumber, // an edit box of digits first..last, empty for none (first - 1)
 };
 struct TMainControl {
     TMainKind kind = TMainKind::None;
@@ -57,9 +59,19 @@ struct TProjectField {
     // A number below this stands for a key that is not there: the setting asks for
     // nothing that earlier versions did not do.
     int32_t least = INT32_MIN;
+    // A setting that a text stands for in its own form ("100%", "2G", "1.5"): how it is
+    // written and read; a text that is none leaves the setting as it was.
+    std::string (*format)(const TOptions& settings) = nullptr;
+    void (*parse)(std::string_view text, TOptions& settings) = nullptr;
+    // The text that stands for a key that is not there, where one does.
+    const char* absent = nullptr;
 
-    // Whether the settings have a value for the key: optional numbers may have none.
-    bool Present(const TOptions& settings) const { return !number || settings.*number >= least; }
+    // Whether the settings have a value for the key: optional numbers may have none, nor
+    // rules that are off.
+    bool Present(const TOptions& settings) const {
+        if (absent) return format(settings) != absent;
+        return !number || settings.*number >= least;
+    }
     void Read(const TvxIniFileKey& key, TOptions& settings) const;
     void Write(TvxIniFileKey& key, const TOptions& settings) const;
 };
@@ -78,6 +90,15 @@ constexpr TProjectField NumberField(const char* key, int box, TMainControl main,
 constexpr TProjectField OptionalNumberField(const char* key, int box, TMainControl main,
                                             int32_t TOptions::*number, int32_t least) {
     return {key, box, main, nullptr, nullptr, number, least};
+}
+constexpr TProjectField CodedField(const char* key, int box, int control,
+                                   std::string (*format)(const TOptions&),
+                                   void (*parse)(std::string_view, TOptions&),
+                                   const char* absent = nullptr) {
+    return {key,       box,     MainControl(TMainKind::Coded, control),
+            nullptr,   nullptr, nullptr,
+            INT32_MIN, format,  parse,
+            absent};
 }
 
 inline constexpr TProjectField ProjectFields[] = {
@@ -113,8 +134,8 @@ inline constexpr TProjectField ProjectFields[] = {
                 MainControl(TMainKind::Choice, IDC_MAIN_PRIORITY, IDS_PRIORITY_NORMAL,
                             IDS_PRIORITY_REALTIME),
                 &TOptions::Priority),
-    NumberField("Jobs", IDC_SAVE_JOBS,
-                MainControl(TMainKind::Number, IDC_MAIN_JOBS_UPDOWN, 1, MaxJobs), &TOptions::Jobs),
+    CodedField("Jobs", IDC_SAVE_JOBS, IDC_MAIN_JOBS, JobsText,
+               [](std::string_view text, TOptions& s) { ReadJobs(text, s); }),
     TextField("JobLog", IDC_SAVE_JOB_LOG, MainControl(TMainKind::Text, IDC_MAIN_JOB_LOG),
               &TOptions::JobLog),
     FlagField("Resume", IDC_SAVE_RESUME, MainControl(TMainKind::Check, IDC_MAIN_RESUME),
@@ -146,11 +167,28 @@ inline constexpr TProjectField ProjectFields[] = {
     FlagField("Subfolders", IDC_SAVE_SUBFOLDERS, Kept(), &TOptions::Subfolders),
     TextField("DoneFolder", IDC_SAVE_DONE_FOLDER, Kept(), &TOptions::DoneFolder),
     TextField("FailedFolder", IDC_SAVE_FAILED_FOLDER, Kept(), &TOptions::FailedFolder),
+    CodedField(
+        "MemFree", IDC_SAVE_MEMFREE, IDC_MAIN_MEMFREE,
+        [](const TOptions& s) { return SizeText(s.MemFree); },
+        [](std::string_view text, TOptions& s) { s.MemFree = ReadSize(text).value_or(s.MemFree); },
+        "0"),
+    OptionalNumberField("Load", IDC_SAVE_LOAD_LIMIT,
+                        MainControl(TMainKind::OptionalNumber, IDC_MAIN_LOAD_LIMIT, 0, 100),
+                        &TOptions::LoadLimit, 0),
+    CodedField(
+        "Delay", IDC_SAVE_DELAY, IDC_MAIN_DELAY,
+        [](const TOptions& s) { return SecondsText(s.Delay); },
+        [](std::string_view text, TOptions& s) { s.Delay = ReadSeconds(text).value_or(s.Delay); },
+        "0"),
+    CodedField(
+        "Set", IDC_SAVE_SET, IDC_MAIN_SET,
+        [](const TOptions& s) { return EnvironmentText(s.Environment); },
+        [](std::string_view text, TOptions& s) { s.Environment = ReadEnvironment(text); }, ""),
 };
 constexpr int32_t ProjectFieldCount = int32_t(std::size(ProjectFields));
 static_assert(ProjectFieldCount <= 32, "the fields to store are the bits of a 32-bit set");
 // The set of every field.
-constexpr uint32_t AllProjectFields = (uint32_t(1) << ProjectFieldCount) - 1;
+constexpr uint32_t AllProjectFields = uint32_t((uint64_t(1) << ProjectFieldCount) - 1);
 
 class TZemrunProject : public TvxObject {
   public:

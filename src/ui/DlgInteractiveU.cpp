@@ -442,6 +442,15 @@ void ShowField(HWND dialog, const TProjectField& field, const TOptions& settings
     case TMainKind::ShowFailures:
         Check(dialog, main.control, settings.*field.number == 1);
         break;
+    case TMainKind::Coded:
+        SetDialogItemText(dialog, main.control, field.format(settings));
+        break;
+    case TMainKind::OptionalNumber:
+        SetDialogItemText(dialog, main.control,
+                          settings.*field.number < main.first
+                              ? std::string()
+                              : std::to_string(settings.*field.number));
+        break;
     default:
         break;
     }
@@ -493,6 +502,15 @@ void ReadField(HWND dialog, const TProjectField& field, TOptions& settings) {
     case TMainKind::ShowFailures:
         settings.*field.number = Checked(dialog, main.control) ? 1 : 0;
         break;
+    case TMainKind::Coded:
+        field.parse(DialogItemText(dialog, main.control), settings);
+        break;
+    case TMainKind::OptionalNumber: {
+        const std::string digits = Trim(DialogItemText(dialog, main.control));
+        settings.*field.number =
+            digits.empty() ? main.first - 1 : std::min(ReadInteger(digits.substr(0, 6)), main.last);
+        break;
+    }
     default:
         break;
     }

@@ -222,8 +222,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     std::string args, found;
     SplitWideArguments(args, found);
     const std::string commandField = " cmd=" + Escape(Utf8(GetCommandLineW()).c_str()) + "\r\n";
+    // /env:NAME: the value of that variable in the probe's environment, "-" where it has none.
+    std::string env;
+    if (const char* name = Option("/env:")) {
+        const std::string variable(name, std::strcspn(name, " "));
+        const char* value = std::getenv(variable.c_str());
+        env = " env=" + (value ? Escape(value) : std::string("-"));
+    }
     AppendToLog(line + Escape(Utf8(image).c_str(), false) + " arg0=" + Escape(arg0, false) +
-                " args=" + args + " found=" + found + commandField);
+                " args=" + args + " found=" + found + env + commandField);
     if (const char* stay = Option("/child:")) StartChild(stay);
     if (Option("/out")) WriteStreams();
 

@@ -51,8 +51,10 @@ class TRecordingHost : public TLauncherSystem, public TLauncherFace {
     std::vector<std::pair<int32_t, int32_t>> modes; // the window mode and priority of each start
     std::vector<std::string> outputs;               // the output file of each start
     std::vector<bool> contained;                    // whether each start is in a job
-    std::vector<std::string> statuses;              // "done/all failed left" of each update
-    std::vector<std::string> failures;              // "number item tries: reason" of the end
+    std::vector<std::vector<std::string>> environments; // the variables of each start
+    std::vector<uint32_t> startTimes;                   // when each start was made
+    std::vector<std::string> statuses;                  // "done/all failed left" of each update
+    std::vector<std::string> failures;                  // "number item tries: reason" of the end
     std::map<std::string, int> assocLookups;
     uint32_t now = 0;
     int openProcesses = 0;
@@ -91,6 +93,8 @@ class TRecordingHost : public TLauncherSystem, public TLauncherFace {
         modes.push_back({c.window, c.priority});
         outputs.push_back(c.output);
         contained.push_back(c.contained);
+        environments.push_back(c.environment);
+        startTimes.push_back(now);
         log.push_back("start");
         if (startsFail || failedStarts.count(commands.size())) return {TProcess(), startError};
         ++openProcesses;
@@ -136,6 +140,9 @@ class TRecordingHost : public TLauncherSystem, public TLauncherFace {
         const auto found = exitCodes.find(size_t(process.Id()));
         return found == exitCodes.end() ? 0 : found->second;
     }
+    // The machine at each time: its processors, the memory available and the load.
+    std::function<TMachine(uint32_t now)> machineAt = [](uint32_t) { return TMachine(); };
+    TMachine Machine() override { return machineAt(now); }
     TLocalTime LocalTime() override { return {2026, 12, 7, 10, 0, 0, 0}; }
     uint64_t Milliseconds() override { return now; }
     void CloseProcess(TProcess) override {
@@ -176,6 +183,15 @@ class TRecordingHost : public TLauncherSystem, public TLauncherFace {
         if (!progressShown) return;
         log.push_back("text " + tried.command.parameters);
         log.push_back("pos " + std::to_string(tried.index));
+    }
+    // Each rule that held a start back, as "Memory 600/1000", and "None" when none did.
+    std::vector<std::string> held;
+    void StartHeld(const THeldStart& h) override {
+        const char* const rules[] = {"None", "Memory", "Load", "Delay"};
+        held.push_back(h.rule == THeldStart::None
+                           ? "None"
+                           : std::string(rules[h.rule]) + " " + std::to_string(h.have) + "/" +
+                                 std::to_string(h.asked));
     }
     void StatusChanged(const TBatchStatus& s) override {
         statuses.push_back(std::to_string(s.done) + "/" + std::to_string(s.all) + " " +

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 
 std::vector<std::string> Tokens(const char* text) {
@@ -313,6 +315,78 @@ TEST_F(Switches, BatchSwitchesTakeEveryValueAsANumberOrAFolder) {
         EXPECT_EQ(request.settings.Halt, c.halt) << c.args;
         EXPECT_EQ(request.settings.OutputFolder, c.folder) << c.args;
     }
+}
+
+// The room rules' switches: good values, and what each bad one gives (nothing changes,
+// except where a value reads as a limit of its own).
+TEST_F(Switches, TheRoomRulesTakeTheirFormsAndLeaveBadValuesAlone) {
+    const auto G = uint64_t(1) << 30;
+    struct Case {
+        const char* args;
+        int32_t jobs, jobsPercent;
+        uint64_t memFree;
+        int32_t load, delay;
+        V environment;
+    } cases[] = {
+        {"", 1, 0, 0, NoLoadLimit, 0, {}},
+        {"/N:8 /MEMFREE:500M /LOAD:80 /DELAY:1.5", 8, 0, 500u << 20, 80, 1500, {}},
+        {"/N:100% /MEMFREE:2G /DELAY:0.25", 1, 100, 2 * G, NoLoadLimit, 250, {}},
+        {"/N:50% /MEMFREE:1.5G /MEMFREE:1048576", 1, 50, 1048576, NoLoadLimit, 0, {}},
+        {"/MEMFREE:2gb /LOAD:0 /DELAY:2", 1, 0, 2 * G, 0, 2000, {}}, // 0%: one at a time
+        // Bad values: the rule stays as it was.
+        {"/MEMFREE:abc /MEMFREE:-1 /LOAD:x /LOAD:-5 /DELAY:-1 /DELAY:1s",
+         1,
+         0,
+         0,
+         NoLoadLimit,
+         0,
+         {}},
+        {"/MEMFREE:99999T /LOAD:150", 1, 0, 99999 * (uint64_t(1) << 40), 100, 0, {}},
+        {"/MEMFREE:99999999999999999T", 1, 0, UINT64_MAX, NoLoadLimit, 0, {}},
+        {"/N:0% /N:%", 1, 1, 0, NoLoadLimit, 0, {}}, // at least one job
+        {"/N:12x% /N:4", 4, 0, 0, NoLoadLimit, 0, {}},
+        {"/SET:A=1 /SET: /SET:=x /SET:B /SET:C= \"/SET:D=a=b c\"",
+         1,
+         0,
+         0,
+         NoLoadLimit,
+         0,
+         {"A=1", "C=", "D=a=b c"}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_TRUE(Parse(c.args)) << c.args;
+        const TOptions& s = request.settings;
+        EXPECT_EQ(s.Jobs, c.jobs) << c.args;
+        EXPECT_EQ(s.JobsPercent, c.jobsPercent) << c.args;
+        EXPECT_EQ(s.MemFree, c.memFree) << c.args;
+        EXPECT_EQ(s.LoadLimit, c.load) << c.args;
+        EXPECT_EQ(s.Delay, c.delay) << c.args;
+        EXPECT_EQ(s.Environment, c.environment) << c.args;
+    }
+    // A share of the processors, rounded down, at least one.
+    TOptions settings;
+    SetDefaultOptions(settings);
+    for (const auto& [share, processors, jobs] :
+         std::vector<std::tuple<const char*, int, int>>{{"100%", 1, 1},
+                                                        {"100%", 2, 2},
+                                                        {"100%", 3, 3},
+                                                        {"100%", 64, 64},
+                                                        {"50%", 1, 1},
+                                                        {"50%", 3, 1},
+                                                        {"50%", 64, 32},
+                                                        {"200%", 3, 6},
+                                                        {"150%", 3, 4},
+                                                        {"7", 64, 7}}) {
+        ReadJobs(share, settings);
+        EXPECT_EQ(JobsOn(settings, processors), jobs) << share << " of " << processors;
+        EXPECT_EQ(JobsText(settings), share);
+    }
+    EXPECT_EQ(SizeText(2 * G), "2G");
+    EXPECT_EQ(SizeText(1536u << 20), "1536M");
+    EXPECT_EQ(SizeText(1000), "1000");
+    EXPECT_EQ(SecondsText(1500), "1.5");
+    EXPECT_EQ(SecondsText(2000), "2");
+    EXPECT_EQ(ReadEnvironment(EnvironmentText({"A=1", "bad", "B=x y"})), (V{"A=1", "B=x y"}));
 }
 
 TEST_F(Switches, AWordSwitchIsKnownByItsWholeNameAndEveryOtherByItsLetter) {

@@ -663,6 +663,116 @@ TEST_F(LaunchLoop, CancelEndsTheWaitsAndStartsNothingMore) {
     EXPECT_EQ(host.openProcesses, 0);
 }
 
+// The records of a job log after its header, split at their tabs.
+std::vector<V> JobLogRecords(const std::string& path) {
+    std::vector<V> records;
+    std::ifstream file(path, std::ios::binary);
+    std::string line;
+    std::getline(file, line); // the header
+    while (std::getline(file, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        V columns;
+        for (size_t from = 0;;) {
+            const size_t tab = line.find('\t', from);
+            columns.push_back(line.substr(from, tab - from));
+            if (tab == std::string::npos) break;
+            from = tab + 1;
+        }
+        records.push_back(columns);
+    }
+    return records;
+}
+
+// Starts wait for the machine's room: free memory and the processors' load hold a start
+// back while a program runs, never the first; the delay holds every start after the first.
+TEST_F(LaunchLoop, StartsWaitUntilTheMachineHasRoomAndOneAlwaysRuns) {
+    const struct {
+        const char* name;
+        uint64_t memFree;
+        int32_t load, delay;
+        std::vector<uint32_t> startTimes;
+        const char* held; // a status line's part while it waits
+    } cases[] = {
+        // 600 of 1000 free until 2.5 s: the second waits for the first's end, the third
+        // starts beside it once memory is there.
+        {"memory", 1000, NoLoadLimit, 0, {0, 2000, 2500}, "Memory 600/1000"},
+        // 90% busy until 2.5 s.
+        {"load", 0, 80, 0, {0, 2000, 2500}, "Load 90/80"},
+        // A second between any two starts, whichever slot they take.
+        {"delay", 0, NoLoadLimit, 1000, {0, 1000, 2000}, "Delay 1000/1000"},
+        {"none", 0, NoLoadLimit, 0, {0, 0, 0}, nullptr},
+    };
+    for (const auto& c : cases) {
+        StartOver();
+        settings.WaitClose = true;
+        settings.Jobs = 3;
+        settings.MemFree = c.memFree;
+        settings.LoadLimit = c.load;
+        settings.Delay = c.delay;
+        host.runsForMs = {{1, 2000}, {2, 2000}, {3, 2000}};
+        host.machineAt = [](uint32_t now) {
+            return now < 2500 ? TMachine{4, 600, 90} : TMachine{4, 5000, 10};
+        };
+        Run("a\rb\rc");
+        EXPECT_EQ(host.startTimes, c.startTimes) << c.name;
+        if (c.held) {
+            EXPECT_NE(std::find(host.held.begin(), host.held.end(), c.held), host.held.end())
+                << c.name;
+        }
+        EXPECT_EQ(host.held.empty() ? "" : host.held.back(), c.held ? "None" : "") << c.name;
+    }
+}
+
+// Under half the free memory asked the youngest program is ended and put back at the
+// front: no failure, no retry taken, the job log says why, and it runs again with room.
+TEST_F(LaunchLoop, UnderHalfTheMemoryTheYoungestIsEndedAndPutBack) {
+    StartOver();
+    settings.WaitClose = true;
+    settings.Jobs = 3;
+    settings.MemFree = 1000;
+    settings.Halt = 0;
+    settings.JobLog = listPath_ + ".log";
+    host.runsForMs = {{1, 3000}, {2, 3000}, {3, 3000}, {4, 1000}, {5, 1000}, {6, 1000}};
+    host.machineAt = [](uint32_t now) {
+        return TMachine{4, now >= 500 && now < 1500 ? 300u : 5000u, 0};
+    };
+    Run("a\rb\rc\rd");
+    EXPECT_EQ(status, 0u); // nothing failed
+    EXPECT_EQ(host.contained, std::vector<bool>(host.commands.size(), true));
+    V items, errors;
+    for (const V& line : JobLogRecords(settings.JobLog)) {
+        items.push_back(line[0]);
+        errors.push_back(line[4]);
+    }
+    // c, then b, were ended at 0.5 s and 0.75 s; they ran again once there was room, and d
+    // after them.
+    EXPECT_EQ(items, (V{"c", "b", "c", "b", "a", "d"}));
+    EXPECT_EQ(errors, (V{"8", "8", "0", "0", "0", "0"}));
+    std::filesystem::remove(settings.JobLog);
+}
+
+// Each program gets the variables of /SET:, with the placeholders of its item and slot.
+TEST_F(LaunchLoop, EveryProgramGetsTheVariablesOfItsItemAndSlot) {
+    setenv("ZEMRUN_T_DIR", "C:\\t dir", 1);
+    StartOver();
+    settings.WaitClose = true;
+    settings.Jobs = 2;
+    settings.Environment = {"SLOT={%0}", "NAME={/.}", "WHERE=%ZEMRUN_T_DIR%", "GONE="};
+    host.runsForMs = {{1, 1000}, {2, 500}, {3, 100}};
+    Run("a.txt\rD:\\%ZEMRUN_T_DIR%.txt\rc.txt");
+    EXPECT_EQ(host.environments,
+              (std::vector<V>{{"SLOT=0", "NAME=a", "WHERE=C:\\t dir", "GONE="},
+                              {"SLOT=1", "NAME=C:\\t dir", "WHERE=C:\\t dir", "GONE="},
+                              {"SLOT=1", "NAME=c", "WHERE=C:\\t dir", "GONE="}}));
+    // A name from the file system keeps its %.
+    StartOver();
+    settings.Environment = {"NAME={/}"};
+    settings.Items = {"%ZEMRUN_T_DIR%.txt"};
+    EXPECT_EQ(RunList(host, host, request), 0u);
+    EXPECT_EQ(host.environments, (std::vector<V>{{"NAME=%ZEMRUN_T_DIR%.txt"}}));
+    unsetenv("ZEMRUN_T_DIR");
+}
+
 TEST_F(LaunchLoop, JobsWaitForAFreeSlotOnlyWithWaitClose) {
     const V twoJobs = {"start",
                        "start",
@@ -1280,11 +1390,20 @@ TEST_F(LaunchLoop, TheProgressWindowTellsWhatIsDoneFailedAndLeft) {
     EXPECT_EQ(host.statuses,
               (V{"0/5 0 -1", "1/5 0 20", "2/5 1 23", "3/5 1 13", "4/5 1 6", "5/5 1 0"}));
     const std::pair<TBatchStatus, const char*> texts[] = {
-        {{0, 1000, 0, -1}, "0 of 1000 done, 0 failed"},
-        {{3, 10, 1, 59}, "3 of 10 done, 1 failed, about 59 seconds left"},
-        {{3, 10, 1, 90}, "3 of 10 done, 1 failed, about 2 minutes left"},
-        {{3, 10, 1, 7199}, "3 of 10 done, 1 failed, about 120 minutes left"},
-        {{3, 10, 1, 7200}, "3 of 10 done, 1 failed, about 2 hours left"},
+        {{0, 1000, 0, -1, {}}, "0 of 1000 done, 0 failed"},
+        {{3, 10, 1, 59, {}}, "3 of 10 done, 1 failed, about 59 seconds left"},
+        {{3, 10, 1, 90, {}}, "3 of 10 done, 1 failed, about 2 minutes left"},
+        {{3, 10, 1, 7199, {}}, "3 of 10 done, 1 failed, about 120 minutes left"},
+        {{3, 10, 1, 7200, {}}, "3 of 10 done, 1 failed, about 2 hours left"},
+        // Why nothing starts, where a rule holds it back.
+        {{3, 10, 1, -1, {THeldStart::Memory, 1288490188, uint64_t(2) << 30}},
+         "3 of 10 done, 1 failed; waiting for memory: 1.2 GB free of 2 GB asked"},
+        {{3, 10, 1, -1, {THeldStart::Memory, 500u << 20, 600u << 20}},
+         "3 of 10 done, 1 failed; waiting for memory: 500 MB free of 600 MB asked"},
+        {{0, 4, 0, -1, {THeldStart::Load, 97, 80}},
+         "0 of 4 done, 0 failed; waiting for the processors: 97% busy, below 80% asked"},
+        {{1, 4, 0, -1, {THeldStart::Delay, 400, 1000}},
+         "1 of 4 done, 0 failed; waiting 0.4 s between starts"},
     };
     for (const auto& [batch, text] : texts)
         EXPECT_EQ(BatchStatusText(batch, ""), text);

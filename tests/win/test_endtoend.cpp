@@ -65,17 +65,19 @@ void ExpectUsageBoxAndConfirm(TZemrunProcess& zemrun) {
     HWND box = uidriver::WaitForTopWindow(zemrun.Id(), "#32770", 20000);
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(uidriver::Text(box), "Zemrun  Ver." ZEMRUN_VERSION_TEXT);
-    EXPECT_EQ(uidriver::ItemText(box, uidriver::MessageBoxText),
-              "Usage: zemrun.exe <filename> or \nzemrun.exe /L:<listfile|-> [/X:<execute program>] "
-              "[/B:<before "
-              "param>] [/E:<end param>] [/W] [/S] [/P] [/R:<RegExp>] [/G:<gui mode>] [/I] "
-              "[/F:<pause>] [/M:<window "
-              "mode>] [/O:<priority>] [/J:<project>] [/N:<jobs>] [/K:<job log>] [/Z] [/D[:<preview "
-              "file>]] [/C:<list encoding>] [/T:<seconds>] [/Y:<retries>] [/H[:<failures>]] "
-              "[/U:<output folder>] [/ITEMS:<count>] [/FAILURES[:0]] [/WATCH:<folder>] "
-              "[/UNWATCH:<folder>] [/SETTLE:<seconds>] [/MATCH:<patterns>] [/SUBFOLDERS] "
-              "[/DONE:<folder>] [/FAILED:<folder>] [/A <item or pattern>...]\nSee "
-              "readme.txt for more information");
+    EXPECT_EQ(
+        uidriver::ItemText(box, uidriver::MessageBoxText),
+        "Usage: zemrun.exe <filename> or \nzemrun.exe /L:<listfile|-> [/X:<execute program>] "
+        "[/B:<before "
+        "param>] [/E:<end param>] [/W] [/S] [/P] [/R:<RegExp>] [/G:<gui mode>] [/I] "
+        "[/F:<pause>] [/M:<window "
+        "mode>] [/O:<priority>] [/J:<project>] [/N:<jobs>[%]] [/K:<job log>] [/Z] [/D[:<preview "
+        "file>]] [/C:<list encoding>] [/T:<seconds>] [/Y:<retries>] [/H[:<failures>]] "
+        "[/U:<output folder>] [/ITEMS:<count>] [/FAILURES[:0]] [/WATCH:<folder>] "
+        "[/UNWATCH:<folder>] [/SETTLE:<seconds>] [/MATCH:<patterns>] [/SUBFOLDERS] "
+        "[/DONE:<folder>] [/FAILED:<folder>] [/MEMFREE:<size>] [/LOAD:<percent>] "
+        "[/DELAY:<seconds>] [/SET:<name>=<value>] [/A <item or pattern>...]\nSee "
+        "readme.txt for more information");
     // Icon handles belong to their process, so only the icon's presence can be seen here.
     const HICON shown = reinterpret_cast<HICON>(
         SendMessageA(uidriver::Item(box, uidriver::MessageBoxIcon), STM_GETICON, 0, 0));
@@ -979,7 +981,9 @@ TEST_F(EndToEnd, AProjectLoadedInTheMainDialogAndSavedAgainKeepsEveryKey) {
     const std::string section =
         "List=" + TvxIniFile::Escape(list) + "\r\nExe=" + TvxIniFile::Escape(probe_) +
         "\r\nBParam=-b\r\nEparam=-e\r\nRegExp=(a)\r\nWaitOpen=0\r\nWaitClose=1\r\n"
-        "ShellExecute=1\r\nFirstPause=250\r\nGUI=3\r\nWindow=2\r\nPriority=1\r\nJobs=3\r\n"
+        "ShellExecute=1\r\nFirstPause=250\r\nGUI=3\r\nWindow=2\r\nPriority=1\r\nJobs=" +
+        TvxIniFile::Escape("50%") +
+        "\r\n"
         "JobLog=" +
         TvxIniFile::Escape(temp_.File("j.log")) +
         "\r\nResume=1\r\nEncoding=OEM\r\nTimeLimit=60\r\nRetries=2\r\nHalt=4\r\n"
@@ -990,7 +994,9 @@ TEST_F(EndToEnd, AProjectLoadedInTheMainDialogAndSavedAgainKeepsEveryKey) {
         "\r\nSettleTime=9\r\nMatch=" + TvxIniFile::Escape("*.tif;!x*") +
         "\r\nSubfolders=1\r\nDoneFolder=Done\r\n"
         "FailedFolder=" +
-        TvxIniFile::Escape(temp_.File("failed")) + "\r\n";
+        TvxIniFile::Escape(temp_.File("failed")) +
+        "\r\nMemFree=2G\r\nLoad=80\r\nDelay=1.5\r\nSet=" + TvxIniFile::Escape("A=1\r\nB={%0}") +
+        "\r\n";
     CreateFolderPath(TSettingsBackup::UserFile("projects.ini"));
     WriteBytes(TSettingsBackup::UserFile("projects.ini"), "[Night]\r\n" + section);
     TZemrunProcess zemrun("/I");
@@ -1014,6 +1020,56 @@ TEST_F(EndToEnd, AProjectLoadedInTheMainDialogAndSavedAgainKeepsEveryKey) {
               "[Night]\r\n" + section + "[Again]\r\n" + section);
     ClickItem(dialog, IDCANCEL);
     EXPECT_TRUE(zemrun.Wait(20000));
+}
+
+// Starts wait for the machine's room, read from the job log's start times: /N:100% runs as
+// many at once as there are processors; free memory beyond the machine's runs one at a
+// time; /DELAY:1 puts a second between starts. /SET: gives each program its slot from 0.
+TEST_F(EndToEnd, StartsWaitForTheMachinesRoomAndEachProgramGetsItsVariables) {
+    const auto starts = [&](const std::string& switches, size_t items) {
+        std::string list;
+        for (size_t i = 0; i < items; ++i)
+            list += "/stay:1000\r\n";
+        DeleteFileA(temp_.File("job.log").c_str());
+        RunOver(list, "/X:" + probe_ + " /P /W /G:0 /K:" + temp_.File("job.log") + " " + switches);
+        std::vector<std::pair<unsigned long long, unsigned long long>> runs; // start, end
+        for (const auto& line : JobLogLines(temp_.File("job.log"))) {
+            const unsigned long long start = JobLogMilliseconds(line[1]);
+            runs.push_back(
+                {start, start + (unsigned long long)(std::atof(line[2].c_str()) * 1000)});
+        }
+        return runs;
+    };
+    // The most that ran at once, and the least time between two starts.
+    const auto atOnce = [](const auto& runs) {
+        size_t most = 0;
+        for (const auto& run : runs)
+            most =
+                std::max<size_t>(most, std::count_if(runs.begin(), runs.end(), [&](const auto& o) {
+                                     return o.first <= run.first && run.first < o.second;
+                                 }));
+        return most;
+    };
+    const size_t processors = std::min<size_t>(GetActiveProcessorCount(ALL_PROCESSOR_GROUPS), 4);
+    auto runs = starts("/N:100%", processors + 1);
+    ASSERT_EQ(runs.size(), processors + 1);
+    EXPECT_EQ(atOnce(runs), processors);
+    runs = starts("/N:4 /MEMFREE:100T", 3);
+    ASSERT_EQ(runs.size(), 3u);
+    EXPECT_EQ(atOnce(runs), 1u);
+    runs = starts("/N:4 /DELAY:1", 3);
+    ASSERT_EQ(runs.size(), 3u);
+    std::sort(runs.begin(), runs.end());
+    for (size_t i = 1; i < runs.size(); ++i)
+        EXPECT_GE(runs[i].first - runs[i - 1].first, 1000u - 20u) << i; // the clock's tick
+    DeleteFileA(temp_.File("probe.log").c_str());
+    RunOver("/stay:1000\r\n/stay:1000\r\n",
+            "/X:" + probe_ + " /P /W /G:0 /N:2 /SET:SLOT={%0} /E:/env:SLOT");
+    std::vector<std::string> slots;
+    for (const TProbeStart& start : Starts())
+        slots.push_back(start.env);
+    std::sort(slots.begin(), slots.end());
+    EXPECT_EQ(slots, (V{"0", "1"}));
 }
 
 // Points one of the user's shell folders elsewhere for the life of the object.

@@ -180,6 +180,7 @@ std::vector<TProbeStart> ReadProbeLog(const std::string& path) {
         for (std::string arg; std::getline(args, arg, '|');)
             s.args.push_back(Unescape(arg));
         s.found = Field(line, "found");
+        s.env = Unescape(Field(line, "env"));
         s.commandLine = Unescape(line.substr(cmd + 5));
         starts.push_back(s);
     }

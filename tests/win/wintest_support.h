@@ -95,6 +95,7 @@ struct TProbeStart {
     std::string arg0;              // the first argument as the C runtime reads it
     std::vector<std::string> args; // the later ones as the system splits the wide command line
     std::string found;             // '1' for each of them that names an existing file
+    std::string env;               // with /env:NAME, that variable's value; "-" for none
     std::string commandLine;       // in UTF-8, from the wide command line
 };
 std::vector<TProbeStart> ReadProbeLog(const std::string& path);
