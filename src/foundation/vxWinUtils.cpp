@@ -4,6 +4,7 @@
 
 #include <shellapi.h>
 
+#include <cstdio>
 #include <cstring>
 #include <exception>
 
@@ -135,4 +136,21 @@ INT_PTR GuardedDialogBox(int templateId, HWND owner, DLGPROC procedure, void* da
     pendingGuard = outer;
     if (guard.failure) std::rethrow_exception(guard.failure);
     return result;
+}
+
+std::string SystemMessage(uint32_t code) {
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::u16string message(reinterpret_cast<const char16_t*>(text), length);
+    LocalFree(text);
+    while (!message.empty() && (message.back() == u'\r' || message.back() == u'\n' ||
+                                message.back() == u' ' || message.back() == u'.'))
+        message.pop_back();
+    if (!message.empty()) return ProcessFromUtf16(message);
+    char number[32];
+    std::snprintf(number, sizeof number, code >= 0x80000000u ? "error 0x%08X" : "error %u",
+                  unsigned(code));
+    return number;
 }

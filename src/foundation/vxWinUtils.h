@@ -3,9 +3,14 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <initializer_list>
 #include <string>
 #include <vector>
+
+// The system's text for an error number or an HRESULT, without its line end and full stop;
+// "error <n>" where the system has none.
+std::string SystemMessage(uint32_t code);
 
 std::string WindowText(HWND window);
 std::string DialogItemText(HWND dialog, int id);

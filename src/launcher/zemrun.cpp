@@ -4,9 +4,12 @@
 #include "../foundation/vxCommandLine.h"
 #include "../foundation/vxFileUtils.h"
 #include "../foundation/vxShellUtils.h"
+#include "../foundation/vxTaskScheduler.h"
 #include "../settings/zemrunOptions.h"
 #include "../settings/zemrunProjects.h"
+#include "../settings/zemrunSchedule.h"
 #include "zemrunConsole_win32.h"
+#include "zemrunScheduling.h"
 #include "zemrunSwitches.h"
 #include "zemrunSystem_win32.h"
 #include "zemrunU.h"
@@ -60,6 +63,11 @@ int Main(TLauncherSystem& system, TFace& face, TRunRequest& request) {
         request = std::move(*asked);
     }
     request.SettleShowFailures(ConsoleFace);
+    if (request.schedule) {
+        TvxTaskFolder tasks(TaskFolderName);
+        return int(ScheduleProject(
+            tasks, face, request, {TaskProgram(ProgramPath()), CurrentUser(), system.LocalTime()}));
+    }
     if (request.Runs()) return int(RunList(system, face, request));
     face.ShowUsage();
     return 0;

@@ -3,24 +3,12 @@
 #include "../resources/zemrunIds.h"
 #include "../ui/DlgLocaleU.h"
 #include "zemrunCommand.h"
+#include "zemrunFace.h"
 
 #include <algorithm>
 #include <cstdio>
 
 namespace {
-// The text with %1, %2, ... replaced by the values, in any order the language puts them.
-std::string FillIn(std::string text, std::initializer_list<std::string> values) {
-    int32_t number = 1;
-    for (const std::string& value : values) {
-        std::string mark(1, '%');
-        mark += std::to_string(number++);
-        for (size_t at = text.find(mark); at != std::string::npos;
-             at = text.find(mark, at + value.size()))
-            text.replace(at, mark.size(), value);
-    }
-    return text;
-}
-
 std::string DurationText(int64_t seconds, const std::string& languageFile) {
     constexpr int64_t Minute = 60, TwoHours = 2 * 60 * 60;
     if (seconds < Minute)
@@ -112,4 +100,34 @@ std::string FailureReason(const TFailedItem& failed, const std::string& systemTe
 uint32_t BatchExitStatus(int32_t failed) {
     if (failed <= 0) return 0;
     return failed <= int32_t(MaxCountedFailures) ? uint32_t(failed) : MaxCountedFailures + 1;
+}
+
+std::string ScheduleNoticeText(const TScheduleNotice& notice, const std::string& systemText,
+                               const std::string& languageFile) {
+    const auto text = [&](int32_t id, std::initializer_list<std::string> values) {
+        return FillIn(LangString(languageFile, id), values);
+    };
+    switch (notice.kind) {
+    case TScheduleNotice::Registered:
+    case TScheduleNotice::Shown:
+        return text(IDS_SCHEDULE_SET, {notice.project, notice.text});
+    case TScheduleNotice::Removed:
+        return text(IDS_SCHEDULE_REMOVED, {notice.project});
+    case TScheduleNotice::NotScheduled:
+        return text(IDS_SCHEDULE_NONE, {notice.project});
+    case TScheduleNotice::ProjectGone:
+        return text(IDS_SCHEDULE_GONE, {notice.project, notice.text});
+    case TScheduleNotice::BadForm:
+        return text(IDS_SCHEDULE_BAD, {notice.text});
+    case TScheduleNotice::NoProject:
+        return text(IDS_SCHEDULE_NO_PROJECT, {notice.project});
+    case TScheduleNotice::NeedsProject:
+        return text(IDS_SCHEDULE_NEEDS_PROJECT, {});
+    case TScheduleNotice::QuoteInName:
+        return text(IDS_SCHEDULE_QUOTE, {notice.project});
+    case TScheduleNotice::VariableInName:
+        return text(IDS_SCHEDULE_VARIABLE, {notice.project});
+    default:
+        return text(IDS_SCHEDULE_FAILED, {notice.project, systemText});
+    }
 }

@@ -40,6 +40,12 @@ std::string WatchText(int32_t textId, const std::string& name, const std::string
 std::string WatchStatusText(const std::string& folder, const TBatchStatus& status, bool folderThere,
                             const std::string& languageFile);
 
+// What /SCHEDULE did or why not, in the texts of the language file; systemText tells the
+// Task Scheduler's reason of a failure.
+struct TScheduleNotice;
+std::string ScheduleNoticeText(const TScheduleNotice& notice, const std::string& systemText,
+                               const std::string& languageFile);
+
 // The system's time-out error: the job log's error of a program that its time limit ended.
 constexpr uint32_t TimeLimitError = 1460;
 // The system's "not enough memory": the job log's error of a program that was ended to free

@@ -1,9 +1,9 @@
 #include "zemrunCommand.h"
 
+#include "../foundation/vxArguments.h"
 #include "../foundation/vxFileUtils.h"
 #include "../foundation/vxStrUtils.h"
 #include "../foundation/vxTextCodec.h"
-#include "zemrunArguments.h"
 
 #include <algorithm>
 

@@ -107,22 +107,31 @@ std::string FailureLine(const TvxInOutError& failure) {
 }
 
 // What a problem says, in a line of its own.
-std::string ProblemLine(const TProblem& problem) {
-    if (const auto* failure = std::get_if<TvxInOutError>(&problem)) return FailureLine(*failure);
-    if (const auto* error = std::get_if<TExpressionError>(&problem))
+std::string NoticeLine(const TNotice& notice) {
+    if (const auto* failure = std::get_if<TvxInOutError>(&notice)) return FailureLine(*failure);
+    if (const auto* error = std::get_if<TExpressionError>(&notice))
         return "/R: " + error->text + ", at " + std::to_string(error->position);
-    if (const auto* encoding = std::get_if<TUnknownEncoding>(&problem))
+    if (const auto* encoding = std::get_if<TUnknownEncoding>(&notice))
         return LanguageText(IDS_UNKNOWN_ENCODING) + " " + encoding->name + " " +
                LanguageText(IDS_ENCODING_NAMES);
-    const auto& refused = std::get<TWatchRefused>(problem);
+    if (const auto* schedule = std::get_if<TScheduleNotice>(&notice))
+        return ScheduleNoticeText(*schedule, SystemMessage(schedule->error),
+                                  Options().GetLanguageFile());
+    const auto& refused = std::get<TWatchRefused>(notice);
     return WatchText(refused.why == TWatchRefusal::NotAFolder ? IDS_NOT_A_FOLDER
                                                               : IDS_ALREADY_WATCHED,
                      refused.folder, Options().GetLanguageFile());
 }
 } // namespace
 
-void TConsoleFace::Tell(const TProblem& problem) {
-    WriteStandardText(STD_ERROR_HANDLE, "zemrun: " + ProblemLine(problem) + "\n");
+void TConsoleFace::Tell(const TNotice& notice) {
+    // What /SCHEDULE tells of a schedule goes where a script reads it.
+    if (const auto* schedule = std::get_if<TScheduleNotice>(&notice);
+        schedule && schedule->kind <= TScheduleNotice::ProjectGone) {
+        WriteStandardText(STD_OUTPUT_HANDLE, NoticeLine(notice) + "\n");
+        return;
+    }
+    WriteStandardText(STD_ERROR_HANDLE, "zemrun: " + NoticeLine(notice) + "\n");
 }
 
 bool TConsoleFace::EditSettingsDialog(TOptions& settings, const TPreviewCommands& preview) {

@@ -21,7 +21,7 @@ class TConsoleFace : public TLauncherFace {
 
     void ShowUsage() override;
     // One line on standard error: the program, the file or the expression, and why.
-    void Tell(const TProblem& problem) override;
+    void Tell(const TNotice& notice) override;
     bool EditSettingsDialog(TOptions& settings, const TPreviewCommands& preview) override;
     // Writes the commands to standard output, one a line; nothing starts.
     bool ConfirmCommands(const std::vector<std::string>& commands) override;

@@ -34,10 +34,29 @@ struct TWatchRefused {
 struct TUnknownEncoding {
     std::string name;
 };
-// What keeps a run from being done as asked: a file or folder that could not be read,
-// written or made (which ends the run), an expression that does not compile (the run goes
-// on without its groups), an unknown encoding, a watch that may not start.
-using TProblem = std::variant<TvxInOutError, TExpressionError, TUnknownEncoding, TWatchRefused>;
+// What /SCHEDULE did for a project, or why it did not.
+struct TScheduleNotice {
+    enum TKind {
+        Registered,     // the task runs it so (text: the schedule's form)
+        Removed,        // it runs by itself no more
+        Shown,          // it runs so
+        NotScheduled,   // it does not run by itself
+        ProjectGone,    // a task runs so, but its project is not there
+        BadForm,        // text is no schedule's form
+        NoProject,      // there is no project of that name
+        NeedsProject,   // /SCHEDULE without /J:
+        QuoteInName,    // a name with a double quote cannot be given on a command line
+        VariableInName, // nor one with two percent signs to the Task Scheduler
+        Failed,         // the Task Scheduler refused, for the reason of the error
+    } kind;
+    std::string project, text;
+    uint32_t error = 0; // the system's error number or HRESULT
+};
+// What the user is told: a file or folder that could not be read, written or made (which
+// ends the run), an expression that does not compile (the run goes on without its groups),
+// an unknown encoding, a watch that may not start, what /SCHEDULE did.
+using TNotice =
+    std::variant<TvxInOutError, TExpressionError, TUnknownEncoding, TWatchRefused, TScheduleNotice>;
 
 // What the user asked while the run went on, each once: Cancel and Skip of the progress
 // window, a stop (the console's first Ctrl+C: nothing more starts, what runs is waited
@@ -52,7 +71,7 @@ struct TUserSignals {
 class TLauncherFace : public TRunListener {
   public:
     virtual void ShowUsage() = 0;
-    virtual void Tell(const TProblem& problem) = 0;
+    virtual void Tell(const TNotice& notice) = 0;
     // The main dialog over the settings, whose Preview shows what preview gives; true when
     // it was closed with OK.
     virtual bool EditSettingsDialog(TOptions& settings, const TPreviewCommands& preview) = 0;

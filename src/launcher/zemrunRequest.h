@@ -4,6 +4,7 @@
 
 #include "../settings/zemrunRunSettings.h"
 
+#include <optional>
 #include <string>
 
 struct TRunRequest {
@@ -20,12 +21,17 @@ struct TRunRequest {
     bool itemArguments = false;
     // /UNWATCH: the watch of that folder is asked to stop, and nothing else is done.
     std::string unwatchFolder;
+    // The project that the last /J: named.
+    std::string project;
+    // /SCHEDULE:<when> makes the project run by itself so, /SCHEDULE alone tells how it
+    // does; nothing else is done.
+    std::optional<std::string> schedule;
 
     // Whether there is a run to make: a list, the main dialog or items; else the usage
     // message is shown.
     bool Runs() const {
         return !settings.List.empty() || !settings.WatchFolder.empty() || interactive ||
-               itemArguments || !unwatchFolder.empty();
+               itemArguments || !unwatchFolder.empty() || schedule;
     }
     // Where neither a switch nor a project decided: what failed is shown where a person
     // watches, from the main dialog, Explorer (/A) or a console, and never where a script

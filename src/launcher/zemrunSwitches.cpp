@@ -51,6 +51,7 @@ void ApplyO(TValue value, TRunRequest& request) {
 }
 void ApplyJ(TValue value, TRunRequest& request) {
     Projects().LoadProject(value, request.settings);
+    request.project = value;
 }
 // A count, or a share of the logical processors: /N:100%.
 void ApplyN(TValue value, TRunRequest& request) {
@@ -131,6 +132,9 @@ void ApplyDELAY(TValue value, TRunRequest& request) {
 // Each one more variable; one that is no NAME=value is left out.
 void ApplySET(TValue value, TRunRequest& request) {
     if (IsEnvironmentEntry(value)) request.settings.Environment.push_back(value);
+}
+void ApplySCHEDULE(TValue value, TRunRequest& request) {
+    request.schedule = value;
 }
 // The arguments after it are items; ParseArguments takes them.
 void ApplyA(TValue, TRunRequest& request) {

@@ -22,21 +22,6 @@ DWORD PriorityClass(int32_t priority) {
 constexpr int WaitFailureLimit = 1000;
 } // namespace
 
-// The system's text for an error number, without its line end.
-std::string SystemMessage(uint32_t code) {
-    wchar_t* text = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::u16string message(reinterpret_cast<const char16_t*>(text), length);
-    LocalFree(text);
-    while (!message.empty() && (message.back() == u'\r' || message.back() == u'\n' ||
-                                message.back() == u' ' || message.back() == u'.'))
-        message.pop_back();
-    if (message.empty()) return "error " + std::to_string(code);
-    return ProcessFromUtf16(message);
-}
-
 DWORD StartByCreateProcess(const TStartCommand& start, TvxChild& child, bool standardHandles) {
     // A zero byte would cut the command before the expansion could see it.
     if (!CanPassWhole(start.program) || !CanPassWhole(start.parameters))

@@ -4,6 +4,7 @@
 // folder's changes and claim.
 
 #include "../foundation/vxHandles.h"
+#include "../foundation/vxWinUtils.h"
 #include "vxChildProcess_win32.h"
 #include "zemrunFolderChanges_win32.h"
 #include "zemrunPhaseTimes_win32.h"
@@ -24,9 +25,6 @@ DWORD StartByCreateProcess(const TStartCommand& command, TvxChild& child,
                            bool standardHandles = false);
 // The shell's messages are owned by the window, which may be null.
 DWORD StartByShellExecute(const TStartCommand& command, HWND window, TvxChild& child);
-
-// The system's text for an error number, without its line end and full stop.
-std::string SystemMessage(uint32_t code);
 
 // Whether a person can see this process's windows: not on a window station that is not
 // shown (a service, a scheduled task run whether the user is logged on or not).

@@ -28,6 +28,15 @@ void ShowWatchRefused(const TWatchRefused& refused) {
     MessageBoxW(nullptr, reinterpret_cast<const wchar_t*>(ProcessToUtf16(text).c_str()), L"Zemrun",
                 MB_OK | (file ? MB_ICONERROR : MB_ICONINFORMATION));
 }
+// Where a person can see it: a task scheduled from a script tells by its exit status.
+void ShowScheduleNotice(const TScheduleNotice& notice) {
+    if (!WindowStationVisible()) return;
+    const std::string text =
+        ScheduleNoticeText(notice, SystemMessage(notice.error), Options().GetLanguageFile());
+    const bool told = notice.kind <= TScheduleNotice::NotScheduled;
+    MessageBoxW(nullptr, reinterpret_cast<const wchar_t*>(ProcessToUtf16(text).c_str()), L"Zemrun",
+                MB_OK | (told ? MB_ICONINFORMATION : MB_ICONERROR));
+}
 } // namespace
 
 std::vector<TFailureRow> FailureRows(const std::vector<TFailedItem>& failed,
@@ -47,10 +56,11 @@ void TWindowFace::ShowUsage() {
     MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_OK | MB_ICONINFORMATION);
 }
 
-void TWindowFace::Tell(const TProblem& problem) {
-    if (const auto* encoding = std::get_if<TUnknownEncoding>(&problem))
+void TWindowFace::Tell(const TNotice& notice) {
+    if (const auto* encoding = std::get_if<TUnknownEncoding>(&notice))
         ShowUnknownEncodingMessage(nullptr, encoding->name);
-    if (const auto* refused = std::get_if<TWatchRefused>(&problem)) ShowWatchRefused(*refused);
+    if (const auto* refused = std::get_if<TWatchRefused>(&notice)) ShowWatchRefused(*refused);
+    if (const auto* schedule = std::get_if<TScheduleNotice>(&notice)) ShowScheduleNotice(*schedule);
 }
 
 bool TWindowFace::EditSettingsDialog(TOptions& settings, const TPreviewCommands& preview) {

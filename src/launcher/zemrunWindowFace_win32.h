@@ -19,7 +19,7 @@ class TWindowFace : public TLauncherFace {
     void ShowUsage() override;
     // Says nothing of a failure, whose exit status tells; an unknown encoding and a
     // watch that does not start in a message box, where a person can see it.
-    void Tell(const TProblem& problem) override;
+    void Tell(const TNotice& notice) override;
     bool EditSettingsDialog(TOptions& settings, const TPreviewCommands& preview) override;
     bool ConfirmCommands(const std::vector<std::string>& commands) override;
     bool ProgressStart(int32_t items) override;

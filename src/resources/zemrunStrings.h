@@ -82,6 +82,34 @@
     X(IDS_WAITING_MEMORY, "waiting for memory: %1 free of %2 asked")                               \
     X(IDS_WAITING_LOAD, "waiting for the processors: %1% busy, below %2% asked")                   \
     X(IDS_WAITING_DELAY, "waiting %1 s between starts")                                            \
+    X(IDS_SCHEDULE_SET, "%1 runs by itself: %2")                                                   \
+    X(IDS_SCHEDULE_REMOVED, "%1 runs by itself no more")                                           \
+    X(IDS_SCHEDULE_NONE, "%1 does not run by itself")                                              \
+    X(IDS_SCHEDULE_GONE, "A task runs %1 by itself (%2), but there is no such project; "           \
+                         "/SCHEDULE:off takes the task away")                                      \
+    X(IDS_SCHEDULE_BAD, "Not a schedule: %1. Write daily@HH:MM, weekly:mon,fri@HH:MM, "            \
+                        "hourly:<hours>, logon or off")                                            \
+    X(IDS_SCHEDULE_NO_PROJECT, "There is no project %1")                                           \
+    X(IDS_SCHEDULE_NEEDS_PROJECT, "/SCHEDULE needs its project: /J:<project>")                     \
+    X(IDS_SCHEDULE_QUOTE, "%1 holds a double quote, which no command line can pass in /J:")        \
+    X(IDS_SCHEDULE_VARIABLE, "%1 holds two percent signs, between which the Task Scheduler puts "  \
+                             "a variable's value")                                                 \
+    X(IDS_SCHEDULE_FAILED, "The Task Scheduler does not take the task of %1: %2")                  \
+    X(IDS_RUN_BY_ITSELF, "Run by itself")                                                          \
+    X(IDS_NOT_BY_ITSELF, "Not by itself")                                                          \
+    X(IDS_EVERY_DAY_AT, "Every day")                                                               \
+    X(IDS_EVERY_WEEK_ON, "Every week on")                                                          \
+    X(IDS_EVERY, "Every")                                                                          \
+    X(IDS_HOURS, "hours")                                                                          \
+    X(IDS_AT_LOGON, "When I log on")                                                               \
+    X(IDS_AT, "at")                                                                                \
+    X(IDS_MONDAY, "Mo")                                                                            \
+    X(IDS_TUESDAY, "Tu")                                                                           \
+    X(IDS_WEDNESDAY, "We")                                                                         \
+    X(IDS_THURSDAY, "Th")                                                                          \
+    X(IDS_FRIDAY, "Fr")                                                                            \
+    X(IDS_SATURDAY, "Sa")                                                                          \
+    X(IDS_SUNDAY, "Su")                                                                            \
     X(IDS_SAVE_AS_PROJECT, "Save as project")                                                      \
     X(IDS_PROJECT_NAME, "Name")                                                                    \
     X(IDS_SAVE_TO_PROJECT, "Save to project...")                                                   \

@@ -42,6 +42,7 @@
     ROW(LOAD, "[/LOAD:<percent>]")                                                                 \
     ROW(DELAY, "[/DELAY:<seconds>]")                                                               \
     ROW(SET, "[/SET:<name>=<value>]")                                                              \
+    ROW(SCHEDULE, "[/SCHEDULE[:<when>]]")                                                          \
     ROW(A, "[/A <item or pattern>...]")
 
 /* The forms one after another, each after a blank. */

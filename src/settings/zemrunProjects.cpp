@@ -44,6 +44,13 @@ void TZemrunProjects::Refresh() {
     Rebuild();
 }
 
+bool TZemrunProjects::Contains(std::string_view name) const {
+    const std::string wanted = AnsiUpperCase(name);
+    for (int32_t i = 0; i < Count(); ++i)
+        if (AnsiUpperCase(Items(i)->Name()) == wanted) return true;
+    return false;
+}
+
 void TZemrunProjects::LoadProject(std::string_view name, TOptions& settings) const {
     const std::string wanted = AnsiUpperCase(name);
     for (int32_t i = 0; i < Count(); ++i) {
@@ -80,4 +87,8 @@ TZemrunProjects& Projects() {
 
 void FinalizeProjects() {
     store.reset();
+}
+
+std::string ProjectShortcutPath(int folderId, const std::string& project) {
+    return SpecialFolderPath(folderId) + "\\" + SafeFileName(project) + ".lnk";
 }

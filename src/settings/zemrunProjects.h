@@ -215,6 +215,8 @@ class TZemrunProjects : public TvxObject {
     }
     // Loads the fields that the project of that name holds; nothing when there is none.
     void LoadProject(std::string_view name, TOptions& settings) const;
+    // Whether there is a project of that name, without case.
+    bool Contains(std::string_view name) const;
     // Stores the fields selected by bit i of fields (the field of ProjectFields[i]) under
     // the name and writes the file at once.
     void SaveProject(std::string_view name, const TOptions& settings, uint32_t fields);
@@ -226,4 +228,6 @@ class TZemrunProjects : public TvxObject {
 
 // The process-wide store, created on first use.
 TZemrunProjects& Projects();
+// The project's shortcut in a special folder (Send To, Startup), named after it.
+std::string ProjectShortcutPath(int folderId, const std::string& project);
 void FinalizeProjects();

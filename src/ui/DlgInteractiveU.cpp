@@ -32,6 +32,7 @@ struct TMainDialogData {
     // What the list field shows while it stands for items dropped on the dialog (or given
     // after /A); empty when it holds a list's path.
     std::string itemsText;
+    std::string loadedProject; // the project loaded last, which Save names at first
 };
 
 void SettingsToDialog(HWND dialog, const TOptions& settings);
@@ -255,16 +256,18 @@ void OnLoad(HWND dialog) {
     const std::string name = ComboText(Item(dialog, IDC_MAIN_PROJECTS));
     if (name.empty()) return;
     Projects().LoadProject(name, Data(dialog).settings);
+    Data(dialog).loadedProject = name;
     SettingsToDialog(dialog, Data(dialog).settings);
     FillChoiceLists(dialog);
 }
 
 // What is saved starts from the settings the dialog holds: the fields it does not show
-// keep the values it was given or loaded.
+// keep the values it was given or loaded; the name, from the project loaded last.
 void OnSave(HWND dialog) {
     TOptions current = Data(dialog).settings;
     DialogToSettings(dialog, current);
-    if (!SaveAsProjectDialog(dialog, current).empty()) Projects().Refresh();
+    if (!SaveAsProjectDialog(dialog, current, Data(dialog).loadedProject).empty())
+        Projects().Refresh();
     FillProjectList(dialog);
 }
 
@@ -552,7 +555,7 @@ void ShowUnknownEncodingMessage(HWND owner, const std::string& name) {
 }
 
 bool EditSettingsDialog(TOptions& settings, const TPreviewCommands& preview) {
-    TMainDialogData data{settings, preview, std::string()};
+    TMainDialogData data{settings, preview, std::string(), std::string()};
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_UPDOWN_CLASS | ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
     const INT_PTR result = GuardedDialogBox(IDD_MAIN, nullptr, MainProc, &data);

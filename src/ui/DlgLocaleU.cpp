@@ -38,3 +38,15 @@ std::string TranslateTokens(const std::string& text, const std::string& language
         rest.remove_prefix(second + 1);
     }
 }
+
+std::string FillIn(std::string text, std::initializer_list<std::string> values) {
+    int32_t number = 1;
+    for (const std::string& value : values) {
+        std::string mark(1, '%');
+        mark += std::to_string(number++);
+        for (size_t at = text.find(mark); at != std::string::npos;
+             at = text.find(mark, at + value.size()))
+            text.replace(at, mark.size(), value);
+    }
+    return text;
+}

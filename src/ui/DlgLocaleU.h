@@ -3,6 +3,7 @@
 // translation of "%id%" tokens in window texts.
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 
 // The built-in English text of the id; empty for an id the table does not hold.
@@ -11,6 +12,9 @@ std::string BuiltinString(int32_t id);
 // The text for the id from section "0" of the language file, else the built-in text;
 // a backslash and "n" become a line break (CR LF).
 std::string LangString(const std::string& languageFile, int32_t id);
+
+// The text with %1, %2 ... replaced by the values, in whatever order the language puts them.
+std::string FillIn(std::string text, std::initializer_list<std::string> values);
 
 // Replaces the "%id%" tokens of text by their texts ("%%" gives one "%"). mark receives
 // the number of the last token that was not "%%", 0 when there was none.

@@ -64,14 +64,18 @@ class TRecordingHost : public TLauncherSystem, public TLauncherFace {
         ++usageShown;
         log.push_back("usage");
     }
-    void Tell(const TProblem& problem) override {
-        if (const auto* failure = std::get_if<TvxInOutError>(&problem))
+    void Tell(const TNotice& notice) override {
+        if (const auto* failure = std::get_if<TvxInOutError>(&notice))
             log.push_back("failure " + std::to_string(failure->code) + " " + failure->path);
-        if (const auto* error = std::get_if<TExpressionError>(&problem))
+        if (const auto* error = std::get_if<TExpressionError>(&notice))
             log.push_back("expression " + error->text + " at " + std::to_string(error->position));
-        if (const auto* encoding = std::get_if<TUnknownEncoding>(&problem))
+        if (const auto* encoding = std::get_if<TUnknownEncoding>(&notice))
             log.push_back("unknown encoding " + encoding->name);
-        if (const auto* refused = std::get_if<TWatchRefused>(&problem))
+        if (const auto* schedule = std::get_if<TScheduleNotice>(&notice))
+            log.push_back("schedule " + std::to_string(schedule->kind) + " " + schedule->project +
+                          (schedule->text.empty() ? "" : " " + schedule->text) +
+                          (schedule->error ? " error " + std::to_string(schedule->error) : ""));
+        if (const auto* refused = std::get_if<TWatchRefused>(&notice))
             log.push_back(
                 (refused->why == TWatchRefusal::NotAFolder ? "not a folder " : "watched already ") +
                 PathFileName(refused->folder));

@@ -1,8 +1,9 @@
+#include "foundation/vxArguments.h"
 #include "foundation/vxCommandLine.h"
-#include "launcher/zemrunArguments.h"
 #include "launcher/zemrunSwitches.h"
 #include "launcher/zemrunU.h"
 #include "recording_host.h"
+#include "settings/zemrunSchedule.h"
 
 #include <gtest/gtest.h>
 
@@ -208,6 +209,95 @@ TEST(CmdArgument, CmdReadsTheCommandsOfCmdAndOfBatchScriptsOnly) {
     };
     for (const auto& [program, cmd] : programs)
         EXPECT_EQ(ReaderOf(program) == TCommandReader::Cmd, cmd) << program;
+}
+
+TEST(Schedule, EveryFormReadsAndWritesItselfAndEveryBadValueIsNone) {
+    const std::pair<const char*, const char*> forms[] = {
+        {"daily@02:00", "daily@02:00"},
+        {"DAILY@2:05", "daily@02:05"},
+        {"daily@23:59", "daily@23:59"},
+        {"weekly:mon,fri@06:30", "weekly:mon,fri@06:30"},
+        {"weekly:Sun,sat,MON@00:00", "weekly:mon,sat,sun@00:00"},
+        {"hourly:3", "hourly:3"},
+        {"hourly:744", "hourly:744"},
+        {" logon ", "logon"},
+        {"off", "off"},
+    };
+    for (const auto& [form, text] : forms) {
+        const std::optional<TSchedule> schedule = ReadSchedule(form);
+        ASSERT_TRUE(schedule) << form;
+        EXPECT_EQ(ScheduleText(*schedule), text);
+    }
+    for (const char* bad : {"",
+                            "never",
+                            "daily",
+                            "daily@",
+                            "daily@25:00",
+                            "daily@24:00",
+                            "daily@12:60",
+                            "daily@1200",
+                            "daily@-1:00",
+                            "daily@123:00",
+                            "weekly:@02:00",
+                            "weekly:mon",
+                            "weekly:xyz@02:00",
+                            "weekly:mon,mon@02:00",
+                            "weekly:mon,,fri@02:00",
+                            "hourly:0",
+                            "hourly:745",
+                            "hourly:",
+                            "hourly:x",
+                            "hourly:-1",
+                            "logon:x"})
+        EXPECT_FALSE(ReadSchedule(bad)) << bad;
+}
+
+TEST(Schedule, TheTaskRunsTheProjectAndHoldsItsTriggerEscapedOnce) {
+    const TLocalTime now{2026, 12, 31, 22, 30, 10, 0};
+    const std::string program = "C:\\Program Files\\Zemrun <x>\\zemrun.exe";
+    struct Case {
+        const char* form;
+        std::string trigger; // a part of the task's triggers
+    } cases[] = {
+        {"daily@02:00", "<StartBoundary>2027-01-01T02:00:00</StartBoundary><ScheduleByDay>"},
+        {"daily@23:00", "<StartBoundary>2026-12-31T23:00:00</StartBoundary><ScheduleByDay>"},
+        {"weekly:tue,sun@06:30", "<DaysOfWeek><Tuesday/><Sunday/></DaysOfWeek>"},
+        {"hourly:3", "<Interval>PT3H</Interval></Repetition><StartBoundary>2027-01-01T01:30:00"},
+        {"logon", "<LogonTrigger><UserId>PC\\Anna &amp; Co</UserId></LogonTrigger>"},
+    };
+    for (const char* project : {"Night & Day", "\xE6\x9D\xB1 <copy> \"it's\"", "plain"})
+        for (const Case& c : cases) {
+            const TSchedule schedule = *ReadSchedule(c.form);
+            const std::string xml = TaskXml(project, program, schedule, "PC\\Anna & Co", now);
+            EXPECT_NE(xml.find(c.trigger), std::string::npos) << c.form << "\n" << xml;
+            EXPECT_NE(xml.find("<StartWhenAvailable>true</StartWhenAvailable>"), std::string::npos);
+            EXPECT_NE(xml.find("<ExecutionTimeLimit>PT0S</ExecutionTimeLimit>"), std::string::npos);
+            EXPECT_NE(
+                xml.find("<Command>C:\\Program Files\\Zemrun &lt;x&gt;\\zemrun.exe</Command>"),
+                std::string::npos);
+            // The arguments are what the started program reads back, and the schedule and the
+            // project come back from the XML.
+            std::string back;
+            EXPECT_EQ(ScheduleOfTaskXml(xml, &back), schedule) << c.form;
+            EXPECT_EQ(back, project);
+            EXPECT_EQ(SplitArguments(TaskArguments(project)),
+                      (V{"/J:" + std::string(project), "/H"}));
+            // Zemrun reads its own switches so too, where the name holds no quote.
+            const TvxCommandLine tokens("zemrun.exe " + TaskArguments(project));
+            if (std::string(project).find('"') == std::string::npos) {
+                EXPECT_EQ(tokens.Strings(1), "/J:" + std::string(project));
+            }
+            EXPECT_EQ(xml.find(std::string(project)),
+                      project == std::string("plain") ? xml.find("plain") : std::string::npos)
+                << "escaped once";
+        }
+    // A trigger that Zemrun does not make, or none (as Wine keeps a task): a schedule of its own.
+    for (const char* xml : {"<Task><Triggers><BootTrigger/></Triggers></Task>",
+                            "<Task><Triggers/><Actions><Exec/></Actions></Task>"})
+        EXPECT_EQ(ScheduleText(ScheduleOfTaskXml(xml)), "other") << xml;
+    EXPECT_EQ(TaskProgram("C:\\Zemrun\\zemrun.com"), "C:\\Zemrun\\zemrun.exe");
+    EXPECT_EQ(TaskProgram("C:\\Zemrun\\zemrun.exe"), "C:\\Zemrun\\zemrun.exe");
+    EXPECT_EQ(TaskName("a\\b/c:d?"), "a_b_c_d_");
 }
 
 TEST(StripQuotes, RemovesOneQuoteAtEachEnd) {

@@ -1,11 +1,14 @@
 #include "foundation/vxFileUtils.h"
 #include "foundation/vxIniFile.h"
 #include "foundation/vxShellUtils.h"
+#include "foundation/vxStrUtils.h"
+#include "launcher/zemrunScheduling.h"
 #include "launcher/zemrunSwitches.h"
 #include "launcher/zemrunU.h"
 #include "recording_host.h"
 #include "settings/zemrunOptions.h"
 #include "settings/zemrunProjects.h"
+#include "settings/zemrunSchedule.h"
 
 #include <gtest/gtest.h>
 
@@ -398,6 +401,86 @@ TEST_F(Settings, ProjectSwitchLoadsAtItsPosition) {
     ASSERT_TRUE(request);
     EXPECT_EQ(request->settings.Exe, "tool.exe");
     EXPECT_EQ(request->settings.FirstPause, 5);
+}
+
+using V = std::vector<std::string>;
+
+// The Task Scheduler's folder in memory, by name without case; it refuses everything with
+// the error where one is given.
+class TMemoryTasks : public TvxTaskStore {
+  public:
+    std::map<std::string, std::string> tasks;
+    uint32_t refusal = 0;
+    uint32_t Register(const std::string& name, const std::string& xml) override {
+        if (!refusal) tasks[AnsiUpperCase(name)] = xml;
+        return refusal;
+    }
+    uint32_t Remove(const std::string& name) override {
+        if (!refusal) tasks.erase(AnsiUpperCase(name));
+        return refusal;
+    }
+    std::optional<std::string> Xml(const std::string& name, uint32_t& error) override {
+        error = refusal;
+        const auto found = tasks.find(AnsiUpperCase(name));
+        if (refusal || found == tasks.end()) return std::nullopt;
+        return found->second;
+    }
+};
+
+TEST_F(Settings, ScheduleRegistersTellsAndRemovesAProjectsTaskAndRefusesBadValues) {
+    Write("local/Orvane/Zemrun/projects.ini",
+          "[Night & Day]\r\nExe=conv.exe\r\n[Say\"hi\"]\r\n[100%25 of 5%25]\r\n[100%25]\r\n");
+    TRecordingHost host;
+    TMemoryTasks tasks;
+    const TScheduleContext context{"C:\\Zemrun\\zemrun.exe", "PC\\me", {2026, 12, 10, 12, 0, 0, 0}};
+    const auto schedule = [&](const std::string& arguments) {
+        host.log.clear();
+        const std::optional<TRunRequest> request =
+            ParseArguments(TvxCommandLine("z " + arguments), host, host);
+        return ScheduleProject(tasks, host, *request, context);
+    };
+    const struct {
+        const char* arguments;
+        uint32_t status;
+        const char* told;
+        size_t tasks;
+    } steps[] = {
+        {"\"/J:Night & Day\" /SCHEDULE:daily@02:00", 0, "schedule 0 Night & Day daily@02:00", 1},
+        {"\"/J:night & day\" /SCHEDULE", 0, "schedule 2 night & day daily@02:00", 1},
+        {"\"/J:Night & Day\" /SCHEDULE:weekly:sat,sun@09:15 /H", 0,
+         "schedule 0 Night & Day weekly:sat,sun@09:15", 1},
+        {"/SCHEDULE:daily@02:00", 87, "schedule 7 ", 1},
+        {"\"/J:Night & Day\" /SCHEDULE:daily@25:00 /H", 255, "schedule 5 Night & Day daily@25:00",
+         1},
+        {"\"/J:Night & Day\" /SCHEDULE:hourly:0", 87, "schedule 5 Night & Day hourly:0", 1},
+        {"/J:Nothing /SCHEDULE:logon", 2, "schedule 6 Nothing", 1},
+        {"/J:Say\"hi\" /SCHEDULE:logon", 87, "schedule 8 Say\"hi\"", 1},
+        {"\"/J:100% of 5%\" /SCHEDULE:logon /H", 255, "schedule 9 100% of 5%", 1},
+        {"/J:100% /SCHEDULE:logon", 0, "schedule 0 100% logon", 2},
+        {"/J:100% /SCHEDULE:off", 0, "schedule 1 100%", 1},
+        {"\"/J:Night & Day\" /SCHEDULE:off", 0, "schedule 1 Night & Day", 0},
+        {"\"/J:Night & Day\" /SCHEDULE", 1, "schedule 3 Night & Day", 0},
+        {"\"/J:Night & Day\" /SCHEDULE /H", 1, "schedule 3 Night & Day", 0},
+    };
+    for (const auto& step : steps) {
+        EXPECT_EQ(schedule(step.arguments), step.status) << step.arguments;
+        EXPECT_EQ(host.log, V{step.told}) << step.arguments;
+        EXPECT_EQ(tasks.tasks.size(), step.tasks) << step.arguments;
+    }
+    // The task of a project that is gone is told so, and off takes it away.
+    tasks.tasks["GONE"] =
+        TaskXml("Gone", context.program, *ReadSchedule("logon"), "PC\\me", context.now);
+    EXPECT_EQ(schedule("/J:Gone /SCHEDULE"), 0u);
+    EXPECT_EQ(host.log, V{"schedule 4 Gone logon"});
+    EXPECT_EQ(schedule("/J:Gone /SCHEDULE:off"), 0u);
+    EXPECT_TRUE(tasks.tasks.empty());
+    // The Task Scheduler refuses (the service does not run, access is denied): nothing is
+    // registered, and the system's reason is told.
+    tasks.refusal = 0x80070005u;
+    EXPECT_EQ(schedule("\"/J:Night & Day\" /SCHEDULE:hourly:2 /H"), 255u);
+    EXPECT_EQ(host.log, V{"schedule 10 Night & Day error 2147942405"});
+    EXPECT_EQ(schedule("\"/J:Night & Day\" /SCHEDULE:hourly:2"), 0x80070005u);
+    EXPECT_TRUE(tasks.tasks.empty());
 }
 
 } // namespace

@@ -3,11 +3,13 @@
 #include "foundation/vxIniFile.h"
 #include "foundation/vxShellUtils.h"
 #include "foundation/vxStrUtils.h"
+#include "foundation/vxTaskScheduler.h"
 #include "foundation/vxTextCodec.h"
 #include "launcher/zemrunSystem_win32.h"
 #include "launcher/zemrunU.h"
 #include "resources/zemrunIds.h"
 #include "settings/zemrunOptions.h"
+#include "settings/zemrunSchedule.h"
 #include "ui/DlgInteractiveU.h"
 #include "uidriver.h"
 #include "wintest_support.h"
@@ -386,6 +388,50 @@ TEST_F(Dialogs, SavingAProjectPutsItInTheSendToMenuAndTheStartupFolderAndTakesIt
     ClickItem(save, IDOK);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(save); }, 10000));
     EXPECT_TRUE(WaitUntil([&] { return !PathExists(shortcut) && !PathExists(startup); }, 5000));
+    ClickItem(dialog, IDCANCEL);
+    ExpectEnd(zemrun);
+}
+
+// The group "Run by itself" registers the project's task, which takes the place of the
+// logon shortcut, and "Not by itself" takes it away; OK waits for a time that is one.
+TEST_F(Dialogs, TheGroupRunByItselfRegistersAndTakesAwayTheProjectsTask) {
+    const std::string name = "Night & Day";
+    TvxTaskFolder tasks(TaskFolderName);
+    uint32_t error = 0;
+    TZemrunProcess zemrun("/I /L:" + list_ + " /X:" + probe_);
+    HWND dialog = Open(zemrun);
+    ASSERT_NE(dialog, nullptr);
+    HWND save = OpenSaveDialog(zemrun, dialog, name);
+    ASSERT_NE(save, nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return Checked(save, IDC_SAVE_NOT_BY_ITSELF); }, 2000));
+    ClickItem(save, IDC_SAVE_STARTUP);
+    ClickItem(save, IDC_SAVE_EVERY_DAY);
+    ASSERT_TRUE(WaitUntil([&] { return !Checked(save, IDC_SAVE_STARTUP); }, 2000));
+    TypeText(save, IDC_SAVE_AT, "25:00");
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowEnabled(Item(save, IDOK)); }, 2000));
+    TypeText(save, IDC_SAVE_AT, "03:30");
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(Item(save, IDOK)); }, 2000));
+    ClickItem(save, IDOK);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(save); }, 10000));
+    EXPECT_TRUE(tasks.Xml(TaskName(name), error)) << error;
+    EXPECT_FALSE(PathExists(SpecialFolderPath(CSIDL_STARTUP_ID) + "\\" + name + ".lnk"));
+
+    // Loaded and saved again, the project keeps its name; the logon shortcut and a schedule
+    // are one choice: the box chooses "Not by itself".
+    SelectEntry(dialog, IDC_MAIN_PROJECTS, 0);
+    ClickItem(dialog, IDC_MAIN_LOAD);
+    ClickItem(dialog, IDC_MAIN_SAVE);
+    save = WaitForWindowTitled(zemrun.Id(), "Save as project", 10000);
+    ASSERT_NE(save, nullptr);
+    EXPECT_EQ(ItemText(save, IDC_SAVE_NAME), name);
+    ClickItem(save, IDC_SAVE_EVERY_HOURS);
+    ClickItem(save, IDC_SAVE_STARTUP);
+    ASSERT_TRUE(WaitUntil([&] { return Checked(save, IDC_SAVE_NOT_BY_ITSELF); }, 2000));
+    ClickItem(save, IDC_SAVE_STARTUP);
+    ClickItem(save, IDOK);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(save); }, 10000));
+    EXPECT_FALSE(tasks.Xml(TaskName(name), error));
+    EXPECT_EQ(error, 0u);
     ClickItem(dialog, IDCANCEL);
     ExpectEnd(zemrun);
 }

@@ -2,10 +2,12 @@
 #include "foundation/vxFileUtils.h"
 #include "foundation/vxHandles.h"
 #include "foundation/vxIniFile.h"
+#include "foundation/vxTaskScheduler.h"
 #include "foundation/vxTextCodec.h"
 #include "launcher/zemrunSystem_win32.h"
 #include "launcher/zemrunU.h"
 #include "resources/zemrunIds.h"
+#include "settings/zemrunSchedule.h"
 #include "ui/WatchIcon.h"
 #include "uidriver.h"
 #include "wintest_support.h"
@@ -76,7 +78,8 @@ void ExpectUsageBoxAndConfirm(TZemrunProcess& zemrun) {
         "[/U:<output folder>] [/ITEMS:<count>] [/FAILURES[:0]] [/WATCH:<folder>] "
         "[/UNWATCH:<folder>] [/SETTLE:<seconds>] [/MATCH:<patterns>] [/SUBFOLDERS] "
         "[/DONE:<folder>] [/FAILED:<folder>] [/MEMFREE:<size>] [/LOAD:<percent>] "
-        "[/DELAY:<seconds>] [/SET:<name>=<value>] [/A <item or pattern>...]\nSee "
+        "[/DELAY:<seconds>] [/SET:<name>=<value>] [/SCHEDULE[:<when>]] [/A <item or "
+        "pattern>...]\nSee "
         "readme.txt for more information");
     // Icon handles belong to their process, so only the icon's presence can be seen here.
     const HICON shown = reinterpret_cast<HICON>(
@@ -1597,4 +1600,53 @@ TEST_F(EndToEnd, TheReadmesWatchExampleTurnsScansIntoPdfs) {
     EXPECT_TRUE(zemrun.Wait(60000));
     EXPECT_TRUE(PathExists(scans + "\\Done\\page.tif"));
     EXPECT_TRUE(PathExists(scans + "\\notes.txt"));
+}
+
+// A project runs by itself through a task in the Task Scheduler's folder \Zemrun\, which
+// /SCHEDULE registers, tells and takes away. Wine keeps a registered task but runs no trigger
+// (and keeps neither the trigger nor the action), so what runs at the trigger is started here
+// as the Task Scheduler starts it: the task's program with its arguments.
+TEST_F(EndToEnd, AProjectRunsByItselfThroughTheTaskThatTheSwitchRegistersAndTakesAway) {
+    const std::string name = "Night & Day", list = WriteList("a b\r\nc\r\n");
+    CreateFolderPath(TSettingsBackup::UserFile("projects.ini"));
+    WriteBytes(TSettingsBackup::UserFile("projects.ini"),
+               "[" + TvxIniFile::Escape(name) + "]\r\nList=" + list + "\r\nExe=" + probe_ +
+                   "\r\nWaitClose=1\r\nFirstPause=0\r\nGUI=0\r\n");
+    const std::string com = BuildFolder() + "\\zemrun.com", out = temp_.File("out.txt");
+    const auto prompt = [&](const std::string& switches) {
+        const TZemrunRun run = RunCommandLine("cmd.exe /c " + com + " \"/J:" + name + "\" " +
+                                              switches + " > " + out + " 2>&1");
+        EXPECT_TRUE(run.finished) << switches;
+        return run.exitCode;
+    };
+    TvxTaskFolder tasks(TaskFolderName);
+    uint32_t error = 0;
+    EXPECT_EQ(prompt("/SCHEDULE:daily@02:00 /H"), 0u);
+    EXPECT_EQ(ReadBytes(out), name + " runs by itself: daily@02:00\r\n");
+    EXPECT_TRUE(tasks.Xml(TaskName(name), error)) << error;
+    EXPECT_EQ(prompt("/SCHEDULE"), 0u);
+    EXPECT_EQ(ReadBytes(out).rfind(name + " runs by itself: ", 0), 0u) << ReadBytes(out);
+    // Bad values change nothing, and say what the forms are.
+    for (const char* bad : {"daily@25:00", "hourly:0", "weekly:mon,mo@02:00", "nightly"}) {
+        EXPECT_EQ(prompt(std::string("/SCHEDULE:") + bad + " /H"), RunNotDoneStatus) << bad;
+        EXPECT_EQ(ReadBytes(out).rfind(std::string("zemrun: Not a schedule: ") + bad + ". ", 0), 0u)
+            << ReadBytes(out);
+    }
+    EXPECT_TRUE(tasks.Xml(TaskName(name), error));
+    // What runs at the trigger: the window face over the project, its status the failures.
+    const TZemrunRun run =
+        RunCommandLine("\"" + TaskProgram(com) + "\" " + TaskArguments(name), 60000);
+    EXPECT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(Commands(), (V{probe_ + " \"a b\"", probe_ + " c"}));
+    EXPECT_EQ(prompt("/SCHEDULE:off /H"), 0u);
+    EXPECT_EQ(ReadBytes(out), name + " runs by itself no more\r\n");
+    EXPECT_FALSE(tasks.Xml(TaskName(name), error));
+    EXPECT_EQ(error, 0u);
+    EXPECT_EQ(prompt("/SCHEDULE"), 1u);
+    EXPECT_EQ(ReadBytes(out), name + " does not run by itself\r\n");
+    // A project that is not there gets no task.
+    EXPECT_EQ(RunCommandLine("cmd.exe /c " + com + " /J:Nothing /SCHEDULE:logon /H").exitCode,
+              RunNotDoneStatus);
+    EXPECT_FALSE(tasks.Xml(TaskName("Nothing"), error));
 }

@@ -1,8 +1,8 @@
-#include "zemrunArguments.h"
+#include "vxArguments.h"
 
-#include "../foundation/vxCommandLine.h"
-#include "../foundation/vxFileUtils.h"
-#include "../foundation/vxStrUtils.h"
+#include "vxCommandLine.h"
+#include "vxFileUtils.h"
+#include "vxStrUtils.h"
 
 namespace {
 bool IsAsciiLetterOrDigit(char c) {
