@@ -8,3 +8,5 @@
 // arguments, showing the first icon of iconFile. False when the shell refuses.
 bool WriteShortcut(const std::string& path, const std::string& target, const std::string& arguments,
                    const std::string& iconFile);
+// The program that the shortcut at path starts; empty when it is no shortcut the shell reads.
+std::string ShortcutTarget(const std::string& path);

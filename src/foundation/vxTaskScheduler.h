@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 class TvxTaskStore {
   public:
@@ -27,6 +28,9 @@ class TvxTaskFolder : public TvxTaskStore {
     uint32_t Register(const std::string& name, const std::string& xml) override;
     uint32_t Remove(const std::string& name) override;
     std::optional<std::string> Xml(const std::string& name, uint32_t& error) override;
+    // Removes every task of the folder, and the folder; 0 also where there is none. Where
+    // the service cannot list a folder (Wine's), the tasks of the names given are removed.
+    uint32_t RemoveAll(const std::vector<std::string>& names);
 
   private:
     std::string folder_;

@@ -123,6 +123,52 @@ std::optional<std::string> TvxTaskFolder::Xml(const std::string& name, uint32_t&
     return xml.Text();
 }
 
+namespace {
+// The names of the folder's tasks.
+HRESULT TaskNames(ITaskFolder* folder, std::vector<std::string>& names) {
+    TReleased<IRegisteredTaskCollection> tasks;
+    HRESULT result = folder->GetTasks(TASK_ENUM_HIDDEN, &tasks);
+    LONG count = 0;
+    if (SUCCEEDED(result)) result = tasks->get_Count(&count);
+    for (LONG index = 1; SUCCEEDED(result) && index <= count; ++index) {
+        VARIANT item;
+        VariantInit(&item);
+        item.vt = VT_I4;
+        item.lVal = index;
+        TReleased<IRegisteredTask> task;
+        TBstr name;
+        result = tasks->get_Item(item, &task);
+        if (SUCCEEDED(result)) result = task->get_Name(name.Out());
+        if (SUCCEEDED(result)) names.push_back(name.Text());
+    }
+    return result;
+}
+} // namespace
+
+uint32_t TvxTaskFolder::RemoveAll(const std::vector<std::string>& names) {
+    const TComScope com;
+    TReleased<ITaskService> service;
+    TReleased<ITaskFolder> folder;
+    HRESULT result = OpenFolder(folder_, service, folder, false);
+    if (FAILED(result)) return IsMissing(result) ? 0 : uint32_t(result);
+    std::vector<std::string> listed;
+    result = TaskNames(folder.pointer, listed);
+    if (result == E_NOTIMPL) result = S_OK, listed = names;
+    for (size_t i = 0; SUCCEEDED(result) && i < listed.size(); ++i) {
+        const TBstr taskName(listed[i]);
+        result = folder->DeleteTask(taskName.Get(), 0);
+        if (IsMissing(result)) result = S_OK;
+    }
+    TReleased<ITaskFolder> root;
+    const TBstr rootPath("\\"), folderName(folder_);
+    if (SUCCEEDED(result)) result = service->GetFolder(rootPath.Get(), &root);
+    if (SUCCEEDED(result)) result = root->DeleteFolder(folderName.Get(), 0);
+    // A folder that still holds a task of another name stays, as does Wine's, which it
+    // cannot delete.
+    if (result == E_NOTIMPL || result == HRESULT_FROM_WIN32(ERROR_DIR_NOT_EMPTY)) result = S_OK;
+    return FAILED(result) && !IsMissing(result) ? uint32_t(result) : 0;
+}
+
 std::string CurrentUser() {
     wchar_t user[256], domain[256];
     DWORD userSize = 256, domainSize = 256;

@@ -9,6 +9,7 @@
 #include "../settings/zemrunProjects.h"
 #include "../settings/zemrunSchedule.h"
 #include "zemrunConsole_win32.h"
+#include "zemrunInstallation.h"
 #include "zemrunScheduling.h"
 #include "zemrunSwitches.h"
 #include "zemrunSystem_win32.h"
@@ -52,6 +53,15 @@ int FinalizeModules(TFace& face) {
     return status;
 }
 
+// The names of the tasks that the projects would have.
+std::vector<std::string> ProjectTaskNames() {
+    std::vector<std::string> names;
+    const TZemrunProjects& projects = Projects();
+    for (int32_t i = 0; i < projects.Count(); ++i)
+        names.push_back(TaskName(projects.Items(i)->Name()));
+    return names;
+}
+
 // The request that the command line makes is handed to the run, which may change its
 // settings (the main dialog).
 int Main(TLauncherSystem& system, TFace& face, TRunRequest& request) {
@@ -68,6 +78,9 @@ int Main(TLauncherSystem& system, TFace& face, TRunRequest& request) {
         return int(ScheduleProject(
             tasks, face, request, {TaskProgram(ProgramPath()), CurrentUser(), system.LocalTime()}));
     }
+    if (request.setup == TSetup::Install) return int(InstallForUser(ProgramPath()));
+    if (request.setup == TSetup::Uninstall)
+        return int(UninstallForUser(ProgramPath(), TaskFolderName, ProjectTaskNames()));
     if (request.Runs()) return int(RunList(system, face, request));
     face.ShowUsage();
     return 0;

@@ -7,6 +7,9 @@
 #include <optional>
 #include <string>
 
+// /INSTALL and /UNINSTALL: what the installer asks of the installed program.
+enum class TSetup { None, Install, Uninstall };
+
 struct TRunRequest {
     TRunRequest() { SetDefaultOptions(settings); }
     // The defaults, then the switches and the projects they name, in their order.
@@ -26,12 +29,14 @@ struct TRunRequest {
     // /SCHEDULE:<when> makes the project run by itself so, /SCHEDULE alone tells how it
     // does; nothing else is done.
     std::optional<std::string> schedule;
+    // Nothing else is done either.
+    TSetup setup = TSetup::None;
 
     // Whether there is a run to make: a list, the main dialog or items; else the usage
     // message is shown.
     bool Runs() const {
         return !settings.List.empty() || !settings.WatchFolder.empty() || interactive ||
-               itemArguments || !unwatchFolder.empty() || schedule;
+               itemArguments || !unwatchFolder.empty() || schedule || setup != TSetup::None;
     }
     // Where neither a switch nor a project decided: what failed is shown where a person
     // watches, from the main dialog, Explorer (/A) or a console, and never where a script

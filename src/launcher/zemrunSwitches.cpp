@@ -136,6 +136,12 @@ void ApplySET(TValue value, TRunRequest& request) {
 void ApplySCHEDULE(TValue value, TRunRequest& request) {
     request.schedule = value;
 }
+void ApplyINSTALL(TValue, TRunRequest& request) {
+    request.setup = TSetup::Install;
+}
+void ApplyUNINSTALL(TValue, TRunRequest& request) {
+    request.setup = TSetup::Uninstall;
+}
 // The arguments after it are items; ParseArguments takes them.
 void ApplyA(TValue, TRunRequest& request) {
     request.itemArguments = true;

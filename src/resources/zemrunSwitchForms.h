@@ -43,6 +43,8 @@
     ROW(DELAY, "[/DELAY:<seconds>]")                                                               \
     ROW(SET, "[/SET:<name>=<value>]")                                                              \
     ROW(SCHEDULE, "[/SCHEDULE[:<when>]]")                                                          \
+    ROW(INSTALL, "[/INSTALL]")                                                                     \
+    ROW(UNINSTALL, "[/UNINSTALL]")                                                                 \
     ROW(A, "[/A <item or pattern>...]")
 
 /* The forms one after another, each after a blank. */

@@ -1,5 +1,6 @@
 #include "foundation/vxArguments.h"
 #include "foundation/vxCommandLine.h"
+#include "launcher/zemrunInstallation.h"
 #include "launcher/zemrunSwitches.h"
 #include "launcher/zemrunU.h"
 #include "recording_host.h"
@@ -572,3 +573,28 @@ TEST_F(Switches, ALoneNonSwitchIsOpenedThroughTheShell) {
 }
 
 } // namespace
+
+// The installer's folder on the user's PATH: added once, taken off wherever it stands, and
+// every other entry (unexpanded variables, empty ones) kept as it was.
+TEST(UserPath, TheFolderIsAddedOnceAndTakenOffLeavingTheOtherEntries) {
+    const std::string folder = "C:\\Users\\Anna\\AppData\\Local\\Programs\\Zemrun\\";
+    const std::string entry = "C:\\Users\\Anna\\AppData\\Local\\Programs\\Zemrun";
+    struct {
+        std::string path, added, removed;
+    } const cases[] = {
+        {"", entry, ""},
+        {"%USERPROFILE%\\bin", "%USERPROFILE%\\bin;" + entry, "%USERPROFILE%\\bin"},
+        {"C:\\tools;", "C:\\tools;" + entry, "C:\\tools;"},
+        {"a;;b", "a;;b;" + entry, "a;;b"},
+        {"a;" + entry + ";b", "a;" + entry + ";b", "a;b"},
+        {"a; \"c:\\users\\anna\\appdata\\local\\programs\\zemrun\\\" ;b",
+         "a; \"c:\\users\\anna\\appdata\\local\\programs\\zemrun\\\" ;b", "a;b"},
+        {entry + "\\Old;" + entry, entry + "\\Old;" + entry, entry + "\\Old"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(PathWithFolder(c.path, folder), c.added) << c.path;
+        EXPECT_EQ(PathWithoutFolder(c.path, folder), c.removed) << c.path;
+    }
+    // A drive's root keeps its backslash: "C:" alone is the drive's current folder.
+    EXPECT_EQ(PathWithFolder("a", "D:\\"), "a;D:\\");
+}
