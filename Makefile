@@ -1,7 +1,7 @@
 # Facade over the CMake presets. `make` only builds everything (and ends at once, naming
 # `make deps`, when a tool is missing); `make test`, `demo`, `bench`, `dist` and `fuzz`
 # install what is missing first.
-.PHONY: all build deps check-tools native native-asan win64 win32 test test-native test-asan test-win fuzz-smoke \
+.PHONY: all build deps check-tools native native-asan win64 win32 test test-native test-asan test-win test-dist fuzz-smoke \
 	demo bench fuzz dist format-check clean
 
 MAKEFLAGS += --no-print-directory
@@ -40,7 +40,7 @@ win32: build/win32/build.ninja
 	tools/check-win32 build/win32/zemrun.com CUI
 
 test: deps
-	$(MAKE) format-check build test-native test-asan test-win fuzz-smoke
+	$(MAKE) format-check build test-native test-asan test-win test-dist fuzz-smoke
 
 # Every C++ file as the committed .clang-format writes it.
 format-check:
@@ -59,6 +59,11 @@ test-win: win64 win32
 	ctest --preset win64
 	ctest --preset win32
 	ZEMRUN_TEST_PROBE="Z:$$(pwd | tr / '\\')\\build\\win64\\zprobe.exe" ctest --preset win32 -R '^EndToEnd\.'
+
+# The release as make dist packs it, and its winget and Scoop manifests checked against it.
+test-dist: win64 win32
+	tools/dist >/dev/null
+	tools/check-dist build/dist
 
 demo: deps
 	$(MAKE) win64 win32
