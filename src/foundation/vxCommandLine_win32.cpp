@@ -1,5 +1,7 @@
 #include "vxCommandLine.h"
 
+#include "vxWinUtils.h"
+
 #include <windows.h>
 
 std::string ProcessCommandText() {
@@ -8,7 +10,6 @@ std::string ProcessCommandText() {
 }
 
 std::string ProgramPath() {
-    char path[MAX_PATH * 4];
-    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    return length > 0 && length < sizeof path ? std::string(path, length) : std::string();
+    return GrownSystemText(
+        [](wchar_t* buffer, DWORD size) { return GetModuleFileNameW(nullptr, buffer, size); });
 }

@@ -41,6 +41,7 @@ bool PathExists(const std::string& path) {
 
 bool FindOnSearchPath(const std::string& name) {
     if (name.empty()) return false;
+    // A found path longer than the buffer gives the length it needs: found all the same.
     char found[MAX_PATH];
     char* filePart = nullptr;
     return SearchPathA(nullptr, name.c_str(), nullptr, MAX_PATH, found, &filePart) != 0;

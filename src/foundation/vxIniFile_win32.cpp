@@ -1,5 +1,7 @@
 #include "vxIniFile.h"
 
+#include "vxWinUtils.h"
+
 #include <windows.h>
 
 #include <shlwapi.h>
@@ -7,8 +9,7 @@
 // As the system's profile functions do, a name without a folder is in the Windows folder.
 std::string ProfileFilePath(const std::string& file) {
     if (file.empty() || !PathIsRelativeA(file.c_str())) return file;
-    char folder[MAX_PATH] = "";
-    const UINT length = GetWindowsDirectoryA(folder, sizeof folder);
-    if (length == 0 || length >= sizeof folder) return file;
-    return std::string(folder) + "\\" + file;
+    const std::string folder = GrownSystemText(
+        [](wchar_t* buffer, DWORD size) { return GetWindowsDirectoryW(buffer, size); });
+    return folder.empty() ? file : folder + "\\" + file;
 }

@@ -2,6 +2,7 @@
 
 #include "vxHandles.h"
 #include "vxTextCodec.h"
+#include "vxWinUtils.h"
 
 #include <windows.h>
 
@@ -22,12 +23,7 @@ std::string SpecialFolderPath(int folderId, void* owner) {
     LPITEMIDLIST item = nullptr;
     if (FAILED(SHGetSpecialFolderLocation(static_cast<HWND>(owner), folderId, &item)) || !item)
         return {};
-    // The wide call: a folder name beyond MAX_PATH bytes in UTF-8 still fits in
-    // MAX_PATH characters.
-    WCHAR buffer[MAX_PATH + 1] = {};
-    std::string result;
-    if (SHGetPathFromIDListW(item, buffer))
-        result = ProcessFromUtf16(reinterpret_cast<const char16_t*>(buffer));
+    const std::string result = PathOfItem(item);
     if (IMalloc* allocator = ShellAllocator()) allocator->Free(item);
     return result;
 }

@@ -3,10 +3,55 @@
 #include "vxTextCodec.h"
 
 #include <shellapi.h>
+#include <shlobj.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <exception>
+
+std::string GrownSystemText(const std::function<DWORD(wchar_t* buffer, DWORD size)>& fill) {
+    // The longest path the system knows, with room to spare for its end.
+    constexpr DWORD Largest = 65536;
+    std::wstring buffer(MAX_PATH + 1, L'\0');
+    for (;;) {
+        const DWORD size = DWORD(buffer.size());
+        const DWORD length = fill(buffer.data(), size);
+        if (length == 0) return {};
+        if (length < size - 1 || (length == size - 1 && buffer[length] == L'\0')) {
+            buffer.resize(length);
+            return ProcessFromUtf16(std::u16string(buffer.begin(), buffer.end()));
+        }
+        if (size >= Largest) return {};
+        buffer.assign(std::min(Largest, std::max(size * 2, length + 1)), L'\0');
+    }
+}
+
+UINT WindowDpi(HWND window) {
+    // Windows 10 1607 on; before it, the system's DPI, which is every window's.
+    using TGetDpiForWindow = UINT(WINAPI*)(HWND);
+    static const auto getDpiForWindow = reinterpret_cast<TGetDpiForWindow>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
+    if (getDpiForWindow && window) {
+        if (const UINT dpi = getDpiForWindow(window)) return dpi;
+    }
+    HDC screen = GetDC(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+    if (screen) ReleaseDC(nullptr, screen);
+    return dpi > 0 ? UINT(dpi) : 96;
+}
+
+std::string PathOfItem(const ITEMIDLIST* item) {
+    return GrownSystemText([&](wchar_t* buffer, DWORD size) -> DWORD {
+        if (SHGetPathFromIDListEx(item, buffer, size, GPFIDL_DEFAULT)) return DWORD(wcslen(buffer));
+        // Cut or none: the call does not say which, so a larger buffer is tried.
+        return size;
+    });
+}
+
+int ScaledToWindow(HWND window, int pixelsAt96) {
+    return MulDiv(pixelsAt96, int(WindowDpi(window)), 96);
+}
 
 // Read through the wide functions: their lengths are exact, where the narrow ones only
 // bound a text of several bytes a character.

@@ -3,7 +3,10 @@
 
 #include <windows.h>
 
+#include <shtypes.h>
+
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -11,6 +14,19 @@
 // The system's text for an error number or an HRESULT, without its line end and full stop;
 // "error <n>" where the system has none.
 std::string SystemMessage(uint32_t code);
+
+// The text that a system function writes into a buffer of wide characters, asked again with
+// a larger buffer while it does not fit: fill(buffer, size) gives the characters written, or
+// those it needs, or size (or more) when the text was cut; 0 when it fails, which gives an
+// empty text. Paths beyond MAX_PATH come whole so, where the system has them.
+std::string GrownSystemText(const std::function<DWORD(wchar_t* buffer, DWORD size)>& fill);
+
+// The window's dots per inch (96 at 100 %), which may change as it moves between monitors,
+// and a length of pixels at 96 DPI scaled to them.
+UINT WindowDpi(HWND window);
+// The file-system path of an item of the shell's namespace; empty when it has none.
+std::string PathOfItem(const ITEMIDLIST* item);
+int ScaledToWindow(HWND window, int pixelsAt96);
 
 std::string WindowText(HWND window);
 std::string DialogItemText(HWND dialog, int id);

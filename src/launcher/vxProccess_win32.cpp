@@ -1,6 +1,7 @@
 #include "vxProccess.h"
 
 #include "../foundation/vxHandles.h"
+#include "../foundation/vxWinUtils.h"
 
 #include <windows.h>
 
@@ -67,11 +68,12 @@ class TSnapshotProcess : public TRunningProcess {
         const TvxHandle process(
             OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry_.th32ProcessID));
         if (!process) return false;
-        char buffer[MAX_PATH * 4];
-        DWORD size = sizeof buffer;
-        const bool known = QueryFullProcessImageNameA(process.Get(), 0, buffer, &size) != 0;
-        if (known) path.assign(buffer, size);
-        return known;
+        path = GrownSystemText([&](wchar_t* buffer, DWORD size) -> DWORD {
+            DWORD written = size;
+            if (QueryFullProcessImageNameW(process.Get(), 0, buffer, &written)) return written;
+            return GetLastError() == ERROR_INSUFFICIENT_BUFFER ? size : 0;
+        });
+        return !path.empty();
     }
 
   private:

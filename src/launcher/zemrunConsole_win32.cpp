@@ -88,10 +88,10 @@ std::vector<HANDLE> TConsoleFace::THandles::FolderWaitEvents() const {
 }
 
 std::string TConsoleFace::KeptOutputPrefix() {
-    char folder[MAX_PATH + 1];
-    const DWORD length = GetTempPathA(sizeof folder, folder);
-    if (length == 0 || length > MAX_PATH) return {};
-    return std::string(folder, length) + "zemrun " + std::to_string(GetCurrentProcessId()) + " ";
+    const std::string folder =
+        GrownSystemText([](wchar_t* buffer, DWORD size) { return GetTempPathW(size, buffer); });
+    if (folder.empty()) return {};
+    return folder + "zemrun " + std::to_string(GetCurrentProcessId()) + " ";
 }
 
 void TConsoleFace::ShowUsage() {

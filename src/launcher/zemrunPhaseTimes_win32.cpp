@@ -1,5 +1,8 @@
 #include "zemrunPhaseTimes_win32.h"
 
+#include "../foundation/vxTextCodec.h"
+#include "../foundation/vxWinUtils.h"
+
 #include <cstdio>
 
 int64_t PerformanceCounter() {
@@ -13,10 +16,11 @@ void TPhaseTimes::AddSince(TPhase phase, int64_t from) {
 }
 
 void TPhaseTimes::WriteWhereAsked() const {
-    wchar_t path[MAX_PATH];
-    const DWORD length = GetEnvironmentVariableW(L"ZEMRUN_PHASE_TIMES", path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return;
-    FILE* file = _wfopen(path, L"w");
+    const std::u16string path = ProcessToUtf16(GrownSystemText([](wchar_t* buffer, DWORD size) {
+        return GetEnvironmentVariableW(L"ZEMRUN_PHASE_TIMES", buffer, size);
+    }));
+    if (path.empty()) return;
+    FILE* file = _wfopen(reinterpret_cast<const wchar_t*>(path.c_str()), L"w");
     if (!file) return;
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);

@@ -106,9 +106,11 @@ int32_t WaitAnyProcessEnd(const std::vector<TProcess>& processes, uint32_t milli
 
 namespace {
 std::string FullPathName(const std::string& path) {
-    char full[MAX_PATH * 4];
-    const DWORD length = GetFullPathNameA(path.c_str(), DWORD(sizeof full), full, nullptr);
-    return length == 0 || length >= sizeof full ? path : std::string(full, length);
+    const std::u16string wide = ProcessToUtf16(path);
+    const std::string full = GrownSystemText([&](wchar_t* buffer, DWORD size) {
+        return GetFullPathNameW(reinterpret_cast<LPCWSTR>(wide.c_str()), size, buffer, nullptr);
+    });
+    return full.empty() ? path : full;
 }
 
 // The name of a kernel object of the watch of a folder, the same for every user of this

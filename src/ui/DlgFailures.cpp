@@ -9,39 +9,43 @@
 #include <commctrl.h>
 
 namespace {
-constexpr int Margin = 6;
+// Lengths in pixels at 96 DPI, scaled to the window's.
+constexpr int MarginAt96 = 6;
+constexpr SIZE SmallestAt96 = {560, 200};
 constexpr const char* SizeKey = "FailuresWindow";
 
 struct TFailuresData {
     const POINT* at;
     std::string status;
     const std::vector<TFailureRow>* rows;
+    UINT dpi = 96; // the window's, for the columns
 };
 
 // The status line and the list fill the window; the three actions stay at the bottom
 // left, Close at the bottom right.
 void LayOut(HWND dialog) {
+    const int margin = ScaledToWindow(dialog, MarginAt96);
     RECT client, status, button;
     GetClientRect(dialog, &client);
     GetWindowRect(GetDlgItem(dialog, IDC_FAILURES_STATUS), &status);
     GetWindowRect(GetDlgItem(dialog, IDCANCEL), &button);
     const int statusHeight = status.bottom - status.top;
     const int height = button.bottom - button.top;
-    const int buttonsTop = client.bottom - Margin - height;
-    MoveWindow(GetDlgItem(dialog, IDC_FAILURES_STATUS), Margin, Margin, client.right - 2 * Margin,
+    const int buttonsTop = client.bottom - margin - height;
+    MoveWindow(GetDlgItem(dialog, IDC_FAILURES_STATUS), margin, margin, client.right - 2 * margin,
                statusHeight, TRUE);
-    const int listTop = 2 * Margin + statusHeight;
-    MoveWindow(GetDlgItem(dialog, IDC_FAILURES_LIST), Margin, listTop, client.right - 2 * Margin,
-               buttonsTop - Margin - listTop, TRUE);
-    int left = Margin;
+    const int listTop = 2 * margin + statusHeight;
+    MoveWindow(GetDlgItem(dialog, IDC_FAILURES_LIST), margin, listTop, client.right - 2 * margin,
+               buttonsTop - margin - listTop, TRUE);
+    int left = margin;
     for (const int id : {IDC_FAILURES_RUN_AGAIN, IDC_FAILURES_OPEN, IDC_FAILURES_COPY}) {
         RECT own;
         GetWindowRect(GetDlgItem(dialog, id), &own);
         MoveWindow(GetDlgItem(dialog, id), left, buttonsTop, own.right - own.left, height, TRUE);
-        left += own.right - own.left + Margin;
+        left += own.right - own.left + margin;
     }
     const int closeWidth = button.right - button.left;
-    MoveWindow(GetDlgItem(dialog, IDCANCEL), client.right - Margin - closeWidth, buttonsTop,
+    MoveWindow(GetDlgItem(dialog, IDCANCEL), client.right - margin - closeWidth, buttonsTop,
                closeWidth, height, TRUE);
 }
 
@@ -65,7 +69,7 @@ void FillList(HWND dialog, const std::vector<TFailureRow>& rows) {
     const std::string language = Options().GetLanguageFile();
     const struct {
         int32_t text;
-        int width;
+        int widthAt96;
     } columns[] = {{IDS_COLUMN_ITEM, 200},
                    {IDS_COLUMN_TRIES, 70},
                    {IDS_COLUMN_REASON, 250},
@@ -74,7 +78,7 @@ void FillList(HWND dialog, const std::vector<TFailureRow>& rows) {
         std::u16string title = ProcessToUtf16(LangString(language, columns[i].text));
         LVCOLUMNW column{};
         column.mask = LVCF_TEXT | LVCF_WIDTH;
-        column.cx = columns[i].width;
+        column.cx = ScaledToWindow(dialog, columns[i].widthAt96);
         column.pszText = reinterpret_cast<wchar_t*>(title.data());
         SendMessageW(list, LVM_INSERTCOLUMNW, WPARAM(i), LPARAM(&column));
     }
@@ -104,34 +108,51 @@ void CopyItems(HWND dialog, const std::vector<TFailureRow>& rows) {
     CopyTextToClipboard(dialog, text);
 }
 
-// The size the user gave the window last, where the options keep one.
+// The size the user gave the window last, where the options keep one: in pixels at 96 DPI,
+// so that it is the same size on a monitor of another scale.
 void RestoreSize(HWND dialog) {
     int width = 0, height = 0;
     const std::string kept = Options().GeneralValue(SizeKey);
     if (std::sscanf(kept.c_str(), "%d,%d", &width, &height) != 2 || width < 200 || height < 120)
         return;
-    SetWindowPos(dialog, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER);
+    SetWindowPos(dialog, nullptr, 0, 0, ScaledToWindow(dialog, width),
+                 ScaledToWindow(dialog, height), SWP_NOMOVE | SWP_NOZORDER);
 }
 
 void KeepSize(HWND dialog) {
     RECT window;
     if (IsIconic(dialog) || IsZoomed(dialog) || !GetWindowRect(dialog, &window)) return;
-    Options().SetGeneralValue(SizeKey, std::to_string(window.right - window.left) + "," +
-                                           std::to_string(window.bottom - window.top));
+    const int dpi = int(WindowDpi(dialog));
+    Options().SetGeneralValue(SizeKey,
+                              std::to_string(MulDiv(window.right - window.left, 96, dpi)) + "," +
+                                  std::to_string(MulDiv(window.bottom - window.top, 96, dpi)));
+}
+
+// On a monitor of another scale the columns keep their share of the list; the dialog
+// manager scales the window and its controls.
+void RescaleColumns(HWND dialog, UINT fromDpi, UINT toDpi) {
+    HWND list = GetDlgItem(dialog, IDC_FAILURES_LIST);
+    for (int column = 0; column < 4; ++column) {
+        const int width = int(SendMessageW(list, LVM_GETCOLUMNWIDTH, WPARAM(column), 0));
+        SendMessageW(list, LVM_SETCOLUMNWIDTH, WPARAM(column),
+                     LPARAM(MulDiv(width, int(toDpi), int(fromDpi))));
+    }
 }
 
 INT_PTR CALLBACK FailuresProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_GETMINMAXINFO) {
-        reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {560, 200};
+        reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {
+            ScaledToWindow(dialog, SmallestAt96.cx), ScaledToWindow(dialog, SmallestAt96.cy)};
         return TRUE;
     }
-    const TFailuresData* data = DialogData<TFailuresData>(dialog, message, lParam);
+    TFailuresData* data = DialogData<TFailuresData>(dialog, message, lParam);
     if (!data) return FALSE;
     switch (message) {
     case WM_INITDIALOG: {
         SetProgramIcon(dialog);
         LocalizeWindow(dialog, Options().GetLanguageFile());
         SetDialogItemText(dialog, IDC_FAILURES_STATUS, data->status);
+        data->dpi = WindowDpi(dialog);
         FillList(dialog, *data->rows);
         bool anyOutput = false;
         for (const TFailureRow& row : *data->rows)
@@ -149,6 +170,10 @@ INT_PTR CALLBACK FailuresProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
     case WM_SIZE:
         LayOut(dialog);
         return TRUE;
+    case WM_DPICHANGED:
+        RescaleColumns(dialog, data->dpi, HIWORD(wParam));
+        data->dpi = HIWORD(wParam);
+        return FALSE; // the dialog manager resizes the window
     case WM_NOTIFY: {
         const auto* note = reinterpret_cast<const NMHDR*>(lParam);
         if (note->idFrom != IDC_FAILURES_LIST || note->code != LVN_ITEMACTIVATE) return FALSE;
@@ -189,6 +214,6 @@ bool FailuresDialog(const POINT* at, const std::string& status,
                     const std::vector<TFailureRow>& rows) {
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&controls);
-    TFailuresData data{at, status, &rows};
+    TFailuresData data{at, status, &rows, 96};
     return GuardedDialogBox(IDD_FAILURES, nullptr, FailuresProc, &data) == IDC_FAILURES_RUN_AGAIN;
 }

@@ -155,20 +155,20 @@ void OnDropFiles(HWND dialog, WPARAM drop) {
     ShowItemCount(dialog);
 }
 
-// The file the user picks, empty when none. The wide dialog: a path of MAX_PATH
-// characters may take three times as many bytes in UTF-8.
+// The file the user picks, empty when none. The wide dialog, with room for the longest
+// path.
 std::string ChooseFile(HWND dialog, const char16_t* filter, DWORD flags, bool save) {
-    char16_t path[MAX_PATH] = u"";
+    std::u16string path(32768, u'\0');
     OPENFILENAMEW dialogData{};
     dialogData.lStructSize = sizeof(dialogData);
     dialogData.hwndOwner = dialog;
     dialogData.lpstrFilter = reinterpret_cast<LPCWSTR>(filter);
     dialogData.nFilterIndex = 1;
-    dialogData.lpstrFile = reinterpret_cast<LPWSTR>(path);
-    dialogData.nMaxFile = MAX_PATH;
+    dialogData.lpstrFile = reinterpret_cast<LPWSTR>(path.data());
+    dialogData.nMaxFile = DWORD(path.size());
     dialogData.Flags = OFN_ENABLESIZING | OFN_PATHMUSTEXIST | OFN_EXPLORER | flags;
     const BOOL chosen = save ? GetSaveFileNameW(&dialogData) : GetOpenFileNameW(&dialogData);
-    return chosen ? ProcessFromUtf16(path) : std::string();
+    return chosen ? ProcessFromUtf16(path.c_str()) : std::string();
 }
 
 void Browse(HWND dialog, int control) {
@@ -199,9 +199,8 @@ void BrowseFolder(HWND dialog, int field) {
     browse.hwndOwner = dialog;
     browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
     const TvxItemIdList folder(SHBrowseForFolderW(&browse));
-    char16_t path[MAX_PATH] = u"";
-    if (folder && SHGetPathFromIDListW(folder.Get(), reinterpret_cast<LPWSTR>(path)))
-        SetDialogItemText(dialog, field, ProcessFromUtf16(path));
+    const std::string path = folder ? PathOfItem(folder.Get()) : std::string();
+    if (!path.empty()) SetDialogItemText(dialog, field, path);
 }
 
 // The stop count belongs to the failures that the exit status counts.

@@ -6,7 +6,9 @@
 #include "DlgLocaleU.h"
 
 namespace {
-constexpr int Margin = 6;
+// Lengths in pixels at 96 DPI, scaled to the window's.
+constexpr int MarginAt96 = 6;
+constexpr SIZE SmallestAt96 = {320, 160};
 
 struct TPreviewData {
     std::string text;
@@ -15,17 +17,18 @@ struct TPreviewData {
 
 // The text fills the window; Copy stays at the bottom left, Run and Cancel at the right.
 void LayOut(HWND dialog) {
+    const int margin = ScaledToWindow(dialog, MarginAt96);
     RECT client, button;
     GetClientRect(dialog, &client);
     GetWindowRect(GetDlgItem(dialog, IDCANCEL), &button);
     const int width = button.right - button.left, height = button.bottom - button.top;
-    const int buttonsTop = client.bottom - Margin - height;
-    MoveWindow(GetDlgItem(dialog, IDC_PREVIEW_COMMANDS), Margin, Margin, client.right - 2 * Margin,
-               buttonsTop - 2 * Margin, TRUE);
-    MoveWindow(GetDlgItem(dialog, IDC_PREVIEW_COPY), Margin, buttonsTop, width, height, TRUE);
-    MoveWindow(GetDlgItem(dialog, IDCANCEL), client.right - Margin - width, buttonsTop, width,
+    const int buttonsTop = client.bottom - margin - height;
+    MoveWindow(GetDlgItem(dialog, IDC_PREVIEW_COMMANDS), margin, margin, client.right - 2 * margin,
+               buttonsTop - 2 * margin, TRUE);
+    MoveWindow(GetDlgItem(dialog, IDC_PREVIEW_COPY), margin, buttonsTop, width, height, TRUE);
+    MoveWindow(GetDlgItem(dialog, IDCANCEL), client.right - margin - width, buttonsTop, width,
                height, TRUE);
-    MoveWindow(GetDlgItem(dialog, IDOK), client.right - 2 * (Margin + width), buttonsTop, width,
+    MoveWindow(GetDlgItem(dialog, IDOK), client.right - 2 * (margin + width), buttonsTop, width,
                height, TRUE);
 }
 
@@ -37,7 +40,8 @@ void CopyAll(HWND dialog) {
 
 INT_PTR CALLBACK PreviewProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_GETMINMAXINFO) {
-        reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {320, 160};
+        reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {
+            ScaledToWindow(dialog, SmallestAt96.cx), ScaledToWindow(dialog, SmallestAt96.cy)};
         return TRUE;
     }
     const TPreviewData* data = DialogData<TPreviewData>(dialog, message, lParam);

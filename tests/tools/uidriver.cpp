@@ -90,6 +90,67 @@ std::vector<HWND> Children(HWND parent) {
     return found;
 }
 
+namespace {
+bool IsGroupBox(HWND window) {
+    return ClassName(window) == "Button" &&
+           (GetWindowLongA(window, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX;
+}
+
+// An up-down control lies over the border of the field it belongs to, as it is made to.
+bool AttachedUpDown(HWND one, HWND other) {
+    const auto buddyOf = [](HWND upDown) {
+        return ClassName(upDown) == UPDOWN_CLASSA
+                   ? reinterpret_cast<HWND>(SendMessageA(upDown, UDM_GETBUDDY, 0, 0))
+                   : nullptr;
+    };
+    return buddyOf(one) == other || buddyOf(other) == one;
+}
+
+// The rectangle in the parent's client coordinates.
+RECT PlaceIn(HWND parent, HWND child) {
+    RECT place;
+    GetWindowRect(child, &place);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&place), 2);
+    return place;
+}
+
+std::string Named(HWND control) {
+    return ClassName(control) + " " + std::to_string(GetDlgCtrlID(control)) + " \"" +
+           Text(control).substr(0, 40) + "\"";
+}
+
+std::string Described(const RECT& place) {
+    return "(" + std::to_string(place.left) + "," + std::to_string(place.top) + ")-(" +
+           std::to_string(place.right) + "," + std::to_string(place.bottom) + ")";
+}
+} // namespace
+
+std::vector<std::string> LayoutFaults(HWND window) {
+    RECT client;
+    GetClientRect(window, &client);
+    std::vector<HWND> shown;
+    for (HWND child : Children(window))
+        if (IsWindowVisible(child)) shown.push_back(child);
+    std::vector<std::string> faults;
+    for (size_t i = 0; i < shown.size(); ++i) {
+        const RECT place = PlaceIn(window, shown[i]);
+        RECT inside;
+        if (!IntersectRect(&inside, &place, &client) || !EqualRect(&inside, &place))
+            faults.push_back(Named(shown[i]) + " " + Described(place) + " lies outside " +
+                             Described(client));
+        if (IsGroupBox(shown[i])) continue;
+        for (size_t j = i + 1; j < shown.size(); ++j) {
+            const RECT other = PlaceIn(window, shown[j]);
+            RECT common;
+            if (!IsGroupBox(shown[j]) && !AttachedUpDown(shown[i], shown[j]) &&
+                IntersectRect(&common, &place, &other))
+                faults.push_back(Named(shown[i]) + " " + Described(place) + " overlaps " +
+                                 Named(shown[j]) + " " + Described(other));
+        }
+    }
+    return faults;
+}
+
 std::string Text(HWND window) {
     const LRESULT length = SendMessageA(window, WM_GETTEXTLENGTH, 0, 0);
     std::string text(size_t(length) + 1, '\0');

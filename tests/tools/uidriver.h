@@ -43,6 +43,11 @@ std::string ItemText(HWND dialog, int id);
 // reader reads them; the process must be of the caller's bitness.
 std::vector<std::vector<std::string>> ListViewRows(HWND list, int columns);
 
+// What is wrong with the window's layout, one line a fault: a visible control that lies
+// outside the window's client area, or over a visible sibling (group boxes, which hold
+// others, are not compared, nor an up-down control with its field).
+std::vector<std::string> LayoutFaults(HWND window);
+
 // Whether two icons show the same picture (icon handles differ between processes).
 bool SameIconImage(HICON a, HICON b);
 

@@ -9,10 +9,13 @@
 #include "ui/DlgLocaleU.h"
 #include "uidriver.h"
 #include "wintest_support.h"
+#include "zemrunVersion.h"
 
 #include <gtest/gtest.h>
 
 #include <commctrl.h>
+
+#include <functional>
 #include <tlhelp32.h>
 
 namespace {
@@ -396,3 +399,78 @@ TEST_F(Progress, HundredRunsLeaveNoThreadOrHandleBehind) {
 }
 
 } // namespace
+
+namespace {
+// The scale that Windows gives a display of 150 %, for the programs started in the scope:
+// Wine takes the system's DPI from the user's LogPixels when a process starts.
+class TScopedDpi {
+  public:
+    explicit TScopedDpi(DWORD dpi) {
+        DWORD size = sizeof old_;
+        had_ = RegGetValueA(HKEY_CURRENT_USER, Key, "LogPixels", RRF_RT_REG_DWORD, nullptr, &old_,
+                            &size) == ERROR_SUCCESS;
+        Set(dpi);
+    }
+    ~TScopedDpi() {
+        if (had_)
+            Set(old_);
+        else
+            RegDeleteKeyValueA(HKEY_CURRENT_USER, Key, "LogPixels");
+    }
+    TScopedDpi(const TScopedDpi&) = delete;
+    TScopedDpi& operator=(const TScopedDpi&) = delete;
+
+  private:
+    static constexpr const char* Key = "Control Panel\\Desktop";
+    static void Set(DWORD dpi) {
+        RegSetKeyValueA(HKEY_CURRENT_USER, Key, "LogPixels", REG_DWORD, &dpi, sizeof dpi);
+    }
+    DWORD old_ = 96;
+    bool had_ = false;
+};
+
+std::string Joined(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines)
+        text += line + "\n";
+    return text;
+}
+} // namespace
+
+// At 150 % the windows are laid out from their templates at the scale, and those that place
+// their controls themselves scale their lengths: nothing is cut or covered.
+TEST_F(Progress, AtOneAndAHalfTimesTheScaleNoControlLiesOutsideItsWindowOrOverAnother) {
+    const std::string list = WriteList("a\r\nb\r\n/exit:3\r\n");
+    // The main dialog's width at 100 %, then at 150 %, which the dialog's layout must bear.
+    const auto mainDialog = [&](const std::function<void(HWND)>& check) {
+        TZemrunProcess zemrun("/I /L:" + list);
+        HWND dialog =
+            uidriver::WaitForWindowTitled(zemrun.Id(), "Zemrun " ZEMRUN_VERSION_TEXT, 20000);
+        ASSERT_NE(dialog, nullptr);
+        check(dialog);
+        uidriver::Close(dialog);
+        EXPECT_TRUE(zemrun.Wait(20000));
+    };
+    const auto width = [](HWND window) {
+        RECT client;
+        GetClientRect(window, &client);
+        return client.right;
+    };
+    LONG unscaled = 0;
+    mainDialog([&](HWND dialog) { unscaled = width(dialog); });
+    const TScopedDpi dpi(144);
+    mainDialog([&](HWND dialog) {
+        EXPECT_NEAR(double(width(dialog)) / double(unscaled), 1.5, 0.1);
+        EXPECT_EQ(Joined(uidriver::LayoutFaults(dialog)), "");
+    });
+    TScopedEnv stay("ZPROBE_STAY_MS", "3000");
+    TZemrunProcess zemrun("/L:" + list + " /X:" + probe_ + " /P /G:3 /F:0 /FAILURES");
+    HWND progress = FindProgress(zemrun, 20000);
+    ASSERT_NE(progress, nullptr);
+    EXPECT_EQ(Joined(uidriver::LayoutFaults(progress)), "");
+    HWND summary = uidriver::WaitForWindowTitled(zemrun.Id(), "What failed", 60000);
+    ASSERT_NE(summary, nullptr);
+    EXPECT_EQ(Joined(uidriver::LayoutFaults(summary)), "");
+    uidriver::Close(summary);
+    EXPECT_TRUE(zemrun.Wait(20000));
+}
