@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 // Dialog procedures that fail: at once, on a later message, and in a dialog of their own.
@@ -157,3 +159,30 @@ TEST(WinProcesses, FindsAProgramByFileNameOrModulePath) {
 }
 
 } // namespace
+
+// The texts of the system's functions come whole past MAX_PATH, however a function tells
+// that its buffer was too small: the length it needs, or the buffer's size when it cut.
+TEST(WinSystemText, PathsLongerThanMaxPathComeWhole) {
+    const std::string folder = "C:\\" + std::string(300, 'a') + "\\" + std::string(300, 'b');
+    const std::u16string wide = ProcessToUtf16(folder + "\\.\\c.txt");
+    EXPECT_EQ(GrownSystemText([&](wchar_t* buffer, DWORD size) {
+                  return GetFullPathNameW(reinterpret_cast<LPCWSTR>(wide.c_str()), size, buffer,
+                                          nullptr);
+              }),
+              folder + "\\c.txt");
+    const TScopedEnv variable("ZEMRUN_T_LONG", folder);
+    EXPECT_EQ(GrownSystemText([](wchar_t* buffer, DWORD size) {
+                  return GetEnvironmentVariableW(L"ZEMRUN_T_LONG", buffer, size);
+              }),
+              folder);
+    const std::wstring text(1000, L'x');
+    // As GetModuleFileName does: cut to the buffer, which is then full.
+    EXPECT_EQ(GrownSystemText([&](wchar_t* buffer, DWORD size) {
+                  const DWORD written = std::min<DWORD>(size, DWORD(text.size()));
+                  std::copy_n(text.begin(), written, buffer);
+                  if (written < size) buffer[written] = L'\0';
+                  return written;
+              }),
+              std::string(1000, 'x'));
+    EXPECT_EQ(GrownSystemText([](wchar_t*, DWORD) { return DWORD(0); }), "");
+}
