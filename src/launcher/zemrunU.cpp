@@ -73,10 +73,6 @@ bool TRunSignals::SearchStopRequested() {
     return signals.cancel || signals.skip;
 }
 
-bool SearchStopRequested(void* signals) {
-    return static_cast<TRunSignals*>(signals)->SearchStopRequested();
-}
-
 // One run over its settings: its items, where they come from, the commands they make,
 // the runner that starts them and those who listen to it.
 class TRun {
@@ -187,7 +183,7 @@ void TRun::ShowProgress() {
     // without them the step bound ends it.
     if (TvxRegExpr* expression = commands_.Expression()) {
         expression->SetStepLimit(0);
-        expression->SetStopCheck(SearchStopRequested, &signals_);
+        expression->SetStopCheck([this] { return signals_.SearchStopRequested(); });
     }
 }
 

@@ -17,7 +17,7 @@ namespace {
 // lines of a few megabytes fit with the common patterns, and a desktop tool can afford it.
 constexpr size_t DefaultStackLimit = size_t(256) << 20;
 
-unsigned char SystemFlipCase(void*, unsigned char c) {
+unsigned char SystemFlipCase(unsigned char c) {
     const unsigned char upper = AnsiUpperChar(c);
     return upper != c ? upper : AnsiLowerChar(c);
 }
@@ -35,7 +35,7 @@ TvxRegExpr::TvxRegExpr()
     wordLetters_ = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ_";
     for (unsigned char c : wordLetters_)
         wordSet_.set(c);
-    SetFlipCase(SystemFlipCase, nullptr);
+    SetFlipCase(SystemFlipCase);
     lineBreakLetters_ = "\r\n";
     for (unsigned char c : lineBreakLetters_)
         lineBreakSet_.set(c); // the letters never change
@@ -44,98 +44,23 @@ TvxRegExpr::TvxRegExpr()
 
 TvxRegExpr::~TvxRegExpr() = default;
 
-void TvxRegExpr::ReportError(int32_t code) {
-    lastError_ = code;
+void TvxRegExpr::ReportError(TRegError error) {
+    lastError_ = error;
 }
 
 int32_t TvxRegExpr::CompileOffset() const {
     return compileText_ && parsePos_ ? int32_t(parsePos_ - compileText_) : -1;
 }
 
-std::string TvxRegExpr::ErrorText(int32_t code) const {
-    switch (code) {
-    case 0:
-        return "No errors";
-    case 100:
-        return "vxRegExpr(comp): Null Argument";
-    case 101:
-        return "vxRegExpr(comp): Expression Too Big";
-    case 102:
-        return "vxRegExpr(comp): Too Many Groups";
-    case 103:
-    case 104:
-        return "vxRegExpr(comp): Unmatched Parentheses";
-    case 105:
-        return "vxRegExpr(comp): Unexpected Text At End";
-    case 106:
-        return "vxRegExpr(comp): Repeated Operand Could Be Empty";
-    case 107:
-        return "vxRegExpr(comp): Nested Quantifier";
-    case 108:
-        return "vxRegExpr(comp): Bad Hexadecimal Digit";
-    case 109:
-        return "vxRegExpr(comp): Invalid Class Range";
-    case 110:
-        return "vxRegExpr(comp): Backslash At End Of Class";
-    case 111:
-        return "vxRegExpr(comp): Missing Hexadecimal Code After \\x";
-    case 112:
-        return "vxRegExpr(comp): Hexadecimal Code After \\x Too Big";
-    case 113:
-        return "vxRegExpr(comp): Unmatched Brackets";
-    case 114:
-        return "vxRegExpr(comp): Atom Expected";
-    case 115:
-        return "vxRegExpr(comp): Quantifier Follows Nothing";
-    case 116:
-        return "vxRegExpr(comp): Backslash At End";
-    case 119:
-        return "vxRegExpr(comp): Empty Literal Run";
-    case 122:
-        return "vxRegExpr(comp): Repeat Count Too Big";
-    case 124:
-        return "vxRegExpr(comp): Repeat Minimum Above Maximum";
-    case 125:
-        return "vxRegExpr(comp): Unclosed Comment";
-    case 126:
-        return "vxRegExpr(comp): Complex Repeats Disabled";
-    case 127:
-        return "vxRegExpr(comp): Unrecognized Modifier";
-    case 128:
-        return "vxRegExpr(comp): Paired Line Separator Must Hold Two Different Characters Or None";
-    case 129:
-        return "vxRegExpr(comp): Look-Behind Alternative Without A Fixed Length";
-    case 130:
-        return "vxRegExpr(comp): Look-Around Cannot Be Repeated";
-    case 131:
-        return "vxRegExpr(comp): Groups Nested Too Deeply";
-    case 1000:
-        return "vxRegExpr(exec): Repeat Of Unsupported Operand";
-    case 1001:
-        return "vxRegExpr(exec): Corrupted Opcode";
-    case 1002:
-        return "vxRegExpr(exec): Corrupted Link";
-    case 1003:
-        return "vxRegExpr(exec): No Expression Assigned";
-    case 1004:
-        return "vxRegExpr(exec): Corrupted Program";
-    case 1005:
-        return "vxRegExpr(exec): No Input Text";
-    case 1006:
-        return "vxRegExpr(exec): Offset Must Be Greater Than 0";
-    case 1007:
-        return "vxRegExpr(exec): Next Search Without A First Search";
-    case 1008:
-        return "vxRegExpr(exec): Input Read Without Input";
-    case 1011:
-        return "vxRegExpr(dump): Corrupted Opcode";
-    case 1014:
-        return "vxRegExpr(exec): Loop Nesting Exceeded";
-    case 1015:
-        return "vxRegExpr(exec): Loop Without Loop Entry";
-    default:
-        return "Unknown error";
+std::string_view RegErrorText(TRegError error) {
+    switch (error) {
+#define VXRE_ERROR_TEXT(name, number, text)                                                        \
+    case TRegError::name:                                                                          \
+        return text;
+        VXRE_ERRORS(VXRE_ERROR_TEXT)
+#undef VXRE_ERROR_TEXT
     }
+    return "Unknown error";
 }
 
 void TvxRegExpr::SetExpression(std::string_view text) {
@@ -151,7 +76,7 @@ void TvxRegExpr::SetExpression(std::string_view text) {
 
 void TvxRegExpr::SwitchModifier(int32_t index, bool on) {
     if (index < 1 || index > 6) {
-        ReportError(1013);
+        ReportError(TRegError::ModifierIndexOutOfRange);
         return;
     }
     const uint32_t bit = 1u << (index - 1);
@@ -207,7 +132,7 @@ void TvxRegExpr::SetLinePairedSeparator(std::string_view pair) {
         return;
     }
     if (pair.size() != 2 || pair[0] == pair[1]) {
-        ReportError(128);
+        ReportError(TRegError::BadPairedLineSeparator);
         return;
     }
     const auto head = static_cast<unsigned char>(pair[0]),
@@ -219,9 +144,9 @@ void TvxRegExpr::SetLinePairedSeparator(std::string_view pair) {
     DropProgram();
 }
 
-void TvxRegExpr::SetFlipCase(TFlipCase flipCase, void* context) {
+void TvxRegExpr::SetFlipCase(const TFlipCase& flipCase) {
     for (int c = 0; c < 256; ++c)
-        flipTable_[c] = flipCase(context, static_cast<unsigned char>(c));
+        flipTable_[c] = flipCase(static_cast<unsigned char>(c));
     DropProgram();
 }
 
@@ -280,7 +205,7 @@ bool TvxRegExpr::EnsureProgram() {
     if (!program_) CompileExpression();
     if (!program_) return false;
     if (program_[0] != ProgramSignature) {
-        ReportError(1004);
+        ReportError(TRegError::CorruptedProgram);
         return false;
     }
     return true;
@@ -288,7 +213,7 @@ bool TvxRegExpr::EnsureProgram() {
 
 void TvxRegExpr::CompileExpression() {
     if (!hasExpression_) {
-        ReportError(1003);
+        ReportError(TRegError::NoExpression);
         return;
     }
     CompileProgram(expression_.c_str());

@@ -5,9 +5,12 @@
 // program of linked nodes, which the matcher walks with an explicit backtracking stack, so
 // that no input can exhaust the thread's stack.
 
+#include "vxRegExprErrors.h"
+
 #include <array>
 #include <bitset>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -22,9 +25,10 @@ class TvxRegExpr {
     // Parenthesised parts inside one another, so that parsing never runs out of stack.
     static constexpr int32_t MaxNesting = 100;
 
-    using TFlipCase = unsigned char (*)(void* context, unsigned char c);
+    // The other case of a character of an ANSI code page (itself when it has none).
+    using TFlipCase = std::function<unsigned char(unsigned char c)>;
     // Asked every few thousand steps of a search; true ends the search without a match.
-    using TStopCheck = bool (*)(void* context);
+    using TStopCheck = std::function<bool()>;
     // Steps one search may take unless told otherwise: far more than any reasonable line
     // needs, a few seconds at most.
     static constexpr uint64_t DefaultStepLimit = 100000000;
@@ -34,11 +38,11 @@ class TvxRegExpr {
     TvxRegExpr(const TvxRegExpr&) = delete;
     TvxRegExpr& operator=(const TvxRegExpr&) = delete;
 
-    // Told of every error and warning; this one keeps the last code for LastError.
-    virtual void ReportError(int32_t code);
-    virtual std::string ErrorText(int32_t code) const;
-    // The last code reported, 0 for none; after a compile that failed, why it failed.
-    int32_t LastError() const { return lastError_; }
+    // Told of every error and warning, once each; this one keeps the last for LastError.
+    virtual void ReportError(TRegError error);
+    static std::string ErrorText(TRegError error) { return std::string(RegErrorText(error)); }
+    // The last error reported, None for none; after a compile that failed, why it failed.
+    TRegError LastError() const { return lastError_; }
     // Where the last compile stood when it ended, as a 0-based offset into its text; -1
     // before any.
     int32_t CompileOffset() const;
@@ -53,7 +57,7 @@ class TvxRegExpr {
     void SetLinePairedSeparator(std::string_view pair);
     // The case inversion of an ANSI code page; UTF-8 texts fold by Unicode's simple case
     // folding instead.
-    void SetFlipCase(TFlipCase flipCase, void* context);
+    void SetFlipCase(const TFlipCase& flipCase);
     // The other-case form of a character (itself when it has none).
     char32_t FlipCase(char32_t c) const;
     // Whether expression and input are UTF-8 (the default where the process code page is)
@@ -72,10 +76,7 @@ class TvxRegExpr {
     // Bounds the steps of one search (0 = no bound); a search that needs more ends without
     // a match.
     void SetStepLimit(uint64_t steps) { stepLimit_ = steps; }
-    void SetStopCheck(TStopCheck check, void* context) {
-        stopCheck_ = check;
-        stopContext_ = context;
-    }
+    void SetStopCheck(TStopCheck check) { stopCheck_ = std::move(check); }
     // True when the last search ended early, by a bound or a stop request, not because
     // nothing matched.
     bool Abandoned() const { return abandoned_; }
@@ -128,6 +129,7 @@ class TvxRegExpr {
     void AddLeadBytes(char32_t first, char32_t last);
     const uint8_t* CollectFromNode(const uint8_t* scan, std::vector<const uint8_t*>& pending);
 
+    void ReportOnce(TRegError error);
     int32_t EmitOp(uint8_t op);
     void EmitByte(uint8_t b);
     void EmitInt(int32_t value);
@@ -198,7 +200,7 @@ class TvxRegExpr {
     int32_t programSize_ = 0;
 
     // Compile state.
-    int32_t lastError_ = 0;
+    TRegError lastError_ = TRegError::None;
     const char* compileText_ = nullptr;
     const char* parsePos_ = nullptr;
     int32_t nextGroupNumber_ = 1;
@@ -307,12 +309,12 @@ class TvxRegExpr {
     uint64_t stepLimit_ = DefaultStepLimit;
     uint64_t steps_ = 0;
     uint64_t nextCheck_ = 0;
-    TStopCheck stopCheck_ = nullptr;
-    void* stopContext_ = nullptr;
+    TStopCheck stopCheck_;
     bool abandoned_ = false; // the search ended early: memory, steps or a stop request
 
     // Kept after the rest, so that the members that every search reads keep their places.
-    int32_t nesting_ = 0; // of the parenthesised parts being parsed
+    int32_t nesting_ = 0;       // of the parenthesised parts being parsed
+    int32_t sizingReports_ = 0; // the errors that the sizing pass told
     int32_t loopsEmitted_ = 0;
     bool usesBackRefs_ = false; // only then do groups keep where their last capture began
     // The characters of each group compiled so far when every match of it has as many, else

@@ -113,7 +113,7 @@ bool TvxRegExpr::CompileProgram(const char* text) {
     DropProgram();
     compiled_ = false;
     if (!text) {
-        ReportError(100);
+        ReportOnce(TRegError::NullArgument);
         return false;
     }
     uint32_t flags = 0;
@@ -126,6 +126,7 @@ bool TvxRegExpr::CompileProgram(const char* text) {
     EmitByte(ProgramSignature);
     nesting_ = loopsEmitted_ = 0;
     usesBackRefs_ = false;
+    sizingReports_ = 0;
     groupLengths_.fill(-1);
     if (ParseReg(TRegKind::Whole, flags) == Failed) return false;
     const int32_t measured = emitPos_;
@@ -156,6 +157,18 @@ bool TvxRegExpr::CompileProgram(const char* text) {
     ComputeHints(flags);
     compiled_ = true;
     return true;
+}
+
+// The emitting pass makes the sizing pass's decisions again, and reports their errors again
+// in the same order: those are told once. Only the emitting pass measures a look-behind.
+void TvxRegExpr::ReportOnce(TRegError error) {
+    if (!code_)
+        ++sizingReports_;
+    else if (sizingReports_ > 0) {
+        --sizingReports_;
+        return;
+    }
+    ReportError(error);
 }
 
 int32_t TvxRegExpr::EmitOp(uint8_t op) {
@@ -206,12 +219,12 @@ int32_t TvxRegExpr::ParseReg(TRegKind kind, uint32_t& flags) {
     int32_t groupNumber = 0;
     const bool inParentheses = kind != TRegKind::Whole;
     if (inParentheses && ++nesting_ > MaxNesting) {
-        ReportError(131);
+        ReportOnce(TRegError::GroupsNestedTooDeeply);
         return Failed;
     }
     if (kind == TRegKind::Capturing) {
         if (nextGroupNumber_ >= GroupSlots) {
-            ReportError(102);
+            ReportOnce(TRegError::TooManyGroups);
             return Failed;
         }
         groupNumber = nextGroupNumber_++;
@@ -243,13 +256,14 @@ int32_t TvxRegExpr::ParseReg(TRegKind kind, uint32_t& flags) {
         groupLengths_[size_t(groupNumber)] = FixedLength(code_ + first, code_ + closer);
     if (inParentheses) {
         if (*parsePos_ != ')') {
-            ReportError(103);
+            ReportOnce(TRegError::MissingCloseParenthesis);
             return Failed;
         }
         ++parsePos_;
         --nesting_;
     } else if (*parsePos_ != '\0') {
-        ReportError(*parsePos_ == ')' ? 104 : 105);
+        ReportOnce(*parsePos_ == ')' ? TRegError::UnmatchedCloseParenthesis
+                                     : TRegError::UnexpectedTextAtEnd);
         return Failed;
     }
     activeModifiers_ = savedModifiers;
@@ -281,7 +295,7 @@ int32_t TvxRegExpr::ParseGroupExtension(uint32_t& flags) {
     const std::string_view text(letters, close ? size_t(close - letters) : std::strlen(letters));
     uint32_t modifiers = activeModifiers_;
     if (!ApplyModifierLetters(text, modifiers) || !close) {
-        ReportError(127);
+        ReportOnce(TRegError::UnrecognizedModifier);
         return Failed;
     }
     parsePos_ = close + 1;
@@ -321,7 +335,7 @@ int32_t TvxRegExpr::ParseAssertion(uint8_t op, uint32_t& flags) {
 // the search steps back that far and matches forward.
 int32_t TvxRegExpr::ParseLookBehind(bool negative, uint32_t& flags) {
     if (++nesting_ > MaxNesting) {
-        ReportError(131);
+        ReportOnce(TRegError::GroupsNestedTooDeeply);
         return Failed;
     }
     const uint32_t savedModifiers = activeModifiers_;
@@ -341,7 +355,7 @@ int32_t TvxRegExpr::ParseLookBehind(bool negative, uint32_t& flags) {
         if (code_) {
             const int32_t length = FixedLength(code_ + branch, code_ + end);
             if (length < 0) {
-                ReportError(129);
+                ReportOnce(TRegError::LookBehindWithoutFixedLength);
                 return Failed;
             }
             WriteInt(code_ + header, length);
@@ -353,7 +367,7 @@ int32_t TvxRegExpr::ParseLookBehind(bool negative, uint32_t& flags) {
     EmitInt(-1);
     MarkStateBody(node, groupsBefore, loopsBefore);
     if (*parsePos_ != ')') {
-        ReportError(103);
+        ReportOnce(TRegError::MissingCloseParenthesis);
         return Failed;
     }
     ++parsePos_;
@@ -494,11 +508,11 @@ int32_t TvxRegExpr::ParseQuantified(uint32_t& flags) {
     const char op = *parsePos_;
     if (!IsQuantifier(op)) return atom;
     if (atomFlags & LookAround) {
-        ReportError(130);
+        ReportOnce(TRegError::LookAroundRepeated);
         return Failed;
     }
     if (!(atomFlags & HasWidth) && op != '?') {
-        ReportError(106);
+        ReportOnce(TRegError::RepeatedOperandCouldBeEmpty);
         return atom;
     }
     const bool simple = (atomFlags & Simple) != 0;
@@ -527,7 +541,7 @@ int32_t TvxRegExpr::ParseQuantified(uint32_t& flags) {
         }
         parsePos_ = p; // on the closing brace
         if (max < min) {
-            ReportError(124);
+            ReportOnce(TRegError::RepeatMinimumAboveMaximum);
             return atom;
         }
         flags = max > 0 ? HasWidth | StartsWithRepeat : 0;
@@ -573,13 +587,13 @@ int32_t TvxRegExpr::ParseQuantified(uint32_t& flags) {
         MakePossessive(atom);
         flags = (flags & HasWidth) | RepeatsByLoop;
     }
-    if (IsQuantifier(*parsePos_)) ReportError(107);
+    if (IsQuantifier(*parsePos_)) ReportOnce(TRegError::NestedQuantifier);
     return atom;
 }
 
 int32_t TvxRegExpr::ParseBraceCount(const char* first, const char* last) {
     if (last - first > 8) {
-        ReportError(122);
+        ReportOnce(TRegError::RepeatCountTooBig);
         return 0;
     }
     int32_t value = 0;
@@ -643,12 +657,12 @@ int32_t TvxRegExpr::ParseAtom(uint32_t& flags) {
     case '\0':
     case ')':
     case '|':
-        ReportError(114);
+        ReportOnce(TRegError::AtomExpected);
         return Failed;
     case '*':
     case '+':
     case '?':
-        ReportError(115);
+        ReportOnce(TRegError::QuantifierFollowsNothing);
         return Failed;
     case '^':
         ++parsePos_;
@@ -671,7 +685,7 @@ int32_t TvxRegExpr::ParseAtom(uint32_t& flags) {
         if (parsePos_[1] == '?' && parsePos_[2] == '#') {
             const char* close = std::strchr(parsePos_ + 3, ')');
             if (!close) {
-                ReportError(125);
+                ReportOnce(TRegError::UnclosedComment);
                 return Failed;
             }
             parsePos_ = close + 1;
@@ -689,7 +703,7 @@ int32_t TvxRegExpr::ParseAtom(uint32_t& flags) {
     case '\\': {
         const char e = parsePos_[1];
         if (e == '\0') {
-            ReportError(116);
+            ReportOnce(TRegError::BackslashAtEnd);
             return Failed;
         }
         ++parsePos_; // on the escaped character
@@ -777,7 +791,7 @@ int32_t TvxRegExpr::ParseLiteralRun(uint32_t& flags) {
     size_t length = std::strcspn(parsePos_, Metacharacters);
     if (length == 0) {
         if (*parsePos_ != '{') {
-            ReportError(119);
+            ReportOnce(TRegError::EmptyLiteralRun);
             return Failed;
         }
         length =
@@ -843,7 +857,7 @@ int TvxRegExpr::HexDigitValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    ReportError(108);
+    ReportOnce(TRegError::BadHexDigit);
     return 0;
 }
 
@@ -879,20 +893,21 @@ bool TvxRegExpr::DecodeEscape(char32_t& result) {
     }
     ++parsePos_;
     if (*parsePos_ == '\0') {
-        ReportError(111);
+        ReportOnce(TRegError::MissingHexCode);
         return false;
     }
     if (*parsePos_ == '{') {
         unsigned value = 0;
         for (++parsePos_;; ++parsePos_) {
             if (*parsePos_ == '\0') {
-                ReportError(111);
+                ReportOnce(TRegError::MissingHexCode);
                 return false;
             }
             if (*parsePos_ == '}') break;
             // Beyond U+10FFFF in UTF-8, beyond 8 bits in an ANSI code page.
             if (utf8Mode_ ? value > (LastCodePoint >> 4) : (value & 0xF0) != 0) {
-                ReportError(112); // the overflowing digit is skipped, the brace becomes literal
+                ReportOnce(TRegError::HexCodeTooBig); // the overflowing digit is skipped, the brace
+                                                      // becomes literal
                 break;
             }
             value = value * 16 + unsigned(HexDigitValue(*parsePos_));
@@ -903,7 +918,7 @@ bool TvxRegExpr::DecodeEscape(char32_t& result) {
     unsigned value = unsigned(HexDigitValue(*parsePos_));
     ++parsePos_;
     if (*parsePos_ == '\0') {
-        ReportError(111);
+        ReportOnce(TRegError::MissingHexCode);
         return false;
     }
     result = value * 16 + unsigned(HexDigitValue(*parsePos_));
@@ -991,7 +1006,7 @@ bool TvxRegExpr::FinishClass(TClassBuilder& cls) {
     if (utf8Mode_) return FinishCharacterClass(cls);
     // A class whose only element was code 0 has no member: an invalid range.
     if (cls.count == 0) {
-        ReportError(109);
+        ReportOnce(TRegError::InvalidClassRange);
         return false;
     }
     EmitByteClass(cls);
@@ -1033,7 +1048,7 @@ bool TvxRegExpr::FinishCharacterClass(TClassBuilder& cls) {
         set.Add(first, last);
     set.Normalize();
     if (set.Ranges().empty()) {
-        ReportError(109);
+        ReportOnce(TRegError::InvalidClassRange);
         return false;
     }
     if (cls.negative) set.Complement();
@@ -1118,7 +1133,8 @@ int32_t TvxRegExpr::ParseClass(uint32_t& flags) {
             char32_t last = PatternCharAt(parsePos_, width);
             if (*parsePos_ == '\\') {
                 if (parsePos_[1] == '\0') {
-                    ReportError(110); // a range whose end is a backslash at the end
+                    ReportOnce(TRegError::BackslashAtEndOfClass); // a range whose end is a
+                                                                  // backslash at the end
                     return Failed;
                 }
                 ++parsePos_;
@@ -1127,7 +1143,7 @@ int32_t TvxRegExpr::ParseClass(uint32_t& flags) {
             }
             if (!alphabetRanges || !AddAlphabetRange(cls, rangeStart, last)) {
                 if (last < rangeStart) {
-                    ReportError(109);
+                    ReportOnce(TRegError::InvalidClassRange);
                     return Failed;
                 }
                 AddClassRange(cls, rangeStart, last);
@@ -1136,7 +1152,7 @@ int32_t TvxRegExpr::ParseClass(uint32_t& flags) {
             parsePos_ += width;
         } else if (c == '\\') {
             if (parsePos_[1] == '\0') {
-                ReportError(110);
+                ReportOnce(TRegError::BackslashAtEndOfClass);
                 return Failed;
             }
             ++parsePos_;
@@ -1160,7 +1176,7 @@ int32_t TvxRegExpr::ParseClass(uint32_t& flags) {
         }
     }
     if (*parsePos_ == '\0') {
-        ReportError(113);
+        ReportOnce(TRegError::UnmatchedBrackets);
         return Failed;
     }
     if (!FinishClass(cls)) return Failed;
@@ -1334,7 +1350,7 @@ const uint8_t* TvxRegExpr::CollectFromNode(const uint8_t* scan,
         return ReadInt(operand) == 0 ? NextNode(scan) : nullptr;
     default:
         if (IsOpen(op) || IsClose(op)) return NextNode(scan);
-        ReportError(1001);
+        ReportError(TRegError::CorruptedOpcode);
         return nullptr;
     }
 }

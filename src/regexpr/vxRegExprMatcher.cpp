@@ -37,11 +37,11 @@ unsigned char LiteralAhead(const uint8_t* node);
 bool TvxRegExpr::SearchFrom(int32_t offset) {
     if (!EnsureProgram()) return false;
     if (!hasInput_) {
-        ReportError(1005);
+        ReportError(TRegError::NoInputText);
         return false;
     }
     if (offset < 1) {
-        ReportError(1006);
+        ReportError(TRegError::OffsetBelowOne);
         return false;
     }
     // Only a match leaves groups behind, group 0 among them; a search starts without.
@@ -247,7 +247,7 @@ int32_t TvxRegExpr::RegRepeat(const uint8_t* operand, int32_t max) {
     }
     default:
         if (!HasVariableWidth(operand[0])) {
-            ReportError(1000);
+            ReportError(TRegError::RepeatOfUnsupportedOperand);
             return 0;
         }
         for (int32_t width; count < limit && (width = MatchedCharWidth(operand, p)) > 0; ++count)
@@ -277,7 +277,7 @@ bool TvxRegExpr::Match(const uint8_t* start) {
 bool TvxRegExpr::GoesOn() {
     nextCheck_ = steps_ + StepsBetweenChecks;
     if ((stepLimit_ && steps_ > stepLimit_) || StackBytes() >= stackLimit_ ||
-        (stopCheck_ && stopCheck_(stopContext_)))
+        (stopCheck_ && stopCheck_()))
         abandoned_ = true;
     return !abandoned_;
 }
@@ -286,7 +286,7 @@ bool TvxRegExpr::GoesOn() {
 bool TvxRegExpr::RunForward(const uint8_t*& scan) {
     for (;;) {
         if (!scan) {
-            ReportError(1002);
+            ReportError(TRegError::CorruptedLink);
             return false;
         }
         if (++steps_ >= nextCheck_ && !GoesOn()) return false;
@@ -448,7 +448,7 @@ bool TvxRegExpr::RunForward(const uint8_t*& scan) {
             continue;
         case opLoopEntry:
             if (loopDepth_ >= MaxLoopDepth) {
-                ReportError(1014);
+                ReportError(TRegError::LoopNestingExceeded);
                 return false;
             }
             EnterLoopEntry(scan);
@@ -488,7 +488,7 @@ bool TvxRegExpr::RunForward(const uint8_t*& scan) {
                 closedStart_[n] = groupStart_[n];
                 break;
             }
-            ReportError(1001);
+            ReportError(TRegError::CorruptedOpcode);
             return false;
         }
         scan = next;
@@ -612,7 +612,7 @@ void TvxRegExpr::LeaveLoop(const uint8_t* node, const uint8_t*& scan) {
 // it nest no deeper.
 bool TvxRegExpr::EnterLoop(const uint8_t* node, const uint8_t*& scan) {
     if (loopDepth_ == 0) {
-        ReportError(1015);
+        ReportError(TRegError::LoopWithoutLoopEntry);
         return false;
     }
     const int32_t min = ReadInt(node + NodeHeader);

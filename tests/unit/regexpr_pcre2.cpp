@@ -192,7 +192,7 @@ class TGenerator {
 class TRecordingRegExpr : public TvxRegExpr {
   public:
     bool reported = false;
-    void ReportError(int32_t) override { reported = true; }
+    void ReportError(TRegError) override { reported = true; }
 };
 
 struct TPcre2 {
