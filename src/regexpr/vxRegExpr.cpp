@@ -3,7 +3,7 @@
 
 #include "../foundation/vxStrUtils.h"
 #include "../foundation/vxTextCodec.h"
-#include "../foundation/vxUnicodeCase.h"
+#include "vxRegExprCompiler.h"
 #include "vxRegExprOps.h"
 
 #include <algorithm>
@@ -13,10 +13,6 @@ using namespace vxre;
 
 namespace {
 
-// By default the backtracking stack may not grow beyond this many bytes, in both builds:
-// lines of a few megabytes fit with the common patterns, and a desktop tool can afford it.
-constexpr size_t DefaultStackLimit = size_t(256) << 20;
-
 unsigned char SystemFlipCase(unsigned char c) {
     const unsigned char upper = AnsiUpperChar(c);
     return upper != c ? upper : AnsiLowerChar(c);
@@ -24,21 +20,21 @@ unsigned char SystemFlipCase(unsigned char c) {
 
 } // namespace
 
-TvxRegExpr::TvxRegExpr()
-    : utf8Mode_(ProcessCodePage() == codepage::Utf8), stackLimit_(DefaultStackLimit) {
+TvxRegExpr::TvxRegExpr() {
+    syntax_.utf8 = ProcessCodePage() == codepage::Utf8;
     SwitchModifier(1, false); // i
     SwitchModifier(2, true);  // r
     SwitchModifier(3, true);  // s
     SwitchModifier(4, true);  // g
     SwitchModifier(5, false); // m
-    blankLetters_ = std::string(" \t\n\r\f", 5);
-    wordLetters_ = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ_";
-    for (unsigned char c : wordLetters_)
-        wordSet_.set(c);
+    syntax_.blankLetters = std::string(" \t\n\r\f", 5);
+    syntax_.wordLetters = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ_";
+    for (unsigned char c : syntax_.wordLetters)
+        syntax_.wordSet.set(c);
     SetFlipCase(SystemFlipCase);
-    lineBreakLetters_ = "\r\n";
-    for (unsigned char c : lineBreakLetters_)
-        lineBreakSet_.set(c); // the letters never change
+    syntax_.lineBreakLetters = "\r\n";
+    for (unsigned char c : syntax_.lineBreakLetters)
+        syntax_.lineBreakSet.set(c); // the letters never change
     SetLinePairedSeparator("\r\n");
 }
 
@@ -46,10 +42,6 @@ TvxRegExpr::~TvxRegExpr() = default;
 
 void TvxRegExpr::ReportError(TRegError error) {
     lastError_ = error;
-}
-
-int32_t TvxRegExpr::CompileOffset() const {
-    return compileText_ && parsePos_ ? int32_t(parsePos_ - compileText_) : -1;
 }
 
 std::string_view RegErrorText(TRegError error) {
@@ -65,8 +57,7 @@ std::string_view RegErrorText(TRegError error) {
 
 void TvxRegExpr::SetExpression(std::string_view text) {
     text = text.substr(0, std::min(text.size(), text.find('\0'))); // a zero byte ends the text
-    if (hasExpression_ && text == expression_ && compiled_) return;
-    compiled_ = false;
+    if (hasExpression_ && text == expression_ && program_) return;
     expression_.clear();
     hasExpression_ = !text.empty();
     // An empty expression also drops the program, so no stale program keeps matching.
@@ -80,53 +71,13 @@ void TvxRegExpr::SwitchModifier(int32_t index, bool on) {
         return;
     }
     const uint32_t bit = 1u << (index - 1);
-    modifierMask_ = on ? (modifierMask_ | bit) : (modifierMask_ & ~bit);
-}
-
-bool TvxRegExpr::ApplyModifierLetters(std::string_view letters, uint32_t& modifiers) const {
-    bool clear = false;
-    for (char letter : letters) {
-        uint32_t bit;
-        switch (letter) {
-        case '-':
-            clear = true;
-            continue;
-        case 'i':
-        case 'I':
-            bit = ModI;
-            break;
-        case 'r':
-        case 'R':
-            bit = ModR;
-            break;
-        case 's':
-        case 'S':
-            bit = ModS;
-            break;
-        case 'g':
-        case 'G':
-            bit = ModG;
-            break;
-        case 'm':
-        case 'M':
-            bit = ModM;
-            break;
-        case 'x':
-        case 'X':
-            bit = ModX;
-            break;
-        default:
-            return false;
-        }
-        modifiers = clear ? (modifiers & ~bit) : (modifiers | bit);
-    }
-    return true;
+    syntax_.modifiers = on ? (syntax_.modifiers | bit) : (syntax_.modifiers & ~bit);
 }
 
 void TvxRegExpr::SetLinePairedSeparator(std::string_view pair) {
     if (pair.empty()) {
-        if (pairAssigned_) {
-            pairAssigned_ = false;
+        if (syntax_.pairAssigned) {
+            syntax_.pairAssigned = false;
             DropProgram();
         }
         return;
@@ -137,27 +88,22 @@ void TvxRegExpr::SetLinePairedSeparator(std::string_view pair) {
     }
     const auto head = static_cast<unsigned char>(pair[0]),
                tail = static_cast<unsigned char>(pair[1]);
-    if (pairAssigned_ && head == pairHead_ && tail == pairTail_) return;
-    pairAssigned_ = true;
-    pairHead_ = head;
-    pairTail_ = tail;
+    if (syntax_.pairAssigned && head == syntax_.pairHead && tail == syntax_.pairTail) return;
+    syntax_.pairAssigned = true;
+    syntax_.pairHead = head;
+    syntax_.pairTail = tail;
     DropProgram();
 }
 
 void TvxRegExpr::SetFlipCase(const TFlipCase& flipCase) {
     for (int c = 0; c < 256; ++c)
-        flipTable_[c] = flipCase(static_cast<unsigned char>(c));
+        syntax_.flipTable[size_t(c)] = flipCase(static_cast<unsigned char>(c));
     DropProgram();
 }
 
-char32_t TvxRegExpr::FlipCase(char32_t c) const {
-    if (utf8Mode_) return OtherCase(c);
-    return c < 256 ? flipTable_[c] : c;
-}
-
 void TvxRegExpr::SetUtf8Mode(bool on) {
-    if (on == utf8Mode_) return;
-    utf8Mode_ = on;
+    if (on == syntax_.utf8) return;
+    syntax_.utf8 = on;
     DropProgram();
 }
 
@@ -167,7 +113,8 @@ bool TvxRegExpr::Exec(std::string_view text) {
 }
 
 void TvxRegExpr::SetInputString(std::string_view text) {
-    if (groupEnd_[0]) ClearGroups(); // only a match leaves groups behind
+    // Only a match leaves groups behind: they were of the input before.
+    if (matcher_ && matcher_->GroupEnd(0)) matcher_->ClearGroups();
     const size_t size = std::min(text.size(), text.find('\0'));
     // A zero byte ends the copy: the matcher may read the character at the end.
     if (!input_ || size >= inputCapacity_) {
@@ -186,25 +133,59 @@ std::string TvxRegExpr::MatchText(int32_t n) const {
 }
 
 int32_t TvxRegExpr::MatchPos(int32_t n) const {
-    if (n < 0 || n >= GroupSlots || !hasInput_ || !groupStart_[n] || !groupEnd_[n]) return -1;
-    if (groupEnd_[n] < groupStart_[n]) return -1;
-    return int32_t(groupStart_[n] - input_.get());
+    if (n < 0 || n >= GroupSlots || !hasInput_ || !matcher_) return -1;
+    const char* start = matcher_->GroupStart(n);
+    const char* end = matcher_->GroupEnd(n);
+    if (!start || !end || end < start) return -1;
+    return int32_t(start - input_.get());
 }
 
 int32_t TvxRegExpr::MatchLen(int32_t n) const {
-    return MatchPos(n) < 0 ? -1 : int32_t(groupEnd_[n] - groupStart_[n]);
+    return MatchPos(n) < 0 ? -1 : int32_t(matcher_->GroupEnd(n) - matcher_->GroupStart(n));
 }
 
-std::string_view TvxRegExpr::MustText() const {
-    if (!program_ || mustOffset_ < 0) return {};
-    return {reinterpret_cast<const char*>(program_.get()) + mustOffset_, size_t(mustLength_)};
+const std::bitset<256>& TvxRegExpr::StartSet() const {
+    static const std::bitset<256> none;
+    return program_ ? program_->startSet : none;
+}
+
+bool TvxRegExpr::SearchFrom(int32_t offset) {
+    if (!EnsureProgram()) return false;
+    if (!hasInput_) {
+        ReportError(TRegError::NoInputText);
+        return false;
+    }
+    if (offset < 1) {
+        ReportError(TRegError::OffsetBelowOne);
+        return false;
+    }
+    if (size_t(offset) > inputSize_ + 1) {
+        matcher_->ClearGroups(); // a search starts without groups
+        return false;
+    }
+    return matcher_->Search(input_.get(), input_.get() + inputSize_, input_.get() + offset - 1);
+}
+
+void TvxRegExpr::SetStackLimit(size_t bytes) {
+    stackLimit_ = bytes;
+    if (matcher_) matcher_->SetStackLimit(bytes);
+}
+
+void TvxRegExpr::SetStepLimit(uint64_t steps) {
+    stepLimit_ = steps;
+    if (matcher_) matcher_->SetStepLimit(steps);
+}
+
+void TvxRegExpr::SetStopCheck(TStopCheck check) {
+    stopCheck_ = std::move(check);
+    if (matcher_) matcher_->SetStopCheck(stopCheck_);
 }
 
 bool TvxRegExpr::EnsureProgram() {
-    if (modifierMask_ != programModifiers_) DropProgram();
+    if (program_ && syntax_.modifiers != program_->syntax.modifiers) DropProgram();
     if (!program_) CompileExpression();
     if (!program_) return false;
-    if (program_[0] != ProgramSignature) {
+    if (program_->code[0] != ProgramSignature) {
         ReportError(TRegError::CorruptedProgram);
         return false;
     }
@@ -216,10 +197,22 @@ void TvxRegExpr::CompileExpression() {
         ReportError(TRegError::NoExpression);
         return;
     }
-    CompileProgram(expression_.c_str());
+    const TRegCompiled compiled = TvxRegCompiler::Compile(
+        expression_.c_str(), syntax_, [this](TRegError error) { ReportError(error); });
+    compileOffset_ = compiled.offset;
+    program_ = compiled.program;
+    if (program_) MakeMatcher();
+}
+
+void TvxRegExpr::MakeMatcher() {
+    matcher_ =
+        std::make_unique<TvxRegMatcher>(program_, [this](TRegError error) { ReportError(error); });
+    matcher_->SetStackLimit(stackLimit_);
+    matcher_->SetStepLimit(stepLimit_);
+    matcher_->SetStopCheck(stopCheck_);
 }
 
 void TvxRegExpr::DropProgram() {
     program_.reset();
-    programSize_ = 0;
+    matcher_.reset();
 }

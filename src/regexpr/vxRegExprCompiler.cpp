@@ -1,6 +1,6 @@
 // The compiler: an expression text to the program of linked nodes, in a sizing pass and
 // an emitting pass that make identical decisions, and the search hints.
-#include "vxRegExpr.h"
+#include "vxRegExprCompiler.h"
 
 #include "../foundation/vxUnicodeCase.h"
 #include "vxRegExprOps.h"
@@ -107,34 +107,46 @@ class TCharSet {
 };
 } // namespace vxre
 
-bool TvxRegExpr::CompileProgram(const char* text) {
+TRegCompiled TvxRegCompiler::Compile(const char* text, const TvxRegSyntax& syntax,
+                                     const TReport& report) {
+    TvxRegCompiler compiler(syntax, report);
+    TRegCompiled compiled;
+    if (compiler.CompileProgram(text))
+        compiled.program = std::move(compiler.built_);
+    else
+        compiled.error = compiler.lastError_;
+    if (compiler.compileText_ && compiler.parsePos_)
+        compiled.offset = int32_t(compiler.parsePos_ - compiler.compileText_);
+    return compiled;
+}
+
+bool TvxRegCompiler::CompileProgram(const char* text) {
     parsePos_ = nullptr;
     compileText_ = text;
-    DropProgram();
-    compiled_ = false;
     if (!text) {
         ReportOnce(TRegError::NullArgument);
         return false;
     }
+    built_ = std::make_unique<TvxRegProgram>();
+    built_->syntax = syntax_;
     uint32_t flags = 0;
     // Sizing pass.
-    programModifiers_ = activeModifiers_ = modifierMask_;
+    activeModifiers_ = syntax_.modifiers;
     parsePos_ = text;
     nextGroupNumber_ = 1;
     emitPos_ = 0;
     code_ = nullptr;
     EmitByte(ProgramSignature);
     nesting_ = loopsEmitted_ = 0;
-    usesBackRefs_ = false;
     sizingReports_ = 0;
     groupLengths_.fill(-1);
     if (ParseReg(TRegKind::Whole, flags) == Failed) return false;
     const int32_t measured = emitPos_;
 
     // Emitting pass into one block of exactly the measured size.
-    auto program = std::make_unique<uint8_t[]>(size_t(measured));
-    code_ = program.get();
-    activeModifiers_ = modifierMask_;
+    built_->code = std::make_unique<uint8_t[]>(size_t(measured));
+    code_ = built_->code.get();
+    activeModifiers_ = syntax_.modifiers;
     parsePos_ = text;
     nextGroupNumber_ = 1;
     emitPos_ = 0;
@@ -147,31 +159,29 @@ bool TvxRegExpr::CompileProgram(const char* text) {
 #ifndef NDEBUG
     if (emitPos_ != measured) std::abort(); // the two passes must make identical decisions
 #endif
-    program_ = std::move(program);
-    programSize_ = measured;
-    lineStops_ = lineBreakSet_;
-    if (pairAssigned_) lineStops_.set(pairHead_);
-    lineStopLetters_.clear();
+    built_->size = measured;
+    built_->lineStops = syntax_.lineBreakSet;
+    if (syntax_.pairAssigned) built_->lineStops.set(syntax_.pairHead);
     for (int c = 0; c < 256; ++c)
-        if (lineStops_[size_t(c)]) lineStopLetters_ += char(c);
+        if (built_->lineStops[size_t(c)]) built_->lineStopLetters += char(c);
     ComputeHints(flags);
-    compiled_ = true;
     return true;
 }
 
 // The emitting pass makes the sizing pass's decisions again, and reports their errors again
 // in the same order: those are told once. Only the emitting pass measures a look-behind.
-void TvxRegExpr::ReportOnce(TRegError error) {
+void TvxRegCompiler::ReportOnce(TRegError error) {
     if (!code_)
         ++sizingReports_;
     else if (sizingReports_ > 0) {
         --sizingReports_;
         return;
     }
-    ReportError(error);
+    lastError_ = error;
+    if (report_) report_(error);
 }
 
-int32_t TvxRegExpr::EmitOp(uint8_t op) {
+int32_t TvxRegCompiler::EmitOp(uint8_t op) {
     const int32_t at = emitPos_;
     if (code_) {
         code_[at] = op;
@@ -181,17 +191,17 @@ int32_t TvxRegExpr::EmitOp(uint8_t op) {
     return at;
 }
 
-void TvxRegExpr::EmitByte(uint8_t b) {
+void TvxRegCompiler::EmitByte(uint8_t b) {
     if (code_) code_[emitPos_] = b;
     ++emitPos_;
 }
 
-void TvxRegExpr::EmitInt(int32_t value) {
+void TvxRegCompiler::EmitInt(int32_t value) {
     if (code_) WriteInt(code_ + emitPos_, value);
     emitPos_ += 4;
 }
 
-void TvxRegExpr::InsertOp(uint8_t op, int32_t at, int32_t size) {
+void TvxRegCompiler::InsertOp(uint8_t op, int32_t at, int32_t size) {
     if (code_) {
         std::memmove(code_ + at + size, code_ + at, size_t(emitPos_ - at));
         code_[at] = op;
@@ -200,7 +210,7 @@ void TvxRegExpr::InsertOp(uint8_t op, int32_t at, int32_t size) {
     emitPos_ += size;
 }
 
-void TvxRegExpr::LinkTail(int32_t node, int32_t target) {
+void TvxRegCompiler::LinkTail(int32_t node, int32_t target) {
     if (!code_) return;
     int32_t scan = node;
     for (int32_t link; (link = ReadInt(code_ + scan + 1)) != 0;)
@@ -208,11 +218,11 @@ void TvxRegExpr::LinkTail(int32_t node, int32_t target) {
     WriteInt(code_ + scan + 1, target - scan);
 }
 
-void TvxRegExpr::LinkBranchTail(int32_t node, int32_t target) {
+void TvxRegCompiler::LinkBranchTail(int32_t node, int32_t target) {
     if (code_ && code_[node] == opBranch) LinkTail(node + NodeHeader, target);
 }
 
-int32_t TvxRegExpr::ParseReg(TRegKind kind, uint32_t& flags) {
+int32_t TvxRegCompiler::ParseReg(TRegKind kind, uint32_t& flags) {
     const uint32_t savedModifiers = activeModifiers_;
     flags = HasWidth;
     int32_t first = Failed;
@@ -272,7 +282,7 @@ int32_t TvxRegExpr::ParseReg(TRegKind kind, uint32_t& flags) {
 
 // "(?" and what follows: a group without a number, modifiers for the rest of the group or
 // for a group of their own, an atomic group, a look-ahead or a look-behind.
-int32_t TvxRegExpr::ParseGroupExtension(uint32_t& flags) {
+int32_t TvxRegCompiler::ParseGroupExtension(uint32_t& flags) {
     const char kind = parsePos_[2];
     if (kind == ':' || kind == '>' || kind == '=' || kind == '!') {
         parsePos_ += 3;
@@ -313,14 +323,14 @@ int32_t TvxRegExpr::ParseGroupExtension(uint32_t& flags) {
 
 // Whether the body of the assertion node sets groups or runs loops: only then does the
 // matcher keep the state from before it.
-void TvxRegExpr::MarkStateBody(int32_t node, int32_t groupsBefore, int32_t loopsBefore) {
+void TvxRegCompiler::MarkStateBody(int32_t node, int32_t groupsBefore, int32_t loopsBefore) {
     if (code_)
         code_[node + NodeHeader] =
             nextGroupNumber_ != groupsBefore || loopsEmitted_ != loopsBefore ? 1 : 0;
 }
 
 // An atomic group or a look-ahead: the node, then its body.
-int32_t TvxRegExpr::ParseAssertion(uint8_t op, uint32_t& flags) {
+int32_t TvxRegCompiler::ParseAssertion(uint8_t op, uint32_t& flags) {
     const int32_t node = EmitOp(op);
     EmitByte(0);
     const int32_t groupsBefore = nextGroupNumber_, loopsBefore = loopsEmitted_;
@@ -333,7 +343,7 @@ int32_t TvxRegExpr::ParseAssertion(uint8_t op, uint32_t& flags) {
 
 // Each alternative on its own, with the length in characters that every match of it has:
 // the search steps back that far and matches forward.
-int32_t TvxRegExpr::ParseLookBehind(bool negative, uint32_t& flags) {
+int32_t TvxRegCompiler::ParseLookBehind(bool negative, uint32_t& flags) {
     if (++nesting_ > MaxNesting) {
         ReportOnce(TRegError::GroupsNestedTooDeeply);
         return Failed;
@@ -388,7 +398,7 @@ size_t CodePoints(const uint8_t* text, bool utf8) {
 
 // The characters that every match from scan up to stop takes, -1 when that varies: a
 // look-behind can only be matched backward by that fixed step.
-int32_t TvxRegExpr::FixedLength(const uint8_t* scan, const uint8_t* stop) const {
+int32_t TvxRegCompiler::FixedLength(const uint8_t* scan, const uint8_t* stop) const {
     int64_t total = 0;
     while (scan && scan != stop && scan[0] != opAssertEnd && scan[0] != opEnd) {
         const uint8_t op = scan[0];
@@ -413,7 +423,7 @@ int32_t TvxRegExpr::FixedLength(const uint8_t* scan, const uint8_t* stop) const 
         case opExact:
         case opExactCI:
         case opExactFold:
-            total += int64_t(CodePoints(operand, utf8Mode_));
+            total += int64_t(CodePoints(operand, syntax_.utf8));
             break;
         case opBraces:
         case opBracesShort: {
@@ -474,14 +484,14 @@ int32_t TvxRegExpr::FixedLength(const uint8_t* scan, const uint8_t* stop) const 
 }
 
 // X*+, X++, X?+ and X{n,m}+: the repeat as an atomic group, which gives back nothing.
-void TvxRegExpr::MakePossessive(int32_t at) {
+void TvxRegCompiler::MakePossessive(int32_t at) {
     InsertOp(opAtomic, at, AssertionHeader);
     // The repeat may hold groups or loops: the state is kept.
     if (code_) code_[at + NodeHeader] = 1;
     LinkTail(at + AssertionHeader, EmitOp(opAssertEnd));
 }
 
-int32_t TvxRegExpr::ParseAlternative(uint32_t& flags) {
+int32_t TvxRegCompiler::ParseAlternative(uint32_t& flags) {
     flags = 0;
     const int32_t branch = EmitOp(opBranch);
     int32_t chain = Failed;
@@ -500,7 +510,7 @@ int32_t TvxRegExpr::ParseAlternative(uint32_t& flags) {
     return branch;
 }
 
-int32_t TvxRegExpr::ParseQuantified(uint32_t& flags) {
+int32_t TvxRegCompiler::ParseQuantified(uint32_t& flags) {
     uint32_t atomFlags = 0;
     const int32_t atom = ParseAtom(atomFlags);
     if (atom == Failed) return Failed;
@@ -591,7 +601,7 @@ int32_t TvxRegExpr::ParseQuantified(uint32_t& flags) {
     return atom;
 }
 
-int32_t TvxRegExpr::ParseBraceCount(const char* first, const char* last) {
+int32_t TvxRegCompiler::ParseBraceCount(const char* first, const char* last) {
     if (last - first > 8) {
         ReportOnce(TRegError::RepeatCountTooBig);
         return 0;
@@ -602,7 +612,7 @@ int32_t TvxRegExpr::ParseBraceCount(const char* first, const char* last) {
     return value;
 }
 
-void TvxRegExpr::EmitBracesOp(int32_t at, int32_t min, int32_t max, bool nonGreedy) {
+void TvxRegCompiler::EmitBracesOp(int32_t at, int32_t min, int32_t max, bool nonGreedy) {
     InsertOp(nonGreedy ? opBracesShort : opBraces, at, BracesHeader);
     if (code_) {
         WriteInt(code_ + at + NodeHeader, min);
@@ -610,7 +620,7 @@ void TvxRegExpr::EmitBracesOp(int32_t at, int32_t min, int32_t max, bool nonGree
     }
 }
 
-void TvxRegExpr::EmitLoopOps(int32_t at, int32_t min, int32_t max, bool nonGreedy) {
+void TvxRegCompiler::EmitLoopOps(int32_t at, int32_t min, int32_t max, bool nonGreedy) {
     ++loopsEmitted_;
     InsertOp(opLoopEntry, at, NodeHeader);
     const int32_t loop = EmitOp(nonGreedy ? opLoopShort : opLoop);
@@ -622,7 +632,7 @@ void TvxRegExpr::EmitLoopOps(int32_t at, int32_t min, int32_t max, bool nonGreed
 }
 
 // X* as (X back-to-self | empty).
-void TvxRegExpr::EmitStarBranches(int32_t at) {
+void TvxRegCompiler::EmitStarBranches(int32_t at) {
     InsertOp(opBranch, at, NodeHeader);
     LinkBranchTail(at, EmitOp(opBack));
     LinkBranchTail(at, at);
@@ -631,7 +641,7 @@ void TvxRegExpr::EmitStarBranches(int32_t at) {
 }
 
 // X+ as X (back-to-X | empty).
-void TvxRegExpr::EmitPlusBranches(int32_t at) {
+void TvxRegCompiler::EmitPlusBranches(int32_t at) {
     const int32_t branch = EmitOp(opBranch);
     LinkTail(at, branch);
     LinkTail(EmitOp(opBack), at);
@@ -640,7 +650,7 @@ void TvxRegExpr::EmitPlusBranches(int32_t at) {
 }
 
 // X? as (X | empty).
-void TvxRegExpr::EmitOptionalBranches(int32_t at) {
+void TvxRegCompiler::EmitOptionalBranches(int32_t at) {
     InsertOp(opBranch, at, NodeHeader);
     LinkTail(at, EmitOp(opBranch));
     const int32_t empty = EmitOp(opEmpty);
@@ -648,11 +658,11 @@ void TvxRegExpr::EmitOptionalBranches(int32_t at) {
     LinkBranchTail(at, empty);
 }
 
-int32_t TvxRegExpr::ParseAtom(uint32_t& flags) {
+int32_t TvxRegCompiler::ParseAtom(uint32_t& flags) {
     flags = 0;
     const char c = *parsePos_;
     const bool lineMode =
-        (activeModifiers_ & ModM) && (!lineBreakLetters_.empty() || pairAssigned_);
+        (activeModifiers_ & ModM) && (!syntax_.lineBreakLetters.empty() || syntax_.pairAssigned);
     switch (c) {
     case '\0':
     case ')':
@@ -674,10 +684,10 @@ int32_t TvxRegExpr::ParseAtom(uint32_t& flags) {
         ++parsePos_;
         if (activeModifiers_ & ModS) {
             flags = HasWidth | Simple;
-            return EmitOp(utf8Mode_ ? opAnyCharU : opAnyChar);
+            return EmitOp(syntax_.utf8 ? opAnyCharU : opAnyChar);
         }
         flags = HasWidth;
-        return EmitOp(utf8Mode_ ? opAnyInLineU : opAnyInLine);
+        return EmitOp(syntax_.utf8 ? opAnyInLineU : opAnyInLine);
     case '[':
         ++parsePos_;
         return ParseClass(flags);
@@ -732,19 +742,19 @@ int32_t TvxRegExpr::ParseAtom(uint32_t& flags) {
             break;
         // A UTF-8 non-digit may be several bytes: a class of characters.
         case 'D':
-            node = utf8Mode_ ? EmitLetterClass("0123456789", true) : EmitOp(opNonDigit);
+            node = syntax_.utf8 ? EmitLetterClass("0123456789", true) : EmitOp(opNonDigit);
             break;
         case 's':
         case 'S':
-            node = EmitLetterClass(blankLetters_, e == 'S');
+            node = EmitLetterClass(syntax_.blankLetters, e == 'S');
             break;
         case 'w':
         case 'W':
-            node = EmitLetterClass(wordLetters_, e == 'W');
+            node = EmitLetterClass(syntax_.wordLetters, e == 'W');
             break;
         default:
-            if (e >= '1' && e <= '9') usesBackRefs_ = true;
-            if (e >= '1' && e <= '9' && foldCase && utf8Mode_) {
+            if (e >= '1' && e <= '9') built_->usesBackRefs = true;
+            if (e >= '1' && e <= '9' && foldCase && syntax_.utf8) {
                 // The text folds alike in another width: no fixed step to count repeats by.
                 node = EmitOp(opBackRefFold);
                 EmitByte(uint8_t(e - '0'));
@@ -756,7 +766,7 @@ int32_t TvxRegExpr::ParseAtom(uint32_t& flags) {
                 char32_t decoded;
                 if (!DecodeEscape(decoded)) return Failed;
                 std::string text;
-                if (utf8Mode_)
+                if (syntax_.utf8)
                     AppendUtf8(text, decoded);
                 else
                     text = char(decoded);
@@ -787,7 +797,7 @@ int32_t TvxRegExpr::ParseAtom(uint32_t& flags) {
     return ParseLiteralRun(flags);
 }
 
-int32_t TvxRegExpr::ParseLiteralRun(uint32_t& flags) {
+int32_t TvxRegCompiler::ParseLiteralRun(uint32_t& flags) {
     size_t length = std::strcspn(parsePos_, Metacharacters);
     if (length == 0) {
         if (*parsePos_ != '{') {
@@ -817,10 +827,10 @@ int32_t TvxRegExpr::ParseLiteralRun(uint32_t& flags) {
 // A literal text. With the i modifier its letters match in either case; a UTF-8 text folds
 // by Unicode's rules where it has letters beyond ASCII or one of the two ASCII letters that
 // have forms beyond it (k and the Kelvin sign, s and the long s).
-int32_t TvxRegExpr::EmitLiteral(std::string_view text) {
+int32_t TvxRegCompiler::EmitLiteral(std::string_view text) {
     const bool foldCase = (activeModifiers_ & ModI) != 0;
     const bool unicodeFolding =
-        foldCase && utf8Mode_ && std::any_of(text.begin(), text.end(), [](char c) {
+        foldCase && syntax_.utf8 && std::any_of(text.begin(), text.end(), [](char c) {
             return static_cast<unsigned char>(c) >= 0x80 ||
                    std::string_view("kKsS").find(c) != std::string_view::npos;
         });
@@ -836,8 +846,8 @@ int32_t TvxRegExpr::EmitLiteral(std::string_view text) {
 }
 
 // The character of the expression at p, and its bytes: one in an ANSI code page.
-char32_t TvxRegExpr::PatternCharAt(const char* p, int32_t& width) const {
-    if (!utf8Mode_) {
+char32_t TvxRegCompiler::PatternCharAt(const char* p, int32_t& width) const {
+    if (!syntax_.utf8) {
         width = 1;
         return static_cast<unsigned char>(*p);
     }
@@ -848,12 +858,12 @@ char32_t TvxRegExpr::PatternCharAt(const char* p, int32_t& width) const {
 }
 
 // Where the last character of a run of the expression starts.
-size_t TvxRegExpr::LastCharStart(std::string_view run) const {
-    if (!utf8Mode_) return run.size() - 1;
+size_t TvxRegCompiler::LastCharStart(std::string_view run) const {
+    if (!syntax_.utf8) return run.size() - 1;
     return size_t(PrevCharStart(run.data() + run.size(), run.data()) - run.data());
 }
 
-int TvxRegExpr::HexDigitValue(char c) {
+int TvxRegCompiler::HexDigitValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
@@ -862,7 +872,7 @@ int TvxRegExpr::HexDigitValue(char c) {
 }
 
 // parsePos_ is on the character after the backslash and ends on the escape's last one.
-bool TvxRegExpr::DecodeEscape(char32_t& result) {
+bool TvxRegCompiler::DecodeEscape(char32_t& result) {
     switch (*parsePos_) {
     case 't':
         result = 9;
@@ -905,7 +915,7 @@ bool TvxRegExpr::DecodeEscape(char32_t& result) {
             }
             if (*parsePos_ == '}') break;
             // Beyond U+10FFFF in UTF-8, beyond 8 bits in an ANSI code page.
-            if (utf8Mode_ ? value > (LastCodePoint >> 4) : (value & 0xF0) != 0) {
+            if (syntax_.utf8 ? value > (LastCodePoint >> 4) : (value & 0xF0) != 0) {
                 ReportOnce(TRegError::HexCodeTooBig); // the overflowing digit is skipped, the brace
                                                       // becomes literal
                 break;
@@ -925,7 +935,7 @@ bool TvxRegExpr::DecodeEscape(char32_t& result) {
     return true;
 }
 
-struct TvxRegExpr::TClassBuilder {
+struct TvxRegCompiler::TClassBuilder {
     TClassBuilder(int32_t node, int32_t operandAt, bool negative, bool foldCase)
         : node(node), operandAt(operandAt), negative(negative), foldCase(foldCase) {}
     int32_t node;
@@ -951,17 +961,17 @@ struct TvxRegExpr::TClassBuilder {
     }
 };
 
-void TvxRegExpr::AddClassMember(TClassBuilder& cls, char32_t c) {
-    if (utf8Mode_) {
+void TvxRegCompiler::AddClassMember(TClassBuilder& cls, char32_t c) {
+    if (syntax_.utf8) {
         cls.characters.Add(c, c); // folded when the class is finished
         return;
     }
     cls.AddByte(static_cast<unsigned char>(c));
-    if (cls.foldCase) cls.AddByte(flipTable_[c & 0xFF]);
+    if (cls.foldCase) cls.AddByte(syntax_.flipTable[c & 0xFF]);
 }
 
-void TvxRegExpr::AddClassRange(TClassBuilder& cls, char32_t first, char32_t last) {
-    if (utf8Mode_) {
+void TvxRegCompiler::AddClassRange(TClassBuilder& cls, char32_t first, char32_t last) {
+    if (syntax_.utf8) {
         cls.characters.Add(first, last);
         return;
     }
@@ -972,9 +982,9 @@ void TvxRegExpr::AddClassRange(TClassBuilder& cls, char32_t first, char32_t last
 // The r modifier: a range from the first to the last letter of the Russian alphabet also
 // holds the letter yo, which both code pages keep apart from it; a range from the small а
 // to the capital Я holds both alphabets. False for any other range.
-bool TvxRegExpr::AddAlphabetRange(TClassBuilder& cls, char32_t first, char32_t last) {
+bool TvxRegCompiler::AddAlphabetRange(TClassBuilder& cls, char32_t first, char32_t last) {
     bool small, capital;
-    if (utf8Mode_) {
+    if (syntax_.utf8) {
         const bool fromSmall = first == CyrSmallA, toSmall = last == CyrSmallYa;
         if ((!fromSmall && first != CyrCapitalA) || (!toSmall && last != CyrCapitalYa))
             return false;
@@ -1002,8 +1012,8 @@ bool TvxRegExpr::AddAlphabetRange(TClassBuilder& cls, char32_t first, char32_t l
     return small || capital;
 }
 
-bool TvxRegExpr::FinishClass(TClassBuilder& cls) {
-    if (utf8Mode_) return FinishCharacterClass(cls);
+bool TvxRegCompiler::FinishClass(TClassBuilder& cls) {
+    if (syntax_.utf8) return FinishCharacterClass(cls);
     // A class whose only element was code 0 has no member: an invalid range.
     if (cls.count == 0) {
         ReportOnce(TRegError::InvalidClassRange);
@@ -1013,7 +1023,7 @@ bool TvxRegExpr::FinishClass(TClassBuilder& cls) {
     return true;
 }
 
-void TvxRegExpr::EmitByteClass(TClassBuilder& cls) {
+void TvxRegCompiler::EmitByteClass(TClassBuilder& cls) {
     emitPos_ = cls.operandAt;
     if (cls.count > 3) {
         std::bitset<256> set = cls.negative ? ~cls.members : cls.members;
@@ -1039,7 +1049,7 @@ void TvxRegExpr::EmitByteClass(TClassBuilder& cls) {
 // A class of UTF-8 characters: with the i modifier it holds every character that folds like
 // a member, and a negative class is turned into the characters it holds. One of ASCII
 // characters only is a class of bytes, as fast as one of an ANSI code page.
-bool TvxRegExpr::FinishCharacterClass(TClassBuilder& cls) {
+bool TvxRegCompiler::FinishCharacterClass(TClassBuilder& cls) {
     TCharSet& set = cls.characters;
     set.Normalize();
     if (cls.foldCase && !set.Ranges().empty()) set.CloseUnderCaseFolding();
@@ -1081,29 +1091,30 @@ bool TvxRegExpr::FinishCharacterClass(TClassBuilder& cls) {
 // \d, \s and \w in a class, or with complement \D, \S and \W: their letters, or every
 // character but them, bytes or code points. As outside a class, the i modifier does not
 // add the other case of what they hold.
-void TvxRegExpr::AddEscapeMembers(TClassBuilder& cls, const std::string& letters, bool complement) {
+void TvxRegCompiler::AddEscapeMembers(TClassBuilder& cls, const std::string& letters,
+                                      bool complement) {
     std::bitset<256> held;
     for (unsigned char c : letters)
         held.set(c);
-    const char32_t lastByte = utf8Mode_ ? 0x7F : 0xFF;
+    const char32_t lastByte = syntax_.utf8 ? 0x7F : 0xFF;
     for (char32_t c = 1; c <= lastByte; ++c) {
         if (held[c] == complement) continue;
-        if (utf8Mode_)
+        if (syntax_.utf8)
             cls.escapes.Add(c, c);
         else
             cls.AddByte(static_cast<unsigned char>(c));
     }
-    if (utf8Mode_ && complement) cls.escapes.Add(0x80, 0x10FFFF);
+    if (syntax_.utf8 && complement) cls.escapes.Add(0x80, 0x10FFFF);
 }
 
-int32_t TvxRegExpr::EmitLetterClass(const std::string& letters, bool negative) {
+int32_t TvxRegCompiler::EmitLetterClass(const std::string& letters, bool negative) {
     TClassBuilder cls{EmitOp(negative ? opNotInTriple : opInTriple), emitPos_, negative, false};
     for (unsigned char c : letters)
         AddClassMember(cls, c);
     return FinishClass(cls) ? cls.node : Failed;
 }
 
-int32_t TvxRegExpr::ParseClass(uint32_t& flags) {
+int32_t TvxRegCompiler::ParseClass(uint32_t& flags) {
     const bool negative = *parsePos_ == '^';
     if (negative) ++parsePos_;
     TClassBuilder cls{EmitOp(negative ? opNotInTriple : opInTriple), emitPos_, negative,
@@ -1160,8 +1171,8 @@ int32_t TvxRegExpr::ParseClass(uint32_t& flags) {
             if (std::strchr("dswDSW", e)) {
                 const char lower = char(e | 0x20);
                 const std::string letters = lower == 'd'   ? std::string("0123456789")
-                                            : lower == 's' ? blankLetters_
-                                                           : wordLetters_;
+                                            : lower == 's' ? syntax_.blankLetters
+                                                           : syntax_.wordLetters;
                 AddEscapeMembers(cls, letters, e != lower);
                 rangeMayFollow = false;
             } else {
@@ -1185,33 +1196,33 @@ int32_t TvxRegExpr::ParseClass(uint32_t& flags) {
     return cls.node;
 }
 
-void TvxRegExpr::ComputeHints(uint32_t topFlags) {
-    startSet_.reset();
-    CollectStartSet(program_.get() + 1);
+void TvxRegCompiler::ComputeHints(uint32_t topFlags) {
+    built_->startSet.reset();
+    CollectStartSet(built_->code.get() + 1);
     // A UTF-8 match starts with a whole character, never on a continuation byte.
-    if (utf8Mode_)
+    if (syntax_.utf8)
         for (int c = 0x80; c <= 0xBF; ++c)
-            startSet_.reset(size_t(c));
-    firstLiteral_ = 0;
-    anchored_ = false;
-    mustOffset_ = -1;
-    mustLength_ = 0;
-    const uint8_t* first = program_.get() + 1;
+            built_->startSet.reset(size_t(c));
+    built_->firstLiteral = 0;
+    built_->anchored = false;
+    built_->mustOffset = -1;
+    built_->mustLength = 0;
+    const uint8_t* first = built_->code.get() + 1;
     const uint8_t* after = NextNode(first);
     if (!after || after[0] != opEnd) return;
     const uint8_t* scan = first + NodeHeader;
     if (scan[0] == opExact)
-        firstLiteral_ = scan[NodeHeader];
+        built_->firstLiteral = scan[NodeHeader];
     else if (scan[0] == opBeginText)
-        anchored_ = true;
+        built_->anchored = true;
     if (!(topFlags & StartsWithRepeat)) return;
     for (; scan; scan = NextNode(scan)) {
         if (scan[0] != opExact) continue;
         const int32_t length =
             int32_t(std::strlen(reinterpret_cast<const char*>(scan + NodeHeader)));
-        if (length >= mustLength_) {
-            mustOffset_ = int32_t(scan + NodeHeader - program_.get());
-            mustLength_ = length;
+        if (length >= built_->mustLength) {
+            built_->mustOffset = int32_t(scan + NodeHeader - built_->code.get());
+            built_->mustLength = length;
         }
     }
 }
@@ -1220,29 +1231,29 @@ void TvxRegExpr::ComputeHints(uint32_t topFlags) {
 // optional pieces in a row would otherwise make the walk exponential, and a loop body
 // without width would lead it around in a circle. The nodes still to visit wait in a list,
 // so that no pattern makes the walk deeper than the stack allows.
-void TvxRegExpr::CollectStartSet(const uint8_t* start) {
-    std::vector<bool> visited(size_t(programSize_), false);
+void TvxRegCompiler::CollectStartSet(const uint8_t* start) {
+    std::vector<bool> visited(size_t(built_->size), false);
     std::vector<const uint8_t*> pending{start};
     while (!pending.empty()) {
         const uint8_t* scan = pending.back();
         pending.pop_back();
-        while (scan && !visited[size_t(scan - program_.get())]) {
-            visited[size_t(scan - program_.get())] = true;
+        while (scan && !visited[size_t(scan - built_->code.get())]) {
+            visited[size_t(scan - built_->code.get())] = true;
             scan = CollectFromNode(scan, pending);
         }
     }
 }
 
 // Adds the first bytes of the UTF-8 forms of the characters first to last.
-void TvxRegExpr::AddLeadBytes(char32_t first, char32_t last) {
+void TvxRegCompiler::AddLeadBytes(char32_t first, char32_t last) {
     for (int byte = LeadByte(first); byte <= LeadByte(last); ++byte)
-        startSet_.set(size_t(byte));
+        built_->startSet.set(size_t(byte));
 }
 
 // Adds what one node contributes; gives the node to go on with (null to stop) and puts
 // the other nodes to visit on pending.
-const uint8_t* TvxRegExpr::CollectFromNode(const uint8_t* scan,
-                                           std::vector<const uint8_t*>& pending) {
+const uint8_t* TvxRegCompiler::CollectFromNode(const uint8_t* scan,
+                                               std::vector<const uint8_t*>& pending) {
     const uint8_t op = scan[0];
     const uint8_t* operand = scan + NodeHeader;
     switch (op) {
@@ -1275,7 +1286,7 @@ const uint8_t* TvxRegExpr::CollectFromNode(const uint8_t* scan,
     case opAnyCharU:
     case opAnyInLineU:
     case opBackRefFold:
-        startSet_.set();
+        built_->startSet.set();
         return nullptr;
     case opBranch: {
         const uint8_t* next = NextNode(scan);
@@ -1285,11 +1296,11 @@ const uint8_t* TvxRegExpr::CollectFromNode(const uint8_t* scan,
         return nullptr;
     }
     case opExact:
-        startSet_.set(operand[0]);
+        built_->startSet.set(operand[0]);
         return nullptr;
     case opExactCI:
-        startSet_.set(operand[0]);
-        startSet_.set(flipTable_[operand[0]]);
+        built_->startSet.set(operand[0]);
+        built_->startSet.set(syntax_.flipTable[operand[0]]);
         return nullptr;
     case opExactFold: {
         // The first character in every form that folds to it.
@@ -1310,26 +1321,26 @@ const uint8_t* TvxRegExpr::CollectFromNode(const uint8_t* scan,
         return nullptr;
     case opDigit:
         for (int c = '0'; c <= '9'; ++c)
-            startSet_.set(size_t(c));
+            built_->startSet.set(size_t(c));
         return nullptr;
     case opNonDigit:
         for (int c = 0; c < 256; ++c)
-            if (!IsDigit(char(c))) startSet_.set(size_t(c));
+            if (!IsDigit(char(c))) built_->startSet.set(size_t(c));
         return nullptr;
     case opInTriple:
         for (int i = 0; i < 3; ++i)
-            startSet_.set(operand[i]);
+            built_->startSet.set(operand[i]);
         return nullptr;
     case opNotInTriple: {
         std::bitset<256> except;
         for (int i = 0; i < 3; ++i)
             except.set(operand[i]);
-        startSet_ |= ~except;
+        built_->startSet |= ~except;
         return nullptr;
     }
     case opInSet:
         for (int c = 0; c < 256; ++c)
-            if (operand[c / 8] & (1u << (c % 8))) startSet_.set(size_t(c));
+            if (operand[c / 8] & (1u << (c % 8))) built_->startSet.set(size_t(c));
         return nullptr;
     case opStar:
     case opStarShort:
@@ -1350,7 +1361,7 @@ const uint8_t* TvxRegExpr::CollectFromNode(const uint8_t* scan,
         return ReadInt(operand) == 0 ? NextNode(scan) : nullptr;
     default:
         if (IsOpen(op) || IsClose(op)) return NextNode(scan);
-        ReportError(TRegError::CorruptedOpcode);
+        ReportOnce(TRegError::CorruptedOpcode);
         return nullptr;
     }
 }

@@ -1,5 +1,5 @@
 // The matcher: the search driver and the backtracking interpreter of the program.
-#include "vxRegExpr.h"
+#include "vxRegExprMatcher.h"
 
 #include "../foundation/vxUnicodeCase.h"
 #include "vxRegExprOps.h"
@@ -34,27 +34,19 @@ unsigned char LiteralAhead(const uint8_t* node);
 
 } // namespace
 
-bool TvxRegExpr::SearchFrom(int32_t offset) {
-    if (!EnsureProgram()) return false;
-    if (!hasInput_) {
-        ReportError(TRegError::NoInputText);
-        return false;
-    }
-    if (offset < 1) {
-        ReportError(TRegError::OffsetBelowOne);
-        return false;
-    }
+TvxRegMatcher::TvxRegMatcher(std::shared_ptr<const TvxRegProgram> program, TReport report)
+    : shared_(std::move(program)), program_(*shared_), syntax_(program_.syntax),
+      report_(std::move(report)) {}
+
+bool TvxRegMatcher::Search(const char* text, const char* end, const char* from) {
     // Only a match leaves groups behind, group 0 among them; a search starts without.
     if (groupEnd_[0]) ClearGroups();
-    if (size_t(offset) > inputSize_ + 1) return false;
-    const char* start = input_.get() + offset - 1;
-    const char* end = input_.get() + inputSize_;
-    if (mustOffset_ >= 0 && mustLength_ > 0) {
-        const std::string_view must = MustText();
-        if (std::string_view(start, size_t(end - start)).find(must) == std::string_view::npos)
+    if (program_.mustOffset >= 0 && program_.mustLength > 0) {
+        const std::string_view must = program_.MustText();
+        if (std::string_view(from, size_t(end - from)).find(must) == std::string_view::npos)
             return false;
     }
-    inputStart_ = input_.get();
+    inputStart_ = text;
     inputEnd_ = end;
     loopDepth_ = 0;
     abandoned_ = false;
@@ -62,7 +54,7 @@ bool TvxRegExpr::SearchFrom(int32_t offset) {
     nextCheck_ = StepsBetweenChecks;
     bool found = false;
     try {
-        found = SearchPositions(start, end);
+        found = SearchPositions(from, end);
     } catch (const std::bad_alloc&) {
         // The memory ran out before the stack reached its bound (a 32-bit process with
         // a fragmented address space): the search ends as one that went past the bound.
@@ -76,62 +68,62 @@ bool TvxRegExpr::SearchFrom(int32_t offset) {
     return found;
 }
 
-bool TvxRegExpr::SearchPositions(const char* start, const char* end) {
-    if (anchored_) return TryAt(start);
-    if (firstLiteral_) {
+bool TvxRegMatcher::SearchPositions(const char* start, const char* end) {
+    if (program_.anchored) return TryAt(start);
+    if (program_.firstLiteral) {
         for (const char* p = start; p < end; ++p) {
-            p = static_cast<const char*>(std::memchr(p, firstLiteral_, size_t(end - p)));
+            p = static_cast<const char*>(std::memchr(p, program_.firstLiteral, size_t(end - p)));
             if (!p || abandoned_) return false;
             if (TryAt(p)) return true;
         }
         return false;
     }
     for (const char* p = start; p < end && !abandoned_; ++p)
-        if (startSet_[static_cast<unsigned char>(*p)] && TryAt(p)) return true;
+        if (program_.startSet[static_cast<unsigned char>(*p)] && TryAt(p)) return true;
     return false;
 }
 
-void TvxRegExpr::ClearGroups() {
+void TvxRegMatcher::ClearGroups() {
     groupStart_.fill(nullptr);
     groupEnd_.fill(nullptr);
     closedStart_.fill(nullptr);
 }
 
 // A failed attempt undoes every group step it took, so each attempt starts with no group.
-bool TvxRegExpr::TryAt(const char* position) {
+bool TvxRegMatcher::TryAt(const char* position) {
     cursor_ = position;
-    if (!Match(program_.get() + 1)) return false;
+    if (!Match(program_.code.get() + 1)) return false;
     groupStart_[0] = position;
     groupEnd_[0] = cursor_;
     return true;
 }
 
-bool TvxRegExpr::IsWordChar(const char* p) const {
-    return p < inputEnd_ && wordSet_[static_cast<unsigned char>(*p)];
+bool TvxRegMatcher::IsWordChar(const char* p) const {
+    return p < inputEnd_ && syntax_.wordSet[static_cast<unsigned char>(*p)];
 }
 
 // The first position from p on whose character may end a "." run, or the end.
-const char* TvxRegExpr::NextLineStop(const char* p) const {
-    if (lineStopLetters_.size() <= 2) {
+const char* TvxRegMatcher::NextLineStop(const char* p) const {
+    if (program_.lineStopLetters.size() <= 2) {
         const char* stop = inputEnd_;
-        for (const char c : lineStopLetters_)
+        for (const char c : program_.lineStopLetters)
             if (const void* found = std::memchr(p, c, size_t(stop - p)))
                 stop = static_cast<const char*>(found);
         return stop;
     }
-    while (p < inputEnd_ && !lineStops_[static_cast<unsigned char>(*p)])
+    while (p < inputEnd_ && !program_.lineStops[static_cast<unsigned char>(*p)])
         ++p;
     return p;
 }
 
-bool TvxRegExpr::IsLineBreakAt(const char* p) const {
+bool TvxRegMatcher::IsLineBreakAt(const char* p) const {
     const auto c = static_cast<unsigned char>(*p);
-    return (pairAssigned_ && c == pairHead_ && p + 1 < inputEnd_ &&
-            static_cast<unsigned char>(p[1]) == pairTail_) ||
-           lineBreakSet_[c];
+    return (syntax_.pairAssigned && c == syntax_.pairHead && p + 1 < inputEnd_ &&
+            static_cast<unsigned char>(p[1]) == syntax_.pairTail) ||
+           syntax_.lineBreakSet[c];
 }
 
-bool TvxRegExpr::MatchesBackRef(int32_t n, bool foldCase, const char*& cursor) const {
+bool TvxRegMatcher::MatchesBackRef(int32_t n, bool foldCase, const char*& cursor) const {
     const char* from = closedStart_[n];
     const char* to = groupEnd_[n];
     if (!from || !to) return false;
@@ -139,7 +131,7 @@ bool TvxRegExpr::MatchesBackRef(int32_t n, bool foldCase, const char*& cursor) c
     for (const char* g = from; g < to; ++g, ++p) {
         if (p >= inputEnd_) return false;
         const auto gc = static_cast<unsigned char>(*g), ic = static_cast<unsigned char>(*p);
-        if (ic != gc && !(foldCase && ic == flipTable_[gc])) return false;
+        if (ic != gc && !(foldCase && ic == syntax_.flipTable[gc])) return false;
     }
     cursor = p;
     return true;
@@ -147,7 +139,7 @@ bool TvxRegExpr::MatchesBackRef(int32_t n, bool foldCase, const char*& cursor) c
 
 // The group's text again, character by character as Unicode folds them: the two may differ
 // in bytes (k and the Kelvin sign).
-bool TvxRegExpr::MatchesBackRefFolded(int32_t n, const char*& cursor) const {
+bool TvxRegMatcher::MatchesBackRefFolded(int32_t n, const char*& cursor) const {
     const char* g = closedStart_[n];
     const char* const to = groupEnd_[n];
     if (!g || !to) return false;
@@ -165,7 +157,7 @@ bool TvxRegExpr::MatchesBackRefFolded(int32_t n, const char*& cursor) const {
 }
 
 // A text that folds to the folded text of an opExactFold node.
-bool TvxRegExpr::MatchesFolded(const uint8_t* text, const char*& cursor) const {
+bool TvxRegMatcher::MatchesFolded(const uint8_t* text, const char*& cursor) const {
     const std::string_view folded(reinterpret_cast<const char*>(text));
     const char* p = cursor;
     for (size_t pos = 0; pos < folded.size();) {
@@ -178,7 +170,7 @@ bool TvxRegExpr::MatchesFolded(const uint8_t* text, const char*& cursor) const {
     return true;
 }
 
-int32_t TvxRegExpr::RegRepeat(const uint8_t* operand, int32_t max) {
+int32_t TvxRegMatcher::RegRepeat(const uint8_t* operand, int32_t max) {
     const int64_t available = inputEnd_ - cursor_;
     const int32_t limit = int32_t(std::min<int64_t>(max, available));
     const char* const from = cursor_;
@@ -209,7 +201,7 @@ int32_t TvxRegExpr::RegRepeat(const uint8_t* operand, int32_t max) {
     case opExactCI: {
         while (p < stop && static_cast<unsigned char>(*p) == arg[0])
             ++p;
-        const unsigned char other = flipTable_[arg[0]];
+        const unsigned char other = syntax_.flipTable[arg[0]];
         while (p < stop && (static_cast<unsigned char>(*p) == arg[0] ||
                             static_cast<unsigned char>(*p) == other))
             ++p;
@@ -262,7 +254,7 @@ int32_t TvxRegExpr::RegRepeat(const uint8_t* operand, int32_t max) {
 // The matcher follows the recursive backtracking description node by node; where that
 // description would call itself, a frame goes on frames_ instead, and where a call would
 // return false, Backtrack takes the frames off again doing what the caller does then.
-bool TvxRegExpr::Match(const uint8_t* start) {
+bool TvxRegMatcher::Match(const uint8_t* start) {
     frames_.clear();
     const uint8_t* scan = start;
     for (;;) {
@@ -274,7 +266,7 @@ bool TvxRegExpr::Match(const uint8_t* start) {
 // Every few thousand steps: false when the search must end, past its bound of steps or of
 // memory (which a few thousand steps overrun by a few hundred kilobytes at most), or on a
 // stop request.
-bool TvxRegExpr::GoesOn() {
+bool TvxRegMatcher::GoesOn() {
     nextCheck_ = steps_ + StepsBetweenChecks;
     if ((stepLimit_ && steps_ > stepLimit_) || StackBytes() >= stackLimit_ ||
         (stopCheck_ && stopCheck_()))
@@ -283,7 +275,7 @@ bool TvxRegExpr::GoesOn() {
 }
 
 // Runs from scan until the program ends (true) or a node fails (false).
-bool TvxRegExpr::RunForward(const uint8_t*& scan) {
+bool TvxRegMatcher::RunForward(const uint8_t*& scan) {
     for (;;) {
         if (!scan) {
             ReportError(TRegError::CorruptedLink);
@@ -329,26 +321,27 @@ bool TvxRegExpr::RunForward(const uint8_t*& scan) {
         case opLineStart:
             if (cursor_ != inputStart_) {
                 const auto before = static_cast<unsigned char>(cursor_[-1]);
-                const bool afterPair = pairAssigned_ && before == pairTail_ &&
+                const bool afterPair = syntax_.pairAssigned && before == syntax_.pairTail &&
                                        cursor_ - 1 > inputStart_ &&
-                                       static_cast<unsigned char>(cursor_[-2]) == pairHead_;
+                                       static_cast<unsigned char>(cursor_[-2]) == syntax_.pairHead;
                 if (!afterPair) {
-                    if (pairAssigned_ && before == pairHead_ && !atEnd && c == pairTail_)
+                    if (syntax_.pairAssigned && before == syntax_.pairHead && !atEnd &&
+                        c == syntax_.pairTail)
                         return false;
-                    if (!lineBreakSet_[before]) return false;
+                    if (!syntax_.lineBreakSet[before]) return false;
                 }
             }
             break;
         case opLineEnd:
             if (!atEnd) {
-                const bool beforePair = pairAssigned_ && c == pairHead_ &&
+                const bool beforePair = syntax_.pairAssigned && c == syntax_.pairHead &&
                                         cursor_ + 1 < inputEnd_ &&
-                                        static_cast<unsigned char>(cursor_[1]) == pairTail_;
+                                        static_cast<unsigned char>(cursor_[1]) == syntax_.pairTail;
                 if (!beforePair) {
-                    if (pairAssigned_ && c == pairTail_ && cursor_ > inputStart_ &&
-                        static_cast<unsigned char>(cursor_[-1]) == pairHead_)
+                    if (syntax_.pairAssigned && c == syntax_.pairTail && cursor_ > inputStart_ &&
+                        static_cast<unsigned char>(cursor_[-1]) == syntax_.pairHead)
                         return false;
-                    if (!lineBreakSet_[c]) return false;
+                    if (!syntax_.lineBreakSet[c]) return false;
                 }
             }
             break;
@@ -403,7 +396,7 @@ bool TvxRegExpr::RunForward(const uint8_t*& scan) {
             for (const uint8_t* t = operand; *t; ++t, ++cursor_) {
                 if (cursor_ >= inputEnd_) return false;
                 const auto ic = static_cast<unsigned char>(*cursor_);
-                if (ic != *t && ic != flipTable_[*t]) return false;
+                if (ic != *t && ic != syntax_.flipTable[*t]) return false;
             }
             break;
         case opDigit:
@@ -433,7 +426,7 @@ bool TvxRegExpr::RunForward(const uint8_t*& scan) {
         case opWordEdge:
         case opNotWordEdge: {
             const bool previousIsWord =
-                cursor_ > inputStart_ && wordSet_[static_cast<unsigned char>(cursor_[-1])];
+                cursor_ > inputStart_ && syntax_.wordSet[static_cast<unsigned char>(cursor_[-1])];
             const bool boundary = previousIsWord != IsWordChar(cursor_);
             if (boundary != (op == opWordEdge)) return false;
             break;
@@ -474,7 +467,7 @@ bool TvxRegExpr::RunForward(const uint8_t*& scan) {
             }
             if (IsClose(op)) {
                 const int32_t n = op - opCloseBase;
-                if (!usesBackRefs_) {
+                if (!program_.usesBackRefs) {
                     frames_.push_back({scan, groupEnd_[n], 0, 0});
                     groupEnd_[n] = cursor_;
                     break;
@@ -532,7 +525,7 @@ unsigned char LiteralAhead(const uint8_t* node) {
 // The length of one repetition: a back-reference repeats its group's whole text (0 when
 // that text is empty), a literal its one character; 1 for the other operands of a program
 // of bytes, and -1 for the one-character nodes of UTF-8, whose characters differ in width.
-int32_t TvxRegExpr::RepeatUnit(const uint8_t* operand) const {
+int32_t TvxRegMatcher::RepeatUnit(const uint8_t* operand) const {
     if (HasVariableWidth(operand[0])) return -1;
     if (operand[0] == opExact)
         return std::max<int32_t>(
@@ -544,7 +537,7 @@ int32_t TvxRegExpr::RepeatUnit(const uint8_t* operand) const {
 
 // The position one repetition after p, or before it; the repetitions from the start of a
 // repeat on are known to match.
-const char* TvxRegExpr::StepRepeat(const uint8_t* operand, const char* p, bool forward) const {
+const char* TvxRegMatcher::StepRepeat(const uint8_t* operand, const char* p, bool forward) const {
     const int32_t unit = RepeatUnit(operand);
     if (unit >= 0) return forward ? p + unit : p - unit;
     return forward ? p + MatchedCharWidth(operand, p) : PrevCharStart(p, inputStart_);
@@ -553,8 +546,8 @@ const char* TvxRegExpr::StepRepeat(const uint8_t* operand, const char* p, bool f
 // Moves `no` and its position to the next count that fits the look-ahead, and sets the
 // cursor there. The greedy form counts down to the minimum, the non-greedy form up to what
 // RegRepeat found (maxCount).
-bool TvxRegExpr::NextRepeatAttempt(const uint8_t* node, const char*& pos, int32_t& no,
-                                   int32_t maxCount) {
+bool TvxRegMatcher::NextRepeatAttempt(const uint8_t* node, const char*& pos, int32_t& no,
+                                      int32_t maxCount) {
     const TRepeatLimits limits = RepeatLimits(node);
     if (limits.nonGreedy ? no > maxCount : no < limits.min) return false;
     const unsigned char nextch = LiteralAhead(NextNode(node));
@@ -573,7 +566,7 @@ bool TvxRegExpr::NextRepeatAttempt(const uint8_t* node, const char*& pos, int32_
     return true;
 }
 
-bool TvxRegExpr::EnterRepeat(const uint8_t* node, const uint8_t*& scan) {
+bool TvxRegMatcher::EnterRepeat(const uint8_t* node, const uint8_t*& scan) {
     const TRepeatLimits limits = RepeatLimits(node);
     const char* const save = cursor_;
     // A back-reference to an empty text matches in place as often as needed, once tried.
@@ -592,7 +585,7 @@ bool TvxRegExpr::EnterRepeat(const uint8_t* node, const uint8_t*& scan) {
     return true;
 }
 
-void TvxRegExpr::EnterLoopEntry(const uint8_t* entry) {
+void TvxRegMatcher::EnterLoopEntry(const uint8_t* entry) {
     const size_t inner = size_t(loopDepth_ + 1);
     frames_.push_back({entry, loopStarts_[inner], loopCounters_[inner], 0});
     loopDepth_ = int32_t(inner);
@@ -601,7 +594,7 @@ void TvxRegExpr::EnterLoopEntry(const uint8_t* entry) {
 }
 
 // Leaves the loop for what follows it; backtracking enters it again.
-void TvxRegExpr::LeaveLoop(const uint8_t* node, const uint8_t*& scan) {
+void TvxRegMatcher::LeaveLoop(const uint8_t* node, const uint8_t*& scan) {
     frames_.push_back({node, nullptr, 0, LoopLeft});
     --loopDepth_;
     scan = NextNode(node);
@@ -610,7 +603,7 @@ void TvxRegExpr::LeaveLoop(const uint8_t* node, const uint8_t*& scan) {
 // The end of an iteration, or the loop's start: another iteration or what follows, in the
 // order the loop's greed gives. The loop is left before what follows runs, so loops after
 // it nest no deeper.
-bool TvxRegExpr::EnterLoop(const uint8_t* node, const uint8_t*& scan) {
+bool TvxRegMatcher::EnterLoop(const uint8_t* node, const uint8_t*& scan) {
     if (loopDepth_ == 0) {
         ReportError(TRegError::LoopWithoutLoopEntry);
         return false;
@@ -643,7 +636,7 @@ bool TvxRegExpr::EnterLoop(const uint8_t* node, const uint8_t*& scan) {
 // Whether the iteration of a star or plus written with branches that just ended consumed
 // nothing. Its operand is a group (or "." without the s modifier, which always consumes),
 // so the group's start is where the iteration began.
-bool TvxRegExpr::IterationWasEmpty(const uint8_t* operand) const {
+bool TvxRegMatcher::IterationWasEmpty(const uint8_t* operand) const {
     return IsOpen(operand[0]) && groupStart_[operand[0] - opOpenBase] == cursor_;
 }
 
@@ -651,7 +644,7 @@ bool TvxRegExpr::IterationWasEmpty(const uint8_t* operand) const {
 // exactly one character (as "." is when it stops at line breaks), or "(X)*". Matched
 // node by node it would keep three frames per character; counted here like a repeat, it
 // tries the same continuations in the same order with the same group positions.
-bool TvxRegExpr::FindCharStar(const uint8_t* branch, TCharStar& star) const {
+bool TvxRegMatcher::FindCharStar(const uint8_t* branch, TCharStar& star) const {
     const uint8_t* other = NextNode(branch);
     const uint8_t* empty = other + NodeHeader;
     if (empty[0] != opEmpty || NextNode(other) != empty) return false;
@@ -687,7 +680,7 @@ bool TvxRegExpr::FindCharStar(const uint8_t* branch, TCharStar& star) const {
 
 // The bytes of the one character at p that a one-character node matches; 0 when it
 // matches none there. Of the literals, those of one byte or one folded character.
-int32_t TvxRegExpr::MatchedCharWidth(const uint8_t* node, const char* p) const {
+int32_t TvxRegMatcher::MatchedCharWidth(const uint8_t* node, const char* p) const {
     if (p >= inputEnd_) return 0;
     const auto c = static_cast<unsigned char>(*p);
     const uint8_t* arg = node + NodeHeader;
@@ -699,7 +692,7 @@ int32_t TvxRegExpr::MatchedCharWidth(const uint8_t* node, const char* p) const {
     case opExact:
         return c == arg[0];
     case opExactCI:
-        return c == arg[0] || c == flipTable_[arg[0]];
+        return c == arg[0] || c == syntax_.flipTable[arg[0]];
     case opDigit:
         return IsDigit(char(c));
     case opNonDigit:
@@ -726,15 +719,15 @@ int32_t TvxRegExpr::MatchedCharWidth(const uint8_t* node, const char* p) const {
 }
 
 // Where the character before p starts, p after floor: one byte back in a program of bytes.
-const char* TvxRegExpr::CharBefore(const uint8_t* node, const char* p, const char* floor) const {
+const char* TvxRegMatcher::CharBefore(const uint8_t* node, const char* p, const char* floor) const {
     return HasVariableWidth(node[0]) ? PrevCharStart(p, floor) : p - 1;
 }
 
 // Moves `no`, the bytes that the iterations took, down to the next whole character whose
 // position fits a following literal, and sets the cursor and the group as the iterations
 // up to there left them.
-bool TvxRegExpr::NextCharStarAttempt(const TCharStar& star, const char* save, int32_t& no,
-                                     const char* oldStart, const char* oldEnd) {
+bool TvxRegMatcher::NextCharStarAttempt(const TCharStar& star, const char* save, int32_t& no,
+                                        const char* oldStart, const char* oldEnd) {
     const unsigned char nextch = LiteralAhead(star.follow);
     if (nextch) {
         // Straight to the last count whose position holds the literal.
@@ -753,7 +746,8 @@ bool TvxRegExpr::NextCharStarAttempt(const TCharStar& star, const char* save, in
     return true;
 }
 
-bool TvxRegExpr::EnterCharStar(const uint8_t* branch, const TCharStar& star, const uint8_t*& scan) {
+bool TvxRegMatcher::EnterCharStar(const uint8_t* branch, const TCharStar& star,
+                                  const uint8_t*& scan) {
     const char* save = cursor_;
     int32_t count = 0;
     if (star.x[0] == opAnyInLine || star.x[0] == opAnyInLineU) {
@@ -785,7 +779,7 @@ bool TvxRegExpr::EnterCharStar(const uint8_t* branch, const TCharStar& star, con
 }
 
 // Undoes frames until one offers another way forward (true, with scan set) or none is left.
-bool TvxRegExpr::Backtrack(const uint8_t*& scan) {
+bool TvxRegMatcher::Backtrack(const uint8_t*& scan) {
     while (frames_.size() > frameFloor_) {
         TFrame& f = frames_.back();
         const uint8_t op = f.node[0];
@@ -879,7 +873,7 @@ bool TvxRegExpr::Backtrack(const uint8_t*& scan) {
                 groupStart_[op - opOpenBase] = closedStart_[op - opOpenBase] = f.saved;
             } else if (IsClose(op)) {
                 groupEnd_[op - opCloseBase] = f.saved;
-                if (!usesBackRefs_) break;
+                if (!program_.usesBackRefs) break;
                 const uint64_t closed = uint64_t(uint32_t(f.a)) | uint64_t(uint32_t(f.b)) << 32;
                 closedStart_[op - opCloseBase] = closed ? inputStart_ + (closed - 1) : nullptr;
             }
@@ -890,11 +884,11 @@ bool TvxRegExpr::Backtrack(const uint8_t*& scan) {
     return false;
 }
 
-TvxRegExpr::TSnapshot TvxRegExpr::TakeSnapshot() const {
+TvxRegMatcher::TSnapshot TvxRegMatcher::TakeSnapshot() const {
     return {groupStart_, groupEnd_, closedStart_, loopCounters_, loopStarts_, loopDepth_};
 }
 
-void TvxRegExpr::RestoreSnapshot(const TSnapshot& snapshot) {
+void TvxRegMatcher::RestoreSnapshot(const TSnapshot& snapshot) {
     groupStart_ = snapshot.groupStart;
     groupEnd_ = snapshot.groupEnd;
     closedStart_ = snapshot.closedStart;
@@ -905,7 +899,7 @@ void TvxRegExpr::RestoreSnapshot(const TSnapshot& snapshot) {
 
 // Runs a body on its own from the cursor: true at its first match, with the frames of its
 // choices above those of the caller; false when every way failed, the state as before.
-bool TvxRegExpr::SubMatch(const uint8_t* body) {
+bool TvxRegMatcher::SubMatch(const uint8_t* body) {
     const size_t outerFloor = frameFloor_;
     frameFloor_ = frames_.size();
     const uint8_t* scan = body;
@@ -922,8 +916,8 @@ bool TvxRegExpr::SubMatch(const uint8_t* body) {
 }
 
 // The position the given number of characters before p; null before the input's start.
-const char* TvxRegExpr::StepBack(const char* p, int32_t characters) const {
-    if (!utf8Mode_) return p - inputStart_ >= characters ? p - characters : nullptr;
+const char* TvxRegMatcher::StepBack(const char* p, int32_t characters) const {
+    if (!syntax_.utf8) return p - inputStart_ >= characters ? p - characters : nullptr;
     for (int32_t i = 0; i < characters; ++i) {
         if (p <= inputStart_) return nullptr;
         p = PrevCharStart(p, inputStart_);
@@ -934,7 +928,7 @@ const char* TvxRegExpr::StepBack(const char* p, int32_t characters) const {
 // An atomic group or an assertion at the cursor. What matched positively keeps its groups
 // and gives up its other ways; one frame puts the state back should the match backtrack
 // past it. A negative one leaves no group set.
-bool TvxRegExpr::RunAssertion(const uint8_t* node) {
+bool TvxRegMatcher::RunAssertion(const uint8_t* node) {
     const uint8_t op = node[0];
     const char* const at = cursor_;
     const size_t base = frames_.size();

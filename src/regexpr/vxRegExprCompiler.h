@@ -1,0 +1,101 @@
+#pragma once
+// The compiler: an expression text and its settings to an immutable program, in a sizing
+// pass and an emitting pass that make identical decisions, and the program's search hints;
+// or the error that ends it.
+
+#include "vxRegExprErrors.h"
+#include "vxRegExprProgram.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// What a compile gives: the program, or none and why, with where the compile stood.
+struct TRegCompiled {
+    std::shared_ptr<const TvxRegProgram> program;
+    TRegError error = TRegError::None; // the last error told, when there is no program
+    int32_t offset = -1;               // 0-based, into the text
+};
+
+class TvxRegCompiler {
+  public:
+    // Told of every error and warning, once each.
+    using TReport = std::function<void(TRegError error)>;
+    static TRegCompiled Compile(const char* text, const TvxRegSyntax& syntax,
+                                const TReport& report);
+
+  private:
+    TvxRegCompiler(const TvxRegSyntax& syntax, const TReport& report)
+        : syntax_(syntax), report_(report) {}
+    bool CompileProgram(const char* text);
+    void ReportOnce(TRegError error);
+    // What a parenthesised part compiles to: the whole expression, a group that captures,
+    // one that does not, or the body of an atomic group or look-ahead.
+    enum class TRegKind { Whole, Capturing, Plain, AssertionBody };
+    int32_t ParseReg(TRegKind kind, uint32_t& flags);
+    int32_t ParseGroupExtension(uint32_t& flags);
+    int32_t ParseAssertion(uint8_t op, uint32_t& flags);
+    int32_t ParseLookBehind(bool negative, uint32_t& flags);
+    int32_t FixedLength(const uint8_t* scan, const uint8_t* stop) const;
+    void MakePossessive(int32_t at);
+    void MarkStateBody(int32_t node, int32_t groupsBefore, int32_t loopsBefore);
+    int32_t ParseAlternative(uint32_t& flags);
+    int32_t ParseQuantified(uint32_t& flags);
+    int32_t ParseAtom(uint32_t& flags);
+    int32_t ParseClass(uint32_t& flags);
+    int32_t ParseLiteralRun(uint32_t& flags);
+    int32_t EmitLetterClass(const std::string& letters, bool negative);
+    int32_t EmitLiteral(std::string_view text);
+    int32_t ParseBraceCount(const char* first, const char* last);
+    char32_t PatternCharAt(const char* p, int32_t& width) const;
+    size_t LastCharStart(std::string_view run) const;
+    bool DecodeEscape(char32_t& result);
+    int HexDigitValue(char c);
+    void ComputeHints(uint32_t topFlags);
+    void CollectStartSet(const uint8_t* start);
+    void AddLeadBytes(char32_t first, char32_t last);
+    const uint8_t* CollectFromNode(const uint8_t* scan, std::vector<const uint8_t*>& pending);
+
+    int32_t EmitOp(uint8_t op);
+    void EmitByte(uint8_t b);
+    void EmitInt(int32_t value);
+    void InsertOp(uint8_t op, int32_t at, int32_t size);
+    void LinkTail(int32_t node, int32_t target);
+    void LinkBranchTail(int32_t node, int32_t target);
+    void EmitBracesOp(int32_t at, int32_t min, int32_t max, bool nonGreedy);
+    void EmitLoopOps(int32_t at, int32_t min, int32_t max, bool nonGreedy);
+    void EmitStarBranches(int32_t at);
+    void EmitPlusBranches(int32_t at);
+    void EmitOptionalBranches(int32_t at);
+
+    // Class building.
+    struct TClassBuilder;
+    void AddClassMember(TClassBuilder& cls, char32_t c);
+    void AddClassRange(TClassBuilder& cls, char32_t first, char32_t last);
+    void AddEscapeMembers(TClassBuilder& cls, const std::string& letters, bool complement);
+    bool AddAlphabetRange(TClassBuilder& cls, char32_t first, char32_t last);
+    bool FinishClass(TClassBuilder& cls);
+    bool FinishCharacterClass(TClassBuilder& cls);
+    void EmitByteClass(TClassBuilder& cls);
+
+    const TvxRegSyntax& syntax_;
+    const TReport& report_;
+    TRegError lastError_ = TRegError::None;
+    std::unique_ptr<TvxRegProgram> built_; // the program being made
+    const char* compileText_ = nullptr;
+    const char* parsePos_ = nullptr;
+    int32_t nextGroupNumber_ = 1;
+    uint32_t activeModifiers_ = 0;
+    int32_t emitPos_ = 0;       // bytes counted (sizing) or written (emitting)
+    uint8_t* code_ = nullptr;   // null during the sizing pass
+    int32_t nesting_ = 0;       // of the parenthesised parts being parsed
+    int32_t sizingReports_ = 0; // the errors that the sizing pass told
+    int32_t loopsEmitted_ = 0;
+    // The characters of each group compiled so far when every match of it has as many, else
+    // -1: a back-reference to it has that fixed length in a look-behind.
+    std::array<int32_t, vxre::GroupSlots> groupLengths_{};
+};
