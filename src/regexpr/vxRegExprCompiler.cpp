@@ -3,6 +3,7 @@
 #include "vxRegExprCompiler.h"
 
 #include "../foundation/vxUnicodeCase.h"
+#include "vxRegExprHints.h"
 #include "vxRegExprOps.h"
 
 #include <algorithm>
@@ -164,7 +165,8 @@ bool TvxRegCompiler::CompileProgram(const char* text) {
     if (syntax_.pairAssigned) built_->lineStops.set(syntax_.pairHead);
     for (int c = 0; c < 256; ++c)
         if (built_->lineStops[size_t(c)]) built_->lineStopLetters += char(c);
-    ComputeHints(flags);
+    if (!ComputeHints(*built_, (flags & StartsWithRepeat) != 0))
+        ReportOnce(TRegError::CorruptedOpcode);
     return true;
 }
 
@@ -1194,174 +1196,4 @@ int32_t TvxRegCompiler::ParseClass(uint32_t& flags) {
     ++parsePos_;
     flags = HasWidth | Simple;
     return cls.node;
-}
-
-void TvxRegCompiler::ComputeHints(uint32_t topFlags) {
-    built_->startSet.reset();
-    CollectStartSet(built_->code.get() + 1);
-    // A UTF-8 match starts with a whole character, never on a continuation byte.
-    if (syntax_.utf8)
-        for (int c = 0x80; c <= 0xBF; ++c)
-            built_->startSet.reset(size_t(c));
-    built_->firstLiteral = 0;
-    built_->anchored = false;
-    built_->mustOffset = -1;
-    built_->mustLength = 0;
-    const uint8_t* first = built_->code.get() + 1;
-    const uint8_t* after = NextNode(first);
-    if (!after || after[0] != opEnd) return;
-    const uint8_t* scan = first + NodeHeader;
-    if (scan[0] == opExact)
-        built_->firstLiteral = scan[NodeHeader];
-    else if (scan[0] == opBeginText)
-        built_->anchored = true;
-    if (!(topFlags & StartsWithRepeat)) return;
-    for (; scan; scan = NextNode(scan)) {
-        if (scan[0] != opExact) continue;
-        const int32_t length =
-            int32_t(std::strlen(reinterpret_cast<const char*>(scan + NodeHeader)));
-        if (length >= built_->mustLength) {
-            built_->mustOffset = int32_t(scan + NodeHeader - built_->code.get());
-            built_->mustLength = length;
-        }
-    }
-}
-
-// Collecting from a node always adds the same characters, so every node is visited once:
-// optional pieces in a row would otherwise make the walk exponential, and a loop body
-// without width would lead it around in a circle. The nodes still to visit wait in a list,
-// so that no pattern makes the walk deeper than the stack allows.
-void TvxRegCompiler::CollectStartSet(const uint8_t* start) {
-    std::vector<bool> visited(size_t(built_->size), false);
-    std::vector<const uint8_t*> pending{start};
-    while (!pending.empty()) {
-        const uint8_t* scan = pending.back();
-        pending.pop_back();
-        while (scan && !visited[size_t(scan - built_->code.get())]) {
-            visited[size_t(scan - built_->code.get())] = true;
-            scan = CollectFromNode(scan, pending);
-        }
-    }
-}
-
-// Adds the first bytes of the UTF-8 forms of the characters first to last.
-void TvxRegCompiler::AddLeadBytes(char32_t first, char32_t last) {
-    for (int byte = LeadByte(first); byte <= LeadByte(last); ++byte)
-        built_->startSet.set(size_t(byte));
-}
-
-// Adds what one node contributes; gives the node to go on with (null to stop) and puts
-// the other nodes to visit on pending.
-const uint8_t* TvxRegCompiler::CollectFromNode(const uint8_t* scan,
-                                               std::vector<const uint8_t*>& pending) {
-    const uint8_t op = scan[0];
-    const uint8_t* operand = scan + NodeHeader;
-    switch (op) {
-    case opEnd:
-    case opAssertEnd:
-        return nullptr;
-    case opAtomic:
-    case opAhead:
-        // Either may start the match: a superset of the characters it can start with.
-        pending.push_back(scan + AssertionHeader);
-        return NextNode(scan);
-    case opNotAhead:
-    case opBehind:
-    case opNotBehind:
-        return NextNode(scan);
-    case opBeginText:
-    case opEndText:
-    case opBack:
-    case opEmpty:
-    case opNoOp:
-    case opLineStart:
-    case opLineEnd:
-    case opWordEdge:
-    case opNotWordEdge:
-        return NextNode(scan);
-    case opAnyChar:
-    case opAnyInLine:
-    case opBackRef:
-    case opBackRefCI:
-    case opAnyCharU:
-    case opAnyInLineU:
-    case opBackRefFold:
-        built_->startSet.set();
-        return nullptr;
-    case opBranch: {
-        const uint8_t* next = NextNode(scan);
-        if (!next || next[0] != opBranch) return operand;
-        for (const uint8_t* b = scan; b && b[0] == opBranch; b = NextNode(b))
-            pending.push_back(b + NodeHeader);
-        return nullptr;
-    }
-    case opExact:
-        built_->startSet.set(operand[0]);
-        return nullptr;
-    case opExactCI:
-        built_->startSet.set(operand[0]);
-        built_->startSet.set(syntax_.flipTable[operand[0]]);
-        return nullptr;
-    case opExactFold: {
-        // The first character in every form that folds to it.
-        size_t pos = 0;
-        const char32_t first = NextUtf8(reinterpret_cast<const char*>(operand), pos);
-        AddLeadBytes(first, first);
-        ForEachCaseFolding([&](char32_t c, char32_t folded) {
-            if (folded == first) AddLeadBytes(c, c);
-        });
-        return nullptr;
-    }
-    case opClassU:
-        for (char32_t c = 0; c < 256; ++c)
-            if (ClassHolds(operand, c)) AddLeadBytes(c, c);
-        for (int32_t i = 0; i < ReadInt(operand + ClassSetBytes); ++i)
-            AddLeadBytes(char32_t(ReadInt(operand + ClassSetBytes + 4 + 8 * i)),
-                         char32_t(ReadInt(operand + ClassSetBytes + 8 + 8 * i)));
-        return nullptr;
-    case opDigit:
-        for (int c = '0'; c <= '9'; ++c)
-            built_->startSet.set(size_t(c));
-        return nullptr;
-    case opNonDigit:
-        for (int c = 0; c < 256; ++c)
-            if (!IsDigit(char(c))) built_->startSet.set(size_t(c));
-        return nullptr;
-    case opInTriple:
-        for (int i = 0; i < 3; ++i)
-            built_->startSet.set(operand[i]);
-        return nullptr;
-    case opNotInTriple: {
-        std::bitset<256> except;
-        for (int i = 0; i < 3; ++i)
-            except.set(operand[i]);
-        built_->startSet |= ~except;
-        return nullptr;
-    }
-    case opInSet:
-        for (int c = 0; c < 256; ++c)
-            if (operand[c / 8] & (1u << (c % 8))) built_->startSet.set(size_t(c));
-        return nullptr;
-    case opStar:
-    case opStarShort:
-        pending.push_back(operand);
-        return NextNode(scan);
-    case opPlus:
-    case opPlusShort:
-        return operand;
-    case opBraces:
-    case opBracesShort:
-        pending.push_back(scan + BracesHeader);
-        return ReadInt(operand) > 0 ? nullptr : NextNode(scan);
-    case opLoopEntry:
-        return NextNode(scan);
-    case opLoop:
-    case opLoopShort:
-        pending.push_back(scan + ReadInt(operand + 8));
-        return ReadInt(operand) == 0 ? NextNode(scan) : nullptr;
-    default:
-        if (IsOpen(op) || IsClose(op)) return NextNode(scan);
-        ReportOnce(TRegError::CorruptedOpcode);
-        return nullptr;
-    }
 }

@@ -55,10 +55,6 @@ class TvxRegCompiler {
     size_t LastCharStart(std::string_view run) const;
     bool DecodeEscape(char32_t& result);
     int HexDigitValue(char c);
-    void ComputeHints(uint32_t topFlags);
-    void CollectStartSet(const uint8_t* start);
-    void AddLeadBytes(char32_t first, char32_t last);
-    const uint8_t* CollectFromNode(const uint8_t* scan, std::vector<const uint8_t*>& pending);
 
     int32_t EmitOp(uint8_t op);
     void EmitByte(uint8_t b);

@@ -78,7 +78,8 @@ void ExpectUsageBoxAndConfirm(TZemrunProcess& zemrun) {
         "[/U:<output folder>] [/ITEMS:<count>] [/FAILURES[:0]] [/WATCH:<folder>] "
         "[/UNWATCH:<folder>] [/SETTLE:<seconds>] [/MATCH:<patterns>] [/SUBFOLDERS] "
         "[/DONE:<folder>] [/FAILED:<folder>] [/MEMFREE:<size>] [/LOAD:<percent>] "
-        "[/DELAY:<seconds>] [/SET:<name>=<value>] [/SCHEDULE[:<when>]] [/A <item or "
+        "[/DELAY:<seconds>] [/SET:<name>=<value>] [/SCHEDULE[:<when>]] [/INSTALL] [/UNINSTALL] "
+        "[/A <item or "
         "pattern>...]\nSee "
         "readme.txt for more information");
     // Icon handles belong to their process, so only the icon's presence can be seen here.

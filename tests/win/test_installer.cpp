@@ -103,7 +103,7 @@ class Installer : public ::testing::Test {
 
 TEST_F(Installer, InstallsForTheUserUpgradesInPlaceAndUninstallsKeepingTheSettings) {
     const std::string settings = TSettingsBackup::UserFile("options.ini");
-    CreateDirectoryA(PathFolder(settings).c_str(), nullptr);
+    CreateFolderPath(settings);
     WriteBytes(settings, "[General]\r\nLanguage=English\r\n");
     const std::string path = UserPath();
 
