@@ -135,30 +135,28 @@ bool TvxRegCompiler::CompileProgram(const char* text) {
     activeModifiers_ = syntax_.modifiers;
     parsePos_ = text;
     nextGroupNumber_ = 1;
-    emitPos_ = 0;
-    code_ = nullptr;
-    EmitByte(ProgramSignature);
+    emit_.Begin(nullptr);
+    emit_.EmitByte(ProgramSignature);
     nesting_ = loopsEmitted_ = 0;
     sizingReports_ = 0;
     groupLengths_.fill(-1);
     if (ParseReg(TRegKind::Whole, flags) == Failed) return false;
-    const int32_t measured = emitPos_;
+    const int32_t measured = emit_.Pos();
 
     // Emitting pass into one block of exactly the measured size.
     built_->code = std::make_unique<uint8_t[]>(size_t(measured));
-    code_ = built_->code.get();
+    emit_.Begin(built_->code.get());
     activeModifiers_ = syntax_.modifiers;
     parsePos_ = text;
     nextGroupNumber_ = 1;
-    emitPos_ = 0;
-    EmitByte(ProgramSignature);
+    emit_.EmitByte(ProgramSignature);
     nesting_ = loopsEmitted_ = 0;
     groupLengths_.fill(-1);
     const bool emitted = ParseReg(TRegKind::Whole, flags) != Failed;
-    code_ = nullptr;
+    emit_.Begin(nullptr);
     if (!emitted) return false;
 #ifndef NDEBUG
-    if (emitPos_ != measured) std::abort(); // the two passes must make identical decisions
+    if (emit_.Pos() != measured) std::abort(); // the two passes must make identical decisions
 #endif
     built_->size = measured;
     built_->lineStops = syntax_.lineBreakSet;
@@ -173,7 +171,7 @@ bool TvxRegCompiler::CompileProgram(const char* text) {
 // The emitting pass makes the sizing pass's decisions again, and reports their errors again
 // in the same order: those are told once. Only the emitting pass measures a look-behind.
 void TvxRegCompiler::ReportOnce(TRegError error) {
-    if (!code_)
+    if (!emit_.Code())
         ++sizingReports_;
     else if (sizingReports_ > 0) {
         --sizingReports_;
@@ -181,47 +179,6 @@ void TvxRegCompiler::ReportOnce(TRegError error) {
     }
     lastError_ = error;
     if (report_) report_(error);
-}
-
-int32_t TvxRegCompiler::EmitOp(uint8_t op) {
-    const int32_t at = emitPos_;
-    if (code_) {
-        code_[at] = op;
-        WriteInt(code_ + at + 1, 0);
-    }
-    emitPos_ += NodeHeader;
-    return at;
-}
-
-void TvxRegCompiler::EmitByte(uint8_t b) {
-    if (code_) code_[emitPos_] = b;
-    ++emitPos_;
-}
-
-void TvxRegCompiler::EmitInt(int32_t value) {
-    if (code_) WriteInt(code_ + emitPos_, value);
-    emitPos_ += 4;
-}
-
-void TvxRegCompiler::InsertOp(uint8_t op, int32_t at, int32_t size) {
-    if (code_) {
-        std::memmove(code_ + at + size, code_ + at, size_t(emitPos_ - at));
-        code_[at] = op;
-        std::memset(code_ + at + 1, 0, size_t(size - 1));
-    }
-    emitPos_ += size;
-}
-
-void TvxRegCompiler::LinkTail(int32_t node, int32_t target) {
-    if (!code_) return;
-    int32_t scan = node;
-    for (int32_t link; (link = ReadInt(code_ + scan + 1)) != 0;)
-        scan += link;
-    WriteInt(code_ + scan + 1, target - scan);
-}
-
-void TvxRegCompiler::LinkBranchTail(int32_t node, int32_t target) {
-    if (code_ && code_[node] == opBranch) LinkTail(node + NodeHeader, target);
 }
 
 int32_t TvxRegCompiler::ParseReg(TRegKind kind, uint32_t& flags) {
@@ -240,7 +197,7 @@ int32_t TvxRegCompiler::ParseReg(TRegKind kind, uint32_t& flags) {
             return Failed;
         }
         groupNumber = nextGroupNumber_++;
-        first = EmitOp(uint8_t(opOpenBase + groupNumber));
+        first = emit_.EmitOp(uint8_t(opOpenBase + groupNumber));
     }
     for (bool firstAlternative = true;; firstAlternative = false) {
         if (!firstAlternative) ++parsePos_; // the vertical bar
@@ -250,7 +207,7 @@ int32_t TvxRegCompiler::ParseReg(TRegKind kind, uint32_t& flags) {
         if (first == Failed)
             first = branch;
         else
-            LinkTail(first, branch);
+            emit_.LinkTail(first, branch);
         if (!(branchFlags & HasWidth)) flags &= ~HasWidth;
         flags |= branchFlags & StartsWithRepeat;
         if (*parsePos_ != '|') break;
@@ -259,13 +216,14 @@ int32_t TvxRegCompiler::ParseReg(TRegKind kind, uint32_t& flags) {
                              : kind == TRegKind::Plain         ? uint8_t(opNoOp)
                              : kind == TRegKind::AssertionBody ? uint8_t(opAssertEnd)
                                                                : uint8_t(opEnd);
-    const int32_t closer = EmitOp(closerOp);
-    LinkTail(first, closer);
-    if (code_)
-        for (int32_t scan = first; scan != closer; scan += ReadInt(code_ + scan + 1))
-            LinkBranchTail(scan, closer);
-    if (code_ && kind == TRegKind::Capturing)
-        groupLengths_[size_t(groupNumber)] = FixedLength(code_ + first, code_ + closer);
+    const int32_t closer = emit_.EmitOp(closerOp);
+    emit_.LinkTail(first, closer);
+    if (emit_.Code())
+        for (int32_t scan = first; scan != closer; scan += ReadInt(emit_.Code() + scan + 1))
+            emit_.LinkBranchTail(scan, closer);
+    if (emit_.Code() && kind == TRegKind::Capturing)
+        groupLengths_[size_t(groupNumber)] =
+            FixedLength(emit_.Code() + first, emit_.Code() + closer);
     if (inParentheses) {
         if (*parsePos_ != ')') {
             ReportOnce(TRegError::MissingCloseParenthesis);
@@ -313,7 +271,7 @@ int32_t TvxRegCompiler::ParseGroupExtension(uint32_t& flags) {
     parsePos_ = close + 1;
     if (*close == ')') {
         activeModifiers_ = modifiers; // up to the end of the enclosing group
-        return EmitOp(opNoOp);
+        return emit_.EmitOp(opNoOp);
     }
     const uint32_t outside = activeModifiers_;
     activeModifiers_ = modifiers;
@@ -326,15 +284,15 @@ int32_t TvxRegCompiler::ParseGroupExtension(uint32_t& flags) {
 // Whether the body of the assertion node sets groups or runs loops: only then does the
 // matcher keep the state from before it.
 void TvxRegCompiler::MarkStateBody(int32_t node, int32_t groupsBefore, int32_t loopsBefore) {
-    if (code_)
-        code_[node + NodeHeader] =
+    if (emit_.Code())
+        emit_.Code()[node + NodeHeader] =
             nextGroupNumber_ != groupsBefore || loopsEmitted_ != loopsBefore ? 1 : 0;
 }
 
 // An atomic group or a look-ahead: the node, then its body.
 int32_t TvxRegCompiler::ParseAssertion(uint8_t op, uint32_t& flags) {
-    const int32_t node = EmitOp(op);
-    EmitByte(0);
+    const int32_t node = emit_.EmitOp(op);
+    emit_.EmitByte(0);
     const int32_t groupsBefore = nextGroupNumber_, loopsBefore = loopsEmitted_;
     uint32_t bodyFlags = 0;
     if (ParseReg(TRegKind::AssertionBody, bodyFlags) == Failed) return Failed;
@@ -351,32 +309,32 @@ int32_t TvxRegCompiler::ParseLookBehind(bool negative, uint32_t& flags) {
         return Failed;
     }
     const uint32_t savedModifiers = activeModifiers_;
-    const int32_t node = EmitOp(negative ? opNotBehind : opBehind);
-    EmitByte(0);
+    const int32_t node = emit_.EmitOp(negative ? opNotBehind : opBehind);
+    emit_.EmitByte(0);
     const int32_t groupsBefore = nextGroupNumber_, loopsBefore = loopsEmitted_;
     for (;;) {
-        const int32_t header = emitPos_;
-        EmitInt(0);
-        EmitInt(0);
+        const int32_t header = emit_.Pos();
+        emit_.EmitInt(0);
+        emit_.EmitInt(0);
         uint32_t branchFlags = 0;
         const int32_t branch = ParseAlternative(branchFlags);
         if (branch == Failed) return Failed;
-        const int32_t end = EmitOp(opAssertEnd);
-        LinkTail(branch, end);
-        LinkBranchTail(branch, end);
-        if (code_) {
-            const int32_t length = FixedLength(code_ + branch, code_ + end);
+        const int32_t end = emit_.EmitOp(opAssertEnd);
+        emit_.LinkTail(branch, end);
+        emit_.LinkBranchTail(branch, end);
+        if (emit_.Code()) {
+            const int32_t length = FixedLength(emit_.Code() + branch, emit_.Code() + end);
             if (length < 0) {
                 ReportOnce(TRegError::LookBehindWithoutFixedLength);
                 return Failed;
             }
-            WriteInt(code_ + header, length);
-            WriteInt(code_ + header + 4, emitPos_ - header);
+            WriteInt(emit_.Code() + header, length);
+            WriteInt(emit_.Code() + header + 4, emit_.Pos() - header);
         }
         if (*parsePos_ != '|') break;
         ++parsePos_;
     }
-    EmitInt(-1);
+    emit_.EmitInt(-1);
     MarkStateBody(node, groupsBefore, loopsBefore);
     if (*parsePos_ != ')') {
         ReportOnce(TRegError::MissingCloseParenthesis);
@@ -487,15 +445,15 @@ int32_t TvxRegCompiler::FixedLength(const uint8_t* scan, const uint8_t* stop) co
 
 // X*+, X++, X?+ and X{n,m}+: the repeat as an atomic group, which gives back nothing.
 void TvxRegCompiler::MakePossessive(int32_t at) {
-    InsertOp(opAtomic, at, AssertionHeader);
+    emit_.InsertOp(opAtomic, at, AssertionHeader);
     // The repeat may hold groups or loops: the state is kept.
-    if (code_) code_[at + NodeHeader] = 1;
-    LinkTail(at + AssertionHeader, EmitOp(opAssertEnd));
+    if (emit_.Code()) emit_.Code()[at + NodeHeader] = 1;
+    emit_.LinkTail(at + AssertionHeader, emit_.EmitOp(opAssertEnd));
 }
 
 int32_t TvxRegCompiler::ParseAlternative(uint32_t& flags) {
     flags = 0;
-    const int32_t branch = EmitOp(opBranch);
+    const int32_t branch = emit_.EmitOp(opBranch);
     int32_t chain = Failed;
     while (*parsePos_ != '\0' && *parsePos_ != '|' && *parsePos_ != ')') {
         uint32_t pieceFlags = 0;
@@ -505,10 +463,10 @@ int32_t TvxRegCompiler::ParseAlternative(uint32_t& flags) {
         if (chain == Failed)
             flags |= pieceFlags & StartsWithRepeat;
         else
-            LinkTail(chain, piece);
+            emit_.LinkTail(chain, piece);
         chain = piece;
     }
-    if (chain == Failed) EmitOp(opEmpty);
+    if (chain == Failed) emit_.EmitOp(opEmpty);
     return branch;
 }
 
@@ -560,35 +518,35 @@ int32_t TvxRegCompiler::ParseQuantified(uint32_t& flags) {
         // A possessive repeat takes all it can, in either mode.
         const bool nonGreedy = parsePos_[1] != '+' && (parsePos_[1] == '?' || !greedyMode);
         if (simple)
-            EmitBracesOp(atom, min, max, nonGreedy);
+            emit_.EmitBracesOp(atom, min, max, nonGreedy);
         else
-            EmitLoopOps(atom, min, max, nonGreedy);
+            EmitLoop(atom, min, max, nonGreedy);
     } else {
         const bool nonGreedy = parsePos_[1] != '+' && (parsePos_[1] == '?' || !greedyMode);
         if (op == '*') {
             flags = StartsWithRepeat;
             if (simple)
-                InsertOp(nonGreedy ? opStarShort : opStar, atom, NodeHeader);
+                emit_.InsertOp(nonGreedy ? opStarShort : opStar, atom, NodeHeader);
             else if (nonGreedy || byLoop)
-                EmitLoopOps(atom, 0, UnboundedCount, nonGreedy);
+                EmitLoop(atom, 0, UnboundedCount, nonGreedy);
             else
-                EmitStarBranches(atom);
+                emit_.EmitStarBranches(atom);
         } else if (op == '+') {
             flags = HasWidth | StartsWithRepeat;
             if (simple)
-                InsertOp(nonGreedy ? opPlusShort : opPlus, atom, NodeHeader);
+                emit_.InsertOp(nonGreedy ? opPlusShort : opPlus, atom, NodeHeader);
             else if (nonGreedy || byLoop)
-                EmitLoopOps(atom, 1, UnboundedCount, nonGreedy);
+                EmitLoop(atom, 1, UnboundedCount, nonGreedy);
             else
-                EmitPlusBranches(atom);
+                emit_.EmitPlusBranches(atom);
         } else { // '?'
             flags = 0;
             if (!nonGreedy)
-                EmitOptionalBranches(atom);
+                emit_.EmitOptionalBranches(atom);
             else if (simple)
-                EmitBracesOp(atom, 0, 1, true);
+                emit_.EmitBracesOp(atom, 0, 1, true);
             else
-                EmitLoopOps(atom, 0, 1, true);
+                EmitLoop(atom, 0, 1, true);
         }
     }
     ++parsePos_; // the operator, or the closing brace
@@ -603,6 +561,12 @@ int32_t TvxRegCompiler::ParseQuantified(uint32_t& flags) {
     return atom;
 }
 
+// A repeat as a loop, which the loops inside its body count under.
+void TvxRegCompiler::EmitLoop(int32_t at, int32_t min, int32_t max, bool nonGreedy) {
+    ++loopsEmitted_;
+    emit_.EmitLoopOps(at, min, max, nonGreedy);
+}
+
 int32_t TvxRegCompiler::ParseBraceCount(const char* first, const char* last) {
     if (last - first > 8) {
         ReportOnce(TRegError::RepeatCountTooBig);
@@ -612,52 +576,6 @@ int32_t TvxRegCompiler::ParseBraceCount(const char* first, const char* last) {
     for (const char* p = first; p < last; ++p)
         value = value * 10 + (*p - '0');
     return value;
-}
-
-void TvxRegCompiler::EmitBracesOp(int32_t at, int32_t min, int32_t max, bool nonGreedy) {
-    InsertOp(nonGreedy ? opBracesShort : opBraces, at, BracesHeader);
-    if (code_) {
-        WriteInt(code_ + at + NodeHeader, min);
-        WriteInt(code_ + at + NodeHeader + 4, max);
-    }
-}
-
-void TvxRegCompiler::EmitLoopOps(int32_t at, int32_t min, int32_t max, bool nonGreedy) {
-    ++loopsEmitted_;
-    InsertOp(opLoopEntry, at, NodeHeader);
-    const int32_t loop = EmitOp(nonGreedy ? opLoopShort : opLoop);
-    EmitInt(min);
-    EmitInt(max);
-    EmitInt(at + NodeHeader - loop); // back to the body, which follows the entry
-    LinkTail(at, loop);
-    LinkTail(at + NodeHeader, loop);
-}
-
-// X* as (X back-to-self | empty).
-void TvxRegCompiler::EmitStarBranches(int32_t at) {
-    InsertOp(opBranch, at, NodeHeader);
-    LinkBranchTail(at, EmitOp(opBack));
-    LinkBranchTail(at, at);
-    LinkTail(at, EmitOp(opBranch));
-    LinkTail(at, EmitOp(opEmpty));
-}
-
-// X+ as X (back-to-X | empty).
-void TvxRegCompiler::EmitPlusBranches(int32_t at) {
-    const int32_t branch = EmitOp(opBranch);
-    LinkTail(at, branch);
-    LinkTail(EmitOp(opBack), at);
-    LinkTail(branch, EmitOp(opBranch));
-    LinkTail(at, EmitOp(opEmpty));
-}
-
-// X? as (X | empty).
-void TvxRegCompiler::EmitOptionalBranches(int32_t at) {
-    InsertOp(opBranch, at, NodeHeader);
-    LinkTail(at, EmitOp(opBranch));
-    const int32_t empty = EmitOp(opEmpty);
-    LinkTail(at, empty);
-    LinkBranchTail(at, empty);
 }
 
 int32_t TvxRegCompiler::ParseAtom(uint32_t& flags) {
@@ -678,18 +596,18 @@ int32_t TvxRegCompiler::ParseAtom(uint32_t& flags) {
         return Failed;
     case '^':
         ++parsePos_;
-        return EmitOp(lineMode ? opLineStart : opBeginText);
+        return emit_.EmitOp(lineMode ? opLineStart : opBeginText);
     case '$':
         ++parsePos_;
-        return EmitOp(lineMode ? opLineEnd : opEndText);
+        return emit_.EmitOp(lineMode ? opLineEnd : opEndText);
     case '.':
         ++parsePos_;
         if (activeModifiers_ & ModS) {
             flags = HasWidth | Simple;
-            return EmitOp(syntax_.utf8 ? opAnyCharU : opAnyChar);
+            return emit_.EmitOp(syntax_.utf8 ? opAnyCharU : opAnyChar);
         }
         flags = HasWidth;
-        return EmitOp(syntax_.utf8 ? opAnyInLineU : opAnyInLine);
+        return emit_.EmitOp(syntax_.utf8 ? opAnyInLineU : opAnyInLine);
     case '[':
         ++parsePos_;
         return ParseClass(flags);
@@ -701,7 +619,7 @@ int32_t TvxRegCompiler::ParseAtom(uint32_t& flags) {
                 return Failed;
             }
             parsePos_ = close + 1;
-            return EmitOp(opNoOp);
+            return emit_.EmitOp(opNoOp);
         }
         if (parsePos_[1] == '?') return ParseGroupExtension(flags);
         {
@@ -724,27 +642,27 @@ int32_t TvxRegCompiler::ParseAtom(uint32_t& flags) {
         flags = HasWidth | Simple;
         switch (e) {
         case 'A':
-            node = EmitOp(opBeginText);
+            node = emit_.EmitOp(opBeginText);
             flags = 0;
             break;
         case 'Z':
-            node = EmitOp(opEndText);
+            node = emit_.EmitOp(opEndText);
             flags = 0;
             break;
         case 'b':
-            node = EmitOp(opWordEdge);
+            node = emit_.EmitOp(opWordEdge);
             flags = 0;
             break;
         case 'B':
-            node = EmitOp(opNotWordEdge);
+            node = emit_.EmitOp(opNotWordEdge);
             flags = 0;
             break;
         case 'd':
-            node = EmitOp(opDigit);
+            node = emit_.EmitOp(opDigit);
             break;
         // A UTF-8 non-digit may be several bytes: a class of characters.
         case 'D':
-            node = syntax_.utf8 ? EmitLetterClass("0123456789", true) : EmitOp(opNonDigit);
+            node = syntax_.utf8 ? EmitLetterClass("0123456789", true) : emit_.EmitOp(opNonDigit);
             break;
         case 's':
         case 'S':
@@ -758,12 +676,12 @@ int32_t TvxRegCompiler::ParseAtom(uint32_t& flags) {
             if (e >= '1' && e <= '9') built_->usesBackRefs = true;
             if (e >= '1' && e <= '9' && foldCase && syntax_.utf8) {
                 // The text folds alike in another width: no fixed step to count repeats by.
-                node = EmitOp(opBackRefFold);
-                EmitByte(uint8_t(e - '0'));
+                node = emit_.EmitOp(opBackRefFold);
+                emit_.EmitByte(uint8_t(e - '0'));
                 flags = HasWidth | RepeatsByLoop;
             } else if (e >= '1' && e <= '9') {
-                node = EmitOp(foldCase ? opBackRefCI : opBackRef);
-                EmitByte(uint8_t(e - '0'));
+                node = emit_.EmitOp(foldCase ? opBackRefCI : opBackRef);
+                emit_.EmitByte(uint8_t(e - '0'));
             } else {
                 char32_t decoded;
                 if (!DecodeEscape(decoded)) return Failed;
@@ -786,14 +704,14 @@ int32_t TvxRegCompiler::ParseAtom(uint32_t& flags) {
         if (IsFreeSpacingBlank(c)) {
             while (IsFreeSpacingBlank(*parsePos_))
                 ++parsePos_;
-            return EmitOp(opNoOp);
+            return emit_.EmitOp(opNoOp);
         }
         if (c == '#') {
             while (*parsePos_ && *parsePos_ != '\r' && *parsePos_ != '\n')
                 ++parsePos_;
             while (*parsePos_ == '\r' || *parsePos_ == '\n')
                 ++parsePos_;
-            return EmitOp(opNoOp);
+            return emit_.EmitOp(opNoOp);
         }
     }
     return ParseLiteralRun(flags);
@@ -840,10 +758,12 @@ int32_t TvxRegCompiler::EmitLiteral(std::string_view text) {
     if (unicodeFolding)
         for (size_t pos = 0; pos < text.size();)
             AppendUtf8(folded, FoldCase(NextUtf8(text, pos)));
-    const int32_t node = EmitOp(unicodeFolding ? opExactFold : foldCase ? opExactCI : opExact);
+    const int32_t node = emit_.EmitOp(unicodeFolding ? opExactFold
+                                      : foldCase     ? opExactCI
+                                                     : opExact);
     for (const char c : unicodeFolding ? std::string_view(folded) : text)
-        EmitByte(uint8_t(c));
-    EmitByte(0);
+        emit_.EmitByte(uint8_t(c));
+    emit_.EmitByte(0);
     return node;
 }
 
@@ -1026,25 +946,25 @@ bool TvxRegCompiler::FinishClass(TClassBuilder& cls) {
 }
 
 void TvxRegCompiler::EmitByteClass(TClassBuilder& cls) {
-    emitPos_ = cls.operandAt;
+    emit_.Rewind(cls.operandAt);
     if (cls.count > 3) {
         std::bitset<256> set = cls.negative ? ~cls.members : cls.members;
-        if (code_) code_[cls.node] = opInSet;
+        if (emit_.Code()) emit_.Code()[cls.node] = opInSet;
         for (int byte = 0; byte < 32; ++byte) {
             uint8_t bits = 0;
             for (int bit = 0; bit < 8; ++bit)
                 if (set.test(size_t(byte * 8 + bit))) bits |= uint8_t(1u << bit);
-            EmitByte(bits);
+            emit_.EmitByte(bits);
         }
     } else {
         int written = 0;
         for (int c = cls.rangeMin; c <= cls.rangeMax && written < 3; ++c)
             if (cls.members.test(size_t(c))) {
-                EmitByte(uint8_t(c));
+                emit_.EmitByte(uint8_t(c));
                 ++written;
             }
         for (; written < 3; ++written)
-            EmitByte(cls.rangeMax);
+            emit_.EmitByte(cls.rangeMax);
     }
 }
 
@@ -1071,8 +991,8 @@ bool TvxRegCompiler::FinishCharacterClass(TClassBuilder& cls) {
         EmitByteClass(cls);
         return true;
     }
-    emitPos_ = cls.operandAt;
-    if (code_) code_[cls.node] = opClassU;
+    emit_.Rewind(cls.operandAt);
+    if (emit_.Code()) emit_.Code()[cls.node] = opClassU;
     uint8_t low[ClassSetBytes] = {};
     std::vector<TCharSet::TRange> high;
     for (const auto& [first, last] : set.Ranges()) {
@@ -1081,11 +1001,11 @@ bool TvxRegCompiler::FinishCharacterClass(TClassBuilder& cls) {
         if (last > 255) high.emplace_back(std::max<char32_t>(first, 256), last);
     }
     for (const uint8_t bits : low)
-        EmitByte(bits);
-    EmitInt(int32_t(high.size()));
+        emit_.EmitByte(bits);
+    emit_.EmitInt(int32_t(high.size()));
     for (const auto& [first, last] : high) {
-        EmitInt(int32_t(first));
-        EmitInt(int32_t(last));
+        emit_.EmitInt(int32_t(first));
+        emit_.EmitInt(int32_t(last));
     }
     return true;
 }
@@ -1110,7 +1030,8 @@ void TvxRegCompiler::AddEscapeMembers(TClassBuilder& cls, const std::string& let
 }
 
 int32_t TvxRegCompiler::EmitLetterClass(const std::string& letters, bool negative) {
-    TClassBuilder cls{EmitOp(negative ? opNotInTriple : opInTriple), emitPos_, negative, false};
+    TClassBuilder cls{emit_.EmitOp(negative ? opNotInTriple : opInTriple), emit_.Pos(), negative,
+                      false};
     for (unsigned char c : letters)
         AddClassMember(cls, c);
     return FinishClass(cls) ? cls.node : Failed;
@@ -1119,7 +1040,7 @@ int32_t TvxRegCompiler::EmitLetterClass(const std::string& letters, bool negativ
 int32_t TvxRegCompiler::ParseClass(uint32_t& flags) {
     const bool negative = *parsePos_ == '^';
     if (negative) ++parsePos_;
-    TClassBuilder cls{EmitOp(negative ? opNotInTriple : opInTriple), emitPos_, negative,
+    TClassBuilder cls{emit_.EmitOp(negative ? opNotInTriple : opInTriple), emit_.Pos(), negative,
                       (activeModifiers_ & ModI) != 0};
     const bool alphabetRanges = (activeModifiers_ & ModR) != 0;
     bool rangeMayFollow = false;

@@ -3,6 +3,7 @@
 // pass and an emitting pass that make identical decisions, and the program's search hints;
 // or the error that ends it.
 
+#include "vxRegExprEmitter.h"
 #include "vxRegExprErrors.h"
 #include "vxRegExprProgram.h"
 
@@ -50,23 +51,12 @@ class TvxRegCompiler {
     int32_t ParseLiteralRun(uint32_t& flags);
     int32_t EmitLetterClass(const std::string& letters, bool negative);
     int32_t EmitLiteral(std::string_view text);
+    void EmitLoop(int32_t at, int32_t min, int32_t max, bool nonGreedy);
     int32_t ParseBraceCount(const char* first, const char* last);
     char32_t PatternCharAt(const char* p, int32_t& width) const;
     size_t LastCharStart(std::string_view run) const;
     bool DecodeEscape(char32_t& result);
     int HexDigitValue(char c);
-
-    int32_t EmitOp(uint8_t op);
-    void EmitByte(uint8_t b);
-    void EmitInt(int32_t value);
-    void InsertOp(uint8_t op, int32_t at, int32_t size);
-    void LinkTail(int32_t node, int32_t target);
-    void LinkBranchTail(int32_t node, int32_t target);
-    void EmitBracesOp(int32_t at, int32_t min, int32_t max, bool nonGreedy);
-    void EmitLoopOps(int32_t at, int32_t min, int32_t max, bool nonGreedy);
-    void EmitStarBranches(int32_t at);
-    void EmitPlusBranches(int32_t at);
-    void EmitOptionalBranches(int32_t at);
 
     // Class building.
     struct TClassBuilder;
@@ -86,8 +76,7 @@ class TvxRegCompiler {
     const char* parsePos_ = nullptr;
     int32_t nextGroupNumber_ = 1;
     uint32_t activeModifiers_ = 0;
-    int32_t emitPos_ = 0;       // bytes counted (sizing) or written (emitting)
-    uint8_t* code_ = nullptr;   // null during the sizing pass
+    TvxRegEmitter emit_;
     int32_t nesting_ = 0;       // of the parenthesised parts being parsed
     int32_t sizingReports_ = 0; // the errors that the sizing pass told
     int32_t loopsEmitted_ = 0;
