@@ -3,6 +3,7 @@
 #include "vxRegExprCompiler.h"
 
 #include "../foundation/vxUnicodeCase.h"
+#include "vxRegExprClass.h"
 #include "vxRegExprHints.h"
 #include "vxRegExprOps.h"
 
@@ -33,80 +34,7 @@ bool IsFreeSpacingBlank(char c) {
     return c == 9 || c == 10 || c == 13 || c == 32;
 }
 
-const unsigned char CyrLowerRun[33] = {0xE0, 0xE1, 0xE2, 0xE3, 0xE4, 0xE5, 0xB8, 0xE6, 0xE7,
-                                       0xE8, 0xE9, 0xEA, 0xEB, 0xEC, 0xED, 0xEE, 0xEF, 0xF0,
-                                       0xF1, 0xF2, 0xF3, 0xF4, 0xF5, 0xF6, 0xF7, 0xF8, 0xF9,
-                                       0xFA, 0xFB, 0xFC, 0xFD, 0xFE, 0xFF};
-const unsigned char CyrUpperRun[33] = {0xC0, 0xC1, 0xC2, 0xC3, 0xC4, 0xC5, 0xA8, 0xC6, 0xC7,
-                                       0xC8, 0xC9, 0xCA, 0xCB, 0xCC, 0xCD, 0xCE, 0xCF, 0xD0,
-                                       0xD1, 0xD2, 0xD3, 0xD4, 0xD5, 0xD6, 0xD7, 0xD8, 0xD9,
-                                       0xDA, 0xDB, 0xDC, 0xDD, 0xDE, 0xDF};
-// The same alphabets in Unicode: а-я and А-Я, and the letters ё and Ё apart from them.
-constexpr char32_t CyrSmallA = 0x430, CyrSmallYa = 0x44F, CyrSmallYo = 0x451;
-constexpr char32_t CyrCapitalA = 0x410, CyrCapitalYa = 0x42F, CyrCapitalYo = 0x401;
-
-constexpr char32_t LastCodePoint = 0x10FFFF;
-
 } // namespace
-
-namespace vxre {
-// A set of characters as ranges, ascending and disjoint once normalized. Code 0 is never a
-// member: it ends every text.
-class TCharSet {
-  public:
-    using TRange = std::pair<char32_t, char32_t>;
-    void Add(char32_t first, char32_t last) {
-        ranges_.emplace_back(std::max<char32_t>(first, 1), last);
-    }
-    void Normalize() {
-        std::sort(ranges_.begin(), ranges_.end());
-        std::vector<TRange> merged;
-        for (const auto& [first, last] : ranges_) {
-            if (last < first) continue;
-            if (!merged.empty() && first <= merged.back().second + 1)
-                merged.back().second = std::max(merged.back().second, last);
-            else
-                merged.emplace_back(first, last);
-        }
-        ranges_ = std::move(merged);
-    }
-    bool Holds(char32_t c) const {
-        const auto after = std::upper_bound(
-            ranges_.begin(), ranges_.end(), c,
-            [](char32_t value, const TRange& range) { return value < range.first; });
-        return after != ranges_.begin() && c <= std::prev(after)->second;
-    }
-    // Every character that is not a member, on a normalized set.
-    void Complement() {
-        std::vector<TRange> others;
-        char32_t next = 1;
-        for (const auto& [first, last] : ranges_) {
-            if (first > next) others.emplace_back(next, first - 1);
-            next = last + 1;
-        }
-        if (next <= LastCodePoint) others.emplace_back(next, LastCodePoint);
-        ranges_ = std::move(others);
-    }
-    // Adds every character that folds like a member, on a normalized set.
-    void CloseUnderCaseFolding() {
-        TCharSet folded = *this;
-        ForEachCaseFolding([&](char32_t c, char32_t fold) {
-            if (Holds(c)) folded.Add(fold, fold);
-        });
-        folded.Normalize();
-        TCharSet closed = folded;
-        ForEachCaseFolding([&](char32_t c, char32_t fold) {
-            if (folded.Holds(fold)) closed.Add(c, c);
-        });
-        closed.Normalize();
-        *this = std::move(closed);
-    }
-    const std::vector<TRange>& Ranges() const { return ranges_; }
-
-  private:
-    std::vector<TRange> ranges_;
-};
-} // namespace vxre
 
 TRegCompiled TvxRegCompiler::Compile(const char* text, const TvxRegSyntax& syntax,
                                      const TReport& report) {
@@ -857,196 +785,29 @@ bool TvxRegCompiler::DecodeEscape(char32_t& result) {
     return true;
 }
 
-struct TvxRegCompiler::TClassBuilder {
-    TClassBuilder(int32_t node, int32_t operandAt, bool negative, bool foldCase)
-        : node(node), operandAt(operandAt), negative(negative), foldCase(foldCase) {}
-    int32_t node;
-    int32_t operandAt;
-    bool negative;
-    bool foldCase;
-    // The members of a class of bytes.
-    std::bitset<256> members;
-    int count = 0;
-    unsigned char rangeMin = 255;
-    unsigned char rangeMax = 0;
-    // The members of a class of UTF-8 characters, and those of \d, \s, \w and their
-    // complements, which keep their case.
-    TCharSet characters;
-    TCharSet escapes;
-
-    void AddByte(unsigned char m) {
-        if (m == 0 || members.test(m)) return; // code 0 is never a member
-        members.set(m);
-        ++count;
-        rangeMin = std::min(rangeMin, m);
-        rangeMax = std::max(rangeMax, m);
-    }
-};
-
-void TvxRegCompiler::AddClassMember(TClassBuilder& cls, char32_t c) {
-    if (syntax_.utf8) {
-        cls.characters.Add(c, c); // folded when the class is finished
-        return;
-    }
-    cls.AddByte(static_cast<unsigned char>(c));
-    if (cls.foldCase) cls.AddByte(syntax_.flipTable[c & 0xFF]);
-}
-
-void TvxRegCompiler::AddClassRange(TClassBuilder& cls, char32_t first, char32_t last) {
-    if (syntax_.utf8) {
-        cls.characters.Add(first, last);
-        return;
-    }
-    for (char32_t c = first; c <= last; ++c)
-        AddClassMember(cls, c);
-}
-
-// The r modifier: a range from the first to the last letter of the Russian alphabet also
-// holds the letter yo, which both code pages keep apart from it; a range from the small а
-// to the capital Я holds both alphabets. False for any other range.
-bool TvxRegCompiler::AddAlphabetRange(TClassBuilder& cls, char32_t first, char32_t last) {
-    bool small, capital;
-    if (syntax_.utf8) {
-        const bool fromSmall = first == CyrSmallA, toSmall = last == CyrSmallYa;
-        if ((!fromSmall && first != CyrCapitalA) || (!toSmall && last != CyrCapitalYa))
-            return false;
-        small = fromSmall || toSmall;
-        capital = !fromSmall || !toSmall;
-        if (small) {
-            AddClassRange(cls, CyrSmallA, CyrSmallYa);
-            AddClassMember(cls, CyrSmallYo);
-        }
-        if (capital) {
-            AddClassRange(cls, CyrCapitalA, CyrCapitalYa);
-            AddClassMember(cls, CyrCapitalYo);
-        }
-        return true;
-    }
-    if (first != 0xE0 && first != 0xC0) return false;
-    small = first == 0xE0 && (last == 0xFF || last == 0xDF);
-    capital = last == 0xDF && (first == 0xC0 || first == 0xE0);
-    if (small)
-        for (unsigned char m : CyrLowerRun)
-            AddClassMember(cls, m);
-    if (capital)
-        for (unsigned char m : CyrUpperRun)
-            AddClassMember(cls, m);
-    return small || capital;
-}
-
-bool TvxRegCompiler::FinishClass(TClassBuilder& cls) {
-    if (syntax_.utf8) return FinishCharacterClass(cls);
-    // A class whose only element was code 0 has no member: an invalid range.
-    if (cls.count == 0) {
-        ReportOnce(TRegError::InvalidClassRange);
-        return false;
-    }
-    EmitByteClass(cls);
-    return true;
-}
-
-void TvxRegCompiler::EmitByteClass(TClassBuilder& cls) {
-    emit_.Rewind(cls.operandAt);
-    if (cls.count > 3) {
-        std::bitset<256> set = cls.negative ? ~cls.members : cls.members;
-        if (emit_.Code()) emit_.Code()[cls.node] = opInSet;
-        for (int byte = 0; byte < 32; ++byte) {
-            uint8_t bits = 0;
-            for (int bit = 0; bit < 8; ++bit)
-                if (set.test(size_t(byte * 8 + bit))) bits |= uint8_t(1u << bit);
-            emit_.EmitByte(bits);
-        }
-    } else {
-        int written = 0;
-        for (int c = cls.rangeMin; c <= cls.rangeMax && written < 3; ++c)
-            if (cls.members.test(size_t(c))) {
-                emit_.EmitByte(uint8_t(c));
-                ++written;
-            }
-        for (; written < 3; ++written)
-            emit_.EmitByte(cls.rangeMax);
-    }
-}
-
-// A class of UTF-8 characters: with the i modifier it holds every character that folds like
-// a member, and a negative class is turned into the characters it holds. One of ASCII
-// characters only is a class of bytes, as fast as one of an ANSI code page.
-bool TvxRegCompiler::FinishCharacterClass(TClassBuilder& cls) {
-    TCharSet& set = cls.characters;
-    set.Normalize();
-    if (cls.foldCase && !set.Ranges().empty()) set.CloseUnderCaseFolding();
-    cls.escapes.Normalize();
-    for (const auto& [first, last] : cls.escapes.Ranges())
-        set.Add(first, last);
-    set.Normalize();
-    if (set.Ranges().empty()) {
-        ReportOnce(TRegError::InvalidClassRange);
-        return false;
-    }
-    if (cls.negative) set.Complement();
-    if (!cls.negative && set.Ranges().back().second < 0x80) {
-        for (const auto& [first, last] : set.Ranges())
-            for (char32_t c = first; c <= last; ++c)
-                cls.AddByte(static_cast<unsigned char>(c));
-        EmitByteClass(cls);
-        return true;
-    }
-    emit_.Rewind(cls.operandAt);
-    if (emit_.Code()) emit_.Code()[cls.node] = opClassU;
-    uint8_t low[ClassSetBytes] = {};
-    std::vector<TCharSet::TRange> high;
-    for (const auto& [first, last] : set.Ranges()) {
-        for (char32_t c = first; c <= std::min<char32_t>(last, 255); ++c)
-            low[c >> 3] |= uint8_t(1u << (c & 7));
-        if (last > 255) high.emplace_back(std::max<char32_t>(first, 256), last);
-    }
-    for (const uint8_t bits : low)
-        emit_.EmitByte(bits);
-    emit_.EmitInt(int32_t(high.size()));
-    for (const auto& [first, last] : high) {
-        emit_.EmitInt(int32_t(first));
-        emit_.EmitInt(int32_t(last));
-    }
-    return true;
-}
-
-// \d, \s and \w in a class, or with complement \D, \S and \W: their letters, or every
-// character but them, bytes or code points. As outside a class, the i modifier does not
-// add the other case of what they hold.
-void TvxRegCompiler::AddEscapeMembers(TClassBuilder& cls, const std::string& letters,
-                                      bool complement) {
-    std::bitset<256> held;
-    for (unsigned char c : letters)
-        held.set(c);
-    const char32_t lastByte = syntax_.utf8 ? 0x7F : 0xFF;
-    for (char32_t c = 1; c <= lastByte; ++c) {
-        if (held[c] == complement) continue;
-        if (syntax_.utf8)
-            cls.escapes.Add(c, c);
-        else
-            cls.AddByte(static_cast<unsigned char>(c));
-    }
-    if (syntax_.utf8 && complement) cls.escapes.Add(0x80, 0x10FFFF);
-}
-
 int32_t TvxRegCompiler::EmitLetterClass(const std::string& letters, bool negative) {
-    TClassBuilder cls{emit_.EmitOp(negative ? opNotInTriple : opInTriple), emit_.Pos(), negative,
-                      false};
+    TvxRegClassWriter cls(syntax_, emit_, negative, false);
     for (unsigned char c : letters)
-        AddClassMember(cls, c);
-    return FinishClass(cls) ? cls.node : Failed;
+        cls.AddMember(c);
+    return FinishClass(cls);
+}
+
+// The class's node, or Failed when it has no member.
+int32_t TvxRegCompiler::FinishClass(TvxRegClassWriter& cls) {
+    if (cls.Finish()) return cls.Node();
+    ReportOnce(TRegError::InvalidClassRange);
+    return Failed;
 }
 
 int32_t TvxRegCompiler::ParseClass(uint32_t& flags) {
     const bool negative = *parsePos_ == '^';
     if (negative) ++parsePos_;
-    TClassBuilder cls{emit_.EmitOp(negative ? opNotInTriple : opInTriple), emit_.Pos(), negative,
-                      (activeModifiers_ & ModI) != 0};
+    TvxRegClassWriter cls(syntax_, emit_, negative, (activeModifiers_ & ModI) != 0);
     const bool alphabetRanges = (activeModifiers_ & ModR) != 0;
     bool rangeMayFollow = false;
     char32_t rangeStart = 0;
     auto member = [&](char32_t c) {
-        AddClassMember(cls, c);
+        cls.AddMember(c);
         rangeStart = c;
         rangeMayFollow = true;
     };
@@ -1060,7 +821,7 @@ int32_t TvxRegCompiler::ParseClass(uint32_t& flags) {
         if (c == '-' && parsePos_[1] != '\0' && parsePos_[1] != ']' && rangeMayFollow) {
             ++parsePos_;
             if (*parsePos_ == '\\' && parsePos_[1] && std::strchr("dDsSwW", parsePos_[1])) {
-                AddClassMember(cls, '-'); // "a-\d": the dash is a member, the escape follows
+                cls.AddMember('-'); // "a-\d": the dash is a member, the escape follows
                 rangeMayFollow = false;
                 continue;
             }
@@ -1075,12 +836,12 @@ int32_t TvxRegCompiler::ParseClass(uint32_t& flags) {
                 if (!DecodeEscape(last)) return Failed;
                 width = 1;
             }
-            if (!alphabetRanges || !AddAlphabetRange(cls, rangeStart, last)) {
+            if (!alphabetRanges || !cls.AddAlphabetRange(rangeStart, last)) {
                 if (last < rangeStart) {
                     ReportOnce(TRegError::InvalidClassRange);
                     return Failed;
                 }
-                AddClassRange(cls, rangeStart, last);
+                cls.AddRange(rangeStart, last);
             }
             rangeMayFollow = false;
             parsePos_ += width;
@@ -1096,7 +857,7 @@ int32_t TvxRegCompiler::ParseClass(uint32_t& flags) {
                 const std::string letters = lower == 'd'   ? std::string("0123456789")
                                             : lower == 's' ? syntax_.blankLetters
                                                            : syntax_.wordLetters;
-                AddEscapeMembers(cls, letters, e != lower);
+                cls.AddEscapeMembers(letters, e != lower);
                 rangeMayFollow = false;
             } else {
                 char32_t decoded;
@@ -1113,8 +874,8 @@ int32_t TvxRegCompiler::ParseClass(uint32_t& flags) {
         ReportOnce(TRegError::UnmatchedBrackets);
         return Failed;
     }
-    if (!FinishClass(cls)) return Failed;
+    if (FinishClass(cls) == Failed) return Failed;
     ++parsePos_;
     flags = HasWidth | Simple;
-    return cls.node;
+    return cls.Node();
 }

@@ -3,6 +3,7 @@
 // pass and an emitting pass that make identical decisions, and the program's search hints;
 // or the error that ends it.
 
+#include "vxRegExprClass.h"
 #include "vxRegExprEmitter.h"
 #include "vxRegExprErrors.h"
 #include "vxRegExprProgram.h"
@@ -58,15 +59,7 @@ class TvxRegCompiler {
     bool DecodeEscape(char32_t& result);
     int HexDigitValue(char c);
 
-    // Class building.
-    struct TClassBuilder;
-    void AddClassMember(TClassBuilder& cls, char32_t c);
-    void AddClassRange(TClassBuilder& cls, char32_t first, char32_t last);
-    void AddEscapeMembers(TClassBuilder& cls, const std::string& letters, bool complement);
-    bool AddAlphabetRange(TClassBuilder& cls, char32_t first, char32_t last);
-    bool FinishClass(TClassBuilder& cls);
-    bool FinishCharacterClass(TClassBuilder& cls);
-    void EmitByteClass(TClassBuilder& cls);
+    int32_t FinishClass(TvxRegClassWriter& cls);
 
     const TvxRegSyntax& syntax_;
     const TReport& report_;
