@@ -540,109 +540,120 @@ int32_t TvxRegCompiler::ParseAtom(uint32_t& flags) {
         ++parsePos_;
         return ParseClass(flags);
     case '(':
-        if (parsePos_[1] == '?' && parsePos_[2] == '#') {
-            const char* close = std::strchr(parsePos_ + 3, ')');
-            if (!close) {
-                ReportOnce(TRegError::UnclosedComment);
-                return Failed;
-            }
-            parsePos_ = close + 1;
-            return emit_.EmitOp(opNoOp);
-        }
-        if (parsePos_[1] == '?') return ParseGroupExtension(flags);
-        {
-            ++parsePos_;
-            uint32_t groupFlags = 0;
-            const int32_t group = ParseReg(TRegKind::Capturing, groupFlags);
-            if (group == Failed) return Failed;
-            flags = groupFlags & (HasWidth | StartsWithRepeat);
-            return group;
-        }
-    case '\\': {
-        const char e = parsePos_[1];
-        if (e == '\0') {
-            ReportOnce(TRegError::BackslashAtEnd);
-            return Failed;
-        }
-        ++parsePos_; // on the escaped character
-        const bool foldCase = (activeModifiers_ & ModI) != 0;
-        int32_t node;
-        flags = HasWidth | Simple;
-        switch (e) {
-        case 'A':
-            node = emit_.EmitOp(opBeginText);
-            flags = 0;
-            break;
-        case 'Z':
-            node = emit_.EmitOp(opEndText);
-            flags = 0;
-            break;
-        case 'b':
-            node = emit_.EmitOp(opWordEdge);
-            flags = 0;
-            break;
-        case 'B':
-            node = emit_.EmitOp(opNotWordEdge);
-            flags = 0;
-            break;
-        case 'd':
-            node = emit_.EmitOp(opDigit);
-            break;
-        // A UTF-8 non-digit may be several bytes: a class of characters.
-        case 'D':
-            node = syntax_.utf8 ? EmitLetterClass("0123456789", true) : emit_.EmitOp(opNonDigit);
-            break;
-        case 's':
-        case 'S':
-            node = EmitLetterClass(syntax_.blankLetters, e == 'S');
-            break;
-        case 'w':
-        case 'W':
-            node = EmitLetterClass(syntax_.wordLetters, e == 'W');
-            break;
-        default:
-            if (e >= '1' && e <= '9') built_->usesBackRefs = true;
-            if (e >= '1' && e <= '9' && foldCase && syntax_.utf8) {
-                // The text folds alike in another width: no fixed step to count repeats by.
-                node = emit_.EmitOp(opBackRefFold);
-                emit_.EmitByte(uint8_t(e - '0'));
-                flags = HasWidth | RepeatsByLoop;
-            } else if (e >= '1' && e <= '9') {
-                node = emit_.EmitOp(foldCase ? opBackRefCI : opBackRef);
-                emit_.EmitByte(uint8_t(e - '0'));
-            } else {
-                char32_t decoded;
-                if (!DecodeEscape(decoded)) return Failed;
-                std::string text;
-                if (syntax_.utf8)
-                    AppendUtf8(text, decoded);
-                else
-                    text = char(decoded);
-                node = EmitLiteral(text);
-            }
-        }
-        if (node == Failed) return Failed;
-        ++parsePos_; // past the escape's last character
-        return node;
-    }
+        return ParseParenthesised(flags);
+    case '\\':
+        return ParseEscape(flags);
     default:
         break;
     }
-    if (activeModifiers_ & ModX) {
-        if (IsFreeSpacingBlank(c)) {
-            while (IsFreeSpacingBlank(*parsePos_))
-                ++parsePos_;
-            return emit_.EmitOp(opNoOp);
-        }
-        if (c == '#') {
-            while (*parsePos_ && *parsePos_ != '\r' && *parsePos_ != '\n')
-                ++parsePos_;
-            while (*parsePos_ == '\r' || *parsePos_ == '\n')
-                ++parsePos_;
-            return emit_.EmitOp(opNoOp);
-        }
-    }
+    if ((activeModifiers_ & ModX) && (IsFreeSpacingBlank(c) || c == '#')) return SkipFreeSpacing();
     return ParseLiteralRun(flags);
+}
+
+// A comment, a group with an extension, or a group that captures.
+int32_t TvxRegCompiler::ParseParenthesised(uint32_t& flags) {
+    if (parsePos_[1] == '?' && parsePos_[2] == '#') {
+        const char* close = std::strchr(parsePos_ + 3, ')');
+        if (!close) {
+            ReportOnce(TRegError::UnclosedComment);
+            return Failed;
+        }
+        parsePos_ = close + 1;
+        return emit_.EmitOp(opNoOp);
+    }
+    if (parsePos_[1] == '?') return ParseGroupExtension(flags);
+    ++parsePos_;
+    uint32_t groupFlags = 0;
+    const int32_t group = ParseReg(TRegKind::Capturing, groupFlags);
+    if (group == Failed) return Failed;
+    flags = groupFlags & (HasWidth | StartsWithRepeat);
+    return group;
+}
+
+// The free-spacing mode's blanks, or a comment to the line's end: nothing.
+int32_t TvxRegCompiler::SkipFreeSpacing() {
+    if (IsFreeSpacingBlank(*parsePos_)) {
+        while (IsFreeSpacingBlank(*parsePos_))
+            ++parsePos_;
+        return emit_.EmitOp(opNoOp);
+    }
+    while (*parsePos_ && *parsePos_ != '\r' && *parsePos_ != '\n')
+        ++parsePos_;
+    while (*parsePos_ == '\r' || *parsePos_ == '\n')
+        ++parsePos_;
+    return emit_.EmitOp(opNoOp);
+}
+
+// A backslash and what it escapes: an assertion, a class of letters, a back-reference or
+// a character.
+int32_t TvxRegCompiler::ParseEscape(uint32_t& flags) {
+    const char e = parsePos_[1];
+    if (e == '\0') {
+        ReportOnce(TRegError::BackslashAtEnd);
+        return Failed;
+    }
+    ++parsePos_; // on the escaped character
+    int32_t node;
+    flags = HasWidth | Simple;
+    switch (e) {
+    case 'A':
+    case 'Z':
+    case 'b':
+    case 'B':
+        flags = 0;
+        node = emit_.EmitOp(e == 'A'   ? opBeginText
+                            : e == 'Z' ? opEndText
+                            : e == 'b' ? opWordEdge
+                                       : opNotWordEdge);
+        break;
+    case 'd':
+        node = emit_.EmitOp(opDigit);
+        break;
+    // A UTF-8 non-digit may be several bytes: a class of characters.
+    case 'D':
+        node = syntax_.utf8 ? EmitLetterClass("0123456789", true) : emit_.EmitOp(opNonDigit);
+        break;
+    case 's':
+    case 'S':
+        node = EmitLetterClass(syntax_.blankLetters, e == 'S');
+        break;
+    case 'w':
+    case 'W':
+        node = EmitLetterClass(syntax_.wordLetters, e == 'W');
+        break;
+    default:
+        node = e >= '1' && e <= '9' ? EmitBackRef(e - '0', flags) : EmitEscapedCharacter();
+    }
+    if (node == Failed) return Failed;
+    ++parsePos_; // past the escape's last character
+    return node;
+}
+
+int32_t TvxRegCompiler::EmitBackRef(int32_t group, uint32_t& flags) {
+    built_->usesBackRefs = true;
+    const bool foldCase = (activeModifiers_ & ModI) != 0;
+    if (foldCase && syntax_.utf8) {
+        // The text folds alike in another width: no fixed step to count repeats by.
+        const int32_t node = emit_.EmitOp(opBackRefFold);
+        emit_.EmitByte(uint8_t(group));
+        flags = HasWidth | RepeatsByLoop;
+        return node;
+    }
+    const int32_t node = emit_.EmitOp(foldCase ? opBackRefCI : opBackRef);
+    emit_.EmitByte(uint8_t(group));
+    return node;
+}
+
+// The character of an escape such as \t, \x41 or \., as a literal.
+int32_t TvxRegCompiler::EmitEscapedCharacter() {
+    char32_t decoded;
+    if (!DecodeEscape(decoded)) return Failed;
+    std::string text;
+    if (syntax_.utf8)
+        AppendUtf8(text, decoded);
+    else
+        text = char(decoded);
+    return EmitLiteral(text);
 }
 
 int32_t TvxRegCompiler::ParseLiteralRun(uint32_t& flags) {

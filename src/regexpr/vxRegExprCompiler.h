@@ -48,6 +48,11 @@ class TvxRegCompiler {
     int32_t ParseAlternative(uint32_t& flags);
     int32_t ParseQuantified(uint32_t& flags);
     int32_t ParseAtom(uint32_t& flags);
+    int32_t ParseParenthesised(uint32_t& flags);
+    int32_t SkipFreeSpacing();
+    int32_t ParseEscape(uint32_t& flags);
+    int32_t EmitBackRef(int32_t group, uint32_t& flags);
+    int32_t EmitEscapedCharacter();
     int32_t ParseClass(uint32_t& flags);
     int32_t ParseLiteralRun(uint32_t& flags);
     int32_t EmitLetterClass(const std::string& letters, bool negative);
