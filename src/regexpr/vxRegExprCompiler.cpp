@@ -403,80 +403,26 @@ int32_t TvxRegCompiler::ParseQuantified(uint32_t& flags) {
     const int32_t atom = ParseAtom(atomFlags);
     if (atom == Failed) return Failed;
     flags = atomFlags;
-    const char op = *parsePos_;
-    if (!IsQuantifier(op)) return atom;
+    TRepeat repeat{*parsePos_, 0, UnboundedCount, false};
+    if (!IsQuantifier(repeat.op)) return atom;
     if (atomFlags & LookAround) {
         ReportOnce(TRegError::LookAroundRepeated);
         return Failed;
     }
-    if (!(atomFlags & HasWidth) && op != '?') {
+    if (!(atomFlags & HasWidth) && repeat.op != '?') {
         ReportOnce(TRegError::RepeatedOperandCouldBeEmpty);
         return atom;
     }
-    const bool simple = (atomFlags & Simple) != 0;
-    const bool byLoop = (atomFlags & RepeatsByLoop) != 0;
-    const bool greedyMode = (activeModifiers_ & ModG) != 0;
-    if (op == '{') {
-        const char* brace = parsePos_;
-        const char* p = brace + 1;
-        auto fallBack = [&] {
-            parsePos_ = brace; // the brace starts literal text
-            return atom;
-        };
-        if (!IsDigit(*p)) return fallBack();
-        const char* digits = p;
-        while (IsDigit(*p))
-            ++p;
-        if (*p != '}' && *p != ',') return fallBack();
-        const int32_t min = ParseBraceCount(digits, p);
-        int32_t max = min;
-        if (*p == ',') {
-            digits = ++p;
-            while (IsDigit(*p))
-                ++p;
-            if (*p != '}') return fallBack();
-            max = p == digits ? UnboundedCount : ParseBraceCount(digits, p);
-        }
-        parsePos_ = p; // on the closing brace
-        if (max < min) {
+    if (repeat.op == '{') {
+        if (!ReadBraceCounts(repeat.min, repeat.max)) return atom; // the brace starts literal text
+        if (repeat.max < repeat.min) {
             ReportOnce(TRegError::RepeatMinimumAboveMaximum);
             return atom;
         }
-        flags = max > 0 ? HasWidth | StartsWithRepeat : 0;
-        // A possessive repeat takes all it can, in either mode.
-        const bool nonGreedy = parsePos_[1] != '+' && (parsePos_[1] == '?' || !greedyMode);
-        if (simple)
-            emit_.EmitBracesOp(atom, min, max, nonGreedy);
-        else
-            EmitLoop(atom, min, max, nonGreedy);
-    } else {
-        const bool nonGreedy = parsePos_[1] != '+' && (parsePos_[1] == '?' || !greedyMode);
-        if (op == '*') {
-            flags = StartsWithRepeat;
-            if (simple)
-                emit_.InsertOp(nonGreedy ? opStarShort : opStar, atom, NodeHeader);
-            else if (nonGreedy || byLoop)
-                EmitLoop(atom, 0, UnboundedCount, nonGreedy);
-            else
-                emit_.EmitStarBranches(atom);
-        } else if (op == '+') {
-            flags = HasWidth | StartsWithRepeat;
-            if (simple)
-                emit_.InsertOp(nonGreedy ? opPlusShort : opPlus, atom, NodeHeader);
-            else if (nonGreedy || byLoop)
-                EmitLoop(atom, 1, UnboundedCount, nonGreedy);
-            else
-                emit_.EmitPlusBranches(atom);
-        } else { // '?'
-            flags = 0;
-            if (!nonGreedy)
-                emit_.EmitOptionalBranches(atom);
-            else if (simple)
-                emit_.EmitBracesOp(atom, 0, 1, true);
-            else
-                EmitLoop(atom, 0, 1, true);
-        }
     }
+    // A possessive repeat takes all it can, in either mode.
+    repeat.nonGreedy = parsePos_[1] != '+' && (parsePos_[1] == '?' || !(activeModifiers_ & ModG));
+    EmitRepeat(repeat, atom, atomFlags, flags);
     ++parsePos_; // the operator, or the closing brace
     if (*parsePos_ == '?') {
         ++parsePos_;
@@ -487,6 +433,66 @@ int32_t TvxRegCompiler::ParseQuantified(uint32_t& flags) {
     }
     if (IsQuantifier(*parsePos_)) ReportOnce(TRegError::NestedQuantifier);
     return atom;
+}
+
+// {n}, {n,} or {n,m} at the parse position, which then is on the closing brace; false, the
+// position kept, for a brace that starts no count.
+bool TvxRegCompiler::ReadBraceCounts(int32_t& min, int32_t& max) {
+    const char* p = parsePos_ + 1;
+    if (!IsDigit(*p)) return false;
+    const char* digits = p;
+    while (IsDigit(*p))
+        ++p;
+    if (*p != '}' && *p != ',') return false;
+    min = max = ParseBraceCount(digits, p);
+    if (*p == ',') {
+        digits = ++p;
+        while (IsDigit(*p))
+            ++p;
+        if (*p != '}') return false;
+        max = p == digits ? UnboundedCount : ParseBraceCount(digits, p);
+    }
+    parsePos_ = p;
+    return true;
+}
+
+// The repeat of the atom at atom: a node of one character, a loop, or branches.
+void TvxRegCompiler::EmitRepeat(const TRepeat& repeat, int32_t atom, uint32_t atomFlags,
+                                uint32_t& flags) {
+    const bool simple = (atomFlags & Simple) != 0;
+    const bool byLoop = (atomFlags & RepeatsByLoop) != 0;
+    const bool nonGreedy = repeat.nonGreedy;
+    if (repeat.op == '{') {
+        flags = repeat.max > 0 ? HasWidth | StartsWithRepeat : 0;
+        if (simple)
+            emit_.EmitBracesOp(atom, repeat.min, repeat.max, nonGreedy);
+        else
+            EmitLoop(atom, repeat.min, repeat.max, nonGreedy);
+    } else if (repeat.op == '*') {
+        flags = StartsWithRepeat;
+        if (simple)
+            emit_.InsertOp(nonGreedy ? opStarShort : opStar, atom, NodeHeader);
+        else if (nonGreedy || byLoop)
+            EmitLoop(atom, 0, UnboundedCount, nonGreedy);
+        else
+            emit_.EmitStarBranches(atom);
+    } else if (repeat.op == '+') {
+        flags = HasWidth | StartsWithRepeat;
+        if (simple)
+            emit_.InsertOp(nonGreedy ? opPlusShort : opPlus, atom, NodeHeader);
+        else if (nonGreedy || byLoop)
+            EmitLoop(atom, 1, UnboundedCount, nonGreedy);
+        else
+            emit_.EmitPlusBranches(atom);
+    } else { // '?'
+        flags = 0;
+        if (!nonGreedy)
+            emit_.EmitOptionalBranches(atom);
+        else if (simple)
+            emit_.EmitBracesOp(atom, 0, 1, true);
+        else
+            EmitLoop(atom, 0, 1, true);
+    }
 }
 
 // A repeat as a loop, which the loops inside its body count under.

@@ -47,6 +47,14 @@ class TvxRegCompiler {
     void MarkStateBody(int32_t node, int32_t groupsBefore, int32_t loopsBefore);
     int32_t ParseAlternative(uint32_t& flags);
     int32_t ParseQuantified(uint32_t& flags);
+    // A quantifier: its operator ('{' for counts), its counts and its kind.
+    struct TRepeat {
+        char op;
+        int32_t min, max;
+        bool nonGreedy;
+    };
+    bool ReadBraceCounts(int32_t& min, int32_t& max);
+    void EmitRepeat(const TRepeat& repeat, int32_t atom, uint32_t atomFlags, uint32_t& flags);
     int32_t ParseAtom(uint32_t& flags);
     int32_t ParseParenthesised(uint32_t& flags);
     int32_t SkipFreeSpacing();
