@@ -820,73 +820,13 @@ int32_t TvxRegCompiler::ParseClass(uint32_t& flags) {
     const bool negative = *parsePos_ == '^';
     if (negative) ++parsePos_;
     TvxRegClassWriter cls(syntax_, emit_, negative, (activeModifiers_ & ModI) != 0);
-    const bool alphabetRanges = (activeModifiers_ & ModR) != 0;
-    bool rangeMayFollow = false;
-    char32_t rangeStart = 0;
-    auto member = [&](char32_t c) {
-        cls.AddMember(c);
-        rangeStart = c;
-        rangeMayFollow = true;
-    };
+    TClassCursor cursor;
     if (*parsePos_ == ']') {
-        member(']');
+        cursor.Member(cls, ']');
         ++parsePos_;
     }
-    while (*parsePos_ != ']' && *parsePos_ != '\0') {
-        const char c = *parsePos_;
-        int32_t width = 1;
-        if (c == '-' && parsePos_[1] != '\0' && parsePos_[1] != ']' && rangeMayFollow) {
-            ++parsePos_;
-            if (*parsePos_ == '\\' && parsePos_[1] && std::strchr("dDsSwW", parsePos_[1])) {
-                cls.AddMember('-'); // "a-\d": the dash is a member, the escape follows
-                rangeMayFollow = false;
-                continue;
-            }
-            char32_t last = PatternCharAt(parsePos_, width);
-            if (*parsePos_ == '\\') {
-                if (parsePos_[1] == '\0') {
-                    ReportOnce(TRegError::BackslashAtEndOfClass); // a range whose end is a
-                                                                  // backslash at the end
-                    return Failed;
-                }
-                ++parsePos_;
-                if (!DecodeEscape(last)) return Failed;
-                width = 1;
-            }
-            if (!alphabetRanges || !cls.AddAlphabetRange(rangeStart, last)) {
-                if (last < rangeStart) {
-                    ReportOnce(TRegError::InvalidClassRange);
-                    return Failed;
-                }
-                cls.AddRange(rangeStart, last);
-            }
-            rangeMayFollow = false;
-            parsePos_ += width;
-        } else if (c == '\\') {
-            if (parsePos_[1] == '\0') {
-                ReportOnce(TRegError::BackslashAtEndOfClass);
-                return Failed;
-            }
-            ++parsePos_;
-            const char e = *parsePos_;
-            if (std::strchr("dswDSW", e)) {
-                const char lower = char(e | 0x20);
-                const std::string letters = lower == 'd'   ? std::string("0123456789")
-                                            : lower == 's' ? syntax_.blankLetters
-                                                           : syntax_.wordLetters;
-                cls.AddEscapeMembers(letters, e != lower);
-                rangeMayFollow = false;
-            } else {
-                char32_t decoded;
-                if (!DecodeEscape(decoded)) return Failed;
-                member(decoded);
-            }
-            ++parsePos_;
-        } else {
-            member(PatternCharAt(parsePos_, width));
-            parsePos_ += width;
-        }
-    }
+    while (*parsePos_ != ']' && *parsePos_ != '\0')
+        if (!ParseClassItem(cls, cursor)) return Failed;
     if (*parsePos_ == '\0') {
         ReportOnce(TRegError::UnmatchedBrackets);
         return Failed;
@@ -895,4 +835,72 @@ int32_t TvxRegCompiler::ParseClass(uint32_t& flags) {
     ++parsePos_;
     flags = HasWidth | Simple;
     return cls.Node();
+}
+
+// One member of a class, a range, or an escape of a class of letters.
+bool TvxRegCompiler::ParseClassItem(TvxRegClassWriter& cls, TClassCursor& cursor) {
+    const char c = *parsePos_;
+    if (c == '-' && parsePos_[1] != '\0' && parsePos_[1] != ']' && cursor.rangeMayFollow) {
+        ++parsePos_;
+        return ParseClassRange(cls, cursor);
+    }
+    if (c == '\\') return ParseClassEscape(cls, cursor);
+    int32_t width = 1;
+    cursor.Member(cls, PatternCharAt(parsePos_, width));
+    parsePos_ += width;
+    return true;
+}
+
+// The end of a range after its dash, and the range.
+bool TvxRegCompiler::ParseClassRange(TvxRegClassWriter& cls, TClassCursor& cursor) {
+    cursor.rangeMayFollow = false;
+    if (*parsePos_ == '\\' && parsePos_[1] && std::strchr("dDsSwW", parsePos_[1])) {
+        cls.AddMember('-'); // "a-\d": the dash is a member, the escape follows
+        return true;
+    }
+    int32_t width = 1;
+    char32_t last = PatternCharAt(parsePos_, width);
+    if (*parsePos_ == '\\') {
+        if (parsePos_[1] == '\0') {
+            // A range whose end is a backslash at the end.
+            ReportOnce(TRegError::BackslashAtEndOfClass);
+            return false;
+        }
+        ++parsePos_;
+        if (!DecodeEscape(last)) return false;
+        width = 1;
+    }
+    const bool alphabetRanges = (activeModifiers_ & ModR) != 0;
+    if (!alphabetRanges || !cls.AddAlphabetRange(cursor.rangeStart, last)) {
+        if (last < cursor.rangeStart) {
+            ReportOnce(TRegError::InvalidClassRange);
+            return false;
+        }
+        cls.AddRange(cursor.rangeStart, last);
+    }
+    parsePos_ += width;
+    return true;
+}
+
+// \d, \s, \w and their complements, or an escaped character.
+bool TvxRegCompiler::ParseClassEscape(TvxRegClassWriter& cls, TClassCursor& cursor) {
+    if (parsePos_[1] == '\0') {
+        ReportOnce(TRegError::BackslashAtEndOfClass);
+        return false;
+    }
+    const char e = *++parsePos_;
+    if (std::strchr("dswDSW", e)) {
+        const char lower = char(e | 0x20);
+        const std::string letters = lower == 'd'   ? std::string("0123456789")
+                                    : lower == 's' ? syntax_.blankLetters
+                                                   : syntax_.wordLetters;
+        cls.AddEscapeMembers(letters, e != lower);
+        cursor.rangeMayFollow = false;
+    } else {
+        char32_t decoded;
+        if (!DecodeEscape(decoded)) return false;
+        cursor.Member(cls, decoded);
+    }
+    ++parsePos_;
+    return true;
 }

@@ -62,6 +62,19 @@ class TvxRegCompiler {
     int32_t EmitBackRef(int32_t group, uint32_t& flags);
     int32_t EmitEscapedCharacter();
     int32_t ParseClass(uint32_t& flags);
+    // The last member read of a class, which may start a range.
+    struct TClassCursor {
+        bool rangeMayFollow = false;
+        char32_t rangeStart = 0;
+        void Member(TvxRegClassWriter& cls, char32_t c) {
+            cls.AddMember(c);
+            rangeStart = c;
+            rangeMayFollow = true;
+        }
+    };
+    bool ParseClassItem(TvxRegClassWriter& cls, TClassCursor& cursor);
+    bool ParseClassRange(TvxRegClassWriter& cls, TClassCursor& cursor);
+    bool ParseClassEscape(TvxRegClassWriter& cls, TClassCursor& cursor);
     int32_t ParseLiteralRun(uint32_t& flags);
     int32_t EmitLetterClass(const std::string& letters, bool negative);
     int32_t EmitLiteral(std::string_view text);
