@@ -5,6 +5,7 @@
 #include "../foundation/vxUnicodeCase.h"
 #include "vxRegExprClass.h"
 #include "vxRegExprHints.h"
+#include "vxRegExprLength.h"
 #include "vxRegExprOps.h"
 
 #include <algorithm>
@@ -151,7 +152,7 @@ int32_t TvxRegCompiler::ParseReg(TRegKind kind, uint32_t& flags) {
             emit_.LinkBranchTail(scan, closer);
     if (emit_.Code() && kind == TRegKind::Capturing)
         groupLengths_[size_t(groupNumber)] =
-            FixedLength(emit_.Code() + first, emit_.Code() + closer);
+            FixedLength(emit_.Code() + first, emit_.Code() + closer, syntax_.utf8, groupLengths_);
     if (inParentheses) {
         if (*parsePos_ != ')') {
             ReportOnce(TRegError::MissingCloseParenthesis);
@@ -251,7 +252,8 @@ int32_t TvxRegCompiler::ParseLookBehind(bool negative, uint32_t& flags) {
         emit_.LinkTail(branch, end);
         emit_.LinkBranchTail(branch, end);
         if (emit_.Code()) {
-            const int32_t length = FixedLength(emit_.Code() + branch, emit_.Code() + end);
+            const int32_t length =
+                FixedLength(emit_.Code() + branch, emit_.Code() + end, syntax_.utf8, groupLengths_);
             if (length < 0) {
                 ReportOnce(TRegError::LookBehindWithoutFixedLength);
                 return Failed;
@@ -273,102 +275,6 @@ int32_t TvxRegCompiler::ParseLookBehind(bool negative, uint32_t& flags) {
     activeModifiers_ = savedModifiers;
     flags = LookAround;
     return node;
-}
-
-namespace {
-size_t CodePoints(const uint8_t* text, bool utf8) {
-    size_t count = 0;
-    for (; *text; ++text)
-        count += !utf8 || !IsContinuation(char(*text));
-    return count;
-}
-} // namespace
-
-// The characters that every match from scan up to stop takes, -1 when that varies: a
-// look-behind can only be matched backward by that fixed step.
-int32_t TvxRegCompiler::FixedLength(const uint8_t* scan, const uint8_t* stop) const {
-    int64_t total = 0;
-    while (scan && scan != stop && scan[0] != opAssertEnd && scan[0] != opEnd) {
-        const uint8_t op = scan[0];
-        const uint8_t* operand = scan + NodeHeader;
-        const uint8_t* next = NextNode(scan);
-        switch (op) {
-        case opBranch: {
-            // An alternation: every alternative alike, up to where they meet.
-            const uint8_t* joint = scan;
-            while (joint && joint[0] == opBranch)
-                joint = NextNode(joint);
-            int32_t length = -1;
-            for (const uint8_t* b = scan; b != joint; b = NextNode(b)) {
-                const int32_t alternative = FixedLength(b + NodeHeader, joint);
-                if (alternative < 0 || (length >= 0 && alternative != length)) return -1;
-                length = alternative;
-            }
-            total += length;
-            next = joint;
-            break;
-        }
-        case opExact:
-        case opExactCI:
-        case opExactFold:
-            total += int64_t(CodePoints(operand, syntax_.utf8));
-            break;
-        case opBraces:
-        case opBracesShort: {
-            const int32_t min = ReadInt(operand);
-            const uint8_t* unit = scan + BracesHeader;
-            const int32_t width = FixedLength(unit, nullptr); // one node, linked to nothing
-            if (min != ReadInt(operand + 4) || width < 0) return -1;
-            total += int64_t(min) * width;
-            break;
-        }
-        case opLoopEntry: {
-            const uint8_t* loop = next;
-            const int32_t min = ReadInt(loop + NodeHeader);
-            const int32_t body = FixedLength(operand, loop);
-            if (min != ReadInt(loop + NodeHeader + 4) || body < 0) return -1;
-            total += int64_t(min) * body;
-            next = NextNode(loop);
-            break;
-        }
-        case opBackRef:
-        case opBackRefCI:
-        case opBackRefFold: {
-            const int32_t group = groupLengths_[operand[0]];
-            if (group < 0) return -1;
-            total += group;
-            break;
-        }
-        case opAtomic: {
-            const int32_t body = FixedLength(scan + AssertionHeader, nullptr);
-            if (body < 0) return -1;
-            total += body;
-            break;
-        }
-        case opBeginText:
-        case opEndText:
-        case opLineStart:
-        case opLineEnd:
-        case opWordEdge:
-        case opNotWordEdge:
-        case opNoOp:
-        case opEmpty:
-        case opAhead:
-        case opNotAhead:
-        case opBehind:
-        case opNotBehind:
-            break;
-        default:
-            if (IsOneCharacterNode(op))
-                ++total;
-            else if (!IsOpen(op) && !IsClose(op))
-                return -1;
-            break;
-        }
-        if (total > UnboundedCount) return -1;
-        scan = next;
-    }
-    return int32_t(total);
 }
 
 // X*+, X++, X?+ and X{n,m}+: the repeat as an atomic group, which gives back nothing.

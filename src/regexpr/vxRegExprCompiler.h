@@ -42,7 +42,6 @@ class TvxRegCompiler {
     int32_t ParseGroupExtension(uint32_t& flags);
     int32_t ParseAssertion(uint8_t op, uint32_t& flags);
     int32_t ParseLookBehind(bool negative, uint32_t& flags);
-    int32_t FixedLength(const uint8_t* scan, const uint8_t* stop) const;
     void MakePossessive(int32_t at);
     void MarkStateBody(int32_t node, int32_t groupsBefore, int32_t loopsBefore);
     int32_t ParseAlternative(uint32_t& flags);
