@@ -170,85 +170,84 @@ bool TvxRegMatcher::MatchesFolded(const uint8_t* text, const char*& cursor) cons
     return true;
 }
 
-int32_t TvxRegMatcher::RegRepeat(const uint8_t* operand, int32_t max) {
-    const int64_t available = inputEnd_ - cursor_;
-    const int32_t limit = int32_t(std::min<int64_t>(max, available));
-    const char* const from = cursor_;
-    const char* p = cursor_;
-    const char* const stop = cursor_ + limit;
-    const uint8_t* arg = operand + NodeHeader;
-    int32_t count = 0;
-    switch (operand[0]) {
+namespace {
+// The end of the run of characters from p on, up to stop, that a node of one byte each
+// matches; null for a node of another kind.
+const char* ByteRunEnd(const uint8_t* node, const char* p, const char* stop,
+                       const TvxRegSyntax& syntax) {
+    const uint8_t* arg = node + NodeHeader;
+    switch (node[0]) {
     case opAnyChar:
-        p = stop;
-        break;
-    case opExact: {
-        const size_t length = std::strlen(reinterpret_cast<const char*>(arg));
-        if (length <= 1) {
-            while (p < stop && static_cast<unsigned char>(*p) == arg[0])
-                ++p;
-            break;
-        }
-        // One character of several bytes.
-        while (count < limit && inputEnd_ - p >= ptrdiff_t(length) &&
-               std::memcmp(p, arg, length) == 0) {
-            p += length;
-            ++count;
-        }
-        cursor_ = p;
-        return count;
-    }
-    case opExactCI: {
+        return stop;
+    case opExact:
+        if (arg[0] && arg[1]) return nullptr; // one character of several bytes
         while (p < stop && static_cast<unsigned char>(*p) == arg[0])
             ++p;
-        const unsigned char other = syntax_.flipTable[arg[0]];
+        return p;
+    case opExactCI: {
+        const unsigned char other = syntax.flipTable[arg[0]];
         while (p < stop && (static_cast<unsigned char>(*p) == arg[0] ||
                             static_cast<unsigned char>(*p) == other))
             ++p;
-        break;
+        return p;
     }
     case opDigit:
         while (p < stop && IsDigit(*p))
             ++p;
-        break;
+        return p;
     case opNonDigit:
         while (p < stop && !IsDigit(*p))
             ++p;
-        break;
+        return p;
     case opInTriple:
         while (p < stop && (*p == char(arg[0]) || *p == char(arg[1]) || *p == char(arg[2])))
             ++p;
-        break;
+        return p;
     case opNotInTriple:
         while (p < stop && *p != char(arg[0]) && *p != char(arg[1]) && *p != char(arg[2]))
             ++p;
-        break;
+        return p;
     case opInSet:
         while (p < stop && (arg[static_cast<unsigned char>(*p) >> 3] & (1u << (*p & 7))))
             ++p;
-        break;
-    case opBackRef:
-    case opBackRefCI: {
+        return p;
+    default:
+        return nullptr;
+    }
+}
+} // namespace
+
+int32_t TvxRegMatcher::RegRepeat(const uint8_t* operand, int32_t max) {
+    const int32_t limit = int32_t(std::min<int64_t>(max, inputEnd_ - cursor_));
+    if (const char* end = ByteRunEnd(operand, cursor_, cursor_ + limit, syntax_)) {
+        const int32_t count = int32_t(end - cursor_);
+        cursor_ = end;
+        return count;
+    }
+    const uint8_t* arg = operand + NodeHeader;
+    const char* p = cursor_;
+    int32_t count = 0;
+    if (operand[0] == opExact) { // one character of several bytes
+        const size_t length = std::strlen(reinterpret_cast<const char*>(arg));
+        for (; count < limit && inputEnd_ - p >= ptrdiff_t(length) &&
+               std::memcmp(p, arg, length) == 0;
+             ++count)
+            p += length;
+    } else if (operand[0] == opBackRef || operand[0] == opBackRefCI) {
         const int32_t n = arg[0];
         // An empty group text repeats without moving: no whole repetition to count.
         if (!closedStart_[n] || !groupEnd_[n] || closedStart_[n] == groupEnd_[n]) return 0;
         while (count < limit && MatchesBackRef(n, operand[0] == opBackRefCI, p))
             ++count;
-        cursor_ = p;
-        return count;
-    }
-    default:
-        if (!HasVariableWidth(operand[0])) {
-            ReportError(TRegError::RepeatOfUnsupportedOperand);
-            return 0;
-        }
+    } else if (HasVariableWidth(operand[0])) {
         for (int32_t width; count < limit && (width = MatchedCharWidth(operand, p)) > 0; ++count)
             p += width;
-        cursor_ = p;
-        return count;
+    } else {
+        ReportError(TRegError::RepeatOfUnsupportedOperand);
+        return 0;
     }
     cursor_ = p;
-    return int32_t(p - from);
+    return count;
 }
 
 // The matcher follows the recursive backtracking description node by node; where that
