@@ -36,7 +36,7 @@ unsigned char LiteralAhead(const uint8_t* node);
 
 TvxRegMatcher::TvxRegMatcher(std::shared_ptr<const TvxRegProgram> program, TReport report)
     : shared_(std::move(program)), program_(*shared_), syntax_(program_.syntax),
-      report_(std::move(report)) {}
+      report_(std::move(report)), input_(program_) {}
 
 bool TvxRegMatcher::Search(const char* text, const char* end, const char* from) {
     // Only a match leaves groups behind, group 0 among them; a search starts without.
@@ -46,8 +46,8 @@ bool TvxRegMatcher::Search(const char* text, const char* end, const char* from) 
         if (std::string_view(from, size_t(end - from)).find(must) == std::string_view::npos)
             return false;
     }
-    inputStart_ = text;
-    inputEnd_ = end;
+    input_.start = text;
+    input_.end = end;
     loopDepth_ = 0;
     abandoned_ = false;
     steps_ = 0;
@@ -98,38 +98,13 @@ bool TvxRegMatcher::TryAt(const char* position) {
     return true;
 }
 
-bool TvxRegMatcher::IsWordChar(const char* p) const {
-    return p < inputEnd_ && syntax_.wordSet[static_cast<unsigned char>(*p)];
-}
-
-// The first position from p on whose character may end a "." run, or the end.
-const char* TvxRegMatcher::NextLineStop(const char* p) const {
-    if (program_.lineStopLetters.size() <= 2) {
-        const char* stop = inputEnd_;
-        for (const char c : program_.lineStopLetters)
-            if (const void* found = std::memchr(p, c, size_t(stop - p)))
-                stop = static_cast<const char*>(found);
-        return stop;
-    }
-    while (p < inputEnd_ && !program_.lineStops[static_cast<unsigned char>(*p)])
-        ++p;
-    return p;
-}
-
-bool TvxRegMatcher::IsLineBreakAt(const char* p) const {
-    const auto c = static_cast<unsigned char>(*p);
-    return (syntax_.pairAssigned && c == syntax_.pairHead && p + 1 < inputEnd_ &&
-            static_cast<unsigned char>(p[1]) == syntax_.pairTail) ||
-           syntax_.lineBreakSet[c];
-}
-
 bool TvxRegMatcher::MatchesBackRef(int32_t n, bool foldCase, const char*& cursor) const {
     const char* from = closedStart_[n];
     const char* to = groupEnd_[n];
     if (!from || !to) return false;
     const char* p = cursor;
     for (const char* g = from; g < to; ++g, ++p) {
-        if (p >= inputEnd_) return false;
+        if (p >= input_.end) return false;
         const auto gc = static_cast<unsigned char>(*g), ic = static_cast<unsigned char>(*p);
         if (ic != gc && !(foldCase && ic == syntax_.flipTable[gc])) return false;
     }
@@ -145,26 +120,12 @@ bool TvxRegMatcher::MatchesBackRefFolded(int32_t n, const char*& cursor) const {
     if (!g || !to) return false;
     const char* p = cursor;
     while (g < to) {
-        if (p >= inputEnd_) return false;
+        if (p >= input_.end) return false;
         int32_t groupWidth, inputWidth;
-        if (FoldCase(CharAt(g, to, groupWidth)) != FoldCase(CharAt(p, inputEnd_, inputWidth)))
+        if (FoldCase(CharAt(g, to, groupWidth)) != FoldCase(CharAt(p, input_.end, inputWidth)))
             return false;
         g += groupWidth;
         p += inputWidth;
-    }
-    cursor = p;
-    return true;
-}
-
-// A text that folds to the folded text of an opExactFold node.
-bool TvxRegMatcher::MatchesFolded(const uint8_t* text, const char*& cursor) const {
-    const std::string_view folded(reinterpret_cast<const char*>(text));
-    const char* p = cursor;
-    for (size_t pos = 0; pos < folded.size();) {
-        if (p >= inputEnd_) return false;
-        int32_t width;
-        if (FoldCase(CharAt(p, inputEnd_, width)) != NextUtf8(folded, pos)) return false;
-        p += width;
     }
     cursor = p;
     return true;
@@ -218,7 +179,7 @@ const char* ByteRunEnd(const uint8_t* node, const char* p, const char* stop,
 } // namespace
 
 int32_t TvxRegMatcher::RegRepeat(const uint8_t* operand, int32_t max) {
-    const int32_t limit = int32_t(std::min<int64_t>(max, inputEnd_ - cursor_));
+    const int32_t limit = int32_t(std::min<int64_t>(max, input_.end - cursor_));
     if (const char* end = ByteRunEnd(operand, cursor_, cursor_ + limit, syntax_)) {
         const int32_t count = int32_t(end - cursor_);
         cursor_ = end;
@@ -229,7 +190,7 @@ int32_t TvxRegMatcher::RegRepeat(const uint8_t* operand, int32_t max) {
     int32_t count = 0;
     if (operand[0] == opExact) { // one character of several bytes
         const size_t length = std::strlen(reinterpret_cast<const char*>(arg));
-        for (; count < limit && inputEnd_ - p >= ptrdiff_t(length) &&
+        for (; count < limit && input_.end - p >= ptrdiff_t(length) &&
                std::memcmp(p, arg, length) == 0;
              ++count)
             p += length;
@@ -240,7 +201,8 @@ int32_t TvxRegMatcher::RegRepeat(const uint8_t* operand, int32_t max) {
         while (count < limit && MatchesBackRef(n, operand[0] == opBackRefCI, p))
             ++count;
     } else if (HasVariableWidth(operand[0])) {
-        for (int32_t width; count < limit && (width = MatchedCharWidth(operand, p)) > 0; ++count)
+        for (int32_t width; count < limit && (width = input_.MatchedCharWidth(operand, p)) > 0;
+             ++count)
             p += width;
     } else {
         ReportError(TRegError::RepeatOfUnsupportedOperand);
@@ -285,12 +247,12 @@ bool TvxRegMatcher::RunForward(const uint8_t*& scan) {
         const uint8_t* operand = scan + NodeHeader;
         const uint8_t* next = NextNode(scan);
         const auto c = static_cast<unsigned char>(*cursor_); // the zero after the text at its end
-        const bool atEnd = cursor_ >= inputEnd_;
+        const bool atEnd = cursor_ >= input_.end;
         switch (op) {
         case opEnd:
             return true;
         case opBeginText:
-            if (cursor_ != inputStart_) return false;
+            if (cursor_ != input_.start) return false;
             break;
         case opEndText:
             if (!atEnd) return false;
@@ -300,28 +262,28 @@ bool TvxRegMatcher::RunForward(const uint8_t*& scan) {
             ++cursor_;
             break;
         case opAnyInLine:
-            if (atEnd || IsLineBreakAt(cursor_)) return false;
+            if (atEnd || input_.IsLineBreakAt(cursor_)) return false;
             ++cursor_;
             break;
         case opAnyCharU:
         case opAnyInLineU:
         case opClassU: {
-            const int32_t width = MatchedCharWidth(scan, cursor_);
+            const int32_t width = input_.MatchedCharWidth(scan, cursor_);
             if (width == 0) return false;
             cursor_ += width;
             break;
         }
         case opExactFold:
-            if (!MatchesFolded(operand, cursor_)) return false;
+            if (!input_.MatchesFolded(operand, cursor_)) return false;
             break;
         case opBackRefFold:
             if (!MatchesBackRefFolded(operand[0], cursor_)) return false;
             break;
         case opLineStart:
-            if (cursor_ != inputStart_) {
+            if (cursor_ != input_.start) {
                 const auto before = static_cast<unsigned char>(cursor_[-1]);
                 const bool afterPair = syntax_.pairAssigned && before == syntax_.pairTail &&
-                                       cursor_ - 1 > inputStart_ &&
+                                       cursor_ - 1 > input_.start &&
                                        static_cast<unsigned char>(cursor_[-2]) == syntax_.pairHead;
                 if (!afterPair) {
                     if (syntax_.pairAssigned && before == syntax_.pairHead && !atEnd &&
@@ -334,10 +296,10 @@ bool TvxRegMatcher::RunForward(const uint8_t*& scan) {
         case opLineEnd:
             if (!atEnd) {
                 const bool beforePair = syntax_.pairAssigned && c == syntax_.pairHead &&
-                                        cursor_ + 1 < inputEnd_ &&
+                                        cursor_ + 1 < input_.end &&
                                         static_cast<unsigned char>(cursor_[1]) == syntax_.pairTail;
                 if (!beforePair) {
-                    if (syntax_.pairAssigned && c == syntax_.pairTail && cursor_ > inputStart_ &&
+                    if (syntax_.pairAssigned && c == syntax_.pairTail && cursor_ > input_.start &&
                         static_cast<unsigned char>(cursor_[-1]) == syntax_.pairHead)
                         return false;
                     if (!syntax_.lineBreakSet[c]) return false;
@@ -393,7 +355,7 @@ bool TvxRegMatcher::RunForward(const uint8_t*& scan) {
         }
         case opExactCI:
             for (const uint8_t* t = operand; *t; ++t, ++cursor_) {
-                if (cursor_ >= inputEnd_) return false;
+                if (cursor_ >= input_.end) return false;
                 const auto ic = static_cast<unsigned char>(*cursor_);
                 if (ic != *t && ic != syntax_.flipTable[*t]) return false;
             }
@@ -425,8 +387,8 @@ bool TvxRegMatcher::RunForward(const uint8_t*& scan) {
         case opWordEdge:
         case opNotWordEdge: {
             const bool previousIsWord =
-                cursor_ > inputStart_ && syntax_.wordSet[static_cast<unsigned char>(cursor_[-1])];
-            const bool boundary = previousIsWord != IsWordChar(cursor_);
+                cursor_ > input_.start && syntax_.wordSet[static_cast<unsigned char>(cursor_[-1])];
+            const bool boundary = previousIsWord != input_.IsWordChar(cursor_);
             if (boundary != (op == opWordEdge)) return false;
             break;
         }
@@ -473,7 +435,7 @@ bool TvxRegMatcher::RunForward(const uint8_t*& scan) {
                 }
                 // The capture before this one, for the undo: held as its offset plus 1.
                 const uint64_t closed =
-                    closedStart_[n] ? uint64_t(closedStart_[n] - inputStart_) + 1 : 0;
+                    closedStart_[n] ? uint64_t(closedStart_[n] - input_.start) + 1 : 0;
                 frames_.push_back({scan, groupEnd_[n], int32_t(uint32_t(closed)),
                                    int32_t(uint32_t(closed >> 32))});
                 groupEnd_[n] = cursor_;
@@ -521,6 +483,31 @@ unsigned char LiteralAhead(const uint8_t* node) {
 }
 } // namespace
 
+// Moves `no` and its position to the next count that fits the look-ahead, and sets the
+// cursor there. The greedy form counts down to the minimum, the non-greedy form up to what
+// RegRepeat found (maxCount).
+bool TvxRegMatcher::NextRepeatAttempt(const uint8_t* node, const char*& pos, int32_t& no,
+                                      int32_t maxCount) {
+    const TRepeatLimits limits = RepeatLimits(node);
+    if (limits.nonGreedy ? no > maxCount : no < limits.min) return false;
+    const unsigned char nextch = LiteralAhead(NextNode(node));
+    const auto fits = [&] {
+        return pos < input_.end && static_cast<unsigned char>(*pos) == nextch;
+    };
+    if (nextch && !fits()) {
+        const int32_t unit = RepeatUnit(limits.operand);
+        const int32_t step = limits.nonGreedy ? 1 : -1;
+        const int32_t last = limits.nonGreedy ? maxCount : limits.min;
+        do {
+            if (no == last) return false;
+            pos = unit >= 0 ? pos + step * unit : StepRepeat(limits.operand, pos, limits.nonGreedy);
+            no += step;
+        } while (!fits());
+    }
+    cursor_ = pos;
+    return true;
+}
+
 // The length of one repetition: a back-reference repeats its group's whole text (0 when
 // that text is empty), a literal its one character; 1 for the other operands of a program
 // of bytes, and -1 for the one-character nodes of UTF-8, whose characters differ in width.
@@ -539,30 +526,7 @@ int32_t TvxRegMatcher::RepeatUnit(const uint8_t* operand) const {
 const char* TvxRegMatcher::StepRepeat(const uint8_t* operand, const char* p, bool forward) const {
     const int32_t unit = RepeatUnit(operand);
     if (unit >= 0) return forward ? p + unit : p - unit;
-    return forward ? p + MatchedCharWidth(operand, p) : PrevCharStart(p, inputStart_);
-}
-
-// Moves `no` and its position to the next count that fits the look-ahead, and sets the
-// cursor there. The greedy form counts down to the minimum, the non-greedy form up to what
-// RegRepeat found (maxCount).
-bool TvxRegMatcher::NextRepeatAttempt(const uint8_t* node, const char*& pos, int32_t& no,
-                                      int32_t maxCount) {
-    const TRepeatLimits limits = RepeatLimits(node);
-    if (limits.nonGreedy ? no > maxCount : no < limits.min) return false;
-    const unsigned char nextch = LiteralAhead(NextNode(node));
-    const auto fits = [&] { return pos < inputEnd_ && static_cast<unsigned char>(*pos) == nextch; };
-    if (nextch && !fits()) {
-        const int32_t unit = RepeatUnit(limits.operand);
-        const int32_t step = limits.nonGreedy ? 1 : -1;
-        const int32_t last = limits.nonGreedy ? maxCount : limits.min;
-        do {
-            if (no == last) return false;
-            pos = unit >= 0 ? pos + step * unit : StepRepeat(limits.operand, pos, limits.nonGreedy);
-            no += step;
-        } while (!fits());
-    }
-    cursor_ = pos;
-    return true;
+    return forward ? p + input_.MatchedCharWidth(operand, p) : PrevCharStart(p, input_.start);
 }
 
 bool TvxRegMatcher::EnterRepeat(const uint8_t* node, const uint8_t*& scan) {
@@ -677,51 +641,6 @@ bool TvxRegMatcher::FindCharStar(const uint8_t* branch, TCharStar& star) const {
     }
 }
 
-// The bytes of the one character at p that a one-character node matches; 0 when it
-// matches none there. Of the literals, those of one byte or one folded character.
-int32_t TvxRegMatcher::MatchedCharWidth(const uint8_t* node, const char* p) const {
-    if (p >= inputEnd_) return 0;
-    const auto c = static_cast<unsigned char>(*p);
-    const uint8_t* arg = node + NodeHeader;
-    switch (node[0]) {
-    case opAnyChar:
-        return 1;
-    case opAnyInLine:
-        return !IsLineBreakAt(p);
-    case opExact:
-        return c == arg[0];
-    case opExactCI:
-        return c == arg[0] || c == syntax_.flipTable[arg[0]];
-    case opDigit:
-        return IsDigit(char(c));
-    case opNonDigit:
-        return !IsDigit(char(c));
-    case opInTriple:
-        return c == arg[0] || c == arg[1] || c == arg[2];
-    case opNotInTriple:
-        return c != arg[0] && c != arg[1] && c != arg[2];
-    case opInSet:
-        return (arg[c >> 3] >> (c & 7)) & 1;
-    case opAnyCharU:
-        return CharWidth(p, inputEnd_);
-    case opAnyInLineU:
-        return IsLineBreakAt(p) ? 0 : CharWidth(p, inputEnd_);
-    case opClassU: {
-        int32_t width;
-        return ClassHolds(arg, CharAt(p, inputEnd_, width)) ? width : 0;
-    }
-    default: { // opExactFold
-        const char* q = p;
-        return MatchesFolded(arg, q) ? int32_t(q - p) : 0;
-    }
-    }
-}
-
-// Where the character before p starts, p after floor: one byte back in a program of bytes.
-const char* TvxRegMatcher::CharBefore(const uint8_t* node, const char* p, const char* floor) const {
-    return HasVariableWidth(node[0]) ? PrevCharStart(p, floor) : p - 1;
-}
-
 // Moves `no`, the bytes that the iterations took, down to the next whole character whose
 // position fits a following literal, and sets the cursor and the group as the iterations
 // up to there left them.
@@ -731,7 +650,7 @@ bool TvxRegMatcher::NextCharStarAttempt(const TCharStar& star, const char* save,
     if (nextch) {
         // Straight to the last count whose position holds the literal.
         const char* last =
-            FindLastByte(save, save + std::min<ptrdiff_t>(no + 1, inputEnd_ - save), nextch);
+            FindLastByte(save, save + std::min<ptrdiff_t>(no + 1, input_.end - save), nextch);
         no = last ? int32_t(last - save) : -1;
     }
     if (no < 0) return false;
@@ -739,7 +658,8 @@ bool TvxRegMatcher::NextCharStarAttempt(const TCharStar& star, const char* save,
     if (star.open) {
         // After no iteration the group holds what it held before the star.
         const int32_t n = star.open[0] - opOpenBase;
-        groupStart_[n] = closedStart_[n] = no > 0 ? CharBefore(star.x, cursor_, save) : oldStart;
+        groupStart_[n] = closedStart_[n] =
+            no > 0 ? input_.CharBefore(star.x, cursor_, save) : oldStart;
         groupEnd_[n] = no > 0 ? cursor_ : oldEnd;
     }
     return true;
@@ -753,13 +673,13 @@ bool TvxRegMatcher::EnterCharStar(const uint8_t* branch, const TCharStar& star,
         // Only line-break characters and the pair's head can end the run.
         const char* p = save;
         for (;;) {
-            p = NextLineStop(p);
-            if (p >= inputEnd_ || IsLineBreakAt(p)) break;
+            p = input_.NextLineStop(p);
+            if (p >= input_.end || input_.IsLineBreakAt(p)) break;
             ++p;
         }
         count = int32_t(p - save);
     } else {
-        for (int32_t width; (width = MatchedCharWidth(star.x, save + count)) > 0;)
+        for (int32_t width; (width = input_.MatchedCharWidth(star.x, save + count)) > 0;)
             count += width;
     }
     const char* oldStart = star.open ? groupStart_[star.open[0] - opOpenBase] : nullptr;
@@ -788,7 +708,8 @@ bool TvxRegMatcher::Backtrack(const uint8_t*& scan) {
                 TCharStar star;
                 FindCharStar(f.node, star);
                 int32_t no =
-                    f.a > 0 ? int32_t(CharBefore(star.x, f.saved + f.a, f.saved) - f.saved) : -1;
+                    f.a > 0 ? int32_t(input_.CharBefore(star.x, f.saved + f.a, f.saved) - f.saved)
+                            : -1;
                 const size_t below = frames_.size() - 1;
                 const char* oldStart = star.open ? frames_.at(below - 2).saved : nullptr;
                 const char* oldEnd = star.open ? frames_.at(below - 1).saved : nullptr;
@@ -874,7 +795,7 @@ bool TvxRegMatcher::Backtrack(const uint8_t*& scan) {
                 groupEnd_[op - opCloseBase] = f.saved;
                 if (!program_.usesBackRefs) break;
                 const uint64_t closed = uint64_t(uint32_t(f.a)) | uint64_t(uint32_t(f.b)) << 32;
-                closedStart_[op - opCloseBase] = closed ? inputStart_ + (closed - 1) : nullptr;
+                closedStart_[op - opCloseBase] = closed ? input_.start + (closed - 1) : nullptr;
             }
             break;
         }
@@ -914,16 +835,6 @@ bool TvxRegMatcher::SubMatch(const uint8_t* body) {
     return matched;
 }
 
-// The position the given number of characters before p; null before the input's start.
-const char* TvxRegMatcher::StepBack(const char* p, int32_t characters) const {
-    if (!syntax_.utf8) return p - inputStart_ >= characters ? p - characters : nullptr;
-    for (int32_t i = 0; i < characters; ++i) {
-        if (p <= inputStart_) return nullptr;
-        p = PrevCharStart(p, inputStart_);
-    }
-    return p;
-}
-
 // An atomic group or an assertion at the cursor. What matched positively keeps its groups
 // and gives up its other ways; one frame puts the state back should the match backtrack
 // past it. A negative one leaves no group set.
@@ -939,7 +850,7 @@ bool TvxRegMatcher::RunAssertion(const uint8_t* node) {
     if (op == opBehind || op == opNotBehind) {
         for (const uint8_t* alternative = node + AssertionHeader;
              ReadInt(alternative) >= 0 && !matched; alternative += ReadInt(alternative + 4)) {
-            const char* start = StepBack(at, ReadInt(alternative));
+            const char* start = input_.StepBack(at, ReadInt(alternative));
             if (!start) continue;
             cursor_ = start;
             matched = SubMatch(alternative + 8);

@@ -4,6 +4,7 @@
 // Several matchers may search one program at once.
 
 #include "vxRegExprErrors.h"
+#include "vxRegExprInput.h"
 #include "vxRegExprProgram.h"
 
 #include <array>
@@ -60,7 +61,6 @@ class TvxRegMatcher {
     bool IterationWasEmpty(const uint8_t* operand) const;
     bool RunAssertion(const uint8_t* node);
     bool SubMatch(const uint8_t* body);
-    const char* StepBack(const char* p, int32_t characters) const;
     // A greedy star of one character written with branches ("X*" or "(X)*").
     struct TCharStar {
         const uint8_t* x;      // the one-character node
@@ -72,15 +72,9 @@ class TvxRegMatcher {
     bool EnterCharStar(const uint8_t* branch, const TCharStar& star, const uint8_t*& scan);
     bool NextCharStarAttempt(const TCharStar& star, const char* save, int32_t& no,
                              const char* oldStart, const char* oldEnd);
-    int32_t MatchedCharWidth(const uint8_t* node, const char* p) const;
-    const char* CharBefore(const uint8_t* node, const char* p, const char* floor) const;
     int32_t RegRepeat(const uint8_t* operand, int32_t max);
-    bool IsWordChar(const char* p) const;
-    const char* NextLineStop(const char* p) const;
-    bool IsLineBreakAt(const char* p) const;
     bool MatchesBackRef(int32_t n, bool foldCase, const char*& cursor) const;
     bool MatchesBackRefFolded(int32_t n, const char*& cursor) const;
-    bool MatchesFolded(const uint8_t* text, const char*& cursor) const;
 
     void ReportError(TRegError error) const {
         if (report_) report_(error);
@@ -92,8 +86,7 @@ class TvxRegMatcher {
     TReport report_;
 
     const char* cursor_ = nullptr;
-    const char* inputStart_ = nullptr;
-    const char* inputEnd_ = nullptr;
+    TvxRegInput input_;
     std::array<const char*, vxre::GroupSlots> groupStart_{};
     std::array<const char*, vxre::GroupSlots> groupEnd_{};
     std::array<int32_t, vxre::MaxLoopDepth + 1> loopCounters_{};
