@@ -86,7 +86,7 @@ class TvxRegMatcher {
     TReport report_;
 
     const char* cursor_ = nullptr;
-    TvxRegInput input_;
+    vxre::TvxRegInput input_;
     std::array<const char*, vxre::GroupSlots> groupStart_{};
     std::array<const char*, vxre::GroupSlots> groupEnd_{};
     std::array<int32_t, vxre::MaxLoopDepth + 1> loopCounters_{};
