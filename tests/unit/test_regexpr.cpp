@@ -1,5 +1,5 @@
 #include "regexpr/vxRegExpr.h"
-#include "regexpr_dump.h"
+#include "regexpr/vxRegExprDump.h"
 #include "regexpr_pcre2.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,6 @@
 #pragma once
-// A readable listing of a compiled program, for golden tests of the compiler.
+// A readable listing of a compiled program (TvxRegProgram::Bytes), for golden tests of
+// the compiler and for reading what an expression became.
 
 #include <string>
 #include <string_view>
