@@ -32,6 +32,44 @@ const uint8_t* AfterBranchRepeat(const uint8_t* firstBranch) {
 
 unsigned char LiteralAhead(const uint8_t* node);
 
+// A greedy star of one character, written with branches: "X*" with X a node that matches
+// exactly one character (as "." is when it stops at line breaks), or "(X)*". Matched
+// node by node it would keep three frames per character; counted here like a repeat, it
+// tries the same continuations in the same order with the same group positions.
+bool FindCharStar(const uint8_t* branch, TCharStar& star) {
+    const uint8_t* other = NextNode(branch);
+    const uint8_t* empty = other + NodeHeader;
+    if (empty[0] != opEmpty || NextNode(other) != empty) return false;
+    const uint8_t* first = branch + NodeHeader;
+    const uint8_t* afterX;
+    if (IsOpen(first[0])) {
+        const uint8_t* inner = NextNode(first);
+        if (!inner || inner[0] != opBranch) return false;
+        const uint8_t* close = NextNode(inner);
+        if (!close || close[0] != opCloseBase + (first[0] - opOpenBase)) return false;
+        star = {inner + NodeHeader, first, close, NextNode(empty)};
+        if (NextNode(star.x) != close) return false;
+        afterX = NextNode(close);
+    } else {
+        star = {first, nullptr, nullptr, NextNode(empty)};
+        afterX = NextNode(first);
+    }
+    if (!afterX || afterX[0] != opBack || NextNode(afterX) != branch) return false;
+    switch (star.x[0]) {
+    case opExact:
+    case opExactCI:
+        return star.x[NodeHeader] != 0 && star.x[NodeHeader + 1] == 0;
+    case opExactFold: {
+        size_t pos = 0;
+        const std::string_view folded(reinterpret_cast<const char*>(star.x + NodeHeader));
+        NextUtf8(folded, pos);
+        return pos == folded.size();
+    }
+    default:
+        return IsOneCharacterNode(star.x[0]);
+    }
+}
+
 } // namespace
 
 TvxRegMatcher::TvxRegMatcher(std::shared_ptr<const TvxRegProgram> program, TReport report)
@@ -601,44 +639,6 @@ bool TvxRegMatcher::EnterLoop(const uint8_t* node, const uint8_t*& scan) {
 // so the group's start is where the iteration began.
 bool TvxRegMatcher::IterationWasEmpty(const uint8_t* operand) const {
     return IsOpen(operand[0]) && groupStart_[operand[0] - opOpenBase] == cursor_;
-}
-
-// A greedy star of one character, written with branches: "X*" with X a node that matches
-// exactly one character (as "." is when it stops at line breaks), or "(X)*". Matched
-// node by node it would keep three frames per character; counted here like a repeat, it
-// tries the same continuations in the same order with the same group positions.
-bool TvxRegMatcher::FindCharStar(const uint8_t* branch, TCharStar& star) const {
-    const uint8_t* other = NextNode(branch);
-    const uint8_t* empty = other + NodeHeader;
-    if (empty[0] != opEmpty || NextNode(other) != empty) return false;
-    const uint8_t* first = branch + NodeHeader;
-    const uint8_t* afterX;
-    if (IsOpen(first[0])) {
-        const uint8_t* inner = NextNode(first);
-        if (!inner || inner[0] != opBranch) return false;
-        const uint8_t* close = NextNode(inner);
-        if (!close || close[0] != opCloseBase + (first[0] - opOpenBase)) return false;
-        star = {inner + NodeHeader, first, close, NextNode(empty)};
-        if (NextNode(star.x) != close) return false;
-        afterX = NextNode(close);
-    } else {
-        star = {first, nullptr, nullptr, NextNode(empty)};
-        afterX = NextNode(first);
-    }
-    if (!afterX || afterX[0] != opBack || NextNode(afterX) != branch) return false;
-    switch (star.x[0]) {
-    case opExact:
-    case opExactCI:
-        return star.x[NodeHeader] != 0 && star.x[NodeHeader + 1] == 0;
-    case opExactFold: {
-        size_t pos = 0;
-        const std::string_view folded(reinterpret_cast<const char*>(star.x + NodeHeader));
-        NextUtf8(folded, pos);
-        return pos == folded.size();
-    }
-    default:
-        return IsOneCharacterNode(star.x[0]);
-    }
 }
 
 // Moves `no`, the bytes that the iterations took, down to the next whole character whose

@@ -13,6 +13,16 @@
 #include <memory>
 #include <vector>
 
+namespace vxre {
+// A greedy star of one character written with branches ("X*" or "(X)*").
+struct TCharStar {
+    const uint8_t* x;      // the one-character node
+    const uint8_t* open;   // the group's open node, or null
+    const uint8_t* close;  // the group's close node, or null
+    const uint8_t* follow; // what follows the star
+};
+} // namespace vxre
+
 class TvxRegMatcher {
   public:
     // Asked every few thousand steps of a search; true ends the search without a match.
@@ -61,16 +71,8 @@ class TvxRegMatcher {
     bool IterationWasEmpty(const uint8_t* operand) const;
     bool RunAssertion(const uint8_t* node);
     bool SubMatch(const uint8_t* body);
-    // A greedy star of one character written with branches ("X*" or "(X)*").
-    struct TCharStar {
-        const uint8_t* x;      // the one-character node
-        const uint8_t* open;   // the group's open node, or null
-        const uint8_t* close;  // the group's close node, or null
-        const uint8_t* follow; // what follows the star
-    };
-    bool FindCharStar(const uint8_t* branch, TCharStar& star) const;
-    bool EnterCharStar(const uint8_t* branch, const TCharStar& star, const uint8_t*& scan);
-    bool NextCharStarAttempt(const TCharStar& star, const char* save, int32_t& no,
+    bool EnterCharStar(const uint8_t* branch, const vxre::TCharStar& star, const uint8_t*& scan);
+    bool NextCharStarAttempt(const vxre::TCharStar& star, const char* save, int32_t& no,
                              const char* oldStart, const char* oldEnd);
     int32_t RegRepeat(const uint8_t* operand, int32_t max);
     bool MatchesBackRef(int32_t n, bool foldCase, const char*& cursor) const;
