@@ -236,9 +236,13 @@ DWORD ReadEveryWindow(DWORD processId) {
             char text[256];
             DWORD_PTR got = 0;
             const ULONGLONG before = GetTickCount64();
-            SendMessageTimeoutA(one, WM_GETTEXT, sizeof text, LPARAM(text), SMTO_NORMAL, 60000,
-                                &got);
-            longest = std::max(longest, DWORD(GetTickCount64() - before));
+            const LRESULT answered = SendMessageTimeoutA(one, WM_GETTEXT, sizeof text, LPARAM(text),
+                                                         SMTO_NORMAL, 10000, &got);
+            // A window that went away while it was read (one being closed) keeps no reader
+            // waiting on Windows, but may keep it for the whole timeout in 32-bit Wine: only
+            // a window that is still there counts.
+            if (answered || IsWindow(one))
+                longest = std::max(longest, DWORD(GetTickCount64() - before));
         }
     }
     return longest;
