@@ -676,9 +676,10 @@ TEST_F(EndToEnd, AResumedRunGoesOnAfterAFailureAKillAndCancel) {
     {
         TScopedEnv stay("ZPROBE_STAY_MS", "10000");
         TZemrunProcess zemrun("/L:" + WriteList("a\rb\rc") + " " + switches + " /G:0");
-        // Killed while it waits for the second item.
+        // Killed while it waits for the second item (a loaded machine may take seconds to
+        // start the first).
         ASSERT_TRUE(uidriver::WaitUntil(
-            [&] { return JobLogLines(log).size() == 1 && Commands().size() == 2; }, 20000));
+            [&] { return JobLogLines(log).size() == 1 && Commands().size() == 2; }, 40000));
         TerminateProcess(zemrun.Handle(), 99);
     }
     RunOver("a\rb\rc", switches + " /G:0");
