@@ -439,7 +439,7 @@ bool TCommandBuilder::UsesSlot() const {
 std::optional<TExpressionError> ExpressionError(const TOptions& settings) {
     const std::unique_ptr<TvxRegExpr> expression = MakeExpression(settings);
     if (!expression || expression->EnsureProgram()) return std::nullopt;
-    return TExpressionError{expression->ErrorText(expression->LastError()),
+    return TExpressionError{std::string(RegErrorText(expression->LastError())),
                             expression->CompileOffset() + 1};
 }
 

@@ -144,11 +144,6 @@ int32_t TvxRegExpr::MatchLen(int32_t n) const {
     return MatchPos(n) < 0 ? -1 : int32_t(matcher_->GroupEnd(n) - matcher_->GroupStart(n));
 }
 
-const std::bitset<256>& TvxRegExpr::StartSet() const {
-    static const std::bitset<256> none;
-    return program_ ? program_->startSet : none;
-}
-
 bool TvxRegExpr::SearchFrom(int32_t offset) {
     if (!EnsureProgram()) return false;
     if (!hasInput_) {
@@ -167,29 +162,24 @@ bool TvxRegExpr::SearchFrom(int32_t offset) {
 }
 
 void TvxRegExpr::SetStackLimit(size_t bytes) {
-    stackLimit_ = bytes;
-    if (matcher_) matcher_->SetStackLimit(bytes);
+    bounds_.stackBytes = bytes;
+    if (matcher_) matcher_->SetBounds(bounds_);
 }
 
 void TvxRegExpr::SetStepLimit(uint64_t steps) {
-    stepLimit_ = steps;
-    if (matcher_) matcher_->SetStepLimit(steps);
+    bounds_.steps = steps;
+    if (matcher_) matcher_->SetBounds(bounds_);
 }
 
 void TvxRegExpr::SetStopCheck(TStopCheck check) {
-    stopCheck_ = std::move(check);
-    if (matcher_) matcher_->SetStopCheck(stopCheck_);
+    bounds_.stopCheck = std::move(check);
+    if (matcher_) matcher_->SetBounds(bounds_);
 }
 
 bool TvxRegExpr::EnsureProgram() {
     if (program_ && syntax_.modifiers != program_->syntax.modifiers) DropProgram();
     if (!program_) CompileExpression();
-    if (!program_) return false;
-    if (program_->code[0] != ProgramSignature) {
-        ReportError(TRegError::CorruptedProgram);
-        return false;
-    }
-    return true;
+    return program_ != nullptr;
 }
 
 void TvxRegExpr::CompileExpression() {
@@ -200,16 +190,15 @@ void TvxRegExpr::CompileExpression() {
     const TRegCompiled compiled = TvxRegCompiler::Compile(
         expression_.c_str(), syntax_, [this](TRegError error) { ReportError(error); });
     compileOffset_ = compiled.offset;
+    if (!compiled.program) return;
+    if (compiled.program->code[0] != ProgramSignature) {
+        ReportError(TRegError::CorruptedProgram);
+        return;
+    }
     program_ = compiled.program;
-    if (program_) MakeMatcher();
-}
-
-void TvxRegExpr::MakeMatcher() {
     matcher_ =
         std::make_unique<TvxRegMatcher>(program_, [this](TRegError error) { ReportError(error); });
-    matcher_->SetStackLimit(stackLimit_);
-    matcher_->SetStepLimit(stepLimit_);
-    matcher_->SetStopCheck(stopCheck_);
+    matcher_->SetBounds(bounds_);
 }
 
 void TvxRegExpr::DropProgram() {

@@ -10,7 +10,6 @@
 #include "vxRegExprMatcher.h"
 #include "vxRegExprProgram.h"
 
-#include <bitset>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -38,7 +37,6 @@ class TvxRegExpr {
 
     // Told of every error and warning, once each; this one keeps the last for LastError.
     virtual void ReportError(TRegError error);
-    static std::string ErrorText(TRegError error) { return std::string(RegErrorText(error)); }
     // The last error reported, None for none; after a compile that failed, why it failed.
     TRegError LastError() const { return lastError_; }
     // Where the last compile stood when it ended, as a 0-based offset into its text; -1
@@ -51,9 +49,6 @@ class TvxRegExpr {
 
     void SwitchModifier(int32_t index, bool on);
     uint32_t ModifierMask() const { return syntax_.modifiers; }
-    bool ApplyModifierLetters(std::string_view letters, uint32_t& modifiers) const {
-        return vxre::ApplyModifierLetters(letters, modifiers);
-    }
     void SetLinePairedSeparator(std::string_view pair);
     // The case inversion of an ANSI code page; UTF-8 texts fold by Unicode's simple case
     // folding instead.
@@ -86,23 +81,15 @@ class TvxRegExpr {
     int32_t MatchPos(int32_t n) const;
     int32_t MatchLen(int32_t n) const;
 
+    // Compiles the expression unless its program is at hand; false when it does not compile.
     bool EnsureProgram();
-    void CompileExpression();
-    void DropProgram();
-
-    // The compiled program and its search hints, for inspection.
-    std::string_view ProgramBytes() const {
-        return program_ ? program_->Bytes() : std::string_view();
-    }
-    const std::bitset<256>& StartSet() const;
-    unsigned char FirstLiteral() const { return program_ ? program_->firstLiteral : 0; }
-    bool Anchored() const { return program_ && program_->anchored; }
-    std::string_view MustText() const {
-        return program_ ? program_->MustText() : std::string_view();
-    }
+    // The compiled program with its search hints, null before a compile: for inspection, and
+    // for matchers of other threads.
+    const std::shared_ptr<const TvxRegProgram>& Program() const { return program_; }
 
   private:
-    void MakeMatcher();
+    void CompileExpression();
+    void DropProgram();
 
     std::string expression_;
     bool hasExpression_ = false;
@@ -120,7 +107,5 @@ class TvxRegExpr {
     bool hasInput_ = false;
 
     // The bounds that every matcher of this object's programs takes.
-    size_t stackLimit_ = TvxRegMatcher::DefaultStackLimit;
-    uint64_t stepLimit_ = DefaultStepLimit;
-    TStopCheck stopCheck_;
+    TvxRegMatcher::TBounds bounds_;
 };

@@ -35,6 +35,43 @@ bool IsFreeSpacingBlank(char c) {
     return c == 9 || c == 10 || c == 13 || c == 32;
 }
 
+// The character of the expression at p, and its width in bytes.
+char32_t PatternCharAt(const char* p, bool utf8, int32_t& width) {
+    if (!utf8) {
+        width = 1;
+        return static_cast<unsigned char>(*p);
+    }
+    size_t available = 0;
+    while (available < 4 && p[available])
+        ++available; // the text ends with a zero byte
+    return CharAt(p, p + available, width);
+}
+
+// Where the last character of a run of literal text starts.
+size_t LastCharStart(std::string_view run, bool utf8) {
+    if (!utf8) return run.size() - 1;
+    return size_t(PrevCharStart(run.data() + run.size(), run.data()) - run.data());
+}
+
+// The character that an escape such as "\t" stands for; 0 for the other letters.
+char32_t ControlEscape(char letter) {
+    switch (letter) {
+    case 't':
+        return 9;
+    case 'n':
+        return 10;
+    case 'r':
+        return 13;
+    case 'f':
+        return 12;
+    case 'a':
+        return 7;
+    case 'e':
+        return 27;
+    default:
+        return 0;
+    }
+}
 } // namespace
 
 TRegCompiled TvxRegCompiler::Compile(const char* text, const TvxRegSyntax& syntax,
@@ -89,6 +126,7 @@ bool TvxRegCompiler::CompileProgram(const char* text) {
     if (written != measured) std::abort(); // the two passes must make identical decisions
 #endif
     built_->size = measured;
+    built_->groupCount = std::min(nextGroupNumber_, GroupSlots) - 1;
     built_->lineStops = syntax_.lineBreakSet;
     if (syntax_.pairAssigned) built_->lineStops.set(syntax_.pairHead);
     for (int c = 0; c < 256; ++c)
@@ -278,14 +316,6 @@ int32_t TvxRegCompiler::ParseLookBehind(bool negative, uint32_t& flags) {
     return node;
 }
 
-// X*+, X++, X?+ and X{n,m}+: the repeat as an atomic group, which gives back nothing.
-void TvxRegCompiler::MakePossessive(int32_t at) {
-    emit_.InsertOp(opAtomic, at, AssertionHeader);
-    // The repeat may hold groups or loops: the state is kept.
-    if (emit_.Code()) emit_.Code()[at + NodeHeader] = 1;
-    emit_.LinkTail(at + AssertionHeader, emit_.EmitOp(opAssertEnd));
-}
-
 int32_t TvxRegCompiler::ParseAlternative(uint32_t& flags) {
     flags = 0;
     const int32_t branch = emit_.EmitOp(opBranch);
@@ -335,7 +365,7 @@ int32_t TvxRegCompiler::ParseQuantified(uint32_t& flags) {
         ++parsePos_;
     } else if (*parsePos_ == '+') {
         ++parsePos_;
-        MakePossessive(atom);
+        emit_.EmitPossessive(atom);
         flags = (flags & HasWidth) | RepeatsByLoop;
     }
     if (IsQuantifier(*parsePos_)) ReportOnce(TRegError::NestedQuantifier);
@@ -351,13 +381,23 @@ bool TvxRegCompiler::ReadBraceCounts(int32_t& min, int32_t& max) {
     while (IsDigit(*p))
         ++p;
     if (*p != '}' && *p != ',') return false;
-    min = max = ParseBraceCount(digits, p);
+    const auto count = [this](const char* first, const char* last) {
+        if (last - first > 8) {
+            ReportOnce(TRegError::RepeatCountTooBig);
+            return 0;
+        }
+        int32_t value = 0;
+        for (const char* q = first; q < last; ++q)
+            value = value * 10 + (*q - '0');
+        return value;
+    };
+    min = max = count(digits, p);
     if (*p == ',') {
         digits = ++p;
         while (IsDigit(*p))
             ++p;
         if (*p != '}') return false;
-        max = p == digits ? UnboundedCount : ParseBraceCount(digits, p);
+        max = p == digits ? UnboundedCount : count(digits, p);
     }
     parsePos_ = p;
     return true;
@@ -406,17 +446,6 @@ void TvxRegCompiler::EmitRepeat(const TRepeat& repeat, int32_t atom, uint32_t at
 void TvxRegCompiler::EmitLoop(int32_t at, int32_t min, int32_t max, bool nonGreedy) {
     ++loopsEmitted_;
     emit_.EmitLoopOps(at, min, max, nonGreedy);
-}
-
-int32_t TvxRegCompiler::ParseBraceCount(const char* first, const char* last) {
-    if (last - first > 8) {
-        ReportOnce(TRegError::RepeatCountTooBig);
-        return 0;
-    }
-    int32_t value = 0;
-    for (const char* p = first; p < last; ++p)
-        value = value * 10 + (*p - '0');
-    return value;
 }
 
 int32_t TvxRegCompiler::ParseAtom(uint32_t& flags) {
@@ -580,9 +609,9 @@ int32_t TvxRegCompiler::ParseLiteralRun(uint32_t& flags) {
             1 + std::strcspn(parsePos_ + 1, Metacharacters); // a brace that starts no quantifier
     }
     // The quantifier takes the last character.
-    const size_t lastStart = LastCharStart({parsePos_, length});
+    const size_t lastStart = LastCharStart({parsePos_, length}, syntax_.utf8);
     if (lastStart > 0 && IsQuantifier(parsePos_[length])) length = lastStart;
-    flags = HasWidth | (LastCharStart({parsePos_, length}) == 0 ? Simple : 0);
+    flags = HasWidth | (LastCharStart({parsePos_, length}, syntax_.utf8) == 0 ? Simple : 0);
     const bool freeSpacing = (activeModifiers_ & ModX) != 0;
     std::string text;
     size_t i = 0;
@@ -619,94 +648,48 @@ int32_t TvxRegCompiler::EmitLiteral(std::string_view text) {
     return node;
 }
 
-// The character of the expression at p, and its bytes: one in an ANSI code page.
-char32_t TvxRegCompiler::PatternCharAt(const char* p, int32_t& width) const {
-    if (!syntax_.utf8) {
-        width = 1;
-        return static_cast<unsigned char>(*p);
-    }
-    size_t available = 0;
-    while (available < 4 && p[available])
-        ++available; // the text ends with a zero byte
-    return CharAt(p, p + available, width);
-}
-
-// Where the last character of a run of the expression starts.
-size_t TvxRegCompiler::LastCharStart(std::string_view run) const {
-    if (!syntax_.utf8) return run.size() - 1;
-    return size_t(PrevCharStart(run.data() + run.size(), run.data()) - run.data());
-}
-
-int TvxRegCompiler::HexDigitValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    ReportOnce(TRegError::BadHexDigit);
-    return 0;
-}
-
-// parsePos_ is on the character after the backslash and ends on the escape's last one.
+// The character of an escape, parsePos_ at the letter after the backslash; false when the
+// text ends inside it.
 bool TvxRegCompiler::DecodeEscape(char32_t& result) {
-    switch (*parsePos_) {
-    case 't':
-        result = 9;
+    if (const char32_t control = ControlEscape(*parsePos_)) {
+        result = control;
         return true;
-    case 'n':
-        result = 10;
-        return true;
-    case 'r':
-        result = 13;
-        return true;
-    case 'f':
-        result = 12;
-        return true;
-    case 'a':
-        result = 7;
-        return true;
-    case 'e':
-        result = 27;
-        return true;
-    case 'x':
-        break;
-    default: {
+    }
+    if (*parsePos_ != 'x') {
         int32_t width;
-        result = PatternCharAt(parsePos_, width);
+        result = PatternCharAt(parsePos_, syntax_.utf8, width);
         parsePos_ += width - 1;
         return true;
     }
-    }
-    ++parsePos_;
-    if (*parsePos_ == '\0') {
-        ReportOnce(TRegError::MissingHexCode);
-        return false;
-    }
-    if (*parsePos_ == '{') {
-        unsigned value = 0;
-        for (++parsePos_;; ++parsePos_) {
-            if (*parsePos_ == '\0') {
-                ReportOnce(TRegError::MissingHexCode);
-                return false;
-            }
-            if (*parsePos_ == '}') break;
-            // Beyond U+10FFFF in UTF-8, beyond 8 bits in an ANSI code page.
-            if (syntax_.utf8 ? value > (LastCodePoint >> 4) : (value & 0xF0) != 0) {
-                ReportOnce(TRegError::HexCodeTooBig); // the overflowing digit is skipped, the brace
-                                                      // becomes literal
-                break;
-            }
-            value = value * 16 + unsigned(HexDigitValue(*parsePos_));
+    // Two hexadecimal digits, or any number of them in braces.
+    const bool braced = parsePos_[1] == '{';
+    parsePos_ += braced ? 2 : 1;
+    unsigned value = 0;
+    for (int32_t digits = 0;; ++parsePos_, ++digits) {
+        if (*parsePos_ == '\0') {
+            ReportOnce(TRegError::MissingHexCode);
+            return false;
         }
-        result = value;
-        return true;
+        if (braced && *parsePos_ == '}') break;
+        // Beyond U+10FFFF in UTF-8, beyond 8 bits in an ANSI code page: the overflowing
+        // digit is skipped, the brace becomes literal.
+        if (braced && (syntax_.utf8 ? value > (LastCodePoint >> 4) : (value & 0xF0) != 0)) {
+            ReportOnce(TRegError::HexCodeTooBig);
+            break;
+        }
+        value = value * 16 + HexDigitValue(*parsePos_);
+        if (!braced && digits == 1) break;
     }
-    unsigned value = unsigned(HexDigitValue(*parsePos_));
-    ++parsePos_;
-    if (*parsePos_ == '\0') {
-        ReportOnce(TRegError::MissingHexCode);
-        return false;
-    }
-    result = value * 16 + unsigned(HexDigitValue(*parsePos_));
+    result = value;
     return true;
+}
+
+unsigned TvxRegCompiler::HexDigitValue(char c) {
+    if (c >= '0' && c <= '9') return unsigned(c - '0');
+    if (c >= 'a' && c <= 'f') return unsigned(c - 'a' + 10);
+    if (c >= 'A' && c <= 'F') return unsigned(c - 'A' + 10);
+    ReportOnce(TRegError::BadHexDigit);
+    return 0;
 }
 
 int32_t TvxRegCompiler::EmitLetterClass(const std::string& letters, bool negative) {
@@ -753,7 +736,7 @@ bool TvxRegCompiler::ParseClassItem(TvxRegClassWriter& cls, TClassCursor& cursor
     }
     if (c == '\\') return ParseClassEscape(cls, cursor);
     int32_t width = 1;
-    cursor.Member(cls, PatternCharAt(parsePos_, width));
+    cursor.Member(cls, PatternCharAt(parsePos_, syntax_.utf8, width));
     parsePos_ += width;
     return true;
 }
@@ -766,7 +749,7 @@ bool TvxRegCompiler::ParseClassRange(TvxRegClassWriter& cls, TClassCursor& curso
         return true;
     }
     int32_t width = 1;
-    char32_t last = PatternCharAt(parsePos_, width);
+    char32_t last = PatternCharAt(parsePos_, syntax_.utf8, width);
     if (*parsePos_ == '\\') {
         if (parsePos_[1] == '\0') {
             // A range whose end is a backslash at the end.

@@ -42,7 +42,6 @@ class TvxRegCompiler {
     int32_t ParseGroupExtension(uint32_t& flags);
     int32_t ParseAssertion(uint8_t op, uint32_t& flags);
     int32_t ParseLookBehind(bool negative, uint32_t& flags);
-    void MakePossessive(int32_t at);
     void MarkStateBody(int32_t node, int32_t groupsBefore, int32_t loopsBefore);
     int32_t ParseAlternative(uint32_t& flags);
     int32_t ParseQuantified(uint32_t& flags);
@@ -78,11 +77,8 @@ class TvxRegCompiler {
     int32_t EmitLetterClass(const std::string& letters, bool negative);
     int32_t EmitLiteral(std::string_view text);
     void EmitLoop(int32_t at, int32_t min, int32_t max, bool nonGreedy);
-    int32_t ParseBraceCount(const char* first, const char* last);
-    char32_t PatternCharAt(const char* p, int32_t& width) const;
-    size_t LastCharStart(std::string_view run) const;
     bool DecodeEscape(char32_t& result);
-    int HexDigitValue(char c);
+    unsigned HexDigitValue(char c);
 
     int32_t FinishClass(TvxRegClassWriter& cls);
 

@@ -91,3 +91,10 @@ void TvxRegEmitter::EmitOptionalBranches(int32_t at) {
     LinkTail(at, empty);
     LinkBranchTail(at, empty);
 }
+
+void TvxRegEmitter::EmitPossessive(int32_t at) {
+    InsertOp(opAtomic, at, AssertionHeader);
+    // The repeat may hold groups or loops: the state is kept.
+    if (code_) code_[at + NodeHeader] = 1;
+    LinkTail(at + AssertionHeader, EmitOp(opAssertEnd));
+}

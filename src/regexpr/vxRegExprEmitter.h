@@ -34,6 +34,9 @@ class TvxRegEmitter {
     void EmitStarBranches(int32_t at);
     void EmitPlusBranches(int32_t at);
     void EmitOptionalBranches(int32_t at);
+    // X*+, X++, X?+ and X{n,m}+: the repeat written from at on as an atomic group, which
+    // gives back nothing.
+    void EmitPossessive(int32_t at);
 
   private:
     uint8_t* code_ = nullptr;

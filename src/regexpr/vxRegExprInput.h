@@ -24,6 +24,9 @@ class TvxRegInput {
     // The first position from p on whose character may end a "." run, or the end.
     const char* NextLineStop(const char* p) const;
     bool IsLineBreakAt(const char* p) const;
+    bool AtLineStart(const char* p) const;
+    bool AtLineEnd(const char* p) const;
+    bool AtWordEdge(const char* p) const;
     // So many characters before p.
     const char* StepBack(const char* p, int32_t characters) const;
     // The bytes of the character at p that the node of one UTF-8 character matches; 0 when
@@ -31,9 +34,22 @@ class TvxRegInput {
     int32_t MatchedCharWidth(const uint8_t* node, const char* p) const;
     // The start of the character before p that the node matched, not before floor.
     const char* CharBefore(const uint8_t* node, const char* p, const char* floor) const;
-    // A text that folds to the folded text of an opExactFold node, from cursor on, which
-    // then is past it.
+
+    // Each of these matches from cursor on, which then is past what it matched.
+    // The one character that a one-character node matches.
+    bool MatchesChar(const uint8_t* node, const char*& cursor) const;
+    // The zero-terminated text of an opExact node; an empty one matches the end only.
+    bool MatchesLiteral(const uint8_t* text, const char*& cursor) const;
+    // The text of an opExactCI node, each character or its other case.
+    bool MatchesCaseless(const uint8_t* text, const char*& cursor) const;
+    // A text that folds to the folded text of an opExactFold node.
     bool MatchesFolded(const uint8_t* text, const char*& cursor) const;
+    // The text from..to of a group again, null when the group has none; with foldCase,
+    // each byte may be its other case.
+    bool MatchesAgain(const char* from, const char* to, bool foldCase, const char*& cursor) const;
+    // The same, character by character as Unicode folds them: the two may differ in bytes
+    // (k and the Kelvin sign).
+    bool MatchesAgainFolded(const char* from, const char* to, const char*& cursor) const;
 
   private:
     const TvxRegProgram& program_;
@@ -63,6 +79,40 @@ inline bool TvxRegInput::IsLineBreakAt(const char* p) const {
     return (syntax_.pairAssigned && c == syntax_.pairHead && p + 1 < end &&
             static_cast<unsigned char>(p[1]) == syntax_.pairTail) ||
            syntax_.lineBreakSet[c];
+}
+
+// At the start of the text or of a line: after a line break, but not between the two
+// characters of the pair.
+inline bool TvxRegInput::AtLineStart(const char* p) const {
+    if (p == start) return true;
+    const auto before = static_cast<unsigned char>(p[-1]);
+    if (syntax_.pairAssigned && before == syntax_.pairTail && p - 1 > start &&
+        static_cast<unsigned char>(p[-2]) == syntax_.pairHead)
+        return true;
+    if (syntax_.pairAssigned && before == syntax_.pairHead && p < end &&
+        static_cast<unsigned char>(*p) == syntax_.pairTail)
+        return false;
+    return syntax_.lineBreakSet[before];
+}
+
+// At the end of the text or of a line: before a line break, but not between the two
+// characters of the pair.
+inline bool TvxRegInput::AtLineEnd(const char* p) const {
+    if (p >= end) return true;
+    const auto c = static_cast<unsigned char>(*p);
+    if (syntax_.pairAssigned && c == syntax_.pairHead && p + 1 < end &&
+        static_cast<unsigned char>(p[1]) == syntax_.pairTail)
+        return true;
+    if (syntax_.pairAssigned && c == syntax_.pairTail && p > start &&
+        static_cast<unsigned char>(p[-1]) == syntax_.pairHead)
+        return false;
+    return syntax_.lineBreakSet[c];
+}
+
+// Between a word character and another one, or the text's start or end.
+inline bool TvxRegInput::AtWordEdge(const char* p) const {
+    const bool previousIsWord = p > start && syntax_.wordSet[static_cast<unsigned char>(p[-1])];
+    return previousIsWord != IsWordChar(p);
 }
 
 // The position the given number of characters before p; null before the input's start.
@@ -121,7 +171,62 @@ inline const char* TvxRegInput::CharBefore(const uint8_t* node, const char* p,
     return HasVariableWidth(node[0]) ? PrevCharStart(p, floor) : p - 1;
 }
 
-// A text that folds to the folded text of an opExactFold node.
+inline bool TvxRegInput::MatchesChar(const uint8_t* node, const char*& cursor) const {
+    const int32_t width = MatchedCharWidth(node, cursor);
+    cursor += width;
+    return width != 0;
+}
+
+// The zero after the text's end equals no literal character, and ends an empty literal.
+inline bool TvxRegInput::MatchesLiteral(const uint8_t* text, const char*& cursor) const {
+    if (text[0] == 0) return cursor >= end;
+    const char* p = cursor;
+    for (const uint8_t* t = text; *t; ++t, ++p)
+        if (static_cast<unsigned char>(*p) != *t) return false;
+    cursor = p;
+    return true;
+}
+
+inline bool TvxRegInput::MatchesCaseless(const uint8_t* text, const char*& cursor) const {
+    const char* p = cursor;
+    for (const uint8_t* t = text; *t; ++t, ++p) {
+        if (p >= end) return false;
+        const auto c = static_cast<unsigned char>(*p);
+        if (c != *t && c != syntax_.flipTable[*t]) return false;
+    }
+    cursor = p;
+    return true;
+}
+
+inline bool TvxRegInput::MatchesAgain(const char* from, const char* to, bool foldCase,
+                                      const char*& cursor) const {
+    if (!from || !to) return false;
+    const char* p = cursor;
+    for (const char* g = from; g < to; ++g, ++p) {
+        if (p >= end) return false;
+        const auto gc = static_cast<unsigned char>(*g), ic = static_cast<unsigned char>(*p);
+        if (ic != gc && !(foldCase && ic == syntax_.flipTable[gc])) return false;
+    }
+    cursor = p;
+    return true;
+}
+
+inline bool TvxRegInput::MatchesAgainFolded(const char* from, const char* to,
+                                            const char*& cursor) const {
+    if (!from || !to) return false;
+    const char* p = cursor;
+    for (const char* g = from; g < to;) {
+        if (p >= end) return false;
+        int32_t groupWidth, inputWidth;
+        if (FoldCase(CharAt(g, to, groupWidth)) != FoldCase(CharAt(p, end, inputWidth)))
+            return false;
+        g += groupWidth;
+        p += inputWidth;
+    }
+    cursor = p;
+    return true;
+}
+
 inline bool TvxRegInput::MatchesFolded(const uint8_t* text, const char*& cursor) const {
     const std::string_view folded(reinterpret_cast<const char*>(text));
     const char* p = cursor;

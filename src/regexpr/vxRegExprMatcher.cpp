@@ -74,11 +74,11 @@ bool FindCharStar(const uint8_t* branch, TCharStar& star) {
 
 TvxRegMatcher::TvxRegMatcher(std::shared_ptr<const TvxRegProgram> program, TReport report)
     : shared_(std::move(program)), program_(*shared_), syntax_(program_.syntax),
-      report_(std::move(report)), input_(program_) {}
+      report_(report ? std::move(report) : [](TRegError) {}), input_(program_) {}
 
 bool TvxRegMatcher::Search(const char* text, const char* end, const char* from) {
     // Only a match leaves groups behind, group 0 among them; a search starts without.
-    if (groupEnd_[0]) ClearGroups();
+    if (state_.groupEnd[0]) ClearGroups();
     if (program_.mustOffset >= 0 && program_.mustLength > 0) {
         const std::string_view must = program_.MustText();
         if (std::string_view(from, size_t(end - from)).find(must) == std::string_view::npos)
@@ -86,7 +86,7 @@ bool TvxRegMatcher::Search(const char* text, const char* end, const char* from) 
     }
     input_.start = text;
     input_.end = end;
-    loopDepth_ = 0;
+    state_.loopDepth = 0;
     abandoned_ = false;
     steps_ = 0;
     nextCheck_ = StepsBetweenChecks;
@@ -121,51 +121,12 @@ bool TvxRegMatcher::SearchPositions(const char* start, const char* end) {
     return false;
 }
 
-void TvxRegMatcher::ClearGroups() {
-    groupStart_.fill(nullptr);
-    groupEnd_.fill(nullptr);
-    closedStart_.fill(nullptr);
-}
-
 // A failed attempt undoes every group step it took, so each attempt starts with no group.
 bool TvxRegMatcher::TryAt(const char* position) {
     cursor_ = position;
-    if (!Match(program_.code.get() + 1)) return false;
-    groupStart_[0] = position;
-    groupEnd_[0] = cursor_;
-    return true;
-}
-
-bool TvxRegMatcher::MatchesBackRef(int32_t n, bool foldCase, const char*& cursor) const {
-    const char* from = closedStart_[n];
-    const char* to = groupEnd_[n];
-    if (!from || !to) return false;
-    const char* p = cursor;
-    for (const char* g = from; g < to; ++g, ++p) {
-        if (p >= input_.end) return false;
-        const auto gc = static_cast<unsigned char>(*g), ic = static_cast<unsigned char>(*p);
-        if (ic != gc && !(foldCase && ic == syntax_.flipTable[gc])) return false;
-    }
-    cursor = p;
-    return true;
-}
-
-// The group's text again, character by character as Unicode folds them: the two may differ
-// in bytes (k and the Kelvin sign).
-bool TvxRegMatcher::MatchesBackRefFolded(int32_t n, const char*& cursor) const {
-    const char* g = closedStart_[n];
-    const char* const to = groupEnd_[n];
-    if (!g || !to) return false;
-    const char* p = cursor;
-    while (g < to) {
-        if (p >= input_.end) return false;
-        int32_t groupWidth, inputWidth;
-        if (FoldCase(CharAt(g, to, groupWidth)) != FoldCase(CharAt(p, input_.end, inputWidth)))
-            return false;
-        g += groupWidth;
-        p += inputWidth;
-    }
-    cursor = p;
+    if (!SubMatch(program_.code.get() + 1)) return false;
+    state_.groupStart[0] = position;
+    state_.groupEnd[0] = cursor_;
     return true;
 }
 
@@ -233,33 +194,22 @@ int32_t TvxRegMatcher::RegRepeat(const uint8_t* operand, int32_t max) {
              ++count)
             p += length;
     } else if (operand[0] == opBackRef || operand[0] == opBackRefCI) {
-        const int32_t n = arg[0];
+        const char* from = state_.closedStart[arg[0]];
+        const char* to = state_.groupEnd[arg[0]];
         // An empty group text repeats without moving: no whole repetition to count.
-        if (!closedStart_[n] || !groupEnd_[n] || closedStart_[n] == groupEnd_[n]) return 0;
-        while (count < limit && MatchesBackRef(n, operand[0] == opBackRefCI, p))
+        if (!from || !to || from == to) return 0;
+        while (count < limit && input_.MatchesAgain(from, to, operand[0] == opBackRefCI, p))
             ++count;
     } else if (HasVariableWidth(operand[0])) {
         for (int32_t width; count < limit && (width = input_.MatchedCharWidth(operand, p)) > 0;
              ++count)
             p += width;
     } else {
-        ReportError(TRegError::RepeatOfUnsupportedOperand);
+        report_(TRegError::RepeatOfUnsupportedOperand);
         return 0;
     }
     cursor_ = p;
     return count;
-}
-
-// The matcher follows the recursive backtracking description node by node; where that
-// description would call itself, a frame goes on frames_ instead, and where a call would
-// return false, Backtrack takes the frames off again doing what the caller does then.
-bool TvxRegMatcher::Match(const uint8_t* start) {
-    frames_.clear();
-    const uint8_t* scan = start;
-    for (;;) {
-        if (RunForward(scan)) return true;
-        if (abandoned_ || !Backtrack(scan)) return false;
-    }
 }
 
 // Every few thousand steps: false when the search must end, past its bound of steps or of
@@ -267,169 +217,59 @@ bool TvxRegMatcher::Match(const uint8_t* start) {
 // stop request.
 bool TvxRegMatcher::GoesOn() {
     nextCheck_ = steps_ + StepsBetweenChecks;
-    if ((stepLimit_ && steps_ > stepLimit_) || StackBytes() >= stackLimit_ ||
-        (stopCheck_ && stopCheck_()))
+    const size_t stackBytes =
+        frames_.size() * sizeof(TFrame) + snapshots_.size() * sizeof(TSearchState);
+    if ((bounds_.steps && steps_ > bounds_.steps) || stackBytes >= bounds_.stackBytes ||
+        (bounds_.stopCheck && bounds_.stopCheck()))
         abandoned_ = true;
     return !abandoned_;
 }
 
-// Runs from scan until the program ends (true) or a node fails (false).
+// The matcher follows the recursive backtracking description node by node; where that
+// description would call itself, a frame goes on frames_ instead, and where a call would
+// return false, Backtrack takes the frames off again doing what the caller does then.
+// RunForward runs from scan until the program ends (true) or a node fails (false). The
+// nodes that most patterns spend their steps in are matched here; the others in
+// RunOtherNode.
 bool TvxRegMatcher::RunForward(const uint8_t*& scan) {
     for (;;) {
         if (!scan) {
-            ReportError(TRegError::CorruptedLink);
+            report_(TRegError::CorruptedLink);
             return false;
         }
         if (++steps_ >= nextCheck_ && !GoesOn()) return false;
         const uint8_t op = scan[0];
         const uint8_t* operand = scan + NodeHeader;
-        const uint8_t* next = NextNode(scan);
         const auto c = static_cast<unsigned char>(*cursor_); // the zero after the text at its end
         const bool atEnd = cursor_ >= input_.end;
         switch (op) {
         case opEnd:
+        case opAssertEnd:
             return true;
-        case opBeginText:
-            if (cursor_ != input_.start) return false;
-            break;
-        case opEndText:
-            if (!atEnd) return false;
-            break;
         case opAnyChar:
-            if (atEnd) return false;
-            ++cursor_;
-            break;
         case opAnyInLine:
-            if (atEnd || input_.IsLineBreakAt(cursor_)) return false;
+            if (atEnd || (op == opAnyInLine && input_.IsLineBreakAt(cursor_))) return false;
             ++cursor_;
             break;
-        case opAnyCharU:
-        case opAnyInLineU:
-        case opClassU: {
-            const int32_t width = input_.MatchedCharWidth(scan, cursor_);
-            if (width == 0) return false;
-            cursor_ += width;
-            break;
-        }
-        case opExactFold:
-            if (!input_.MatchesFolded(operand, cursor_)) return false;
-            break;
-        case opBackRefFold:
-            if (!MatchesBackRefFolded(operand[0], cursor_)) return false;
-            break;
-        case opLineStart:
-            if (cursor_ != input_.start) {
-                const auto before = static_cast<unsigned char>(cursor_[-1]);
-                const bool afterPair = syntax_.pairAssigned && before == syntax_.pairTail &&
-                                       cursor_ - 1 > input_.start &&
-                                       static_cast<unsigned char>(cursor_[-2]) == syntax_.pairHead;
-                if (!afterPair) {
-                    if (syntax_.pairAssigned && before == syntax_.pairHead && !atEnd &&
-                        c == syntax_.pairTail)
-                        return false;
-                    if (!syntax_.lineBreakSet[before]) return false;
-                }
-            }
-            break;
-        case opLineEnd:
-            if (!atEnd) {
-                const bool beforePair = syntax_.pairAssigned && c == syntax_.pairHead &&
-                                        cursor_ + 1 < input_.end &&
-                                        static_cast<unsigned char>(cursor_[1]) == syntax_.pairTail;
-                if (!beforePair) {
-                    if (syntax_.pairAssigned && c == syntax_.pairTail && cursor_ > input_.start &&
-                        static_cast<unsigned char>(cursor_[-1]) == syntax_.pairHead)
-                        return false;
-                    if (!syntax_.lineBreakSet[c]) return false;
-                }
-            }
-            break;
-        case opBranch:
-            if (next && next[0] == opBranch) {
-                // The choice of a plus written with branches: after an iteration that
-                // consumed nothing the loop ends.
-                if (operand[0] == opBack && IterationWasEmpty(NextNode(operand))) {
-                    scan = AfterBranchRepeat(scan);
-                    continue;
-                }
-                TCharStar star;
-                if (FindCharStar(scan, star)) {
-                    if (!EnterCharStar(scan, star, scan)) return false;
-                    continue;
-                }
-                // An alternative that begins with a literal other than the character here
-                // cannot match: the next one follows at once, without a choice point.
-                const unsigned char first = LiteralAhead(operand);
-                if (first && first != c) {
-                    scan = next;
-                    continue;
-                }
-                frames_.push_back({scan, cursor_, 0, 0});
-            }
-            scan = operand;
-            continue;
-        case opBack:
-            // The end of an iteration of a star written with branches: one that consumed
-            // nothing ends the loop.
-            if (next && next[0] == opBranch && IterationWasEmpty(next + NodeHeader)) {
-                scan = AfterBranchRepeat(next);
-                continue;
-            }
-            break;
-        case opEmpty:
-        case opNoOp:
-            break;
-        case opExact: {
-            if (operand[0] == 0) { // a literal written as code 0: only the end
-                if (!atEnd) return false;
-                break;
-            }
-            // The input's end is a zero byte, which no literal character equals.
-            const char* p = cursor_;
-            for (const uint8_t* t = operand; *t; ++t, ++p)
-                if (static_cast<unsigned char>(*p) != *t) return false;
-            cursor_ = p;
-            break;
-        }
-        case opExactCI:
-            for (const uint8_t* t = operand; *t; ++t, ++cursor_) {
-                if (cursor_ >= input_.end) return false;
-                const auto ic = static_cast<unsigned char>(*cursor_);
-                if (ic != *t && ic != syntax_.flipTable[*t]) return false;
-            }
+        case opExact:
+            if (!input_.MatchesLiteral(operand, cursor_)) return false;
             break;
         case opDigit:
             if (atEnd || !IsDigit(char(c))) return false;
-            ++cursor_;
-            break;
-        case opNonDigit:
-            if (atEnd || IsDigit(char(c))) return false;
-            ++cursor_;
-            break;
-        case opInTriple:
-            if (atEnd || (c != operand[0] && c != operand[1] && c != operand[2])) return false;
-            ++cursor_;
-            break;
-        case opNotInTriple:
-            if (atEnd || c == operand[0] || c == operand[1] || c == operand[2]) return false;
             ++cursor_;
             break;
         case opInSet:
             if (atEnd || !(operand[c >> 3] & (1u << (c & 7)))) return false;
             ++cursor_;
             break;
-        case opBackRef:
-        case opBackRefCI:
-            if (!MatchesBackRef(operand[0], op == opBackRefCI, cursor_)) return false;
+        case opAnyCharU:
+        case opAnyInLineU:
+        case opClassU:
+            if (!input_.MatchesChar(scan, cursor_)) return false;
             break;
-        case opWordEdge:
-        case opNotWordEdge: {
-            const bool previousIsWord =
-                cursor_ > input_.start && syntax_.wordSet[static_cast<unsigned char>(cursor_[-1])];
-            const bool boundary = previousIsWord != input_.IsWordChar(cursor_);
-            if (boundary != (op == opWordEdge)) return false;
-            break;
-        }
+        case opBranch:
+            if (!EnterBranch(scan)) return false;
+            continue;
         case opStar:
         case opPlus:
         case opBraces:
@@ -438,52 +278,149 @@ bool TvxRegMatcher::RunForward(const uint8_t*& scan) {
         case opBracesShort:
             if (!EnterRepeat(scan, scan)) return false;
             continue;
-        case opLoopEntry:
-            if (loopDepth_ >= MaxLoopDepth) {
-                ReportError(TRegError::LoopNestingExceeded);
-                return false;
-            }
-            EnterLoopEntry(scan);
-            break;
-        case opLoop:
-        case opLoopShort:
-            if (!EnterLoop(scan, scan)) return false;
-            continue;
-        case opAtomic:
-        case opAhead:
-        case opNotAhead:
-        case opBehind:
-        case opNotBehind:
-            if (!RunAssertion(scan)) return false;
-            break;
-        case opAssertEnd:
-            return true;
         default:
             if (IsOpen(op)) {
-                frames_.push_back({scan, groupStart_[op - opOpenBase], 0, 0});
-                groupStart_[op - opOpenBase] = cursor_;
+                OpenGroup(scan);
                 break;
             }
             if (IsClose(op)) {
-                const int32_t n = op - opCloseBase;
-                if (!program_.usesBackRefs) {
-                    frames_.push_back({scan, groupEnd_[n], 0, 0});
-                    groupEnd_[n] = cursor_;
-                    break;
-                }
-                // The capture before this one, for the undo: held as its offset plus 1.
-                const uint64_t closed =
-                    closedStart_[n] ? uint64_t(closedStart_[n] - input_.start) + 1 : 0;
-                frames_.push_back({scan, groupEnd_[n], int32_t(uint32_t(closed)),
-                                   int32_t(uint32_t(closed >> 32))});
-                groupEnd_[n] = cursor_;
-                closedStart_[n] = groupStart_[n];
+                CloseGroup(scan);
                 break;
             }
-            ReportError(TRegError::CorruptedOpcode);
+            if (!RunOtherNode(scan)) return false;
+            continue;
+        }
+        scan = NextNode(scan);
+    }
+}
+
+// A branch: its first alternative that may match here, with a choice point for the others.
+[[gnu::always_inline]] inline bool TvxRegMatcher::EnterBranch(const uint8_t*& scan) {
+    const uint8_t* operand = scan + NodeHeader;
+    const uint8_t* next = NextNode(scan);
+    if (next && next[0] == opBranch) {
+        // The choice of a plus written with branches: after an iteration that consumed
+        // nothing the loop ends.
+        if (operand[0] == opBack && state_.IterationWasEmpty(NextNode(operand), cursor_)) {
+            scan = AfterBranchRepeat(scan);
+            return true;
+        }
+        TCharStar star;
+        if (FindCharStar(scan, star)) return EnterCharStar(scan, star, scan);
+        // An alternative that begins with a literal other than the character here cannot
+        // match: the next one follows at once, without a choice point.
+        const unsigned char first = LiteralAhead(operand);
+        if (first && first != static_cast<unsigned char>(*cursor_)) {
+            scan = next;
+            return true;
+        }
+        frames_.push_back({scan, cursor_, 0, 0});
+    }
+    scan = operand;
+    return true;
+}
+
+// A group's start or end, with the undo step that puts the group back.
+[[gnu::always_inline]] inline void TvxRegMatcher::OpenGroup(const uint8_t* node) {
+    const int32_t n = node[0] - opOpenBase;
+    frames_.push_back({node, state_.groupStart[n], 0, 0});
+    state_.groupStart[n] = cursor_;
+}
+
+[[gnu::always_inline]] inline void TvxRegMatcher::CloseGroup(const uint8_t* node) {
+    const int32_t n = node[0] - opCloseBase;
+    if (!program_.usesBackRefs) {
+        frames_.push_back({node, state_.groupEnd[n], 0, 0});
+        state_.groupEnd[n] = cursor_;
+        return;
+    }
+    // The capture before this one, for the undo: held as its offset plus 1.
+    const char* closed = state_.closedStart[n];
+    const uint64_t offset = closed ? uint64_t(closed - input_.start) + 1 : 0;
+    frames_.push_back(
+        {node, state_.groupEnd[n], int32_t(uint32_t(offset)), int32_t(uint32_t(offset >> 32))});
+    state_.groupEnd[n] = cursor_;
+    state_.closedStart[n] = state_.groupStart[n];
+}
+
+// The nodes that RunForward leaves to this: false when the node fails, else true with scan
+// where the match goes on.
+[[gnu::always_inline]] inline bool TvxRegMatcher::RunOtherNode(const uint8_t*& scan) {
+    switch (scan[0]) {
+    case opBack: {
+        // The end of an iteration of a star written with branches: one that consumed
+        // nothing ends the loop.
+        const uint8_t* next = NextNode(scan);
+        if (next && next[0] == opBranch && state_.IterationWasEmpty(next + NodeHeader, cursor_)) {
+            scan = AfterBranchRepeat(next);
+            return true;
+        }
+        break;
+    }
+    case opLoopEntry: {
+        if (state_.loopDepth >= MaxLoopDepth) {
+            report_(TRegError::LoopNestingExceeded);
             return false;
         }
-        scan = next;
+        const size_t inner = size_t(state_.loopDepth + 1);
+        frames_.push_back({scan, state_.loopStarts[inner], state_.loopCounters[inner], 0});
+        state_.loopDepth = int32_t(inner);
+        state_.loopCounters[inner] = 0;
+        state_.loopStarts[inner] = cursor_;
+        break;
+    }
+    case opLoop:
+    case opLoopShort:
+        return EnterLoop(scan, scan);
+    case opAtomic:
+    case opAhead:
+    case opNotAhead:
+    case opBehind:
+    case opNotBehind:
+        if (!RunAssertion(scan)) return false;
+        break;
+    case opEmpty:
+    case opNoOp:
+        break;
+    default:
+        if (!MatchesAtCursor(scan)) return false;
+        break;
+    }
+    scan = NextNode(scan);
+    return true;
+}
+
+// A node that matches at the cursor on its own, moving the cursor past what it matched.
+[[gnu::always_inline]] inline bool TvxRegMatcher::MatchesAtCursor(const uint8_t* node) {
+    const uint8_t* operand = node + NodeHeader;
+    switch (node[0]) {
+    case opBeginText:
+        return cursor_ == input_.start;
+    case opEndText:
+        return cursor_ >= input_.end;
+    case opLineStart:
+        return input_.AtLineStart(cursor_);
+    case opLineEnd:
+        return input_.AtLineEnd(cursor_);
+    case opWordEdge:
+        return input_.AtWordEdge(cursor_);
+    case opNotWordEdge:
+        return !input_.AtWordEdge(cursor_);
+    case opExactCI:
+        return input_.MatchesCaseless(operand, cursor_);
+    case opExactFold:
+        return input_.MatchesFolded(operand, cursor_);
+    case opBackRef:
+    case opBackRefCI:
+        return input_.MatchesAgain(state_.closedStart[operand[0]], state_.groupEnd[operand[0]],
+                                   node[0] == opBackRefCI, cursor_);
+    case opBackRefFold:
+        return input_.MatchesAgainFolded(state_.closedStart[operand[0]],
+                                         state_.groupEnd[operand[0]], cursor_);
+    default:
+        if (IsOneCharacterNode(node[0])) return input_.MatchesChar(node, cursor_);
+        report_(TRegError::CorruptedOpcode);
+        return false;
     }
 }
 
@@ -533,7 +470,7 @@ bool TvxRegMatcher::NextRepeatAttempt(const uint8_t* node, const char*& pos, int
         return pos < input_.end && static_cast<unsigned char>(*pos) == nextch;
     };
     if (nextch && !fits()) {
-        const int32_t unit = RepeatUnit(limits.operand);
+        const int32_t unit = state_.RepeatUnit(limits.operand);
         const int32_t step = limits.nonGreedy ? 1 : -1;
         const int32_t last = limits.nonGreedy ? maxCount : limits.min;
         do {
@@ -546,23 +483,20 @@ bool TvxRegMatcher::NextRepeatAttempt(const uint8_t* node, const char*& pos, int
     return true;
 }
 
-// The length of one repetition: a back-reference repeats its group's whole text (0 when
-// that text is empty), a literal its one character; 1 for the other operands of a program
-// of bytes, and -1 for the one-character nodes of UTF-8, whose characters differ in width.
-int32_t TvxRegMatcher::RepeatUnit(const uint8_t* operand) const {
+int32_t TSearchState::RepeatUnit(const uint8_t* operand) const {
     if (HasVariableWidth(operand[0])) return -1;
     if (operand[0] == opExact)
         return std::max<int32_t>(
             1, int32_t(std::strlen(reinterpret_cast<const char*>(operand + NodeHeader))));
     if (operand[0] != opBackRef && operand[0] != opBackRefCI) return 1;
     const int32_t n = operand[NodeHeader];
-    return closedStart_[n] && groupEnd_[n] ? int32_t(groupEnd_[n] - closedStart_[n]) : 1;
+    return closedStart[n] && groupEnd[n] ? int32_t(groupEnd[n] - closedStart[n]) : 1;
 }
 
 // The position one repetition after p, or before it; the repetitions from the start of a
 // repeat on are known to match.
 const char* TvxRegMatcher::StepRepeat(const uint8_t* operand, const char* p, bool forward) const {
-    const int32_t unit = RepeatUnit(operand);
+    const int32_t unit = state_.RepeatUnit(operand);
     if (unit >= 0) return forward ? p + unit : p - unit;
     return forward ? p + input_.MatchedCharWidth(operand, p) : PrevCharStart(p, input_.start);
 }
@@ -572,7 +506,7 @@ bool TvxRegMatcher::EnterRepeat(const uint8_t* node, const uint8_t*& scan) {
     const char* const save = cursor_;
     // A back-reference to an empty text matches in place as often as needed, once tried.
     const int32_t count =
-        RepeatUnit(limits.operand) ? RegRepeat(limits.operand, limits.max) : limits.min;
+        state_.RepeatUnit(limits.operand) ? RegRepeat(limits.operand, limits.max) : limits.min;
     int32_t no = count;
     const char* pos = cursor_;
     if (limits.nonGreedy) {
@@ -586,59 +520,40 @@ bool TvxRegMatcher::EnterRepeat(const uint8_t* node, const uint8_t*& scan) {
     return true;
 }
 
-void TvxRegMatcher::EnterLoopEntry(const uint8_t* entry) {
-    const size_t inner = size_t(loopDepth_ + 1);
-    frames_.push_back({entry, loopStarts_[inner], loopCounters_[inner], 0});
-    loopDepth_ = int32_t(inner);
-    loopCounters_[inner] = 0;
-    loopStarts_[inner] = cursor_;
-}
-
-// Leaves the loop for what follows it; backtracking enters it again.
-void TvxRegMatcher::LeaveLoop(const uint8_t* node, const uint8_t*& scan) {
-    frames_.push_back({node, nullptr, 0, LoopLeft});
-    --loopDepth_;
-    scan = NextNode(node);
-}
-
 // The end of an iteration, or the loop's start: another iteration or what follows, in the
 // order the loop's greed gives. The loop is left before what follows runs, so loops after
 // it nest no deeper.
 bool TvxRegMatcher::EnterLoop(const uint8_t* node, const uint8_t*& scan) {
-    if (loopDepth_ == 0) {
-        ReportError(TRegError::LoopWithoutLoopEntry);
+    if (state_.loopDepth == 0) {
+        report_(TRegError::LoopWithoutLoopEntry);
         return false;
     }
     const int32_t min = ReadInt(node + NodeHeader);
     const int32_t max = ReadInt(node + NodeHeader + 4);
-    const size_t depth = size_t(loopDepth_);
-    const int32_t count = loopCounters_[depth];
+    const size_t depth = size_t(state_.loopDepth);
+    const int32_t count = state_.loopCounters[depth];
     // From the last iteration it must make on, an unbounded loop ends after an iteration
     // that consumed nothing: more of them would change nothing, without end.
-    const bool emptyIteration = count > 0 && cursor_ == loopStarts_[depth];
+    const bool emptyIteration = count > 0 && cursor_ == state_.loopStarts[depth];
     if ((emptyIteration && count >= min && max == UnboundedCount) || count >= max) {
-        LeaveLoop(node, scan);
+        // Leaves the loop for what follows it; backtracking enters it again.
+        frames_.push_back({node, nullptr, 0, LoopLeft});
+        --state_.loopDepth;
+        scan = NextNode(node);
         return true;
     }
     if (count >= min && node[0] == opLoopShort) {
         frames_.push_back({node, cursor_, count, LoopLazyEnter});
-        --loopDepth_;
+        --state_.loopDepth;
         scan = NextNode(node);
         return true;
     }
-    frames_.push_back({node, loopStarts_[depth], count, LoopRestore});
+    frames_.push_back({node, state_.loopStarts[depth], count, LoopRestore});
     if (count >= min) frames_.push_back({node, cursor_, 0, LoopGreedyExit});
-    loopCounters_[depth] = count + 1;
-    loopStarts_[depth] = cursor_;
+    state_.loopCounters[depth] = count + 1;
+    state_.loopStarts[depth] = cursor_;
     scan = node + ReadInt(node + NodeHeader + 8);
     return true;
-}
-
-// Whether the iteration of a star or plus written with branches that just ended consumed
-// nothing. Its operand is a group (or "." without the s modifier, which always consumes),
-// so the group's start is where the iteration began.
-bool TvxRegMatcher::IterationWasEmpty(const uint8_t* operand) const {
-    return IsOpen(operand[0]) && groupStart_[operand[0] - opOpenBase] == cursor_;
 }
 
 // Moves `no`, the bytes that the iterations took, down to the next whole character whose
@@ -658,9 +573,9 @@ bool TvxRegMatcher::NextCharStarAttempt(const TCharStar& star, const char* save,
     if (star.open) {
         // After no iteration the group holds what it held before the star.
         const int32_t n = star.open[0] - opOpenBase;
-        groupStart_[n] = closedStart_[n] =
+        state_.groupStart[n] = state_.closedStart[n] =
             no > 0 ? input_.CharBefore(star.x, cursor_, save) : oldStart;
-        groupEnd_[n] = no > 0 ? cursor_ : oldEnd;
+        state_.groupEnd[n] = no > 0 ? cursor_ : oldEnd;
     }
     return true;
 }
@@ -682,8 +597,8 @@ bool TvxRegMatcher::EnterCharStar(const uint8_t* branch, const TCharStar& star,
         for (int32_t width; (width = input_.MatchedCharWidth(star.x, save + count)) > 0;)
             count += width;
     }
-    const char* oldStart = star.open ? groupStart_[star.open[0] - opOpenBase] : nullptr;
-    const char* oldEnd = star.close ? groupEnd_[star.close[0] - opCloseBase] : nullptr;
+    const char* oldStart = star.open ? state_.groupStart[star.open[0] - opOpenBase] : nullptr;
+    const char* oldEnd = star.close ? state_.groupEnd[star.close[0] - opCloseBase] : nullptr;
     if (star.open) {
         // Undo steps that put the group back when every count has failed; the frame of
         // the star finds the group's old positions in them.
@@ -705,19 +620,7 @@ bool TvxRegMatcher::Backtrack(const uint8_t*& scan) {
         switch (op) {
         case opBranch: {
             if (f.b == CharStarFrame) {
-                TCharStar star;
-                FindCharStar(f.node, star);
-                int32_t no =
-                    f.a > 0 ? int32_t(input_.CharBefore(star.x, f.saved + f.a, f.saved) - f.saved)
-                            : -1;
-                const size_t below = frames_.size() - 1;
-                const char* oldStart = star.open ? frames_.at(below - 2).saved : nullptr;
-                const char* oldEnd = star.open ? frames_.at(below - 1).saved : nullptr;
-                if (no >= 0 && NextCharStarAttempt(star, f.saved, no, oldStart, oldEnd)) {
-                    f.a = no;
-                    scan = star.follow;
-                    return true;
-                }
+                if (RetryCharStar(f, scan)) return true;
                 break;
             }
             cursor_ = f.saved;
@@ -734,68 +637,34 @@ bool TvxRegMatcher::Backtrack(const uint8_t*& scan) {
         case opBraces:
         case opStarShort:
         case opPlusShort:
-        case opBracesShort: {
-            const TRepeatLimits limits = RepeatLimits(f.node);
-            if (limits.nonGreedy ? f.a >= f.b : f.a <= limits.min) break;
-            int32_t no = f.a + (limits.nonGreedy ? 1 : -1);
-            const char* pos = StepRepeat(limits.operand, f.saved, limits.nonGreedy);
-            if (NextRepeatAttempt(f.node, pos, no, f.b)) {
-                f.a = no;
-                f.saved = pos;
-                scan = NextNode(f.node);
-                return true;
-            }
+        case opBracesShort:
+            if (RetryRepeat(f, scan)) return true;
             break;
-        }
         case opLoopEntry:
-            loopCounters_[size_t(loopDepth_)] = f.a;
-            loopStarts_[size_t(loopDepth_)] = f.saved;
-            --loopDepth_;
+            state_.loopCounters[size_t(state_.loopDepth)] = f.a;
+            state_.loopStarts[size_t(state_.loopDepth)] = f.saved;
+            --state_.loopDepth;
             break;
         case opLoop:
         case opLoopShort:
-            switch (f.b) {
-            case LoopRestore:
-                loopCounters_[size_t(loopDepth_)] = f.a;
-                loopStarts_[size_t(loopDepth_)] = f.saved;
-                break;
-            case LoopLeft:
-                ++loopDepth_;
-                break;
-            case LoopGreedyExit:
-                cursor_ = f.saved;
-                f.b = LoopLeft;
-                --loopDepth_;
-                scan = NextNode(f.node);
-                return true;
-            case LoopLazyEnter: {
-                // Enter the loop again for one more iteration.
-                ++loopDepth_;
-                cursor_ = f.saved;
-                const size_t depth = size_t(loopDepth_);
-                f = {f.node, loopStarts_[depth], f.a, LoopRestore};
-                loopCounters_[depth] = f.a + 1;
-                loopStarts_[depth] = cursor_;
-                scan = f.node + ReadInt(f.node + NodeHeader + 8);
-                return true;
-            }
-            }
+            if (RetryLoop(f, scan)) return true;
             break;
         case opAtomic:
         case opAhead:
         case opBehind:
-            RestoreSnapshot(snapshots_[size_t(f.a)]);
+            state_ = snapshots_[size_t(f.a)];
             snapshots_.resize(size_t(f.a));
             break;
         default:
             // Before its open the group was closed: its capture began where its start was.
             if (IsOpen(op)) {
-                groupStart_[op - opOpenBase] = closedStart_[op - opOpenBase] = f.saved;
+                state_.groupStart[op - opOpenBase] = state_.closedStart[op - opOpenBase] = f.saved;
             } else if (IsClose(op)) {
-                groupEnd_[op - opCloseBase] = f.saved;
+                state_.groupEnd[op - opCloseBase] = f.saved;
                 if (!program_.usesBackRefs) break;
                 const uint64_t closed = uint64_t(uint32_t(f.a)) | uint64_t(uint32_t(f.b)) << 32;
-                closedStart_[op - opCloseBase] = closed ? input_.start + (closed - 1) : nullptr;
+                state_.closedStart[op - opCloseBase] =
+                    closed ? input_.start + (closed - 1) : nullptr;
             }
             break;
         }
@@ -804,17 +673,63 @@ bool TvxRegMatcher::Backtrack(const uint8_t*& scan) {
     return false;
 }
 
-TvxRegMatcher::TSnapshot TvxRegMatcher::TakeSnapshot() const {
-    return {groupStart_, groupEnd_, closedStart_, loopCounters_, loopStarts_, loopDepth_};
+// The next count of a one-character star, fewer characters than the last.
+[[gnu::always_inline]] inline bool TvxRegMatcher::RetryCharStar(TFrame& f, const uint8_t*& scan) {
+    TCharStar star;
+    FindCharStar(f.node, star);
+    int32_t no =
+        f.a > 0 ? int32_t(input_.CharBefore(star.x, f.saved + f.a, f.saved) - f.saved) : -1;
+    // Below the star's frame, the undo steps of its group hold the group's old positions.
+    const size_t below = frames_.size() - 1;
+    const char* oldStart = star.open ? frames_.at(below - 2).saved : nullptr;
+    const char* oldEnd = star.open ? frames_.at(below - 1).saved : nullptr;
+    if (no < 0 || !NextCharStarAttempt(star, f.saved, no, oldStart, oldEnd)) return false;
+    f.a = no;
+    scan = star.follow;
+    return true;
 }
 
-void TvxRegMatcher::RestoreSnapshot(const TSnapshot& snapshot) {
-    groupStart_ = snapshot.groupStart;
-    groupEnd_ = snapshot.groupEnd;
-    closedStart_ = snapshot.closedStart;
-    loopCounters_ = snapshot.loopCounters;
-    loopStarts_ = snapshot.loopStarts;
-    loopDepth_ = snapshot.loopDepth;
+// The next count of a repeat: one fewer when greedy, one more when not.
+[[gnu::always_inline]] inline bool TvxRegMatcher::RetryRepeat(TFrame& f, const uint8_t*& scan) {
+    const TRepeatLimits limits = RepeatLimits(f.node);
+    if (limits.nonGreedy ? f.a >= f.b : f.a <= limits.min) return false;
+    int32_t no = f.a + (limits.nonGreedy ? 1 : -1);
+    const char* pos = StepRepeat(limits.operand, f.saved, limits.nonGreedy);
+    if (!NextRepeatAttempt(f.node, pos, no, f.b)) return false;
+    f.a = no;
+    f.saved = pos;
+    scan = NextNode(f.node);
+    return true;
+}
+
+// The frame of a loop node: an undo step, or the other way at the end of an iteration.
+bool TvxRegMatcher::RetryLoop(TFrame& f, const uint8_t*& scan) {
+    const size_t depth = size_t(state_.loopDepth);
+    switch (f.b) {
+    case LoopRestore:
+        state_.loopCounters[depth] = f.a;
+        state_.loopStarts[depth] = f.saved;
+        return false;
+    case LoopLeft:
+        ++state_.loopDepth;
+        return false;
+    case LoopGreedyExit:
+        cursor_ = f.saved;
+        f.b = LoopLeft;
+        --state_.loopDepth;
+        scan = NextNode(f.node);
+        return true;
+    default: { // LoopLazyEnter: the loop again, for one more iteration
+        const size_t inner = depth + 1;
+        ++state_.loopDepth;
+        cursor_ = f.saved;
+        f = {f.node, state_.loopStarts[inner], f.a, LoopRestore};
+        state_.loopCounters[inner] = f.a + 1;
+        state_.loopStarts[inner] = cursor_;
+        scan = f.node + ReadInt(f.node + NodeHeader + 8);
+        return true;
+    }
+    }
 }
 
 // Runs a body on its own from the cursor: true at its first match, with the frames of its
@@ -844,8 +759,8 @@ bool TvxRegMatcher::RunAssertion(const uint8_t* node) {
     const size_t base = frames_.size();
     const size_t snapshotBase = snapshots_.size();
     const bool keepsState = node[NodeHeader] != 0;
-    TSnapshot before;
-    if (keepsState) before = TakeSnapshot();
+    if (keepsState) snapshots_.push_back(state_); // the state before the body
+    const size_t snapshotTop = snapshots_.size();
     bool matched = false;
     if (op == opBehind || op == opNotBehind) {
         for (const uint8_t* alternative = node + AssertionHeader;
@@ -864,17 +779,17 @@ bool TvxRegMatcher::RunAssertion(const uint8_t* node) {
     // The frames of the body go, and with them the snapshots of what matched inside it.
     if (matched) {
         frames_.truncate(base);
-        snapshots_.resize(snapshotBase);
+        snapshots_.erase(snapshots_.begin() + ptrdiff_t(snapshotTop), snapshots_.end());
     }
     if (matched && positive) {
-        if (keepsState) {
-            snapshots_.push_back(before);
-            frames_.push_back({node, at, int32_t(snapshotBase), 0});
-        }
+        if (keepsState) frames_.push_back({node, at, int32_t(snapshotBase), 0});
         if (op != opAtomic) cursor_ = at;
         return true;
     }
-    if (matched && keepsState) RestoreSnapshot(before); // a negative one whose body matched
+    if (keepsState) {
+        if (matched) state_ = snapshots_.back(); // a negative one whose body matched
+        snapshots_.pop_back();
+    }
     cursor_ = at;
     return !positive && !matched;
 }

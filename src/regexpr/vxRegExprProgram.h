@@ -47,6 +47,7 @@ struct TvxRegProgram {
     TvxRegSyntax syntax;
     std::unique_ptr<uint8_t[]> code; // the signature byte, then the nodes
     int32_t size = 0;
+    int32_t groupCount = 0; // the groups that the expression numbers, 1 to groupCount
     // The characters that may end a "." run (the line breaks and the pair's head), as a set
     // and as a list, which is searched with memchr when short.
     std::bitset<256> lineStops;

@@ -240,12 +240,15 @@ bool CompilePcre2(const std::string& pattern, const std::string& modifiers, TPcr
 
 // The positions where the engine's search makes an attempt, by its search hints.
 std::vector<size_t> AttemptPositions(const TvxRegExpr& re, const std::string& input) {
-    if (!re.MustText().empty() && input.find(re.MustText()) == std::string::npos) return {};
-    if (re.Anchored()) return {0};
+    const auto& program = re.Program();
+    if (!program) return {};
+    if (!program->MustText().empty() && input.find(program->MustText()) == std::string::npos)
+        return {};
+    if (program->anchored) return {0};
     std::vector<size_t> positions;
     for (size_t p = 0; p < input.size(); ++p) {
         const auto c = static_cast<unsigned char>(input[p]);
-        if (re.FirstLiteral() ? c == re.FirstLiteral() : re.StartSet().test(c))
+        if (program->firstLiteral ? c == program->firstLiteral : program->startSet.test(c))
             positions.push_back(p);
     }
     return positions;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <pthread.h>
+#include <thread>
 
 #include <random>
 #include <string>
@@ -421,8 +422,9 @@ TEST(RegExprCompile, ManyOptionalPiecesCompileInLinearTime) {
     TvxRegExpr re;
     re.SetExpression(pattern + "z");
     EXPECT_TRUE(re.Exec("aaz"));
-    EXPECT_TRUE(re.StartSet().test('x') && re.StartSet().test('a') && re.StartSet().test('z'));
-    EXPECT_FALSE(re.StartSet().test('b'));
+    EXPECT_TRUE(re.Program()->startSet.test('x') && re.Program()->startSet.test('a') &&
+                re.Program()->startSet.test('z'));
+    EXPECT_FALSE(re.Program()->startSet.test('b'));
 }
 
 // Runs the function on a thread with a stack of the given size and waits for it.
@@ -490,7 +492,7 @@ std::string Dump(const char* pattern, const char* modifiers = "") {
     ApplyModifiers(re, modifiers);
     re.SetExpression(pattern);
     EXPECT_TRUE(re.EnsureProgram()) << pattern;
-    return DumpProgram(re.ProgramBytes());
+    return DumpProgram(re.Program()->Bytes());
 }
 
 TEST(RegExprProgram, LaysOutTheDocumentedNodes) {
@@ -543,7 +545,7 @@ TEST(RegExprProgram, Utf8ProgramsKeepAsciiNodesAndStartOnWholeCharacters) {
         re.EnsureProgram();
         std::string bytes;
         for (int c = 0; c < 256; ++c)
-            if (re.StartSet().test(size_t(c))) bytes += char(c);
+            if (re.Program()->startSet.test(size_t(c))) bytes += char(c);
         return bytes;
     };
     EXPECT_EQ(startBytes("[\\x{E9}\\x{436}\\x{6771}\\x{1F3B5}]", "+u"), "\xC3\xD0\xE6\xF0");
@@ -556,21 +558,47 @@ TEST(RegExprProgram, ComputesTheSearchHints) {
     TvxRegExpr re;
     re.SetExpression("abc|abd");
     re.EnsureProgram();
-    EXPECT_EQ(re.FirstLiteral(), 0);
-    EXPECT_TRUE(re.StartSet().test('a'));
-    EXPECT_EQ(re.StartSet().count(), 1u);
+    EXPECT_EQ(re.Program()->firstLiteral, 0);
+    EXPECT_TRUE(re.Program()->startSet.test('a'));
+    EXPECT_EQ(re.Program()->startSet.count(), 1u);
     re.SetExpression("xy.*z");
     re.EnsureProgram();
-    EXPECT_EQ(re.FirstLiteral(), 'x');
+    EXPECT_EQ(re.Program()->firstLiteral, 'x');
     re.SetExpression("^ab");
     re.EnsureProgram();
-    EXPECT_TRUE(re.Anchored());
+    EXPECT_TRUE(re.Program()->anchored);
     re.SetExpression("a*bcd.*ef");
     re.EnsureProgram();
-    EXPECT_EQ(re.MustText(), "bcd");
+    EXPECT_EQ(re.Program()->MustText(), "bcd");
     re.SetExpression("zzz(\\d+)");
     re.EnsureProgram();
-    EXPECT_EQ(re.MustText(), ""); // it does not begin with a repeat
+    EXPECT_EQ(re.Program()->MustText(), ""); // it does not begin with a repeat
+    EXPECT_EQ(re.Program()->groupCount, 1);
+    re.SetExpression("(a)(?:b)(c)(?=(d))");
+    re.EnsureProgram();
+    EXPECT_EQ(re.Program()->groupCount, 3);
+}
+
+TEST(RegExprProgram, MatchersOfOneProgramSearchAtOnceFromSeveralThreads) {
+    TvxRegExpr re;
+    re.SetExpression("^(\\w+)-(\\d+)\\.txt$");
+    ASSERT_TRUE(re.EnsureProgram());
+    const auto search = [program = re.Program()](const std::string& name, int32_t& found) {
+        TvxRegMatcher matcher(program);
+        for (int32_t i = 0; i < 20000; ++i) {
+            const std::string line = name + "-" + std::to_string(i) + ".txt";
+            if (matcher.Search(line.data(), line.data() + line.size(), line.data()) &&
+                std::string(matcher.GroupStart(1), matcher.GroupEnd(1)) == name &&
+                std::string(matcher.GroupStart(2), matcher.GroupEnd(2)) == std::to_string(i))
+                ++found;
+        }
+    };
+    int32_t found[2] = {};
+    std::thread other(search, "other", std::ref(found[1]));
+    search("first", found[0]);
+    other.join();
+    EXPECT_EQ(found[0], 20000);
+    EXPECT_EQ(found[1], 20000);
 }
 
 TEST(RegExprObject, DefaultsModifiersAndLifecycle) {
@@ -587,12 +615,12 @@ TEST(RegExprObject, DefaultsModifiersAndLifecycle) {
     EXPECT_EQ(re.ModifierMask(), 10u);
 
     uint32_t mods = 0;
-    EXPECT_TRUE(re.ApplyModifierLetters("i-s", mods = TvxRegExpr::ModS));
+    EXPECT_TRUE(vxre::ApplyModifierLetters("i-s", mods = TvxRegExpr::ModS));
     EXPECT_EQ(mods, TvxRegExpr::ModI);
     mods = 0;
-    EXPECT_FALSE(re.ApplyModifierLetters("iq", mods));
+    EXPECT_FALSE(vxre::ApplyModifierLetters("iq", mods));
     EXPECT_EQ(mods, TvxRegExpr::ModI);
-    EXPECT_TRUE(re.ApplyModifierLetters("", mods));
+    EXPECT_TRUE(vxre::ApplyModifierLetters("", mods));
 
     re.codes.clear();
     re.SetLinePairedSeparator("aa");
@@ -626,9 +654,9 @@ TEST(RegExprObject, MatchTextAndRepeatedExpressions) {
     EXPECT_EQ(re.MatchText(0), "bb");
     EXPECT_EQ(re.MatchText(15), "");
     EXPECT_EQ(re.MatchText(-1), "");
-    const std::string_view before = re.ProgramBytes();
+    const std::string_view before = re.Program()->Bytes();
     re.SetExpression("b+");
-    EXPECT_EQ(re.ProgramBytes().data(), before.data()); // the compiled program is kept
+    EXPECT_EQ(re.Program()->Bytes().data(), before.data()); // the compiled program is kept
     EXPECT_FALSE(re.Exec("xyz"));
     EXPECT_EQ(re.MatchText(0), "");
     EXPECT_TRUE(re.SearchFrom(1) == false);
