@@ -116,8 +116,9 @@ bool TvxRegMatcher::SearchPositions(const char* start, const char* end) {
         }
         return false;
     }
+    const std::bitset<256>& startSet = program_.startSet;
     for (const char* p = start; p < end && !abandoned_; ++p)
-        if (program_.startSet[static_cast<unsigned char>(*p)] && TryAt(p)) return true;
+        if (startSet[static_cast<unsigned char>(*p)] && TryAt(p)) return true;
     return false;
 }
 
