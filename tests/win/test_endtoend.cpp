@@ -1369,11 +1369,12 @@ TEST_F(EndToEnd, AProjectHoldsTheFourBatchSettings) {
     CreateFolderPath(TSettingsBackup::UserFile("projects.ini"));
     WriteBytes(TSettingsBackup::UserFile("projects.ini"),
                "[Night]\r\nExe=" + TvxIniFile::Escape(probe_) +
-                   "\r\nTimeLimit=1\r\nRetries=1\r\nHalt=0\r\nOutputFolder=" +
+                   "\r\nTimeLimit=3\r\nRetries=1\r\nHalt=0\r\nOutputFolder=" +
                    TvxIniFile::Escape(folder) + "\r\n");
     const TZemrunRun run = RunZemrun("/L:" + WriteList("/stay:30000") + " /J:Night /W /G:0");
     ASSERT_TRUE(run.finished);
     EXPECT_EQ(run.exitCode, 1u); // ended twice by its limit, and counted
+    // Both starts are told: a loaded machine may take more than a second to start one.
     EXPECT_EQ(Starts().size(), 2u);
     EXPECT_EQ(GetFileAttributesA((folder + "\\00001.txt").c_str()) != INVALID_FILE_ATTRIBUTES,
               true);
