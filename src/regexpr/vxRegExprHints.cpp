@@ -215,6 +215,32 @@ void FindMustText(TvxRegProgram& program, const uint8_t* scan) {
         }
     }
 }
+
+// The body of a branch of one alternative, else the node itself.
+const uint8_t* IntoSingleBranch(const uint8_t* scan) {
+    while (scan[0] == opBranch && NextNode(scan) && NextNode(scan)[0] != opBranch)
+        scan += NodeHeader;
+    return scan;
+}
+
+void FindLeadingRepeat(TvxRegProgram& program, const uint8_t* scan) {
+    if (program.usesBackRefs) return;
+    const uint8_t* open = IsOpen(scan[0]) ? scan : nullptr;
+    if (open) {
+        scan = NextNode(open);
+        if (!scan) return;
+        scan = IntoSingleBranch(scan);
+    }
+    const uint8_t* operand = scan + NodeHeader;
+    if (scan[0] == opBraces && ReadInt(scan + NodeHeader + 4) == UnboundedCount)
+        operand = scan + BracesHeader;
+    else if (scan[0] != opStar && scan[0] != opPlus)
+        return;
+    // The group ends with the repeat, so that nothing after it reads where the group began.
+    const uint8_t* after = NextNode(scan);
+    if (open && (!after || after[0] != opCloseBase + (open[0] - opOpenBase))) return;
+    program.leadingRepeat = int32_t(operand - program.code.get());
+}
 } // namespace
 
 bool ComputeHints(TvxRegProgram& program, bool startsWithRepeat) {
@@ -228,6 +254,7 @@ bool ComputeHints(TvxRegProgram& program, bool startsWithRepeat) {
     program.anchored = false;
     program.mustOffset = -1;
     program.mustLength = 0;
+    program.leadingRepeat = -1;
     const uint8_t* first = program.code.get() + 1;
     const uint8_t* after = NextNode(first);
     if (!after || after[0] != opEnd) return known;
@@ -237,5 +264,6 @@ bool ComputeHints(TvxRegProgram& program, bool startsWithRepeat) {
     else if (scan[0] == opBeginText)
         program.anchored = true;
     if (startsWithRepeat) FindMustText(program, scan);
+    FindLeadingRepeat(program, IntoSingleBranch(scan));
     return known;
 }

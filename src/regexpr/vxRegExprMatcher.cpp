@@ -106,31 +106,6 @@ bool TvxRegMatcher::Search(const char* text, const char* end, const char* from) 
     return found;
 }
 
-bool TvxRegMatcher::SearchPositions(const char* start, const char* end) {
-    if (program_.anchored) return TryAt(start);
-    if (program_.firstLiteral) {
-        for (const char* p = start; p < end; ++p) {
-            p = static_cast<const char*>(std::memchr(p, program_.firstLiteral, size_t(end - p)));
-            if (!p || abandoned_) return false;
-            if (TryAt(p)) return true;
-        }
-        return false;
-    }
-    const std::bitset<256>& startSet = program_.startSet;
-    for (const char* p = start; p < end && !abandoned_; ++p)
-        if (startSet[static_cast<unsigned char>(*p)] && TryAt(p)) return true;
-    return false;
-}
-
-// A failed attempt undoes every group step it took, so each attempt starts with no group.
-bool TvxRegMatcher::TryAt(const char* position) {
-    cursor_ = position;
-    if (!SubMatch(program_.code.get() + 1)) return false;
-    state_.groupStart[0] = position;
-    state_.groupEnd[0] = cursor_;
-    return true;
-}
-
 namespace {
 // The end of the run of characters from p on, up to stop, that a node of one byte each
 // matches; null for a node of another kind.
@@ -177,6 +152,37 @@ const char* ByteRunEnd(const uint8_t* node, const char* p, const char* stop,
     }
 }
 } // namespace
+
+bool TvxRegMatcher::SearchPositions(const char* start, const char* end) {
+    if (program_.anchored) return TryAt(start);
+    if (program_.firstLiteral) {
+        for (const char* p = start; p < end; ++p) {
+            p = static_cast<const char*>(std::memchr(p, program_.firstLiteral, size_t(end - p)));
+            if (!p || abandoned_) return false;
+            if (TryAt(p)) return true;
+        }
+        return false;
+    }
+    const std::bitset<256>& startSet = program_.startSet;
+    const uint8_t* repeat =
+        program_.leadingRepeat >= 0 ? program_.code.get() + program_.leadingRepeat : nullptr;
+    for (const char* p = start; p < end && !abandoned_; ++p) {
+        if (!startSet[static_cast<unsigned char>(*p)]) continue;
+        if (TryAt(p)) return true;
+        if (!repeat) continue;
+        if (const char* runEnd = ByteRunEnd(repeat, p, end, syntax_)) p = std::max(p, runEnd - 1);
+    }
+    return false;
+}
+
+// A failed attempt undoes every group step it took, so each attempt starts with no group.
+bool TvxRegMatcher::TryAt(const char* position) {
+    cursor_ = position;
+    if (!SubMatch(program_.code.get() + 1)) return false;
+    state_.groupStart[0] = position;
+    state_.groupEnd[0] = cursor_;
+    return true;
+}
 
 int32_t TvxRegMatcher::RegRepeat(const uint8_t* operand, int32_t max) {
     const int32_t limit = int32_t(std::min<int64_t>(max, input_.end - cursor_));

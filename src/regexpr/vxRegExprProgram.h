@@ -59,6 +59,11 @@ struct TvxRegProgram {
     bool anchored = false;
     int32_t mustOffset = -1;
     int32_t mustLength = 0;
+    // The offset of the operand of a greedy repeat without an upper bound that every match
+    // begins with, alone or alone in a group, where no back-reference reads the group; -1
+    // for none. A search whose attempt failed at a start in the operand's run skips the
+    // rest of the run: an attempt there would try only what the failed one tried.
+    int32_t leadingRepeat = -1;
     // Only with back-references do groups keep where their last capture began.
     bool usesBackRefs = false;
 

@@ -73,6 +73,13 @@ TEST(RegExprMatch, LiteralsClassesAndEscapes) {
         {"^[\\s\\S]+$", "", "a b\n", true, {"a b\n"}},
         {"[\\W\\d]+", "+u", "ab\xC3\xA9-1c", true, {"\xC3\xA9-1"}},
         {"[a-\\W]+", "", "a-!b", true, {"a-!"}}, // no range: the dash is a member
+        // A failed start inside a leading repeat's run skips the run, and only the run.
+        {"(\\w+)\\.txt", "", "ab.jpg cd.txt", true, {"cd.txt", "cd"}},
+        {"\\d+5", "", "1234 6 12345", true, {"12345"}},
+        {"\\d*5", "", "123 x5", true, {"5"}},
+        {"(a+)b", "", "aac aab", true, {"aab", "aa"}},
+        {"(a+)b", "", "aac aa", false, {}},
+        {"[^x]{2,}x", "", "abc_x", true, {"abc_x"}},
     };
     for (const auto& c : cases)
         ExpectMatch(c);
@@ -577,6 +584,14 @@ TEST(RegExprProgram, ComputesTheSearchHints) {
     re.SetExpression("(a)(?:b)(c)(?=(d))");
     re.EnsureProgram();
     EXPECT_EQ(re.Program()->groupCount, 3);
+    const auto leads = [&](const char* pattern) {
+        re.SetExpression(pattern);
+        return re.EnsureProgram() && re.Program()->leadingRepeat >= 0;
+    };
+    EXPECT_TRUE(leads("(\\w+)\\.txt") && leads("\\d*x") && leads(".{3,}x"));
+    // Not where the group reads on, is read again, the count is bounded or the repeat lazy.
+    EXPECT_FALSE(leads("(\\w+x)") || leads("(\\w+)x\\1") || leads("\\w{2,5}x") || leads("\\w+?x") ||
+                 leads("a|\\w+x"));
 }
 
 TEST(RegExprProgram, MatchersOfOneProgramSearchAtOnceFromSeveralThreads) {
