@@ -24,6 +24,7 @@ class TvxRegInput {
     // The first position from p on whose character may end a "." run, or the end.
     const char* NextLineStop(const char* p) const;
     bool IsLineBreakAt(const char* p) const;
+    bool PairAt(const char* p) const;
     bool AtLineStart(const char* p) const;
     bool AtLineEnd(const char* p) const;
     bool AtWordEdge(const char* p) const;
@@ -74,39 +75,29 @@ inline const char* TvxRegInput::NextLineStop(const char* p) const {
     return p;
 }
 
+// The pair's two characters at p and p + 1, where a pair is set.
+inline bool TvxRegInput::PairAt(const char* p) const {
+    return syntax_.pairAssigned && p + 1 < end &&
+           static_cast<unsigned char>(p[0]) == syntax_.pairHead &&
+           static_cast<unsigned char>(p[1]) == syntax_.pairTail;
+}
+
 inline bool TvxRegInput::IsLineBreakAt(const char* p) const {
-    const auto c = static_cast<unsigned char>(*p);
-    return (syntax_.pairAssigned && c == syntax_.pairHead && p + 1 < end &&
-            static_cast<unsigned char>(p[1]) == syntax_.pairTail) ||
-           syntax_.lineBreakSet[c];
+    return PairAt(p) || syntax_.lineBreakSet[static_cast<unsigned char>(*p)];
 }
 
 // At the start of the text or of a line: after a line break, but not between the two
 // characters of the pair.
 inline bool TvxRegInput::AtLineStart(const char* p) const {
-    if (p == start) return true;
-    const auto before = static_cast<unsigned char>(p[-1]);
-    if (syntax_.pairAssigned && before == syntax_.pairTail && p - 1 > start &&
-        static_cast<unsigned char>(p[-2]) == syntax_.pairHead)
-        return true;
-    if (syntax_.pairAssigned && before == syntax_.pairHead && p < end &&
-        static_cast<unsigned char>(*p) == syntax_.pairTail)
-        return false;
-    return syntax_.lineBreakSet[before];
+    if (p == start || (p - 1 > start && PairAt(p - 2))) return true;
+    return !PairAt(p - 1) && syntax_.lineBreakSet[static_cast<unsigned char>(p[-1])];
 }
 
 // At the end of the text or of a line: before a line break, but not between the two
 // characters of the pair.
 inline bool TvxRegInput::AtLineEnd(const char* p) const {
-    if (p >= end) return true;
-    const auto c = static_cast<unsigned char>(*p);
-    if (syntax_.pairAssigned && c == syntax_.pairHead && p + 1 < end &&
-        static_cast<unsigned char>(p[1]) == syntax_.pairTail)
-        return true;
-    if (syntax_.pairAssigned && c == syntax_.pairTail && p > start &&
-        static_cast<unsigned char>(p[-1]) == syntax_.pairHead)
-        return false;
-    return syntax_.lineBreakSet[c];
+    if (p >= end || PairAt(p)) return true;
+    return !(p > start && PairAt(p - 1)) && syntax_.lineBreakSet[static_cast<unsigned char>(*p)];
 }
 
 // Between a word character and another one, or the text's start or end.
